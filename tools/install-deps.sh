@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the build, the tools and the tests need (run as root).
+set -euo pipefail
+packages=(cmake g++ make glslang-tools spirv-tools libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
+  libsdl2-dev libstb-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool ffmpeg clang libclang-rt-14-dev
+  sox fonts-terminus)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
