@@ -65,6 +65,7 @@ XmInstrument kick() {
     }
     saturate(s, 1.8f);
     highPass(s, 18.0 / kDrumRate);
+    fadeIn(s, 12); // the click still snaps, but from zero
     fadeOut(s, points(0.03, kDrumRate));
     normalise(s, 1.0f);
     return {"kick", oneShot("kick", s, kDrumRate, 64), {}, 0, 0, 0, 0, 0};
@@ -87,6 +88,7 @@ XmInstrument snare() {
         s[i] = float(0.8 * body + 1.4 * tail);
     }
     saturate(s, 1.4f);
+    fadeIn(s, 12);
     fadeOut(s, points(0.04, kDrumRate));
     normalise(s, 1.0f);
     return {"snare", oneShot("snare", s, kDrumRate, 64), {}, 0, 0, 0, 0, 0};
