@@ -136,7 +136,8 @@ XmInstrument bass() {
 }
 
 // Narrow pulse with a slightly sharp saw beside it: a bright chip lead with a little chorus. The
-// instrument's vibrato fades in so that held notes sing.
+// instrument's vibrato fades in so that held notes sing. The default volume is the echo's level: the
+// lead itself sets its volume, its echo and harmony copies play at the default.
 XmInstrument lead() {
     constexpr double kCycle = 64.0, kCycles = 128.0;
     Signal s(size_t(kCycle * kCycles));
@@ -144,7 +145,7 @@ XmInstrument lead() {
     addSaw(s, kCycles + 1.0, 14, 0.45f);
     normalise(s, 0.98f);
     XmInstrument i{
-        "pulse lead", looped("pulse lead", s, kCycle * kCycles / (kCycles + 0.4), 48), {}, 700, 0, 0, 0, 0};
+        "pulse lead", looped("pulse lead", s, kCycle * kCycles / (kCycles + 0.4), 22), {}, 700, 0, 0, 0, 0};
     i.volumeEnvelope = envelope({{0, 36}, {2, 64}, {14, 50}, {34, 0}}, 2);
     i.vibratoType = 0;
     i.vibratoSweep = 48;
@@ -167,11 +168,11 @@ XmInstrument pad() {
 }
 
 // A raw 32-point square: the arpeggio effect spells chords with it, and the plucky envelope keeps fast
-// runs apart.
+// runs apart. Its default volume, like the lead's, is the level of its echo.
 XmInstrument arp() {
     Signal s(32);
     for (size_t k = 0; k < s.size(); ++k) s[k] = k < 16 ? 0.85f : -0.85f;
-    XmInstrument i{"chip square", looped("chip square", s, 32.0, 40), {}, 900, 0, 0, 0, 0};
+    XmInstrument i{"chip square", looped("chip square", s, 32.0, 18), {}, 900, 0, 0, 0, 0};
     i.volumeEnvelope = envelope({{0, 64}, {4, 42}, {22, 28}, {28, 0}}, 2);
     return i;
 }

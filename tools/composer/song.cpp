@@ -157,7 +157,7 @@ void cutAll(XmPattern& p, unsigned row) {
 // Parts shared by several sections.
 
 const char* const kBassA = // Fm | Db | Ab | Eb, the groove under main part A
-    "0 F-2 i4 v46 | 10 == | 14 F-3 | 16 == | 20 F-2 | 28 G#2 x330 | 31 == |"
+    "0 F-2 i4 v54 | 10 == | 14 F-3 | 16 == | 20 F-2 | 28 G#2 x330 | 31 == |"
     "32 C#2 | 42 == | 46 C#3 | 48 == | 52 C#2 | 60 D#2 x330 | 63 == |"
     "64 G#1 | 74 == | 78 G#2 | 80 == | 84 G#1 | 92 A#1 x330 | 95 == |"
     "96 D#2 | 106 == | 110 D#3 | 112 == | 116 D#2 | 122 G-2 | 124 E-2 x340 | 127 ==";
@@ -169,9 +169,9 @@ const char* const kBassB = // Db | Eb | Cm | Fm
     "96 F-2 | 108 == | 110 F-3 | 111 == | 112 F-2 | 118 == | 120 D#2 | 124 E-2 x330 | 127 ==";
 
 const char* const kLeadA = // the hook: dotted rhythm, slides up into each second bar
-    "0 F-5 i5 v40 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
+    "0 F-5 i5 v46 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
     "32 G#5 x310 | 36-43 x465 | 44 F-5 | 48 D#5 | 52-55 x454 | 56 C#5 | 60 C-5 |"
-    "64 C-5 i5 v40 | 70-75 x464 | 76 D#5 | 80 G#5 | 84-87 x454 | 88 G-5 | 92 G#5 |"
+    "64 C-5 i5 v46 | 70-75 x464 | 76 D#5 | 80 G#5 | 84-87 x454 | 88 G-5 | 92 G#5 |"
     "96 A#5 x310 | 100-111 x466 | 112 G-5 | 116 F-5 | 120 D#5 | 122-123 x454 | 124 ==";
 
 const char* const kHarmonyA = // a third under the hook, for the finale
@@ -212,15 +212,15 @@ XmPattern mainA(Energy energy) {
         if (energy != Energy::Groove) grid(p, kChRide, kRide, r);
     }
     writePhrase(p, kChBass, kBassA);
-    chord(p, 0, kFm7, 16);
-    chord(p, 32, kDbMaj7, 16);
-    chord(p, 64, kAb, 16);
-    chord(p, 96, kEb, 16);
+    chord(p, 0, kFm7, 20);
+    chord(p, 32, kDbMaj7, 20);
+    chord(p, 64, kAb, 20);
+    chord(p, 96, kEb, 20);
     static const std::array<std::pair<const char*, const char*>, 4> arps = {
         {{"F-4", "037"}, {"C#4", "047"}, {"G#4", "047"}, {"D#4", "047"}}};
     for (unsigned bar = 0; bar < 4; ++bar) {
         arpBar(p, kChArp, bar * kBar, arps[bar].first, arps[bar].second, 2,
-               energy == Energy::Groove ? 14 : 18);
+               energy == Energy::Groove ? 18 : 22);
     }
     if (energy == Energy::Groove) {
         writePhrase(p, kChLead, kLeadA);
@@ -245,10 +245,10 @@ XmPattern mainB(bool counterMelody) {
     chord(p, 32, kEb, 14);
     chord(p, 64, kCm7, 14);
     chord(p, 96, kFm7, 14);
-    stabBar(p, 0, "C#5", "047", 22);
-    stabBar(p, 32, "D#5", "047", 22);
-    stabBar(p, 64, "C-5", "037", 22);
-    stabBar(p, 96, "F-5", "037", 22);
+    stabBar(p, 0, "C#5", "047", 17);
+    stabBar(p, 32, "D#5", "047", 17);
+    stabBar(p, 64, "C-5", "037", 17);
+    stabBar(p, 96, "F-5", "037", 17);
     withShadow(p, kChArp, kChArpEcho, kLeadB, 6, 0xC);
     if (counterMelody) writePhrase(p, kChLead, kCounterB);
     crash(p, 0);
@@ -289,10 +289,10 @@ XmPattern intro() {
     padRows(p, 9, 20, "xA10");
     chord(p, 64, kDbMaj7, 28);
     chord(p, 96, kEb, 28);
-    chord(p, 128, kFm7, 22);
-    chord(p, 160, kDbMaj7, 22);
-    chord(p, 192, kAb, 22);
-    chord(p, 224, kEb, 22);
+    chord(p, 128, kFm7, 28);
+    chord(p, 160, kDbMaj7, 28);
+    chord(p, 192, kAb, 28);
+    chord(p, 224, kEb, 28);
     crescendo(p, kChArp, 32, 62, 2, "F-4 i7 x037", 4, 12);
     crescendo(p, kChArp, 64, 94, 2, "C#4 i7 x047", 12, 16);
     crescendo(p, kChArp, 96, 126, 2, "D#4 i7 x047", 16, 20);
@@ -340,14 +340,14 @@ XmPattern groove() {
     grid(p, kChKick, "....K.......K.......K.......K...", kRise);
     grid(p, kChHat, "h.h.h.h.h.h.h.h.h.h.hhhhhhhhhhhh", kRise);
     crescendo(p, kChPerc, kRise, kRise + 14, 2, "C-4 i2", 14, 28);
-    writePhrase(p, kChPerc, "16 C-4 v30 xR92 | 17-27 xR92 | 28 xRA1 | 29-33 xRA1", kRise);
+    writePhrase(p, kChPerc, "16 C-4 v24 xR92 | 17-27 xR92 | 28 xR91 | 29-33 xR91", kRise);
     // Arpeggio sweep: the chord climbs a step every two rows.
     static const char* const kSweep[] = {"F-4", "G-4", "G#4", "A#4", "C-5", "C#5", "D#5", "F-5", "G-5",
                                          "G#5", "A#5", "C-6", "C#6", "D#6", "F-6", "G-6", "G#6"};
     for (unsigned i = 0; i < 17; ++i) {
         writePhrase(p, kChArp, str(kRise + 2 * i) + " " + kSweep[i] + " i7 v" + str(12 + i) + " x037");
     }
-    writePhrase(p, kChRiser, "0 C-2 i8 v6 x10C | 1-20 vu1 x10C | 21-33 x10C", kRise);
+    writePhrase(p, kChRiser, "0 C-2 i8 v6 x10C | 1-14 vu1 x10C | 15-33 x10C", kRise);
     writePhrase(p, kChBass, "0 C-2 i4 v40 | 1-31 x102 | 32 ==", kRise);
     chord(p, kRise + 4, kEb, 20);
     padRows(p, kRise + 5, kRise + 33, "xA10");
@@ -361,7 +361,7 @@ XmPattern drop() {
     // 512: everything hits.
     grid(p, kChKick, "K");
     crash(p, 0, 44);
-    writePhrase(p, kChBass, "0 F-1 i4 v52 | 8 xEC0");
+    writePhrase(p, kChBass, "0 F-1 i4 v52 | 15 ==");
     writePhrase(p, kChDrop, "0 F-3 i4 v44 x205 | 1-7 x205 | 8 ==");
     writePhrase(p, kChStab, "0 F-5 i7 v34 x037 | 1-3 x037 | 4 ==");
     // 520: cut to hats alone.
@@ -379,16 +379,19 @@ XmPattern drop() {
     grid(p, kChHat, "h.h.H.h.", 32);
     writePhrase(p, kChBass, "32 F-2 i4 v46 | 38 ==");
     // 552: Ab stabs alone, chopped.
+    writePhrase(p, kChBass, "40 G#1 i4 v44 | 47 ==");
     for (unsigned r = 40; r < 48; r += 2)
-        writePhrase(p, kChStab, str(r) + " G#5 i7 v32 x047 | " + str(r + 1) + " xEC1");
+        writePhrase(p, kChStab, str(r) + " G#5 i7 v44 x047 | " + str(r + 1) + " xEC1");
     // 560: a noise sweep over racing hats.
-    writePhrase(p, kChRiser, "48 C-4 i8 v12 x120 | 49-54 vu2 x120 | 55 xEC0");
+    writePhrase(p, kChRiser, "48 C-4 i8 v20 x120 | 49-54 vu2 x120 | 55 xEC0");
     grid(p, kChHat, "xxxxxxxx", 48);
+    writePhrase(p, kChBass, "48 C-2 i4 v46 x102 | 49-54 x102 | 55 ==");
     // 568: kick and bass stutter on every row.
     grid(p, kChKick, "K.k.K.k.", 56);
     writePhrase(p, kChDrop, "56 F-2 i4 v48 xE92 | 57-62 xE92 | 63 ==");
-    // 576: a snare roll in thirty-seconds, growing.
-    writePhrase(p, kChPerc, "64 C-4 i2 v22 xRA2 | 65-71 xRA2 | 72 xEC0");
+    // 576: a snare roll in thirty-seconds, growing, over a low drone.
+    writePhrase(p, kChBass, "64 F-1 i4 v40 | 71 ==");
+    writePhrase(p, kChPerc, "64 C-4 i2 v30 xRA2 | 65-71 xRA2 | 72 xEC0");
     // 584: the band again, on Eb.
     grid(p, kChKick, "K...", 72);
     grid(p, kChSnare, "....S...", 72);
@@ -422,11 +425,11 @@ XmPattern fill(const XmPattern& partA) {
 // Rows 1024-1055: the break. Drums out; the pads hold Db and Eb, blips count down the last rows.
 XmPattern breakdown() {
     XmPattern p(kBar, kChannelCount);
-    chord(p, 0, kDbMaj7, 30);
-    chord(p, 16, kEb, 30);
+    chord(p, 0, kDbMaj7, 52);
+    chord(p, 16, kEb, 52);
     crash(p, 0, 26);
-    writePhrase(p, kChDrop, "0 C#3 i4 v40 x204 | 1-15 x204 | 16 ==");
-    writePhrase(p, kChLead, "0 G#5 i5 v26 | 4-15 x444 | 16 A#5 x308 | 17-23 x300 | 24 ==");
+    writePhrase(p, kChDrop, "0 C#3 i4 v48 x204 | 1-15 x204 | 16 ==");
+    writePhrase(p, kChLead, "0 G#5 i5 v44 | 4-15 x444 | 16 A#5 x308 | 17-23 x300 | 24 ==");
     writePhrase(p, kChBlip, "20 C-6 i7 v24 xEC2 | 24 C-7 i7 v20 x0C7");
     // One blip per row, climbing, as the screen counts down from 7.
     static const char* const kCount[] = {"C-5", "D#5", "F-5", "G-5", "A#5", "C-6", "D#6"};
