@@ -66,14 +66,19 @@ void gridBars(XmPattern& p, unsigned channel, std::string_view bar, unsigned row
 
 // A copy of a melodic part on another channel: every note carries the instrument again (so the copy
 // plays at the instrument's default volume, quieter than the lead) and a volume-column pan; rows are
-// shifted by `delay` and whatever falls beyond `rows` is dropped. Delay 6 makes a dotted-eighth echo.
+// shifted by `delay`, and what falls beyond `rows` is dropped except a key off, which moves to the last
+// row. Delay 6 makes a dotted-eighth echo.
 std::vector<Event> shadow(const std::vector<Event>& events, unsigned delay, uint8_t pan, unsigned rows) {
     std::vector<Event> out;
     uint8_t instrument = 0;
     for (Event e : events) {
         if (e.cell.instrument) instrument = e.cell.instrument;
         e.row += delay;
-        if (e.row >= rows) continue;
+        if (e.row >= rows) {
+            // A release pushed past the end still has to happen, or the copy rings on.
+            if (e.cell.note != kNoteKeyOff) continue;
+            e.row = rows - 1;
+        }
         e.cell.volume = 0;
         if (e.cell.note >= 1 && e.cell.note <= 96) {
             e.cell.instrument = instrument;
@@ -163,10 +168,10 @@ const char* const kBassA = // Fm | Db | Ab | Eb, the groove under main part A
     "96 D#2 | 106 == | 110 D#3 | 112 == | 116 D#2 | 122 G-2 | 124 E-2 x340 | 127 ==";
 
 const char* const kBassB = // Db | Eb | Cm | Fm
-    "0 C#2 i4 v46 | 12 == | 14 C#3 | 15 == | 16 C#2 | 22 == | 24 G#1 | 28 B-1 x330 | 31 == |"
+    "0 C#2 i4 v46 | 12 == | 14 C#3 | 15 == | 16 C#2 | 22 == | 24 G#1 | 28 C-2 x330 | 31 == |"
     "32 D#2 | 44 == | 46 D#3 | 47 == | 48 D#2 | 54 == | 56 A#1 | 60 D-2 x330 | 63 == |"
     "64 C-2 | 76 == | 78 C-3 | 79 == | 80 C-2 | 86 == | 88 G-1 | 92 A#1 x330 | 95 == |"
-    "96 F-2 | 108 == | 110 F-3 | 111 == | 112 F-2 | 118 == | 120 D#2 | 124 E-2 x330 | 127 ==";
+    "96 F-2 | 108 == | 110 F-3 | 111 == | 112 F-2 | 118 == | 120 D#2 | 124 C-2 x330 | 127 ==";
 
 const char* const kLeadA = // the hook: dotted rhythm, slides up into each second bar
     "0 F-5 i5 v46 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
@@ -178,7 +183,7 @@ const char* const kHarmonyA = // a third under the hook, for the finale
     "0 C-5 i5 | 6-11 x464 | 12 C-5 | 16 G#4 | 24 C-5 | 28 C-5 |"
     "32 F-5 x310 | 36-43 x465 | 44 C#5 | 48 C-5 | 56 G#4 | 60 G#4 |"
     "64 G#4 | 70-75 x464 | 76 C-5 | 80 D#5 | 88 D#5 | 92 D#5 |"
-    "96 G-5 x310 | 100-111 x466 | 112 D#5 | 116 D-5 | 120 A#4 | 124 ==";
+    "96 G-5 x310 | 100-111 x466 | 112 D#5 | 116 A#4 | 120 G-4 | 124 ==";
 
 const char* const kLeadB = // main part B: a chip lead on the square, octave sparkle on held notes
     "0 G#5 i7 v34 | 4 F-5 | 8 G#5 | 12 C#6 | 16 C-6 | 16-23 x0C0 | 24 G#5 | 28 F-5 |"
@@ -196,6 +201,7 @@ const char* const kKickBreak = "K.......|..K.....|....K...|........";
 const char* const kSnareTwoStep = "........|S.....d.|........|S.....s.";
 const char* const kSnareTwoStepB = "........|S.....d.|..s.....|S...s.d.";
 const char* const kHats16 = "h.h.H.h.|h.h.H.h.|h.h.H.h.|h.h.o.h.";
+const char* const kHats16Roll = "h.h.H.h.|h.h.H.h.|h.h.H.h.|........";
 const char* const kHats8 = "h...H...|h...H...|h...H...|h...H...";
 const char* const kRide = "....r...|....R...|....r...|....R...";
 
@@ -238,8 +244,10 @@ XmPattern mainB(bool counterMelody) {
         unsigned r = bar * kBar;
         grid(p, kChKick, bar == 3 ? kKickTwoStepB : kKickBreak, r);
         grid(p, kChSnare, kSnareTwoStepB, r);
-        grid(p, kChHat, kHats16, r);
+        grid(p, kChHat, bar == 3 ? kHats16Roll : kHats16, r);
     }
+    // The phrase ends in a hat roll: the last hit retriggered on every row.
+    writePhrase(p, kChHat, "120 C-4 i3 v18 xE92 | 121-127 xE92");
     writePhrase(p, kChBass, kBassB);
     chord(p, 0, kDbMaj7, 14);
     chord(p, 32, kEb, 14);
@@ -315,7 +323,7 @@ XmPattern intro() {
     writePhrase(p, kChBass, "64 C#2 i4 v40 | 88 == | 96 D#2 | 120 ==");
     writePhrase(p, kChBass, kBassA, 128);
     // A noise riser into the bass entry, crashes on the section starts.
-    writePhrase(p, kChRiser, "96 C-3 i8 v4 x108 | 97-126 vu1 x108 | 127 ==");
+    writePhrase(p, kChRiser, "96 C-3 i8 v4 x108 | 97-127 vu1 x108 | 128 xEC0");
     crash(p, 128);
     return p;
 }
@@ -388,7 +396,7 @@ XmPattern drop() {
     writePhrase(p, kChBass, "48 C-2 i4 v46 x102 | 49-54 x102 | 55 ==");
     // 568: kick and bass stutter on every row.
     grid(p, kChKick, "K.k.K.k.", 56);
-    writePhrase(p, kChDrop, "56 F-2 i4 v48 xE92 | 57-62 xE92 | 63 ==");
+    writePhrase(p, kChDrop, "56 F-2 i4 v48 | 57 F-2 | 58 F-3 | 59 F-2 | 60 F-2 | 61 F-3 | 62 F-2 | 63 ==");
     // 576: a snare roll in thirty-seconds, growing, over a low drone.
     writePhrase(p, kChBass, "64 F-1 i4 v40 | 71 ==");
     writePhrase(p, kChPerc, "64 C-4 i2 v30 xRA2 | 65-71 xRA2 | 72 xEC0");
@@ -414,10 +422,11 @@ XmPattern fill(const XmPattern& partA) {
     grid(p, kChPerc, "........|........|........|........|t.t.m.m.", 0);
     writePhrase(p, kChBass, "0 D#2 i4 v46 | 12 == | 16 D#2 | 28 E-2 x330 | 39 ==");
     chord(p, 0, kEb, 20);
-    writePhrase(p, kChRiser, "8 C-3 i8 v4 x10A | 9-38 vu1 x10A | 39 ==");
+    writePhrase(p, kChRiser, "0 xEC0 | 8 C-3 i8 v4 x10A | 9-38 vu1 x10A");
     for (unsigned r = 0; r < kBeat; ++r) {
         for (unsigned c = 0; c < kChannelCount; ++c) p.at(32 + r + 8, c) = partA.at(r, c);
     }
+    writePhrase(p, kChRiser, "40 xEC0"); // risers stop dead on the downbeat
     writePhrase(p, kChBlip, "47 xD08");
     return p;
 }
@@ -457,6 +466,7 @@ XmPattern rebuild() {
     arpBar(p, kChArp, 0, "G#4", "047", 4, 16);
     arpBar(p, kChArp, kBar, "D#4", "047", 2, 18);
     crash(p, 0, 40);
+    writePhrase(p, kChRiser, "0 xEC0");
     return p;
 }
 
@@ -473,15 +483,21 @@ XmPattern ending(const XmPattern& finale) {
     writePhrase(p, kChBass, "56 D#2 i4 v46 | 60 E-2 x340 | 63 ==");
     writePhrase(p, kChLead, "56 ==");
     writePhrase(p, kChHarmony, "56 ==");
+    writePhrase(p, kChLeadEcho, "56 ==");
+    writePhrase(p, kChArp, "56 ==");
     const unsigned hit = 2 * kBar;
     grid(p, kChKick, "K", hit);
     crash(p, hit, 44);
+    writePhrase(p, kChCrash, "2-30 xA01", hit); // the last crash dies away before the song ends
     writePhrase(p, kChBass, "0 F-1 i4 v52 | 20 ==", hit);
-    writePhrase(p, kChDrop, "0 F-3 i4 v40 x203 | 1-31 x203 | 32 ==", hit);
+    writePhrase(p, kChDrop, "0 F-3 i4 v40 x203 | 1-19 x203 | 20 ==", hit);
     writePhrase(p, kChStab, "0 F-5 i7 v30 x037 | 1-11 x037 | 12 ==", hit);
     writePhrase(p, kChLead, "0 F-5 i5 v36 | 4-15 x464 | 16 ==", hit);
     chord(p, hit, kFm7, 26);
-    padsOff(p, hit + 16);
+    padsOff(p, hit + 6);
+    // The player falls silent at once when the song would repeat, so whatever still rings is cut
+    // gently on the last row rather than by that stop.
+    cutAll(p, hit + 32);
     return p;
 }
 
