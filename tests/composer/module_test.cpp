@@ -119,6 +119,28 @@ TEST(Module, DropChangesOnEveryBeat) {
     for (unsigned first = 520; first < 600; first += 8) EXPECT_NE(block(first - 8), block(first)) << first;
 }
 
+TEST(Module, EverySustainedNoteIsReleasedBeforeTheSongEnds) {
+    // A note of a looped instrument sounds until a key off or a note cut; one left open rings on into
+    // sections that never meant it (and is chopped off when the song stops).
+    const auto& m = song();
+    const auto played = xmtest::playOnce(m);
+    auto looped = [&](unsigned instrument) {
+        return instrument >= 1 && instrument <= m.instruments.size() &&
+               (m.instruments[instrument - 1].samples.at(0).type & 3) != 0;
+    };
+    std::vector<unsigned> instrument(m.channels, 0);
+    std::vector<int> openSince(m.channels, -1);
+    for (unsigned r = 0; r < played.size(); ++r) {
+        for (unsigned ch = 0; ch < m.channels; ++ch) {
+            const auto& c = m.cell(played[r].pattern, played[r].row, ch);
+            if (c.instrument) instrument[ch] = c.instrument;
+            if (c.note >= 1 && c.note <= 96) openSince[ch] = looped(instrument[ch]) ? int(r) : -1;
+            if (c.note == 97 || (c.effect == 0x0E && (c.param >> 4) == 0xC)) openSince[ch] = -1;
+        }
+    }
+    for (unsigned ch = 0; ch < m.channels; ++ch) EXPECT_EQ(openSince[ch], -1) << "channel " << ch;
+}
+
 TEST(Module, SamplesLoopSeamlesslyAndOneShotsStartAndEndQuietly) {
     for (const auto& ins : song().instruments) {
         const auto& s = ins.samples[0];
