@@ -294,9 +294,9 @@ XmPattern intro() {
     grid(p, kChPerc, "........|......t.|m.......|l.......|........|........|k.......|........");
     // Pads fade in on Fm7 and move through Db and Eb; the arpeggio creeps up under them.
     chord(p, 8, kFm7, 4);
-    padRows(p, 9, 20, "xA10");
-    chord(p, 64, kDbMaj7, 28);
-    chord(p, 96, kEb, 28);
+    padRows(p, 9, 24, "xA10");
+    chord(p, 64, kDbMaj7, 36);
+    chord(p, 96, kEb, 36);
     chord(p, 128, kFm7, 28);
     chord(p, 160, kDbMaj7, 28);
     chord(p, 192, kAb, 28);
@@ -347,8 +347,8 @@ XmPattern groove() {
     // The drums thin to quarter kicks while the roll takes over.
     grid(p, kChKick, "....K.......K.......K.......K...", kRise);
     grid(p, kChHat, "h.h.h.h.h.h.h.h.h.h.hhhhhhhhhhhh", kRise);
-    crescendo(p, kChPerc, kRise, kRise + 14, 2, "C-4 i2", 14, 28);
-    writePhrase(p, kChPerc, "16 C-4 v24 xR92 | 17-27 xR92 | 28 xR91 | 29-33 xR91", kRise);
+    crescendo(p, kChPerc, kRise, kRise + 14, 2, "C-4 i2", 12, 24);
+    writePhrase(p, kChPerc, "16 C-4 v20 xR92 | 17-27 xR92 | 28 xR91 | 29-33 xR91", kRise);
     // Arpeggio sweep: the chord climbs a step every two rows.
     static const char* const kSweep[] = {"F-4", "G-4", "G#4", "A#4", "C-5", "C#5", "D#5", "F-5", "G-5",
                                          "G#5", "A#5", "C-6", "C#6", "D#6", "F-6", "G-6", "G#6"};
@@ -358,7 +358,7 @@ XmPattern groove() {
     writePhrase(p, kChRiser, "0 C-2 i8 v6 x10C | 1-14 vu1 x10C | 15-33 x10C", kRise);
     writePhrase(p, kChBass, "0 C-2 i4 v40 | 1-31 x102 | 32 ==", kRise);
     chord(p, kRise + 4, kEb, 20);
-    padRows(p, kRise + 5, kRise + 33, "xA10");
+    padRows(p, kRise + 5, kRise + 14, "xA10");
     cutAll(p, 254);
     return p;
 }
