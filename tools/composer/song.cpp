@@ -263,12 +263,17 @@ XmPattern mainB(bool counterMelody) {
     return p;
 }
 
+// Copies `count` whole rows of `from`, starting at `fromRow`, over the rows of `to` from `toRow`.
+void copyRows(XmPattern& to, unsigned toRow, const XmPattern& from, unsigned fromRow, unsigned count) {
+    for (unsigned r = 0; r < count; ++r) {
+        for (unsigned c = 0; c < from.channels; ++c) to.at(toRow + r, c) = from.at(fromRow + r, c);
+    }
+}
+
 // Rows `first` .. `first + count - 1` of a section as one pattern of the module.
 XmPattern slice(const XmPattern& section, unsigned first, unsigned count) {
     XmPattern p(uint16_t(count), section.channels);
-    for (unsigned r = 0; r < count; ++r) {
-        for (unsigned c = 0; c < section.channels; ++c) p.at(r, c) = section.at(first + r, c);
-    }
+    copyRows(p, 0, section, first, count);
     return p;
 }
 
@@ -332,16 +337,9 @@ XmPattern intro() {
 // snare roll that speeds up through retriggers, a noise sweep, then two rows of silence.
 XmPattern groove() {
     XmPattern p(8 * kBar, kChannelCount);
-    XmPattern a = mainA(Energy::Groove);
-    for (unsigned r = 0; r < a.rows; ++r) {
-        for (unsigned c = 0; c < kChannelCount; ++c) p.at(r, c) = a.at(r, c);
-    }
-    XmPattern b = mainA(Energy::Full);
-    for (unsigned r = 0; r < 92; ++r) {
-        for (unsigned c = 0; c < kChannelCount; ++c) p.at(128 + r, c) = b.at(r, c);
-    }
     constexpr unsigned kRise = 128 + 92; // row 476 of the song
-    clearRows(p, kRise, 255);
+    copyRows(p, 0, mainA(Energy::Groove), 0, 128);
+    copyRows(p, 128, mainA(Energy::Full), 0, kRise - 128);
     writePhrase(p, kChLead, "0 ==", kRise);
     writePhrase(p, kChLeadEcho, "0 ==", kRise);
     // The drums thin to quarter kicks while the roll takes over.
@@ -423,9 +421,7 @@ XmPattern fill(const XmPattern& partA) {
     writePhrase(p, kChBass, "0 D#2 i4 v46 | 12 == | 16 D#2 | 28 E-2 x330 | 39 ==");
     chord(p, 0, kEb, 20);
     writePhrase(p, kChRiser, "0 xEC0 | 8 C-3 i8 v4 x10A | 9-38 vu1 x10A");
-    for (unsigned r = 0; r < kBeat; ++r) {
-        for (unsigned c = 0; c < kChannelCount; ++c) p.at(32 + r + 8, c) = partA.at(r, c);
-    }
+    copyRows(p, 5 * kBeat, partA, 0, kBeat);
     writePhrase(p, kChRiser, "40 xEC0"); // risers stop dead on the downbeat
     writePhrase(p, kChBlip, "47 xD08");
     return p;
@@ -473,9 +469,7 @@ XmPattern rebuild() {
 // Rows 1504-1600: the last two bars of the finale, the final hit on row 1568, and its ring-out.
 XmPattern ending(const XmPattern& finale) {
     XmPattern p(3 * kBar + 1, kChannelCount);
-    for (unsigned r = 0; r < 2 * kBar; ++r) {
-        for (unsigned c = 0; c < kChannelCount; ++c) p.at(r, c) = finale.at(2 * kBar + r, c);
-    }
+    copyRows(p, 0, finale, 2 * kBar, 2 * kBar);
     clearRows(p, 56, 63);
     grid(p, kChSnare, "SsSsSSSS", 56);
     grid(p, kChKick, "K...K...", 56);
