@@ -174,9 +174,9 @@ const char* const kBassB = // Db | Eb | Cm | Fm
     "96 F-2 | 108 == | 110 F-3 | 111 == | 112 F-2 | 118 == | 120 D#2 | 124 C-2 x330 | 127 ==";
 
 const char* const kLeadA = // the hook: dotted rhythm, slides up into each second bar
-    "0 F-5 i5 v46 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
+    "0 F-5 i5 v54 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
     "32 G#5 x310 | 36-43 x465 | 44 F-5 | 48 D#5 | 52-55 x454 | 56 C#5 | 60 C-5 |"
-    "64 C-5 i5 v46 | 70-75 x464 | 76 D#5 | 80 G#5 | 84-87 x454 | 88 G-5 | 92 G#5 |"
+    "64 C-5 i5 v54 | 70-75 x464 | 76 D#5 | 80 G#5 | 84-87 x454 | 88 G-5 | 92 G#5 |"
     "96 A#5 x310 | 100-111 x466 | 112 G-5 | 116 F-5 | 120 D#5 | 122-123 x454 | 124 ==";
 
 const char* const kHarmonyA = // a third under the hook, for the finale
