@@ -2,6 +2,7 @@
 // picture the look of a worn cathode-ray screen: sub-pixel jitter, per-channel tears, a tone curve,
 // scanlines, a brightness pulse, a flickering vignette and grain.
 #include "context_buffer.hlsli"
+#include "fullscreen.hlsli"
 
 Texture2D inputTexture : register(t0);
 Texture2D inputTexture2 : register(t1);
@@ -23,12 +24,6 @@ static const float kPulseWidth = 10.0;
 static const float kPulseDepth = 0.04;
 static const float kVignetteStrength = 0.294;
 static const float kGrainDepth = 0.2;
-
-struct PixelIn
-{
-    float4 position : SV_POSITION;
-    [[vk::location(0)]] float2 uv : TEXCOORD0;
-};
 
 float hash2(float2 p)
 {
@@ -123,7 +118,7 @@ float grainFactor(float2 uv, float flickerFrame)
     return frac(sin(dot(p, float2(12.9898, 78.233))) * kHashScale) * kGrainDepth + 1.0;
 }
 
-float4 pixel_main(PixelIn input) : SV_TARGET
+float4 pixel_main(FullscreenVertex input) : SV_TARGET
 {
     float2 uv = input.uv;
     if (int(ENABLEFINALPSOTPROC) == 0)

@@ -2,7 +2,7 @@
 #include "context_buffer.hlsli"
 #include "tilt_shift_blur.hlsli"
 
-float4 pixel_main(PixelIn input) : SV_TARGET
+float4 pixel_main(FullscreenVertex input) : SV_TARGET
 {
     return tiltShiftBlur(input.uv, DOF1);
 }

@@ -1,6 +1,7 @@
 // Ray-marches the glenz stream: translucent spinning polyhedra, up to three layers deep, with
 // two-tone facets, soft shadows from a light overhead, a grey background and a colour grade.
 #include "context_buffer.hlsli"
+#include "fullscreen.hlsli"
 #include "glenz_object.hlsli"
 
 StructuredBuffer<float4> sphereBuffer : register(t0);
@@ -25,12 +26,6 @@ static const float kFocalLength = 1.2;
 static const float kPreviousBlend = 0.075;
 // A larger jump between the two moments means the object wrapped from the exit back to the origin.
 static const float kWrapDistance = 2.0;
-
-struct PixelIn
-{
-    float4 position : SV_POSITION;
-    [[vk::location(0)]] float2 uv : TEXCOORD0;
-};
 
 struct GlenzObject
 {
@@ -255,7 +250,7 @@ float3 finish(float3 colour, float2 uv)
     return colour * (0.8 * f + 0.2);
 }
 
-float4 pixel_main(PixelIn input) : SV_TARGET
+float4 pixel_main(FullscreenVertex input) : SV_TARGET
 {
     float2 uv = input.uv;
     Ray camera = cameraRay(uv * resolution);

@@ -1,6 +1,7 @@
 // Radial light streaks: every pixel gathers a decaying trail of samples from itself towards the
 // screen centre, so bright areas smear outwards in rays. A dither per pixel hides the sample steps.
 #include "context_buffer.hlsli"
+#include "fullscreen.hlsli"
 
 Texture2D inputTexture : register(t0);
 SamplerState samplerState : register(s0);
@@ -9,12 +10,6 @@ static const int kStreakSamples = 250;
 static const float kCentreWeight = 0.15;
 static const float kSampleWeight = 0.7515;
 static const float kVignetteStrength = 1.25;
-
-struct PixelIn
-{
-    float4 position : SV_POSITION;
-    [[vk::location(0)]] float2 uv : TEXCOORD0;
-};
 
 float3 inputColour(float2 uv)
 {
@@ -34,7 +29,7 @@ float3 tone(float3 colour)
     return sqrt(x * x * (3.0 - 2.0 * x));
 }
 
-float4 pixel_main(PixelIn input) : SV_TARGET
+float4 pixel_main(FullscreenVertex input) : SV_TARGET
 {
     float2 uv = input.uv;
     if (int(lamerbypass) == 1)

@@ -1,6 +1,8 @@
 #ifndef TILT_SHIFT_BLUR_HLSLI
 #define TILT_SHIFT_BLUR_HLSLI
 
+#include "fullscreen.hlsli"
+
 // Tilt-shift focus blur shared by the two blur passes, which differ only in the track that switches
 // them: sharp along the horizontal middle, a Gaussian that widens towards the top and bottom edges.
 
@@ -12,12 +14,6 @@ static const float kMinSigma = 0.01;
 // Below this width the Gaussian is a copy to within rounding, so the pass skips it.
 static const float kSharpSigma = 0.1;
 static const float kPi = 6.283185 / 2.0;
-
-struct PixelIn
-{
-    float4 position : SV_POSITION;
-    [[vk::location(0)]] float2 uv : TEXCOORD0;
-};
 
 float4 tiltShiftBlur(float2 uv, float blurSwitch)
 {
