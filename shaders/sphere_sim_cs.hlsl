@@ -73,6 +73,12 @@ StreamObject streamObject(uint i)
     return o;
 }
 
+// Objects keep a margin around their visible shape when they push each other.
+float collisionRadius(float size)
+{
+    return kCollisionScale * size;
+}
+
 // Where in the cross-section the object would like to be at time T.
 float2 homeOffset(StreamObject o, float T)
 {
@@ -115,7 +121,7 @@ float4 simulateObject(uint target, uint count, float T)
             for (uint m = i + 1; m < count; ++m)
             {
                 float3 d = float3(along[i] - along[m], section[i] - section[m]);
-                float reach = kCollisionScale * (size[i] + size[m]);
+                float reach = collisionRadius(size[i]) + collisionRadius(size[m]);
                 float q = dot(d, d);
                 if (q < reach * reach && q > 1e-8)
                 {
@@ -141,7 +147,7 @@ float4 simulateObject(uint target, uint count, float T)
 
     float3 position = tube.origin + along[target] * tube.axis + section[target].x * tube.across1 +
                       section[target].y * tube.across2;
-    return float4(position, kCollisionScale * size[target]);
+    return float4(position, collisionRadius(size[target]));
 }
 
 [numthreads(8, 1, 1)] void kernel_main(uint3 id : SV_DispatchThreadID)
