@@ -93,13 +93,62 @@ float distanceAlong(uint i, uint count, float speed, float T, float tubeLength)
     return tubeLength * (1.0 - frac(float(i) / float(count) - T * speed));
 }
 
+// The stream state of the invocation, one entry per object: axis distance, cross-section offset,
+// wanted cross-section offset and size class.
+static float along[kMaxGlenzObjects];
+static float2 section[kMaxGlenzObjects];
+static float2 home[kMaxGlenzObjects];
+static float size[kMaxGlenzObjects];
+
+// Overlapping objects i and m push each other apart across the tube, the lighter one moving more;
+// the axis position is never touched, so the stream keeps its order.
+void pushApart(uint i, uint m)
+{
+    float3 d = float3(along[i] - along[m], section[i] - section[m]);
+    float reach = collisionRadius(size[i]) + collisionRadius(size[m]);
+    float q = dot(d, d);
+    if (q < reach * reach && q > 1e-8)
+    {
+        float dist = sqrt(q);
+        float push = kPushStrength * (reach / dist - 1.0);
+        float2 n = d.yz / dist;
+        float massI = size[i] * size[i] * size[i];
+        float massM = size[m] * size[m] * size[m];
+        section[i] += n * push * massM / (massI + massM);
+        section[m] -= n * push * massI / (massI + massM);
+    }
+}
+
+// Every pair i < m once, in order. Two pairs per pass: software rasterisers such as llvmpipe cap
+// the loop passes of one invocation at 65535, and eight sweeps over the 8128 pairs of a full
+// stream would pass that cap one pair at a time and silently stop relaxing.
+void pushAllPairsApart(uint count)
+{
+    for (uint i = 0; i < count; ++i)
+    {
+        for (uint m = i + 1; m < count; m += 2)
+        {
+            pushApart(i, m);
+            if (m + 1 < count)
+                pushApart(i, m + 1);
+        }
+    }
+}
+
+// Each object drifts back towards its home and stays inside the tube wall.
+void pullHomeWithinWall(uint count)
+{
+    for (uint i = 0; i < count; ++i)
+    {
+        section[i] += kHomePull * (home[i] - section[i]);
+        float r = length(section[i]);
+        if (r > kTubeRadius)
+            section[i] *= kTubeRadius / r;
+    }
+}
+
 float4 simulateObject(uint target, uint count, float T)
 {
-    float along[kMaxGlenzObjects];
-    float2 section[kMaxGlenzObjects];
-    float2 home[kMaxGlenzObjects];
-    float size[kMaxGlenzObjects];
-
     TubeFrame tube = tubeFrame();
     for (uint i = 0; i < count; ++i)
     {
@@ -110,39 +159,12 @@ float4 simulateObject(uint target, uint count, float T)
         size[i] = o.size;
     }
 
-    // Overlapping objects push each other apart across the tube, the lighter one moving more; the
-    // axis position is never touched, so the stream keeps its order. Starting the counter from
-    // min(frame, 0) keeps the iteration count a run-time value, which stops the compiler from
-    // unrolling eight copies of the pair loop.
+    // Starting the counter from min(frame, 0) keeps the iteration count a run-time value, which
+    // stops the compiler from unrolling eight copies of the pair loop.
     [loop] for (uint iteration = min(frame, 0u); iteration < kRelaxationIterations; ++iteration)
     {
-        for (uint i = 0; i < count; ++i)
-        {
-            for (uint m = i + 1; m < count; ++m)
-            {
-                float3 d = float3(along[i] - along[m], section[i] - section[m]);
-                float reach = collisionRadius(size[i]) + collisionRadius(size[m]);
-                float q = dot(d, d);
-                if (q < reach * reach && q > 1e-8)
-                {
-                    float dist = sqrt(q);
-                    float push = kPushStrength * (reach / dist - 1.0);
-                    float2 n = d.yz / dist;
-                    float massI = size[i] * size[i] * size[i];
-                    float massM = size[m] * size[m] * size[m];
-                    section[i] += n * push * massM / (massI + massM);
-                    section[m] -= n * push * massI / (massI + massM);
-                }
-            }
-        }
-        // Each object drifts back towards its home and stays inside the tube wall.
-        for (uint i = 0; i < count; ++i)
-        {
-            section[i] += kHomePull * (home[i] - section[i]);
-            float r = length(section[i]);
-            if (r > kTubeRadius)
-                section[i] *= kTubeRadius / r;
-        }
+        pushAllPairsApart(count);
+        pullHomeWithinWall(count);
     }
 
     float3 position = tube.origin + along[target] * tube.axis + section[target].x * tube.across1 +
