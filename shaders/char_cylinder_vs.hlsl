@@ -16,8 +16,8 @@ static const uint kGridRows = 96;
 static const uint kGlyphWidth = 8;
 static const uint kGlyphHeight = 16;
 static const uint kGlyphPixels = kGlyphWidth * kGlyphHeight;
-static const float kGridPixelsX = kGridColumns * kGlyphWidth;  // 2048
-static const float kGridPixelsY = kGridRows * kGlyphHeight;    // 1536
+static const float kGridPixelsX = kGridColumns * kGlyphWidth; // 2048
+static const float kGridPixelsY = kGridRows * kGlyphHeight;   // 1536
 static const float3 kLumaWeights = float3(0.299, 0.587, 0.114);
 static const float kExplosionThreshold = 0.001;
 static const float kPi = 3.141593;
@@ -26,11 +26,12 @@ static const float kPi = 3.141593;
 // bright they look in six regions of the cell (top-left, top-right, middle-left, middle-right,
 // bottom-left, bottom-right), so edges in the picture pick slashes, bars and half blocks.
 static const uint kPaletteSize = 31;
-static const uint kCharCodes[kPaletteSize] = {32, 46, 39, 45, 95, 47, 92, 124, 58, 43, 61, 76, 84, 111, 88, 72,
-                                              77, 87, 146, 35, 1, 64, 2, 221, 222, 220, 223, 176, 177, 178, 219};
-static const float kCharTargets[kPaletteSize] = {0,    0.02, 0.03, 0.04, 0.06, 0.07, 0.08, 0.09, 0.1,  0.14, 0.16,
-                                                 0.2,  0.22, 0.24, 0.28, 0.33, 0.34, 0.36, 0.42, 0.48, 0.55, 0.6,
-                                                 0.63, 0.49, 0.5,  0.51, 0.52, 0.66, 0.75, 0.85, 0.95};
+static const uint kCharCodes[kPaletteSize] = {32, 46,  39,  45,  95,  47,  92,  124, 58, 43, 61,
+                                              76, 84,  111, 88,  72,  77,  87,  146, 35, 1,  64,
+                                              2,  221, 222, 220, 223, 176, 177, 178, 219};
+static const float kCharTargets[kPaletteSize] = {
+    0,    0.02, 0.03, 0.04, 0.06, 0.07, 0.08, 0.09, 0.1, 0.14, 0.16, 0.2,  0.22, 0.24, 0.28, 0.33,
+    0.34, 0.36, 0.42, 0.48, 0.55, 0.6,  0.63, 0.49, 0.5, 0.51, 0.52, 0.66, 0.75, 0.85, 0.95};
 static const float kCharRegions[kPaletteSize * 6] = {
     0,    0,    0,    0,    0,    0,    //  32 ' '
     0,    0,    0,    0,    0.08, 0.08, //  46 '.'
@@ -140,7 +141,8 @@ float2 rotate2(float2 v, float angle)
 // Three independent random values for a grid position: sideways and vertical flight, and depth.
 float3 scatterHashes(float2 p)
 {
-    return float3(hash3(p.xyx), hash3(float3(p.y, p.x + 123.45, p.y)), hash3(float3(p.x + 87.65, p.y - 43.21, p.x + 87.65)));
+    return float3(hash3(p.xyx), hash3(float3(p.y, p.x + 123.45, p.y)),
+                  hash3(float3(p.x + 87.65, p.y - 43.21, p.x + 87.65)));
 }
 
 // Scatters a flat quad away from the screen centre by a random amount and turns it a little.
@@ -164,9 +166,11 @@ float3 explodeCylinder(float3 p, float amount, float3 h, float2 from)
     return p + float3(e * (2.0 * h.x + 1.0) * from.x, -e * (2.0 * h.y + 1.0) * from.y, -e * h.z);
 }
 
-float4 flatPosition(float2 gridPixel, float2 corner, float3 pixelHash, float3 cellHash, float2 pixelAt, float2 cellAt)
+float4 flatPosition(float2 gridPixel, float2 corner, float3 pixelHash, float3 cellHash, float2 pixelAt,
+                    float2 cellAt)
 {
-    float2 centre = float2((gridPixel.x + 0.5) * 2.0 / kGridPixelsX - 1.0, 1.0 - (gridPixel.y + 0.5) * 2.0 / kGridPixelsY);
+    float2 centre = float2((gridPixel.x + 0.5) * 2.0 / kGridPixelsX - 1.0,
+                           1.0 - (gridPixel.y + 0.5) * 2.0 / kGridPixelsY);
     float2 offset = corner / float2(kGridPixelsX, kGridPixelsY);
     explodeFlat(centre, offset, CYLINDER_EXPLOSION_AMOUNT, pixelHash, pixelAt);
     explodeFlat(centre, offset, CHAR_EXPLOSION_AMOUNT, cellHash, cellAt);
@@ -175,8 +179,8 @@ float4 flatPosition(float2 gridPixel, float2 corner, float3 pixelHash, float3 ce
 
 // The grid wrapped round a cylinder whose radius breathes and whose rows spin at different rates
 // (both per cell row, so characters stay whole), then turned by the rotation tracks and projected.
-float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelHash, float3 cellHash, float2 pixelAt,
-                        float2 cellAt)
+float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelHash, float3 cellHash,
+                        float2 pixelAt, float2 cellAt)
 {
     float wobble = 1.0 + 0.6 * sin(3.0 * time + 0.1 * row);
     float radius = 0.9 * (0.4 * kGridColumns) / 6.283185 * wobble;
@@ -184,7 +188,8 @@ float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelH
     float2 offset = float2(0.025 * corner.x, -0.025 * corner.y) * wobble;
     float s = sin(angle), c = cos(angle);
     // 38.4 centres the 96 rows of 0.8 units vertically.
-    float3 p = float3(radius * s + c * offset.x, 38.4 - 0.05 * gridPixel.y + offset.y, -radius * c + s * offset.x);
+    float3 p =
+        float3(radius * s + c * offset.x, 38.4 - 0.05 * gridPixel.y + offset.y, -radius * c + s * offset.x);
 
     float a = CYLINDER_ROTATION_X;
     p = float3(p.x, cos(a) * p.y - sin(a) * p.z, sin(a) * p.y + cos(a) * p.z);

@@ -129,7 +129,8 @@ float4 facetColour(float3 l, uint objectIndex)
         flag = !(a.z < a.x);
     else
         flag = a.y < a.x;
-    float3 tint = (objectIndex % 2 == 0) ? float3(AGLENZ_R, AGLENZ_G, AGLENZ_B) : float3(BGLENZ_R, BGLENZ_G, BGLENZ_B);
+    float3 tint =
+        (objectIndex % 2 == 0) ? float3(AGLENZ_R, AGLENZ_G, AGLENZ_B) : float3(BGLENZ_R, BGLENZ_G, BGLENZ_B);
     return flag ? float4(tint, 1.0) : float4(1, 1, 1, 0.65);
 }
 
@@ -138,8 +139,10 @@ float3 surfaceNormal(GlenzObject o, float3 l)
 {
     const float e = 0.002;
     float3 k1 = float3(1, -1, -1), k2 = float3(-1, -1, 1), k3 = float3(-1, 1, -1), k4 = float3(1, 1, 1);
-    float3 gradient = k1 * polyhedronDistance(l + e * k1, o.size) + k2 * polyhedronDistance(l + e * k2, o.size) +
-                      k3 * polyhedronDistance(l + e * k3, o.size) + k4 * polyhedronDistance(l + e * k4, o.size);
+    float3 gradient = k1 * polyhedronDistance(l + e * k1, o.size);
+    gradient += k2 * polyhedronDistance(l + e * k2, o.size);
+    gradient += k3 * polyhedronDistance(l + e * k3, o.size);
+    gradient += k4 * polyhedronDistance(l + e * k4, o.size);
     return mul(normalize(gradient), o.rotation);
 }
 

@@ -14,7 +14,7 @@ struct TextLayer
     uint cols;
     uint rows;
     uint cells; // bound on the cell index: cols x rows x the frames the page was laid out for
-    uint glyphHeightSelector; // 1 selects 16-row glyphs, anything else 8
+    uint glyphHeightSelector; // 1: 16-row glyphs, else 8
     uint font; // kFontC64 or kFont3
     uint frames;
     uint frameBase;
@@ -68,8 +68,8 @@ TextLayer textLayer(int L)
         return makeTextLayer(true, 120, 34, 118320, kFontC64, 16, true, L1_FRAME, 16, false, 0, 0, 0, 0,
                              float4(0.05, 0.05, 0.05, L1TEXT_A), float3(L1_X, L1_Y, L1_Z));
     case 1:
-        return makeTextLayer(true, 80, 213, 32000, kFontC64, 16, true, 0, 16, true, DISP_2X, DISP_2Y, DISP_RANDOM,
-                             DISPZ_2, float4(0, 0, 0, L2TEXT_A), float3(0, L2_Y, 0));
+        return makeTextLayer(true, 80, 213, 32000, kFontC64, 16, true, 0, 16, true, DISP_2X, DISP_2Y,
+                             DISP_RANDOM, DISPZ_2, float4(0, 0, 0, L2TEXT_A), float3(0, L2_Y, 0));
     case 2:
         return makeTextLayer(true, 120, 34, 118320, kFontC64, 16, true, L3_FRAME, 16, true, 0, 0, 0, 0,
                              float4(0, 0, 0, L3TEXT_A), float3(0, 0, -14.5));
@@ -77,11 +77,11 @@ TextLayer textLayer(int L)
         return makeTextLayer(true, 120, 34, 118320, kFontC64, 16, true, L1_FRAME, 29, true, DISP_5X, DISP_5Y,
                              DISP_RANDOM, 0, float4(0, 0, 0, L1TEXT_A), float3(L1_X, L1_Y, L1_Z));
     case 4:
-        return makeTextLayer(true, 120, 34, 118320, kFont3, 0, true, L5_FRAME, 0, true, DISP_5X, DISP_5Y, 0, 0,
-                             float4(0, 0, 0, L5TEXT_A), float3(0, L5_Y, L5_Z));
+        return makeTextLayer(true, 120, 34, 118320, kFont3, 0, true, L5_FRAME, 0, true, DISP_5X, DISP_5Y, 0,
+                             0, float4(0, 0, 0, L5TEXT_A), float3(0, L5_Y, L5_Z));
     default: // layers 5-8 are spare slots, switched off
-        return makeTextLayer(false, 80, 25, 32000, kFont3, 0, false, 0, 0, false, 0, 0, 0, 0, float4(0, 0, 0, 0),
-                             float3(0, 0, 0));
+        return makeTextLayer(false, 80, 25, 32000, kFont3, 0, false, 0, 0, false, 0, 0, 0, 0,
+                             float4(0, 0, 0, 0), float3(0, 0, 0));
     }
 }
 

@@ -82,7 +82,8 @@ bool glyphPixelSet(uint font, uint index)
 float3 paletteColour(int index)
 {
     uint base = 3 * (uint(index) % 256);
-    return float3(loadFloat(colorpalette, base), loadFloat(colorpalette, base + 1), loadFloat(colorpalette, base + 2));
+    return float3(loadFloat(colorpalette, base), loadFloat(colorpalette, base + 1),
+                  loadFloat(colorpalette, base + 2));
 }
 
 // The page frame on show: from the layer's frame track, or running at the layer's rate.
