@@ -33,8 +33,8 @@ struct TextLayer
 
 // Every scalar is spelled out so the table reads in the same columns for every layer.
 TextLayer makeTextLayer(bool on, uint cols, uint rows, uint cells, uint font, uint frames, bool fixedFrame,
-                        float frameTrack, float fps, bool fgFromPalette, float dispX, float dispY, float jitter,
-                        float cellZoom, float4 colour, float3 position)
+                        float frameTrack, float fps, bool fgFromPalette, float dispX, float dispY,
+                        float jitter, float cellZoom, float4 colour, float3 position)
 {
     TextLayer layer;
     layer.on = on;
