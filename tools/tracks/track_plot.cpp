@@ -146,11 +146,10 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
     }
 
     char range[160];
+    int used = std::snprintf(range, sizeof range, "%u %s", keys.count, keys.count == 1 ? "key" : "keys");
     if (beyond)
-        std::snprintf(range, sizeof range, "%u keys (%u after the end)   %.6g .. %.6g", keys.count, beyond,
-                      all.low, all.high);
-    else
-        std::snprintf(range, sizeof range, "%u keys   %.6g .. %.6g", keys.count, all.low, all.high);
+        used += std::snprintf(range + used, sizeof range - size_t(used), " (%u after the end)", beyond);
+    std::snprintf(range + used, sizeof range - size_t(used), "   %.6g .. %.6g", all.low, all.high);
     canvas.text(x + plotWidth - Canvas::textWidth(range), y + 3, range, dimText);
 }
 
