@@ -40,13 +40,6 @@ TEST(EvaluateTrack, BeforeTheFirstKeyTheValueIsZeroNotTheKeysValue) {
     EXPECT_EQ(at(set, 56.5 / rowRate), 7.5f);
 }
 
-TEST(EvaluateTrack, SingleKeyAtRowZeroHoldsFromTimeZeroWhateverItsCode) {
-    for (Interpolation code : {Interpolation::Hold, Interpolation::Linear, Interpolation::Quartic}) {
-        TrackSet set = oneTrack({key(0, 128.0f, code)});
-        for (double t : {0.0, 0.0005, 1.0, 66.9}) EXPECT_EQ(at(set, t), 128.0f) << int(code) << " at " << t;
-    }
-}
-
 TEST(EvaluateTrack, HoldKeysOnNeighbouringRowsSwitchWhenTheRowIsReached) {
     TrackSet set = oneTrack({key(14, 0.1f, Interpolation::Hold), key(15, 0.0f, Interpolation::Hold)});
     EXPECT_FLOAT_EQ(at(set, 14.5 / rowRate), 0.1f);
@@ -97,11 +90,12 @@ TEST(EvaluateTrack, TheCurveIsChosenByTheEarlierKey) {
     EXPECT_NEAR(at(set, 0.001 + 15.0 / rowRate), 15.0f, 1e-4);
 }
 
-TEST(EvaluateTrack, AfterTheLastKeyEveryCurveHoldsItsValue) {
-    for (Interpolation code : {Interpolation::Linear, Interpolation::Smooth, Interpolation::Quartic}) {
-        TrackSet set = oneTrack({key(0, 1.0f, Interpolation::Linear), key(10, 5.0f, code)});
-        EXPECT_EQ(at(set, 10.5 / rowRate), 5.0f);
-        EXPECT_EQ(at(set, 100.0), 5.0f);
+TEST(EvaluateTrack, ALoneOrLastKeyHoldsItsValueWhateverItsCode) {
+    for (Interpolation code : {Interpolation::Hold, Interpolation::Linear, Interpolation::Quartic}) {
+        TrackSet lone = oneTrack({key(0, 128.0f, code)});
+        for (double t : {0.0, 0.0005, 66.9}) EXPECT_EQ(at(lone, t), 128.0f) << int(code) << " at " << t;
+        TrackSet last = oneTrack({key(0, 1.0f, Interpolation::Linear), key(10, 5.0f, code)});
+        for (double t : {10.5 / rowRate, 100.0}) EXPECT_EQ(at(last, t), 5.0f) << int(code) << " at " << t;
     }
 }
 
@@ -130,16 +124,11 @@ TEST(EvaluateTrack, AnIndexPastTheSetReadsAsATrackWithoutKeys) {
     EXPECT_EQ(evaluateTrack(set, UINT32_MAX, 1.0f), 0.0f);
 }
 
-TEST(TrackSet, ConstructsWithTheDefaultTempoAndNoTracks) {
+TEST(TrackSet, ResizeTo104GrowsInOneStepWithEmptyZeroNamedTracks) {
     TrackSet set;
     EXPECT_EQ(set.beatsPerMinute, 120.0f);
     EXPECT_EQ(set.rowsPerBeat, 8u);
-    EXPECT_EQ(set.tracks.count, 0u);
     EXPECT_EQ(set.tracks.capacity, 8u);
-}
-
-TEST(TrackSet, ResizeTo104GrowsInOneStepWithEmptyZeroNamedTracks) {
-    TrackSet set;
     set.resize(104);
     EXPECT_EQ(set.tracks.count, 104u);
     EXPECT_EQ(set.tracks.capacity, 104u);

@@ -20,112 +20,36 @@ struct Expected {
 };
 
 // Name, number of keys, first and last key row, for every track in table order.
+// clang-format off
 const Expected table[] = {
-    {"CameraPosX", 65, 0, 473},
-    {"CameraPosY", 6, 0, 537},
-    {"CameraPosZ", 35, 0, 520},
-    {"CameraDirX", 0, 0, 0},
-    {"CameraDirY", 0, 0, 0},
-    {"CameraDirZ", 1, 0, 0},
-    {"CameraFOV", 12, 0, 1621},
-    {"CameraRoll", 30, 0, 1107},
-    {"INTERLACE", 0, 0, 0},
-    {"BRUS", 0, 0, 0},
-    {"GLITCH", 0, 0, 0},
-    {"DECRUNCH", 0, 0, 0},
-    {"BRUS_ALL", 0, 0, 0},
-    {"SCENE_ONE", 5, 0, 512},
-    {"SCENE_TWO", 2, 0, 62},
-    {"POST", 0, 0, 0},
-    {"NEGT", 0, 0, 0},
-    {"L1_X", 8, 0, 1055},
-    {"L1_Y", 8, 0, 1312},
-    {"L2_X", 1, 0, 0},
-    {"L2_Y", 22, 0, 537},
-    {"L3_X", 1, 0, 0},
-    {"L3_Y", 1, 0, 0},
-    {"PHYSICS_ENABLED", 7, 0, 512},
-    {"ENABLEFINALPSOTPROC", 1, 0, 0},
-    {"SCANLINES", 1, 0, 0},
-    {"GLOBE_BRIGHTNESS", 18, 0, 1544},
-    {"FLICKER", 13, 0, 1054},
-    {"BLINKY", 3, 0, 40},
-    {"SCANLINES_FADE", 0, 0, 0},
-    {"ASCII_HEIGHT", 1, 0, 0},
-    {"AMOUNT_OF_CHARS", 1, 0, 0},
-    {"ASCII_WIDTH", 1, 0, 0},
-    {"ROTL2Z", 2, 0, 32},
-    {"ROTL2X", 4, 184, 1040},
-    {"ROTL3Y", 5, 184, 1040},
-    {"SCENE_THREE", 6, 512, 592},
-    {"SCENE_FOUR", 4, 520, 560},
-    {"FONT_SELECT", 1, 0, 0},
-    {"LAYER1_ENABLED", 1, 0, 0},
-    {"LAYER2_ENABLED", 1, 0, 0},
-    {"LAYER3_ENABLED", 5, 0, 600},
-    {"FORCE_L1_BLACK", 4, 512, 600},
-    {"SCENE_FIVE", 5, 512, 576},
-    {"SCENE_SIX", 5, 0, 600},
-    {"SCENE_SEVEN", 4, 536, 584},
-    {"SCENE_EIGHT", 0, 0, 0},
-    {"FONT_SELECT_L2", 1, 0, 0},
-    {"STARFIELD_ON", 6, 0, 512},
-    {"BG_COLOR_R", 0, 0, 0},
-    {"BG_COLOR_G", 0, 0, 0},
-    {"BG_COLOR_B", 0, 0, 0},
-    {"VIGNETTE", 2, 500, 513},
-    {"L1POSTPROC", 2, 0, 512},
-    {"HIT_KILL_CHANCE", 12, 0, 444},
-    {"NUMSPHEREZ", 1, 0, 0},
-    {"CYLINDER_EXPLOSION_AMOUNT", 19, 0, 1545},
-    {"CHAR_EXPLOSION_AMOUNT", 13, 0, 1408},
-    {"CYLINDER_MODE", 8, 0, 1312},
-    {"CAM_TILT_X", 1, 0, 0},
-    {"CAM_TILT_STREAM", 1, 0, 0},
-    {"DOFBLUR", 1, 0, 0},
-    {"CYLINDER_ROTATION_X", 4, 520, 1014},
-    {"CYLINDER_ROTATION_Y", 2, 768, 792},
-    {"CYLINDER_OFFSET_Z", 8, 0, 1312},
-    {"ORIGIN_X", 7, 0, 864},
-    {"EXIT_X", 6, 0, 864},
-    {"ORIGIN_Y", 5, 56, 896},
-    {"EXIT_Y", 8, 528, 1060},
-    {"ORIGIN_Z", 5, 56, 832},
-    {"EXIT_Z", 7, 56, 864},
-    {"DISP_2X", 66, 0, 537},
-    {"DISP_2Y", 65, 0, 537},
-    {"DISP_RANDOM", 54, 0, 1251},
-    {"L5_FRAME", 76, 768, 1056},
-    {"L2TEXT_A", 2, 0, 520},
-    {"L5TEXT_A", 3, 520, 1056},
-    {"DISP_5X", 48, 520, 1317},
-    {"DISP_5Y", 78, 520, 1251},
-    {"L5_Y", 1, 520, 520},
-    {"AGLENZ_R", 3, 0, 968},
-    {"AGLENZ_G", 3, 0, 968},
-    {"AGLENZ_B", 3, 0, 968},
-    {"BGLENZ_R", 3, 0, 968},
-    {"BGLENZ_G", 3, 0, 968},
-    {"BGLENZ_B", 3, 0, 968},
-    {"L5_Z", 1, 768, 768},
-    {"L3_FRAME", 2, 599, 626},
-    {"L3TEXT_A", 2, 599, 768},
-    {"SWAPORDER", 1, 599, 599},
-    {"DOF1", 2, 0, 528},
-    {"DOF2", 1, 528, 528},
-    {"DISPZ_2", 152, 79, 480},
-    {"GLENZBG_R", 67, 520, 1344},
-    {"L1_FRAME", 10, 520, 1312},
-    {"L1_Z", 3, 520, 704},
-    {"L1TEXT_A", 7, 520, 1368},
-    {"lamerdecay", 9, 496, 1544},
-    {"lamerdensity", 14, 496, 1544},
-    {"lamerbypass", 7, 0, 1608},
-    {"mirrorX", 10, 372, 1478},
-    {"mirrorY", 6, 376, 1510},
-    {"mirrorX2", 9, 576, 1056},
-    {"mirrorY2", 6, 576, 908},
+    {"CameraPosX", 65, 0, 473}, {"CameraPosY", 6, 0, 537}, {"CameraPosZ", 35, 0, 520}, {"CameraDirX", 0, 0, 0},
+    {"CameraDirY", 0, 0, 0}, {"CameraDirZ", 1, 0, 0}, {"CameraFOV", 12, 0, 1621}, {"CameraRoll", 30, 0, 1107},
+    {"INTERLACE", 0, 0, 0}, {"BRUS", 0, 0, 0}, {"GLITCH", 0, 0, 0}, {"DECRUNCH", 0, 0, 0},
+    {"BRUS_ALL", 0, 0, 0}, {"SCENE_ONE", 5, 0, 512}, {"SCENE_TWO", 2, 0, 62}, {"POST", 0, 0, 0},
+    {"NEGT", 0, 0, 0}, {"L1_X", 8, 0, 1055}, {"L1_Y", 8, 0, 1312}, {"L2_X", 1, 0, 0},
+    {"L2_Y", 22, 0, 537}, {"L3_X", 1, 0, 0}, {"L3_Y", 1, 0, 0}, {"PHYSICS_ENABLED", 7, 0, 512},
+    {"ENABLEFINALPSOTPROC", 1, 0, 0}, {"SCANLINES", 1, 0, 0}, {"GLOBE_BRIGHTNESS", 18, 0, 1544}, {"FLICKER", 13, 0, 1054},
+    {"BLINKY", 3, 0, 40}, {"SCANLINES_FADE", 0, 0, 0}, {"ASCII_HEIGHT", 1, 0, 0}, {"AMOUNT_OF_CHARS", 1, 0, 0},
+    {"ASCII_WIDTH", 1, 0, 0}, {"ROTL2Z", 2, 0, 32}, {"ROTL2X", 4, 184, 1040}, {"ROTL3Y", 5, 184, 1040},
+    {"SCENE_THREE", 6, 512, 592}, {"SCENE_FOUR", 4, 520, 560}, {"FONT_SELECT", 1, 0, 0}, {"LAYER1_ENABLED", 1, 0, 0},
+    {"LAYER2_ENABLED", 1, 0, 0}, {"LAYER3_ENABLED", 5, 0, 600}, {"FORCE_L1_BLACK", 4, 512, 600}, {"SCENE_FIVE", 5, 512, 576},
+    {"SCENE_SIX", 5, 0, 600}, {"SCENE_SEVEN", 4, 536, 584}, {"SCENE_EIGHT", 0, 0, 0}, {"FONT_SELECT_L2", 1, 0, 0},
+    {"STARFIELD_ON", 6, 0, 512}, {"BG_COLOR_R", 0, 0, 0}, {"BG_COLOR_G", 0, 0, 0}, {"BG_COLOR_B", 0, 0, 0},
+    {"VIGNETTE", 2, 500, 513}, {"L1POSTPROC", 2, 0, 512}, {"HIT_KILL_CHANCE", 12, 0, 444}, {"NUMSPHEREZ", 1, 0, 0},
+    {"CYLINDER_EXPLOSION_AMOUNT", 19, 0, 1545}, {"CHAR_EXPLOSION_AMOUNT", 13, 0, 1408}, {"CYLINDER_MODE", 8, 0, 1312}, {"CAM_TILT_X", 1, 0, 0},
+    {"CAM_TILT_STREAM", 1, 0, 0}, {"DOFBLUR", 1, 0, 0}, {"CYLINDER_ROTATION_X", 4, 520, 1014}, {"CYLINDER_ROTATION_Y", 2, 768, 792},
+    {"CYLINDER_OFFSET_Z", 8, 0, 1312}, {"ORIGIN_X", 7, 0, 864}, {"EXIT_X", 6, 0, 864}, {"ORIGIN_Y", 5, 56, 896},
+    {"EXIT_Y", 8, 528, 1060}, {"ORIGIN_Z", 5, 56, 832}, {"EXIT_Z", 7, 56, 864}, {"DISP_2X", 66, 0, 537},
+    {"DISP_2Y", 65, 0, 537}, {"DISP_RANDOM", 54, 0, 1251}, {"L5_FRAME", 76, 768, 1056}, {"L2TEXT_A", 2, 0, 520},
+    {"L5TEXT_A", 3, 520, 1056}, {"DISP_5X", 48, 520, 1317}, {"DISP_5Y", 78, 520, 1251}, {"L5_Y", 1, 520, 520},
+    {"AGLENZ_R", 3, 0, 968}, {"AGLENZ_G", 3, 0, 968}, {"AGLENZ_B", 3, 0, 968}, {"BGLENZ_R", 3, 0, 968},
+    {"BGLENZ_G", 3, 0, 968}, {"BGLENZ_B", 3, 0, 968}, {"L5_Z", 1, 768, 768}, {"L3_FRAME", 2, 599, 626},
+    {"L3TEXT_A", 2, 599, 768}, {"SWAPORDER", 1, 599, 599}, {"DOF1", 2, 0, 528}, {"DOF2", 1, 528, 528},
+    {"DISPZ_2", 152, 79, 480}, {"GLENZBG_R", 67, 520, 1344}, {"L1_FRAME", 10, 520, 1312}, {"L1_Z", 3, 520, 704},
+    {"L1TEXT_A", 7, 520, 1368}, {"lamerdecay", 9, 496, 1544}, {"lamerdensity", 14, 496, 1544}, {"lamerbypass", 7, 0, 1608},
+    {"mirrorX", 10, 372, 1478}, {"mirrorY", 6, 376, 1510}, {"mirrorX2", 9, 576, 1056}, {"mirrorY2", 6, 576, 908},
 };
+// clang-format on
 static_assert(sizeof(table) / sizeof(table[0]) == trackCount);
 
 class Choreography : public ::testing::Test {
@@ -145,15 +69,18 @@ class Choreography : public ::testing::Test {
     // The value in the middle of a row, well clear of the millisecond offset.
     float atRow(const char* name, double row) const { return at(name, (row + 0.5) / rowRate); }
 
+    void expectKey(const char* name, uint32_t k, SyncKey expected) {
+        ASSERT_LT(k, keys(name).count) << name;
+        const SyncKey& actual = keys(name)[k];
+        EXPECT_EQ(actual.row, expected.row) << name << " key " << k;
+        EXPECT_EQ(actual.value, expected.value) << name << " key " << k;
+        EXPECT_EQ(actual.interpolation, expected.interpolation) << name << " key " << k;
+    }
+
     // Holds exactly these (row, value, code) keys.
     void expectKeys(const char* name, std::vector<SyncKey> expected) {
-        const DynArray<SyncKey>& actual = keys(name);
-        ASSERT_EQ(actual.count, expected.size()) << name;
-        for (uint32_t k = 0; k < actual.count; ++k) {
-            EXPECT_EQ(actual[k].row, expected[k].row) << name << " key " << k;
-            EXPECT_EQ(actual[k].value, expected[k].value) << name << " key " << k;
-            EXPECT_EQ(actual[k].interpolation, expected[k].interpolation) << name << " key " << k;
-        }
+        ASSERT_EQ(keys(name).count, expected.size()) << name;
+        for (uint32_t k = 0; k < expected.size(); ++k) expectKey(name, k, expected[k]);
     }
 
     TrackSet set;
@@ -204,29 +131,18 @@ TEST_F(Choreography, InterpolationCodesTotalAndRowsRiseStrictly) {
 
 TEST_F(Choreography, Camera) {
     EXPECT_NEAR(at("CameraPosZ", 0.2), -13.4427f, 1e-4);
-    const DynArray<SyncKey>& z = keys("CameraPosZ");
-    EXPECT_EQ(z[0].row, 0u);
-    EXPECT_EQ(z[0].value, -10.0f);
-    EXPECT_EQ(z[0].interpolation, 1);
-    EXPECT_EQ(z[1].row, 8u);
-    EXPECT_EQ(z[1].value, -16.0f);
-    EXPECT_EQ(z[1].interpolation, 0);
+    expectKey("CameraPosZ", 0, {0, -10.0f, 1});
+    expectKey("CameraPosZ", 1, {8, -16.0f, 0});
     for (double t : {0.0, 10.0, 40.0, 66.9}) {
         EXPECT_EQ(at("CameraDirZ", t), 25.0f);
         EXPECT_EQ(at("CameraDirX", t), 0.0f);
         EXPECT_EQ(at("CameraDirY", t), 0.0f);
     }
-    const DynArray<SyncKey>& fov = keys("CameraFOV");
-    EXPECT_EQ(fov[0].row, 0u);
-    EXPECT_EQ(fov[0].value, 2.75f);
-    EXPECT_EQ(atRow("CameraFOV", 300), 2.75f);
-    EXPECT_EQ(fov[1].row, 504u);
-    EXPECT_EQ(fov[1].value, 2.75f);
-    EXPECT_EQ(fov[2].row, 512u);
-    EXPECT_EQ(fov[2].value, 60.0f);
-    EXPECT_EQ(fov[2].interpolation, 1);
-    EXPECT_EQ(fov[3].row, 520u);
-    EXPECT_EQ(fov[3].value, 6.0f);
+    expectKey("CameraFOV", 0, {0, 2.75f, 0});
+    expectKey("CameraFOV", 2, {512, 60.0f, 1});
+    expectKey("CameraFOV", 3, {520, 6.0f, 0});
+    EXPECT_EQ(keys("CameraFOV")[1].row, 504u);
+    EXPECT_EQ(atRow("CameraFOV", 503), 2.75f);
     EXPECT_NEAR(at("CameraFOV", 0.001 + 516.0 / rowRate), 33.0f, 1e-3);
     // Single-row kicks on the beat.
     const double kicks[][2] = {{14, 0.1},  {15, 0}, {16, 0.2}, {17, 0},
@@ -332,20 +248,6 @@ TEST_F(Choreography, ConstantsHoldForTheWholeShow) {
         EXPECT_EQ(keys(name)[0].interpolation, 1) << name;
 }
 
-TEST_F(Choreography, TracksAreZeroBeforeTheirFirstKey) {
-    const char* empty[] = {"CameraDirX",  "CameraDirY", "INTERLACE",  "BRUS",      "GLITCH",
-                           "DECRUNCH",    "BRUS_ALL",   "POST",       "NEGT",      "SCANLINES_FADE",
-                           "SCENE_EIGHT", "BG_COLOR_R", "BG_COLOR_G", "BG_COLOR_B"};
-    for (const char* name : empty)
-        for (double t : {0.0, 20.0, 45.0, 66.9}) EXPECT_EQ(at(name, t), 0.0f) << name;
-    EXPECT_EQ(atRow("ROTL2X", 183), 0.0f);
-    EXPECT_EQ(atRow("ROTL3Y", 183), 0.0f);
-    EXPECT_NE(atRow("ROTL2X", 184), 0.0f);
-    EXPECT_NE(atRow("ROTL3Y", 184), 0.0f);
-    EXPECT_EQ(atRow("mirrorX", 371), 0.0f);
-    EXPECT_GT(atRow("mirrorX", 372), 0.5f);
-}
-
 TEST_F(Choreography, ShowLandmarksAuthoredForTheMusic) {
     // The picture fades out by row 1544, before the 67-second end.
     EXPECT_GT(atRow("GLOBE_BRIGHTNESS", 1400), 0.5f);
@@ -358,6 +260,10 @@ TEST_F(Choreography, ShowLandmarksAuthoredForTheMusic) {
         float dz = atRow("EXIT_Z", row) - atRow("ORIGIN_Z", row);
         ASSERT_GT(std::sqrt(dx * dx + dy * dy + dz * dz), 0.5f) << "row " << row;
     }
+    // Tracks without keys stay 0, as do tracks before their first key.
+    for (double t : {0.0, 20.0, 66.9}) EXPECT_EQ(at("SCENE_EIGHT", t), 0.0f);
+    EXPECT_EQ(atRow("ROTL2X", 183), 0.0f);
+    EXPECT_EQ(atRow("mirrorX", 371), 0.0f);
     // Keys after the end of the show are never reached.
     EXPECT_EQ(keys("CameraFOV")[keys("CameraFOV").count - 1].row, 1621u);
     EXPECT_EQ(keys("lamerbypass")[keys("lamerbypass").count - 1].row, 1608u);
