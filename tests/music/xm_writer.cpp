@@ -165,6 +165,15 @@ XmInstrument makeInstrument(std::vector<int16_t> points, uint8_t loopType, uint3
     return ins;
 }
 
+XmSong makeSong(uint16_t rows, uint16_t channels, uint16_t speed) {
+    XmSong song;
+    song.channels = channels;
+    song.speed = speed;
+    song.addPattern(rows);
+    song.instruments.push_back(makeInstrument(std::vector<int16_t>(1000, 64), 1, 0, 1000));
+    return song;
+}
+
 PlayerPtr loadPlayer(const std::vector<uint8_t>& bytes, uint32_t rate) {
     ModulePlayer* p = nullptr;
     createModulePlayer(bytes.data(), uint32_t(bytes.size()), &p, rate);

@@ -67,6 +67,11 @@ std::vector<uint8_t> writeXm(const XmSong& song);
 XmInstrument makeInstrument(std::vector<int16_t> points, uint8_t loopType = 0, uint32_t loopStart = 0,
                             uint32_t loopLength = 0);
 
+// A song of one pattern with rows x channels empty cells and one instrument: a 1000-point 8-bit sample
+// of constant value 64 on a forward loop over all of it, so notes keep sounding.
+XmSong makeSong(uint16_t rows, uint16_t channels = 1, uint16_t speed = 6);
+constexpr uint8_t kMiddleC = 49; // note value 48: period 4608, 8363 Hz
+
 struct PlayerDeleter {
     void operator()(ModulePlayer* p) const { freeModulePlayer(p); }
 };
