@@ -206,8 +206,14 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
         VK_DEBUG_UTILS_MESSAGE_TYPE_GENERAL_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT;
     messengerInfo.pfnUserCallback = debugCallback;
     messengerInfo.pUserData = &options_;
+    // Synchronization validation checks the barriers this backend places against every access.
+    const VkValidationFeatureEnableEXT validationFeatures[] = {
+        VK_VALIDATION_FEATURE_ENABLE_SYNCHRONIZATION_VALIDATION_EXT};
+    VkValidationFeaturesEXT validation{VK_STRUCTURE_TYPE_VALIDATION_FEATURES_EXT, &messengerInfo};
+    validation.enabledValidationFeatureCount = 1;
+    validation.pEnabledValidationFeatures = validationFeatures;
     VkInstanceCreateInfo instanceInfo{VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO};
-    instanceInfo.pNext = options.debugLayer ? &messengerInfo : nullptr;
+    instanceInfo.pNext = options.debugLayer ? &validation : nullptr;
     instanceInfo.pApplicationInfo = &app;
     instanceInfo.enabledLayerCount = uint32_t(layers.size());
     instanceInfo.ppEnabledLayerNames = layers.data();
