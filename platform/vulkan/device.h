@@ -80,7 +80,6 @@ class DeviceCore {
 
     // Frees Vulkan objects once the batch that was recording at release time has completed.
     void retire(VkObjectType type, uint64_t handle);
-    void retireMemory(VkDeviceMemory memory) { retire(VK_OBJECT_TYPE_DEVICE_MEMORY, uint64_t(memory)); }
     template <class Handle> void retire(VkObjectType type, Handle handle) {
         if (handle != VK_NULL_HANDLE) retire(type, reinterpret_cast<uint64_t>(handle));
     }
