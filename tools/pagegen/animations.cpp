@@ -246,9 +246,9 @@ Frames logoEffects(const Page& logo, int count) {
 }
 
 Frames backdrop(int columns, int rows, int count) {
-    static constexpr int copper[] = {1, 9, 11, 15, 11, 9, 1, 0, 5, 13, 12, 14, 12, 13, 5, 0};
+    static constexpr int copper[] = {1, 9, 3, 11, 3, 9, 1, 0, 5, 13, 4, 12, 4, 13, 5, 0};
     static constexpr int tunnel[] = {1, 3, 9, 11, 9, 3, 1, 8};
-    static constexpr int dim[] = {1, 5, 8, 3, 4, 8};
+    static constexpr int dim[] = {1, 8, 1, 0, 3, 8, 5};
     static constexpr int shades[] = {Glyph::space, Glyph::lightShade, Glyph::mediumShade, Glyph::darkShade};
     const int third = (count + 2) / 3;
     Frames frames;
@@ -273,9 +273,9 @@ Frames backdrop(int columns, int rows, int count) {
                     // Noise fields over dark colours, crossed by a brighter scan band moving down.
                     int band = (k * rows) / third;
                     bool lit = std::abs(y - band) <= 1;
-                    cell.bg =
-                        lit ? (y == band ? 15 : 7) : dim[int(cellNoise(x / 4, y, f, 41) * std::size(dim))];
-                    cell.ch = shades[int(cellNoise(x, y, f, 43) * std::size(shades))];
+                    cell.bg = lit ? (y == band ? 15 : 7)
+                                  : dim[int(cellNoise(x / 6, y / 2, f, 41) * std::size(dim))];
+                    cell.ch = shades[int(cellNoise(x / 2, y, f, 43) * std::size(shades))];
                 }
             }
         // A dark frame line around the page holds the looks together; it cuts through the
@@ -292,17 +292,19 @@ Frames backdrop(int columns, int rows, int count) {
 Frames titlePulse(const Page& title, int count) {
     const std::vector<int> distance = distanceFromInk(title);
     auto pulse = [&](int level) {
-        // Dim titles sit in a tight, dark glow; bright ones throw a wide halo of shade characters.
+        // The title brightens while a ring of shade characters runs outwards from it, leaving a faint
+        // glow close to the letters.
         Page frame = darkened(title, (7 - level) * 3 / 7 + (level == 0));
-        int reach = 2 + 3 * level;
+        int ring = 3 + 4 * level;
         for (size_t i = 0; i < frame.cells.size(); ++i) {
             int d = distance[i];
-            if (d == 0 || d > reach) continue;
-            double closeness = 1.0 - double(d) / (reach + 1);
-            int ch = closeness > 0.66   ? Glyph::mediumShade
-                     : closeness > 0.33 ? Glyph::lightShade
-                                        : Glyph::smallDot;
-            frame.cells[i] = {ch, level >= 5 && closeness > 0.5 ? 9 : 1, -1};
+            if (d == 0) continue;
+            if (d <= 2 && level >= 3)
+                frame.cells[i] = {Glyph::lightShade, 1, -1};
+            else if (d > ring - 2 && d <= ring)
+                frame.cells[i] = {Glyph::mediumShade, level >= 5 ? 11 : 9, -1};
+            else if (d > ring - 5 && d <= ring - 2)
+                frame.cells[i] = {Glyph::lightShade, level >= 5 ? 9 : 1, -1};
         }
         int margin = std::max(0, 7 - level);
         drawBox(frame, 2 * margin, margin, title.columns - 4 * margin, title.rows - 2 * margin, level >= 6,

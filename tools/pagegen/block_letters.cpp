@@ -3,6 +3,7 @@
 #include "page_drawing.h"
 #include "text_input.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -90,8 +91,9 @@ int bannerWidth(const BlockFont& font, std::string_view text, const BannerLook& 
 void drawBanner(Page& page, const BlockFont& font, int column, int row, std::string_view text,
                 const BannerLook& look) {
     HalfRowGrid ink = rasterise(font, text, look);
-    // The shadow falls one column right and one row down, behind the letters.
-    auto shade = [&](int x, int y) { return look.shadow && !ink.at(x, y) && ink.at(x - 1, y - 2); };
+    // The shadow falls one column right and one pixel (at most one row) down, behind the letters.
+    int drop = std::min(2, look.halfRowsPerPixel);
+    auto shade = [&](int x, int y) { return look.shadow && !ink.at(x, y) && ink.at(x - 1, y - drop); };
     int cellRows = (ink.height + 3) / 2;
     for (int r = 0; r < cellRows; ++r) {
         const Cell& colours = look.rowColours[std::min(size_t(r), look.rowColours.size() - 1)];
