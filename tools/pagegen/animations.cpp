@@ -119,21 +119,24 @@ int darker(int colour, int steps) {
 
 Frames logoBuildUp(const Page& logo, int count) {
     Frames frames;
-    const int flashFrame = count - 4;
+    // The letters stand by the fifth-last frame; then a white flash, the colours coming back one shade
+    // too bright and one too dark, and the finished page.
+    const int flash = count - 4;
+    const int buildFrames = flash;
     for (int f = 0; f < count; ++f) {
-        if (f >= count - 2) {
-            frames.push_back(logo);
+        if (f >= flash) {
+            ColourMap settle{};
+            for (int c = 0; c < 16; ++c) {
+                int step = f - flash;
+                settle[size_t(c)] = step == 0   ? (c ? 15 : 0)
+                                    : step == 1 ? std::min(15, c | 8)
+                                    : step == 2 ? darker(c)
+                                                : c;
+            }
+            frames.push_back(recoloured(logo, settle));
             continue;
         }
-        if (f == flashFrame || f == flashFrame + 1) {
-            // White first, then the colours coming back one shade too bright.
-            ColourMap flash{};
-            for (int c = 0; c < 16; ++c)
-                flash[size_t(c)] = f == flashFrame ? (c ? 15 : 0) : std::min(15, c | 8);
-            frames.push_back(recoloured(logo, flash));
-            continue;
-        }
-        double progress = double(f) / (count - 1);
+        double progress = double(f) / (buildFrames - 1);
         Page frame(logo.columns, logo.rows);
         for (int y = 0; y < logo.rows; ++y)
             for (int x = 0; x < logo.columns; ++x) {
@@ -141,13 +144,13 @@ Frames logoBuildUp(const Page& logo, int count) {
                 if (!isVisible(final)) continue;
                 if (!isLetterCell(final)) {
                     // The lettering around the logo types in from the left once the logo stands.
-                    if (progress > 0.62 + 0.2 * x / logo.columns) frame.at(x, y) = final;
+                    if (progress >= 0.75 + 0.25 * x / logo.columns) frame.at(x, y) = final;
                     continue;
                 }
                 // A diagonal front sweeps right and down; behind it the letters condense from light
                 // shade to the full block, ahead of it a few sparks announce it.
                 double arrival =
-                    0.04 + 0.45 * x / logo.columns + 0.08 * y / logo.rows + 0.05 * cellNoise(x, y, 0, 7);
+                    0.04 + 0.5 * x / logo.columns + 0.1 * y / logo.rows + 0.05 * cellNoise(x, y, 0, 7);
                 double behind = progress - arrival;
                 if (behind < 0) {
                     if (behind > -0.12 && cellNoise(x, y, f, 8) < 0.25)
@@ -226,7 +229,7 @@ Frames logoEffects(const Page& logo, int count) {
             for (int y = 0; y < logo.rows; ++y)
                 for (int x = 0; x < logo.columns; ++x) {
                     bool slipped = (y + k) % 2 == 1;
-                    int from = slipped ? x + (k % 2 ? 3 : -3) : x;
+                    int from = slipped ? x + (k % 2 ? 1 : -1) * (2 + 2 * k) : x;
                     if (from < 0 || from >= logo.columns) continue;
                     Cell cell = logo.at(from, y);
                     if (slipped) {
@@ -247,7 +250,7 @@ Frames logoEffects(const Page& logo, int count) {
 
 Frames backdrop(int columns, int rows, int count) {
     static constexpr int copper[] = {1, 9, 3, 11, 3, 9, 1, 0, 5, 13, 4, 12, 4, 13, 5, 0};
-    static constexpr int tunnel[] = {1, 3, 9, 11, 9, 3, 1, 8};
+    static constexpr int tunnel[] = {1, 3, 9, 11, 15, 7, 8, 0, 5, 13, 12, 4};
     static constexpr int dim[] = {1, 8, 1, 0, 3, 8, 5};
     static constexpr int shades[] = {Glyph::space, Glyph::lightShade, Glyph::mediumShade, Glyph::darkShade};
     const int third = (count + 2) / 3;
