@@ -49,18 +49,18 @@ class PageParser {
                 }
             });
         } else if (keyword == "fill" && (w.size() == 6 || w.size() == 7)) {
-            int width = lines.integer(w[3], 1, page.columns), height = lines.integer(w[4], 1, page.rows);
+            int width = lines.integer(w[3], 1, 4096), height = lines.integer(w[4], 1, 4096);
             int ch = w.size() == 7 ? singleCode(w[6]) : 32;
             int x0 = column(w[1], width), y0 = row(w[2]);
             const Cell& s = style(w[5]);
             for (int y = y0; y < y0 + height; ++y)
                 for (int x = x0; x < x0 + width; ++x) set(x, y, ch, &s);
         } else if (keyword == "box" && w.size() == 7) {
-            int width = lines.integer(w[3], 2, page.columns), height = lines.integer(w[4], 2, page.rows);
+            int width = lines.integer(w[3], 2, 4096), height = lines.integer(w[4], 2, 4096);
             if (w[5] != "single" && w[5] != "double") lines.fail("a box is single or double");
             drawBox(page, column(w[1], width), row(w[2]), width, height, w[5] == "double", style(w[6]));
         } else if (keyword == "hline" && w.size() == 6) {
-            int width = lines.integer(w[3], 1, page.columns);
+            int width = lines.integer(w[3], 1, 4096);
             auto pattern = codes(w[5]);
             if (pattern.empty()) lines.fail("empty pattern");
             int x0 = column(w[1], width), y = row(w[2]);
