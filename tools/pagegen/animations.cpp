@@ -346,7 +346,7 @@ Frames codeChart(int columns, int rows, int count) {
                 text(2, y, label, 7);
             }
             int band = bands[(code / 16 + f) % std::size(bands)];
-            putCell(frame, x, y, code, code < 256 ? Cell{0, 15, band} : Cell{0, 0, darker(band)});
+            putCell(frame, x, y, code, {0, 15, band});
         }
         frames.push_back(frame);
     }

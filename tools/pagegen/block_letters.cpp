@@ -102,12 +102,14 @@ void drawBanner(Page& page, const BlockFont& font, int column, int row, std::str
             bool top = ink.at(x, 2 * r), bottom = ink.at(x, 2 * r + 1);
             bool shadeTop = shade(x, 2 * r), shadeBottom = shade(x, 2 * r + 1);
             Cell& cell = page.at(column + x, row + r);
-            if (top || bottom) {
-                cell.ch = top && bottom ? Glyph::fullBlock : top ? Glyph::upperHalf : Glyph::lowerHalf;
-                cell.fg = colours.fg;
-                // A half block's other half shows the shadow where it falls there.
+            if (top && bottom) {
+                // A row with a background is shaded: the dark shade lets that colour through.
+                cell = {colours.bg >= 0 ? Glyph::darkShade : Glyph::fullBlock, colours.fg, colours.bg};
+            } else if (top || bottom) {
+                // A half block's other half shows the shadow where it falls there, else what lies below.
                 bool shadowBehind = top ? shadeBottom : shadeTop;
-                cell.bg = top && bottom ? colours.bg : shadowBehind ? look.shadowColour.fg : colours.bg;
+                cell = {top ? Glyph::upperHalf : Glyph::lowerHalf, colours.fg,
+                        shadowBehind ? look.shadowColour.fg : cell.bg};
             } else if (shadeTop || shadeBottom) {
                 cell.ch = shadeTop && shadeBottom ? Glyph::mediumShade
                           : shadeTop              ? Glyph::upperHalf

@@ -16,7 +16,9 @@
 //   banner COLUMN ROW SX SY LETTERS SHADOW "TEXT" [bold]
 //                                           block letters, each font pixel SX columns wide and SY half
 //                                           rows high; LETTERS gives the style of each cell row (the last
-//                                           repeats), SHADOW the shadow's style or '-' for none; bold
+//                                           repeats; a style with a background shades its row with the
+//                                           dark shade over that colour), SHADOW the shadow's style or
+//                                           '-' for none; bold
 //                                           thickens every stroke by one pixel to the right
 // Characters are UTF-8 and must exist in code page 437.
 #include "block_letters.h"
