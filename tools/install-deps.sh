@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make glslang-tools spirv-tools spirv-cross libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
   libsdl2-dev libstb-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool ffmpeg clang libclang-rt-14-dev
-  sox fonts-terminus)
+  sox fonts-terminus xfonts-terminus zlib1g-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
