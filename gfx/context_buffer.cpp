@@ -11,7 +11,9 @@ BufferRuntime& sharedContextBuffer() {
 
 void refreshContextBuffer(const void* block, uint32_t size) {
     BufferRuntime& buffer = sharedContextBuffer();
-    if (contextBufferDesc.stride != size) {
+    // A buffer that does not exist yet is made even when the recorded size already matches (a block of
+    // the bare header), so that the passes never run without their constants.
+    if (contextBufferDesc.stride != size || !buffer.bufferA) {
         contextBufferDesc.stride = size;
         contextBufferDesc.constant = true;
         buffer.release();

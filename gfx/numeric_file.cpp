@@ -117,7 +117,13 @@ void* loadNumericFile(DataSourceDesc& source) {
         return nullptr;
     }
     const size_t read = std::fread(text, 1, size_t(length), file);
+    const bool failed = std::ferror(file);
     std::fclose(file);
+    if (failed) {
+        std::free(text);
+        reportDataFileError(source.path, "read error");
+        return nullptr;
+    }
     text[read] = '\0';
 
     const uint32_t count = countNumericTokens(text);
