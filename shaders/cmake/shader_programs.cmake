@@ -44,11 +44,11 @@ function(mirelandt_add_shader_programs target)
     # Direct3D meaning (w, not 1/w).
     add_custom_command(
       OUTPUT "${cpp}"
-      COMMAND "${GLSLANG_VALIDATOR}" -D -V --quiet --target-env vulkan1.3 -S ${stage} -e ${entry}
+      COMMAND "${GLSLANG_VALIDATOR}" -D -V --quiet --target-env vulkan1.1 -S ${stage} -e ${entry}
               --hlsl-iomap --shift-texture-binding 16 --shift-ssbo-binding 16 --shift-uav-binding 32
               --hlsl-dx-position-w -I${MIRELANDT_SHADER_INCLUDE_DIR} -I${source_dir}
               --depfile "${spv}.d" -o "${spv}" "${source}"
-      COMMAND "${SPIRV_VAL}" --target-env vulkan1.3 "${spv}"
+      COMMAND "${SPIRV_VAL}" --target-env vulkan1.1 "${spv}"
       COMMAND "${SPIRV_CROSS}" "${spv}" --reflect --output "${reflection}"
       COMMAND "${CMAKE_COMMAND}" -DNAME=${name} -DSTAGE=${stage_name} -DSPV=${spv} -DREFLECTION=${reflection}
               -DNAMESPACE=${ARG_NAMESPACE} -DOUTPUT=${cpp} -P "${MIRELANDT_SHADER_CMAKE_DIR}/pack_program.cmake"
