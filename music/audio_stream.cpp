@@ -91,6 +91,8 @@ float audioTimeSeconds(AudioStream& stream) {
 }
 
 void audioThreadMain(AudioStream* stream) {
+    // Named so that a look at the process's threads shows the refill running and, later, joined.
+    pthread_setname_np(pthread_self(), "mirelandt-audio");
     raiseToTimeCritical();
     uint32_t rendered = 0;
     while (!stream->stop.load(std::memory_order_acquire)) {

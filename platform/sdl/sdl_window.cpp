@@ -2,11 +2,31 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace window {
 
 bool readPrimaryScreenSize(ScreenSize* size, std::string* error) {
+    // Without a display server SDL would fall back to drivers that cannot show a window, after
+    // probing noisily; say plainly what is missing instead.
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland)) {
+        *error =
+            "no display (neither DISPLAY nor WAYLAND_DISPLAY is set); mirelandt-capture renders the show "
+            "to a video without one";
+        return false;
+    }
+    // With X alone, keep SDL from probing Wayland (which complains on stderr when it is absent).
+    if (!wayland || !*wayland) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         *error = std::string("no display: ") + SDL_GetError();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+        *error = std::string("no display: SDL found only its '") + (driver ? driver : "?") + "' video driver";
         return false;
     }
     SDL_DisplayMode mode{};
