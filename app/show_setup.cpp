@@ -22,6 +22,14 @@ void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu
     show.state.variableCount = show.scene->variables.count;
 }
 
+void teardownShow(Show& show) {
+    delete show.scene;
+    show.scene = nullptr;
+    show.state.variables = nullptr;
+    show.state.variableCount = 0;
+    Orvo::Gfx::releaseFrameContext();
+}
+
 void renderShowFrame(Show& show, float time) {
     prepareShowFrame(show.state, time);
     show.scene->renderFrame();

@@ -21,5 +21,9 @@ struct Show {
 void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu::RenderTargetView* target,
                int width, int height);
 
+// Destroys the scene and drops the runtime's hold on the device, for a program that shuts its device
+// down in order (the intro leaves all of it to process exit).
+void teardownShow(Show& show);
+
 // Renders one frame at `time` into the target (prepareShowFrame, then the scene's pass list).
 void renderShowFrame(Show& show, float time);

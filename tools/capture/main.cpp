@@ -5,8 +5,8 @@
 #include "frame_writer.h"
 #include "music/embedded_module.h"
 #include "music_capture.h"
+#include "offscreen_show.h"
 #include "progress_bar.h"
-#include "show_setup.h"
 
 #include <cerrno>
 #include <csignal>
@@ -22,50 +22,6 @@ int fail(const std::string& reason) {
     return 1;
 }
 
-// The show on a headless device, drawing into an RGBA8 image that is read back after every frame.
-struct OffscreenShow {
-    gpu::Ref<gpu::Device> device;
-    gpu::Ref<gpu::DeviceContext> context;
-    gpu::Ref<gpu::Texture2D> image;
-    gpu::Ref<gpu::RenderTargetView> view;
-    Show show;
-    std::vector<uint8_t> rgba, rgb;
-
-    bool open(int width, int height, std::string* error) {
-        if (!gpu::CreateDevice({}, &device, &context, error)) return false;
-        gpu::Texture2DDesc desc;
-        desc.Width = uint32_t(width);
-        desc.Height = uint32_t(height);
-        desc.Format = gpu::Format::R8G8B8A8_UNORM;
-        desc.BindFlags = gpu::BIND_RENDER_TARGET | gpu::BIND_SHADER_RESOURCE;
-        image = device->CreateTexture2D(desc, nullptr);
-        if (image) view = device->CreateRenderTargetView(image.get(), nullptr);
-        if (!view) {
-            *error = "cannot create a " + std::to_string(width) + "x" + std::to_string(height) +
-                     " image: " + device->GetLastError();
-            return false;
-        }
-        setupShow(show, device.get(), context.get(), view.get(), width, height);
-        rgba.resize(size_t(width) * size_t(height) * 4);
-        rgb.resize(size_t(width) * size_t(height) * 3);
-        return true;
-    }
-
-    // Renders the frame at `time` and leaves its pixels in rgb.
-    bool render(float time, std::string* error) {
-        renderShowFrame(show, time);
-        show.state.clock.prevTime = time;
-        const int width = show.state.screen.width;
-        if (!context->ReadBack(image.get(), 0, rgba.data(), rgba.size(), uint32_t(width) * 4)) {
-            *error = "cannot read the frame back: " + device->GetLastError();
-            return false;
-        }
-        // The presented image is opaque; its alpha channel carries nothing to keep.
-        for (size_t p = 0, n = rgb.size() / 3; p < n; ++p) std::memcpy(&rgb[3 * p], &rgba[4 * p], 3);
-        return true;
-    }
-};
-
 int captureStill(const CaptureOptions& o) {
     OffscreenShow offscreen;
     std::string error;
@@ -74,7 +30,7 @@ int captureStill(const CaptureOptions& o) {
     const uint64_t at = audioFramesAtSeconds(o.at);
     const uint64_t before = at >= kAudioRate / 60 ? at - kAudioRate / 60 : 0;
     if (!offscreen.render(showTimeAt(before), &error) || !offscreen.render(showTimeAt(at), &error) ||
-        !writePng(o.out, o.width, o.height, offscreen.rgb.data(), &error))
+        !writePng(o.out, o.width, o.height, offscreen.rgb(), &error))
         return fail(error);
     std::fprintf(stderr, "wrote %s (%dx%d, %.3f s)\n", o.out.c_str(), o.width, o.height,
                  double(showTimeAt(at)));
@@ -117,7 +73,7 @@ int captureSequence(const CaptureOptions& o) {
     ProgressBar progress(end - first);
     for (uint64_t n = first; n < end; ++n) {
         if (!offscreen.render(showTimeAt(audioFramesAt(n, o.fps)), &error) ||
-            !writer->write(offscreen.rgb.data(), &error))
+            !writer->write(offscreen.rgb(), &error))
             return fail(error);
         progress.update(n + 1 - first);
     }
