@@ -549,6 +549,11 @@ XmModule composeSong() {
     grid(intoBreak, kChKick, "K...K...", 120);
     cutAll(intoBreak, 127);
 
+    // Positions and the song rows they play: 0-3 intro (0-255), 4-5 groove and riser (256-511), 6 drop
+    // (512-599), 7 fill (600-647, breaking into row 8 of pattern 8), 8-9 part A (648-767), 10-11 part B
+    // (768-1023), 12 break (1024-1055), 13 drums return (1056-1119), 14-15 part A (1120-1247), 16 part B
+    // (1248-1375), 17-19 finale (1376-1600). 1601 rows in all; the restart position 1 has been heard, so
+    // a player stopping at the first repeated row stops there, after the show's 67 seconds (row 1545).
     m.order = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 8, 9, 10, 14, 14, 15};
     m.restartPosition = 1;
     return m;
