@@ -8,8 +8,13 @@ namespace {
 
 class Presentation : public ::testing::Test {
   protected:
+    // SDL's video is started once: started again in the same process it may come back with a
+    // window-less driver instead of X11.
+    static void SetUpTestSuite() { videoReady = SDL_Init(SDL_INIT_VIDEO) == 0; }
+    static void TearDownTestSuite() { SDL_Quit(); }
+
     void SetUp() override {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
+        if (!videoReady) GTEST_SKIP() << "no display: " << SDL_GetError();
         window = SDL_CreateWindow("Mirelandt", 0, 0, 64, 48, SDL_WINDOW_VULKAN | SDL_WINDOW_BORDERLESS);
         ASSERT_NE(window, nullptr) << SDL_GetError();
         gpu::DeviceOptions options;
@@ -27,10 +32,10 @@ class Presentation : public ::testing::Test {
         context.reset();
         device.reset();
         if (window) SDL_DestroyWindow(window);
-        SDL_Quit();
         for (const std::string& message : messages) ADD_FAILURE() << "validation: " << message;
     }
 
+    static inline bool videoReady = false;
     SDL_Window* window = nullptr;
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;
