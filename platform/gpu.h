@@ -348,6 +348,9 @@ struct ShaderBytecodeHeader {
 struct ShaderBinding {
     uint32_t binding = 0;
     ShaderBindingKind kind = ShaderBindingKind::Sampler;
+    // For (RW)Buffer<T>: the 32-bit format T stands for (R32_SINT, R32_UINT or R32_FLOAT), so
+    // that a buffer viewed without a format still reads element i as value i. UNKNOWN otherwise.
+    gpu::Format format = gpu::Format::UNKNOWN;
 };
 
 // A checked look into a bytecode blob; false when the blob is truncated or not one of ours.

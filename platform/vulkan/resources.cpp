@@ -265,6 +265,39 @@ template class TextureImpl<Texture1D, Texture1DDesc>;
 template class TextureImpl<Texture2D, Texture2DDesc>;
 template class TextureImpl<Texture3D, Texture3DDesc>;
 
+template <class Interface> VkBufferView ResourceViewImpl<Interface>::texelView(Format format) {
+    for (const TexelView& made : texelViews_) {
+        if (made.format == format) return made.view;
+    }
+    const VkFormat vkFormat = toVkFormat(format);
+    const VkFormatFeatureFlags feature = std::is_same_v<Interface, ShaderResourceView>
+                                             ? VK_FORMAT_FEATURE_UNIFORM_TEXEL_BUFFER_BIT
+                                             : VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_BIT;
+    const VkDeviceSize size = FormatByteSize(format);
+    const auto& limits = core_->properties.limits;
+    if (!source.buffer || !core_->formatSupports(vkFormat, feature, true) || source.range % size != 0 ||
+        source.offset % limits.minTexelBufferOffsetAlignment != 0 ||
+        source.range / size > limits.maxTexelBufferElements) {
+        core_->lastError = "the buffer view cannot be read as typed elements of that format";
+        return VK_NULL_HANDLE;
+    }
+    VkBufferViewCreateInfo info{VK_STRUCTURE_TYPE_BUFFER_VIEW_CREATE_INFO};
+    info.buffer = source.buffer;
+    info.format = vkFormat;
+    info.offset = source.offset;
+    info.range = source.range;
+    VkBufferView view = VK_NULL_HANDLE;
+    if (vkCreateBufferView(core_->device, &info, nullptr, &view) != VK_SUCCESS) {
+        core_->lastError = "typed buffer view could not be created";
+        return VK_NULL_HANDLE;
+    }
+    texelViews_.push_back({format, view});
+    return view;
+}
+
+template class ResourceViewImpl<ShaderResourceView>;
+template class ResourceViewImpl<UnorderedAccessView>;
+
 // --- shaders ----------------------------------------------------------------------------------
 
 ShaderCode::ShaderCode(CorePtr core, VkShaderModule module, ShaderStage stage,
@@ -338,26 +371,14 @@ bool bufferRange(const BufferDesc& buffer, Format format, uint32_t first, uint32
     return true;
 }
 
-// Fills a buffer view's source: the raw range always, and a typed texel view when a format is
-// given, so that the program's declaration (StructuredBuffer or Buffer<T>) picks what it needs.
-std::string describeBufferView(DeviceCore& core, BufferImpl& buffer, Format format, uint32_t first,
-                               uint32_t count, bool described, VkFormatFeatureFlags texelFeature,
-                               DescriptorSource* source) {
+// Fills a buffer view's source with the element range; typed access is made on demand.
+std::string describeBufferView(BufferImpl& buffer, Format format, uint32_t first, uint32_t count,
+                               bool described, DescriptorSource* source) {
     if (!bufferRange(buffer.GetDesc(), format, first, count, described, &source->offset, &source->range))
         return "the view's elements do not fit the buffer (or the buffer has no element size)";
     source->buffer = buffer.buffer;
     source->hazard = &buffer.hazard;
-    if (format == Format::UNKNOWN) return {};
-    const VkFormat vkFormat = toVkFormat(format);
-    if (!core.formatSupports(vkFormat, texelFeature, true))
-        return "the format cannot be used for a typed buffer";
-    VkBufferViewCreateInfo info{VK_STRUCTURE_TYPE_BUFFER_VIEW_CREATE_INFO};
-    info.buffer = buffer.buffer;
-    info.format = vkFormat;
-    info.offset = source->offset;
-    info.range = source->range;
-    if (vkCreateBufferView(core.device, &info, nullptr, &source->bufferView) != VK_SUCCESS)
-        return "typed buffer view could not be created";
+    source->format = format;
     return {};
 }
 
@@ -370,10 +391,11 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
         if (!(buffer->GetDesc().BindFlags & BIND_SHADER_RESOURCE))
             return fail("the buffer is not a shader resource");
         const Format format = desc ? desc->Format : Format::UNKNOWN;
-        std::string problem = describeBufferView(*core_, *buffer, format, desc ? desc->FirstElement : 0,
-                                                 desc ? desc->NumElements : 0, desc != nullptr,
-                                                 VK_FORMAT_FEATURE_UNIFORM_TEXEL_BUFFER_BIT, &view->source);
+        std::string problem =
+            describeBufferView(*buffer, format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
+                               desc != nullptr, &view->source);
         if (!problem.empty()) return fail(problem);
+        if (format != Format::UNKNOWN && !view->texelView(format)) return nullptr;
         return view;
     }
     TextureBase* texture = textureOf(resource);
@@ -401,10 +423,11 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
         if (!(buffer->GetDesc().BindFlags & BIND_UNORDERED_ACCESS))
             return fail("the buffer has no unordered access");
         const Format format = desc ? desc->Format : Format::UNKNOWN;
-        std::string problem = describeBufferView(*core_, *buffer, format, desc ? desc->FirstElement : 0,
-                                                 desc ? desc->NumElements : 0, desc != nullptr,
-                                                 VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_BIT, &view->source);
+        std::string problem =
+            describeBufferView(*buffer, format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
+                               desc != nullptr, &view->source);
         if (!problem.empty()) return fail(problem);
+        if (format != Format::UNKNOWN && !view->texelView(format)) return nullptr;
         return view;
     }
     TextureBase* texture = textureOf(resource);

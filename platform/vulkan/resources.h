@@ -101,11 +101,11 @@ using Texture3DImpl = TextureImpl<Texture3D, Texture3DDesc>;
 
 // The descriptor a bound view supplies; which fields count depends on what the program declares.
 struct DescriptorSource {
-    VkImageView imageView = VK_NULL_HANDLE;   // textures
-    VkBufferView bufferView = VK_NULL_HANDLE; // typed buffer views
-    VkBuffer buffer = VK_NULL_HANDLE;         // buffer views
+    VkImageView imageView = VK_NULL_HANDLE; // textures
+    VkBuffer buffer = VK_NULL_HANDLE;       // buffer views
     VkDeviceSize offset = 0;
     VkDeviceSize range = 0;
+    Format format = Format::UNKNOWN; // a buffer view's own element format, if it has one
     Hazard* hazard = nullptr;
     TextureImage* image = nullptr; // textures, for mip generation
     uint32_t mostDetailedMip = 0;
@@ -117,15 +117,25 @@ template <class Interface> class ResourceViewImpl final : public Interface {
         : core_(std::move(core)), resource_(Ref<Resource>::share(resource)) {}
     ~ResourceViewImpl() override {
         core_->retire(VK_OBJECT_TYPE_IMAGE_VIEW, source.imageView);
-        core_->retire(VK_OBJECT_TYPE_BUFFER_VIEW, source.bufferView);
+        for (const TexelView& view : texelViews_) core_->retire(VK_OBJECT_TYPE_BUFFER_VIEW, view.view);
     }
     Ref<Resource> GetResource() const override { return resource_; }
+
+    // The viewed buffer elements as texels of a 32-bit format, made on first use: the program's
+    // declaration (Buffer<int>, Buffer<float>) decides the format, whatever the view was made with.
+    // Null when the range cannot be viewed that way (the reason is in lastError).
+    VkBufferView texelView(Format format);
 
     DescriptorSource source;
 
   private:
+    struct TexelView {
+        Format format;
+        VkBufferView view;
+    };
     CorePtr core_;
     Ref<Resource> resource_;
+    std::vector<TexelView> texelViews_;
 };
 
 using ShaderResourceViewImpl = ResourceViewImpl<ShaderResourceView>;

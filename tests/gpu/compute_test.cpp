@@ -77,7 +77,12 @@ TEST_F(Compute, KernelWritesATextureThroughAnUnorderedAccessView) {
             EXPECT_TRUE(near(texels[y * 16 + x], {float(x), float(y), float(x * 100 + y), 1.0f}, 0.0f));
 }
 
-TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
+// Data buffers are structured buffers of 4-byte elements. Whether their views carry the
+// element format or not, Buffer<int> and Buffer<float> read element i as value i.
+class DataBuffers : public GpuTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DataBuffers, ReadElementIAsValueI) {
+    const bool typedViews = GetParam();
     constexpr uint32_t N = 24;
     std::vector<int32_t> integers(N);
     std::vector<float> floats(N);
@@ -85,7 +90,6 @@ TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
         integers[i] = int32_t(i) - 5;
         floats[i] = float(i) * 0.25f;
     }
-    // Data buffers are structured buffers of 4-byte elements given typed views.
     auto intBuffer = structuredBuffer(*device, 4, N, integers.data());
     auto floatBuffer = structuredBuffer(*device, 4, N, floats.data());
     auto result = structuredBuffer(*device, 8, N, nullptr);
@@ -93,9 +97,9 @@ TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
     typed.ViewDimension = gpu::ViewDimension::Buffer;
     typed.NumElements = N;
     typed.Format = gpu::Format::R32_SINT;
-    auto intView = device->CreateShaderResourceView(intBuffer.get(), &typed);
+    auto intView = device->CreateShaderResourceView(intBuffer.get(), typedViews ? &typed : nullptr);
     typed.Format = gpu::Format::R32_FLOAT;
-    auto floatView = device->CreateShaderResourceView(floatBuffer.get(), &typed);
+    auto floatView = device->CreateShaderResourceView(floatBuffer.get(), typedViews ? &typed : nullptr);
     auto resultView = device->CreateUnorderedAccessView(result.get(), nullptr);
     ASSERT_TRUE(intView && floatView && resultView) << device->GetLastError();
     gpu::ShaderResourceView* inputs[] = {intView.get(), floatView.get()};
@@ -112,6 +116,11 @@ TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
         EXPECT_EQ(pairs[2 * i + 1], floats[i]) << i;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Views, DataBuffers, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Typed" : "Structured";
+                         });
 
 TEST_F(Compute, SharedSamplersFilterAndAddressAsTheirSlotsSay) {
     const Float4 left{1.0f, 0.0f, 0.0f, 1.0f}, right{0.0f, 1.0f, 0.0f, 0.5f};
