@@ -16,27 +16,12 @@ void setSlots(Ref<Slot>* slots, uint32_t capacity, uint32_t start, uint32_t coun
         slots[start + i] = Ref<Slot>::share(objects ? objects[i] : nullptr);
 }
 
-// What a bound shader-resource or unordered-access view supplies to a binding.
-struct BoundView {
-    DescriptorSource* source = nullptr;
-    VkBufferView (*texelView)(View* view, Format format) = nullptr;
-    View* view = nullptr;
-};
-
-template <class Impl> VkBufferView texelViewOf(View* view, Format format) {
-    return static_cast<Impl*>(view)->texelView(format);
+DescriptorSource* sourceOf(const Ref<ShaderResourceView>& view) {
+    return view ? &static_cast<ShaderResourceViewImpl*>(view.get())->source : nullptr;
 }
 
-BoundView boundView(const Ref<ShaderResourceView>& view) {
-    if (!view) return {};
-    return {&static_cast<ShaderResourceViewImpl*>(view.get())->source, texelViewOf<ShaderResourceViewImpl>,
-            view.get()};
-}
-
-BoundView boundView(const Ref<UnorderedAccessView>& view) {
-    if (!view) return {};
-    return {&static_cast<UnorderedAccessViewImpl*>(view.get())->source, texelViewOf<UnorderedAccessViewImpl>,
-            view.get()};
+DescriptorSource* sourceOf(const Ref<UnorderedAccessView>& view) {
+    return view ? &static_cast<UnorderedAccessViewImpl*>(view.get())->source : nullptr;
 }
 
 const ShaderCode* codeOf(const Ref<VertexShader>& s) {
@@ -208,16 +193,15 @@ void ContextImpl::collectDescriptors(const ProgramLayout& layout, const StageBin
         w.pTexelBufferView = &texelViews_[i];
 
         // The register range says whether a binding is an input (t#) or an output (u#).
-        BoundView bound;
+        DescriptorSource* source = nullptr;
         bool write = false;
         if (b.binding >= UAV_BINDING_BASE && b.binding < UAV_BINDING_BASE + UAV_SLOT_COUNT) {
-            if (!pixel) bound = boundView(uavs_[b.binding - UAV_BINDING_BASE]);
+            if (!pixel) source = sourceOf(uavs_[b.binding - UAV_BINDING_BASE]);
             write = true;
         } else if (b.binding >= TEXTURE_BINDING_BASE &&
                    b.binding < TEXTURE_BINDING_BASE + COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT) {
-            bound = boundView(stage.resources[b.binding - TEXTURE_BINDING_BASE]);
+            source = sourceOf(stage.resources[b.binding - TEXTURE_BINDING_BASE]);
         }
-        const DescriptorSource* source = bound.source;
         switch (b.kind) {
         case ShaderBindingKind::Sampler: {
             w.descriptorType = VK_DESCRIPTOR_TYPE_SAMPLER;
@@ -256,7 +240,7 @@ void ContextImpl::collectDescriptors(const ProgramLayout& layout, const StageBin
                                    : VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER;
             if (source && source->buffer) {
                 const Format format = b.format != Format::UNKNOWN ? b.format : source->format;
-                texelViews_[i] = bound.texelView(bound.view, format);
+                texelViews_[i] = source->texelView(format);
                 if (texelViews_[i]) accesses_.push_back({source->hazard, write});
             }
             break;

@@ -265,38 +265,38 @@ template class TextureImpl<Texture1D, Texture1DDesc>;
 template class TextureImpl<Texture2D, Texture2DDesc>;
 template class TextureImpl<Texture3D, Texture3DDesc>;
 
-template <class Interface> VkBufferView ResourceViewImpl<Interface>::texelView(Format format) {
+DescriptorSource::~DescriptorSource() {
+    core_->retire(VK_OBJECT_TYPE_IMAGE_VIEW, imageView);
+    for (const TexelView& view : texelViews_) core_->retire(VK_OBJECT_TYPE_BUFFER_VIEW, view.view);
+}
+
+VkBufferView DescriptorSource::texelView(Format wanted) {
     for (const TexelView& made : texelViews_) {
-        if (made.format == format) return made.view;
+        if (made.format == wanted) return made.view;
     }
-    const VkFormat vkFormat = toVkFormat(format);
-    const VkFormatFeatureFlags feature = std::is_same_v<Interface, ShaderResourceView>
-                                             ? VK_FORMAT_FEATURE_UNIFORM_TEXEL_BUFFER_BIT
-                                             : VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_BIT;
-    const VkDeviceSize size = FormatByteSize(format);
+    const VkFormat vkFormat = toVkFormat(wanted);
+    const VkFormatFeatureFlags feature =
+        storage_ ? VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_BIT : VK_FORMAT_FEATURE_UNIFORM_TEXEL_BUFFER_BIT;
+    const VkDeviceSize size = FormatByteSize(wanted);
     const auto& limits = core_->properties.limits;
-    if (!source.buffer || !core_->formatSupports(vkFormat, feature, true) || source.range % size != 0 ||
-        source.offset % limits.minTexelBufferOffsetAlignment != 0 ||
-        source.range / size > limits.maxTexelBufferElements) {
+    if (!buffer || !core_->formatSupports(vkFormat, feature, true) || range % size != 0 ||
+        offset % limits.minTexelBufferOffsetAlignment != 0 || range / size > limits.maxTexelBufferElements) {
         core_->lastError = "the buffer view cannot be read as typed elements of that format";
         return VK_NULL_HANDLE;
     }
     VkBufferViewCreateInfo info{VK_STRUCTURE_TYPE_BUFFER_VIEW_CREATE_INFO};
-    info.buffer = source.buffer;
+    info.buffer = buffer;
     info.format = vkFormat;
-    info.offset = source.offset;
-    info.range = source.range;
+    info.offset = offset;
+    info.range = range;
     VkBufferView view = VK_NULL_HANDLE;
     if (vkCreateBufferView(core_->device, &info, nullptr, &view) != VK_SUCCESS) {
         core_->lastError = "typed buffer view could not be created";
         return VK_NULL_HANDLE;
     }
-    texelViews_.push_back({format, view});
+    texelViews_.push_back({wanted, view});
     return view;
 }
-
-template class ResourceViewImpl<ShaderResourceView>;
-template class ResourceViewImpl<UnorderedAccessView>;
 
 // --- shaders ----------------------------------------------------------------------------------
 
@@ -395,7 +395,7 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
             describeBufferView(*buffer, format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
                                desc != nullptr, &view->source);
         if (!problem.empty()) return fail(problem);
-        if (format != Format::UNKNOWN && !view->texelView(format)) return nullptr;
+        if (format != Format::UNKNOWN && !view->source.texelView(format)) return nullptr;
         return view;
     }
     TextureBase* texture = textureOf(resource);
@@ -427,7 +427,7 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
             describeBufferView(*buffer, format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
                                desc != nullptr, &view->source);
         if (!problem.empty()) return fail(problem);
-        if (format != Format::UNKNOWN && !view->texelView(format)) return nullptr;
+        if (format != Format::UNKNOWN && !view->source.texelView(format)) return nullptr;
         return view;
     }
     TextureBase* texture = textureOf(resource);

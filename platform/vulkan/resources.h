@@ -99,8 +99,20 @@ using Texture1DImpl = TextureImpl<Texture1D, Texture1DDesc>;
 using Texture2DImpl = TextureImpl<Texture2D, Texture2DDesc>;
 using Texture3DImpl = TextureImpl<Texture3D, Texture3DDesc>;
 
-// The descriptor a bound view supplies; which fields count depends on what the program declares.
-struct DescriptorSource {
+// What a shader-resource or unordered-access view hands to a program's descriptors; which
+// fields count depends on what the program declares at that binding.
+class DescriptorSource {
+  public:
+    DescriptorSource(CorePtr core, bool storage) : core_(std::move(core)), storage_(storage) {}
+    ~DescriptorSource();
+    DescriptorSource(const DescriptorSource&) = delete;
+    DescriptorSource& operator=(const DescriptorSource&) = delete;
+
+    // The viewed buffer elements as texels of a 32-bit format, made on first use: the program's
+    // declaration (Buffer<int>, Buffer<float>) decides the format, whatever the view was made with.
+    // Null when the range cannot be viewed that way (the reason is in lastError).
+    VkBufferView texelView(Format format);
+
     VkImageView imageView = VK_NULL_HANDLE; // textures
     VkBuffer buffer = VK_NULL_HANDLE;       // buffer views
     VkDeviceSize offset = 0;
@@ -109,24 +121,6 @@ struct DescriptorSource {
     Hazard* hazard = nullptr;
     TextureImage* image = nullptr; // textures, for mip generation
     uint32_t mostDetailedMip = 0;
-};
-
-template <class Interface> class ResourceViewImpl final : public Interface {
-  public:
-    ResourceViewImpl(CorePtr core, Resource* resource)
-        : core_(std::move(core)), resource_(Ref<Resource>::share(resource)) {}
-    ~ResourceViewImpl() override {
-        core_->retire(VK_OBJECT_TYPE_IMAGE_VIEW, source.imageView);
-        for (const TexelView& view : texelViews_) core_->retire(VK_OBJECT_TYPE_BUFFER_VIEW, view.view);
-    }
-    Ref<Resource> GetResource() const override { return resource_; }
-
-    // The viewed buffer elements as texels of a 32-bit format, made on first use: the program's
-    // declaration (Buffer<int>, Buffer<float>) decides the format, whatever the view was made with.
-    // Null when the range cannot be viewed that way (the reason is in lastError).
-    VkBufferView texelView(Format format);
-
-    DescriptorSource source;
 
   private:
     struct TexelView {
@@ -134,8 +128,21 @@ template <class Interface> class ResourceViewImpl final : public Interface {
         VkBufferView view;
     };
     CorePtr core_;
-    Ref<Resource> resource_;
+    bool storage_;
     std::vector<TexelView> texelViews_;
+};
+
+template <class Interface> class ResourceViewImpl final : public Interface {
+  public:
+    ResourceViewImpl(CorePtr core, Resource* resource)
+        : source(std::move(core), std::is_same_v<Interface, UnorderedAccessView>),
+          resource_(Ref<Resource>::share(resource)) {}
+    Ref<Resource> GetResource() const override { return resource_; }
+
+    DescriptorSource source;
+
+  private:
+    Ref<Resource> resource_;
 };
 
 using ShaderResourceViewImpl = ResourceViewImpl<ShaderResourceView>;
