@@ -371,14 +371,29 @@ bool bufferRange(const BufferDesc& buffer, Format format, uint32_t first, uint32
     return true;
 }
 
-// Fills a buffer view's source with the element range; typed access is made on demand.
-std::string describeBufferView(BufferImpl& buffer, Format format, uint32_t first, uint32_t count,
-                               bool described, DescriptorSource* source) {
-    if (!bufferRange(buffer.GetDesc(), format, first, count, described, &source->offset, &source->range))
+// Fills a buffer view's source with its element range, checked against the buffer.
+template <class ViewDesc>
+std::string describeBufferView(BufferImpl& buffer, const ViewDesc* desc, DescriptorSource* source) {
+    const Format format = desc ? desc->Format : Format::UNKNOWN;
+    if (!bufferRange(buffer.GetDesc(), format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
+                     desc != nullptr, &source->offset, &source->range))
         return "the view's elements do not fit the buffer (or the buffer has no element size)";
     source->buffer = buffer.buffer;
     source->hazard = &buffer.hazard;
     source->format = format;
+    if (format != Format::UNKNOWN && !source->texelView(format))
+        return "the buffer view cannot be read as typed elements of its format";
+    return {};
+}
+
+// Fills a texture view's source: the levels from `first` on, `count` of them.
+std::string describeTextureView(DeviceCore& core, TextureImage& image, Format format, uint32_t first,
+                                uint32_t count, DescriptorSource* source) {
+    source->imageView = createImageView(core, image, toVkFormat(format), first, count);
+    if (!source->imageView) return "texture view could not be created";
+    source->hazard = &image.hazard;
+    source->image = &image;
+    source->mostDetailedMip = first;
     return {};
 }
 
@@ -390,12 +405,8 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
     if (BufferImpl* buffer = bufferOf(resource)) {
         if (!(buffer->GetDesc().BindFlags & BIND_SHADER_RESOURCE))
             return fail("the buffer is not a shader resource");
-        const Format format = desc ? desc->Format : Format::UNKNOWN;
-        std::string problem =
-            describeBufferView(*buffer, format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
-                               desc != nullptr, &view->source);
-        if (!problem.empty()) return fail(problem);
-        if (format != Format::UNKNOWN && !view->source.texelView(format)) return nullptr;
+        if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
+            return fail(problem);
         return view;
     }
     TextureBase* texture = textureOf(resource);
@@ -408,11 +419,9 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
     if (count == 0 || first + count > image.mipLevels)
         return fail("the view's mip levels are not in the texture");
     const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
-    view->source.imageView = createImageView(*core_, image, toVkFormat(format), first, count);
-    if (!view->source.imageView) return fail("texture view could not be created");
-    view->source.hazard = &image.hazard;
-    view->source.image = &image;
-    view->source.mostDetailedMip = first;
+    if (std::string problem = describeTextureView(*core_, image, format, first, count, &view->source);
+        !problem.empty())
+        return fail(problem);
     return view;
 }
 
@@ -422,12 +431,8 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
     if (BufferImpl* buffer = bufferOf(resource)) {
         if (!(buffer->GetDesc().BindFlags & BIND_UNORDERED_ACCESS))
             return fail("the buffer has no unordered access");
-        const Format format = desc ? desc->Format : Format::UNKNOWN;
-        std::string problem =
-            describeBufferView(*buffer, format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
-                               desc != nullptr, &view->source);
-        if (!problem.empty()) return fail(problem);
-        if (format != Format::UNKNOWN && !view->source.texelView(format)) return nullptr;
+        if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
+            return fail(problem);
         return view;
     }
     TextureBase* texture = textureOf(resource);
@@ -442,11 +447,9 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
         (desc->FirstWSlice != 0 || (desc->WSize != ~0u && desc->WSize != image.mipExtent(mip).depth)))
         return fail("a 3D texture's unordered-access view must cover all its slices");
     const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
-    view->source.imageView = createImageView(*core_, image, toVkFormat(format), mip, 1);
-    if (!view->source.imageView) return fail("texture view could not be created");
-    view->source.hazard = &image.hazard;
-    view->source.image = &image;
-    view->source.mostDetailedMip = mip;
+    if (std::string problem = describeTextureView(*core_, image, format, mip, 1, &view->source);
+        !problem.empty())
+        return fail(problem);
     return view;
 }
 
