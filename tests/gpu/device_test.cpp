@@ -30,8 +30,10 @@ TEST(DeviceChoice, NoVulkanDriverIsOneClearErrorLine) {
     gpu::Ref<gpu::DeviceContext> context;
     std::string error;
     const bool created = gpu::CreateDevice({}, &device, &context, &error);
-    if (previous) setenv("VK_ICD_FILENAMES", saved.c_str(), 1);
-    else unsetenv("VK_ICD_FILENAMES");
+    if (previous)
+        setenv("VK_ICD_FILENAMES", saved.c_str(), 1);
+    else
+        unsetenv("VK_ICD_FILENAMES");
     EXPECT_FALSE(created);
     EXPECT_FALSE(device);
     EXPECT_NE(error.find("Vulkan"), std::string::npos) << error;

@@ -3,6 +3,7 @@
 #include "gpu_fixture.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_vulkan.h>
 
 namespace {
 
@@ -70,6 +71,20 @@ TEST_F(Presentation, BufferZeroIsTheWindowSizedImageOfEachFrame) {
         EXPECT_NEAR(blue, colour[2] * 255, 1) << frame;
         EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
     }
+}
+
+TEST_F(Presentation, ASurfaceTheCallerMadeOnTheDevicesInstanceWorksToo) {
+    VkSurfaceKHR surface{};
+    ASSERT_TRUE(SDL_Vulkan_CreateSurface(window, static_cast<VkInstance>(device->GetNativeInstanceHandle()),
+                                         &surface))
+        << SDL_GetError();
+    swapChain = device->CreateSwapChainForSurface(reinterpret_cast<uint64_t>(surface), {64, 48});
+    ASSERT_TRUE(swapChain) << device->GetLastError();
+    auto backBuffer = swapChain->GetBuffer(0);
+    auto view = device->CreateRenderTargetView(backBuffer.get(), nullptr);
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    context->ClearRenderTargetView(view.get(), black);
+    EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
 }
 
 TEST_F(Presentation, ADeviceWithoutAWindowRefusesSwapChains) {
