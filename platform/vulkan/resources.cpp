@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstring>
 
 namespace gpu::vulkan {
 
@@ -106,8 +107,14 @@ bool BufferImpl::create(const SubresourceData* initialData) {
     vkGetBufferMemoryRequirements(core_->device, buffer, &requirements);
     if (!core_->allocate(requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, &memory_)) return false;
     vkBindBufferMemory(core_->device, buffer, memory_, 0);
-    if (initialData && initialData->pSysMem)
-        copyToBuffer(*core_, core_->setupCommands(), buffer, 0, initialData->pSysMem, desc_.ByteWidth);
+    if (initialData && initialData->pSysMem) {
+        const uint32_t given =
+            initialData->SysMemPitch ? std::min(initialData->SysMemPitch, desc_.ByteWidth) : desc_.ByteWidth;
+        std::vector<uint8_t> contents(desc_.ByteWidth, 0);
+        std::memcpy(contents.data(), initialData->pSysMem, given);
+        if (!copyToBuffer(*core_, core_->setupCommands(), buffer, 0, contents.data(), desc_.ByteWidth))
+            return false;
+    }
     return true;
 }
 
@@ -253,9 +260,10 @@ bool TextureImpl<Interface, Desc>::create(const SubresourceData* initialData) {
         for (uint32_t mip = 0; mip < mips; ++mip) {
             if (!initialData[mip].pSysMem) continue;
             const VkExtent3D e = image_.mipExtent(mip);
-            copyToImage(*image_.core(), core.setupCommands(), image_, mip,
-                        {0, 0, 0, e.width, e.height, e.depth}, initialData[mip].pSysMem,
-                        initialData[mip].SysMemPitch, initialData[mip].SysMemSlicePitch);
+            if (!copyToImage(*image_.core(), core.setupCommands(), image_, mip,
+                             {0, 0, 0, e.width, e.height, e.depth}, initialData[mip].pSysMem,
+                             initialData[mip].SysMemPitch, initialData[mip].SysMemSlicePitch))
+                return false;
         }
     }
     return true;
