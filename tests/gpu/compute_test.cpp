@@ -39,19 +39,23 @@ TEST_F(Compute, KernelWritesAStructuredBufferThatTheCpuReadsBack) {
         EXPECT_TRUE(near(values[i], {float(i), float(i * i), 7.0f, 2.5f}, 0.0f)) << i;
 }
 
-TEST_F(Compute, SuccessiveDispatchesSeeEachOthersWrites) {
-    // The second dispatch overwrites what the first wrote; without a barrier between them the
-    // order of the two writes would be undefined. The readback shows the second's frame number.
+TEST_F(Compute, SuccessiveDispatchesSeeEachOthersWritesAndTheirOwnContextBlock) {
+    // One constant buffer, rewritten between the dispatches as the frame loop rewrites the
+    // context block before each pass; the second dispatch overwrites what the first wrote. Without
+    // barriers the update could reach the first dispatch or the writes land in either order.
     auto buffer = structuredBuffer(*device, 16, 8, nullptr);
     auto uav = device->CreateUnorderedAccessView(buffer.get(), nullptr);
     auto kernel = computeShader("structured_write_cs");
+    auto block = contextBlock({});
+    gpu::Buffer* constants[] = {block.get()};
     gpu::UnorderedAccessView* outputs[] = {uav.get()};
+    context->CSSetConstantBuffers(8, 1, constants);
     context->CSSetUnorderedAccessViews(0, 1, outputs, nullptr);
     context->CSSetShader(kernel.get());
+    std::vector<uint32_t> words(256, 0);
     for (uint32_t frame : {1u, 2u}) {
-        auto block = contextBlock({}, frame);
-        gpu::Buffer* constants[] = {block.get()};
-        context->CSSetConstantBuffers(8, 1, constants);
+        words[1] = frame;
+        context->UpdateSubresource(block.get(), 0, nullptr, words.data(), 0, 0);
         context->Dispatch(1, 1, 1);
     }
     for (const Float4& value : readFloat4(buffer.get(), 8)) EXPECT_EQ(value.z, 2.0f);
