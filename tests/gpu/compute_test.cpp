@@ -61,6 +61,32 @@ TEST_F(Compute, SuccessiveDispatchesSeeEachOthersWritesAndTheirOwnContextBlock) 
     for (const Float4& value : readFloat4(buffer.get(), 8)) EXPECT_EQ(value.z, 2.0f);
 }
 
+TEST_F(Compute, ContextMatricesKeepTheirStoredRowsAsShaderColumns) {
+    // The 16 floats stored for viewMatrix at byte 32 are 0..15; each group of four stored
+    // floats is a column of the matrix the program sees.
+    std::vector<float> block(256, 0.0f);
+    for (int i = 0; i < 16; ++i) block[8 + i] = float(i);
+    gpu::BufferDesc desc;
+    desc.ByteWidth = 1024;
+    desc.BindFlags = gpu::BIND_CONSTANT_BUFFER;
+    const gpu::SubresourceData data{block.data(), 0, 0};
+    auto constants = device->CreateBuffer(desc, &data);
+    auto result = structuredBuffer(*device, 16, 4, nullptr);
+    auto resultView = device->CreateUnorderedAccessView(result.get(), nullptr);
+    gpu::Buffer* cbs[] = {constants.get()};
+    gpu::UnorderedAccessView* outputs[] = {resultView.get()};
+    context->CSSetConstantBuffers(8, 1, cbs);
+    context->CSSetUnorderedAccessViews(0, 1, outputs, nullptr);
+    auto kernel = computeShader("matrix_cs");
+    context->CSSetShader(kernel.get());
+    context->Dispatch(1, 1, 1);
+    const auto r = readFloat4(result.get(), 4);
+    EXPECT_TRUE(near(r[0], {0, 1, 2, 3}, 0.0f)) << "M applied to x is stored group 0";
+    EXPECT_TRUE(near(r[1], {4, 5, 6, 7}, 0.0f)) << "M applied to y is stored group 1";
+    EXPECT_TRUE(near(r[2], {0, 4, 8, 12}, 0.0f)) << "row 0 takes the first float of each group";
+    EXPECT_TRUE(near(r[3], {0, 4, 8, 12}, 0.0f)) << "x times M is row 0";
+}
+
 TEST_F(Compute, KernelWritesATextureThroughAnUnorderedAccessView) {
     gpu::Texture2DDesc desc;
     desc.Width = 16;
