@@ -72,22 +72,26 @@ struct Candidate {
 
 Candidate examine(VkPhysicalDevice device, bool presentation) {
     Candidate c{device, {}, 0, {}};
+    auto unsuitable = [&](std::string reason) {
+        c.unsuitable = std::move(reason);
+        return c;
+    };
     vkGetPhysicalDeviceProperties(device, &c.properties);
-    if (c.properties.apiVersion < VK_API_VERSION_1_3) return c.unsuitable = "no Vulkan 1.3", c;
+    if (c.properties.apiVersion < VK_API_VERSION_1_3) return unsuitable("no Vulkan 1.3");
     for (const char* ext : {VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME}) {
-        if (!hasExtension(device, ext)) return c.unsuitable = std::string("no ") + ext, c;
+        if (!hasExtension(device, ext)) return unsuitable(std::string("no ") + ext);
     }
     if (presentation && !hasExtension(device, VK_KHR_SWAPCHAIN_EXTENSION_NAME))
-        return c.unsuitable = "no swap chains", c;
+        return unsuitable("no swap chains");
     VkPhysicalDeviceRobustness2FeaturesEXT robustness{
         VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
     VkPhysicalDeviceVulkan13Features v13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES, &robustness};
     VkPhysicalDeviceVulkan12Features v12{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES, &v13};
     VkPhysicalDeviceFeatures2 features{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v12};
     vkGetPhysicalDeviceFeatures2(device, &features);
-    if (!robustness.nullDescriptor) return c.unsuitable = "no null descriptors", c;
+    if (!robustness.nullDescriptor) return unsuitable("no null descriptors");
     if (!v13.dynamicRendering || !v13.synchronization2 || !v12.timelineSemaphore)
-        return c.unsuitable = "no dynamic rendering, synchronization2 or timeline semaphores", c;
+        return unsuitable("no dynamic rendering, synchronization2 or timeline semaphores");
     uint32_t count = 0;
     vkGetPhysicalDeviceQueueFamilyProperties(device, &count, nullptr);
     std::vector<VkQueueFamilyProperties> families(count);
@@ -99,8 +103,7 @@ Candidate examine(VkPhysicalDevice device, bool presentation) {
             return c;
         }
     }
-    c.unsuitable = "no graphics and compute queue";
-    return c;
+    return unsuitable("no graphics and compute queue");
 }
 
 int rank(VkPhysicalDeviceType type) {
