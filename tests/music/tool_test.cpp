@@ -79,7 +79,7 @@ TEST_F(Tool, RenderWritesFloatStereoWav) {
     ToolRun run = runTool("render " + testModule() + " " + out + " --seconds 0.5 --rate 22050");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     std::vector<uint8_t> wav = readAll(out);
-    ASSERT_EQ(wav.size(), 44u + 11025 * 8);
+    ASSERT_EQ(wav.size(), 58u + 11025 * 8);
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
     EXPECT_EQ(le32(wav, 4), wav.size() - 8);
     EXPECT_EQ(wav[20] | wav[21] << 8, 3);  // IEEE float
@@ -87,9 +87,11 @@ TEST_F(Tool, RenderWritesFloatStereoWav) {
     EXPECT_EQ(le32(wav, 24), 22050u);      // frames per second
     EXPECT_EQ(le32(wav, 28), 22050u * 8);  // bytes per second
     EXPECT_EQ(wav[34] | wav[35] << 8, 32); // bits
-    EXPECT_EQ(le32(wav, 40), 11025u * 8);
+    EXPECT_EQ(le32(wav, 46), 11025u);      // fact: frames
+    EXPECT_EQ(std::string(wav.begin() + 50, wav.begin() + 54), "data");
+    EXPECT_EQ(le32(wav, 54), 11025u * 8);
     float left = 0;
-    std::memcpy(&left, &wav[44 + 8 * 5000], 4);
+    std::memcpy(&left, &wav[58 + 8 * 5000], 4);
     EXPECT_GT(left, 0.05f); // the note sounds (left-weighted: sample panning is centre)
 }
 
@@ -98,7 +100,7 @@ TEST_F(Tool, RenderStopsASecondAfterTheSongEnds) {
     ToolRun run = runTool("render " + testModule() + " " + out);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     std::vector<uint8_t> wav = readAll(out);
-    uint64_t frames = (wav.size() - 44) / 8;
+    uint64_t frames = (wav.size() - 58) / 8;
     EXPECT_GE(frames, 169344u + 44100);                        // silent from frame 169344 (3.84 s) on
     EXPECT_LE(frames, 169344u + 44100 + 441);                  // found to the 10 ms block
     EXPECT_NE(run.output.find("rendered"), std::string::npos); // progress for a render over a second
