@@ -102,10 +102,12 @@ bool isSettled(const PlayerChannel& c) {
            c.currentRightGain == c.targetRightGain;
 }
 
-// Frames while the crossfade runs or the gains ramp; returns how many frames it mixed.
-uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames, bool audible) {
+// Frames one by one through fetchSample, until the channel settles (when the settled loop may take
+// over) or stops; returns how many frames it mixed.
+uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames, bool audible,
+                       bool mayLeaveSettled) {
     uint32_t i = 0;
-    for (; i < frames && isSounding(c) && !(audible && isSettled(c)); ++i) {
+    for (; i < frames && isSounding(c) && !(mayLeaveSettled && isSettled(c)); ++i) {
         float v = fetchSample(c);
         if (audible) {
             out[2 * i] += v * c.currentLeftGain;
@@ -158,8 +160,9 @@ template <int Bits> void mixSettledFor(PlayerChannel& c, float* out, uint32_t fr
 
 void mixChannel(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames) {
     bool audible = !c.mute && !c.instrument->mute;
-    uint32_t done = mixTransition(p, c, out, frames, audible);
-    if (done == frames || !isSounding(c) || c.sample->length == 0) return;
+    // Muted channels and empty samples are rare: they stay on the frame-by-frame path.
+    uint32_t done = mixTransition(p, c, out, frames, audible, audible && c.sample->length > 0);
+    if (done == frames || !isSounding(c)) return;
     if (c.sample->bits == 16)
         mixSettledFor<16>(c, out + 2 * done, frames - done);
     else
