@@ -23,11 +23,19 @@ struct SampleBounds {
           loopLength(float(s.loopLength)) {}
 };
 
-template <int Bits> float readPoint(const void* data, uint32_t index) {
+// Stored values are scaled to -1..1 by a power of two, which is exact: scaling the value or the gain
+// gives the same product, so the settled loop folds the scale into its gains.
+template <int Bits> constexpr float kPointScale = Bits == 16 ? 1.0f / 32768.0f : 1.0f / 128.0f;
+
+template <int Bits> float readRaw(const void* data, uint32_t index) {
     if constexpr (Bits == 16)
-        return static_cast<const int16_t*>(data)[index] / 32768.0f;
+        return static_cast<const int16_t*>(data)[index];
     else
-        return static_cast<const int8_t*>(data)[index] / 128.0f;
+        return static_cast<const int8_t*>(data)[index];
+}
+
+template <int Bits> float readPoint(const void* data, uint32_t index) {
+    return readRaw<Bits>(data, index) * kPointScale<Bits>;
 }
 
 // Wraps a position that has reached the end of a forward loop. Steps far longer than the loop (extreme
@@ -126,11 +134,12 @@ template <int Bits, int Loop> void mixSettled(PlayerChannel& c, float* out, uint
     const SampleBounds s(*c.sample);
     float position = c.position;
     uint8_t forward = c.forward;
-    const float step = c.step, left = c.currentLeftGain, right = c.currentRightGain;
+    const float step = c.step, left = c.currentLeftGain * kPointScale<Bits>,
+                right = c.currentRightGain * kPointScale<Bits>;
     float* frame = out;
     float* const end = out + 2 * size_t(frames);
     while (frame < end) {
-        float v = readPoint<Bits>(s.data, uint32_t(position));
+        float v = readRaw<Bits>(s.data, uint32_t(position));
         frame[0] += v * left;
         frame[1] += v * right;
         frame += 2;
