@@ -7,11 +7,14 @@ find_program(GLSLANG_VALIDATOR glslangValidator REQUIRED)
 find_program(SPIRV_VAL spirv-val REQUIRED)
 find_program(SPIRV_CROSS spirv-cross REQUIRED)
 
-set(MIRELANDT_SHADER_CMAKE_DIR "${CMAKE_CURRENT_LIST_DIR}")
+# Where the generated includes live; the same for every folder that builds programs.
 set(MIRELANDT_SHADER_INCLUDE_DIR "${CMAKE_BINARY_DIR}/shaders/include")
 set(MIRELANDT_CONTEXT_BUFFER_HLSLI "${MIRELANDT_SHADER_INCLUDE_DIR}/context_buffer.hlsli")
 
 function(mirelandt_add_shader_programs target)
+  set(MIRELANDT_SHADER_CMAKE_DIR "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
+  set(MIRELANDT_SHADER_INCLUDE_DIR "${CMAKE_BINARY_DIR}/shaders/include")
+  set(MIRELANDT_CONTEXT_BUFFER_HLSLI "${MIRELANDT_SHADER_INCLUDE_DIR}/context_buffer.hlsli")
   cmake_parse_arguments(ARG "" "NAMESPACE" "SOURCES" ${ARGN})
   set(out_dir "${CMAKE_CURRENT_BINARY_DIR}/${target}")
   file(MAKE_DIRECTORY "${out_dir}")
@@ -38,17 +41,18 @@ function(mirelandt_add_shader_programs target)
     set(spv "${out_dir}/${name}.spv")
     set(reflection "${out_dir}/${name}.json")
     set(cpp "${out_dir}/${name}.cpp")
-    # Register mapping shared by all programs: s# and b# keep their numbers, t# moves to 16+,
+    # SPIR-V 1.3 (Vulkan 1.1 environment): this glslang still marks structured buffers with
+    # BufferBlock, which newer SPIR-V versions reject. Register mapping shared by all programs: s# and b# keep their numbers, t# moves to 16+,
     # u# to 32+ (the HLSL register-space mapper is needed for the u# shift to apply to
     # RWStructuredBuffer as well as RWTexture). SV_Position.w in pixel programs keeps its
     # Direct3D meaning (w, not 1/w).
     add_custom_command(
       OUTPUT "${cpp}"
-      COMMAND "${GLSLANG_VALIDATOR}" -D -V --quiet --target-env vulkan1.3 -S ${stage} -e ${entry}
+      COMMAND "${GLSLANG_VALIDATOR}" -D -V --quiet --target-env vulkan1.1 -S ${stage} -e ${entry}
               --hlsl-iomap --shift-texture-binding 16 --shift-ssbo-binding 16 --shift-uav-binding 32
               --hlsl-dx-position-w -I${MIRELANDT_SHADER_INCLUDE_DIR} -I${source_dir}
               --depfile "${spv}.d" -o "${spv}" "${source}"
-      COMMAND "${SPIRV_VAL}" --target-env vulkan1.3 "${spv}"
+      COMMAND "${SPIRV_VAL}" --target-env vulkan1.1 "${spv}"
       COMMAND "${SPIRV_CROSS}" "${spv}" --reflect --output "${reflection}"
       COMMAND "${CMAKE_COMMAND}" -DNAME=${name} -DSTAGE=${stage_name} -DSPV=${spv} -DREFLECTION=${reflection}
               -DNAMESPACE=${ARG_NAMESPACE} -DOUTPUT=${cpp} -P "${MIRELANDT_SHADER_CMAKE_DIR}/pack_program.cmake"
