@@ -16,15 +16,18 @@ capture=./build/tools/capture/mirelandt-capture
 out=$(pwd)/mirelandt.mp4
 budget=540 # seconds of rendering and encoding, leaving room for the build within ten minutes
 
-# Five stills across the show (two frames each) at 320x180 give the cost of a small frame.
+# Five stills across the show at 320x180 (two frames each), less the start-up that a tiny still
+# measures, give the cost of a small frame.
 probe=$(mktemp -d)
 trap 'rm -rf "$probe"' EXIT
 echo "No display: timing a few frames to size the video..."
-start=$(date +%s.%N)
-for at in 8 20 33 46 60; do
-    "$capture" --size 320x180 --at "$at" --out "$probe/$at.png" 2>"$probe/log" || { cat "$probe/log" >&2; exit 1; }
-done
-small=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { print (e - s) / 10 }')
+still() { "$capture" --size "$1" --at "$2" --out "$probe/$2.png" 2>"$probe/log" || { cat "$probe/log" >&2; exit 1; }; }
+t0=$(date +%s.%N)
+still 16x9 30
+t1=$(date +%s.%N)
+for at in 8 20 33 46 60; do still 320x180 "$at"; done
+small=$(awk -v t0="$t0" -v t1="$t1" -v t2="$(date +%s.%N)" \
+    'BEGIN { c = ((t2 - t1) - 5 * (t1 - t0)) / 10; print (c > 0.001 ? c : 0.001) }')
 
 # Frame cost grows with the pixel count; 15% more for the encoder, 10 s for start-up and the music.
 choice=$(awk -v c="$small" -v budget="$budget" 'BEGIN {
