@@ -27,4 +27,21 @@ struct BufferDesc {
     const void* initialData = nullptr; // bytes uploaded at creation; not copied, the supplier keeps them
 };
 
+enum ElementType : int32_t {
+    ElementInt32 = 0,
+    ElementFloat32 = 1,
+    ElementByte = 2,
+};
+
+constexpr uint32_t dataPathCapacity = 4096;
+
+// The elements of a data buffer: a block the supplier keeps, or, when `elements` is null, a text file of
+// numbers named by `path`.
+struct DataSourceDesc {
+    int32_t elementType = ElementFloat32;
+    char path[dataPathCapacity] = {}; // NUL-terminated; empty in all content
+    const void* elements = nullptr;
+    uint32_t elementCount = 0;
+};
+
 } // namespace Orvo::Gfx

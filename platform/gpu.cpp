@@ -7,22 +7,29 @@ namespace gpu {
 
 uint32_t FormatByteSize(Format format) {
     switch (format) {
-    case Format::R32G32B32A32_FLOAT: return 16;
-    case Format::R16G16B16A16_FLOAT: return 8;
+    case Format::R32G32B32A32_FLOAT:
+        return 16;
+    case Format::R16G16B16A16_FLOAT:
+        return 8;
     case Format::R8G8B8A8_UNORM:
     case Format::B8G8R8A8_UNORM:
     case Format::D32_FLOAT:
     case Format::R32_FLOAT:
     case Format::R32_UINT:
     case Format::R32_SINT:
-    case Format::D24_UNORM_S8_UINT: return 4;
-    case Format::R8_UINT: return 1;
-    case Format::UNKNOWN: break;
+    case Format::D24_UNORM_S8_UINT:
+        return 4;
+    case Format::R8_UINT:
+        return 1;
+    case Format::UNKNOWN:
+        break;
     }
     return 0;
 }
 
-bool IsDepthFormat(Format format) { return format == Format::D32_FLOAT || format == Format::D24_UNORM_S8_UINT; }
+bool IsDepthFormat(Format format) {
+    return format == Format::D32_FLOAT || format == Format::D24_UNORM_S8_UINT;
+}
 
 bool ParseShaderBytecode(const void* bytecode, size_t size, ShaderBytecodeView* view) {
     ShaderBytecodeHeader header;
@@ -38,9 +45,11 @@ bool ParseShaderBytecode(const void* bytecode, size_t size, ShaderBytecodeView* 
     view->bindingCount = header.bindingCount;
     view->bindings = reinterpret_cast<const ShaderBinding*>(bytes + sizeof(header));
     view->spirvWordCount = header.spirvWordCount;
-    view->spirv = reinterpret_cast<const uint32_t*>(bytes + sizeof(header) + header.bindingCount * sizeof(ShaderBinding));
+    view->spirv = reinterpret_cast<const uint32_t*>(bytes + sizeof(header) +
+                                                    header.bindingCount * sizeof(ShaderBinding));
     for (uint32_t i = 0; i < view->bindingCount; ++i) {
-        if (static_cast<uint32_t>(view->bindings[i].kind) > static_cast<uint32_t>(ShaderBindingKind::StorageTexture))
+        if (static_cast<uint32_t>(view->bindings[i].kind) >
+            static_cast<uint32_t>(ShaderBindingKind::StorageTexture))
             return false;
     }
     return true;

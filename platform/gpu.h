@@ -420,9 +420,9 @@ class SwapChain : public Object {
   public:
     virtual SwapChainDesc GetDesc() const = 0;
     virtual Ref<Texture2D> GetBuffer(uint32_t index) = 0;
-    // Submits the frame's work and shows buffer 0. SyncInterval 1 waits for the display's
-    // refresh (FIFO); 0 presents as soon as possible where the surface allows it.
-    // Returns false with a message in GetLastError() when the window can no longer be shown.
+    // Submits the frame's work and shows buffer 0, in step with the display's refresh (FIFO, i.e.
+    // sync interval 1, whatever SyncInterval says). Returns false with a message in the device's
+    // GetLastError() when the window can no longer be shown.
     virtual bool Present(uint32_t SyncInterval, uint32_t Flags) = 0;
 };
 

@@ -7,11 +7,14 @@ find_program(GLSLANG_VALIDATOR glslangValidator REQUIRED)
 find_program(SPIRV_VAL spirv-val REQUIRED)
 find_program(SPIRV_CROSS spirv-cross REQUIRED)
 
-set(MIRELANDT_SHADER_CMAKE_DIR "${CMAKE_CURRENT_LIST_DIR}")
+# Where the generated includes live; the same for every folder that builds programs.
 set(MIRELANDT_SHADER_INCLUDE_DIR "${CMAKE_BINARY_DIR}/shaders/include")
 set(MIRELANDT_CONTEXT_BUFFER_HLSLI "${MIRELANDT_SHADER_INCLUDE_DIR}/context_buffer.hlsli")
 
 function(mirelandt_add_shader_programs target)
+  set(MIRELANDT_SHADER_CMAKE_DIR "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
+  set(MIRELANDT_SHADER_INCLUDE_DIR "${CMAKE_BINARY_DIR}/shaders/include")
+  set(MIRELANDT_CONTEXT_BUFFER_HLSLI "${MIRELANDT_SHADER_INCLUDE_DIR}/context_buffer.hlsli")
   cmake_parse_arguments(ARG "" "NAMESPACE" "SOURCES" ${ARGN})
   set(out_dir "${CMAKE_CURRENT_BINARY_DIR}/${target}")
   file(MAKE_DIRECTORY "${out_dir}")
@@ -38,7 +41,8 @@ function(mirelandt_add_shader_programs target)
     set(spv "${out_dir}/${name}.spv")
     set(reflection "${out_dir}/${name}.json")
     set(cpp "${out_dir}/${name}.cpp")
-    # Register mapping shared by all programs: s# and b# keep their numbers, t# moves to 16+,
+    # SPIR-V 1.3 (Vulkan 1.1 environment): this glslang still marks structured buffers with
+    # BufferBlock, which newer SPIR-V versions reject. Register mapping shared by all programs: s# and b# keep their numbers, t# moves to 16+,
     # u# to 32+ (the HLSL register-space mapper is needed for the u# shift to apply to
     # RWStructuredBuffer as well as RWTexture). SV_Position.w in pixel programs keeps its
     # Direct3D meaning (w, not 1/w).

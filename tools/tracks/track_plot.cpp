@@ -100,14 +100,20 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
     }
 
     std::vector<Range> columnsRange(plotWidth);
-    Range all{INFINITY, -INFINITY};
     for (int px = 0; px < plotWidth; ++px) {
         float t0 = showSeconds * float(px) / plotWidth;
         float t1 = showSeconds * float(px + 1) / plotWidth;
         columnsRange[size_t(px)] = sampleRange(set, index, rowRate, t0, t1);
-        all.low = std::min(all.low, columnsRange[size_t(px)].low);
-        all.high = std::max(all.high, columnsRange[size_t(px)].high);
     }
+    // Mid-row samples miss the very start of a ramp; the key itself marks its peak.
+    for (const SyncKey& key : keys) {
+        int px = xOfSeconds(float(key.row) / rowRate);
+        if (float(key.row) / rowRate >= showSeconds || px >= plotWidth) continue;
+        Range& r = columnsRange[size_t(px)];
+        r = {std::min(r.low, key.value), std::max(r.high, key.value)};
+    }
+    Range all{INFINITY, -INFINITY};
+    for (const Range& r : columnsRange) all = {std::min(all.low, r.low), std::max(all.high, r.high)};
     // A constant track sits in the middle of its chart.
     float span = all.high - all.low;
     float pad = span > 0.0f ? span * 0.08f : std::max(std::fabs(all.high) * 0.5f, 0.5f);
@@ -140,11 +146,10 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
     }
 
     char range[160];
+    int used = std::snprintf(range, sizeof range, "%u %s", keys.count, keys.count == 1 ? "key" : "keys");
     if (beyond)
-        std::snprintf(range, sizeof range, "%u keys (%u after the end)   %.6g .. %.6g", keys.count, beyond,
-                      all.low, all.high);
-    else
-        std::snprintf(range, sizeof range, "%u keys   %.6g .. %.6g", keys.count, all.low, all.high);
+        used += std::snprintf(range + used, sizeof range - size_t(used), " (%u after the end)", beyond);
+    std::snprintf(range + used, sizeof range - size_t(used), "   %.6g .. %.6g", all.low, all.high);
     canvas.text(x + plotWidth - Canvas::textWidth(range), y + 3, range, dimText);
 }
 

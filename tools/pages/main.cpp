@@ -1,0 +1,71 @@
+// mirelandt-pages --out DIR: renders every frame of every cell page to PNG, with the font and palette
+// each layer uses, so that the artwork can be reviewed without a GPU. Writes NAME_fNN.png per frame and
+// NAME_sheet.png with all frames of a page side by side.
+#include "assets.h"
+#include "page_preview.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <stb_image_write.h>
+
+namespace {
+
+struct PagePreview {
+    const char* name;
+    const Assets::CellPages& pages;
+    LayerLook look;
+};
+
+bool writePng(const std::string& path, const Image& image) {
+    if (stbi_write_png(path.c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3))
+        return true;
+    std::fprintf(stderr, "mirelandt-pages: cannot write %s\n", path.c_str());
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 || std::strcmp(argv[1], "--out") != 0) {
+        std::fputs("usage: mirelandt-pages --out DIR\n", stderr);
+        return 2;
+    }
+    std::string out = argv[2];
+    std::error_code error;
+    std::filesystem::create_directories(out, error);
+    if (error) {
+        std::fprintf(stderr, "mirelandt-pages: cannot create %s: %s\n", out.c_str(), error.message().c_str());
+        return 1;
+    }
+    // Layer 0 draws its characters in its own near-black colour; every other layer takes the
+    // foreground from the palette. Layers 4 to 8 use the third font buffer.
+    const LayerLook text{Assets::c64fontBuffer, Assets::colorpalette, true, {}};
+    const LayerLook backdrop{Assets::c64fontBuffer, Assets::colorpalette, false, {0.05f, 0.05f, 0.05f}};
+    const LayerLook font3{Assets::fontBuffer3, Assets::colorpalette, true, {}};
+    const LayerLook cylinder{Assets::cylinderFont, Assets::cylinderPalette, true, {}};
+    const PagePreview previews[] = {
+        {"textBuffer1", Assets::textBuffer1, backdrop},     {"textBuffer2", Assets::textBuffer2, text},
+        {"textBuffer3", Assets::textBuffer3, text},         {"textBuffer4", Assets::textBuffer4, text},
+        {"textBuffer5", Assets::textBuffer5, font3},        {"textBuffer6", Assets::textBuffer6, font3},
+        {"cylinderCells", Assets::cylinderCells, cylinder},
+    };
+    int written = 0;
+    for (const PagePreview& preview : previews) {
+        std::vector<Image> frames;
+        for (uint32_t f = 0; f < preview.pages.frames; ++f) {
+            frames.push_back(renderFrame(preview.pages, f, preview.look));
+            char name[32];
+            std::snprintf(name, sizeof name, "_f%02u.png", f);
+            if (!writePng(out + "/" + preview.name + name, frames.back())) return 1;
+            ++written;
+        }
+        if (frames.size() > 1 &&
+            !writePng(out + "/" + preview.name + "_sheet.png", contactSheet(frames, 4, 2)))
+            return 1;
+    }
+    std::printf("mirelandt-pages: wrote %d frames to %s\n", written, out.c_str());
+    return 0;
+}
