@@ -148,7 +148,10 @@ struct Texture3DDesc {
     uint32_t MiscFlags = 0;
 };
 
-// Initial contents: for a buffer one entry; for a texture one entry per mip level.
+// Initial contents: for a texture one entry per mip level (rows SysMemPitch apart); for a buffer
+// one entry, where a nonzero SysMemPitch says how many bytes pSysMem holds. A buffer is often
+// rounded up past its data (3 one-byte elements make a 16-byte buffer): the bytes beyond the
+// data start as zero instead of being read from past its end. SysMemPitch 0 means ByteWidth.
 struct SubresourceData {
     const void* pSysMem = nullptr;
     uint32_t SysMemPitch = 0;
@@ -348,6 +351,9 @@ struct ShaderBytecodeHeader {
 struct ShaderBinding {
     uint32_t binding = 0;
     ShaderBindingKind kind = ShaderBindingKind::Sampler;
+    // For (RW)Buffer<T>: the 32-bit format T stands for (R32_SINT, R32_UINT or R32_FLOAT), so
+    // that a buffer viewed without a format still reads element i as value i. UNKNOWN otherwise.
+    gpu::Format format = gpu::Format::UNKNOWN;
 };
 
 // A checked look into a bytecode blob; false when the blob is truncated or not one of ours.

@@ -16,11 +16,11 @@ void setSlots(Ref<Slot>* slots, uint32_t capacity, uint32_t start, uint32_t coun
         slots[start + i] = Ref<Slot>::share(objects ? objects[i] : nullptr);
 }
 
-const DescriptorSource* sourceOf(const Ref<ShaderResourceView>& view) {
+DescriptorSource* sourceOf(const Ref<ShaderResourceView>& view) {
     return view ? &static_cast<ShaderResourceViewImpl*>(view.get())->source : nullptr;
 }
 
-const DescriptorSource* sourceOf(const Ref<UnorderedAccessView>& view) {
+DescriptorSource* sourceOf(const Ref<UnorderedAccessView>& view) {
     return view ? &static_cast<UnorderedAccessViewImpl*>(view.get())->source : nullptr;
 }
 
@@ -155,14 +155,7 @@ void ContextImpl::endRendering() {
 
 void ContextImpl::fullBarrier() {
     endRendering();
-    VkMemoryBarrier2 barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER_2};
-    barrier.srcStageMask = barrier.dstStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
-    barrier.srcAccessMask = VK_ACCESS_2_MEMORY_WRITE_BIT;
-    barrier.dstAccessMask = VK_ACCESS_2_MEMORY_READ_BIT | VK_ACCESS_2_MEMORY_WRITE_BIT;
-    VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
-    dependency.memoryBarrierCount = 1;
-    dependency.pMemoryBarriers = &barrier;
-    vkCmdPipelineBarrier2(commands(), &dependency);
+    recordMemoryBarrier(commands());
     ++epoch_;
 }
 
@@ -200,10 +193,10 @@ void ContextImpl::collectDescriptors(const ProgramLayout& layout, const StageBin
         w.pTexelBufferView = &texelViews_[i];
 
         // The register range says whether a binding is an input (t#) or an output (u#).
-        const DescriptorSource* source = nullptr;
+        DescriptorSource* source = nullptr;
         bool write = false;
         if (b.binding >= UAV_BINDING_BASE && b.binding < UAV_BINDING_BASE + UAV_SLOT_COUNT) {
-            source = pixel ? nullptr : sourceOf(uavs_[b.binding - UAV_BINDING_BASE]);
+            if (!pixel) source = sourceOf(uavs_[b.binding - UAV_BINDING_BASE]);
             write = true;
         } else if (b.binding >= TEXTURE_BINDING_BASE &&
                    b.binding < TEXTURE_BINDING_BASE + COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT) {
@@ -245,9 +238,10 @@ void ContextImpl::collectDescriptors(const ProgramLayout& layout, const StageBin
             w.descriptorType = b.kind == ShaderBindingKind::TexelBuffer
                                    ? VK_DESCRIPTOR_TYPE_UNIFORM_TEXEL_BUFFER
                                    : VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER;
-            if (source && source->bufferView) {
-                texelViews_[i] = source->bufferView;
-                accesses_.push_back({source->hazard, write});
+            if (source && source->buffer) {
+                const Format format = b.format != Format::UNKNOWN ? b.format : source->format;
+                texelViews_[i] = source->texelView(format);
+                if (texelViews_[i]) accesses_.push_back({source->hazard, write});
             }
             break;
         case ShaderBindingKind::StorageBuffer:
@@ -507,6 +501,7 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
         if (!span.mapped) return false;
         const VkBufferCopy region{0, span.offset, size};
         vkCmdCopyBuffer(commands(), buffer->buffer, span.buffer, 1, &region);
+        recordMemoryBarrier(commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
         // The staging memory stays mapped and untouched until the next batch stages something.
         if (!core_->waitIdle()) return false;
         std::memcpy(destination, span.mapped, size);
@@ -532,6 +527,7 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
                                subresource, 0, 1};
     region.imageExtent = e;
     vkCmdCopyImageToBuffer(commands(), image.image, VK_IMAGE_LAYOUT_GENERAL, span.buffer, 1, &region);
+    recordMemoryBarrier(commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
     if (!core_->waitIdle()) return false;
     for (size_t row = 0; row < rows; ++row)
         std::memcpy(static_cast<uint8_t*>(destination) + row * rowPitch, span.mapped + row * rowBytes,

@@ -72,22 +72,26 @@ struct Candidate {
 
 Candidate examine(VkPhysicalDevice device, bool presentation) {
     Candidate c{device, {}, 0, {}};
+    auto unsuitable = [&](std::string reason) {
+        c.unsuitable = std::move(reason);
+        return c;
+    };
     vkGetPhysicalDeviceProperties(device, &c.properties);
-    if (c.properties.apiVersion < VK_API_VERSION_1_3) return c.unsuitable = "no Vulkan 1.3", c;
+    if (c.properties.apiVersion < VK_API_VERSION_1_3) return unsuitable("no Vulkan 1.3");
     for (const char* ext : {VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME}) {
-        if (!hasExtension(device, ext)) return c.unsuitable = std::string("no ") + ext, c;
+        if (!hasExtension(device, ext)) return unsuitable(std::string("no ") + ext);
     }
     if (presentation && !hasExtension(device, VK_KHR_SWAPCHAIN_EXTENSION_NAME))
-        return c.unsuitable = "no swap chains", c;
+        return unsuitable("no swap chains");
     VkPhysicalDeviceRobustness2FeaturesEXT robustness{
         VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
     VkPhysicalDeviceVulkan13Features v13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES, &robustness};
     VkPhysicalDeviceVulkan12Features v12{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES, &v13};
     VkPhysicalDeviceFeatures2 features{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v12};
     vkGetPhysicalDeviceFeatures2(device, &features);
-    if (!robustness.nullDescriptor) return c.unsuitable = "no null descriptors", c;
+    if (!robustness.nullDescriptor) return unsuitable("no null descriptors");
     if (!v13.dynamicRendering || !v13.synchronization2 || !v12.timelineSemaphore)
-        return c.unsuitable = "no dynamic rendering, synchronization2 or timeline semaphores", c;
+        return unsuitable("no dynamic rendering, synchronization2 or timeline semaphores");
     uint32_t count = 0;
     vkGetPhysicalDeviceQueueFamilyProperties(device, &count, nullptr);
     std::vector<VkQueueFamilyProperties> families(count);
@@ -99,8 +103,7 @@ Candidate examine(VkPhysicalDevice device, bool presentation) {
             return c;
         }
     }
-    c.unsuitable = "no graphics and compute queue";
-    return c;
+    return unsuitable("no graphics and compute queue");
 }
 
 int rank(VkPhysicalDeviceType type) {
@@ -351,14 +354,7 @@ Batch& DeviceCore::recording() {
     begin.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
     vkBeginCommandBuffer(recording_->main, &begin);
     // Orders this batch after everything submitted before it, including its own setup commands.
-    VkMemoryBarrier2 barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER_2};
-    barrier.srcStageMask = barrier.dstStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
-    barrier.srcAccessMask = VK_ACCESS_2_MEMORY_WRITE_BIT;
-    barrier.dstAccessMask = VK_ACCESS_2_MEMORY_READ_BIT | VK_ACCESS_2_MEMORY_WRITE_BIT;
-    VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
-    dependency.memoryBarrierCount = 1;
-    dependency.pMemoryBarriers = &barrier;
-    vkCmdPipelineBarrier2(recording_->main, &dependency);
+    recordMemoryBarrier(recording_->main);
     return *recording_;
 }
 
@@ -554,6 +550,19 @@ bool DeviceCore::formatSupports(VkFormat format, VkFormatFeatureFlags features, 
     VkFormatProperties props;
     vkGetPhysicalDeviceFormatProperties(physicalDevice, format, &props);
     return ((buffer ? props.bufferFeatures : props.optimalTilingFeatures) & features) == features;
+}
+
+void recordMemoryBarrier(VkCommandBuffer commands, VkPipelineStageFlags2 laterStages,
+                         VkAccessFlags2 laterAccesses) {
+    VkMemoryBarrier2 barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER_2};
+    barrier.srcStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
+    barrier.srcAccessMask = VK_ACCESS_2_MEMORY_WRITE_BIT;
+    barrier.dstStageMask = laterStages;
+    barrier.dstAccessMask = laterAccesses;
+    VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
+    dependency.memoryBarrierCount = 1;
+    dependency.pMemoryBarriers = &barrier;
+    vkCmdPipelineBarrier2(commands, &dependency);
 }
 
 bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceContext>* immediateContext,

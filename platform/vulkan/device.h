@@ -118,4 +118,10 @@ class DeviceCore {
 
 using CorePtr = std::shared_ptr<DeviceCore>;
 
+// Makes every earlier write available and visible to the given later stages and accesses.
+void recordMemoryBarrier(VkCommandBuffer commands,
+                         VkPipelineStageFlags2 laterStages = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT,
+                         VkAccessFlags2 laterAccesses = VK_ACCESS_2_MEMORY_READ_BIT |
+                                                        VK_ACCESS_2_MEMORY_WRITE_BIT);
+
 } // namespace gpu::vulkan

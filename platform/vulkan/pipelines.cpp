@@ -97,8 +97,8 @@ const ProgramLayout* Pipelines::layout(const ShaderCode& first, const ShaderCode
             auto same = std::find_if(merged.begin(), merged.end(),
                                      [&](const LayoutBinding& m) { return m.binding == b.binding; });
             if (same == merged.end())
-                merged.push_back({b.binding, b.kind, stageFlag(code->stage)});
-            else if (same->kind != b.kind) {
+                merged.push_back({b.binding, b.kind, b.format, stageFlag(code->stage)});
+            else if (same->kind != b.kind || same->format != b.format) {
                 core_->lastError = "the vertex and pixel programs declare binding " +
                                    std::to_string(b.binding) + " differently";
                 return nullptr;

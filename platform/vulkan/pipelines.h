@@ -12,6 +12,7 @@ namespace gpu::vulkan {
 struct LayoutBinding {
     uint32_t binding;
     ShaderBindingKind kind;
+    Format format; // of typed buffers
     VkShaderStageFlags stages;
 };
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstring>
 
 namespace gpu::vulkan {
 
@@ -106,8 +107,14 @@ bool BufferImpl::create(const SubresourceData* initialData) {
     vkGetBufferMemoryRequirements(core_->device, buffer, &requirements);
     if (!core_->allocate(requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, &memory_)) return false;
     vkBindBufferMemory(core_->device, buffer, memory_, 0);
-    if (initialData && initialData->pSysMem)
-        copyToBuffer(*core_, core_->setupCommands(), buffer, 0, initialData->pSysMem, desc_.ByteWidth);
+    if (initialData && initialData->pSysMem) {
+        const uint32_t given =
+            initialData->SysMemPitch ? std::min(initialData->SysMemPitch, desc_.ByteWidth) : desc_.ByteWidth;
+        std::vector<uint8_t> contents(desc_.ByteWidth, 0);
+        std::memcpy(contents.data(), initialData->pSysMem, given);
+        if (!copyToBuffer(*core_, core_->setupCommands(), buffer, 0, contents.data(), desc_.ByteWidth))
+            return false;
+    }
     return true;
 }
 
@@ -253,9 +260,10 @@ bool TextureImpl<Interface, Desc>::create(const SubresourceData* initialData) {
         for (uint32_t mip = 0; mip < mips; ++mip) {
             if (!initialData[mip].pSysMem) continue;
             const VkExtent3D e = image_.mipExtent(mip);
-            copyToImage(*image_.core(), core.setupCommands(), image_, mip,
-                        {0, 0, 0, e.width, e.height, e.depth}, initialData[mip].pSysMem,
-                        initialData[mip].SysMemPitch, initialData[mip].SysMemSlicePitch);
+            if (!copyToImage(*image_.core(), core.setupCommands(), image_, mip,
+                             {0, 0, 0, e.width, e.height, e.depth}, initialData[mip].pSysMem,
+                             initialData[mip].SysMemPitch, initialData[mip].SysMemSlicePitch))
+                return false;
         }
     }
     return true;
@@ -264,6 +272,39 @@ bool TextureImpl<Interface, Desc>::create(const SubresourceData* initialData) {
 template class TextureImpl<Texture1D, Texture1DDesc>;
 template class TextureImpl<Texture2D, Texture2DDesc>;
 template class TextureImpl<Texture3D, Texture3DDesc>;
+
+DescriptorSource::~DescriptorSource() {
+    core_->retire(VK_OBJECT_TYPE_IMAGE_VIEW, imageView);
+    for (const TexelView& view : texelViews_) core_->retire(VK_OBJECT_TYPE_BUFFER_VIEW, view.view);
+}
+
+VkBufferView DescriptorSource::texelView(Format wanted) {
+    for (const TexelView& made : texelViews_) {
+        if (made.format == wanted) return made.view;
+    }
+    const VkFormat vkFormat = toVkFormat(wanted);
+    const VkFormatFeatureFlags feature =
+        storage_ ? VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_BIT : VK_FORMAT_FEATURE_UNIFORM_TEXEL_BUFFER_BIT;
+    const VkDeviceSize size = FormatByteSize(wanted);
+    const auto& limits = core_->properties.limits;
+    if (!buffer || !core_->formatSupports(vkFormat, feature, true) || range % size != 0 ||
+        offset % limits.minTexelBufferOffsetAlignment != 0 || range / size > limits.maxTexelBufferElements) {
+        core_->lastError = "the buffer view cannot be read as typed elements of that format";
+        return VK_NULL_HANDLE;
+    }
+    VkBufferViewCreateInfo info{VK_STRUCTURE_TYPE_BUFFER_VIEW_CREATE_INFO};
+    info.buffer = buffer;
+    info.format = vkFormat;
+    info.offset = offset;
+    info.range = range;
+    VkBufferView view = VK_NULL_HANDLE;
+    if (vkCreateBufferView(core_->device, &info, nullptr, &view) != VK_SUCCESS) {
+        core_->lastError = "typed buffer view could not be created";
+        return VK_NULL_HANDLE;
+    }
+    texelViews_.push_back({wanted, view});
+    return view;
+}
 
 // --- shaders ----------------------------------------------------------------------------------
 
@@ -338,26 +379,29 @@ bool bufferRange(const BufferDesc& buffer, Format format, uint32_t first, uint32
     return true;
 }
 
-// Fills a buffer view's source: the raw range always, and a typed texel view when a format is
-// given, so that the program's declaration (StructuredBuffer or Buffer<T>) picks what it needs.
-std::string describeBufferView(DeviceCore& core, BufferImpl& buffer, Format format, uint32_t first,
-                               uint32_t count, bool described, VkFormatFeatureFlags texelFeature,
-                               DescriptorSource* source) {
-    if (!bufferRange(buffer.GetDesc(), format, first, count, described, &source->offset, &source->range))
+// Fills a buffer view's source with its element range, checked against the buffer.
+template <class ViewDesc>
+std::string describeBufferView(BufferImpl& buffer, const ViewDesc* desc, DescriptorSource* source) {
+    const Format format = desc ? desc->Format : Format::UNKNOWN;
+    if (!bufferRange(buffer.GetDesc(), format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
+                     desc != nullptr, &source->offset, &source->range))
         return "the view's elements do not fit the buffer (or the buffer has no element size)";
     source->buffer = buffer.buffer;
     source->hazard = &buffer.hazard;
-    if (format == Format::UNKNOWN) return {};
-    const VkFormat vkFormat = toVkFormat(format);
-    if (!core.formatSupports(vkFormat, texelFeature, true))
-        return "the format cannot be used for a typed buffer";
-    VkBufferViewCreateInfo info{VK_STRUCTURE_TYPE_BUFFER_VIEW_CREATE_INFO};
-    info.buffer = buffer.buffer;
-    info.format = vkFormat;
-    info.offset = source->offset;
-    info.range = source->range;
-    if (vkCreateBufferView(core.device, &info, nullptr, &source->bufferView) != VK_SUCCESS)
-        return "typed buffer view could not be created";
+    source->format = format;
+    if (format != Format::UNKNOWN && !source->texelView(format))
+        return "the buffer view cannot be read as typed elements of its format";
+    return {};
+}
+
+// Fills a texture view's source: the levels from `first` on, `count` of them.
+std::string describeTextureView(DeviceCore& core, TextureImage& image, Format format, uint32_t first,
+                                uint32_t count, DescriptorSource* source) {
+    source->imageView = createImageView(core, image, toVkFormat(format), first, count);
+    if (!source->imageView) return "texture view could not be created";
+    source->hazard = &image.hazard;
+    source->image = &image;
+    source->mostDetailedMip = first;
     return {};
 }
 
@@ -369,11 +413,8 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
     if (BufferImpl* buffer = bufferOf(resource)) {
         if (!(buffer->GetDesc().BindFlags & BIND_SHADER_RESOURCE))
             return fail("the buffer is not a shader resource");
-        const Format format = desc ? desc->Format : Format::UNKNOWN;
-        std::string problem = describeBufferView(*core_, *buffer, format, desc ? desc->FirstElement : 0,
-                                                 desc ? desc->NumElements : 0, desc != nullptr,
-                                                 VK_FORMAT_FEATURE_UNIFORM_TEXEL_BUFFER_BIT, &view->source);
-        if (!problem.empty()) return fail(problem);
+        if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
+            return fail(problem);
         return view;
     }
     TextureBase* texture = textureOf(resource);
@@ -386,11 +427,9 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
     if (count == 0 || first + count > image.mipLevels)
         return fail("the view's mip levels are not in the texture");
     const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
-    view->source.imageView = createImageView(*core_, image, toVkFormat(format), first, count);
-    if (!view->source.imageView) return fail("texture view could not be created");
-    view->source.hazard = &image.hazard;
-    view->source.image = &image;
-    view->source.mostDetailedMip = first;
+    if (std::string problem = describeTextureView(*core_, image, format, first, count, &view->source);
+        !problem.empty())
+        return fail(problem);
     return view;
 }
 
@@ -400,11 +439,8 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
     if (BufferImpl* buffer = bufferOf(resource)) {
         if (!(buffer->GetDesc().BindFlags & BIND_UNORDERED_ACCESS))
             return fail("the buffer has no unordered access");
-        const Format format = desc ? desc->Format : Format::UNKNOWN;
-        std::string problem = describeBufferView(*core_, *buffer, format, desc ? desc->FirstElement : 0,
-                                                 desc ? desc->NumElements : 0, desc != nullptr,
-                                                 VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_BIT, &view->source);
-        if (!problem.empty()) return fail(problem);
+        if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
+            return fail(problem);
         return view;
     }
     TextureBase* texture = textureOf(resource);
@@ -419,11 +455,9 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
         (desc->FirstWSlice != 0 || (desc->WSize != ~0u && desc->WSize != image.mipExtent(mip).depth)))
         return fail("a 3D texture's unordered-access view must cover all its slices");
     const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
-    view->source.imageView = createImageView(*core_, image, toVkFormat(format), mip, 1);
-    if (!view->source.imageView) return fail("texture view could not be created");
-    view->source.hazard = &image.hazard;
-    view->source.image = &image;
-    view->source.mostDetailedMip = mip;
+    if (std::string problem = describeTextureView(*core_, image, format, mip, 1, &view->source);
+        !problem.empty())
+        return fail(problem);
     return view;
 }
 

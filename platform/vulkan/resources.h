@@ -99,32 +99,49 @@ using Texture1DImpl = TextureImpl<Texture1D, Texture1DDesc>;
 using Texture2DImpl = TextureImpl<Texture2D, Texture2DDesc>;
 using Texture3DImpl = TextureImpl<Texture3D, Texture3DDesc>;
 
-// The descriptor a bound view supplies; which fields count depends on what the program declares.
-struct DescriptorSource {
-    VkImageView imageView = VK_NULL_HANDLE;   // textures
-    VkBufferView bufferView = VK_NULL_HANDLE; // typed buffer views
-    VkBuffer buffer = VK_NULL_HANDLE;         // buffer views
+// What a shader-resource or unordered-access view hands to a program's descriptors; which
+// fields count depends on what the program declares at that binding.
+class DescriptorSource {
+  public:
+    DescriptorSource(CorePtr core, bool storage) : core_(std::move(core)), storage_(storage) {}
+    ~DescriptorSource();
+    DescriptorSource(const DescriptorSource&) = delete;
+    DescriptorSource& operator=(const DescriptorSource&) = delete;
+
+    // The viewed buffer elements as texels of a 32-bit format, made on first use: the program's
+    // declaration (Buffer<int>, Buffer<float>) decides the format, whatever the view was made with.
+    // Null when the range cannot be viewed that way (the reason is in lastError).
+    VkBufferView texelView(Format format);
+
+    VkImageView imageView = VK_NULL_HANDLE; // textures
+    VkBuffer buffer = VK_NULL_HANDLE;       // buffer views
     VkDeviceSize offset = 0;
     VkDeviceSize range = 0;
+    Format format = Format::UNKNOWN; // a buffer view's own element format, if it has one
     Hazard* hazard = nullptr;
     TextureImage* image = nullptr; // textures, for mip generation
     uint32_t mostDetailedMip = 0;
+
+  private:
+    struct TexelView {
+        Format format;
+        VkBufferView view;
+    };
+    CorePtr core_;
+    bool storage_;
+    std::vector<TexelView> texelViews_;
 };
 
 template <class Interface> class ResourceViewImpl final : public Interface {
   public:
     ResourceViewImpl(CorePtr core, Resource* resource)
-        : core_(std::move(core)), resource_(Ref<Resource>::share(resource)) {}
-    ~ResourceViewImpl() override {
-        core_->retire(VK_OBJECT_TYPE_IMAGE_VIEW, source.imageView);
-        core_->retire(VK_OBJECT_TYPE_BUFFER_VIEW, source.bufferView);
-    }
+        : source(std::move(core), std::is_same_v<Interface, UnorderedAccessView>),
+          resource_(Ref<Resource>::share(resource)) {}
     Ref<Resource> GetResource() const override { return resource_; }
 
     DescriptorSource source;
 
   private:
-    CorePtr core_;
     Ref<Resource> resource_;
 };
 

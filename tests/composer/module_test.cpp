@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -85,7 +86,7 @@ TEST(Module, KeepsSpeedAndTempoSoRowsStayOnTheShowsGrid) {
     }
 }
 
-TEST(Module, SectionsLandOnTheChoreographysRows) {
+TEST(Module, SectionsLandOnTheRowsTheShowIsCutTo) {
     const auto played = xmtest::playOnce(song());
     ASSERT_GT(played.size(), 1545u);
     // The drop and the break each begin a pattern of their own.

@@ -51,7 +51,7 @@ TEST(XmWriter, WritesAModuleThatAnIndependentReaderDecodes) {
     const XmModule src = tinyModule();
     const xmtest::Module m = xmtest::readModule(writeXm(src));
     EXPECT_EQ(m.headerSize, 276u);
-    EXPECT_EQ(m.bytes.size() >= 336u, true);
+    EXPECT_GE(m.bytes.size(), 336u);
     EXPECT_EQ(m.songLength, 3u);
     EXPECT_EQ(m.restart, 1u);
     EXPECT_EQ(m.channels, 2u);

@@ -39,22 +39,52 @@ TEST_F(Compute, KernelWritesAStructuredBufferThatTheCpuReadsBack) {
         EXPECT_TRUE(near(values[i], {float(i), float(i * i), 7.0f, 2.5f}, 0.0f)) << i;
 }
 
-TEST_F(Compute, SuccessiveDispatchesSeeEachOthersWrites) {
-    // The second dispatch overwrites what the first wrote; without a barrier between them the
-    // order of the two writes would be undefined. The readback shows the second's frame number.
+TEST_F(Compute, SuccessiveDispatchesSeeEachOthersWritesAndTheirOwnContextBlock) {
+    // One constant buffer, rewritten between the dispatches as the frame loop rewrites the
+    // context block before each pass; the second dispatch overwrites what the first wrote. Without
+    // barriers the update could reach the first dispatch or the writes land in either order.
     auto buffer = structuredBuffer(*device, 16, 8, nullptr);
     auto uav = device->CreateUnorderedAccessView(buffer.get(), nullptr);
     auto kernel = computeShader("structured_write_cs");
+    auto block = contextBlock({});
+    gpu::Buffer* constants[] = {block.get()};
     gpu::UnorderedAccessView* outputs[] = {uav.get()};
+    context->CSSetConstantBuffers(8, 1, constants);
     context->CSSetUnorderedAccessViews(0, 1, outputs, nullptr);
     context->CSSetShader(kernel.get());
+    std::vector<uint32_t> words(256, 0);
     for (uint32_t frame : {1u, 2u}) {
-        auto block = contextBlock({}, frame);
-        gpu::Buffer* constants[] = {block.get()};
-        context->CSSetConstantBuffers(8, 1, constants);
+        words[1] = frame;
+        context->UpdateSubresource(block.get(), 0, nullptr, words.data(), 0, 0);
         context->Dispatch(1, 1, 1);
     }
     for (const Float4& value : readFloat4(buffer.get(), 8)) EXPECT_EQ(value.z, 2.0f);
+}
+
+TEST_F(Compute, ContextMatricesKeepTheirStoredRowsAsShaderColumns) {
+    // The 16 floats stored for viewMatrix at byte 32 are 0..15; each group of four stored
+    // floats is a column of the matrix the program sees.
+    std::vector<float> block(256, 0.0f);
+    for (int i = 0; i < 16; ++i) block[8 + i] = float(i);
+    gpu::BufferDesc desc;
+    desc.ByteWidth = 1024;
+    desc.BindFlags = gpu::BIND_CONSTANT_BUFFER;
+    const gpu::SubresourceData data{block.data(), 0, 0};
+    auto constants = device->CreateBuffer(desc, &data);
+    auto result = structuredBuffer(*device, 16, 4, nullptr);
+    auto resultView = device->CreateUnorderedAccessView(result.get(), nullptr);
+    gpu::Buffer* cbs[] = {constants.get()};
+    gpu::UnorderedAccessView* outputs[] = {resultView.get()};
+    context->CSSetConstantBuffers(8, 1, cbs);
+    context->CSSetUnorderedAccessViews(0, 1, outputs, nullptr);
+    auto kernel = computeShader("matrix_cs");
+    context->CSSetShader(kernel.get());
+    context->Dispatch(1, 1, 1);
+    const auto r = readFloat4(result.get(), 4);
+    EXPECT_TRUE(near(r[0], {0, 1, 2, 3}, 0.0f)) << "M applied to x is stored group 0";
+    EXPECT_TRUE(near(r[1], {4, 5, 6, 7}, 0.0f)) << "M applied to y is stored group 1";
+    EXPECT_TRUE(near(r[2], {0, 4, 8, 12}, 0.0f)) << "row 0 takes the first float of each group";
+    EXPECT_TRUE(near(r[3], {0, 4, 8, 12}, 0.0f)) << "x times M is row 0";
 }
 
 TEST_F(Compute, KernelWritesATextureThroughAnUnorderedAccessView) {
@@ -77,7 +107,12 @@ TEST_F(Compute, KernelWritesATextureThroughAnUnorderedAccessView) {
             EXPECT_TRUE(near(texels[y * 16 + x], {float(x), float(y), float(x * 100 + y), 1.0f}, 0.0f));
 }
 
-TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
+// Data buffers are structured buffers of 4-byte elements. Whether their views carry the
+// element format or not, Buffer<int> and Buffer<float> read element i as value i.
+class DataBuffers : public GpuTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DataBuffers, ReadElementIAsValueI) {
+    const bool typedViews = GetParam();
     constexpr uint32_t N = 24;
     std::vector<int32_t> integers(N);
     std::vector<float> floats(N);
@@ -85,7 +120,6 @@ TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
         integers[i] = int32_t(i) - 5;
         floats[i] = float(i) * 0.25f;
     }
-    // Data buffers are structured buffers of 4-byte elements given typed views.
     auto intBuffer = structuredBuffer(*device, 4, N, integers.data());
     auto floatBuffer = structuredBuffer(*device, 4, N, floats.data());
     auto result = structuredBuffer(*device, 8, N, nullptr);
@@ -93,9 +127,9 @@ TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
     typed.ViewDimension = gpu::ViewDimension::Buffer;
     typed.NumElements = N;
     typed.Format = gpu::Format::R32_SINT;
-    auto intView = device->CreateShaderResourceView(intBuffer.get(), &typed);
+    auto intView = device->CreateShaderResourceView(intBuffer.get(), typedViews ? &typed : nullptr);
     typed.Format = gpu::Format::R32_FLOAT;
-    auto floatView = device->CreateShaderResourceView(floatBuffer.get(), &typed);
+    auto floatView = device->CreateShaderResourceView(floatBuffer.get(), typedViews ? &typed : nullptr);
     auto resultView = device->CreateUnorderedAccessView(result.get(), nullptr);
     ASSERT_TRUE(intView && floatView && resultView) << device->GetLastError();
     gpu::ShaderResourceView* inputs[] = {intView.get(), floatView.get()};
@@ -112,6 +146,11 @@ TEST_F(Compute, TypedDataBuffersReadElementIAsValueI) {
         EXPECT_EQ(pairs[2 * i + 1], floats[i]) << i;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Views, DataBuffers, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Typed" : "Structured";
+                         });
 
 TEST_F(Compute, SharedSamplersFilterAndAddressAsTheirSlotsSay) {
     const Float4 left{1.0f, 0.0f, 0.0f, 1.0f}, right{0.0f, 1.0f, 0.0f, 0.5f};

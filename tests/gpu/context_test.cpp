@@ -3,6 +3,8 @@
 #include "gpu_fixture.h"
 
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 using Context = GpuTest;
 
@@ -87,6 +89,24 @@ TEST_F(Context, UpdateSubresourceWritesOnlyTheBox) {
             const float expected = inside ? float((y - 2) * 2 + (x - 1) + 1) : 0.0f;
             EXPECT_EQ(texels[y * 4 + x].x, expected) << x << "," << y;
         }
+}
+
+TEST_F(Context, BufferDataShorterThanTheBufferIsNotReadPastItsEnd) {
+    // Three byte elements make a 16-byte buffer; only the three bytes given may be read.
+    auto bytes = std::make_unique<uint8_t[]>(3);
+    bytes[0] = 7, bytes[1] = 44, bytes[2] = 255;
+    gpu::BufferDesc desc;
+    desc.ByteWidth = 16;
+    desc.BindFlags = gpu::BIND_SHADER_RESOURCE;
+    desc.MiscFlags = gpu::RESOURCE_MISC_BUFFER_STRUCTURED;
+    desc.StructureByteStride = 1;
+    const gpu::SubresourceData data{bytes.get(), 3, 0};
+    auto buffer = device->CreateBuffer(desc, &data);
+    ASSERT_TRUE(buffer) << device->GetLastError();
+    uint8_t contents[16];
+    ASSERT_TRUE(context->ReadBack(buffer.get(), 0, contents, sizeof(contents), 0));
+    const uint8_t expected[16] = {7, 44, 255};
+    EXPECT_EQ(std::memcmp(contents, expected, 16), 0);
 }
 
 TEST_F(Context, GenerateMipsAveragesDownToOneTexel) {

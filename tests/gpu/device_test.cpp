@@ -21,6 +21,25 @@ TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 }
 
+TEST(DeviceChoice, NoVulkanDriverIsOneClearErrorLine) {
+    // The loader finds no driver at all when pointed at a file that does not exist.
+    const char* previous = std::getenv("VK_ICD_FILENAMES");
+    const std::string saved = previous ? previous : "";
+    setenv("VK_ICD_FILENAMES", "/nonexistent/no_driver.json", 1);
+    gpu::Ref<gpu::Device> device;
+    gpu::Ref<gpu::DeviceContext> context;
+    std::string error;
+    const bool created = gpu::CreateDevice({}, &device, &context, &error);
+    if (previous)
+        setenv("VK_ICD_FILENAMES", saved.c_str(), 1);
+    else
+        unsetenv("VK_ICD_FILENAMES");
+    EXPECT_FALSE(created);
+    EXPECT_FALSE(device);
+    EXPECT_NE(error.find("Vulkan"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
 using Refusals = GpuTest;
 
 TEST_F(Refusals, DamagedOrMismatchedBytecodeMakesNoShader) {

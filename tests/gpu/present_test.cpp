@@ -3,13 +3,19 @@
 #include "gpu_fixture.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_vulkan.h>
 
 namespace {
 
 class Presentation : public ::testing::Test {
   protected:
+    // SDL's video is started once: started again in the same process it may come back with a
+    // window-less driver instead of X11.
+    static void SetUpTestSuite() { videoReady = SDL_Init(SDL_INIT_VIDEO) == 0; }
+    static void TearDownTestSuite() { SDL_Quit(); }
+
     void SetUp() override {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
+        if (!videoReady) GTEST_SKIP() << "no display: " << SDL_GetError();
         window = SDL_CreateWindow("Mirelandt", 0, 0, 64, 48, SDL_WINDOW_VULKAN | SDL_WINDOW_BORDERLESS);
         ASSERT_NE(window, nullptr) << SDL_GetError();
         gpu::DeviceOptions options;
@@ -27,10 +33,10 @@ class Presentation : public ::testing::Test {
         context.reset();
         device.reset();
         if (window) SDL_DestroyWindow(window);
-        SDL_Quit();
         for (const std::string& message : messages) ADD_FAILURE() << "validation: " << message;
     }
 
+    static inline bool videoReady = false;
     SDL_Window* window = nullptr;
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;
@@ -65,6 +71,20 @@ TEST_F(Presentation, BufferZeroIsTheWindowSizedImageOfEachFrame) {
         EXPECT_NEAR(blue, colour[2] * 255, 1) << frame;
         EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
     }
+}
+
+TEST_F(Presentation, ASurfaceTheCallerMadeOnTheDevicesInstanceWorksToo) {
+    VkSurfaceKHR surface{};
+    ASSERT_TRUE(SDL_Vulkan_CreateSurface(window, static_cast<VkInstance>(device->GetNativeInstanceHandle()),
+                                         &surface))
+        << SDL_GetError();
+    swapChain = device->CreateSwapChainForSurface(reinterpret_cast<uint64_t>(surface), {64, 48});
+    ASSERT_TRUE(swapChain) << device->GetLastError();
+    auto backBuffer = swapChain->GetBuffer(0);
+    auto view = device->CreateRenderTargetView(backBuffer.get(), nullptr);
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    context->ClearRenderTargetView(view.get(), black);
+    EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
 }
 
 TEST_F(Presentation, ADeviceWithoutAWindowRefusesSwapChains) {

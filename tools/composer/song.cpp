@@ -104,9 +104,11 @@ const Chord kAb = {"D#3", "G#3", "C-4", "D#4"};
 const Chord kEb = {"D#3", "G-3", "A#3", "F-4"};
 const Chord kCm7 = {"D#3", "G-3", "A#3", "C-4"};
 
+// Each voice has its own place in the stereo field (set on every note, since a note resets the pan).
 void chord(XmPattern& p, unsigned row, const Chord& c, unsigned volume) {
+    static constexpr const char* kPans[] = {"x850", "x8B0", "x870", "x890"};
     for (unsigned v = 0; v < 4; ++v)
-        writePhrase(p, kChPad1 + v, str(row) + " " + c[v] + " i6 v" + str(volume));
+        writePhrase(p, kChPad1 + v, str(row) + " " + c[v] + " i6 v" + str(volume) + " " + kPans[v]);
 }
 
 // Effect words on all pad voices over a range of rows, e.g. a swell with a volume slide.
@@ -118,12 +120,17 @@ void padsOff(XmPattern& p, unsigned row) {
     padRows(p, row, row, "==");
 }
 
+// "F-4" -> "F-5".
+std::string octaveUp(std::string note) {
+    note[2] = char(note[2] + 1);
+    return note;
+}
+
 // A chip arpeggio: one note every `step` rows through a bar, the effect spelling the chord at tick rate,
 // alternating octaves for sparkle.
-void arpBar(XmPattern& p, unsigned channel, unsigned row, const char* root, const char* arp, unsigned step,
-            unsigned volume) {
-    std::string low = root, high = root;
-    high[2] = char(high[2] + 1);
+void arpBar(XmPattern& p, unsigned channel, unsigned row, const std::string& root, const char* arp,
+            unsigned step, unsigned volume) {
+    const std::string low = root, high = octaveUp(root);
     for (unsigned r = 0, i = 0; r < kBar; r += step, ++i) {
         writePhrase(p, channel,
                     str(row + r) + " " + (i % 4 == 3 ? high : low) + " i7 v" + str(volume) + " x" + arp);
@@ -225,8 +232,9 @@ XmPattern mainA(Energy energy) {
     static const std::array<std::pair<const char*, const char*>, 4> arps = {
         {{"F-4", "037"}, {"C#4", "047"}, {"G#4", "047"}, {"D#4", "047"}}};
     for (unsigned bar = 0; bar < 4; ++bar) {
-        arpBar(p, kChArp, bar * kBar, arps[bar].first, arps[bar].second, 2,
-               energy == Energy::Groove ? 18 : 22);
+        // The finale lifts the arpeggio an octave.
+        const std::string root = energy == Energy::Finale ? octaveUp(arps[bar].first) : arps[bar].first;
+        arpBar(p, kChArp, bar * kBar, root, arps[bar].second, 2, energy == Energy::Groove ? 18 : 22);
     }
     if (energy == Energy::Groove) {
         writePhrase(p, kChLead, kLeadA);
@@ -541,6 +549,11 @@ XmModule composeSong() {
     grid(intoBreak, kChKick, "K...K...", 120);
     cutAll(intoBreak, 127);
 
+    // Positions and the song rows they play: 0-3 intro (0-255), 4-5 groove and riser (256-511), 6 drop
+    // (512-599), 7 fill (600-647, breaking into row 8 of pattern 8), 8-9 part A (648-767), 10-11 part B
+    // (768-1023), 12 break (1024-1055), 13 drums return (1056-1119), 14-15 part A (1120-1247), 16 part B
+    // (1248-1375), 17-19 finale (1376-1600). 1601 rows in all; the restart position 1 has been heard, so
+    // a player stopping at the first repeated row stops there, after the show's 67 seconds (row 1545).
     m.order = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 8, 9, 10, 14, 14, 15};
     m.restartPosition = 1;
     return m;
