@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Runs the intro under a virtual X server with SDL's dummy audio driver, lets it play a few seconds,
-# ends it from outside (Escape through the X server, then a window-manager-style SIGTERM) and checks
-# that it exits with code 0 after its audio thread ran and was joined.
+# ends it from outside (Escape through the X server, SIGTERM, SIGINT) and checks that it exits with
+# code 0 after its audio thread ran and was joined. Without any audio driver it must run on silently
+# (no audio thread) and end the same way.
 set -uo pipefail
+# Job control keeps SIGINT at its default in the background intro (a plain script would ignore it there).
+set -m
 intro=$1
 display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
@@ -10,30 +13,38 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
-run() { # $1: how to end it
-    DISPLAY=$display SDL_AUDIODRIVER=dummy "$intro" &
+run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread must run (yes/no)
+    DISPLAY=$display SDL_AUDIODRIVER=$2 "$intro" &
     local pid=$!
     sleep 4
     if ! kill -0 "$pid" 2>/dev/null; then
-        wait "$pid"; echo "FAIL: the intro ended by itself (exit $?) before it was asked to"; return 1
+        wait "$pid"
+        echo "FAIL: the intro ended by itself (exit $?) before it was asked to"
+        return 1
     fi
-    local threads
-    threads=$(cat /proc/"$pid"/task/*/comm 2>/dev/null | tr '\n' ' ')
-    if [[ $threads != *mirelandt-audio* ]]; then
-        echo "FAIL: no audio thread among: $threads"; kill -9 "$pid"; return 1
+    local threads audio=no
+    threads=$(cat /proc/"$pid"/task/*/comm 2>/dev/null | sort | uniq -c | awk '{ printf "%s%s ", $2, ($1 > 1 ? "x" $1 : "") }')
+    [[ $threads == *mirelandt-audio* ]] && audio=yes
+    if [[ $audio != "$3" ]]; then
+        echo "FAIL: audio thread running: $audio, expected $3; threads: $threads"
+        kill -9 "$pid"
+        return 1
     fi
     case $1 in
     escape) DISPLAY=$display xdotool key Escape ;;
     sigterm) kill -TERM "$pid" ;;
+    sigint) kill -INT "$pid" ;;
     esac
     for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$pid" 2>/dev/null; then
-        echo "FAIL: still running 10 s after $1"; kill -9 "$pid"; return 1
+        echo "FAIL: still running 10 s after $1"
+        kill -9 "$pid"
+        return 1
     fi
     wait "$pid"
     local rc=$?
-    echo "$1: exit code $rc, threads while playing: $threads"
+    echo "$1 (audio driver $2): exit code $rc; threads while playing: $threads"
     [[ $rc == 0 ]]
 }
 
-run escape && run sigterm
+run escape dummy yes && run sigterm dummy yes && run sigint dummy yes && run escape none no

@@ -22,6 +22,14 @@ int fail(const std::string& reason) {
     return 1;
 }
 
+// A file removed when the capture ends, however it ends.
+struct TemporaryFile {
+    std::string path;
+    ~TemporaryFile() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+};
+
 int captureStill(const CaptureOptions& o) {
     OffscreenShow offscreen;
     std::string error;
@@ -60,6 +68,8 @@ int captureSequence(const CaptureOptions& o) {
     const uint64_t first = videoFrameAt(o.from, o.fps);
     const uint64_t end = videoFrameAt(o.to, o.fps);
     const std::string music = o.output == CaptureOutput::Video ? o.out + ".music.wav" : o.out + "music.wav";
+    // Declared before the writer, so the encoder has finished with the video's music when it goes.
+    TemporaryFile videoMusic{o.output == CaptureOutput::Video ? music : std::string()};
     std::fprintf(stderr, "music %.3f-%.3f s -> %s\n", o.from, o.to, music.c_str());
     if (!captureMusic(embeddedModuleData(), embeddedModuleSize(), audioFramesAt(first, o.fps),
                       audioFramesAt(end, o.fps), music, &error))
@@ -77,9 +87,7 @@ int captureSequence(const CaptureOptions& o) {
             return fail(error);
         progress.update(n + 1 - first);
     }
-    const bool finished = writer->finish(&error);
-    if (o.output == CaptureOutput::Video) std::remove(music.c_str());
-    if (!finished) return fail(error);
+    if (!writer->finish(&error)) return fail(error);
     std::fprintf(stderr, "wrote %s\n", o.out.c_str());
     return 0;
 }
