@@ -17,15 +17,12 @@ template <typename T> struct DynArray {
 
     DynArray() = default;
 
-    DynArray(const DynArray& other)
-        requires std::is_trivially_copyable_v<T>
+    DynArray(const DynArray& other) requires std::is_trivially_copyable_v<T>
         : count(other.count), capacity(other.capacity), items(allocate(other.capacity)) {
         if (count) std::memcpy(static_cast<void*>(items), other.items, sizeof(T) * count);
     }
 
-    DynArray& operator=(const DynArray& other)
-        requires std::is_trivially_copyable_v<T>
-    {
+    DynArray& operator=(const DynArray& other) requires std::is_trivially_copyable_v<T> {
         DynArray temporary(other);
         swapStorage(temporary);
         return *this;
@@ -48,9 +45,7 @@ template <typename T> struct DynArray {
     const T* begin() const { return items; }
     const T* end() const { return items + count; }
 
-    void append(const T& element)
-        requires std::is_trivially_copyable_v<T>
-    {
+    void append(const T& element) requires std::is_trivially_copyable_v<T> {
         if (count >= capacity && !reallocate(grownCapacity())) return;
         std::memcpy(static_cast<void*>(items + count), &element, sizeof(T));
         count += 1;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that the build, the tools and the tests need (run as root).
 set -euo pipefail
-packages=(cmake g++ make glslang-tools spirv-tools libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
+packages=(cmake g++ make glslang-tools spirv-tools spirv-cross libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
   libsdl2-dev libstb-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool ffmpeg clang libclang-rt-14-dev
   sox fonts-terminus xfonts-terminus zlib1g-dev)
 missing=()

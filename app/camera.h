@@ -1,0 +1,15 @@
+#pragma once
+#include "matrix.h"
+
+struct CameraMatrices {
+    Matrix4 view;
+    Matrix4 projection;
+};
+
+// The camera tracks 0-7 (CameraPosX/Y/Z, CameraDirX/Y/Z, CameraFOV in degrees, CameraRoll in degrees)
+// turned into the view and the projection matrix. `aspect` is width / height of the screen.
+CameraMatrices buildCamera(const float tracks[8], float aspect);
+
+// Right-handed projection mapping depth 0.1..1000 to 0..1.
+inline constexpr float projectionDepthScale = -1.0001f;   // far / (near - far)
+inline constexpr float projectionDepthOffset = -0.10001f; // near x far / (near - far)

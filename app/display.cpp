@@ -1,0 +1,32 @@
+#include "display.h"
+
+bool setupDisplay(Display& display, window::ScreenSize screen, std::string* error) {
+    display.window = window::createIntroWindow(screen, error);
+    if (!display.window) return false;
+
+    gpu::DeviceOptions options;
+    options.window = display.window;
+    if (!gpu::CreateDevice(options, &display.device, &display.immediateContext, error)) return false;
+
+    gpu::SwapChainDesc desc;
+    desc.Width = uint32_t(screen.width);
+    desc.Height = uint32_t(screen.height);
+    desc.Format = gpu::Format::R8G8B8A8_UNORM;
+    desc.BufferCount = 2;
+    display.swapChain = display.device->CreateSwapChainForWindow(display.window, desc);
+    if (!display.swapChain) {
+        *error = "cannot create the swap chain: " + display.device->GetLastError();
+        return false;
+    }
+    gpu::Ref<gpu::Texture2D> backBuffer = display.swapChain->GetBuffer(0);
+    display.backBufferView = display.device->CreateRenderTargetView(backBuffer.get(), nullptr);
+    if (!display.backBufferView) {
+        *error = "cannot view the back buffer: " + display.device->GetLastError();
+        return false;
+    }
+    return true;
+}
+
+void presentDisplay(Display& display) {
+    display.swapChain->Present(1, 0);
+}

@@ -1,0 +1,23 @@
+// The window, the graphics device and the swap chain whose back buffer the output pass draws into.
+#pragma once
+
+#include "platform/gpu.h"
+#include "platform/sdl/sdl_window.h"
+
+#include <string>
+
+struct Display {
+    gpu::Ref<gpu::Device> device;
+    gpu::Ref<gpu::DeviceContext> immediateContext;
+    gpu::Ref<gpu::SwapChain> swapChain;
+    gpu::Ref<gpu::RenderTargetView> backBufferView;
+    SDL_Window* window = nullptr;
+};
+
+// The window of the screen's size, the device and a two-buffer RGBA8 swap chain of the same size
+// presenting on the display's refresh, and the render-target view of buffer 0. False with a one-line
+// reason when any of them cannot be had: the intro has nothing to show without them.
+bool setupDisplay(Display& display, window::ScreenSize screen, std::string* error);
+
+// Shows the frame drawn into the back buffer, waiting for the display's refresh.
+void presentDisplay(Display& display);

@@ -1,0 +1,65 @@
+#pragma once
+// The per-frame context: time, screen and camera matrices. Its header is the front of the shared
+// constant buffer "ContextBuffer" that every shader reads, so its layout is fixed byte for byte.
+#include "matrix.h"
+#include "resource_desc.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace gpu {
+class Device;
+class DeviceContext;
+} // namespace gpu
+
+struct FrameContextHeader {
+    float time;           // music time in seconds
+    uint32_t frame;       // frames rendered before this one
+    float elapsedTime;    // this frame's time minus the previous frame's (0 before the first)
+    float aspectRatio;    // computed at publication
+    Float2 resolution;    // screen width and height in pixels
+    Float2 invResolution; // computed at publication
+    Matrix4 viewMatrix;
+    Matrix4 projectionMatrix;
+    Matrix4 viewProjectionMatrix;
+    Matrix4 invViewMatrix;
+    Matrix4 invProjectionMatrix;
+    Matrix4 invViewProjectionMatrix;
+    Matrix4 lastViewMatrix; // as published the frame before; zero on the first frame
+    Matrix4 lastProjectionMatrix;
+    Matrix4 lastViewProjectionMatrix;
+};
+static_assert(sizeof(FrameContextHeader) == 608);
+static_assert(offsetof(FrameContextHeader, frame) == 4);
+static_assert(offsetof(FrameContextHeader, elapsedTime) == 8);
+static_assert(offsetof(FrameContextHeader, aspectRatio) == 12);
+static_assert(offsetof(FrameContextHeader, resolution) == 16);
+static_assert(offsetof(FrameContextHeader, invResolution) == 24);
+static_assert(offsetof(FrameContextHeader, viewMatrix) == 32);
+static_assert(offsetof(FrameContextHeader, projectionMatrix) == 96);
+static_assert(offsetof(FrameContextHeader, viewProjectionMatrix) == 160);
+static_assert(offsetof(FrameContextHeader, invViewMatrix) == 224);
+static_assert(offsetof(FrameContextHeader, invProjectionMatrix) == 288);
+static_assert(offsetof(FrameContextHeader, invViewProjectionMatrix) == 352);
+static_assert(offsetof(FrameContextHeader, lastViewMatrix) == 416);
+static_assert(offsetof(FrameContextHeader, lastProjectionMatrix) == 480);
+static_assert(offsetof(FrameContextHeader, lastViewProjectionMatrix) == 544);
+
+struct FrameContext {
+    FrameContextHeader header;
+    // Not owned: the window and device set-up owns them.
+    gpu::Device* device;
+    gpu::DeviceContext* immediateContext;
+
+    // Makes this frame current: copies time, frame, elapsed time, resolution and the camera matrices into
+    // the current frame context, keeps its previous matrices as the last… ones, derives the products and
+    // inverses, and records the header size in the shared context-buffer descriptor. Only time, frame,
+    // elapsedTime, resolution, viewMatrix and projectionMatrix of this context are read.
+    void publish() const;
+};
+
+// The process-wide current frame context, zero until the first installation and publication.
+extern FrameContext currentFrameContext;
+
+// The size the shared constant buffer should have; the frame execution compares and updates it.
+extern Orvo::Gfx::BufferDesc contextBufferDesc;

@@ -1,0 +1,34 @@
+#include "show_frame.h"
+
+#include "camera.h"
+#include "evaluate_track.h"
+
+#include <algorithm>
+#include <cstring>
+
+ShowScreen makeShowScreen(int width, int height) {
+    return {width, height, float(width) / float(height)};
+}
+
+void prepareShowFrame(ShowState& show, float time) {
+    float camera[8];
+    for (uint32_t i = 0; i < 8; ++i) camera[i] = evaluateTrack(*show.tracks, i, time);
+    const CameraMatrices matrices = buildCamera(camera, show.screen.aspect);
+
+    FrameContextHeader& header = show.frameContext.header;
+    header = {};
+    header.time = time;
+    header.frame = show.clock.frameCounter++;
+    header.elapsedTime = time - show.clock.prevTime;
+    header.resolution = {float(show.screen.width), float(show.screen.height)};
+    header.viewMatrix = matrices.view;
+    header.projectionMatrix = matrices.projection;
+    show.frameContext.publish();
+
+    // A scene with fewer variables than tracks (one still being built) gets only the ones it has.
+    const uint32_t count = std::min(show.tracks->tracks.count, show.variableCount);
+    for (uint32_t i = 0; i < count; ++i) {
+        const float value = evaluateTrack(*show.tracks, i, time);
+        std::memcpy(show.variables[i].value, &value, sizeof value);
+    }
+}

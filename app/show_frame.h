@@ -1,0 +1,38 @@
+// One frame of the show up to the rendering, shared by the intro and the offline capture: the camera
+// from the first eight tracks, the frame context published, every track's value in its variable.
+#pragma once
+
+#include "context_variable.h"
+#include "frame_context.h"
+#include "track_set.h"
+
+#include <cstdint>
+
+// The music clock at which the show is over; a frame at or past it is not rendered.
+constexpr float kShowEndSeconds = 67.0f;
+
+struct ShowScreen {
+    int width = 0;
+    int height = 0;
+    float aspect = 0.0f; // width / height, computed once at start-up
+};
+
+struct ShowClock {
+    float prevTime = 0.0f; // the time of the previous frame, 0 before the first
+    uint32_t frameCounter = 0;
+};
+
+struct ShowState {
+    ShowScreen screen;
+    FrameContext frameContext{};
+    const TrackSet* tracks = nullptr;
+    ContextVariable* variables = nullptr; // one per track, in track order
+    uint32_t variableCount = 0;
+    ShowClock clock;
+};
+
+ShowScreen makeShowScreen(int width, int height);
+
+// Fills and publishes the frame context for `time` (counting the frame) and writes the value of every
+// track that has a variable into it. The caller renders next and then records `time` as prevTime.
+void prepareShowFrame(ShowState& show, float time);

@@ -1,0 +1,29 @@
+// The show as the intro and the capture both run it: the frame context installed on a device, the
+// track set, the scene with its output pass drawing into a target the caller owns.
+#pragma once
+
+#include "platform/gpu.h"
+#include "show_frame.h"
+#include "track_set.h"
+
+namespace Orvo::Gfx {
+struct Scene;
+}
+
+struct Show {
+    ShowState state;
+    TrackSet tracks;
+    Orvo::Gfx::Scene* scene = nullptr; // lives until process exit, like every graphics object
+};
+
+// Start-up after the display: installs the frame context, builds the tracks and the scene, appends the
+// output pass and points it at `target` (width x height, RGBA8).
+void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu::RenderTargetView* target,
+               int width, int height);
+
+// Destroys the scene and drops the runtime's hold on the device, for a program that shuts its device
+// down in order (the intro leaves all of it to process exit).
+void teardownShow(Show& show);
+
+// Renders one frame at `time` into the target (prepareShowFrame, then the scene's pass list).
+void renderShowFrame(Show& show, float time);

@@ -1,0 +1,35 @@
+// Capture throughput: frames rendered and read back per second, at a small and at the default size.
+// Frames step through the show in uneven strides so every section's cost takes part.
+#include "frame_schedule.h"
+#include "offscreen_show.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+namespace {
+
+void captureFrames(benchmark::State& state) {
+    OffscreenShow show;
+    std::string error;
+    if (!show.open(int(state.range(0)), int(state.range(1)), &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    double seconds = 0.0;
+    for (auto _ : state) {
+        if (!show.render(showTimeAt(audioFramesAtSeconds(seconds)), &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        seconds = std::fmod(seconds + 0.97, 67.0);
+    }
+    state.counters["frames_per_second"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(captureFrames)->Args({320, 180})->Args({1280, 720})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

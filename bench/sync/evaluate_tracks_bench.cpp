@@ -1,0 +1,23 @@
+// The per-frame cost of the sync tracks: every one of the show's 104 tracks evaluated at one time.
+#include "evaluate_track.h"
+#include "track_table.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void evaluateAllTracks(benchmark::State& state) {
+    TrackSet set;
+    layDownTrackKeys(set);
+    float seconds = float(state.range(0)) / 1000.0f;
+    for (auto _ : state)
+        for (uint32_t i = 0; i < trackCount; ++i) benchmark::DoNotOptimize(evaluateTrack(set, i, seconds));
+    state.SetItemsProcessed(state.iterations() * trackCount);
+}
+
+// Early in the show the scans stop at the first keys; late, every scan runs through whole tracks.
+BENCHMARK(evaluateAllTracks)->Arg(1000)->Arg(22500)->Arg(45000)->Arg(66900);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,7 @@
+// The intro's module, written by tools/composer at build time and compiled into the executable.
+#pragma once
+
+#include <cstdint>
+
+const uint8_t* embeddedModuleData();
+uint32_t embeddedModuleSize();

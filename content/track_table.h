@@ -1,0 +1,26 @@
+#pragma once
+// The show's choreography: the track names in table order, the tempo grid and every key, compiled from
+// content/data/track_names.txt and content/data/tracks.txt at build time.
+#include "context_variable.h"
+#include "track_set.h"
+
+// Track i is also context variable i and the float at byte 608 + 4i of the shared constant buffer.
+constexpr uint32_t trackCount = 104;
+
+extern const char* const trackNames[trackCount];
+extern const float trackBeatsPerMinute;
+extern const uint32_t trackRowsPerBeat;
+
+// All keys, track by track in table order, ascending by row within a track: the keys of track i are
+// trackKeys[trackKeyStart[i]] up to, not including, trackKeys[trackKeyStart[i + 1]].
+extern const SyncKey trackKeys[];
+extern const uint32_t trackKeyCount;
+extern const uint32_t trackKeyStart[trackCount + 1];
+
+// Sets the tempo, sizes the set to the table's tracks and adds every key, track by track in ascending
+// row order, the order the scene builder lays them down in.
+void layDownTrackKeys(TrackSet& set);
+
+// Appends one Float context variable per track, in table order, named as the track. Each starts at 0.0
+// except NUMSPHEREZ at 1.0, which stands until the first evaluated values are written.
+void appendTrackVariables(DynArray<ContextVariable>& variables);

@@ -1,0 +1,25 @@
+#pragma once
+#include "buffer_runtime.h"
+#include "resource_desc.h"
+
+namespace Orvo::Gfx {
+
+// A buffer whose elements are a list of numbers: a block the descriptor supplies, or a numeric text file
+// read once at initialisation. Never double-buffered. Its views are typed by the element type.
+struct BufferDataRuntime : BufferRuntime {
+    DataSourceDesc source;
+    // The block loadNumericFile allocated; null when the supplier's block is used in place.
+    void* loadedElements = nullptr;
+
+    BufferDataRuntime() = default;
+    ~BufferDataRuntime() override;
+
+    // The doubleBuffered argument is ignored: a data buffer has one copy.
+    bool init(const DataSourceDesc& description, bool isDoubleBuffered);
+    bool release() override;
+};
+
+// Bytes per element of an ElementType; 0 for a code outside the table.
+uint32_t elementSize(int32_t elementType);
+
+} // namespace Orvo::Gfx

@@ -1,0 +1,20 @@
+#pragma once
+// The one constant buffer of the process: every pass uploads the frame's context block into it and binds
+// it at register b8 of its stages.
+#include "buffer_runtime.h"
+
+namespace Orvo::Gfx {
+
+constexpr uint32_t contextBufferSlot = 8;
+
+// Lives until the process ends: its GPU object must never be released after the device is gone.
+BufferRuntime& sharedContextBuffer();
+
+// Re-creates the buffer when the size recorded in contextBufferDesc differs from `size` (the frame
+// publication records the header size, so this happens once per frame), then uploads the block.
+void refreshContextBuffer(const void* block, uint32_t size);
+
+// Releases the buffer and forgets its size, so that the next pass creates it anew on the current device.
+void dropContextBuffer();
+
+} // namespace Orvo::Gfx

@@ -1,0 +1,35 @@
+#include "pass_programs.h"
+#include "scene.h"
+
+namespace Orvo::Gfx {
+
+void Scene::appendOutputPass(uint32_t screenWidth, uint32_t screenHeight) {
+    auto texture = std::make_unique<TextureRuntime>();
+    TextureDesc textureDesc;
+    textureDesc.dimension = 1;
+    // The screen size travels through float like every screen-sized texture of the show.
+    textureDesc.width = uint32_t(float(screenWidth));
+    textureDesc.height = uint32_t(float(screenHeight));
+    textureDesc.depth = 0;
+    textureDesc.generateMips = false;
+    textureDesc.format = 3;
+    texture->init(textureDesc, false);
+
+    auto pass = std::make_unique<GraphicsPass>();
+    GraphicsPassDesc desc;
+    useGraphicsPrograms(desc, "output_vs", "output_ps");
+    desc.targets.append({texture.get(), true});
+    desc.inputs.append({ResourceTexture, output});
+    setupGraphicsPass(*pass, desc);
+
+    passes.append(PassListEntry::of(pass.get()));
+    output = texture.get();
+    outputTextures.push_back(std::move(texture));
+    outputPasses.push_back(std::move(pass));
+}
+
+void useBackBuffer(Scene& scene, gpu::RenderTargetView* backBuffer) {
+    if (scene.output) scene.output->rtvA = gpu::Ref<gpu::RenderTargetView>::share(backBuffer);
+}
+
+} // namespace Orvo::Gfx

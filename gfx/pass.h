@@ -1,0 +1,33 @@
+#pragma once
+// Passes: a shader program run over resources. A pass owns a copy of its descriptor and the shaders made
+// from its bytecode; a pass whose shaders could not be made is skipped every frame.
+#include "pass_desc.h"
+#include "platform/gpu.h"
+
+namespace Orvo::Gfx {
+
+struct PassPipeline {
+    PassDesc desc;
+    gpu::Ref<gpu::VertexShader> vertexShader;
+    gpu::Ref<gpu::PixelShader> pixelShader;
+    gpu::Ref<gpu::ComputeShader> computeShader;
+};
+
+struct GraphicsPass {
+    GraphicsPassDesc desc;
+    PassPipeline pipeline;
+};
+
+struct ComputePass {
+    ComputePassDesc desc;
+    PassPipeline pipeline;
+};
+
+// Make the pass's descriptor an exact copy of the given one (whatever its pipelineKind said, the pass
+// becomes a graphics or a compute pass) and create its shaders.
+bool setupGraphicsPass(GraphicsPass& pass, GraphicsPassDesc desc);
+bool setupComputePass(ComputePass& pass, ComputePassDesc desc);
+// Creates the shaders of the pipeline's kind from its bytecode; results are not examined.
+bool createShaders(PassPipeline& pipeline);
+
+} // namespace Orvo::Gfx

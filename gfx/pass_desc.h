@@ -1,0 +1,93 @@
+#pragma once
+// Pass descriptors: plain values with defaults. A builder starts from the default, changes only what its
+// pass needs and hands the descriptor to setupGraphicsPass or setupComputePass, which copy it.
+#include "dyn_array.h"
+#include "dyn_string.h"
+
+#include <cstdint>
+
+namespace Orvo::Gfx {
+
+struct Resource;
+struct TextureRuntime;
+
+// Which frames a pass runs in.
+enum ActivationMode : int32_t {
+    ActivationAlways = 0,
+    ActivationFirstFrame = 1,
+    ActivationWindow = 2, // windowStart <= time <= windowEnd, both ends inclusive
+};
+
+enum PipelineKind : int32_t {
+    PipelineGraphics = 0, // vertex and pixel shader
+    PipelineCompute = 1,
+};
+
+enum ResourceKind : int32_t {
+    ResourceTexture = 0,
+    ResourceBuffer = 1,
+};
+
+// The bytecode is that of the shader build (see shaders/shader_program.h). The entry names, the reserved
+// text and the reserved pointer are carried along but never read: shaders come from the bytecode alone.
+struct PassDesc {
+    int32_t pipelineKind = PipelineGraphics;
+    DynString vertexEntry{"vertex_main"};
+    DynString pixelEntry{"pixel_main"};
+    DynString computeEntry{"kernel_main"};
+    DynString reservedText;
+    const void* reservedPointer = nullptr;
+    const void* vertexBytecode = nullptr;
+    const void* pixelBytecode = nullptr;
+    const void* computeBytecode = nullptr;
+    uint32_t vertexBytecodeSize = 0;
+    uint32_t pixelBytecodeSize = 0;
+    uint32_t computeBytecodeSize = 0;
+};
+
+// A render target (a 2D colour texture) or the depth target (a 2D depth texture). The flag is carried but
+// not read.
+struct TargetBinding {
+    TextureRuntime* resource = nullptr;
+    bool flag = true;
+};
+
+// A shader-resource input or an unordered-access output; a null resource leaves its slot unbound.
+struct ResourceBinding {
+    int32_t kind = ResourceTexture;
+    Resource* resource = nullptr;
+};
+
+// A non-indexed, instanced draw without vertex buffers; the default is a full-screen triangle that clears
+// its targets to opaque black and runs every frame.
+struct GraphicsPassDesc : PassDesc {
+    float clearColor[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    bool clear = true; // clears the targets, and the depth target to 1.0, before drawing
+    bool depthEnabled = false;
+    bool cullBack = false;
+    bool blendEnabled = false;
+    int32_t blendMode = 0; // row of the blend table, 0 to 3
+    int32_t topology = 3;  // row of the topology table, 0 to 4; 3 is a triangle list
+    uint32_t vertexCount = 3;
+    uint32_t instanceCount = 1;
+    int32_t activation = ActivationAlways;
+    float windowStart = 0.0f;
+    float windowEnd = 100000.0f;
+    DynArray<TargetBinding> targets;  // render target i; the first one gives the viewport
+    TargetBinding depth;              // bound when depthEnabled and its resource is set
+    DynArray<ResourceBinding> inputs; // input i at register t i of the vertex and the pixel stage
+};
+
+// A dispatch of threadsX x threadsY x threadsZ threads in groups of 8 per axis.
+struct ComputePassDesc : PassDesc {
+    uint32_t threadsX = 8;
+    uint32_t threadsY = 8;
+    uint32_t threadsZ = 0;
+    int32_t activation = ActivationAlways;
+    float windowStart = 0.0f;
+    float windowEnd = 100000.0f;
+    DynArray<ResourceBinding> outputs; // output i at register u (inputs.count + i)
+    DynArray<ResourceBinding> inputs;  // input i at register t i
+};
+
+} // namespace Orvo::Gfx

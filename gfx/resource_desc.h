@@ -1,0 +1,47 @@
+#pragma once
+// Plain descriptors of GPU resources: the builder fills one on its side, and the resource copies it when
+// it is initialised. The defaults are those of a freshly constructed resource.
+#include <cstdint>
+
+namespace Orvo::Gfx {
+
+struct TextureDesc {
+    int32_t dimension = 1; // 0 = 1D, 1 = 2D, 2 = 3D
+    uint32_t width = 2;    // texels
+    uint32_t height = 2;   // texels (2D, 3D)
+    uint32_t depth = 0;    // slices (3D)
+    bool reservedFlag = false;
+    float reservedScale = 1.0f;
+    bool generateMips = false; // full mip chain, rebuilt after each write
+    int32_t format = 3;        // index into the runtime's format table; 5 and 6 are the depth formats
+    uint32_t reservedCount1 = 1;
+    uint32_t reservedCount2 = 1;
+};
+
+struct BufferDesc {
+    bool constant = false; // a constant buffer (no views) instead of a structured buffer
+    uint32_t stride = 4;   // bytes per element
+    uint32_t countX = 1;   // the element count is countX x countY x countZ
+    uint32_t countY = 1;
+    uint32_t countZ = 1;
+    const void* initialData = nullptr; // bytes uploaded at creation; not copied, the supplier keeps them
+};
+
+enum ElementType : int32_t {
+    ElementInt32 = 0,
+    ElementFloat32 = 1,
+    ElementByte = 2,
+};
+
+constexpr uint32_t dataPathCapacity = 4096;
+
+// The elements of a data buffer: a block the supplier keeps, or, when `elements` is null, a text file of
+// numbers named by `path`.
+struct DataSourceDesc {
+    int32_t elementType = ElementFloat32;
+    char path[dataPathCapacity] = {}; // NUL-terminated; empty in all content
+    const void* elements = nullptr;
+    uint32_t elementCount = 0;
+};
+
+} // namespace Orvo::Gfx

@@ -1,0 +1,73 @@
+#include "scene.h"
+
+#include "execute_pass.h"
+#include "frame_context.h"
+
+#include <cstring>
+#include <unordered_set>
+
+namespace Orvo::Gfx {
+
+namespace {
+
+constexpr uint32_t headerSize = sizeof(FrameContextHeader);
+
+// Deletes every object of the registry once, however many ids it is registered under.
+template <class T> void deleteRegistered(const IdRegistry<T>& registry) {
+    std::unordered_set<T*> seen;
+    registry.forEach([&](uint32_t, T* object) {
+        if (object && seen.insert(object).second) delete object;
+    });
+}
+
+} // namespace
+
+Scene::~Scene() {
+    deleteRegistered(resources);
+    deleteRegistered(graphicsPasses);
+    deleteRegistered(computePasses);
+}
+
+bool passIsActive(int32_t activation, float windowStart, float windowEnd, float time, bool firstFrame) {
+    switch (activation) {
+    case ActivationAlways:
+        return true;
+    case ActivationFirstFrame:
+        return firstFrame;
+    case ActivationWindow:
+        return windowStart <= time && time <= windowEnd;
+    }
+    return false;
+}
+
+TextureRuntime* Scene::renderFrame() {
+    packVariables(packer, variables);
+    // Whole 16-byte registers; the padding is zeroed so that nothing undefined is uploaded.
+    const uint32_t size = (headerSize + packer.packedLength + 15) / 16 * 16;
+    const std::unique_ptr<uint8_t[]> block(new uint8_t[size]());
+    std::memcpy(block.get(), &currentFrameContext.header, headerSize);
+    std::memcpy(block.get() + headerSize, packer.packed.get(), packer.packedLength);
+    const float time = currentFrameContext.header.time;
+
+    resources.forEach([](uint32_t, Resource* resource) {
+        if (resource) resource->frameUpdate();
+    });
+    for (const PassListEntry& entry : passes) {
+        if (entry.kind == PassListGraphics && entry.graphics) {
+            const GraphicsPassDesc& d = entry.graphics->desc;
+            if (passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame))
+                executeGraphicsPass(*entry.graphics, block.get(), size);
+        } else if (entry.kind == PassListCompute && entry.compute) {
+            const ComputePassDesc& d = entry.compute->desc;
+            if (passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame))
+                executeComputePass(*entry.compute, block.get(), size);
+        }
+    }
+    resources.forEach([](uint32_t, Resource* resource) {
+        if (resource && resource->doubleBuffered) resource->flipped = !resource->flipped;
+    });
+    firstFrame = false;
+    return output;
+}
+
+} // namespace Orvo::Gfx

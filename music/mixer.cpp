@@ -1,0 +1,208 @@
+// Mixing: drives the tick clock frame by frame and sums the channels with ramped gains.
+//
+// Between two ticks nothing changes a channel from outside, so the mixer works a segment of frames
+// (up to the next tick) channel by channel. While a channel's gains are still ramping or its crossfade
+// is running, frames go through fetchSample one by one; after that a loop specialised for the
+// sample's width and loop type does the same arithmetic with the state held in registers.
+#include "mixer.h"
+
+#include "replayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A sample's bounds as floats, taken once so the per-frame loops need no conversions or reloads.
+struct SampleBounds {
+    const void* data;
+    float length, loopStart, loopEnd, loopLength;
+
+    explicit SampleBounds(const Sample& s)
+        : data(s.data), length(float(s.length)), loopStart(float(s.loopStart)), loopEnd(float(s.loopEnd)),
+          loopLength(float(s.loopLength)) {}
+};
+
+template <int Bits> float readPoint(const void* data, uint32_t index) {
+    if constexpr (Bits == 16)
+        return static_cast<const int16_t*>(data)[index] / 32768.0f;
+    else
+        return static_cast<const int8_t*>(data)[index] / 128.0f;
+}
+
+// Wraps a position that has reached the end of a forward loop. Steps far longer than the loop (extreme
+// pitches) are folded in one go, and the result is kept inside the loop even where float rounding lands
+// on its end.
+void wrapForward(float& position, const SampleBounds& s) {
+    float end = s.loopEnd, start = s.loopStart, length = s.loopLength;
+    position -= length;
+    if (position >= end) position = start + std::fmod(position - start, length);
+    if (!(position < end)) position = start;
+}
+
+// Reflects a position that has passed an end of a ping-pong loop. The distance travelled past the end
+// is folded into one round trip, so any step stays inside the loop; a reflection that lands exactly on
+// a loop end that is also the sample's end reads the last point instead of one past it.
+void reflectPingPong(float& position, uint8_t& forward, const SampleBounds& s) {
+    float start = s.loopStart, end = s.loopEnd, length = s.loopLength;
+    float over = forward ? position - end : start - position;
+    if (over >= 2.0f * length) over = std::fmod(over, 2.0f * length);
+    bool reflectedTwice = over > length;
+    if (reflectedTwice) over -= length;
+    bool atEnd = bool(forward) != reflectedTwice; // reflected off the loop end, now moving backward
+    forward = !atEnd;
+    position = atEnd ? end - over : start + over;
+    if (!(position < s.length)) position = s.length - 1.0f;
+}
+
+template <int Loop>
+[[gnu::always_inline]] inline void advance(float& position, uint8_t& forward, float step,
+                                           const SampleBounds& s) {
+    if constexpr (Loop == LoopForward) {
+        position += step;
+        if (position >= s.loopEnd) wrapForward(position, s);
+    } else if constexpr (Loop == LoopPingPong) {
+        if (forward) {
+            position += step;
+            if (position >= s.loopEnd) reflectPingPong(position, forward, s);
+        } else {
+            position -= step;
+            if (position <= s.loopStart) reflectPingPong(position, forward, s);
+        }
+    } else {
+        position += step;
+        if (position >= s.length) position = -1.0f;
+    }
+}
+
+// Reads the point under the position and moves on, for one sample width and loop type.
+template <int Bits, int Loop> float step(PlayerChannel& c, const SampleBounds& s) {
+    float value = readPoint<Bits>(s.data, uint32_t(c.position));
+    advance<Loop>(c.position, c.forward, c.step, s);
+    return value;
+}
+
+using StepFunction = float (*)(PlayerChannel&, const SampleBounds&);
+template <int Bits> StepFunction stepFor(int32_t loopType) {
+    return loopType == LoopForward    ? step<Bits, LoopForward>
+           : loopType == LoopPingPong ? step<Bits, LoopPingPong>
+                                      : step<Bits, LoopNone>;
+}
+
+bool isSounding(const PlayerChannel& c) {
+    return c.instrument && c.sample && c.position >= 0.0f;
+}
+
+float rampTowards(float current, float target, float step) {
+    return current < target ? std::min(current + step, target) : std::max(current - step, target);
+}
+
+bool isSettled(const PlayerChannel& c) {
+    return c.framesSinceTrigger >= kCrossfadeFrames && c.currentLeftGain == c.targetLeftGain &&
+           c.currentRightGain == c.targetRightGain;
+}
+
+// Frames while the crossfade runs or the gains ramp; returns how many frames it mixed.
+uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames, bool audible) {
+    uint32_t i = 0;
+    for (; i < frames && isSounding(c) && !(audible && isSettled(c)); ++i) {
+        float v = fetchSample(c);
+        if (audible) {
+            out[2 * i] += v * c.currentLeftGain;
+            out[2 * i + 1] += v * c.currentRightGain;
+        }
+        ++c.framesSinceTrigger;
+        c.currentLeftGain = rampTowards(c.currentLeftGain, c.targetLeftGain, p->rampStep);
+        c.currentRightGain = rampTowards(c.currentRightGain, c.targetRightGain, p->rampStep);
+    }
+    return i;
+}
+
+// Settled frames: fixed gains, no crossfade. Same arithmetic as fetchSample, state kept in locals
+// (the output buffer could otherwise alias the channel's floats and force reloads).
+template <int Bits, int Loop> void mixSettled(PlayerChannel& c, float* out, uint32_t frames) {
+    const SampleBounds s(*c.sample);
+    float position = c.position;
+    uint8_t forward = c.forward;
+    const float step = c.step, left = c.currentLeftGain, right = c.currentRightGain;
+    float* frame = out;
+    float* const end = out + 2 * size_t(frames);
+    while (frame < end) {
+        float v = readPoint<Bits>(s.data, uint32_t(position));
+        frame[0] += v * left;
+        frame[1] += v * right;
+        frame += 2;
+        advance<Loop>(position, forward, step, s);
+        // Stopped: the end of a one-shot sample, or a negative step (Amiga periods driven below zero
+        // by vibrato) that left the sample.
+        if (!(position >= 0.0f)) break;
+    }
+    c.position = position;
+    c.forward = forward;
+    c.framesSinceTrigger += uint32_t((frame - out) / 2);
+}
+
+template <int Bits> void mixSettledFor(PlayerChannel& c, float* out, uint32_t frames) {
+    switch (c.sample->loopType) {
+    case LoopForward:
+        mixSettled<Bits, LoopForward>(c, out, frames);
+        break;
+    case LoopPingPong:
+        mixSettled<Bits, LoopPingPong>(c, out, frames);
+        break;
+    default:
+        mixSettled<Bits, LoopNone>(c, out, frames);
+        break;
+    }
+}
+
+void mixChannel(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames) {
+    bool audible = !c.mute && !c.instrument->mute;
+    uint32_t done = mixTransition(p, c, out, frames, audible);
+    if (done == frames || !isSounding(c) || c.sample->length == 0) return;
+    if (c.sample->bits == 16)
+        mixSettledFor<16>(c, out + 2 * done, frames - done);
+    else
+        mixSettledFor<8>(c, out + 2 * done, frames - done);
+}
+
+// Mixes frames that all fall between two ticks, so no channel state changes from outside meanwhile.
+void mixSegment(ModulePlayer* p, float* out, uint32_t frames) {
+    std::fill(out, out + 2 * size_t(frames), 0.0f);
+    if (p->loopLimit && p->loopCount >= p->loopLimit) return;
+    for (uint32_t i = 0; i < p->channelCount; ++i)
+        if (isSounding(p->channels[i])) mixChannel(p, p->channels[i], out, frames);
+    float gain = p->amplification * p->globalVolume;
+    for (size_t i = 0; i < 2 * size_t(frames); ++i) out[i] *= gain;
+}
+
+} // namespace
+
+float fetchSample(PlayerChannel& c) {
+    uint32_t k = c.framesSinceTrigger;
+    float blend = float(k) / float(kCrossfadeFrames);
+    if (isSounding(c)) {
+        const Sample& s = *c.sample;
+        if (s.length == 0) return 0.0f;
+        float value = (s.bits == 16 ? stepFor<16>(s.loopType) : stepFor<8>(s.loopType))(c, SampleBounds(s));
+        return k < kCrossfadeFrames ? c.crossfadeTail[k] + (value - c.crossfadeTail[k]) * blend : value;
+    }
+    return k < kCrossfadeFrames ? c.crossfadeTail[k] * (1.0f - blend) : 0.0f;
+}
+
+void renderFrames(ModulePlayer* p, float* out, uint32_t frames) {
+    p->framesRendered += frames;
+    uint32_t done = 0;
+    while (done < frames) {
+        if (p->framesToNextTick <= 0.0f) advanceTick(p);
+        // The frames up to the next due tick form one segment; the countdown moves exactly as it would
+        // frame by frame.
+        uint32_t count = 0;
+        do {
+            p->framesToNextTick -= 1.0f;
+            ++count;
+        } while (done + count < frames && p->framesToNextTick > 0.0f);
+        mixSegment(p, out + 2 * size_t(done), count);
+        done += count;
+    }
+}

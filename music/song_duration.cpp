@@ -1,0 +1,31 @@
+#include "song_duration.h"
+
+#include <algorithm>
+#include <cmath>
+
+SongDuration measureSongDuration(ModulePlayer* p, uint64_t maxFrames) {
+    constexpr uint32_t kChunk = 1024;
+    float scratch[2 * kChunk];
+    SongDuration d{0, 0, false};
+    while (p->framesRendered < maxFrames) {
+        if (p->framesToNextTick > 0.0f) {
+            // Frames before the next tick: nothing to observe.
+            auto untilTick = uint64_t(std::ceil(p->framesToNextTick));
+            renderFrames(p, scratch,
+                         uint32_t(std::min<uint64_t>({untilTick, kChunk, maxFrames - p->framesRendered})));
+            continue;
+        }
+        bool rowStarts = p->tick == 0;
+        uint64_t frame = p->framesRendered;
+        renderFrames(p, scratch, 1);
+        if (!rowStarts) continue;
+        if (p->loopCount >= 1) {
+            d.frames = frame;
+            d.looped = true;
+            return d;
+        }
+        ++d.rows;
+    }
+    d.frames = p->framesRendered;
+    return d;
+}

@@ -1,0 +1,542 @@
+#include "platform/vulkan/context.h"
+
+#include "platform/vulkan/formats.h"
+#include "platform/vulkan/upload.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gpu::vulkan {
+
+namespace {
+
+template <class Slot, class Object>
+void setSlots(Ref<Slot>* slots, uint32_t capacity, uint32_t start, uint32_t count, Object* const* objects) {
+    for (uint32_t i = 0; i < count && start + i < capacity; ++i)
+        slots[start + i] = Ref<Slot>::share(objects ? objects[i] : nullptr);
+}
+
+const DescriptorSource* sourceOf(const Ref<ShaderResourceView>& view) {
+    return view ? &static_cast<ShaderResourceViewImpl*>(view.get())->source : nullptr;
+}
+
+const DescriptorSource* sourceOf(const Ref<UnorderedAccessView>& view) {
+    return view ? &static_cast<UnorderedAccessViewImpl*>(view.get())->source : nullptr;
+}
+
+const ShaderCode* codeOf(const Ref<VertexShader>& s) {
+    return s ? &static_cast<VertexShaderImpl*>(s.get())->code : nullptr;
+}
+const ShaderCode* codeOf(const Ref<PixelShader>& s) {
+    return s ? &static_cast<PixelShaderImpl*>(s.get())->code : nullptr;
+}
+const ShaderCode* codeOf(const Ref<ComputeShader>& s) {
+    return s ? &static_cast<ComputeShaderImpl*>(s.get())->code : nullptr;
+}
+
+// Integer targets are cleared with the colour converted to integers, as Direct3D does.
+VkClearColorValue clearValue(VkFormat format, const float color[4]) {
+    VkClearColorValue value{};
+    for (int i = 0; i < 4; ++i) {
+        if (format == VK_FORMAT_R32_UINT || format == VK_FORMAT_R8_UINT)
+            value.uint32[i] = uint32_t(color[i]);
+        else if (format == VK_FORMAT_R32_SINT)
+            value.int32[i] = int32_t(color[i]);
+        else
+            value.float32[i] = color[i];
+    }
+    return value;
+}
+
+} // namespace
+
+ContextImpl::ContextImpl(CorePtr core) : core_(core), pipelines_(core) {}
+
+ContextImpl::~ContextImpl() {
+    endRendering();
+    core_->waitIdle();
+}
+
+// --- binding ----------------------------------------------------------------------------------
+
+void ContextImpl::VSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
+    setSlots(vs_.resources, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, start, count, views);
+}
+void ContextImpl::PSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
+    setSlots(ps_.resources, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, start, count, views);
+}
+void ContextImpl::CSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
+    setSlots(cs_.resources, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, start, count, views);
+}
+void ContextImpl::CSSetUnorderedAccessViews(uint32_t start, uint32_t count, UnorderedAccessView* const* views,
+                                            const uint32_t*) {
+    setSlots(uavs_, UAV_SLOT_COUNT, start, count, views);
+}
+void ContextImpl::VSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
+    setSlots(vs_.constantBuffers, COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT, start, count, buffers);
+}
+void ContextImpl::PSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
+    setSlots(ps_.constantBuffers, COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT, start, count, buffers);
+}
+void ContextImpl::CSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
+    setSlots(cs_.constantBuffers, COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT, start, count, buffers);
+}
+void ContextImpl::VSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
+    setSlots(vs_.samplers, COMMONSHADER_SAMPLER_SLOT_COUNT, start, count, samplers);
+}
+void ContextImpl::PSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
+    setSlots(ps_.samplers, COMMONSHADER_SAMPLER_SLOT_COUNT, start, count, samplers);
+}
+void ContextImpl::CSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
+    setSlots(cs_.samplers, COMMONSHADER_SAMPLER_SLOT_COUNT, start, count, samplers);
+}
+void ContextImpl::VSSetShader(VertexShader* shader) {
+    vertexShader_ = Ref<VertexShader>::share(shader);
+}
+void ContextImpl::PSSetShader(PixelShader* shader) {
+    pixelShader_ = Ref<PixelShader>::share(shader);
+}
+void ContextImpl::CSSetShader(ComputeShader* shader) {
+    computeShader_ = Ref<ComputeShader>::share(shader);
+}
+void ContextImpl::IASetPrimitiveTopology(PrimitiveTopology topology) {
+    topology_ = topology;
+}
+void ContextImpl::RSSetState(RasterizerState* state) {
+    rasterizer_ = Ref<RasterizerState>::share(state);
+}
+
+void ContextImpl::RSSetViewports(uint32_t count, const Viewport* viewports) {
+    viewport_ = count && viewports ? viewports[0] : Viewport{};
+    dynamicStateDirty_ = true;
+}
+
+void ContextImpl::OMSetBlendState(BlendState* state, const float blendFactor[4], uint32_t) {
+    blend_ = Ref<BlendState>::share(state);
+    static const float opaque[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    std::memcpy(blendFactor_, blendFactor ? blendFactor : opaque, sizeof(blendFactor_));
+    dynamicStateDirty_ = true;
+}
+
+void ContextImpl::OMSetRenderTargets(uint32_t count, RenderTargetView* const* views,
+                                     DepthStencilView* depth) {
+    endRendering();
+    targetCount_ = std::min(count, SIMULTANEOUS_RENDER_TARGET_COUNT);
+    for (uint32_t i = 0; i < SIMULTANEOUS_RENDER_TARGET_COUNT; ++i)
+        targets_[i] = Ref<RenderTargetView>::share(i < targetCount_ && views ? views[i] : nullptr);
+    depthTarget_ = Ref<DepthStencilView>::share(depth);
+}
+
+// --- recording and hazards ---------------------------------------------------------------------
+
+VkCommandBuffer ContextImpl::commands() {
+    VkCommandBuffer commands = core_->mainCommands();
+    if (core_->recordingSerial() != batchSerial_) {
+        // A fresh command buffer: it starts with a barrier and with no state bound.
+        batchSerial_ = core_->recordingSerial();
+        ++epoch_;
+        rendering_ = false;
+        boundGraphics_ = boundCompute_ = VK_NULL_HANDLE;
+        dynamicStateDirty_ = true;
+    }
+    return commands;
+}
+
+VkCommandBuffer ContextImpl::outsideRendering() {
+    endRendering();
+    return commands();
+}
+
+void ContextImpl::endRendering() {
+    if (!rendering_) return;
+    vkCmdEndRendering(core_->mainCommands());
+    rendering_ = false;
+}
+
+void ContextImpl::fullBarrier() {
+    endRendering();
+    VkMemoryBarrier2 barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER_2};
+    barrier.srcStageMask = barrier.dstStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
+    barrier.srcAccessMask = VK_ACCESS_2_MEMORY_WRITE_BIT;
+    barrier.dstAccessMask = VK_ACCESS_2_MEMORY_READ_BIT | VK_ACCESS_2_MEMORY_WRITE_BIT;
+    VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
+    dependency.memoryBarrierCount = 1;
+    dependency.pMemoryBarriers = &barrier;
+    vkCmdPipelineBarrier2(commands(), &dependency);
+    ++epoch_;
+}
+
+bool ContextImpl::conflicts(const std::vector<Access>& accesses) const {
+    return std::any_of(accesses.begin(), accesses.end(), [&](const Access& a) {
+        return a.hazard->writeEpoch == epoch_ || (a.write && a.hazard->readEpoch == epoch_);
+    });
+}
+
+void ContextImpl::prepareAccesses(const std::vector<Access>& accesses) {
+    commands();
+    if (conflicts(accesses)) fullBarrier();
+    for (const Access& a : accesses) (a.write ? a.hazard->writeEpoch : a.hazard->readEpoch) = epoch_;
+}
+
+// --- descriptors --------------------------------------------------------------------------------
+
+void ContextImpl::collectDescriptors(const ProgramLayout& layout, const StageBindings& other,
+                                     const StageBindings* pixel) {
+    accesses_.clear();
+    writeCount_ = 0;
+    for (const LayoutBinding& b : layout.bindings) {
+        if (writeCount_ == MAX_DESCRIPTORS) break;
+        const StageBindings& stage = pixel && (b.stages & VK_SHADER_STAGE_FRAGMENT_BIT) ? *pixel : other;
+        const uint32_t i = writeCount_++;
+        VkWriteDescriptorSet& w = writes_[i];
+        w = {VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
+        w.dstBinding = b.binding;
+        w.descriptorCount = 1;
+        imageInfos_[i] = {VK_NULL_HANDLE, VK_NULL_HANDLE, VK_IMAGE_LAYOUT_GENERAL};
+        bufferInfos_[i] = {VK_NULL_HANDLE, 0, VK_WHOLE_SIZE};
+        texelViews_[i] = VK_NULL_HANDLE;
+        w.pImageInfo = &imageInfos_[i];
+        w.pBufferInfo = &bufferInfos_[i];
+        w.pTexelBufferView = &texelViews_[i];
+
+        // The register range says whether a binding is an input (t#) or an output (u#).
+        const DescriptorSource* source = nullptr;
+        bool write = false;
+        if (b.binding >= UAV_BINDING_BASE && b.binding < UAV_BINDING_BASE + UAV_SLOT_COUNT) {
+            source = pixel ? nullptr : sourceOf(uavs_[b.binding - UAV_BINDING_BASE]);
+            write = true;
+        } else if (b.binding >= TEXTURE_BINDING_BASE &&
+                   b.binding < TEXTURE_BINDING_BASE + COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT) {
+            source = sourceOf(stage.resources[b.binding - TEXTURE_BINDING_BASE]);
+        }
+        switch (b.kind) {
+        case ShaderBindingKind::Sampler: {
+            w.descriptorType = VK_DESCRIPTOR_TYPE_SAMPLER;
+            const SamplerState* sampler =
+                b.binding < COMMONSHADER_SAMPLER_SLOT_COUNT ? stage.samplers[b.binding].get() : nullptr;
+            imageInfos_[i].sampler =
+                sampler ? static_cast<const SamplerStateImpl*>(sampler)->sampler : core_->defaultSampler;
+            break;
+        }
+        case ShaderBindingKind::ConstantBuffer: {
+            w.descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+            Buffer* buffer = b.binding < COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT
+                                 ? stage.constantBuffers[b.binding].get()
+                                 : nullptr;
+            if (auto* impl = static_cast<BufferImpl*>(buffer); impl && impl->buffer) {
+                bufferInfos_[i] = {impl->buffer, 0,
+                                   std::min<VkDeviceSize>(impl->GetDesc().ByteWidth,
+                                                          core_->properties.limits.maxUniformBufferRange)};
+                accesses_.push_back({&impl->hazard, false});
+            }
+            break;
+        }
+        case ShaderBindingKind::SampledTexture:
+        case ShaderBindingKind::StorageTexture:
+            w.descriptorType = b.kind == ShaderBindingKind::SampledTexture ? VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE
+                                                                           : VK_DESCRIPTOR_TYPE_STORAGE_IMAGE;
+            if (source && source->imageView) {
+                imageInfos_[i].imageView = source->imageView;
+                accesses_.push_back({source->hazard, write});
+            }
+            break;
+        case ShaderBindingKind::TexelBuffer:
+        case ShaderBindingKind::StorageTexelBuffer:
+            w.descriptorType = b.kind == ShaderBindingKind::TexelBuffer
+                                   ? VK_DESCRIPTOR_TYPE_UNIFORM_TEXEL_BUFFER
+                                   : VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER;
+            if (source && source->bufferView) {
+                texelViews_[i] = source->bufferView;
+                accesses_.push_back({source->hazard, write});
+            }
+            break;
+        case ShaderBindingKind::StorageBuffer:
+            w.descriptorType = VK_DESCRIPTOR_TYPE_STORAGE_BUFFER;
+            if (source && source->buffer) {
+                bufferInfos_[i] = {source->buffer, source->offset, source->range};
+                accesses_.push_back({source->hazard, write});
+            }
+            break;
+        }
+    }
+}
+
+void ContextImpl::pushDescriptors(VkCommandBuffer commands, VkPipelineBindPoint bindPoint,
+                                  const ProgramLayout& layout) {
+    if (writeCount_)
+        core_->cmdPushDescriptorSet(commands, bindPoint, layout.pipelineLayout, 0, writeCount_, writes_);
+}
+
+// --- drawing ------------------------------------------------------------------------------------
+
+bool ContextImpl::resolveTargets() {
+    renderExtent_ = {UINT32_MAX, UINT32_MAX};
+    for (uint32_t i = 0; i < targetCount_; ++i) {
+        colorViews_[i] = VK_NULL_HANDLE;
+        colorFormats_[i] = VK_FORMAT_UNDEFINED;
+        auto* view = static_cast<RenderTargetViewImpl*>(targets_[i].get());
+        TextureImage* image = view ? view->texture->image() : nullptr;
+        if (!image) continue;
+        colorViews_[i] = image->attachmentView(view->mip);
+        colorFormats_[i] = image->format;
+        const VkExtent3D e = image->mipExtent(view->mip);
+        renderExtent_ = {std::min(renderExtent_.width, e.width), std::min(renderExtent_.height, e.height)};
+        accesses_.push_back({&image->hazard, true});
+    }
+    depthView_ = VK_NULL_HANDLE;
+    depthFormat_ = VK_FORMAT_UNDEFINED;
+    if (auto* view = static_cast<DepthStencilViewImpl*>(depthTarget_.get())) {
+        TextureImage* image = view->texture->image();
+        depthView_ = image->attachmentView(view->mip);
+        depthFormat_ = image->format;
+        const VkExtent3D e = image->mipExtent(view->mip);
+        renderExtent_ = {std::min(renderExtent_.width, e.width), std::min(renderExtent_.height, e.height)};
+        accesses_.push_back({&image->hazard, true});
+    }
+    return renderExtent_.width != UINT32_MAX;
+}
+
+void ContextImpl::beginRendering() {
+    VkRenderingAttachmentInfo colors[SIMULTANEOUS_RENDER_TARGET_COUNT];
+    for (uint32_t i = 0; i < targetCount_; ++i) {
+        colors[i] = {VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+        colors[i].imageView = colorViews_[i];
+        colors[i].imageLayout = VK_IMAGE_LAYOUT_GENERAL;
+        colors[i].loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+        colors[i].storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    }
+    VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    depth.imageView = depthView_;
+    depth.imageLayout = VK_IMAGE_LAYOUT_GENERAL;
+    depth.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+    depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    info.renderArea = {{0, 0}, renderExtent_};
+    info.layerCount = 1;
+    info.colorAttachmentCount = targetCount_;
+    info.pColorAttachments = colors;
+    info.pDepthAttachment = depthView_ ? &depth : nullptr;
+    info.pStencilAttachment =
+        depthView_ && (aspectOf(depthFormat_) & VK_IMAGE_ASPECT_STENCIL_BIT) ? &depth : nullptr;
+    vkCmdBeginRendering(commands(), &info);
+    rendering_ = true;
+    dynamicStateDirty_ = true;
+}
+
+void ContextImpl::Draw(uint32_t vertexCount, uint32_t startVertex) {
+    DrawInstanced(vertexCount, 1, startVertex, 0);
+}
+
+void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
+                                uint32_t startInstance) {
+    // What Direct3D would draw nothing for is skipped: no vertex program, no topology, no
+    // target or an empty viewport.
+    const ShaderCode* vs = codeOf(vertexShader_);
+    const ShaderCode* ps = codeOf(pixelShader_);
+    if (!vs || topology_ == PrimitiveTopology::UNDEFINED || !(viewport_.Width > 0.0f) ||
+        !(viewport_.Height > 0.0f))
+        return;
+    const ProgramLayout* layout = pipelines_.layout(*vs, ps);
+    if (!layout) return;
+    collectDescriptors(*layout, vs_, &ps_);
+
+    GraphicsState state;
+    state.rasterizer =
+        rasterizer_ ? static_cast<RasterizerStateImpl*>(rasterizer_.get())->desc : RasterizerDesc{};
+    state.blend = blend_ ? static_cast<BlendStateImpl*>(blend_.get())->desc : BlendDesc{};
+    state.topology = toVkTopology(topology_);
+    commands();
+    // Inputs written since the last barrier force one, which cannot sit inside rendering.
+    if (rendering_ && conflicts(accesses_)) endRendering();
+    const bool begin = !rendering_;
+    if (begin && !resolveTargets()) return;
+    state.colorCount = targetCount_;
+    std::copy_n(colorFormats_, targetCount_, state.colorFormats);
+    state.depthFormat = depthFormat_;
+    const VkPipeline pipeline = pipelines_.graphics(*vs, ps, state, *layout);
+    if (!pipeline) return;
+    prepareAccesses(accesses_);
+    if (begin) beginRendering();
+
+    VkCommandBuffer cmd = commands();
+    if (pipeline != boundGraphics_) {
+        vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline);
+        boundGraphics_ = pipeline;
+    }
+    pushDescriptors(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, *layout);
+    if (dynamicStateDirty_) {
+        // A negative height turns Vulkan's downward clip y into Direct3D's upward one.
+        const VkViewport viewport{viewport_.TopLeftX, viewport_.TopLeftY + viewport_.Height,
+                                  viewport_.Width,    -viewport_.Height,
+                                  viewport_.MinDepth, viewport_.MaxDepth};
+        const VkRect2D scissor{{0, 0}, renderExtent_};
+        vkCmdSetViewport(cmd, 0, 1, &viewport);
+        vkCmdSetScissor(cmd, 0, 1, &scissor);
+        vkCmdSetBlendConstants(cmd, blendFactor_);
+        dynamicStateDirty_ = false;
+    }
+    vkCmdDraw(cmd, vertexCount, instanceCount, startVertex, startInstance);
+}
+
+void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
+    const ShaderCode* cs = codeOf(computeShader_);
+    if (!cs) return;
+    const uint32_t* limit = core_->properties.limits.maxComputeWorkGroupCount;
+    if (x > limit[0] || y > limit[1] || z > limit[2]) {
+        core_->lastError = "dispatch of more thread groups than the device allows";
+        return;
+    }
+    const ProgramLayout* layout = pipelines_.layout(*cs, nullptr);
+    if (!layout) return;
+    const VkPipeline pipeline = pipelines_.compute(*cs, *layout);
+    if (!pipeline) return;
+    collectDescriptors(*layout, cs_, nullptr);
+    endRendering();
+    prepareAccesses(accesses_);
+    VkCommandBuffer cmd = commands();
+    if (pipeline != boundCompute_) {
+        vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, pipeline);
+        boundCompute_ = pipeline;
+    }
+    pushDescriptors(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, *layout);
+    vkCmdDispatch(cmd, x, y, z);
+}
+
+// --- transfers ------------------------------------------------------------------------------------
+
+void ContextImpl::ClearRenderTargetView(RenderTargetView* view, const float color[4]) {
+    auto* rtv = static_cast<RenderTargetViewImpl*>(view);
+    if (!rtv || !color) return;
+    endRendering();
+    commands();
+    TextureImage& image = *rtv->texture->image();
+    prepareAccesses({{&image.hazard, true}});
+    const VkClearColorValue value = clearValue(image.format, color);
+    const VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, rtv->mip, 1, 0, 1};
+    vkCmdClearColorImage(commands(), image.image, VK_IMAGE_LAYOUT_GENERAL, &value, 1, &range);
+}
+
+void ContextImpl::ClearDepthStencilView(DepthStencilView* view, uint32_t flags, float depth,
+                                        uint8_t stencil) {
+    auto* dsv = static_cast<DepthStencilViewImpl*>(view);
+    if (!dsv) return;
+    endRendering();
+    TextureImage& image = *dsv->texture->image();
+    VkImageAspectFlags aspects = 0;
+    if (flags & CLEAR_DEPTH) aspects |= VK_IMAGE_ASPECT_DEPTH_BIT;
+    if (flags & CLEAR_STENCIL) aspects |= image.aspect & VK_IMAGE_ASPECT_STENCIL_BIT;
+    if (!aspects) return;
+    prepareAccesses({{&image.hazard, true}});
+    const VkClearDepthStencilValue value{depth, stencil};
+    const VkImageSubresourceRange range{aspects, dsv->mip, 1, 0, 1};
+    vkCmdClearDepthStencilImage(commands(), image.image, VK_IMAGE_LAYOUT_GENERAL, &value, 1, &range);
+}
+
+void ContextImpl::UpdateSubresource(Resource* resource, uint32_t subresource, const Box* box,
+                                    const void* data, uint32_t rowPitch, uint32_t depthPitch) {
+    if (!data) return;
+    if (BufferImpl* buffer = bufferOf(resource)) {
+        const uint32_t size = buffer->GetDesc().ByteWidth;
+        const uint32_t begin = box ? box->left : 0, end = box ? box->right : size;
+        if (subresource != 0 || begin >= end || end > size) return;
+        endRendering();
+        prepareAccesses({{&buffer->hazard, true}});
+        copyToBuffer(*core_, commands(), buffer->buffer, begin, data, end - begin);
+        return;
+    }
+    TextureBase* texture = textureOf(resource);
+    if (!texture) return;
+    TextureImage& image = *texture->image();
+    if (subresource >= image.mipLevels) return;
+    const VkExtent3D e = image.mipExtent(subresource);
+    const Box region = box ? *box : Box{0, 0, 0, e.width, e.height, e.depth};
+    if (region.left >= region.right || region.top >= region.bottom || region.front >= region.back ||
+        region.right > e.width || region.bottom > e.height || region.back > e.depth)
+        return;
+    endRendering();
+    prepareAccesses({{&image.hazard, true}});
+    copyToImage(*core_, commands(), image, subresource, region, data, rowPitch, depthPitch);
+}
+
+void ContextImpl::GenerateMips(ShaderResourceView* view) {
+    auto* srv = static_cast<ShaderResourceViewImpl*>(view);
+    if (!srv || !srv->source.image) return;
+    TextureImage& image = *srv->source.image;
+    const uint32_t first = srv->source.mostDetailedMip;
+    if (first + 1 >= image.mipLevels) return;
+    if (!core_->formatSupports(image.format,
+                               VK_FORMAT_FEATURE_BLIT_SRC_BIT | VK_FORMAT_FEATURE_BLIT_DST_BIT)) {
+        core_->lastError = "mip levels of this format cannot be generated";
+        return;
+    }
+    const VkFilter filter =
+        core_->formatSupports(image.format, VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT)
+            ? VK_FILTER_LINEAR
+            : VK_FILTER_NEAREST;
+    endRendering();
+    prepareAccesses({{&image.hazard, true}});
+    for (uint32_t level = first + 1; level < image.mipLevels; ++level) {
+        // Each level is read as the previous one was just written.
+        if (level > first + 1) fullBarrier();
+        const VkExtent3D from = image.mipExtent(level - 1), to = image.mipExtent(level);
+        VkImageBlit blit{};
+        blit.srcSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, level - 1, 0, 1};
+        blit.srcOffsets[1] = {int32_t(from.width), int32_t(from.height), int32_t(from.depth)};
+        blit.dstSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, level, 0, 1};
+        blit.dstOffsets[1] = {int32_t(to.width), int32_t(to.height), int32_t(to.depth)};
+        vkCmdBlitImage(commands(), image.image, VK_IMAGE_LAYOUT_GENERAL, image.image, VK_IMAGE_LAYOUT_GENERAL,
+                       1, &blit, filter);
+    }
+    image.hazard.writeEpoch = epoch_;
+}
+
+void ContextImpl::Flush() {
+    endRendering();
+    core_->submit();
+}
+
+bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* destination,
+                           size_t destinationSize, uint32_t rowPitch) {
+    if (!destination) return false;
+    if (BufferImpl* buffer = bufferOf(resource)) {
+        const VkDeviceSize size = buffer->GetDesc().ByteWidth;
+        if (subresource != 0 || destinationSize < size) return false;
+        endRendering();
+        prepareAccesses({{&buffer->hazard, false}});
+        const UploadSpan span = core_->stage(size);
+        if (!span.mapped) return false;
+        const VkBufferCopy region{0, span.offset, size};
+        vkCmdCopyBuffer(commands(), buffer->buffer, span.buffer, 1, &region);
+        // The staging memory stays mapped and untouched until the next batch stages something.
+        if (!core_->waitIdle()) return false;
+        std::memcpy(destination, span.mapped, size);
+        return true;
+    }
+    TextureBase* texture = textureOf(resource);
+    if (!texture) return false;
+    TextureImage& image = *texture->image();
+    if (subresource >= image.mipLevels) return false;
+    const VkExtent3D e = image.mipExtent(subresource);
+    const size_t rowBytes = size_t(e.width) * texelSize(image.format);
+    if (rowPitch == 0) rowPitch = uint32_t(rowBytes);
+    const size_t rows = size_t(e.height) * e.depth;
+    if (rowPitch < rowBytes || destinationSize < rowPitch * (rows - 1) + rowBytes) return false;
+    endRendering();
+    prepareAccesses({{&image.hazard, false}});
+    const UploadSpan span = core_->stage(rowBytes * rows, 16);
+    if (!span.mapped) return false;
+    VkBufferImageCopy region{};
+    region.bufferOffset = span.offset;
+    region.imageSubresource = {image.aspect & VK_IMAGE_ASPECT_COLOR_BIT ? VK_IMAGE_ASPECT_COLOR_BIT
+                                                                        : VK_IMAGE_ASPECT_DEPTH_BIT,
+                               subresource, 0, 1};
+    region.imageExtent = e;
+    vkCmdCopyImageToBuffer(commands(), image.image, VK_IMAGE_LAYOUT_GENERAL, span.buffer, 1, &region);
+    if (!core_->waitIdle()) return false;
+    for (size_t row = 0; row < rows; ++row)
+        std::memcpy(static_cast<uint8_t*>(destination) + row * rowPitch, span.mapped + row * rowBytes,
+                    rowBytes);
+    return true;
+}
+
+} // namespace gpu::vulkan

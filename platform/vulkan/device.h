@@ -1,0 +1,121 @@
+// The Vulkan device shared by every object made on it: instance, adapter choice, queue,
+// memory, submission batches and the deferred destruction of objects still in flight.
+#pragma once
+
+#include "platform/gpu.h"
+
+#include <vulkan/vulkan.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace gpu::vulkan {
+
+// Host-visible memory for one batch: uploads are staged here and read-backs land here.
+struct UploadChunk {
+    VkBuffer buffer = VK_NULL_HANDLE;
+    VkDeviceMemory memory = VK_NULL_HANDLE;
+    uint8_t* mapped = nullptr;
+    VkDeviceSize size = 0;
+    VkDeviceSize used = 0;
+};
+
+struct UploadSpan {
+    VkBuffer buffer = VK_NULL_HANDLE;
+    VkDeviceSize offset = 0;
+    uint8_t* mapped = nullptr;
+};
+
+// The commands recorded between two submissions. Creation work (initial layouts and
+// contents of new resources) goes to `setup`, which is submitted ahead of `main`.
+struct Batch {
+    VkCommandPool pool = VK_NULL_HANDLE;
+    VkCommandBuffer setup = VK_NULL_HANDLE;
+    VkCommandBuffer main = VK_NULL_HANDLE;
+    bool setupRecording = false;
+    uint64_t serial = 0;
+    std::vector<UploadChunk> chunks;
+};
+
+class DeviceCore {
+  public:
+    ~DeviceCore();
+
+    // Empty on success, else one line saying why.
+    std::string initialise(const DeviceOptions& options);
+
+    VkInstance instance = VK_NULL_HANDLE;
+    VkPhysicalDevice physicalDevice = VK_NULL_HANDLE;
+    VkDevice device = VK_NULL_HANDLE;
+    VkQueue queue = VK_NULL_HANDLE;
+    uint32_t queueFamily = 0;
+    VkPhysicalDeviceProperties properties{};
+    VkPhysicalDeviceMemoryProperties memoryProperties{};
+    VkPhysicalDeviceFeatures features{}; // the optional core features that were enabled
+    bool presentationEnabled = false;
+    PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
+    std::string adapterName;
+    std::string lastError;
+
+    // A sampler for program slots that nothing is bound to (null descriptors exist for images
+    // and buffers only).
+    VkSampler defaultSampler = VK_NULL_HANDLE;
+
+    // The batch being recorded; begins one when needed.
+    Batch& recording();
+    VkCommandBuffer mainCommands() { return recording().main; }
+    VkCommandBuffer setupCommands();
+    // Serial of the batch being recorded: objects released now are in use until it completes.
+    uint64_t recordingSerial() const { return submittedSerial_ + 1; }
+    // Ends and submits the recording batch (if any), signalling the given binary semaphore (for
+    // presentation). Returns false when the device is lost.
+    bool submit(VkSemaphore signal = VK_NULL_HANDLE);
+    // The next submission waits for this semaphore (a swap chain image being acquired).
+    void waitBeforeNextSubmit(VkSemaphore semaphore) { pendingWait_ = semaphore; }
+    bool waitIdle();
+    // Space in host-visible memory that lives until the recording batch completes.
+    UploadSpan stage(VkDeviceSize size, VkDeviceSize alignment = 16);
+
+    // Frees Vulkan objects once the batch that was recording at release time has completed.
+    void retire(VkObjectType type, uint64_t handle);
+    template <class Handle> void retire(VkObjectType type, Handle handle) {
+        if (handle != VK_NULL_HANDLE) retire(type, reinterpret_cast<uint64_t>(handle));
+    }
+
+    // Device memory for a buffer or image, bound to it; false when none is left.
+    bool allocate(const VkMemoryRequirements& requirements, VkMemoryPropertyFlags flags,
+                  VkDeviceMemory* memory);
+    bool formatSupports(VkFormat format, VkFormatFeatureFlags features, bool buffer = false) const;
+
+  private:
+    struct Retired {
+        uint64_t serial;
+        VkObjectType type;
+        uint64_t handle;
+    };
+    void collect(uint64_t completed);
+    void destroy(VkObjectType type, uint64_t handle);
+    void releaseChunks(std::vector<UploadChunk>& chunks);
+
+    VkDebugUtilsMessengerEXT messenger_ = VK_NULL_HANDLE;
+    VkSemaphore timeline_ = VK_NULL_HANDLE;
+    uint64_t submittedSerial_ = 0;
+    bool lost_ = false;
+    VkSemaphore pendingWait_ = VK_NULL_HANDLE;
+    std::unique_ptr<Batch> recording_;
+    std::deque<std::unique_ptr<Batch>> inFlight_;
+    std::vector<std::unique_ptr<Batch>> idle_;
+    std::vector<UploadChunk> spareChunks_;
+    std::vector<Retired> retired_;
+    DeviceOptions options_;
+    static VKAPI_ATTR VkBool32 VKAPI_CALL debugCallback(VkDebugUtilsMessageSeverityFlagBitsEXT severity,
+                                                        VkDebugUtilsMessageTypeFlagsEXT types,
+                                                        const VkDebugUtilsMessengerCallbackDataEXT* data,
+                                                        void* user);
+};
+
+using CorePtr = std::shared_ptr<DeviceCore>;
+
+} // namespace gpu::vulkan

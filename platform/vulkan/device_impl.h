@@ -1,0 +1,51 @@
+// gpu::Device on Vulkan: creation of every object, and the one immediate context.
+#pragma once
+
+#include "platform/vulkan/device.h"
+
+namespace gpu::vulkan {
+
+class ContextImpl;
+
+class DeviceImpl final : public Device {
+  public:
+    explicit DeviceImpl(CorePtr core);
+    ~DeviceImpl() override;
+
+    Ref<Buffer> CreateBuffer(const BufferDesc& desc, const SubresourceData* initialData) override;
+    Ref<Texture1D> CreateTexture1D(const Texture1DDesc& desc, const SubresourceData* initialData) override;
+    Ref<Texture2D> CreateTexture2D(const Texture2DDesc& desc, const SubresourceData* initialData) override;
+    Ref<Texture3D> CreateTexture3D(const Texture3DDesc& desc, const SubresourceData* initialData) override;
+    Ref<ShaderResourceView> CreateShaderResourceView(Resource* resource,
+                                                     const ShaderResourceViewDesc* desc) override;
+    Ref<UnorderedAccessView> CreateUnorderedAccessView(Resource* resource,
+                                                       const UnorderedAccessViewDesc* desc) override;
+    Ref<RenderTargetView> CreateRenderTargetView(Resource* resource,
+                                                 const RenderTargetViewDesc* desc) override;
+    Ref<DepthStencilView> CreateDepthStencilView(Resource* resource,
+                                                 const DepthStencilViewDesc* desc) override;
+    Ref<SamplerState> CreateSamplerState(const SamplerDesc& desc) override;
+    Ref<RasterizerState> CreateRasterizerState(const RasterizerDesc& desc) override;
+    Ref<BlendState> CreateBlendState(const BlendDesc& desc) override;
+    Ref<VertexShader> CreateVertexShader(const void* bytecode, size_t size) override;
+    Ref<PixelShader> CreatePixelShader(const void* bytecode, size_t size) override;
+    Ref<ComputeShader> CreateComputeShader(const void* bytecode, size_t size) override;
+    Ref<SwapChain> CreateSwapChainForWindow(SDL_Window* window, const SwapChainDesc& desc) override;
+    Ref<SwapChain> CreateSwapChainForSurface(uint64_t surface, const SwapChainDesc& desc) override;
+    void* GetNativeInstanceHandle() const override { return core_->instance; }
+    Ref<DeviceContext> GetImmediateContext() override;
+    std::string GetAdapterName() const override { return core_->adapterName; }
+    std::string GetLastError() const override { return core_->lastError; }
+
+  private:
+    // Records why a creation failed and returns the null result.
+    std::nullptr_t fail(std::string message);
+    template <class Impl, class Desc>
+    Ref<Impl> createTexture(const Desc& desc, const SubresourceData* initialData);
+    template <class Impl> Ref<Impl> createShader(const void* bytecode, size_t size, ShaderStage stage);
+
+    CorePtr core_;
+    Ref<ContextImpl> context_;
+};
+
+} // namespace gpu::vulkan

@@ -1,0 +1,258 @@
+#include "platform/vulkan/pipelines.h"
+
+#include "platform/vulkan/formats.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace gpu::vulkan {
+
+namespace {
+
+VkDescriptorType descriptorType(ShaderBindingKind kind) {
+    switch (kind) {
+    case ShaderBindingKind::Sampler:
+        return VK_DESCRIPTOR_TYPE_SAMPLER;
+    case ShaderBindingKind::SampledTexture:
+        return VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE;
+    case ShaderBindingKind::TexelBuffer:
+        return VK_DESCRIPTOR_TYPE_UNIFORM_TEXEL_BUFFER;
+    case ShaderBindingKind::StorageTexelBuffer:
+        return VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER;
+    case ShaderBindingKind::ConstantBuffer:
+        return VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+    case ShaderBindingKind::StorageBuffer:
+        return VK_DESCRIPTOR_TYPE_STORAGE_BUFFER;
+    case ShaderBindingKind::StorageTexture:
+        return VK_DESCRIPTOR_TYPE_STORAGE_IMAGE;
+    }
+    return VK_DESCRIPTOR_TYPE_SAMPLER;
+}
+
+VkShaderStageFlags stageFlag(ShaderStage stage) {
+    switch (stage) {
+    case ShaderStage::Vertex:
+        return VK_SHADER_STAGE_VERTEX_BIT;
+    case ShaderStage::Pixel:
+        return VK_SHADER_STAGE_FRAGMENT_BIT;
+    case ShaderStage::Compute:
+        return VK_SHADER_STAGE_COMPUTE_BIT;
+    }
+    return 0;
+}
+
+void appendRasterizer(std::vector<uint32_t>& key, const RasterizerDesc& r) {
+    key.insert(key.end(), {uint32_t(r.FillMode), uint32_t(r.CullMode), r.FrontCounterClockwise,
+                           uint32_t(r.DepthBias), std::bit_cast<uint32_t>(r.DepthBiasClamp),
+                           std::bit_cast<uint32_t>(r.SlopeScaledDepthBias), r.DepthClipEnable});
+}
+
+void appendBlend(std::vector<uint32_t>& key, const RenderTargetBlendDesc& b) {
+    key.insert(key.end(), {b.BlendEnable, uint32_t(b.SrcBlend), uint32_t(b.DestBlend), uint32_t(b.BlendOp),
+                           uint32_t(b.SrcBlendAlpha), uint32_t(b.DestBlendAlpha), uint32_t(b.BlendOpAlpha),
+                           b.RenderTargetWriteMask});
+}
+
+const RenderTargetBlendDesc& targetBlend(const BlendDesc& blend, uint32_t target) {
+    return blend.RenderTarget[blend.IndependentBlendEnable ? target : 0];
+}
+
+VkPipelineShaderStageCreateInfo stageInfo(const ShaderCode& code) {
+    VkPipelineShaderStageCreateInfo info{VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO};
+    info.stage = VkShaderStageFlagBits(stageFlag(code.stage));
+    info.module = code.module;
+    info.pName = code.stage == ShaderStage::Vertex  ? "vertex_main"
+                 : code.stage == ShaderStage::Pixel ? "pixel_main"
+                                                    : "kernel_main";
+    return info;
+}
+
+} // namespace
+
+size_t Pipelines::KeyHash::operator()(const Key& key) const {
+    uint64_t hash = 1469598103934665603ull;
+    for (uint32_t word : key) hash = (hash ^ word) * 1099511628211ull;
+    return size_t(hash);
+}
+
+Pipelines::~Pipelines() {
+    VkDevice device = core_->device;
+    vkDeviceWaitIdle(device);
+    for (auto& [key, pipeline] : pipelines_) vkDestroyPipeline(device, pipeline, nullptr);
+    for (auto& [key, layout] : layouts_) {
+        vkDestroyPipelineLayout(device, layout.pipelineLayout, nullptr);
+        vkDestroyDescriptorSetLayout(device, layout.setLayout, nullptr);
+    }
+}
+
+const ProgramLayout* Pipelines::layout(const ShaderCode& first, const ShaderCode* second) {
+    const Key key = {uint32_t(first.id), uint32_t(first.id >> 32), second ? uint32_t(second->id) : 0,
+                     second ? uint32_t(second->id >> 32) : 0};
+    if (auto found = layouts_.find(key); found != layouts_.end()) return &found->second;
+
+    std::vector<LayoutBinding> merged;
+    for (const ShaderCode* code : {&first, second}) {
+        if (!code) continue;
+        for (const ShaderBinding& b : code->bindings) {
+            auto same = std::find_if(merged.begin(), merged.end(),
+                                     [&](const LayoutBinding& m) { return m.binding == b.binding; });
+            if (same == merged.end())
+                merged.push_back({b.binding, b.kind, stageFlag(code->stage)});
+            else if (same->kind != b.kind) {
+                core_->lastError = "the vertex and pixel programs declare binding " +
+                                   std::to_string(b.binding) + " differently";
+                return nullptr;
+            } else
+                same->stages |= stageFlag(code->stage);
+        }
+    }
+    std::vector<VkDescriptorSetLayoutBinding> bindings;
+    for (const LayoutBinding& b : merged)
+        bindings.push_back({b.binding, descriptorType(b.kind), 1, b.stages, nullptr});
+    ProgramLayout layout;
+    layout.bindings = std::move(merged);
+    VkDescriptorSetLayoutCreateInfo setInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
+    setInfo.flags = VK_DESCRIPTOR_SET_LAYOUT_CREATE_PUSH_DESCRIPTOR_BIT_KHR;
+    setInfo.bindingCount = uint32_t(bindings.size());
+    setInfo.pBindings = bindings.data();
+    if (vkCreateDescriptorSetLayout(core_->device, &setInfo, nullptr, &layout.setLayout) != VK_SUCCESS) {
+        core_->lastError = "descriptor layout could not be created";
+        return nullptr;
+    }
+    VkPipelineLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO};
+    layoutInfo.setLayoutCount = 1;
+    layoutInfo.pSetLayouts = &layout.setLayout;
+    if (vkCreatePipelineLayout(core_->device, &layoutInfo, nullptr, &layout.pipelineLayout) != VK_SUCCESS) {
+        vkDestroyDescriptorSetLayout(core_->device, layout.setLayout, nullptr);
+        core_->lastError = "pipeline layout could not be created";
+        return nullptr;
+    }
+    return &layouts_.emplace(key, std::move(layout)).first->second;
+}
+
+VkPipeline Pipelines::graphics(const ShaderCode& vs, const ShaderCode* ps, const GraphicsState& state,
+                               const ProgramLayout& layout) {
+    Key key = {0,
+               uint32_t(vs.id),
+               uint32_t(vs.id >> 32),
+               ps ? uint32_t(ps->id) : 0,
+               ps ? uint32_t(ps->id >> 32) : 0,
+               uint32_t(state.topology),
+               state.colorCount,
+               uint32_t(state.depthFormat)};
+    appendRasterizer(key, state.rasterizer);
+    key.push_back(state.blend.AlphaToCoverageEnable);
+    for (uint32_t i = 0; i < state.colorCount; ++i) {
+        key.push_back(uint32_t(state.colorFormats[i]));
+        appendBlend(key, targetBlend(state.blend, i));
+    }
+    if (auto found = pipelines_.find(key); found != pipelines_.end()) return found->second;
+
+    VkPipelineShaderStageCreateInfo stages[2] = {stageInfo(vs)};
+    if (ps) stages[1] = stageInfo(*ps);
+    VkPipelineVertexInputStateCreateInfo vertexInput{
+        VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
+    VkPipelineInputAssemblyStateCreateInfo assembly{
+        VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO};
+    assembly.topology = state.topology;
+    VkPipelineViewportStateCreateInfo viewport{VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO};
+    viewport.viewportCount = viewport.scissorCount = 1;
+
+    const RasterizerDesc& r = state.rasterizer;
+    VkPipelineRasterizationStateCreateInfo raster{VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO};
+    raster.polygonMode = r.FillMode == FillMode::WIREFRAME && core_->features.fillModeNonSolid
+                             ? VK_POLYGON_MODE_LINE
+                             : VK_POLYGON_MODE_FILL;
+    raster.cullMode = r.CullMode == CullMode::BACK    ? VK_CULL_MODE_BACK_BIT
+                      : r.CullMode == CullMode::FRONT ? VK_CULL_MODE_FRONT_BIT
+                                                      : VK_CULL_MODE_NONE;
+    // With the viewport flipped, framebuffer winding is the winding seen on screen, which is
+    // what Direct3D's FrontCounterClockwise describes.
+    raster.frontFace = r.FrontCounterClockwise ? VK_FRONT_FACE_COUNTER_CLOCKWISE : VK_FRONT_FACE_CLOCKWISE;
+    raster.depthClampEnable = !r.DepthClipEnable && core_->features.depthClamp;
+    raster.depthBiasEnable = r.DepthBias != 0 || r.SlopeScaledDepthBias != 0.0f;
+    raster.depthBiasConstantFactor = float(r.DepthBias);
+    raster.depthBiasClamp = r.DepthBiasClamp;
+    raster.depthBiasSlopeFactor = r.SlopeScaledDepthBias;
+    raster.lineWidth = 1.0f;
+
+    VkPipelineMultisampleStateCreateInfo multisample{
+        VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO};
+    multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
+    multisample.alphaToCoverageEnable = state.blend.AlphaToCoverageEnable;
+
+    // A bound depth target gets Direct3D's default depth state: test LESS, write on.
+    VkPipelineDepthStencilStateCreateInfo depth{VK_STRUCTURE_TYPE_PIPELINE_DEPTH_STENCIL_STATE_CREATE_INFO};
+    depth.depthTestEnable = depth.depthWriteEnable = state.depthFormat != VK_FORMAT_UNDEFINED;
+    depth.depthCompareOp = VK_COMPARE_OP_LESS;
+
+    VkPipelineColorBlendAttachmentState attachments[SIMULTANEOUS_RENDER_TARGET_COUNT]{};
+    // Without independent blending on the adapter every target blends like the first.
+    const bool independent = core_->features.independentBlend;
+    for (uint32_t i = 0; i < state.colorCount; ++i) {
+        const RenderTargetBlendDesc& b = targetBlend(state.blend, independent ? i : 0);
+        VkPipelineColorBlendAttachmentState& a = attachments[i];
+        a.blendEnable = b.BlendEnable;
+        a.srcColorBlendFactor = toVkBlendFactor(b.SrcBlend);
+        a.dstColorBlendFactor = toVkBlendFactor(b.DestBlend);
+        a.colorBlendOp = toVkBlendOp(b.BlendOp);
+        a.srcAlphaBlendFactor = toVkBlendFactor(b.SrcBlendAlpha);
+        a.dstAlphaBlendFactor = toVkBlendFactor(b.DestBlendAlpha);
+        a.alphaBlendOp = toVkBlendOp(b.BlendOpAlpha);
+        a.colorWriteMask = b.RenderTargetWriteMask & 0xF; // R, G, B, A bits match
+    }
+    VkPipelineColorBlendStateCreateInfo blend{VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
+    blend.attachmentCount = state.colorCount;
+    blend.pAttachments = attachments;
+
+    const VkDynamicState dynamics[] = {VK_DYNAMIC_STATE_VIEWPORT, VK_DYNAMIC_STATE_SCISSOR,
+                                       VK_DYNAMIC_STATE_BLEND_CONSTANTS};
+    VkPipelineDynamicStateCreateInfo dynamic{VK_STRUCTURE_TYPE_PIPELINE_DYNAMIC_STATE_CREATE_INFO};
+    dynamic.dynamicStateCount = 3;
+    dynamic.pDynamicStates = dynamics;
+
+    VkPipelineRenderingCreateInfo rendering{VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
+    rendering.colorAttachmentCount = state.colorCount;
+    rendering.pColorAttachmentFormats = state.colorFormats;
+    rendering.depthAttachmentFormat = state.depthFormat;
+    if (aspectOf(state.depthFormat) & VK_IMAGE_ASPECT_STENCIL_BIT)
+        rendering.stencilAttachmentFormat = state.depthFormat;
+
+    VkGraphicsPipelineCreateInfo info{VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO, &rendering};
+    info.stageCount = ps ? 2 : 1;
+    info.pStages = stages;
+    info.pVertexInputState = &vertexInput;
+    info.pInputAssemblyState = &assembly;
+    info.pViewportState = &viewport;
+    info.pRasterizationState = &raster;
+    info.pMultisampleState = &multisample;
+    info.pDepthStencilState = &depth;
+    info.pColorBlendState = &blend;
+    info.pDynamicState = &dynamic;
+    info.layout = layout.pipelineLayout;
+    VkPipeline pipeline = VK_NULL_HANDLE;
+    if (vkCreateGraphicsPipelines(core_->device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline) !=
+        VK_SUCCESS) {
+        core_->lastError = "graphics pipeline could not be created";
+        return VK_NULL_HANDLE;
+    }
+    pipelines_.emplace(std::move(key), pipeline);
+    return pipeline;
+}
+
+VkPipeline Pipelines::compute(const ShaderCode& cs, const ProgramLayout& layout) {
+    Key key = {1, uint32_t(cs.id), uint32_t(cs.id >> 32)};
+    if (auto found = pipelines_.find(key); found != pipelines_.end()) return found->second;
+    VkComputePipelineCreateInfo info{VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO};
+    info.stage = stageInfo(cs);
+    info.layout = layout.pipelineLayout;
+    VkPipeline pipeline = VK_NULL_HANDLE;
+    if (vkCreateComputePipelines(core_->device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline) != VK_SUCCESS) {
+        core_->lastError = "compute pipeline could not be created";
+        return VK_NULL_HANDLE;
+    }
+    pipelines_.emplace(std::move(key), pipeline);
+    return pipeline;
+}
+
+} // namespace gpu::vulkan

@@ -1,0 +1,244 @@
+#include "platform/vulkan/presentation.h"
+
+#include "platform/vulkan/device_impl.h"
+
+#include <SDL2/SDL_vulkan.h>
+
+#include <algorithm>
+
+namespace gpu::vulkan {
+
+namespace {
+
+// Buffer 0 of the swap chain: whichever image is being drawn this frame.
+class BackBuffer final : public Texture2D, public TextureBase {
+  public:
+    explicit BackBuffer(Ref<SwapChainImpl> swapChain) : swapChain_(std::move(swapChain)) {}
+    ResourceDimension GetDimension() const override { return ResourceDimension::Texture2D; }
+    Texture2DDesc GetDesc() const override {
+        const SwapChainDesc d = swapChain_->GetDesc();
+        return {d.Width, d.Height, 1, d.Format, BIND_RENDER_TARGET, 0};
+    }
+    TextureImage* image() override { return swapChain_->currentImage(); }
+    Format format() const override { return swapChain_->GetDesc().Format; }
+    ViewDimension viewDimension() const override { return ViewDimension::Texture2D; }
+
+  private:
+    Ref<SwapChainImpl> swapChain_;
+};
+
+void imageBarrier(VkCommandBuffer commands, VkImage image, VkImageLayout from, VkImageLayout to) {
+    VkImageMemoryBarrier2 barrier{VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
+    barrier.srcStageMask = barrier.dstStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
+    barrier.srcAccessMask = VK_ACCESS_2_MEMORY_WRITE_BIT;
+    barrier.dstAccessMask = VK_ACCESS_2_MEMORY_READ_BIT | VK_ACCESS_2_MEMORY_WRITE_BIT;
+    barrier.oldLayout = from;
+    barrier.newLayout = to;
+    barrier.srcQueueFamilyIndex = barrier.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+    barrier.image = image;
+    barrier.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
+    dependency.imageMemoryBarrierCount = 1;
+    dependency.pImageMemoryBarriers = &barrier;
+    vkCmdPipelineBarrier2(commands, &dependency);
+}
+
+} // namespace
+
+SwapChainImpl::SwapChainImpl(Ref<ContextImpl> context, VkSurfaceKHR surface, const SwapChainDesc& desc)
+    : context_(std::move(context)), core_(context_->core()), surface_(surface), desc_(desc) {}
+
+SwapChainImpl::~SwapChainImpl() {
+    core_.waitIdle();
+    vkDeviceWaitIdle(core_.device);
+    destroyImages();
+    for (VkSemaphore s : acquired_) vkDestroySemaphore(core_.device, s, nullptr);
+    for (VkSemaphore s : renderDone_) vkDestroySemaphore(core_.device, s, nullptr);
+    if (swapchain_) vkDestroySwapchainKHR(core_.device, swapchain_, nullptr);
+    vkDestroySurfaceKHR(core_.instance, surface_, nullptr);
+}
+
+void SwapChainImpl::destroyImages() {
+    images_.clear();
+    for (VkSemaphore s : renderDone_) core_.retire(VK_OBJECT_TYPE_SEMAPHORE, s);
+    renderDone_.clear();
+}
+
+bool SwapChainImpl::create() {
+    VkBool32 supported = VK_FALSE;
+    vkGetPhysicalDeviceSurfaceSupportKHR(core_.physicalDevice, core_.queueFamily, surface_, &supported);
+    if (!supported) {
+        core_.lastError = "the Vulkan device cannot present to this window";
+        return false;
+    }
+    const VkSemaphoreCreateInfo info{VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
+    for (VkSemaphore& s : acquired_) vkCreateSemaphore(core_.device, &info, nullptr, &s);
+    return createSwapchain();
+}
+
+bool SwapChainImpl::createSwapchain() {
+    VkSurfaceCapabilitiesKHR caps;
+    vkGetPhysicalDeviceSurfaceCapabilitiesKHR(core_.physicalDevice, surface_, &caps);
+    uint32_t count = 0;
+    vkGetPhysicalDeviceSurfaceFormatsKHR(core_.physicalDevice, surface_, &count, nullptr);
+    std::vector<VkSurfaceFormatKHR> formats(count);
+    vkGetPhysicalDeviceSurfaceFormatsKHR(core_.physicalDevice, surface_, &count, formats.data());
+    // The wanted 8-bit format first, the other channel order second.
+    const Format order[2] = {desc_.Format, desc_.Format == Format::B8G8R8A8_UNORM ? Format::R8G8B8A8_UNORM
+                                                                                  : Format::B8G8R8A8_UNORM};
+    format_ = VK_FORMAT_UNDEFINED;
+    for (Format candidate : order) {
+        const VkFormat wanted =
+            candidate == Format::B8G8R8A8_UNORM ? VK_FORMAT_B8G8R8A8_UNORM : VK_FORMAT_R8G8B8A8_UNORM;
+        if (std::any_of(formats.begin(), formats.end(), [&](const VkSurfaceFormatKHR& f) {
+                return f.format == wanted && f.colorSpace == VK_COLOR_SPACE_SRGB_NONLINEAR_KHR;
+            })) {
+            format_ = wanted;
+            desc_.Format = candidate;
+            break;
+        }
+    }
+    if (format_ == VK_FORMAT_UNDEFINED) {
+        core_.lastError = "the window offers no 8-bit RGBA or BGRA format";
+        return false;
+    }
+    // The surface may dictate its size; otherwise the requested one, within its limits.
+    VkExtent2D extent = caps.currentExtent;
+    if (extent.width == UINT32_MAX) {
+        extent.width = std::clamp(desc_.Width, caps.minImageExtent.width, caps.maxImageExtent.width);
+        extent.height = std::clamp(desc_.Height, caps.minImageExtent.height, caps.maxImageExtent.height);
+    }
+    if (extent.width == 0 || extent.height == 0) {
+        core_.lastError = "the window has no area to present to";
+        return false;
+    }
+    desc_.Width = extent.width;
+    desc_.Height = extent.height;
+    uint32_t images = std::max(caps.minImageCount, desc_.BufferCount);
+    if (caps.maxImageCount) images = std::min(images, caps.maxImageCount);
+
+    VkSwapchainCreateInfoKHR info{VK_STRUCTURE_TYPE_SWAPCHAIN_CREATE_INFO_KHR};
+    info.surface = surface_;
+    info.minImageCount = images;
+    info.imageFormat = format_;
+    info.imageColorSpace = VK_COLOR_SPACE_SRGB_NONLINEAR_KHR;
+    info.imageExtent = extent;
+    info.imageArrayLayers = 1;
+    info.imageUsage =
+        VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT |
+        (caps.supportedUsageFlags & (VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT));
+    info.imageSharingMode = VK_SHARING_MODE_EXCLUSIVE;
+    info.preTransform = caps.currentTransform;
+    info.compositeAlpha =
+        (caps.supportedCompositeAlpha & VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR)
+            ? VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR
+            : VkCompositeAlphaFlagBitsKHR(caps.supportedCompositeAlpha & -caps.supportedCompositeAlpha);
+    // FIFO waits for the display's refresh, Direct3D's sync interval 1, and is always there.
+    info.presentMode = VK_PRESENT_MODE_FIFO_KHR;
+    info.clipped = VK_TRUE;
+    info.oldSwapchain = swapchain_;
+    VkSwapchainKHR created = VK_NULL_HANDLE;
+    const VkResult result = vkCreateSwapchainKHR(core_.device, &info, nullptr, &created);
+    if (swapchain_) {
+        core_.waitIdle();
+        vkDeviceWaitIdle(core_.device);
+        destroyImages();
+        vkDestroySwapchainKHR(core_.device, swapchain_, nullptr);
+        swapchain_ = VK_NULL_HANDLE;
+    }
+    if (result != VK_SUCCESS) {
+        core_.lastError = "the swap chain could not be created";
+        return false;
+    }
+    swapchain_ = created;
+    vkGetSwapchainImagesKHR(core_.device, swapchain_, &count, nullptr);
+    std::vector<VkImage> vkImages(count);
+    vkGetSwapchainImagesKHR(core_.device, swapchain_, &count, vkImages.data());
+    const VkSemaphoreCreateInfo semaphoreInfo{VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
+    for (VkImage image : vkImages) {
+        images_.push_back(std::make_unique<TextureImage>(context_->sharedCore()));
+        images_.back()->wrap(image, format_, {extent.width, extent.height, 1});
+        renderDone_.push_back(VK_NULL_HANDLE);
+        vkCreateSemaphore(core_.device, &semaphoreInfo, nullptr, &renderDone_.back());
+    }
+    outOfDate_ = false;
+    holdsImage_ = false;
+    return true;
+}
+
+Ref<Texture2D> SwapChainImpl::GetBuffer(uint32_t index) {
+    if (index != 0) {
+        core_.lastError = "only buffer 0 of a flip-discard swap chain can be drawn into";
+        return nullptr;
+    }
+    return Ref<BackBuffer>::adopt(new BackBuffer(Ref<SwapChainImpl>::share(this)));
+}
+
+TextureImage* SwapChainImpl::currentImage() {
+    if (holdsImage_) return images_[current_].get();
+    if (outOfDate_ && !createSwapchain()) return nullptr;
+    VkSemaphore semaphore = acquired_[acquireCount_++ % ACQUIRE_RING];
+    VkResult result =
+        vkAcquireNextImageKHR(core_.device, swapchain_, UINT64_MAX, semaphore, VK_NULL_HANDLE, &current_);
+    if (result == VK_ERROR_OUT_OF_DATE_KHR) {
+        if (!createSwapchain()) return nullptr;
+        result =
+            vkAcquireNextImageKHR(core_.device, swapchain_, UINT64_MAX, semaphore, VK_NULL_HANDLE, &current_);
+    }
+    if (result != VK_SUCCESS && result != VK_SUBOPTIMAL_KHR) {
+        core_.lastError = "no swap chain image could be acquired";
+        return nullptr;
+    }
+    holdsImage_ = true;
+    core_.waitBeforeNextSubmit(semaphore);
+    // The previous contents are discarded, as with a flip-discard swap chain.
+    TextureImage* image = images_[current_].get();
+    imageBarrier(context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_UNDEFINED,
+                 VK_IMAGE_LAYOUT_GENERAL);
+    image->hazard = {};
+    return image;
+}
+
+bool SwapChainImpl::Present(uint32_t, uint32_t) {
+    TextureImage* image = currentImage();
+    if (!image) return false;
+    imageBarrier(context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_GENERAL,
+                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
+    if (!core_.submit(renderDone_[current_])) return false;
+    holdsImage_ = false;
+    VkPresentInfoKHR info{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
+    info.waitSemaphoreCount = 1;
+    info.pWaitSemaphores = &renderDone_[current_];
+    info.swapchainCount = 1;
+    info.pSwapchains = &swapchain_;
+    info.pImageIndices = &current_;
+    const VkResult result = vkQueuePresentKHR(core_.queue, &info);
+    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR)
+        outOfDate_ = true;
+    else if (result != VK_SUCCESS) {
+        core_.lastError = "presenting failed (the window or device is gone)";
+        return false;
+    }
+    return true;
+}
+
+Ref<SwapChain> DeviceImpl::CreateSwapChainForWindow(SDL_Window* window, const SwapChainDesc& desc) {
+    if (!core_->presentationEnabled) return fail("the device was created without a window to present to");
+    VkSurfaceKHR surface = VK_NULL_HANDLE;
+    if (!window || !SDL_Vulkan_CreateSurface(window, core_->instance, &surface))
+        return fail(std::string("no Vulkan surface for the window: ") + SDL_GetError());
+    return CreateSwapChainForSurface(uint64_t(surface), desc);
+}
+
+Ref<SwapChain> DeviceImpl::CreateSwapChainForSurface(uint64_t surface, const SwapChainDesc& desc) {
+    if (!surface) return fail("no surface to present to");
+    if (!core_->presentationEnabled) {
+        vkDestroySurfaceKHR(core_->instance, VkSurfaceKHR(surface), nullptr);
+        return fail("the device was created without a window to present to");
+    }
+    auto swapChain = Ref<SwapChainImpl>::adopt(new SwapChainImpl(context_, VkSurfaceKHR(surface), desc));
+    if (!swapChain->create()) return nullptr;
+    return swapChain;
+}
+
+} // namespace gpu::vulkan

@@ -1,0 +1,189 @@
+// Places the glenz objects in their tube for this frame and for half a 24th of a second earlier.
+// Stateless: every thread rebuilds the whole stream from the time and the tracks, so no buffer
+// survives between frames and any moment can be shown without replaying the ones before it.
+// Thread k writes element k: 0-127 are the objects now, 128-255 the same objects a moment ago.
+#include "context_buffer.hlsli"
+#include "glenz_object.hlsli"
+
+RWStructuredBuffer<float4> bufferUAV : register(u0);
+
+static const uint kElementCount = 2 * kMaxGlenzObjects;
+static const float kPreviousTimeOffset = 0.5 / 24.0;
+static const float kTwoPi = 6.283185307;
+static const uint kRelaxationIterations = 8;
+static const float kPushStrength = 0.065;
+static const float kHomePull = 0.086;
+static const float kTubeRadius = 0.75;
+static const float kCollisionScale = 2.2;
+
+struct TubeFrame
+{
+    float3 origin;
+    float length;
+    float3 axis;
+    float3 across1;
+    float3 across2;
+};
+
+// Orthonormal frame of the tube from ORIGIN to EXIT. When the two coincide there is no direction
+// to follow; the stream then lies along z, so the objects still spread over the cross-section
+// instead of turning into NaNs.
+TubeFrame tubeFrame()
+{
+    TubeFrame tube;
+    tube.origin = float3(ORIGIN_X, ORIGIN_Y, ORIGIN_Z);
+    float3 span = float3(EXIT_X, EXIT_Y, EXIT_Z) - tube.origin;
+    tube.length = length(span);
+    tube.axis = tube.length > 0.0 ? span / max(tube.length, 1e-6) : float3(0, 0, 1);
+    float3 up = abs(tube.axis.z) > 0.99 ? float3(1, 0, 0) : float3(0, 1, 0);
+    tube.across1 = normalize(cross(tube.axis, up));
+    tube.across2 = cross(tube.across1, tube.axis);
+    return tube;
+}
+
+struct StreamObject
+{
+    float size;
+    float speed;
+    float wanderRadius;
+    float wanderRate;
+    float phaseA;
+    float phaseB;
+};
+
+// Small objects travel fast and wander widely; large ones drift slowly near their lane.
+StreamObject streamObject(uint i)
+{
+    StreamObject o;
+    o.size = objectSize(i);
+    o.phaseA = objectHash(1031 * i + 2749);
+    o.phaseB = objectHash(1031 * i + 5501);
+    float jitter = 2.0 * objectHash(3571 * i + 1337) - 1.0;
+    float speed;
+    if (o.size <= kSmallSize)
+        speed = 0.4 + 0.15 * jitter;
+    else if (o.size < kLargeSize)
+        speed = 0.25 + 0.12 * jitter;
+    else
+        speed = 0.08 + 0.07 * jitter;
+    o.speed = max(speed, 0.02);
+    bool large = isLargeObject(o.size);
+    o.wanderRadius = large ? 0.1 : 0.18;
+    o.wanderRate = large ? 0.3 : 1.516;
+    return o;
+}
+
+// Objects keep a margin around their visible shape when they push each other.
+float collisionRadius(float size)
+{
+    return kCollisionScale * size;
+}
+
+// Where in the cross-section the object would like to be at time T.
+float2 homeOffset(StreamObject o, float T)
+{
+    return o.wanderRadius *
+           float2(sin(kTwoPi * o.phaseA + T * o.wanderRate), cos(kTwoPi * o.phaseB + T * o.wanderRate));
+}
+
+// Distance from the origin along the axis: evenly spaced at first, moving towards the exit and
+// wrapping back to the origin.
+float distanceAlong(uint i, uint count, float speed, float T, float tubeLength)
+{
+    return tubeLength * (1.0 - frac(float(i) / float(count) - T * speed));
+}
+
+// The stream state of the invocation, one entry per object: axis distance, cross-section offset,
+// wanted cross-section offset and size class.
+static float along[kMaxGlenzObjects];
+static float2 section[kMaxGlenzObjects];
+static float2 home[kMaxGlenzObjects];
+static float size[kMaxGlenzObjects];
+
+// Overlapping objects i and m push each other apart across the tube, the lighter one moving more;
+// the axis position is never touched, so the stream keeps its order.
+void pushApart(uint i, uint m)
+{
+    float3 d = float3(along[i] - along[m], section[i] - section[m]);
+    float reach = collisionRadius(size[i]) + collisionRadius(size[m]);
+    float q = dot(d, d);
+    if (q < reach * reach && q > 1e-8)
+    {
+        float dist = sqrt(q);
+        float push = kPushStrength * (reach / dist - 1.0);
+        float2 n = d.yz / dist;
+        float massI = size[i] * size[i] * size[i];
+        float massM = size[m] * size[m] * size[m];
+        section[i] += n * push * massM / (massI + massM);
+        section[m] -= n * push * massI / (massI + massM);
+    }
+}
+
+// Every pair i < m once, in order. Two pairs per pass: software rasterisers such as llvmpipe cap
+// the loop passes of one invocation at 65535, and eight sweeps over the 8128 pairs of a full
+// stream would pass that cap one pair at a time and silently stop relaxing.
+void pushAllPairsApart(uint count)
+{
+    for (uint i = 0; i < count; ++i)
+    {
+        for (uint m = i + 1; m < count; m += 2)
+        {
+            pushApart(i, m);
+            if (m + 1 < count)
+                pushApart(i, m + 1);
+        }
+    }
+}
+
+// Each object drifts back towards its home and stays inside the tube wall.
+void pullHomeWithinWall(uint count)
+{
+    for (uint i = 0; i < count; ++i)
+    {
+        section[i] += kHomePull * (home[i] - section[i]);
+        float r = length(section[i]);
+        if (r > kTubeRadius)
+            section[i] *= kTubeRadius / r;
+    }
+}
+
+float4 simulateObject(uint target, uint count, float T)
+{
+    TubeFrame tube = tubeFrame();
+    for (uint i = 0; i < count; ++i)
+    {
+        StreamObject o = streamObject(i);
+        along[i] = distanceAlong(i, count, o.speed, T, tube.length);
+        home[i] = homeOffset(o, T);
+        section[i] = home[i];
+        size[i] = o.size;
+    }
+
+    // Starting the counter from min(frame, 0) keeps the iteration count a run-time value, which
+    // stops the compiler from unrolling eight copies of the pair loop.
+    [loop] for (uint iteration = min(frame, 0u); iteration < kRelaxationIterations; ++iteration)
+    {
+        pushAllPairsApart(count);
+        pullHomeWithinWall(count);
+    }
+
+    float3 position = tube.origin + along[target] * tube.axis + section[target].x * tube.across1 +
+                      section[target].y * tube.across2;
+    return float4(position, collisionRadius(size[target]));
+}
+
+[numthreads(8, 1, 1)] void kernel_main(uint3 id : SV_DispatchThreadID)
+{
+    uint k = id.x;
+    if (k >= kElementCount)
+        return;
+    uint count = glenzObjectCount();
+    uint object = k % kMaxGlenzObjects;
+    if (object >= count)
+    {
+        bufferUAV[k] = float4(0, 0, 0, 0);
+        return;
+    }
+    float T = k < kMaxGlenzObjects ? time : time - kPreviousTimeOffset;
+    bufferUAV[k] = simulateObject(object, count, T);
+}

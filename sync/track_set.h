@@ -1,0 +1,14 @@
+#pragma once
+// The show's tracks on one tempo grid.
+#include "sync_track.h"
+
+struct TrackSet {
+    DynArray<SyncTrack> tracks;
+    float beatsPerMinute = 120.0f;
+    uint32_t rowsPerBeat = 8;
+
+    // New tracks are empty with a fresh key array; removed tracks release their keys.
+    void resize(uint32_t count) { tracks.resize(count); }
+    SyncTrack& track(uint32_t index) { return tracks[index]; }
+    const SyncTrack& track(uint32_t index) const { return tracks[index]; }
+};

@@ -1,0 +1,216 @@
+// Pass descriptors, setup and shader creation, and the fixed state tables.
+#include "pass.h"
+#include "pass_programs.h"
+#include "pass_state.h"
+#include "recording_fixture.h"
+#include "texture_runtime.h"
+
+#include <gmock/gmock.h>
+
+using namespace Orvo::Gfx;
+using ::testing::ElementsAre;
+
+namespace {
+
+const std::vector<uint32_t> vertexBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Vertex);
+const std::vector<uint32_t> pixelBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Pixel);
+const std::vector<uint32_t> computeBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Compute);
+
+void setBlobs(PassDesc& desc, bool vertex, bool pixel, bool compute) {
+    desc.vertexBytecode = vertex ? vertexBlob.data() : nullptr;
+    desc.vertexBytecodeSize = vertex ? uint32_t(vertexBlob.size() * 4) : 0;
+    desc.pixelBytecode = pixel ? pixelBlob.data() : nullptr;
+    desc.pixelBytecodeSize = pixel ? uint32_t(pixelBlob.size() * 4) : 0;
+    desc.computeBytecode = compute ? computeBlob.data() : nullptr;
+    desc.computeBytecodeSize = compute ? uint32_t(computeBlob.size() * 4) : 0;
+}
+
+TEST(PassDescriptors, DefaultsDescribeAFullScreenTriangleThatAlwaysRuns) {
+    const GraphicsPassDesc g;
+    EXPECT_EQ(g.pipelineKind, 0);
+    EXPECT_STREQ(g.vertexEntry.c_str(), "vertex_main");
+    EXPECT_STREQ(g.pixelEntry.c_str(), "pixel_main");
+    EXPECT_STREQ(g.computeEntry.c_str(), "kernel_main");
+    EXPECT_STREQ(g.reservedText.c_str(), "");
+    EXPECT_EQ(g.vertexBytecode, nullptr);
+    EXPECT_EQ(g.vertexBytecodeSize, 0u);
+    EXPECT_THAT(g.clearColor, ElementsAre(0.0f, 0.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(g.clear);
+    EXPECT_FALSE(g.depthEnabled || g.cullBack || g.blendEnabled);
+    EXPECT_EQ(g.blendMode, 0);
+    EXPECT_EQ(g.topology, 3);
+    EXPECT_EQ(g.vertexCount, 3u);
+    EXPECT_EQ(g.instanceCount, 1u);
+    EXPECT_EQ(g.activation, 0);
+    EXPECT_EQ(g.windowStart, 0.0f);
+    EXPECT_EQ(g.windowEnd, 100000.0f);
+    EXPECT_EQ(g.targets.count, 0u);
+    EXPECT_EQ(g.targets.capacity, 8u);
+    EXPECT_EQ(g.inputs.capacity, 8u);
+    EXPECT_EQ(g.depth.resource, nullptr);
+    EXPECT_TRUE(g.depth.flag);
+
+    const ComputePassDesc c;
+    EXPECT_EQ(c.threadsX, 8u);
+    EXPECT_EQ(c.threadsY, 8u);
+    EXPECT_EQ(c.threadsZ, 0u);
+    EXPECT_EQ(c.activation, 0);
+    EXPECT_EQ(c.windowEnd, 100000.0f);
+    EXPECT_EQ(c.outputs.capacity, 8u);
+    EXPECT_EQ(c.inputs.capacity, 8u);
+}
+
+TEST(PassDescriptors, CopyKeepsItsInputsAfterTheSourceIsGone) {
+    TextureRuntime a, b, c;
+    auto source = std::make_unique<GraphicsPassDesc>();
+    source->inputs.append({ResourceTexture, &a});
+    source->inputs.append({ResourceBuffer, &b});
+    source->inputs.append({ResourceTexture, &c});
+    source->vertexEntry = DynString("custom_main");
+    const GraphicsPassDesc copy = *source;
+    source.reset();
+    ASSERT_EQ(copy.inputs.count, 3u);
+    EXPECT_EQ(copy.inputs.capacity, 8u);
+    EXPECT_EQ(copy.inputs[0].resource, &a);
+    EXPECT_EQ(copy.inputs[1].kind, ResourceBuffer);
+    EXPECT_EQ(copy.inputs[1].resource, &b);
+    EXPECT_EQ(copy.inputs[2].resource, &c);
+    EXPECT_STREQ(copy.vertexEntry.c_str(), "custom_main");
+}
+
+using PassSetup = RecordingTest;
+
+TEST_F(PassSetup, GraphicsSetupMakesAGraphicsPipelineWhateverTheKindSaid) {
+    GraphicsPassDesc desc;
+    desc.pipelineKind = PipelineCompute;
+    setBlobs(desc, true, true, false);
+    desc.vertexCount = 6;
+    GraphicsPass pass;
+    EXPECT_TRUE(setupGraphicsPass(pass, desc));
+    EXPECT_THAT(takeLog(),
+                ElementsAre("CreateVertexShader 20 bytes -> vs1", "CreatePixelShader 20 bytes -> ps1"));
+    EXPECT_EQ(pass.desc.pipelineKind, PipelineGraphics);
+    EXPECT_EQ(pass.pipeline.desc.pipelineKind, PipelineGraphics);
+    EXPECT_EQ(pass.desc.vertexCount, 6u);
+    EXPECT_EQ(pass.pipeline.computeShader.get(), nullptr);
+}
+
+TEST_F(PassSetup, ComputeSetupMakesOnlyTheComputeShader) {
+    ComputePassDesc desc;
+    setBlobs(desc, true, true, true);
+    ComputePass pass;
+    setupComputePass(pass, desc);
+    EXPECT_THAT(takeLog(), ElementsAre("CreateComputeShader 20 bytes -> cs1"));
+    EXPECT_EQ(pass.desc.pipelineKind, PipelineCompute);
+    EXPECT_EQ(pass.pipeline.vertexShader.get(), nullptr);
+}
+
+TEST_F(PassSetup, MissingBytecodeCreatesNothing) {
+    GraphicsPassDesc desc;
+    setBlobs(desc, true, false, false);
+    GraphicsPass pass;
+    setupGraphicsPass(pass, desc);
+    ComputePass compute;
+    setupComputePass(compute, ComputePassDesc{});
+    EXPECT_TRUE(takeLog().empty());
+    EXPECT_EQ(pass.pipeline.vertexShader.get(), nullptr);
+}
+
+TEST_F(PassSetup, BytecodeOfTheWrongStageLeavesTheShaderNull) {
+    GraphicsPassDesc desc;
+    setBlobs(desc, true, true, false);
+    desc.pixelBytecode = vertexBlob.data();
+    GraphicsPass pass;
+    setupGraphicsPass(pass, desc);
+    EXPECT_NE(pass.pipeline.vertexShader.get(), nullptr);
+    EXPECT_EQ(pass.pipeline.pixelShader.get(), nullptr);
+}
+
+TEST_F(PassSetup, SettingUpAgainReplacesTheShaders) {
+    GraphicsPassDesc desc;
+    setBlobs(desc, true, true, false);
+    GraphicsPass pass;
+    setupGraphicsPass(pass, desc);
+    setBlobs(desc, false, false, false);
+    setupGraphicsPass(pass, desc);
+    EXPECT_EQ(pass.pipeline.vertexShader.get(), nullptr);
+    EXPECT_EQ(pass.pipeline.pixelShader.get(), nullptr);
+}
+
+TEST(PassPrograms, ProgramsAreFoundByNameAndMissingOnesLeaveNullBytecode) {
+    GraphicsPassDesc desc;
+    useGraphicsPrograms(desc, "output_vs", "output_ps");
+    const ShaderProgram* vertex = shaders::findShaderProgram("output_vs");
+    ASSERT_NE(vertex, nullptr);
+    EXPECT_EQ(desc.vertexBytecode, vertex->bytecode);
+    EXPECT_EQ(desc.vertexBytecodeSize, vertex->size);
+    EXPECT_NE(desc.pixelBytecode, nullptr);
+
+    useGraphicsPrograms(desc, "fullscreen_vs", "no_such_program_ps");
+    EXPECT_NE(desc.vertexBytecode, nullptr);
+    EXPECT_EQ(desc.pixelBytecode, nullptr);
+    EXPECT_EQ(desc.pixelBytecodeSize, 0u);
+
+    // A pixel program named as the vertex program is of the wrong stage.
+    useGraphicsPrograms(desc, "output_ps", "output_ps");
+    EXPECT_EQ(desc.vertexBytecode, nullptr);
+
+    ComputePassDesc compute;
+    useComputeProgram(compute, "no_such_program_cs");
+    EXPECT_EQ(compute.computeBytecode, nullptr);
+}
+
+TEST(PassState, BlendTableRows) {
+    using B = gpu::Blend;
+    struct Row {
+        B src, dest, srcAlpha, destAlpha;
+    };
+    const Row expected[4] = {{B::ONE, B::ONE, B::ONE, B::ONE},
+                             {B::SRC_ALPHA, B::INV_SRC_ALPHA, B::INV_DEST_ALPHA, B::ONE},
+                             {B::SRC_ALPHA, B::INV_SRC_ALPHA, B::ONE, B::ZERO},
+                             {B::ZERO, B::INV_SRC_COLOR, B::ZERO, B::INV_SRC_ALPHA}};
+    for (int32_t mode = 0; mode < 4; ++mode) {
+        SCOPED_TRACE(mode);
+        for (bool enabled : {false, true}) {
+            const auto desc = passBlendDesc(mode, enabled);
+            ASSERT_TRUE(desc.has_value());
+            EXPECT_FALSE(desc->AlphaToCoverageEnable);
+            EXPECT_FALSE(desc->IndependentBlendEnable);
+            const gpu::RenderTargetBlendDesc& rt = desc->RenderTarget[0];
+            EXPECT_EQ(rt.BlendEnable, enabled);
+            EXPECT_EQ(rt.SrcBlend, expected[mode].src);
+            EXPECT_EQ(rt.DestBlend, expected[mode].dest);
+            EXPECT_EQ(rt.BlendOp, gpu::BlendOp::ADD);
+            EXPECT_EQ(rt.SrcBlendAlpha, expected[mode].srcAlpha);
+            EXPECT_EQ(rt.DestBlendAlpha, expected[mode].destAlpha);
+            EXPECT_EQ(rt.BlendOpAlpha, gpu::BlendOp::ADD);
+            EXPECT_EQ(rt.RenderTargetWriteMask, gpu::COLOR_WRITE_ENABLE_ALL);
+        }
+    }
+    EXPECT_FALSE(passBlendDesc(4, true).has_value());
+    EXPECT_FALSE(passBlendDesc(-1, false).has_value());
+}
+
+TEST(PassState, TopologyTableAndRasterizer) {
+    using T = gpu::PrimitiveTopology;
+    EXPECT_EQ(passTopology(0), T::POINTLIST);
+    EXPECT_EQ(passTopology(1), T::LINELIST);
+    EXPECT_EQ(passTopology(2), T::LINESTRIP);
+    EXPECT_EQ(passTopology(3), T::TRIANGLELIST);
+    EXPECT_EQ(passTopology(4), T::TRIANGLESTRIP);
+    EXPECT_FALSE(passTopology(5).has_value());
+    EXPECT_FALSE(passTopology(-1).has_value());
+
+    const gpu::RasterizerDesc culled = passRasterizerDesc(true);
+    EXPECT_EQ(culled.CullMode, gpu::CullMode::BACK);
+    EXPECT_EQ(passRasterizerDesc(false).CullMode, gpu::CullMode::NONE);
+    EXPECT_EQ(culled.FillMode, gpu::FillMode::SOLID);
+    EXPECT_FALSE(culled.FrontCounterClockwise);
+    EXPECT_EQ(culled.DepthBias, 0);
+    EXPECT_EQ(culled.DepthBiasClamp, 0.0f);
+    EXPECT_EQ(culled.SlopeScaledDepthBias, 0.0f);
+    EXPECT_TRUE(culled.DepthClipEnable);
+    EXPECT_FALSE(culled.ScissorEnable || culled.MultisampleEnable || culled.AntialiasedLineEnable);
+}
+
+} // namespace

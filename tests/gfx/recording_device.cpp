@@ -1,0 +1,424 @@
+#include "recording_device.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace recording {
+
+namespace {
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof(text), pattern, args);
+    va_end(args);
+    return text;
+}
+
+template <class T> std::string list(uint32_t n, T* const* objects) {
+    std::string text = "[";
+    for (uint32_t i = 0; i < n; ++i) text += (i ? "," : "") + labelOf(objects ? objects[i] : nullptr);
+    return text + "]";
+}
+
+unsigned u(auto value) {
+    return unsigned(value);
+}
+
+template <class Interface> class Plain final : public Interface, public Labelled {};
+
+class BufferObject final : public gpu::Buffer, public Labelled {
+  public:
+    gpu::BufferDesc desc;
+    std::vector<uint8_t> contents;
+    gpu::ResourceDimension GetDimension() const override { return gpu::ResourceDimension::Buffer; }
+    gpu::BufferDesc GetDesc() const override { return desc; }
+};
+
+template <class Interface, class Desc, gpu::ResourceDimension dimension>
+class TextureObject final : public Interface, public Labelled {
+  public:
+    Desc desc;
+    gpu::ResourceDimension GetDimension() const override { return dimension; }
+    Desc GetDesc() const override { return desc; }
+};
+using Texture1DObject = TextureObject<gpu::Texture1D, gpu::Texture1DDesc, gpu::ResourceDimension::Texture1D>;
+using Texture2DObject = TextureObject<gpu::Texture2D, gpu::Texture2DDesc, gpu::ResourceDimension::Texture2D>;
+using Texture3DObject = TextureObject<gpu::Texture3D, gpu::Texture3DDesc, gpu::ResourceDimension::Texture3D>;
+
+template <class Interface> class ViewObject final : public Interface, public Labelled {
+  public:
+    gpu::Ref<gpu::Resource> resource;
+    gpu::Ref<gpu::Resource> GetResource() const override {
+        return gpu::Ref<gpu::Resource>::share(resource.get());
+    }
+};
+
+uint32_t bindFlagsOf(const gpu::Resource* resource) {
+    switch (resource->GetDimension()) {
+    case gpu::ResourceDimension::Buffer:
+        return static_cast<const gpu::Buffer*>(resource)->GetDesc().BindFlags;
+    case gpu::ResourceDimension::Texture1D:
+        return static_cast<const gpu::Texture1D*>(resource)->GetDesc().BindFlags;
+    case gpu::ResourceDimension::Texture2D:
+        return static_cast<const gpu::Texture2D*>(resource)->GetDesc().BindFlags;
+    case gpu::ResourceDimension::Texture3D:
+        return static_cast<const gpu::Texture3D*>(resource)->GetDesc().BindFlags;
+    }
+    return 0;
+}
+
+const char* dimensionName(gpu::ViewDimension dimension) {
+    switch (dimension) {
+    case gpu::ViewDimension::Buffer:
+        return "buffer";
+    case gpu::ViewDimension::Texture1D:
+        return "1D";
+    case gpu::ViewDimension::Texture2D:
+        return "2D";
+    case gpu::ViewDimension::Texture3D:
+        return "3D";
+    }
+    return "?";
+}
+
+// A view of a missing resource, or of one not bound for that use, is refused as Direct3D refuses it.
+template <class Interface>
+gpu::Ref<Interface> makeView(Device& device, gpu::Resource* resource, uint32_t requiredBind, const char* kind,
+                             const std::string& call) {
+    gpu::Ref<Interface> result;
+    if (resource && (bindFlagsOf(resource) & requiredBind)) {
+        auto* view = new ViewObject<Interface>;
+        view->resource = gpu::Ref<gpu::Resource>::share(resource);
+        device.adopt(view, *view, kind);
+        result = gpu::Ref<Interface>::adopt(view);
+    }
+    device.record(call + " -> " + labelOf(result.get()));
+    return result;
+}
+
+template <class Interface>
+gpu::Ref<Interface> makeShader(Device& device, const void* bytecode, size_t size, gpu::ShaderStage stage,
+                               const char* kind, const char* call) {
+    gpu::ShaderBytecodeView view;
+    gpu::Ref<Interface> result;
+    if (gpu::ParseShaderBytecode(bytecode, size, &view) && view.stage == stage) {
+        auto* shader = new Plain<Interface>;
+        device.adopt(shader, *shader, kind);
+        result = gpu::Ref<Interface>::adopt(shader);
+    }
+    device.record(format("%s %zu bytes -> %s", call, size, labelOf(result.get()).c_str()));
+    return result;
+}
+
+template <class Interface>
+gpu::Ref<Interface> makePlain(Device& device, const char* kind, const std::string& call) {
+    auto* object = new Plain<Interface>;
+    device.adopt(object, *object, kind);
+    device.record(call + " -> " + object->label);
+    return gpu::Ref<Interface>::adopt(object);
+}
+
+} // namespace
+
+std::string labelOf(const gpu::Object* object) {
+    if (!object) return "null";
+    const auto* labelled = dynamic_cast<const Labelled*>(object);
+    return labelled ? labelled->label : "foreign";
+}
+
+const std::vector<uint8_t>& bufferContents(const gpu::Resource* resource) {
+    static const std::vector<uint8_t> none;
+    const auto* buffer = dynamic_cast<const BufferObject*>(resource);
+    return buffer ? buffer->contents : none;
+}
+
+std::vector<uint32_t> fakeShaderBytecode(gpu::ShaderStage stage) {
+    gpu::ShaderBytecodeHeader header;
+    header.stage = stage;
+    header.spirvWordCount = 1;
+    std::vector<uint32_t> words(sizeof(header) / 4 + 1, 0);
+    std::memcpy(words.data(), &header, sizeof(header));
+    words.back() = 0x07230203; // the SPIR-V magic number
+    return words;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Device::Device() : context_(gpu::Ref<gpu::DeviceContext>::adopt(new Context(*this))) {}
+
+void Device::record(std::string line) {
+    if (recording) log.push_back(std::move(line));
+}
+
+void Device::adopt(gpu::Object* object, Labelled& labelled, const char* kind) {
+    labelled.label = kind + std::to_string(++counters_[kind]);
+    if (keepObjects) kept_.push_back(gpu::Ref<gpu::Object>::share(object));
+}
+
+gpu::Ref<gpu::Buffer> Device::CreateBuffer(const gpu::BufferDesc& desc, const gpu::SubresourceData* initial) {
+    gpu::Ref<gpu::Buffer> result;
+    if (desc.ByteWidth > 0) {
+        auto* buffer = new BufferObject;
+        buffer->desc = desc;
+        buffer->contents.assign(desc.ByteWidth, 0);
+        // A device reads ByteWidth bytes of initial data; so does the double, for the sanitizers to see.
+        if (initial && initial->pSysMem)
+            std::memcpy(buffer->contents.data(), initial->pSysMem, desc.ByteWidth);
+        adopt(buffer, *buffer, "buffer");
+        result = gpu::Ref<gpu::Buffer>::adopt(buffer);
+    }
+    record(format("CreateBuffer bytes=%u bind=0x%x misc=0x%x stride=%u data=%s -> %s", desc.ByteWidth,
+                  desc.BindFlags, desc.MiscFlags, desc.StructureByteStride, initial ? "yes" : "no",
+                  labelOf(result.get()).c_str()));
+    return result;
+}
+
+gpu::Ref<gpu::Texture1D> Device::CreateTexture1D(const gpu::Texture1DDesc& desc,
+                                                 const gpu::SubresourceData*) {
+    auto* texture = new Texture1DObject;
+    texture->desc = desc;
+    adopt(texture, *texture, "texture");
+    record(format("CreateTexture1D %u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
+                  desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags, texture->label.c_str()));
+    return gpu::Ref<gpu::Texture1D>::adopt(texture);
+}
+
+gpu::Ref<gpu::Texture2D> Device::CreateTexture2D(const gpu::Texture2DDesc& desc,
+                                                 const gpu::SubresourceData*) {
+    auto* texture = new Texture2DObject;
+    texture->desc = desc;
+    adopt(texture, *texture, "texture");
+    record(format("CreateTexture2D %ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
+                  desc.Height, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
+                  texture->label.c_str()));
+    return gpu::Ref<gpu::Texture2D>::adopt(texture);
+}
+
+gpu::Ref<gpu::Texture3D> Device::CreateTexture3D(const gpu::Texture3DDesc& desc,
+                                                 const gpu::SubresourceData*) {
+    auto* texture = new Texture3DObject;
+    texture->desc = desc;
+    adopt(texture, *texture, "texture");
+    record(format("CreateTexture3D %ux%ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
+                  desc.Height, desc.Depth, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
+                  texture->label.c_str()));
+    return gpu::Ref<gpu::Texture3D>::adopt(texture);
+}
+
+gpu::Ref<gpu::ShaderResourceView> Device::CreateShaderResourceView(gpu::Resource* resource,
+                                                                   const gpu::ShaderResourceViewDesc* d) {
+    std::string call = "CreateShaderResourceView " + labelOf(resource);
+    if (!d)
+        call += " desc=null";
+    else if (d->ViewDimension == gpu::ViewDimension::Buffer)
+        call += format(" format=%u dim=buffer elements=%u+%u", u(d->Format), d->FirstElement, d->NumElements);
+    else
+        call += format(" format=%u dim=%s mip=%u levels=%u", u(d->Format), dimensionName(d->ViewDimension),
+                       d->MostDetailedMip, d->MipLevels);
+    return makeView<gpu::ShaderResourceView>(*this, resource, gpu::BIND_SHADER_RESOURCE, "srv", call);
+}
+
+gpu::Ref<gpu::UnorderedAccessView> Device::CreateUnorderedAccessView(gpu::Resource* resource,
+                                                                     const gpu::UnorderedAccessViewDesc* d) {
+    std::string call = "CreateUnorderedAccessView " + labelOf(resource);
+    if (!d)
+        call += " desc=null";
+    else if (d->ViewDimension == gpu::ViewDimension::Buffer)
+        call += format(" format=%u dim=buffer elements=%u+%u", u(d->Format), d->FirstElement, d->NumElements);
+    else if (d->ViewDimension == gpu::ViewDimension::Texture3D)
+        call += format(" format=%u dim=3D mip=%u slices=%u+%u", u(d->Format), d->MipSlice, d->FirstWSlice,
+                       d->WSize);
+    else
+        call +=
+            format(" format=%u dim=%s mip=%u", u(d->Format), dimensionName(d->ViewDimension), d->MipSlice);
+    return makeView<gpu::UnorderedAccessView>(*this, resource, gpu::BIND_UNORDERED_ACCESS, "uav", call);
+}
+
+gpu::Ref<gpu::RenderTargetView> Device::CreateRenderTargetView(gpu::Resource* resource,
+                                                               const gpu::RenderTargetViewDesc* d) {
+    const std::string call = "CreateRenderTargetView " + labelOf(resource) +
+                             (d ? format(" format=%u mip=%u", u(d->Format), d->MipSlice) : " desc=null");
+    return makeView<gpu::RenderTargetView>(*this, resource, gpu::BIND_RENDER_TARGET, "rtv", call);
+}
+
+gpu::Ref<gpu::DepthStencilView> Device::CreateDepthStencilView(gpu::Resource* resource,
+                                                               const gpu::DepthStencilViewDesc* d) {
+    const std::string call = "CreateDepthStencilView " + labelOf(resource) +
+                             (d ? format(" format=%u mip=%u", u(d->Format), d->MipSlice) : " desc=null");
+    return makeView<gpu::DepthStencilView>(*this, resource, gpu::BIND_DEPTH_STENCIL, "dsv", call);
+}
+
+gpu::Ref<gpu::SamplerState> Device::CreateSamplerState(const gpu::SamplerDesc& d) {
+    return makePlain<gpu::SamplerState>(
+        *this, "sampler",
+        format(
+            "CreateSamplerState filter=0x%x address=%u,%u,%u bias=%g aniso=%u compare=%u border=%g,%g,%g,%g "
+            "lod=%g,%g",
+            u(d.Filter), u(d.AddressU), u(d.AddressV), u(d.AddressW), d.MipLODBias, d.MaxAnisotropy,
+            u(d.ComparisonFunc), d.BorderColor[0], d.BorderColor[1], d.BorderColor[2], d.BorderColor[3],
+            d.MinLOD, d.MaxLOD));
+}
+
+gpu::Ref<gpu::RasterizerState> Device::CreateRasterizerState(const gpu::RasterizerDesc& d) {
+    return makePlain<gpu::RasterizerState>(
+        *this, "rasterizer",
+        format(
+            "CreateRasterizerState fill=%u cull=%u ccw=%d bias=%d,%g,%g clip=%d scissor=%d msaa=%d aaline=%d",
+            u(d.FillMode), u(d.CullMode), d.FrontCounterClockwise, d.DepthBias, d.DepthBiasClamp,
+            d.SlopeScaledDepthBias, d.DepthClipEnable, d.ScissorEnable, d.MultisampleEnable,
+            d.AntialiasedLineEnable));
+}
+
+gpu::Ref<gpu::BlendState> Device::CreateBlendState(const gpu::BlendDesc& d) {
+    const gpu::RenderTargetBlendDesc& t = d.RenderTarget[0];
+    return makePlain<gpu::BlendState>(
+        *this, "blend",
+        format(
+            "CreateBlendState a2c=%d independent=%d enable=%d src=%u dest=%u op=%u srcAlpha=%u destAlpha=%u "
+            "opAlpha=%u mask=0x%x",
+            d.AlphaToCoverageEnable, d.IndependentBlendEnable, t.BlendEnable, u(t.SrcBlend), u(t.DestBlend),
+            u(t.BlendOp), u(t.SrcBlendAlpha), u(t.DestBlendAlpha), u(t.BlendOpAlpha),
+            u(t.RenderTargetWriteMask)));
+}
+
+gpu::Ref<gpu::VertexShader> Device::CreateVertexShader(const void* bytecode, size_t size) {
+    return makeShader<gpu::VertexShader>(*this, bytecode, size, gpu::ShaderStage::Vertex, "vs",
+                                         "CreateVertexShader");
+}
+
+gpu::Ref<gpu::PixelShader> Device::CreatePixelShader(const void* bytecode, size_t size) {
+    return makeShader<gpu::PixelShader>(*this, bytecode, size, gpu::ShaderStage::Pixel, "ps",
+                                        "CreatePixelShader");
+}
+
+gpu::Ref<gpu::ComputeShader> Device::CreateComputeShader(const void* bytecode, size_t size) {
+    return makeShader<gpu::ComputeShader>(*this, bytecode, size, gpu::ShaderStage::Compute, "cs",
+                                          "CreateComputeShader");
+}
+
+gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(SDL_Window*, const gpu::SwapChainDesc&) {
+    record("CreateSwapChainForWindow -> null");
+    return nullptr;
+}
+
+gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForSurface(uint64_t, const gpu::SwapChainDesc&) {
+    record("CreateSwapChainForSurface -> null");
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void Context::VSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
+    device_.record(format("VSSetShaderResources %u %s", start, list(n, views).c_str()));
+}
+void Context::PSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
+    device_.record(format("PSSetShaderResources %u %s", start, list(n, views).c_str()));
+}
+void Context::CSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
+    device_.record(format("CSSetShaderResources %u %s", start, list(n, views).c_str()));
+}
+void Context::CSSetUnorderedAccessViews(uint32_t start, uint32_t n, gpu::UnorderedAccessView* const* views,
+                                        const uint32_t* initialCounts) {
+    device_.record(format("CSSetUnorderedAccessViews %u %s counts=%s", start, list(n, views).c_str(),
+                          initialCounts ? "given" : "null"));
+}
+void Context::VSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
+    device_.record(format("VSSetConstantBuffers %u %s", start, list(n, buffers).c_str()));
+}
+void Context::PSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
+    device_.record(format("PSSetConstantBuffers %u %s", start, list(n, buffers).c_str()));
+}
+void Context::CSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
+    device_.record(format("CSSetConstantBuffers %u %s", start, list(n, buffers).c_str()));
+}
+void Context::VSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
+    device_.record(format("VSSetSamplers %u %s", start, list(n, samplers).c_str()));
+}
+void Context::PSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
+    device_.record(format("PSSetSamplers %u %s", start, list(n, samplers).c_str()));
+}
+void Context::CSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
+    device_.record(format("CSSetSamplers %u %s", start, list(n, samplers).c_str()));
+}
+void Context::VSSetShader(gpu::VertexShader* shader) {
+    device_.record("VSSetShader " + labelOf(shader));
+}
+void Context::PSSetShader(gpu::PixelShader* shader) {
+    device_.record("PSSetShader " + labelOf(shader));
+}
+void Context::CSSetShader(gpu::ComputeShader* shader) {
+    device_.record("CSSetShader " + labelOf(shader));
+}
+void Context::IASetPrimitiveTopology(gpu::PrimitiveTopology topology) {
+    device_.record(format("IASetPrimitiveTopology %u", u(topology)));
+}
+void Context::RSSetState(gpu::RasterizerState* state) {
+    device_.record("RSSetState " + labelOf(state));
+}
+void Context::RSSetViewports(uint32_t n, const gpu::Viewport* v) {
+    std::string line = "RSSetViewports";
+    for (uint32_t i = 0; i < n; ++i)
+        line += format(" [%g,%g,%g,%g,%g,%g]", v[i].TopLeftX, v[i].TopLeftY, v[i].Width, v[i].Height,
+                       v[i].MinDepth, v[i].MaxDepth);
+    device_.record(line);
+}
+void Context::OMSetBlendState(gpu::BlendState* state, const float factor[4], uint32_t sampleMask) {
+    device_.record(format("OMSetBlendState %s factor=%s mask=0x%x", labelOf(state).c_str(),
+                          factor ? "given" : "null", sampleMask));
+}
+void Context::OMSetRenderTargets(uint32_t n, gpu::RenderTargetView* const* views,
+                                 gpu::DepthStencilView* dsv) {
+    device_.record(format("OMSetRenderTargets %s depth=%s", list(n, views).c_str(), labelOf(dsv).c_str()));
+}
+void Context::ClearRenderTargetView(gpu::RenderTargetView* view, const float c[4]) {
+    device_.record(
+        format("ClearRenderTargetView %s %g,%g,%g,%g", labelOf(view).c_str(), c[0], c[1], c[2], c[3]));
+}
+void Context::ClearDepthStencilView(gpu::DepthStencilView* view, uint32_t flags, float depth,
+                                    uint8_t stencil) {
+    device_.record(format("ClearDepthStencilView %s flags=%u depth=%g stencil=%u", labelOf(view).c_str(),
+                          flags, depth, stencil));
+}
+void Context::UpdateSubresource(gpu::Resource* resource, uint32_t subresource, const gpu::Box* box,
+                                const void* data, uint32_t rowPitch, uint32_t depthPitch) {
+    std::string boxText = "null";
+    if (box)
+        boxText =
+            format("%u,%u,%u-%u,%u,%u", box->left, box->top, box->front, box->right, box->bottom, box->back);
+    device_.record(format("UpdateSubresource %s %u box=%s pitch=%u,%u", labelOf(resource).c_str(),
+                          subresource, boxText.c_str(), rowPitch, depthPitch));
+    // A whole-buffer update replaces the contents, reading ByteWidth bytes as a device would.
+    if (auto* buffer = dynamic_cast<BufferObject*>(resource); buffer && !box && data)
+        std::memcpy(buffer->contents.data(), data, buffer->contents.size());
+}
+void Context::Draw(uint32_t vertexCount, uint32_t startVertex) {
+    device_.record(format("Draw %u %u", vertexCount, startVertex));
+}
+void Context::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
+                            uint32_t startInstance) {
+    device_.record(
+        format("DrawInstanced %u %u %u %u", vertexCount, instanceCount, startVertex, startInstance));
+}
+void Context::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
+    device_.record(format("Dispatch %u %u %u", x, y, z));
+}
+void Context::GenerateMips(gpu::ShaderResourceView* view) {
+    device_.record("GenerateMips " + labelOf(view));
+}
+void Context::Flush() {
+    device_.record("Flush");
+}
+bool Context::ReadBack(gpu::Resource* resource, uint32_t, void* destination, size_t destinationSize,
+                       uint32_t) {
+    device_.record("ReadBack " + labelOf(resource));
+    const auto* buffer = dynamic_cast<const BufferObject*>(resource);
+    if (!buffer || destinationSize < buffer->contents.size()) return false;
+    std::memcpy(destination, buffer->contents.data(), buffer->contents.size());
+    return true;
+}
+
+} // namespace recording

@@ -1,0 +1,125 @@
+#pragma once
+// A test double of platform/gpu.h that logs every call as one line of text, with each object named by its
+// kind and creation order ("buffer1", "srv3", "rtv2"). Tests compare the log with the call sequences the
+// runtime must produce. It behaves like a strict device where that matters to the runtime: a zero-sized
+// buffer, a view of a missing resource or of one without the matching bind flag, and shader bytecode of
+// the wrong stage give null.
+#include "platform/gpu.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace recording {
+
+struct Labelled {
+    std::string label;
+};
+
+class Device;
+
+class Context final : public gpu::DeviceContext {
+  public:
+    explicit Context(Device& device) : device_(device) {}
+
+    void VSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) override;
+    void PSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) override;
+    void CSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) override;
+    void CSSetUnorderedAccessViews(uint32_t start, uint32_t n, gpu::UnorderedAccessView* const* views,
+                                   const uint32_t* initialCounts) override;
+    void VSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) override;
+    void PSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) override;
+    void CSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) override;
+    void VSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) override;
+    void PSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) override;
+    void CSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) override;
+    void VSSetShader(gpu::VertexShader* shader) override;
+    void PSSetShader(gpu::PixelShader* shader) override;
+    void CSSetShader(gpu::ComputeShader* shader) override;
+    void IASetPrimitiveTopology(gpu::PrimitiveTopology topology) override;
+    void RSSetState(gpu::RasterizerState* state) override;
+    void RSSetViewports(uint32_t n, const gpu::Viewport* viewports) override;
+    void OMSetBlendState(gpu::BlendState* state, const float factor[4], uint32_t sampleMask) override;
+    void OMSetRenderTargets(uint32_t n, gpu::RenderTargetView* const* views,
+                            gpu::DepthStencilView* dsv) override;
+    void ClearRenderTargetView(gpu::RenderTargetView* view, const float colour[4]) override;
+    void ClearDepthStencilView(gpu::DepthStencilView* view, uint32_t flags, float depth,
+                               uint8_t stencil) override;
+    void UpdateSubresource(gpu::Resource* resource, uint32_t subresource, const gpu::Box* box,
+                           const void* data, uint32_t rowPitch, uint32_t depthPitch) override;
+    void Draw(uint32_t vertexCount, uint32_t startVertex) override;
+    void DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
+                       uint32_t startInstance) override;
+    void Dispatch(uint32_t x, uint32_t y, uint32_t z) override;
+    void GenerateMips(gpu::ShaderResourceView* view) override;
+    void Flush() override;
+    // Buffers only: their contents as created and updated.
+    bool ReadBack(gpu::Resource* resource, uint32_t subresource, void* destination, size_t destinationSize,
+                  uint32_t rowPitch) override;
+
+  private:
+    Device& device_;
+};
+
+class Device final : public gpu::Device {
+  public:
+    // Every call so far, oldest first.
+    std::vector<std::string> log;
+    // Off: calls are not logged (for benchmarks).
+    bool recording = true;
+    // On: every object lives as long as the device, so that its label stays unique. Off for benchmarks,
+    // which create objects every frame.
+    bool keepObjects = true;
+
+    Device();
+
+    gpu::Ref<gpu::Buffer> CreateBuffer(const gpu::BufferDesc& desc,
+                                       const gpu::SubresourceData* initial) override;
+    gpu::Ref<gpu::Texture1D> CreateTexture1D(const gpu::Texture1DDesc& desc,
+                                             const gpu::SubresourceData*) override;
+    gpu::Ref<gpu::Texture2D> CreateTexture2D(const gpu::Texture2DDesc& desc,
+                                             const gpu::SubresourceData*) override;
+    gpu::Ref<gpu::Texture3D> CreateTexture3D(const gpu::Texture3DDesc& desc,
+                                             const gpu::SubresourceData*) override;
+    gpu::Ref<gpu::ShaderResourceView>
+    CreateShaderResourceView(gpu::Resource* resource, const gpu::ShaderResourceViewDesc* desc) override;
+    gpu::Ref<gpu::UnorderedAccessView>
+    CreateUnorderedAccessView(gpu::Resource* resource, const gpu::UnorderedAccessViewDesc* desc) override;
+    gpu::Ref<gpu::RenderTargetView> CreateRenderTargetView(gpu::Resource* resource,
+                                                           const gpu::RenderTargetViewDesc* desc) override;
+    gpu::Ref<gpu::DepthStencilView> CreateDepthStencilView(gpu::Resource* resource,
+                                                           const gpu::DepthStencilViewDesc* desc) override;
+    gpu::Ref<gpu::SamplerState> CreateSamplerState(const gpu::SamplerDesc& desc) override;
+    gpu::Ref<gpu::RasterizerState> CreateRasterizerState(const gpu::RasterizerDesc& desc) override;
+    gpu::Ref<gpu::BlendState> CreateBlendState(const gpu::BlendDesc& desc) override;
+    gpu::Ref<gpu::VertexShader> CreateVertexShader(const void* bytecode, size_t size) override;
+    gpu::Ref<gpu::PixelShader> CreatePixelShader(const void* bytecode, size_t size) override;
+    gpu::Ref<gpu::ComputeShader> CreateComputeShader(const void* bytecode, size_t size) override;
+    gpu::Ref<gpu::SwapChain> CreateSwapChainForWindow(SDL_Window*, const gpu::SwapChainDesc&) override;
+    gpu::Ref<gpu::SwapChain> CreateSwapChainForSurface(uint64_t, const gpu::SwapChainDesc&) override;
+    void* GetNativeInstanceHandle() const override { return nullptr; }
+    gpu::Ref<gpu::DeviceContext> GetImmediateContext() override { return context_; }
+    std::string GetAdapterName() const override { return "recording"; }
+    std::string GetLastError() const override { return {}; }
+
+    Context& context() { return *static_cast<Context*>(context_.get()); }
+    void record(std::string line);
+    // Names a new object of `kind` ("buffer" -> "buffer1", "buffer2", ...) and keeps it if asked to.
+    void adopt(gpu::Object* object, Labelled& labelled, const char* kind);
+
+  private:
+    gpu::Ref<gpu::DeviceContext> context_;
+    std::map<std::string, uint32_t> counters_;
+    std::vector<gpu::Ref<gpu::Object>> kept_;
+};
+
+// The label of an object of the double; "null" for none.
+std::string labelOf(const gpu::Object* object);
+
+// The bytes of a buffer of the double as created and last updated; empty for anything else.
+const std::vector<uint8_t>& bufferContents(const gpu::Resource* resource);
+
+// A blob that passes the bytecode check for `stage` (header and one SPIR-V word); the double accepts it.
+std::vector<uint32_t> fakeShaderBytecode(gpu::ShaderStage stage);
+
+} // namespace recording

@@ -1,0 +1,151 @@
+// Immediate-context work that is not a program's arithmetic: clears, depth, uploads, mips and the
+// lifetime of objects released while the GPU still has work that uses them.
+#include "gpu_fixture.h"
+
+#include <cmath>
+
+using Context = GpuTest;
+
+namespace {
+
+float halfToFloat(uint16_t h) {
+    const int exponent = (h >> 10) & 0x1F, mantissa = h & 0x3FF;
+    const float sign = (h & 0x8000) ? -1.0f : 1.0f;
+    if (exponent == 0) return sign * std::ldexp(float(mantissa), -24);
+    if (exponent == 31) return mantissa ? NAN : sign * INFINITY;
+    return sign * std::ldexp(float(mantissa | 0x400), exponent - 25);
+}
+
+gpu::Ref<gpu::DepthStencilView> depthTarget(gpu::Device& device, uint32_t size,
+                                            gpu::Ref<gpu::Texture2D>* texture) {
+    gpu::Texture2DDesc desc;
+    desc.Width = desc.Height = size;
+    desc.Format = gpu::Format::D32_FLOAT;
+    desc.BindFlags = gpu::BIND_DEPTH_STENCIL;
+    *texture = device.CreateTexture2D(desc, nullptr);
+    EXPECT_TRUE(*texture) << device.GetLastError();
+    return device.CreateDepthStencilView(texture->get(), nullptr);
+}
+
+} // namespace
+
+TEST_F(Context, ClearsAHalfFloatTarget) {
+    Target target = renderTarget(4, 4, gpu::Format::R16G16B16A16_FLOAT);
+    const float colour[4] = {0.25f, -2.0f, 1000.0f, 1.0f};
+    context->ClearRenderTargetView(target.view.get(), colour);
+    std::vector<uint16_t> halves(4 * 16);
+    ASSERT_TRUE(context->ReadBack(target.texture.get(), 0, halves.data(), halves.size() * 2, 0));
+    for (size_t i = 0; i < halves.size(); ++i) EXPECT_EQ(halfToFloat(halves[i]), colour[i % 4]) << i;
+}
+
+TEST_F(Context, ClearsADepthTargetAndDrawsWithTheDefaultDepthTest) {
+    gpu::Ref<gpu::Texture2D> depthTexture;
+    auto depth = depthTarget(*device, 4, &depthTexture);
+    ASSERT_TRUE(depth) << device->GetLastError();
+    Target target = renderTarget(4, 4);
+    const float background[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+    auto vs = vertexShader("fullscreen_vs");
+    auto ps = pixelShader("uv_ps");
+    const gpu::Viewport viewport{0.0f, 0.0f, 4.0f, 4.0f, 0.0f, 1.0f};
+    context->RSSetViewports(1, &viewport);
+    context->IASetPrimitiveTopology(gpu::PrimitiveTopology::TRIANGLELIST);
+    context->VSSetShader(vs.get());
+    context->PSSetShader(ps.get());
+    gpu::RenderTargetView* views[] = {target.view.get()};
+
+    context->ClearDepthStencilView(depth.get(), gpu::CLEAR_DEPTH, 0.75f, 0);
+    std::vector<float> depths(16);
+    ASSERT_TRUE(context->ReadBack(depthTexture.get(), 0, depths.data(), 64, 0));
+    for (float d : depths) EXPECT_EQ(d, 0.75f);
+
+    // The triangle lies at depth 0: it passes LESS against 0.75 and writes 0 ...
+    context->ClearRenderTargetView(target.view.get(), background);
+    context->OMSetRenderTargets(1, views, depth.get());
+    context->DrawInstanced(3, 1, 0, 0);
+    EXPECT_EQ(readFloat4(target.texture.get(), 16)[5].w, 1.0f);
+    ASSERT_TRUE(context->ReadBack(depthTexture.get(), 0, depths.data(), 64, 0));
+    for (float d : depths) EXPECT_EQ(d, 0.0f);
+
+    // ... and fails against the 0 it wrote.
+    context->ClearRenderTargetView(target.view.get(), background);
+    context->DrawInstanced(3, 1, 0, 0);
+    for (const Float4& pixel : readFloat4(target.texture.get(), 16)) EXPECT_EQ(pixel.w, -1.0f);
+}
+
+TEST_F(Context, UpdateSubresourceWritesOnlyTheBox) {
+    Target target = renderTarget(4, 4);
+    const float zero[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    context->ClearRenderTargetView(target.view.get(), zero);
+    const Float4 patch[2 * 3] = {{1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3},
+                                 {4, 4, 4, 4}, {5, 5, 5, 5}, {6, 6, 6, 6}};
+    const gpu::Box box{1, 2, 0, 3, 4, 1}; // x 1..2, y 2..3
+    context->UpdateSubresource(target.texture.get(), 0, &box, patch, 2 * sizeof(Float4), 0);
+    const auto texels = readFloat4(target.texture.get(), 16);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 4; ++x) {
+            const bool inside = x >= 1 && x < 3 && y >= 2;
+            const float expected = inside ? float((y - 2) * 2 + (x - 1) + 1) : 0.0f;
+            EXPECT_EQ(texels[y * 4 + x].x, expected) << x << "," << y;
+        }
+}
+
+TEST_F(Context, GenerateMipsAveragesDownToOneTexel) {
+    gpu::Texture2DDesc desc;
+    desc.Width = desc.Height = 4;
+    desc.MipLevels = 0;
+    desc.Format = gpu::Format::R32G32B32A32_FLOAT;
+    desc.BindFlags = gpu::BIND_SHADER_RESOURCE | gpu::BIND_RENDER_TARGET;
+    desc.MiscFlags = gpu::RESOURCE_MISC_GENERATE_MIPS;
+    std::vector<Float4> texels(16);
+    for (uint32_t i = 0; i < 16; ++i) texels[i] = {i % 4 < 2 ? 1.0f : 0.0f, float(i), 0.0f, 1.0f};
+    const gpu::SubresourceData level0{texels.data(), 4 * sizeof(Float4), 0};
+    const gpu::SubresourceData levels[3] = {level0, {}, {}};
+    auto texture = device->CreateTexture2D(desc, levels);
+    ASSERT_TRUE(texture) << device->GetLastError();
+    EXPECT_EQ(texture->GetDesc().MipLevels, 3u);
+    auto view = device->CreateShaderResourceView(texture.get(), nullptr);
+    context->GenerateMips(view.get());
+    Float4 top;
+    ASSERT_TRUE(context->ReadBack(texture.get(), 2, &top, sizeof(top), 0));
+    EXPECT_TRUE(near(top, {0.5f, 7.5f, 0.0f, 1.0f}, 1e-4f));
+}
+
+TEST_F(Context, ObjectsReleasedWhileTheirWorkIsInFlightStayUntilItCompletes) {
+    Target target = renderTarget(4, 4);
+    {
+        std::vector<Float4> texels(16, Float4{0.5f, 0.25f, 0.125f, 1.0f});
+        auto source = textureView(4, 4, texels);
+        gpu::SamplerDesc point;
+        point.Filter = gpu::Filter::MIN_MAG_MIP_POINT;
+        auto sampler = device->CreateSamplerState(point);
+        auto vs = vertexShader("output_vs");
+        auto ps = pixelShader("output_ps");
+        gpu::ShaderResourceView* inputs[] = {source.get()};
+        gpu::SamplerState* samplers[] = {sampler.get()};
+        context->PSSetShaderResources(0, 1, inputs);
+        context->PSSetSamplers(3, 1, samplers);
+        drawFullscreen(target, vs.get(), ps.get());
+        // Unbind everything: the last references to the texture, its view, the sampler and the
+        // programs go away here, before the draw that uses them has even been submitted.
+        gpu::ShaderResourceView* none[] = {nullptr};
+        gpu::SamplerState* noSampler[] = {nullptr};
+        context->PSSetShaderResources(0, 1, none);
+        context->PSSetSamplers(3, 1, noSampler);
+        context->VSSetShader(nullptr);
+        context->PSSetShader(nullptr);
+    }
+    context->Flush();
+    for (const Float4& pixel : readFloat4(target.texture.get(), 16))
+        EXPECT_TRUE(near(pixel, {0.5f, 0.25f, 0.125f, 1.0f}, 0.0f));
+}
+
+TEST_F(Context, ViewsHoldTheirResourceAndReleaseReportsWhatIsLeft) {
+    Target target = renderTarget(2, 2);
+    EXPECT_EQ(target.texture->AddRef(), 3u); // ours, the view's, and this one
+    EXPECT_EQ(target.texture->Release(), 2u);
+    gpu::Texture2D* texture = target.texture.get();
+    target.texture.reset();
+    // The view keeps the texture alive and hands it out.
+    gpu::Ref<gpu::Resource> resource = target.view->GetResource();
+    EXPECT_EQ(resource.get(), static_cast<gpu::Resource*>(texture));
+}

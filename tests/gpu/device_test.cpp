@@ -1,0 +1,89 @@
+// Device choice and the refusals that must come back as clear errors rather than crashes.
+#include "gpu_fixture.h"
+
+#include <cstdlib>
+
+TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
+    const char* previous = std::getenv("MIRELANDT_VULKAN_DEVICE");
+    const std::string saved = previous ? previous : "";
+    setenv("MIRELANDT_VULKAN_DEVICE", "no-such-adapter", 1);
+    gpu::Ref<gpu::Device> device;
+    gpu::Ref<gpu::DeviceContext> context;
+    std::string error;
+    EXPECT_FALSE(gpu::CreateDevice({}, &device, &context, &error));
+    if (previous)
+        setenv("MIRELANDT_VULKAN_DEVICE", saved.c_str(), 1);
+    else
+        unsetenv("MIRELANDT_VULKAN_DEVICE");
+    EXPECT_FALSE(device);
+    EXPECT_FALSE(context);
+    EXPECT_NE(error.find("no-such-adapter"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
+using Refusals = GpuTest;
+
+TEST_F(Refusals, DamagedOrMismatchedBytecodeMakesNoShader) {
+    const ShaderProgram& ps = program("mirror_ps");
+    EXPECT_FALSE(device->CreatePixelShader(ps.bytecode, ps.size - 4));
+    EXPECT_FALSE(device->CreatePixelShader(nullptr, 0));
+    const std::vector<uint32_t> garbage(64, 0xDEADBEEF);
+    EXPECT_FALSE(device->CreatePixelShader(garbage.data(), garbage.size() * 4));
+    const ShaderProgram& vs = program("fullscreen_vs");
+    EXPECT_FALSE(device->CreatePixelShader(vs.bytecode, vs.size)) << "a vertex program is no pixel program";
+    EXPECT_NE(device->GetLastError(), "");
+    EXPECT_TRUE(device->CreatePixelShader(ps.bytecode, ps.size));
+}
+
+TEST_F(Refusals, ImpossibleResourcesAndViewsAreNull) {
+    gpu::BufferDesc empty;
+    empty.BindFlags = gpu::BIND_SHADER_RESOURCE;
+    EXPECT_FALSE(device->CreateBuffer(empty, nullptr)) << "a buffer of no elements";
+
+    gpu::BufferDesc desc;
+    desc.ByteWidth = 64;
+    desc.BindFlags = gpu::BIND_SHADER_RESOURCE;
+    desc.MiscFlags = gpu::RESOURCE_MISC_BUFFER_STRUCTURED;
+    desc.StructureByteStride = 16;
+    auto buffer = device->CreateBuffer(desc, nullptr);
+    ASSERT_TRUE(buffer);
+    gpu::ShaderResourceViewDesc beyond;
+    beyond.ViewDimension = gpu::ViewDimension::Buffer;
+    beyond.FirstElement = 2;
+    beyond.NumElements = 3;
+    EXPECT_FALSE(device->CreateShaderResourceView(buffer.get(), &beyond)) << "elements past the end";
+    EXPECT_FALSE(device->CreateUnorderedAccessView(buffer.get(), nullptr)) << "no unordered-access binding";
+
+    gpu::Texture2DDesc depthDesc;
+    depthDesc.Width = depthDesc.Height = 4;
+    depthDesc.Format = gpu::Format::D32_FLOAT;
+    depthDesc.BindFlags = gpu::BIND_DEPTH_STENCIL;
+    auto depth = device->CreateTexture2D(depthDesc, nullptr);
+    ASSERT_TRUE(depth);
+    EXPECT_TRUE(device->CreateDepthStencilView(depth.get(), nullptr));
+    EXPECT_FALSE(device->CreateShaderResourceView(depth.get(), nullptr))
+        << "a depth texture has only its DSV";
+    EXPECT_FALSE(device->CreateRenderTargetView(depth.get(), nullptr));
+
+    gpu::Texture2DDesc zero;
+    zero.Format = gpu::Format::R8G8B8A8_UNORM;
+    zero.BindFlags = gpu::BIND_SHADER_RESOURCE;
+    EXPECT_FALSE(device->CreateTexture2D(zero, nullptr)) << "a texture of width 0";
+}
+
+TEST_F(Refusals, DrawsWithoutTargetsOrViewportAndReadsIntoTooLittleMemoryDoNothing) {
+    auto vs = vertexShader("fullscreen_vs");
+    auto ps = pixelShader("uv_ps");
+    context->VSSetShader(vs.get());
+    context->PSSetShader(ps.get());
+    context->IASetPrimitiveTopology(gpu::PrimitiveTopology::TRIANGLELIST);
+    context->DrawInstanced(3, 1, 0, 0); // no viewport, no target
+    Target target = renderTarget(4, 4);
+    gpu::RenderTargetView* views[] = {target.view.get()};
+    context->OMSetRenderTargets(1, views, nullptr);
+    context->DrawInstanced(3, 1, 0, 0); // still no viewport
+    context->Dispatch(1, 1, 1);         // no compute program
+    std::vector<Float4> small(15);
+    EXPECT_FALSE(context->ReadBack(target.texture.get(), 0, small.data(), small.size() * sizeof(Float4), 0));
+    EXPECT_FALSE(context->ReadBack(target.texture.get(), 1, small.data(), small.size() * sizeof(Float4), 0));
+}

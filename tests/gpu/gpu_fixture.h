@@ -1,0 +1,61 @@
+// A device on the machine's Vulkan driver (lavapipe here) with validation on: every validation
+// message fails the test that caused it.
+#pragma once
+
+#include "platform/gpu.h"
+#include "shaders/shader_program.h"
+
+#include <gtest/gtest.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace test_shaders {
+std::span<const ShaderProgram* const> allShaderPrograms();
+const ShaderProgram* findShaderProgram(std::string_view name);
+} // namespace test_shaders
+
+struct Float4 {
+    float x, y, z, w;
+};
+
+// The index of a track in the track table, i.e. its float's place behind the context header.
+int trackIndex(std::string_view name);
+
+class GpuTest : public ::testing::Test {
+  protected:
+    struct Target {
+        gpu::Ref<gpu::Texture2D> texture;
+        gpu::Ref<gpu::RenderTargetView> view;
+    };
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // A program of the show or of the tests; the test fails when it is missing.
+    static const ShaderProgram& program(std::string_view name);
+    gpu::Ref<gpu::VertexShader> vertexShader(std::string_view name);
+    gpu::Ref<gpu::PixelShader> pixelShader(std::string_view name);
+    gpu::Ref<gpu::ComputeShader> computeShader(std::string_view name);
+
+    Target renderTarget(uint32_t width, uint32_t height,
+                        gpu::Format format = gpu::Format::R32G32B32A32_FLOAT);
+    // An RGBA32F texture holding `texels` row by row, with its shader-resource view.
+    gpu::Ref<gpu::ShaderResourceView> textureView(uint32_t width, uint32_t height,
+                                                  const std::vector<Float4>& texels);
+    // The 1024-byte context block with the given tracks set and everything else zero.
+    gpu::Ref<gpu::Buffer> contextBlock(const std::vector<std::pair<std::string_view, float>>& tracks,
+                                       uint32_t frame = 0);
+    // Binds the target with a matching viewport and draws one full-screen triangle.
+    void drawFullscreen(const Target& target, gpu::VertexShader* vs, gpu::PixelShader* ps);
+    std::vector<Float4> readFloat4(gpu::Resource* resource, size_t count);
+
+    gpu::Ref<gpu::Device> device;
+    gpu::Ref<gpu::DeviceContext> context;
+    std::vector<std::string> messages;
+};
+
+// Whether every component is within `tolerance` of the expected one.
+::testing::AssertionResult near(const Float4& actual, const Float4& expected, float tolerance);

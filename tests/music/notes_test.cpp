@@ -1,0 +1,144 @@
+// Notes and instruments: note start, instrument-only resets, invalid instruments and keymaps, note
+// delay, retrigger and sample offset.
+#include "replayer.h"
+#include "xm_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+XmSong twoSampleSong(uint16_t rows) {
+    XmSong song = makeSong(rows);
+    XmInstrument& ins = song.instruments[0];
+    XmSample quiet;
+    quiet.points = std::vector<int16_t>(600, -64);
+    quiet.volume = 16;
+    quiet.panning = 0;
+    quiet.relativeNote = 12;
+    quiet.finetune = 64;
+    ins.samples.push_back(quiet);
+    ins.samples[0].volume = 48;
+    ins.samples[0].panning = 255;
+    ins.keymap[kMiddleC - 1 + 1] = 1; // C#-4 plays the second sample
+    ins.keymap[kMiddleC - 1 + 2] = 7; // D-4 names a sample that does not exist
+    return song;
+}
+
+TEST(Notes, NoteStartsTheKeymappedSample) {
+    XmSong song = twoSampleSong(3);
+    song.cell(0, 0, 0) = {kMiddleC + 1, 1, 0, 0, 0};
+    song.cell(0, 1, 0) = {kMiddleC, 0, 0x20, 0, 0}; // note without instrument keeps the volume
+    song.cell(0, 2, 0) = {kMiddleC + 2, 1, 0, 0, 0};
+    auto p = loadPlayer(writeXm(song));
+    PlayerChannel& c = p->channels[0];
+    advanceTick(p.get());
+    EXPECT_EQ(c.sample, &p->instruments[0].samples[1]);
+    EXPECT_EQ(c.position, 0.0f);
+    EXPECT_EQ(c.volume, 0.25f);
+    EXPECT_EQ(c.panning, 0.0f);
+    EXPECT_EQ(c.noteValue, 12 + 50 + 0.5f - 1);
+    EXPECT_EQ(c.period, 7680.0f - 64 * 61.5f);
+    runTicks(p.get(), 6);
+    EXPECT_EQ(c.sample, &p->instruments[0].samples[0]);
+    EXPECT_EQ(c.volume, 0.25f); // set by the volume column after the note kept the old volume
+    EXPECT_EQ(c.panning, 1.0f);
+    EXPECT_EQ(c.triggerNoteValue, 48.0f);
+    runTicks(p.get(), 6);
+    EXPECT_EQ(c.volume, 0.0f); // keymap entry beyond the samples
+}
+
+TEST(Notes, InstrumentAloneResetsWithoutRestarting) {
+    XmSong song = twoSampleSong(3);
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectPortamentoUp, 4};
+    song.cell(0, 1, 0) = {0, 1, 0, EffectSetVolume, 0x10};
+    song.cell(0, 2, 0) = {0, 1, 0, EffectTonePortamento, 0};
+    auto p = loadPlayer(writeXm(song));
+    PlayerChannel& c = p->channels[0];
+    runTicks(p.get(), 6);
+    EXPECT_EQ(c.period, 4608.0f - 5 * 16);
+    c.position = 300.0f;
+    c.fadeoutVolume = 0.5f;
+    advanceTick(p.get());
+    EXPECT_EQ(c.position, 300.0f);
+    EXPECT_EQ(c.period, 4608.0f); // back to the note
+    EXPECT_EQ(c.volume, 0.25f);   // the sample's 0.75, then C10
+    EXPECT_EQ(c.fadeoutVolume, 1.0f);
+    runTicks(p.get(), 5);
+    c.period = 4000.0f;
+    advanceTick(p.get());
+    EXPECT_EQ(c.volume, 0.75f); // with tone portamento: volume reset, period kept
+    EXPECT_EQ(c.period, 4000.0f);
+}
+
+TEST(Notes, InvalidInstrumentSilencesTheChannel) {
+    XmSong song = makeSong(3);
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
+    song.cell(0, 1, 0) = {kMiddleC, 9, 0, 0, 0};
+    song.cell(0, 2, 0) = {kMiddleC, 0, 0, 0, 0};
+    auto p = loadPlayer(writeXm(song));
+    PlayerChannel& c = p->channels[0];
+    runTicks(p.get(), 7);
+    EXPECT_EQ(c.volume, 0.0f);
+    EXPECT_EQ(c.instrument, nullptr);
+    EXPECT_EQ(c.sample, nullptr);
+    runTicks(p.get(), 6); // a note with no instrument stays silent
+    EXPECT_EQ(c.volume, 0.0f);
+    EXPECT_EQ(c.sample, nullptr);
+}
+
+TEST(Notes, NoteDelayAppliesTheCellLater) {
+    XmSong song = makeSong(2);
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0x20, EffectExtended, 0xD3};
+    song.cell(0, 1, 0) = {0, 0, 0, EffectExtended, 0xD2}; // no note: replays the last one
+    auto p = loadPlayer(writeXm(song));
+    PlayerChannel& c = p->channels[0];
+    runTicks(p.get(), 3);
+    EXPECT_EQ(c.sample, nullptr);
+    advanceTick(p.get());
+    EXPECT_NE(c.sample, nullptr);
+    EXPECT_EQ(c.volume, 0.25f);
+    EXPECT_EQ(c.volumeEnvelopeTick, 0); // no envelope: ticks untouched
+    runTicks(p.get(), 2);
+    c.position = 99.0f;
+    c.noteValue = 30.0f;
+    runTicks(p.get(), 2);
+    EXPECT_EQ(c.position, 99.0f);
+    advanceTick(p.get());
+    EXPECT_EQ(c.position, 0.0f);
+    EXPECT_EQ(c.noteValue, 48.0f);
+    EXPECT_EQ(c.volume, 0.25f);
+}
+
+TEST(Notes, RetriggerRestartsEveryXTicks) {
+    XmSong song = makeSong(1);
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectExtended, 0x92};
+    auto p = loadPlayer(writeXm(song));
+    std::vector<int> restarts;
+    for (int t = 0; t < 6; ++t) {
+        p->channels[0].position = 5.0f;
+        advanceTick(p.get());
+        if (p->channels[0].position == 0.0f) restarts.push_back(t);
+    }
+    EXPECT_EQ(restarts, (std::vector<int>{0, 2, 4}));
+}
+
+TEST(Notes, SampleOffset) {
+    XmSong song = makeSong(3);
+    XmSample wide;
+    wide.sixteenBit = true;
+    wide.points = std::vector<int16_t>(400, 1);
+    song.instruments[0].samples.push_back(wide);
+    song.instruments[0].keymap[kMiddleC] = 1;
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 2};
+    song.cell(0, 1, 0) = {kMiddleC + 1, 1, 0, EffectSampleOffset, 2};
+    song.cell(0, 2, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 4}; // 1024 is beyond 1000 points
+    auto p = loadPlayer(writeXm(song));
+    advanceTick(p.get());
+    EXPECT_EQ(p->channels[0].position, 512.0f);
+    runTicks(p.get(), 6);
+    EXPECT_EQ(p->channels[0].position, 256.0f);
+    runTicks(p.get(), 6);
+    EXPECT_EQ(p->channels[0].position, -1.0f);
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+// Damaged and foreign modules: the shared XM corpus (some files malformed) and truncations of a valid
+// module load, or are rejected with a reason, and play without fault.
+#include "replayer.h"
+#include "xm_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+// The block's regions end exactly where the measurement said: parser and measurement agree.
+void expectLayoutMatchesMeasurement(const ModulePlayer* p) {
+    const auto* visitEnd = p->visitTable + 256u * p->songLength;
+    EXPECT_EQ(visitEnd, reinterpret_cast<const uint8_t*>(p) + p->blockSize);
+}
+
+// Renders the given number of frames and fails on values that are not finite.
+void renderChecked(ModulePlayer* p, uint32_t frames) {
+    std::vector<float> block(2 * 4096);
+    while (frames > 0) {
+        uint32_t n = std::min<uint32_t>(frames, 4096);
+        renderFrames(p, block.data(), n);
+        for (uint32_t i = 0; i < 2 * n; ++i)
+            ASSERT_TRUE(std::isfinite(block[i])) << "frame " << p->framesRendered;
+        frames -= n;
+    }
+}
+
+// A module using most of the format: envelopes, both sample widths, loops, effects on every channel.
+std::vector<uint8_t> richModule() {
+    XmSong song = makeSong(8, 4, 3);
+    song.addPattern(4);
+    song.order = {0, 1, 0};
+    song.restart = 1;
+    XmInstrument& ins = song.instruments[0];
+    ins.volume.points = {{0, 64}, {8, 32}, {16, 48}};
+    ins.volume.type = 7;
+    ins.volume.sustain = 1;
+    ins.volume.loopStart = 1;
+    ins.volume.loopEnd = 2;
+    ins.panning.points = {{0, 0}, {10, 64}};
+    ins.panning.type = 1;
+    ins.fadeout = 500;
+    ins.vibratoDepth = 8;
+    ins.vibratoRate = 20;
+    XmInstrument wide;
+    XmSample s;
+    s.sixteenBit = true;
+    for (int i = 0; i < 300; ++i) s.points.push_back(int16_t(i * 200 - 30000));
+    s.type = 2;
+    s.loopStart = 100;
+    s.loopLength = 400;
+    wide.samples.push_back(s);
+    song.instruments.push_back(wide);
+    const PatternCell cells[] = {
+        {kMiddleC, 1, 0x40, EffectArpeggio, 0x37},        {kMiddleC + 5, 2, 0, EffectVibrato, 0x46},
+        {kMiddleC - 7, 1, 0x65, EffectTremolo, 0x33},     {kNoteKeyOff, 0, 0, EffectKeyOff, 1},
+        {kMiddleC, 2, 0xF3, EffectTonePortamento, 9},     {0, 0, 0, EffectExtended, 0x92},
+        {kMiddleC + 2, 1, 0, EffectMultiRetrigger, 0x62}, {0, 0, 0xB3, EffectTremor, 0x21}};
+    for (uint16_t row = 0; row < 8; ++row)
+        for (uint16_t ch = 0; ch < 4; ++ch) song.cell(0, row, ch) = cells[(row + ch) % 8];
+    song.cell(1, 3, 2) = {0, 0, 0, EffectPatternBreak, 0x02};
+    return writeXm(song);
+}
+
+TEST(Truncation, EveryCutLoadsAndPlays) {
+    std::vector<uint8_t> bytes = richModule();
+    std::vector<size_t> cuts;
+    for (size_t n = 0; n < 400; ++n) cuts.push_back(n); // header and patterns byte by byte
+    for (size_t n = 400; n < bytes.size(); n += 7) cuts.push_back(n);
+    for (size_t n : cuts) {
+        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(n));
+        // Copied so that a read past the cut would leave the allocation ASan watches.
+        int check = validateModule(cut.data(), uint32_t(n));
+        PlayerPtr p = loadPlayer(cut);
+        ASSERT_EQ(bool(p), check == ModuleValid) << n;
+        if (!p) continue;
+        expectLayoutMatchesMeasurement(p.get());
+        renderChecked(p.get(), 44100);
+    }
+}
+
+std::vector<std::string> corpusFiles() {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(MIRELANDT_XM_CORPUS, error))
+        if (entry.path().extension() == ".xm") files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class Corpus : public testing::TestWithParam<std::string> {};
+
+TEST_P(Corpus, LoadsOrIsRejectedAndPlaysTenSeconds) {
+    std::ifstream in(std::string(MIRELANDT_XM_CORPUS) + "/" + GetParam(), std::ios::binary);
+    ASSERT_TRUE(in) << GetParam();
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int check = validateModule(bytes.data(), uint32_t(bytes.size()));
+    PlayerPtr p = loadPlayer(bytes);
+    if (check != ModuleValid) {
+        EXPECT_FALSE(p);
+        RecordProperty("rejected", describeModuleCheck(check));
+        std::printf("rejected: %s\n", describeModuleCheck(check));
+        return;
+    }
+    uint64_t blockSize = measureModule(bytes.data(), uint32_t(bytes.size()));
+    if (!p) {
+        // Data the format does not describe (packed samples, say) can add up to absurd sizes; such a
+        // module is refused like an allocation failure, and only then.
+        EXPECT_GT(blockSize, kMaxPlayerBlockSize);
+        ModulePlayer* none = nullptr;
+        EXPECT_EQ(createModulePlayer(bytes.data(), uint32_t(bytes.size()), &none), CreateOutOfMemory);
+        std::printf("rejected: needs a block of %llu bytes\n", (unsigned long long)blockSize);
+        return;
+    }
+    EXPECT_EQ(p->blockSize, blockSize);
+    expectLayoutMatchesMeasurement(p.get());
+    renderChecked(p.get(), 10 * 44100);
+
+    // A few cuts through the file load and play a little too.
+    for (size_t part = 1; part < 8; ++part) {
+        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(bytes.size() * part / 8));
+        PlayerPtr q = loadPlayer(cut);
+        if (!q) continue;
+        expectLayoutMatchesMeasurement(q.get());
+        renderChecked(q.get(), 4410);
+    }
+}
+
+std::string testName(const testing::TestParamInfo<std::string>& info) {
+    std::string name;
+    for (char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(XmCorpus, Corpus, testing::ValuesIn(corpusFiles()), testName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Corpus);
+
+} // namespace

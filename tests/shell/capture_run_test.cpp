@@ -1,0 +1,91 @@
+// mirelandt-capture run as a program: stills at the asked size, repeatable to the byte, and clear
+// errors for what it cannot do.
+#include <stb/stb_image.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ProgramRun {
+    int status;
+    std::string output; // stdout and stderr together
+};
+
+ProgramRun capture(const std::string& arguments, const std::string& environment = "") {
+    const std::string command = environment + " " + MIRELANDT_CAPTURE + " " + arguments + " 2>&1";
+    ProgramRun run{-1, {}};
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.output.append(buffer, n);
+        const int status = pclose(pipe);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return run;
+}
+
+std::vector<char> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CaptureRun : public ::testing::Test {
+  protected:
+    std::string dir = testing::TempDir() + "capture_run/";
+    void SetUp() override { std::filesystem::create_directories(dir); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+};
+
+TEST_F(CaptureRun, ThreeStillsAtTheAskedSizeAndTheSameBytesTwice) {
+    for (const char* at : {"5", "30", "60"}) {
+        const std::string png = dir + "still_" + at + ".png";
+        const ProgramRun run = capture(std::string("--at ") + at + " --size 320x180 --out " + png);
+        ASSERT_EQ(run.status, 0) << run.output;
+        int width = 0, height = 0, channels = 0;
+        ASSERT_TRUE(stbi_info(png.c_str(), &width, &height, &channels)) << png;
+        EXPECT_EQ(width, 320);
+        EXPECT_EQ(height, 180);
+    }
+    const ProgramRun again = capture("--at 30 --size 320x180 --out " + dir + "again.png");
+    ASSERT_EQ(again.status, 0) << again.output;
+    EXPECT_EQ(readFile(dir + "again.png"), readFile(dir + "still_30.png"));
+}
+
+TEST_F(CaptureRun, AFolderGetsNumberedFramesAndTheMusic) {
+    const ProgramRun run = capture("--size 64x36 --fps 10 --from 1 --to 1.3 --out " + dir + "frames/");
+    ASSERT_EQ(run.status, 0) << run.output;
+    for (const char* name : {"frame_000010.png", "frame_000011.png", "frame_000012.png"})
+        EXPECT_TRUE(std::filesystem::exists(dir + "frames/" + name)) << name << "\n" << run.output;
+    EXPECT_FALSE(std::filesystem::exists(dir + "frames/frame_000013.png"));
+    // 0.3 s of float stereo behind the header.
+    EXPECT_GE(std::filesystem::file_size(dir + "frames/music.wav"), 13230u * 8);
+    EXPECT_NE(run.output.find("3/3 frames"), std::string::npos) << run.output;
+}
+
+TEST_F(CaptureRun, SaysWhatIsMissingOrWrong) {
+    ProgramRun run = capture("--at 1 --out /nonexistent-folder/still.png");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.output.find("cannot write /nonexistent-folder/still.png"), std::string::npos) << run.output;
+
+    run = capture("--to 1 --out " + dir + "show.mp4", "PATH=/nonexistent");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.output.find("ffmpeg"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("--out DIR/"), std::string::npos) << run.output;
+
+    run = capture("--at 1 --out " + dir + "x.png", "MIRELANDT_VULKAN_DEVICE=no-such-adapter");
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+
+    run = capture("--size huge --out " + dir + "x.mp4");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("usage:"), std::string::npos) << run.output;
+}
+
+} // namespace

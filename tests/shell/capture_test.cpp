@@ -1,0 +1,140 @@
+#include "capture_options.h"
+#include "frame_schedule.h"
+#include "music_capture.h"
+#include "progress_bar.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<const char*> args, CaptureOptions* o, std::string* error) {
+    args.insert(args.begin(), "mirelandt-capture");
+    return parseCaptureOptions(int(args.size()), args.data(), o, error);
+}
+
+TEST(CaptureOptions, DefaultsAndTheThreeOutputs) {
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--out", "show.mp4"}, &o, &error)) << error;
+    EXPECT_EQ(o.width, 1280);
+    EXPECT_EQ(o.height, 720);
+    EXPECT_EQ(o.fps, 60);
+    EXPECT_EQ(o.from, 0.0);
+    EXPECT_EQ(o.to, 67.0);
+    EXPECT_EQ(o.output, CaptureOutput::Video);
+
+    ASSERT_TRUE(parse(
+        {"--size", "320x180", "--fps", "25", "--from", "10", "--to", "12.5", "--out", "frames/"}, &o, &error))
+        << error;
+    EXPECT_EQ(o.width, 320);
+    EXPECT_EQ(o.height, 180);
+    EXPECT_EQ(o.fps, 25);
+    EXPECT_EQ(o.to, 12.5);
+    EXPECT_EQ(o.output, CaptureOutput::PngFolder);
+
+    ASSERT_TRUE(parse({"--at", "30", "--size", "640x360", "--out", "still.png"}, &o, &error)) << error;
+    EXPECT_EQ(o.output, CaptureOutput::Still);
+    EXPECT_EQ(o.at, 30.0);
+    EXPECT_EQ(o.width, 640);
+}
+
+TEST(CaptureOptions, RejectsWhatCannotBeCaptured) {
+    CaptureOptions o;
+    std::string error;
+    for (const std::vector<const char*>& bad : std::vector<std::vector<const char*>>{
+             {},
+             {"--size", "640", "--out", "a.mp4"},
+             {"--size", "0x10", "--out", "a.mp4"},
+             {"--size", "640x360junk", "--out", "a.mp4"},
+             {"--fps", "0", "--out", "a.mp4"},
+             {"--from", "10", "--to", "5", "--out", "a.mp4"},
+             {"--to", "68", "--out", "a.mp4"},
+             {"--from", "-1", "--out", "a.mp4"},
+             {"--at", "30", "--out", "a.mp4"},
+             {"--out", "a.avi"},
+             {"--colour", "red", "--out", "a.mp4"},
+             {"--out"},
+         }) {
+        error.clear();
+        EXPECT_FALSE(parse(bad, &o, &error)) << (bad.empty() ? "(no arguments)" : bad[0]);
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(CaptureClock, FrameNShowsTheMusicAtNOverFps) {
+    EXPECT_EQ(videoFrameAt(0.0, 60), 0u);
+    EXPECT_EQ(videoFrameAt(67.0, 60), 4020u); // the last frame rendered is 4019, at 66.983 s
+    EXPECT_EQ(videoFrameAt(0.01, 60), 1u);
+    EXPECT_EQ(audioFramesAt(60, 60), 44100u);
+    EXPECT_EQ(audioFramesAt(1, 30), 1470u);
+    EXPECT_EQ(showTimeAt(audioFramesAt(1800, 60)), 30.0f);
+    EXPECT_LT(showTimeAt(audioFramesAt(4019, 60)), 67.0f);
+    EXPECT_EQ(showTimeAt(audioFramesAtSeconds(30.0)), 30.0f);
+}
+
+TEST(CaptureProgress, ReportsFramesRateAndTimeLeft) {
+    char line[160];
+    formatProgress(line, sizeof line, 50, 200, 10.0);
+    EXPECT_NE(std::strstr(line, "50/200 frames"), nullptr) << line;
+    EXPECT_NE(std::strstr(line, "5.00 fps"), nullptr) << line;
+    EXPECT_NE(std::strstr(line, "0:30 left"), nullptr) << line;
+    EXPECT_NE(std::strstr(line, "[#######......."), nullptr) << line;
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The float samples of a WAV file's data chunk.
+std::vector<float> wavSamples(const std::vector<uint8_t>& file) {
+    for (size_t at = 12; at + 8 <= file.size();) {
+        uint32_t size = 0;
+        std::memcpy(&size, &file[at + 4], 4);
+        if (std::memcmp(&file[at], "data", 4) == 0) {
+            std::vector<float> samples(size / 4);
+            std::memcpy(samples.data(), &file[at + 8], samples.size() * 4);
+            return samples;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+TEST(CaptureMusic, TheRingDeliversTheSongFramesOfTheRangeInOrder) {
+    const std::vector<uint8_t> module =
+        readFile(std::string(MIRELANDT_SHARED_DIR) + "/testdata/xm-corpus/openmpt__xm__TremoloWaveforms.xm");
+    ASSERT_FALSE(module.empty());
+    const std::string wav = testing::TempDir() + "capture_music.wav";
+    std::string error;
+    // A start inside the second ring lap and an end a few laps later, neither on a ring boundary.
+    ASSERT_TRUE(captureMusic(module.data(), uint32_t(module.size()), 5000, 21000, wav, &error)) << error;
+
+    ModulePlayer* player = nullptr;
+    ASSERT_EQ(createModulePlayer(module.data(), uint32_t(module.size()), &player, 44100), CreateOk);
+    setLoopLimit(player, 1);
+    std::vector<float> reference(21000 * 2);
+    renderFrames(player, reference.data(), 21000);
+    freeModulePlayer(player);
+
+    const std::vector<float> samples = wavSamples(readFile(wav));
+    ASSERT_EQ(samples.size(), size_t(16000 * 2));
+    for (size_t i = 0; i < samples.size(); ++i)
+        ASSERT_EQ(samples[i], reference[5000 * 2 + i]) << "sample " << i;
+    std::remove(wav.c_str());
+}
+
+TEST(CaptureMusic, AnUnwritableFileIsReported) {
+    std::string error;
+    EXPECT_FALSE(captureMusic(nullptr, 0, 0, 100, "/nonexistent-folder/music.wav", &error));
+    EXPECT_NE(error.find("/nonexistent-folder/music.wav"), std::string::npos) << error;
+}
+
+} // namespace

@@ -1,0 +1,161 @@
+#include "evaluate_track.h"
+#include "fake_wave_out.h"
+#include "main_loop.h"
+#include "track_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// A window that asks to quit, or holds Escape, from a given pass on, and counts what the loop draws.
+struct FakePlatform final : LoopPlatform {
+    int passes = 0;
+    int quitAtPass = -1;   // pumpMessages reports a quit on this pass (1-based)
+    int escapeAtPass = -1; // Escape is down from this pass on
+    int renders = 0;
+    int presents = 0;
+    std::vector<FrameContextHeader> published;
+    std::function<void(int pass)> afterPresent;
+
+    bool pumpMessages(bool*) override { return ++passes == quitAtPass; }
+    bool escapeDown() override { return escapeAtPass > 0 && passes >= escapeAtPass; }
+    void renderScene() override {
+        ++renders;
+        published.push_back(currentFrameContext.header);
+    }
+    void present() override {
+        ++presents;
+        if (afterPresent) afterPresent(passes);
+    }
+};
+
+class MainLoopTest : public ::testing::Test {
+  protected:
+    FakeWaveDriver driver;
+    AudioStream audio;
+    TrackSet tracks;
+    std::vector<ContextVariable> variables = std::vector<ContextVariable>(trackCount);
+    ShowState show;
+    FakePlatform platform;
+
+    void SetUp() override {
+        layDownTrackKeys(tracks);
+        show.screen = makeShowScreen(1920, 1080);
+        show.tracks = &tracks;
+        show.variables = variables.data();
+        show.variableCount = uint32_t(variables.size());
+        currentFrameContext = {};
+        // No module: the device plays silence, and its position is all the loop reads.
+        openAudioStream(audio, driver, nullptr, 0);
+    }
+    void TearDown() override { closeAudioStream(audio); }
+    void setFramesPlayed(uint32_t frames) { driver.log.positionBytes = frames * 8; }
+};
+
+TEST_F(MainLoopTest, TheLastFrameBefore67SecondsRendersAndThe67SecondOneDoesNot) {
+    setFramesPlayed(2954699);
+    platform.quitAtPass = 2;
+    runMainLoop(platform, audio, show);
+    EXPECT_EQ(platform.renders, 2);
+    EXPECT_LT(platform.published[0].time, 67.0f);
+
+    setFramesPlayed(2954700);
+    platform = {};
+    platform.quitAtPass = 5; // never reached: the clock ends the loop first
+    runMainLoop(platform, audio, show);
+    EXPECT_EQ(platform.passes, 1);
+    EXPECT_EQ(platform.renders, 0);
+    EXPECT_EQ(platform.presents, 0);
+}
+
+TEST_F(MainLoopTest, FirstFrameIsFrameZeroAndItsElapsedTimeIsItsTime) {
+    setFramesPlayed(4410);
+    platform.quitAtPass = 2;
+    platform.afterPresent = [this](int) { setFramesPlayed(3 * 4410); };
+    runMainLoop(platform, audio, show);
+    ASSERT_EQ(platform.published.size(), 2u);
+    EXPECT_EQ(platform.published[0].frame, 0u);
+    EXPECT_EQ(platform.published[0].time, 0.1f);
+    EXPECT_EQ(platform.published[0].elapsedTime, 0.1f);
+    for (float v : platform.published[0].lastViewMatrix.m) ASSERT_EQ(v, 0.0f);
+    EXPECT_EQ(platform.published[1].frame, 1u);
+    EXPECT_EQ(platform.published[1].time, 0.3f);
+    EXPECT_FLOAT_EQ(platform.published[1].elapsedTime, 0.2f);
+    EXPECT_EQ(platform.published[1].resolution.x, 1920.0f);
+    EXPECT_EQ(platform.published[1].aspectRatio, 1920.0f / 1080.0f);
+}
+
+TEST_F(MainLoopTest, PlaybackStartsOnTheFirstPassOnly) {
+    platform.quitAtPass = 3;
+    runMainLoop(platform, audio, show);
+    EXPECT_EQ(driver.log.calls, (std::vector<std::string>{"open", "prepare", "write"}));
+}
+
+TEST_F(MainLoopTest, AQuitOrEscapeLetsTheFrameInProgressRenderAndPresent) {
+    platform.escapeAtPass = 1; // held during start-up
+    runMainLoop(platform, audio, show);
+    EXPECT_EQ(platform.renders, 1);
+    EXPECT_EQ(platform.presents, 1);
+
+    platform = {};
+    platform.quitAtPass = 3; // the window closed during the third pass
+    runMainLoop(platform, audio, show);
+    EXPECT_EQ(platform.renders, 3);
+    EXPECT_EQ(platform.presents, 3);
+}
+
+TEST_F(MainLoopTest, EveryTrackValueLandsInItsVariable) {
+    setFramesPlayed(30 * 44100);
+    platform.quitAtPass = 1;
+    runMainLoop(platform, audio, show);
+    for (uint32_t i = 0; i < trackCount; ++i) {
+        float value = 0.0f;
+        std::memcpy(&value, variables[i].value, sizeof value);
+        ASSERT_EQ(value, evaluateTrack(tracks, i, 30.0f)) << trackNames[i];
+    }
+}
+
+TEST_F(MainLoopTest, ASceneWithFewerVariablesThanTracksGetsOnlyItsOwn) {
+    std::vector<ContextVariable> few(3);
+    ContextVariable sentinel{};
+    std::memset(sentinel.value, 0xAB, sizeof sentinel.value);
+    few.push_back(sentinel);
+    show.variables = few.data();
+    show.variableCount = 3;
+    setFramesPlayed(30 * 44100);
+    platform.quitAtPass = 1;
+    runMainLoop(platform, audio, show);
+    for (unsigned char byte : few[3].value) ASSERT_EQ(byte, 0xAB);
+}
+
+TEST(MainLoopWithoutAudio, ThePictureHoldsTimeZeroUntilQuit) {
+    FakeWaveDriver driver;
+    driver.available = false;
+    AudioStream audio;
+    openAudioStream(audio, driver, nullptr, 0);
+    TrackSet tracks;
+    layDownTrackKeys(tracks);
+    std::vector<ContextVariable> variables(trackCount);
+    ShowState show;
+    show.screen = makeShowScreen(640, 360);
+    show.tracks = &tracks;
+    show.variables = variables.data();
+    show.variableCount = trackCount;
+    FakePlatform platform;
+    platform.quitAtPass = 6;
+    runMainLoop(platform, audio, show);
+    ASSERT_EQ(platform.renders, 6);
+    for (const FrameContextHeader& h : platform.published) {
+        EXPECT_EQ(h.time, 0.0f);
+        EXPECT_EQ(h.elapsedTime, 0.0f);
+    }
+    EXPECT_EQ(platform.published.back().frame, 5u);
+    closeAudioStream(audio);
+    EXPECT_EQ(driver.log.calls, (std::vector<std::string>{"open"}));
+}
+
+} // namespace

@@ -1,0 +1,157 @@
+// The command-line tool and the build-time table compiler, run as programs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string scratch(const std::string& name) {
+    return ::testing::TempDir() + "mirelandt_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+}
+
+ToolRun run(const std::string& arguments) {
+    std::string out = scratch("stdout"), err = scratch("stderr");
+    int status = std::system((arguments + " >" + out + " 2>" + err).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+const std::string tool = TRACKS_TOOL;
+
+TEST(TracksTool, AtPrintsEveryTrackInOrderWithItsValue) {
+    ToolRun r = run(tool + " --at 0.2");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 104u);
+    EXPECT_EQ(out[0].rfind("CameraPosX ", 0), 0u);
+    EXPECT_EQ(out[103].rfind("mirrorY2 ", 0), 0u);
+    EXPECT_EQ(out[2].rfind("CameraPosZ -13.442", 0), 0u) << out[2];
+    EXPECT_EQ(out[5], "CameraDirZ 25");
+    EXPECT_EQ(out[13], "SCENE_ONE 1");
+    EXPECT_EQ(out[55], "NUMSPHEREZ 128");
+    EXPECT_EQ(lines(run(tool + " --at 0.22").out)[13], "SCENE_ONE 0");
+}
+
+TEST(TracksTool, KeysPrintsOneLinePerKey) {
+    ToolRun r = run(tool + " --keys");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 1129u);
+    EXPECT_EQ(out[0], "0 CameraPosX 0 0 0");
+    EXPECT_EQ(out[1], "0 CameraPosX 14 0.100000001 0");
+    EXPECT_EQ(out[1128].rfind("103 mirrorY2 908 ", 0), 0u) << out[1128];
+}
+
+TEST(TracksTool, BadArgumentsPrintUsageAndExitTwo) {
+    for (const char* arguments : {"", " --at", " --at abc", " --at 1.5x", " --at nan", " --at 1e99",
+                                  " --keys extra", " --plot", " --bogus", " --at 1 2"}) {
+        ToolRun r = run(tool + arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_NE(r.err.find("usage: mirelandt-tracks"), std::string::npos) << arguments;
+        EXPECT_TRUE(r.out.empty()) << arguments;
+    }
+}
+
+TEST(TracksTool, PlotWritesOnePngImage) {
+    std::string png = scratch("plot.png");
+    std::remove(png.c_str());
+    ToolRun r = run(tool + " --plot " + png);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string bytes = readFile(png);
+    ASSERT_GT(bytes.size(), 33u);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    auto be32 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
+               uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
+    };
+    EXPECT_GT(be32(16), 3000u); // four columns of charts
+    EXPECT_GT(be32(20), 2000u); // 26 charts in a column
+}
+
+TEST(TracksTool, PlotToAnUnwritablePathFailsWithAMessage) {
+    ToolRun r = run(tool + " --plot /nonexistent-folder/plot.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+// The table compiler on a small names file and a keys text given here.
+ToolRun compile(const std::string& keys) {
+    std::string names = scratch("names.txt"), table = scratch("keys.txt"), out = scratch("out.cpp");
+    std::ofstream(names) << "ALPHA\nBETA\n";
+    std::ofstream(table) << keys;
+    return run(std::string(TRACK_TABLE_GENERATOR) + " " + names + " " + table + " " + out);
+}
+
+TEST(TrackTableCompiler, AcceptsAWellFormedTable) {
+    ToolRun r =
+        compile("# comment\ntempo 173 8\nALPHA 0 1.5 linear  # trailing comment\nALPHA 8 -2 hold\n\nBETA "
+                "3 1e8 quartic\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string generated = readFile(scratch("out.cpp"));
+    EXPECT_NE(generated.find("{0u, 1.5, 1}"), std::string::npos) << generated;
+    EXPECT_NE(generated.find("{3u, 100000000, 4}"), std::string::npos) << generated;
+    EXPECT_NE(generated.find("trackKeyStart[trackCount + 1] = {0, 2, 3}"), std::string::npos) << generated;
+}
+
+TEST(TrackTableCompiler, RejectsMalformedTablesNamingTheLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"tempo 173 8\nALPHA 0 1 hold\nALPHA 0 2 hold\n", ":3: rows of ALPHA must rise strictly"},
+        {"tempo 173 8\nALPHA 5 1 hold\nALPHA 4 2 hold\n", ":3: rows of ALPHA must rise strictly"},
+        {"tempo 173 8\nGAMMA 0 1 hold\n", ":2: unknown track GAMMA"},
+        {"tempo 173 8\nALPHA -1 1 hold\n", ":2: row must be"},
+        {"tempo 173 8\nALPHA 4294967296 1 hold\n", ":2: row must be"},
+        {"tempo 173 8\nALPHA 0 nan hold\n", ":2: value must be"},
+        {"tempo 173 8\nALPHA 0 1e39 hold\n", ":2: value must be"},
+        {"tempo 173 8\nALPHA 0 1.0x hold\n", ":2: value must be"},
+        {"tempo 173 8\nALPHA 0 1 cubic\n", ":2: interpolation must be"},
+        {"tempo 173 8\nALPHA 0 1\n", ":2: expected `TRACK ROW VALUE INTERPOLATION`"},
+        {"ALPHA 0 1 hold\n", "no tempo line"},
+        {"tempo 0 8\n", ":1: expected `tempo"},
+        {"tempo 173 8\ntempo 120 8\n", ":2: tempo given twice"},
+    };
+    for (auto [keys, message] : cases) {
+        ToolRun r = compile(keys);
+        EXPECT_EQ(r.status, 1) << keys;
+        EXPECT_NE(r.err.find(message), std::string::npos) << keys << " gave: " << r.err;
+    }
+}
+
+TEST(TrackTableCompiler, RejectsBadNamesFiles) {
+    std::string names = scratch("names.txt"), table = scratch("keys.txt"), out = scratch("out.cpp");
+    std::ofstream(table) << "tempo 173 8\n";
+    for (const char* text : {"ALPHA\nALPHA\n", "TWO WORDS\n", "bad-name\n", ""}) {
+        std::ofstream(names) << text;
+        ToolRun r = run(std::string(TRACK_TABLE_GENERATOR) + " " + names + " " + table + " " + out);
+        EXPECT_EQ(r.status, 1) << text;
+        EXPECT_NE(r.err.find("names.txt:"), std::string::npos) << r.err;
+    }
+    ToolRun missing = run(std::string(TRACK_TABLE_GENERATOR) + " /nonexistent " + table + " " + out);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+}
+
+} // namespace

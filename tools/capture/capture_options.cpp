@@ -1,0 +1,109 @@
+#include "capture_options.h"
+
+#include "show_frame.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const char* const kCaptureUsage =
+    "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] --out FILE.mp4|DIR/\n"
+    "       mirelandt-capture [--size WxH] --at S --out FILE.png\n";
+
+namespace {
+
+// The largest side a texture of the renderer takes on every device we target.
+constexpr long kMaxSide = 16384;
+
+bool endsWith(const std::string& text, const char* suffix) {
+    const size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+bool parseSeconds(const char* text, double* seconds) {
+    char* end = nullptr;
+    *seconds = std::strtod(text, &end);
+    return end != text && *end == '\0' && *seconds >= 0.0 && *seconds <= kShowEndSeconds;
+}
+
+bool parseWhole(const char* text, long low, long high, long* value) {
+    char* end = nullptr;
+    *value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && *value >= low && *value <= high;
+}
+
+bool parseSize(const char* text, int* width, int* height) {
+    const char* x = std::strchr(text, 'x');
+    if (!x) return false;
+    const std::string w(text, x);
+    long wide = 0, high = 0;
+    if (!parseWhole(w.c_str(), 1, kMaxSide, &wide) || !parseWhole(x + 1, 1, kMaxSide, &high)) return false;
+    *width = int(wide);
+    *height = int(high);
+    return true;
+}
+
+} // namespace
+
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
+    CaptureOptions o;
+    bool still = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (i + 1 >= argc) {
+            *error = flag + " needs a value";
+            return false;
+        }
+        const char* value = argv[++i];
+        long whole = 0;
+        bool ok = true;
+        if (flag == "--size")
+            ok = parseSize(value, &o.width, &o.height);
+        else if (flag == "--fps") {
+            ok = parseWhole(value, 1, 1000, &whole);
+            o.fps = int(whole);
+        } else if (flag == "--from")
+            ok = parseSeconds(value, &o.from);
+        else if (flag == "--to")
+            ok = parseSeconds(value, &o.to);
+        else if (flag == "--at") {
+            ok = parseSeconds(value, &o.at);
+            still = true;
+        } else if (flag == "--out")
+            o.out = value;
+        else {
+            *error = "unknown option " + flag;
+            return false;
+        }
+        if (!ok) {
+            *error = "bad value for " + flag + ": " + value +
+                     (flag == "--size"  ? " (want WxH, each 1.." + std::to_string(kMaxSide) + ")"
+                      : flag == "--fps" ? " (want 1..1000)"
+                                        : " (want seconds 0..67)");
+            return false;
+        }
+    }
+    if (o.out.empty()) {
+        *error = "--out is required";
+        return false;
+    }
+    if (still) {
+        if (!endsWith(o.out, ".png")) {
+            *error = "--at writes one still: --out must name a .png file";
+            return false;
+        }
+        o.output = CaptureOutput::Still;
+    } else if (endsWith(o.out, "/")) {
+        o.output = CaptureOutput::PngFolder;
+    } else if (endsWith(o.out, ".mp4")) {
+        o.output = CaptureOutput::Video;
+    } else {
+        *error = "--out must be FILE.mp4 or a folder ending in / (or FILE.png with --at)";
+        return false;
+    }
+    if (!still && o.from >= o.to) {
+        *error = "--from must lie before --to";
+        return false;
+    }
+    *options = o;
+    return true;
+}

@@ -1,0 +1,27 @@
+// The command line of mirelandt-capture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class CaptureOutput {
+    Video,     // --out FILE.mp4: H.264 with the music muxed in, through the ffmpeg program
+    PngFolder, // --out DIR/: numbered PNGs and music.wav
+    Still,     // --at S --out FILE.png
+};
+
+struct CaptureOptions {
+    int width = 1280;
+    int height = 720;
+    int fps = 60;
+    double from = 0.0;
+    double to = 67.0;
+    double at = 0.0; // the still's time
+    std::string out;
+    CaptureOutput output = CaptureOutput::Video;
+};
+
+// False with a one-line message when the arguments do not describe a capture.
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error);
+
+extern const char* const kCaptureUsage;

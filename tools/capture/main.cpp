@@ -1,0 +1,99 @@
+// mirelandt-capture: the show rendered offline on a deterministic clock (frame n at n / fps) into an
+// H.264 video with the music, a folder of PNGs with music.wav, or one still.
+#include "capture_options.h"
+#include "frame_schedule.h"
+#include "frame_writer.h"
+#include "music/embedded_module.h"
+#include "music_capture.h"
+#include "offscreen_show.h"
+#include "progress_bar.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "mirelandt-capture: %s\n", reason.c_str());
+    return 1;
+}
+
+int captureStill(const CaptureOptions& o) {
+    OffscreenShow offscreen;
+    std::string error;
+    if (!offscreen.open(o.width, o.height, &error)) return fail(error);
+    // One frame before the still gives the double-buffered images their previous frame.
+    const uint64_t at = audioFramesAtSeconds(o.at);
+    const uint64_t before = at >= kAudioRate / 60 ? at - kAudioRate / 60 : 0;
+    if (!offscreen.render(showTimeAt(before), &error) || !offscreen.render(showTimeAt(at), &error) ||
+        !writePng(o.out, o.width, o.height, offscreen.rgb(), &error))
+        return fail(error);
+    std::fprintf(stderr, "wrote %s (%dx%d, %.3f s)\n", o.out.c_str(), o.width, o.height,
+                 double(showTimeAt(at)));
+    return 0;
+}
+
+int captureSequence(const CaptureOptions& o) {
+    std::string error;
+    std::string ffmpeg;
+    if (o.output == CaptureOutput::Video) {
+        ffmpeg = findProgram("ffmpeg");
+        if (ffmpeg.empty())
+            return fail(
+                "the ffmpeg program is not installed: install it (apt-get install ffmpeg) or write PNGs "
+                "with --out DIR/");
+        std::FILE* probe = std::fopen(o.out.c_str(), "ab");
+        if (!probe) return fail("cannot write " + o.out + ": " + std::strerror(errno));
+        std::fclose(probe);
+    } else {
+        std::error_code ec;
+        std::filesystem::create_directories(o.out, ec);
+        if (ec) return fail("cannot create " + o.out + ": " + ec.message());
+    }
+    OffscreenShow offscreen;
+    if (!offscreen.open(o.width, o.height, &error)) return fail(error);
+
+    const uint64_t first = videoFrameAt(o.from, o.fps);
+    const uint64_t end = videoFrameAt(o.to, o.fps);
+    const std::string music = o.output == CaptureOutput::Video ? o.out + ".music.wav" : o.out + "music.wav";
+    std::fprintf(stderr, "music %.3f-%.3f s -> %s\n", o.from, o.to, music.c_str());
+    if (!captureMusic(embeddedModuleData(), embeddedModuleSize(), audioFramesAt(first, o.fps),
+                      audioFramesAt(end, o.fps), music, &error))
+        return fail(error);
+
+    std::unique_ptr<FrameWriter> writer =
+        o.output == CaptureOutput::Video
+            ? makeVideoWriter(ffmpeg, o.out, music, o.width, o.height, o.fps, &error)
+            : makePngFolderWriter(o.out, o.width, o.height, first);
+    if (!writer) return fail(error);
+    ProgressBar progress(end - first);
+    for (uint64_t n = first; n < end; ++n) {
+        if (!offscreen.render(showTimeAt(audioFramesAt(n, o.fps)), &error) ||
+            !writer->write(offscreen.rgb(), &error))
+            return fail(error);
+        progress.update(n + 1 - first);
+    }
+    const bool finished = writer->finish(&error);
+    if (o.output == CaptureOutput::Video) std::remove(music.c_str());
+    if (!finished) return fail(error);
+    std::fprintf(stderr, "wrote %s\n", o.out.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    std::string error;
+    if (!parseCaptureOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "mirelandt-capture: %s\n%s", error.c_str(), kCaptureUsage);
+        return 2;
+    }
+    // A dead encoder shows up as a failed write with a message, not as a silent SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+    return options.output == CaptureOutput::Still ? captureStill(options) : captureSequence(options);
+}

@@ -1,0 +1,31 @@
+// The show on a headless device, drawing into an RGBA8 image that is read back after every frame.
+#pragma once
+
+#include "platform/gpu.h"
+#include "show_setup.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class OffscreenShow {
+  public:
+    OffscreenShow() = default;
+    OffscreenShow(const OffscreenShow&) = delete;
+    OffscreenShow& operator=(const OffscreenShow&) = delete;
+    ~OffscreenShow();
+
+    // False with a one-line reason when there is no Vulkan device or the image cannot be made.
+    bool open(int width, int height, std::string* error);
+    // Renders the frame at `time`; its pixels are then in rgb(), rows top first, 3 bytes a pixel.
+    bool render(float time, std::string* error);
+    const uint8_t* rgb() const { return rgb_.data(); }
+
+  private:
+    gpu::Ref<gpu::Device> device_;
+    gpu::Ref<gpu::DeviceContext> context_;
+    gpu::Ref<gpu::Texture2D> image_;
+    gpu::Ref<gpu::RenderTargetView> view_;
+    Show show_;
+    std::vector<uint8_t> rgba_, rgb_;
+};

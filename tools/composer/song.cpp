@@ -1,0 +1,549 @@
+#include "song.h"
+
+#include "instruments.h"
+#include "pattern_text.h"
+
+#include <array>
+#include <string>
+
+namespace composer {
+namespace {
+
+// The show is cut to this grid: 8 rows per beat, 4 beats per bar, speed 3 at 173 BPM.
+constexpr unsigned kBar = 32;
+constexpr unsigned kBeat = 8;
+
+enum Channel : unsigned {
+    kChKick,
+    kChSnare,
+    kChHat,
+    kChPerc, // ghost notes, rolls, toms
+    kChBass,
+    kChDrop, // sub drops and bass stutters
+    kChLead,
+    kChLeadEcho,
+    kChHarmony,
+    kChArp,
+    kChArpEcho,
+    kChPad1,
+    kChPad2,
+    kChPad3,
+    kChPad4,
+    kChRiser,
+    kChCrash,
+    kChStab,
+    kChBlip,
+    kChRide,
+    kChannelCount
+};
+
+std::string str(unsigned n) {
+    return std::to_string(n);
+}
+
+// One table for every drum part: each character names a hit, whichever channel it is written to.
+const std::map<char, XmCell>& drumVoices() {
+    static const std::map<char, XmCell> voices = {
+        {'K', parseCell("C-4 i1 v64")},      {'k', parseCell("C-4 i1 v42")},
+        {'t', parseCell("A-4 i1 v44")},      {'m', parseCell("E-4 i1 v48")},
+        {'l', parseCell("A-3 i1 v52")},      {'S', parseCell("C-4 i2 v52")},
+        {'s', parseCell("C-4 i2 v18")},      {'d', parseCell("C-4 i2 v20 xED1")}, // late ghost: swing
+        {'h', parseCell("C-4 i3 v22 xEC2")}, {'H', parseCell("C-4 i3 v32 xEC2")},
+        {'x', parseCell("C-4 i3 v16 xEC1")}, {'o', parseCell("C-4 i3 v30")},
+        {'r', parseCell("F-3 i3 v18 x840")}, {'R', parseCell("F-3 i3 v26 x840")},
+    };
+    return voices;
+}
+
+void grid(XmPattern& p, unsigned channel, std::string_view g, unsigned row = 0) {
+    writeGrid(p, channel, g, drumVoices(), row);
+}
+
+// The same bar of drums repeated from `row` for `bars` bars.
+void gridBars(XmPattern& p, unsigned channel, std::string_view bar, unsigned row, unsigned bars) {
+    for (unsigned b = 0; b < bars; ++b) grid(p, channel, bar, row + b * kBar);
+}
+
+// A copy of a melodic part on another channel: every note carries the instrument again (so the copy
+// plays at the instrument's default volume, quieter than the lead) and a volume-column pan; rows are
+// shifted by `delay`, and what falls beyond `rows` is dropped except a key off, which moves to the last
+// row. Delay 6 makes a dotted-eighth echo.
+std::vector<Event> shadow(const std::vector<Event>& events, unsigned delay, uint8_t pan, unsigned rows) {
+    std::vector<Event> out;
+    uint8_t instrument = 0;
+    for (Event e : events) {
+        if (e.cell.instrument) instrument = e.cell.instrument;
+        e.row += delay;
+        if (e.row >= rows) {
+            // A release pushed past the end still has to happen, or the copy rings on.
+            if (e.cell.note != kNoteKeyOff) continue;
+            e.row = rows - 1;
+        }
+        e.cell.volume = 0;
+        if (e.cell.note >= 1 && e.cell.note <= 96) {
+            e.cell.instrument = instrument;
+            e.cell.volume = uint8_t(0xC0 + pan);
+        }
+        out.push_back(e);
+    }
+    return out;
+}
+
+void withShadow(XmPattern& p, unsigned channel, unsigned shadowChannel, std::string_view phrase,
+                unsigned delay, uint8_t pan, unsigned row = 0) {
+    std::vector<Event> events = parsePhrase(phrase);
+    writeEvents(p, channel, events, row);
+    writeEvents(p, shadowChannel, shadow(events, delay, pan, p.rows - row), row);
+}
+
+// Four-voice pad chords.
+using Chord = std::array<const char*, 4>;
+const Chord kFm7 = {"F-3", "G#3", "C-4", "D#4"};
+const Chord kDbMaj7 = {"C#3", "F-3", "G#3", "C-4"};
+const Chord kAb = {"D#3", "G#3", "C-4", "D#4"};
+const Chord kEb = {"D#3", "G-3", "A#3", "F-4"};
+const Chord kCm7 = {"D#3", "G-3", "A#3", "C-4"};
+
+void chord(XmPattern& p, unsigned row, const Chord& c, unsigned volume) {
+    for (unsigned v = 0; v < 4; ++v)
+        writePhrase(p, kChPad1 + v, str(row) + " " + c[v] + " i6 v" + str(volume));
+}
+
+// Effect words on all pad voices over a range of rows, e.g. a swell with a volume slide.
+void padRows(XmPattern& p, unsigned first, unsigned last, const std::string& words) {
+    for (unsigned v = 0; v < 4; ++v) writePhrase(p, kChPad1 + v, str(first) + "-" + str(last) + " " + words);
+}
+
+void padsOff(XmPattern& p, unsigned row) {
+    padRows(p, row, row, "==");
+}
+
+// A chip arpeggio: one note every `step` rows through a bar, the effect spelling the chord at tick rate,
+// alternating octaves for sparkle.
+void arpBar(XmPattern& p, unsigned channel, unsigned row, const char* root, const char* arp, unsigned step,
+            unsigned volume) {
+    std::string low = root, high = root;
+    high[2] = char(high[2] + 1);
+    for (unsigned r = 0, i = 0; r < kBar; r += step, ++i) {
+        writePhrase(p, channel,
+                    str(row + r) + " " + (i % 4 == 3 ? high : low) + " i7 v" + str(volume) + " x" + arp);
+    }
+}
+
+// Chord stabs on the off-beats, each cut short by a key off.
+void stabBar(XmPattern& p, unsigned row, const char* note, const char* arp, unsigned volume) {
+    for (unsigned r : {4u, 12u, 22u, 28u}) {
+        writePhrase(p, kChStab,
+                    str(row + r) + " " + note + " i7 v" + str(volume) + " x" + arp + " | " +
+                        str(row + r + 1) + " x" + arp + " | " + str(row + r + 2) + " ==");
+    }
+}
+
+// Rising run: a note every `step` rows with the volume stepping from `from` to `to`.
+void crescendo(XmPattern& p, unsigned channel, unsigned first, unsigned last, unsigned step,
+               const std::string& note, unsigned from, unsigned to) {
+    const unsigned count = (last - first) / step;
+    for (unsigned i = 0, r = first; r <= last; r += step, ++i) {
+        unsigned v = count ? from + (to - from) * i / count : to;
+        writePhrase(p, channel, str(r) + " " + note + " v" + str(v));
+    }
+}
+
+void crash(XmPattern& p, unsigned row, unsigned volume = 34) {
+    writePhrase(p, kChCrash, str(row) + " D#5 i8 v" + str(volume) + " | " + str(row + 1) + " ==");
+}
+
+// Cuts every channel at `row` (tick 0): the silence before a drop.
+void cutAll(XmPattern& p, unsigned row) {
+    for (unsigned c = 0; c < kChannelCount; ++c) writePhrase(p, c, str(row) + " xEC0");
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Parts shared by several sections.
+
+const char* const kBassA = // Fm | Db | Ab | Eb, the groove under main part A
+    "0 F-2 i4 v54 | 10 == | 14 F-3 | 16 == | 20 F-2 | 28 G#2 x330 | 31 == |"
+    "32 C#2 | 42 == | 46 C#3 | 48 == | 52 C#2 | 60 D#2 x330 | 63 == |"
+    "64 G#1 | 74 == | 78 G#2 | 80 == | 84 G#1 | 92 A#1 x330 | 95 == |"
+    "96 D#2 | 106 == | 110 D#3 | 112 == | 116 D#2 | 122 G-2 | 124 E-2 x340 | 127 ==";
+
+const char* const kBassB = // Db | Eb | Cm | Fm
+    "0 C#2 i4 v46 | 12 == | 14 C#3 | 15 == | 16 C#2 | 22 == | 24 G#1 | 28 C-2 x330 | 31 == |"
+    "32 D#2 | 44 == | 46 D#3 | 47 == | 48 D#2 | 54 == | 56 A#1 | 60 D-2 x330 | 63 == |"
+    "64 C-2 | 76 == | 78 C-3 | 79 == | 80 C-2 | 86 == | 88 G-1 | 92 A#1 x330 | 95 == |"
+    "96 F-2 | 108 == | 110 F-3 | 111 == | 112 F-2 | 118 == | 120 D#2 | 124 C-2 x330 | 127 ==";
+
+const char* const kLeadA = // the hook: dotted rhythm, slides up into each second bar
+    "0 F-5 i5 v54 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
+    "32 G#5 x310 | 36-43 x465 | 44 F-5 | 48 D#5 | 52-55 x454 | 56 C#5 | 60 C-5 |"
+    "64 C-5 i5 v54 | 70-75 x464 | 76 D#5 | 80 G#5 | 84-87 x454 | 88 G-5 | 92 G#5 |"
+    "96 A#5 x310 | 100-111 x466 | 112 G-5 | 116 F-5 | 120 D#5 | 122-123 x454 | 124 ==";
+
+const char* const kHarmonyA = // a third under the hook, for the finale
+    "0 C-5 i5 | 6-11 x464 | 12 C-5 | 16 G#4 | 24 C-5 | 28 C-5 |"
+    "32 F-5 x310 | 36-43 x465 | 44 C#5 | 48 C-5 | 56 G#4 | 60 G#4 |"
+    "64 G#4 | 70-75 x464 | 76 C-5 | 80 D#5 | 88 D#5 | 92 D#5 |"
+    "96 G-5 x310 | 100-111 x466 | 112 D#5 | 116 A#4 | 120 G-4 | 124 ==";
+
+const char* const kLeadB = // main part B: a chip lead on the square, octave sparkle on held notes
+    "0 G#5 i7 v34 | 4 F-5 | 8 G#5 | 12 C#6 | 16 C-6 | 16-23 x0C0 | 24 G#5 | 28 F-5 |"
+    "32 G-5 | 36 D#5 | 40 G-5 | 44 A#5 | 48 G#5 | 48-55 x0C0 | 56 G-5 | 60 D#5 |"
+    "64 G-5 | 68 D#5 | 72 G-5 | 76 C-6 | 80 A#5 | 80-87 x0C0 | 88 G-5 | 92 D#5 |"
+    "96 F-5 | 100 G#5 | 104 C-6 | 108 D#6 | 112 F-6 x318 | 113-115 x300 | 116-121 x0C0 | 124 ==";
+
+const char* const kCounterB = // slow lead line over part B's second pass
+    "0 F-5 i5 v30 | 4-31 x444 | 32 G-5 | 36-63 x444 | 64 D#5 | 68-95 x444 | 96 C-5 | 100-123 x444 | 124 ==";
+
+// Drum bars.
+const char* const kKickTwoStep = "K.......|........|....K...|........";
+const char* const kKickTwoStepB = "K.......|........|....K.K.|........";
+const char* const kKickBreak = "K.......|..K.....|....K...|........";
+const char* const kSnareTwoStep = "........|S.....d.|........|S.....s.";
+const char* const kSnareTwoStepB = "........|S.....d.|..s.....|S...s.d.";
+const char* const kHats16 = "h.h.H.h.|h.h.H.h.|h.h.H.h.|h.h.o.h.";
+const char* const kHats16Roll = "h.h.H.h.|h.h.H.h.|h.h.H.h.|........";
+const char* const kHats8 = "h...H...|h...H...|h...H...|h...H...";
+const char* const kRide = "....r...|....R...|....r...|....R...";
+
+// Main part A, 4 bars (Fm Db Ab Eb). The full version adds the ride, the echoes and the harmony.
+enum class Energy { Groove, Full, Finale };
+
+XmPattern mainA(Energy energy) {
+    XmPattern p(4 * kBar, kChannelCount);
+    for (unsigned bar = 0; bar < 4; ++bar) {
+        unsigned r = bar * kBar;
+        grid(p, kChKick, bar % 2 ? kKickTwoStepB : kKickTwoStep, r);
+        grid(p, kChSnare, bar % 2 ? kSnareTwoStepB : kSnareTwoStep, r);
+        grid(p, kChHat, kHats16, r);
+        if (energy != Energy::Groove) grid(p, kChRide, kRide, r);
+    }
+    writePhrase(p, kChBass, kBassA);
+    chord(p, 0, kFm7, 20);
+    chord(p, 32, kDbMaj7, 20);
+    chord(p, 64, kAb, 20);
+    chord(p, 96, kEb, 20);
+    static const std::array<std::pair<const char*, const char*>, 4> arps = {
+        {{"F-4", "037"}, {"C#4", "047"}, {"G#4", "047"}, {"D#4", "047"}}};
+    for (unsigned bar = 0; bar < 4; ++bar) {
+        arpBar(p, kChArp, bar * kBar, arps[bar].first, arps[bar].second, 2,
+               energy == Energy::Groove ? 18 : 22);
+    }
+    if (energy == Energy::Groove) {
+        writePhrase(p, kChLead, kLeadA);
+    } else {
+        withShadow(p, kChLead, kChLeadEcho, kLeadA, 6, 0x3);
+    }
+    if (energy == Energy::Finale) writeEvents(p, kChHarmony, shadow(parsePhrase(kHarmonyA), 0, 0xB, p.rows));
+    crash(p, 0);
+    return p;
+}
+
+XmPattern mainB(bool counterMelody) {
+    XmPattern p(4 * kBar, kChannelCount);
+    for (unsigned bar = 0; bar < 4; ++bar) {
+        unsigned r = bar * kBar;
+        grid(p, kChKick, bar == 3 ? kKickTwoStepB : kKickBreak, r);
+        grid(p, kChSnare, kSnareTwoStepB, r);
+        grid(p, kChHat, bar == 3 ? kHats16Roll : kHats16, r);
+    }
+    // The phrase ends in a hat roll: the last hit retriggered on every row.
+    writePhrase(p, kChHat, "120 C-4 i3 v18 xE92 | 121-127 xE92");
+    writePhrase(p, kChBass, kBassB);
+    chord(p, 0, kDbMaj7, 14);
+    chord(p, 32, kEb, 14);
+    chord(p, 64, kCm7, 14);
+    chord(p, 96, kFm7, 14);
+    stabBar(p, 0, "C#5", "047", 17);
+    stabBar(p, 32, "D#5", "047", 17);
+    stabBar(p, 64, "C-5", "037", 17);
+    stabBar(p, 96, "F-5", "037", 17);
+    withShadow(p, kChArp, kChArpEcho, kLeadB, 6, 0xC);
+    if (counterMelody) writePhrase(p, kChLead, kCounterB);
+    crash(p, 0);
+    return p;
+}
+
+// Copies `count` whole rows of `from`, starting at `fromRow`, over the rows of `to` from `toRow`.
+void copyRows(XmPattern& to, unsigned toRow, const XmPattern& from, unsigned fromRow, unsigned count) {
+    for (unsigned r = 0; r < count; ++r) {
+        for (unsigned c = 0; c < from.channels; ++c) to.at(toRow + r, c) = from.at(fromRow + r, c);
+    }
+}
+
+// Rows `first` .. `first + count - 1` of a section as one pattern of the module.
+XmPattern slice(const XmPattern& section, unsigned first, unsigned count) {
+    XmPattern p(uint16_t(count), section.channels);
+    copyRows(p, 0, section, first, count);
+    return p;
+}
+
+void clearRows(XmPattern& p, unsigned first, unsigned last) {
+    for (unsigned r = first; r <= last; ++r) {
+        for (unsigned c = 0; c < p.channels; ++c) p.at(r, c) = XmCell{};
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The sections, in playing order.
+
+// Rows 0-255: a downbeat hit, then pads and arpeggios swell in, the drums enter bar by bar and the bass
+// takes over at row 128. Cut into four 64-row patterns.
+XmPattern intro() {
+    XmPattern p(8 * kBar, kChannelCount);
+    // The opening hit: kick, crash, a low bass note and a falling sub.
+    grid(p, kChKick, "K");
+    crash(p, 0, 40);
+    writePhrase(p, kChBass, "0 F-1 i4 v50 | 24 ==");
+    writePhrase(p, kChDrop, "0 F-3 i4 v36 x208 | 1-15 x208 | 16 ==");
+    // Camera kicks on rows 14, 16, 24 and 48 get a tom each.
+    grid(p, kChPerc, "........|......t.|m.......|l.......|........|........|k.......|........");
+    // Pads fade in on Fm7 and move through Db and Eb; the arpeggio creeps up under them.
+    chord(p, 8, kFm7, 4);
+    padRows(p, 9, 24, "xA10");
+    chord(p, 64, kDbMaj7, 36);
+    chord(p, 96, kEb, 36);
+    chord(p, 128, kFm7, 28);
+    chord(p, 160, kDbMaj7, 28);
+    chord(p, 192, kAb, 28);
+    chord(p, 224, kEb, 28);
+    crescendo(p, kChArp, 32, 62, 2, "F-4 i7 x037", 4, 12);
+    crescendo(p, kChArp, 64, 94, 2, "C#4 i7 x047", 12, 16);
+    crescendo(p, kChArp, 96, 126, 2, "D#4 i7 x047", 16, 20);
+    arpBar(p, kChArp, 128, "F-4", "037", 2, 18);
+    arpBar(p, kChArp, 160, "C#4", "047", 2, 18);
+    arpBar(p, kChArp, 192, "G#4", "047", 2, 18);
+    arpBar(p, kChArp, 224, "D#4", "047", 2, 18);
+    // Drums, bar by bar: hats from bar 2, kick from bar 3, the full two-step from row 128.
+    grid(p, kChHat, "x...x...|x...x...|x...x...|x.x.x.x.", 32);
+    gridBars(p, kChHat, kHats8, 64, 2);
+    gridBars(p, kChHat, kHats16, 128, 4);
+    grid(p, kChKick, "K.......|........|........|........|K.......|........|....K...|........", 64);
+    grid(p, kChSnare, "........|........|........|........|........|........|........|S...S.S.", 64);
+    for (unsigned bar = 4; bar < 8; ++bar) {
+        grid(p, kChKick, bar % 2 ? kKickTwoStepB : kKickTwoStep, bar * kBar);
+        grid(p, kChSnare, bar == 7 ? "........|S.....d.|S.s.S.s.|S.S.S.SS" : kSnareTwoStep, bar * kBar);
+    }
+    grid(p, kChPerc, "........|........|........|t.t.m.ml", 224);
+    // A sub line before the bass proper, then the groove of part A.
+    writePhrase(p, kChBass, "64 C#2 i4 v40 | 88 == | 96 D#2 | 120 ==");
+    writePhrase(p, kChBass, kBassA, 128);
+    // A noise riser into the bass entry, crashes on the section starts.
+    writePhrase(p, kChRiser, "96 C-3 i8 v4 x108 | 97-127 vu1 x108 | 128 xEC0");
+    crash(p, 128);
+    return p;
+}
+
+// Rows 256-511: the groove with the lead; the last 36 rows rise into the drop: an arpeggio sweep, a
+// snare roll that speeds up through retriggers, a noise sweep, then two rows of silence.
+XmPattern groove() {
+    XmPattern p(8 * kBar, kChannelCount);
+    constexpr unsigned kRise = 128 + 92; // row 476 of the song
+    copyRows(p, 0, mainA(Energy::Groove), 0, 128);
+    copyRows(p, 128, mainA(Energy::Full), 0, kRise - 128);
+    writePhrase(p, kChLead, "0 ==", kRise);
+    writePhrase(p, kChLeadEcho, "0 ==", kRise);
+    // The drums thin to quarter kicks while the roll takes over.
+    grid(p, kChKick, "....K.......K.......K.......K...", kRise);
+    grid(p, kChHat, "h.h.h.h.h.h.h.h.h.h.hhhhhhhhhhhh", kRise);
+    crescendo(p, kChPerc, kRise, kRise + 14, 2, "C-4 i2", 12, 24);
+    writePhrase(p, kChPerc, "16 C-4 v20 xR92 | 17-27 xR92 | 28 xR91 | 29-33 xR91", kRise);
+    // Arpeggio sweep: the chord climbs a step every two rows.
+    static const char* const kSweep[] = {"F-4", "G-4", "G#4", "A#4", "C-5", "C#5", "D#5", "F-5", "G-5",
+                                         "G#5", "A#5", "C-6", "C#6", "D#6", "F-6", "G-6", "G#6"};
+    for (unsigned i = 0; i < 17; ++i) {
+        writePhrase(p, kChArp, str(kRise + 2 * i) + " " + kSweep[i] + " i7 v" + str(12 + i) + " x037");
+    }
+    writePhrase(p, kChRiser, "0 C-2 i8 v6 x10C | 1-14 vu1 x10C | 15-33 x10C", kRise);
+    writePhrase(p, kChBass, "0 C-2 i4 v40 | 1-31 x102 | 32 ==", kRise);
+    chord(p, kRise + 4, kEb, 20);
+    padRows(p, kRise + 5, kRise + 14, "xA10");
+    cutAll(p, 254);
+    return p;
+}
+
+// Rows 512-599: the drop, eleven one-beat blocks, each a different cut of the band.
+XmPattern drop() {
+    XmPattern p(11 * kBeat, kChannelCount);
+    // 512: everything hits.
+    grid(p, kChKick, "K");
+    crash(p, 0, 44);
+    writePhrase(p, kChBass, "0 F-1 i4 v52 | 15 ==");
+    writePhrase(p, kChDrop, "0 F-3 i4 v44 x205 | 1-7 x205 | 8 ==");
+    writePhrase(p, kChStab, "0 F-5 i7 v34 x037 | 1-3 x037 | 4 ==");
+    // 520: cut to hats alone.
+    grid(p, kChHat, "h.h.H.h.", 8);
+    // 528: snare and Db stabs.
+    grid(p, kChSnare, "S", 16);
+    writePhrase(p, kChStab, "16 C#5 i7 v34 x047 | 17 == | 19 C#5 v30 x047 | 20 == | 22 C#5 v26 x047 | 23 ==");
+    writePhrase(p, kChBass, "16 C#2 i4 v44 | 22 ==");
+    // 536: stuttering kicks and a wobbling bass.
+    grid(p, kChKick, "K..k..k.", 24);
+    writePhrase(p, kChBass, "24 F-2 i4 v48 x48F | 25-31 x48F");
+    // 544: one bar of groove.
+    grid(p, kChKick, "K.......", 32);
+    grid(p, kChSnare, "....S...", 32);
+    grid(p, kChHat, "h.h.H.h.", 32);
+    writePhrase(p, kChBass, "32 F-2 i4 v46 | 38 ==");
+    // 552: Ab stabs alone, chopped.
+    writePhrase(p, kChBass, "40 G#1 i4 v44 | 47 ==");
+    for (unsigned r = 40; r < 48; r += 2)
+        writePhrase(p, kChStab, str(r) + " G#5 i7 v44 x047 | " + str(r + 1) + " xEC1");
+    // 560: a noise sweep over racing hats.
+    writePhrase(p, kChRiser, "48 C-4 i8 v20 x120 | 49-54 vu2 x120 | 55 xEC0");
+    grid(p, kChHat, "xxxxxxxx", 48);
+    writePhrase(p, kChBass, "48 C-2 i4 v46 x102 | 49-54 x102 | 55 ==");
+    // 568: kick and bass stutter on every row.
+    grid(p, kChKick, "K.k.K.k.", 56);
+    writePhrase(p, kChDrop, "56 F-2 i4 v48 | 57 F-2 | 58 F-3 | 59 F-2 | 60 F-2 | 61 F-3 | 62 F-2 | 63 ==");
+    // 576: a snare roll in thirty-seconds, growing, over a low drone.
+    writePhrase(p, kChBass, "64 F-1 i4 v40 | 71 ==");
+    writePhrase(p, kChPerc, "64 C-4 i2 v30 xRA2 | 65-71 xRA2 | 72 xEC0");
+    // 584: the band again, on Eb.
+    grid(p, kChKick, "K...", 72);
+    grid(p, kChSnare, "....S...", 72);
+    crash(p, 72, 30);
+    writePhrase(p, kChBass, "72 D#2 i4 v48 | 80 ==");
+    writePhrase(p, kChStab, "72 D#5 i7 v30 x047 | 73-75 x047 | 76 ==");
+    // 592: a falling sub and a reversed swell lead into the fill.
+    writePhrase(p, kChDrop, "80 D#3 i4 v50 x208 | 81-86 x208 | 87 ==");
+    writePhrase(p, kChRiser, "80 C-5 i8 v2 | 81-86 vu3 | 87 ==");
+    return p;
+}
+
+// Rows 600-647: a drum fill under the Eb chord, then the first beat of part A; the pattern ends with a
+// break into row 8 of part A's first pattern, which holds the rest of that bar.
+XmPattern fill(const XmPattern& partA) {
+    XmPattern p(6 * kBeat, kChannelCount);
+    grid(p, kChKick, "K.......|........|....K...|........|K...K...");
+    grid(p, kChSnare, "........|S.....s.|..s.S.s.|S.S.S.S.");
+    grid(p, kChHat, "h.h.H.h.|h.h.H.h.|h.h.H.h.|h.h.h.h.");
+    grid(p, kChPerc, "........|........|........|........|t.t.m.m.", 0);
+    writePhrase(p, kChBass, "0 D#2 i4 v46 | 12 == | 16 D#2 | 28 E-2 x330 | 39 ==");
+    chord(p, 0, kEb, 20);
+    writePhrase(p, kChRiser, "0 xEC0 | 8 C-3 i8 v4 x10A | 9-38 vu1 x10A");
+    copyRows(p, 5 * kBeat, partA, 0, kBeat);
+    writePhrase(p, kChRiser, "40 xEC0"); // risers stop dead on the downbeat
+    writePhrase(p, kChBlip, "47 xD08");
+    return p;
+}
+
+// Rows 1024-1055: the break. Drums out; the pads hold Db and Eb, blips count down the last rows.
+XmPattern breakdown() {
+    XmPattern p(kBar, kChannelCount);
+    chord(p, 0, kDbMaj7, 52);
+    chord(p, 16, kEb, 52);
+    crash(p, 0, 26);
+    writePhrase(p, kChDrop, "0 C#3 i4 v48 x204 | 1-15 x204 | 16 ==");
+    writePhrase(p, kChLead, "0 G#5 i5 v44 | 4-15 x444 | 16 A#5 x308 | 17-23 x300 | 24 ==");
+    writePhrase(p, kChBlip, "20 C-6 i7 v24 xEC2 | 24 C-7 i7 v20 x0C7");
+    // One blip per row, climbing, as the screen counts down from 7.
+    static const char* const kCount[] = {"C-5", "D#5", "F-5", "G-5", "A#5", "C-6", "D#6"};
+    for (unsigned i = 0; i < 7; ++i)
+        writePhrase(p, kChBlip, str(25 + i) + " " + kCount[i] + " i7 v" + str(20 + 2 * i) + " xEC2");
+    writePhrase(p, kChRiser, "16 C-3 i8 v4 x110 | 17-31 vu1 x110");
+    padsOff(p, 31);
+    return p;
+}
+
+// Rows 1056-1119: the drums come back under Ab and Eb and build into part A.
+XmPattern rebuild() {
+    XmPattern p(2 * kBar, kChannelCount);
+    grid(p, kChKick, kKickTwoStep);
+    grid(p, kChKick, kKickTwoStepB, kBar);
+    grid(p, kChSnare, kSnareTwoStep);
+    grid(p, kChSnare, "........|S.....d.|S.s.S.s.|SSSSSSSS", kBar);
+    gridBars(p, kChHat, kHats16, 0, 2);
+    grid(p, kChPerc, "........|........|........|t.m.l.l.", kBar);
+    writePhrase(p, kChBass,
+                "0 G#1 i4 v46 | 10 == | 14 G#2 | 16 == | 20 G#1 | 28 A#1 x330 | 31 == |"
+                "32 D#2 | 42 == | 46 D#3 | 48 == | 52 D#2 | 60 E-2 x340 | 63 ==");
+    chord(p, 0, kAb, 20);
+    chord(p, 32, kEb, 20);
+    arpBar(p, kChArp, 0, "G#4", "047", 4, 16);
+    arpBar(p, kChArp, kBar, "D#4", "047", 2, 18);
+    crash(p, 0, 40);
+    writePhrase(p, kChRiser, "0 xEC0");
+    return p;
+}
+
+// Rows 1504-1600: the last two bars of the finale, the final hit on row 1568, and its ring-out.
+XmPattern ending(const XmPattern& finale) {
+    XmPattern p(3 * kBar + 1, kChannelCount);
+    copyRows(p, 0, finale, 2 * kBar, 2 * kBar);
+    clearRows(p, 56, 63);
+    grid(p, kChSnare, "SsSsSSSS", 56);
+    grid(p, kChKick, "K...K...", 56);
+    grid(p, kChHat, "hhhhhhhh", 56);
+    writePhrase(p, kChBass, "56 D#2 i4 v46 | 60 E-2 x340 | 63 ==");
+    writePhrase(p, kChLead, "56 ==");
+    writePhrase(p, kChHarmony, "56 ==");
+    writePhrase(p, kChLeadEcho, "56 ==");
+    writePhrase(p, kChArp, "56 ==");
+    const unsigned hit = 2 * kBar;
+    grid(p, kChKick, "K", hit);
+    crash(p, hit, 44);
+    writePhrase(p, kChCrash, "2-30 xA01", hit); // the last crash dies away before the song ends
+    writePhrase(p, kChBass, "0 F-1 i4 v52 | 20 ==", hit);
+    writePhrase(p, kChDrop, "0 F-3 i4 v40 x203 | 1-19 x203 | 20 ==", hit);
+    writePhrase(p, kChStab, "0 F-5 i7 v30 x037 | 1-11 x037 | 12 ==", hit);
+    writePhrase(p, kChLead, "0 F-5 i5 v36 | 4-15 x464 | 16 ==", hit);
+    chord(p, hit, kFm7, 26);
+    padsOff(p, hit + 6);
+    // The player falls silent at once when the song would repeat, so whatever still rings is cut
+    // gently on the last row rather than by that stop.
+    cutAll(p, hit + 32);
+    return p;
+}
+
+} // namespace
+
+XmModule composeSong() {
+    XmModule m;
+    m.title = "Mirelandt";
+    m.tracker = "mirelandt-composer";
+    m.channels = kChannelCount;
+    m.speed = 3;
+    m.tempo = 173;
+    m.linearFrequencies = true;
+    m.instruments = makeInstruments();
+
+    const XmPattern introRows = intro();
+    const XmPattern grooveRows = groove();
+    const XmPattern partA = mainA(Energy::Full);
+    const XmPattern partB = mainB(false);
+    const XmPattern partB2 = mainB(true);
+    const XmPattern finale = mainA(Energy::Finale);
+
+    // Pattern numbers in the order they first play.
+    m.patterns = {
+        slice(introRows, 0, 64),     // 0  rows    0-63   the hit, pads fade in
+        slice(introRows, 64, 64),    // 1  rows   64-127  hats and kick enter
+        slice(introRows, 128, 64),   // 2  rows  128-191  bass and full drums
+        slice(introRows, 192, 64),   // 3  rows  192-255  ... with a fill
+        slice(grooveRows, 0, 128),   // 4  rows  256-383  groove, lead enters
+        slice(grooveRows, 128, 128), // 5  rows  384-511  groove, riser from 476
+        drop(),                      // 6  rows  512-599  beat-cut drop
+        fill(partA),                 // 7  rows  600-647  fill, breaks into pattern 8 at row 8
+        slice(partA, 0, 64),         // 8  part A, Fm Db
+        slice(partA, 64, 64),        // 9  part A, Ab Eb
+        partB,                       // 10 part B
+        partB2,                      // 11 part B with the counter line, into the break
+        breakdown(),                 // 12 rows 1024-1055 break
+        rebuild(),                   // 13 rows 1056-1119 drums return
+        slice(finale, 0, 64),        // 14 finale, Fm Db
+        ending(finale),              // 15 finale, Ab Eb, the last hit and its ring-out
+    };
+    // The end of part B' runs into the break: a roll, then everything stops.
+    XmPattern& intoBreak = m.patterns[11];
+    clearRows(intoBreak, 120, 127);
+    grid(intoBreak, kChSnare, "SSSSSSS.", 120);
+    writePhrase(intoBreak, kChPerc, "120 C-4 i2 v20 xRA1 | 121-126 xRA1 | 127 xEC0");
+    grid(intoBreak, kChKick, "K...K...", 120);
+    cutAll(intoBreak, 127);
+
+    m.order = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 8, 9, 10, 14, 14, 15};
+    m.restartPosition = 1;
+    return m;
+}
+
+} // namespace composer

@@ -1,0 +1,172 @@
+// mirelandt-music: inspect and render XM modules with the intro's own player.
+//   mirelandt-music info FILE.xm
+//   mirelandt-music render FILE.xm OUT.wav [--seconds S] [--rate HZ]
+// Exit codes: 0 done, 1 usage or file error, 2 invalid module, 3 out of memory.
+#include "module_player.h"
+#include "song_duration.h"
+#include "wav_writer.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kIntroRate = 44100;
+constexpr uint32_t kMaxRate = 384000;
+// Songs that never return to a played row (or an absurd --seconds) stop here.
+constexpr double kMaxSeconds = 3600.0;
+constexpr uint32_t kBlockFrames = 441;
+
+enum ExitCode { ExitOk = 0, ExitUsageOrFile = 1, ExitInvalidModule = 2, ExitOutOfMemory = 3 };
+
+struct PlayerDeleter {
+    void operator()(ModulePlayer* p) const { freeModulePlayer(p); }
+};
+using PlayerPtr = std::unique_ptr<ModulePlayer, PlayerDeleter>;
+
+int usage() {
+    std::fprintf(stderr, "usage: mirelandt-music info FILE.xm\n"
+                         "       mirelandt-music render FILE.xm OUT.wav [--seconds S] [--rate HZ]\n");
+    return ExitUsageOrFile;
+}
+
+bool readFile(const char* path, std::vector<uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return false;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    bool failed = std::ferror(f);
+    int savedErrno = errno;
+    std::fclose(f);
+    errno = savedErrno;
+    return !failed;
+}
+
+// Loads the module into a player, or prints why not and sets the exit code.
+PlayerPtr loadPlayer(const char* path, uint32_t rate, int& exitCode) {
+    std::vector<uint8_t> bytes;
+    if (!readFile(path, bytes)) {
+        std::fprintf(stderr, "mirelandt-music: %s: %s\n", path, std::strerror(errno));
+        exitCode = ExitUsageOrFile;
+        return nullptr;
+    }
+    if (bytes.size() > UINT32_MAX) {
+        std::fprintf(stderr, "mirelandt-music: %s: file too large for a module\n", path);
+        exitCode = ExitInvalidModule;
+        return nullptr;
+    }
+    auto size = uint32_t(bytes.size());
+    if (int check = validateModule(bytes.data(), size)) {
+        std::fprintf(stderr, "mirelandt-music: %s: invalid module: %s\n", path, describeModuleCheck(check));
+        exitCode = ExitInvalidModule;
+        return nullptr;
+    }
+    ModulePlayer* player = nullptr;
+    if (createModulePlayer(bytes.data(), size, &player, rate) != CreateOk) {
+        std::fprintf(stderr, "mirelandt-music: %s: out of memory (the module needs %llu bytes)\n", path,
+                     (unsigned long long)measureModule(bytes.data(), size));
+        exitCode = ExitOutOfMemory;
+        return nullptr;
+    }
+    return PlayerPtr(player);
+}
+
+int info(const char* path) {
+    int exitCode = ExitOk;
+    PlayerPtr player = loadPlayer(path, kIntroRate, exitCode);
+    if (!player) return exitCode;
+    const ModulePlayer& p = *player;
+    std::printf("channels: %u\npatterns: %u\ninstruments: %u\nsong_length: %u\nrestart: %u\n", p.channelCount,
+                p.patternCount, p.instrumentCount, p.songLength, p.restartPosition);
+    std::printf("frequency: %s\nspeed: %u\ntempo: %u\n",
+                p.frequencyMode == FrequencyLinear ? "linear" : "amiga", p.speed, p.tempo);
+    std::fflush(stdout);
+    SongDuration d = measureSongDuration(player.get(), uint64_t(kMaxSeconds * kIntroRate));
+    std::printf("rows: %u\nseconds: %.3f\nlooped: %s\n", d.rows, double(d.frames) / kIntroRate,
+                d.looped ? "yes" : "no");
+    return ExitOk;
+}
+
+bool parseNumber(const char* text, double& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text, &end);
+    return errno == 0 && end != text && *end == 0 && std::isfinite(value);
+}
+
+void reportProgress(double seconds, bool done) {
+    std::fprintf(stderr, "\rrendered %.1f s%s", seconds, done ? "\n" : "");
+}
+
+int render(int argc, char** argv) {
+    const char* in = argv[2];
+    const char* out = argv[3];
+    double seconds = -1.0, rateValue = kIntroRate;
+    for (int i = 4; i < argc; i += 2) {
+        bool known = std::strcmp(argv[i], "--seconds") == 0 || std::strcmp(argv[i], "--rate") == 0;
+        double value = 0.0;
+        if (!known || i + 1 >= argc || !parseNumber(argv[i + 1], value)) return usage();
+        (std::strcmp(argv[i], "--seconds") == 0 ? seconds : rateValue) = value;
+    }
+    if (seconds > kMaxSeconds || (seconds < 0.0 && seconds != -1.0) || rateValue < 1.0 ||
+        rateValue > kMaxRate || rateValue != std::floor(rateValue)) {
+        std::fprintf(stderr, "mirelandt-music: --seconds must be 0..%.0f and --rate a whole number 1..%u\n",
+                     kMaxSeconds, kMaxRate);
+        return ExitUsageOrFile;
+    }
+    auto rate = uint32_t(rateValue);
+
+    int exitCode = ExitOk;
+    PlayerPtr player = loadPlayer(in, rate, exitCode);
+    if (!player) return exitCode;
+    // As the intro drives it: the song plays once, then stays silent.
+    setLoopLimit(player.get(), 1);
+
+    WavWriter wav;
+    if (!wav.open(out, rate)) {
+        std::fprintf(stderr, "mirelandt-music: %s: %s\n", out, std::strerror(errno));
+        return ExitUsageOrFile;
+    }
+    const bool untilSilent = seconds < 0.0;
+    uint64_t total = untilSilent ? uint64_t(kMaxSeconds * rate) : uint64_t(std::llround(seconds * rate));
+    bool showProgress = total > rate;
+    uint64_t lastReport = 0;
+    float block[2 * kBlockFrames];
+    ModulePlayer* p = player.get();
+    while (p->framesRendered < total) {
+        auto n = uint32_t(std::min<uint64_t>(kBlockFrames, total - p->framesRendered));
+        renderFrames(p, block, n);
+        if (!wav.write(block, n)) break;
+        // The song has gone silent: one more second, then stop.
+        if (untilSilent && p->loopCount >= p->loopLimit && total > p->framesRendered + rate)
+            total = p->framesRendered + rate;
+        if (showProgress && p->framesRendered - lastReport >= 5ull * rate) {
+            lastReport = p->framesRendered;
+            reportProgress(double(lastReport) / rate, false);
+        }
+    }
+    if (showProgress) reportProgress(double(p->framesRendered) / rate, true);
+    if (!wav.close()) {
+        std::fprintf(stderr, "mirelandt-music: %s: write failed: %s\n", out, std::strerror(errno));
+        return ExitUsageOrFile;
+    }
+    if (untilSilent && p->loopCount < p->loopLimit)
+        std::fprintf(stderr, "mirelandt-music: the song did not end within %.0f s; stopped there\n",
+                     kMaxSeconds);
+    return ExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "render") == 0) return render(argc, argv);
+    return usage();
+}
