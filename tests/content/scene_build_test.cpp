@@ -12,9 +12,13 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 using namespace Orvo::Gfx;
 using ::testing::ElementsAreArray;
