@@ -2,6 +2,8 @@
 // through an orthographic camera that frames a page exactly, blended over instance 0 as in the show.
 #include "effect_pass_fixture.h"
 
+#include <cmath>
+
 using namespace Orvo::Gfx;
 
 namespace {
@@ -76,8 +78,8 @@ class TextLayers : public EffectPassTest {
     }
 
     // The text pass as the show builds it, over the pages in `text` (layer L reads text[L]).
-    void build(const Float4& clear = {0, 0, 0, 1}) {
-        target = texture(W, H);
+    void build(const Float4& clear = {0, 0, 0, 1}, uint32_t width = W) {
+        target = texture(width, H);
         BufferDataRuntime* c64 = intBuffer(font);
         BufferDataRuntime* font3 = intBuffer(font);
         BufferDataRuntime* pages[kLayers];
@@ -220,4 +222,47 @@ TEST_F(TextLayers, LayerQuadsArePlacedFromTheirTracksWithTransparentMargins) {
                 ASSERT_GT(m.x + m.y + m.z, 0.0f) << x << "," << y;
             }
         }
+}
+
+namespace {
+
+float frac(float x) {
+    return x - std::floor(x);
+}
+
+// The cells' shared hash of a 3-vector into [0, 1).
+float hash3(float x, float y, float z) {
+    float qx = frac(x * 0.1031f), qy = frac(y * 0.103f), qz = frac(z * 0.0973f);
+    const float d = qx * (qy + 33.33f) + qy * (qx + 33.33f) + qz * (qz + 33.33f);
+    qx += d;
+    qy += d;
+    qz += d;
+    return frac((qx + qy) * qz);
+}
+
+} // namespace
+
+TEST_F(TextLayers, DisplacementMovesEachPixelSidewaysByItsHash) {
+    // Layer 4 (DISP_5X) with one background colour per cell column; the pixels of the left half move
+    // right, those of the right half left, each by DISP_5X times the hash of its glyph-pixel position.
+    constexpr uint32_t wide = 128; // pixel centres fall at 3.75 + 7.5 x glyph pixels, never on a whole one
+    text[4] = pages(120, 34, 1, [](uint32_t, uint32_t c) { return Cell{0, 0, int32_t(c % 16)}; });
+    build({0, 0, 0, 1}, wide);
+    setTracks({{"L5TEXT_A", 1.0f}, {"DISP_5X", 3.0f}});
+    renderFrame(0.0f, {float(wide), float(H)});
+    const auto pixels = read(target);
+    int mismatches = 0, moved = 0;
+    for (uint32_t y = 0; y < H; ++y)
+        for (uint32_t x = 0; x < wide; ++x) {
+            const Float2 uv = pixelUv(x, y, wide, H);
+            const float px = uv.x * 960.0f, py = uv.y * 34.0f * 16.0f;
+            const float h = hash3(std::floor(px), std::floor(py), std::floor(px));
+            const float shifted = px + (px < 480.0f ? 1.0f : -1.0f) * 3.0f * h;
+            const int column = int(std::floor(shifted / 8.0f));
+            moved += column != int(std::floor(px / 8.0f));
+            mismatches += near(pixels[y * wide + x], paletteColour(column % 16), 1e-5f) ? 0 : 1;
+        }
+    // Rounding may put a rare pixel on the other side of a cell edge.
+    EXPECT_LE(mismatches, int(wide * H / 100));
+    EXPECT_GT(moved, int(wide * H / 10));
 }
