@@ -502,10 +502,7 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
         const VkBufferCopy region{0, span.offset, size};
         vkCmdCopyBuffer(commands(), buffer->buffer, span.buffer, 1, &region);
         recordMemoryBarrier(commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
-        // The staging memory stays mapped and untouched until the next batch stages something.
-        if (!core_->waitIdle()) return false;
-        std::memcpy(destination, span.mapped, size);
-        return true;
+        return core_->waitIdle([&] { std::memcpy(destination, span.mapped, size); });
     }
     TextureBase* texture = textureOf(resource);
     if (!texture) return false;
@@ -528,11 +525,11 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
     region.imageExtent = e;
     vkCmdCopyImageToBuffer(commands(), image.image, VK_IMAGE_LAYOUT_GENERAL, span.buffer, 1, &region);
     recordMemoryBarrier(commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
-    if (!core_->waitIdle()) return false;
-    for (size_t row = 0; row < rows; ++row)
-        std::memcpy(static_cast<uint8_t*>(destination) + row * rowPitch, span.mapped + row * rowBytes,
-                    rowBytes);
-    return true;
+    return core_->waitIdle([&] {
+        for (size_t row = 0; row < rows; ++row)
+            std::memcpy(static_cast<uint8_t*>(destination) + row * rowPitch, span.mapped + row * rowBytes,
+                        rowBytes);
+    });
 }
 
 } // namespace gpu::vulkan

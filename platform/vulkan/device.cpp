@@ -419,7 +419,7 @@ bool DeviceCore::submit(VkSemaphore signal) {
     return true;
 }
 
-bool DeviceCore::waitIdle() {
+bool DeviceCore::waitIdle(const std::function<void()>& whileStaged) {
     if (!submit()) return false;
     VkSemaphoreWaitInfo waitFor{VK_STRUCTURE_TYPE_SEMAPHORE_WAIT_INFO};
     waitFor.semaphoreCount = 1;
@@ -430,6 +430,7 @@ bool DeviceCore::waitIdle() {
         lastError = "waiting for the GPU failed (" + resultName(r) + ")";
         return false;
     }
+    if (whileStaged) whileStaged();
     collect(submittedSerial_);
     return true;
 }

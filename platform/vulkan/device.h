@@ -7,6 +7,7 @@
 #include <vulkan/vulkan.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,7 +75,9 @@ class DeviceCore {
     bool submit(VkSemaphore signal = VK_NULL_HANDLE);
     // The next submission waits for this semaphore (a swap chain image being acquired).
     void waitBeforeNextSubmit(VkSemaphore semaphore) { pendingWait_ = semaphore; }
-    bool waitIdle();
+    // Submits and waits for all work. `whileStaged` runs after the wait and before the finished
+    // batches' staging memory is recycled, so a read-back can copy out of its span there.
+    bool waitIdle(const std::function<void()>& whileStaged = {});
     // Space in host-visible memory that lives until the recording batch completes.
     UploadSpan stage(VkDeviceSize size, VkDeviceSize alignment = 16);
 

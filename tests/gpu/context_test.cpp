@@ -109,6 +109,34 @@ TEST_F(Context, BufferDataShorterThanTheBufferIsNotReadPastItsEnd) {
     EXPECT_EQ(std::memcmp(contents, expected, 16), 0);
 }
 
+TEST_F(Context, ReadsBackMoreThanOneStagingChunk) {
+    // 960 x 540 float texels and a 5 MiB buffer are each larger than the 4 MiB staging chunks,
+    // so both travel through staging memory of their own.
+    Target target = renderTarget(960, 540);
+    drawFullscreen(target, vertexShader("fullscreen_vs").get(), pixelShader("uv_ps").get());
+    const auto texels = readFloat4(target.texture.get(), 960 * 540);
+    size_t wrong = 0;
+    for (uint32_t y = 0; y < 540; ++y)
+        for (uint32_t x = 0; x < 960; ++x)
+            wrong +=
+                !near(texels[y * 960 + x], {(x + 0.5f) / 960.0f, (y + 0.5f) / 540.0f, 0.0f, 1.0f}, 1e-5f);
+    EXPECT_EQ(wrong, 0u);
+
+    std::vector<uint32_t> words(5 << 18);
+    for (size_t i = 0; i < words.size(); ++i) words[i] = uint32_t(i * 2654435761u);
+    gpu::BufferDesc desc;
+    desc.ByteWidth = uint32_t(words.size() * 4);
+    desc.BindFlags = gpu::BIND_SHADER_RESOURCE;
+    desc.MiscFlags = gpu::RESOURCE_MISC_BUFFER_STRUCTURED;
+    desc.StructureByteStride = 4;
+    auto buffer = device->CreateBuffer(desc, nullptr);
+    ASSERT_TRUE(buffer) << device->GetLastError();
+    context->UpdateSubresource(buffer.get(), 0, nullptr, words.data(), 0, 0);
+    std::vector<uint32_t> contents(words.size());
+    ASSERT_TRUE(context->ReadBack(buffer.get(), 0, contents.data(), contents.size() * 4, 0));
+    EXPECT_TRUE(contents == words);
+}
+
 TEST_F(Context, GenerateMipsAveragesDownToOneTexel) {
     gpu::Texture2DDesc desc;
     desc.Width = desc.Height = 4;
