@@ -46,8 +46,10 @@ function(mirelandt_add_shader_programs target)
     # u# to 32+ (the HLSL register-space mapper is needed for the u# shift to apply to
     # RWStructuredBuffer as well as RWTexture). SV_Position.w in pixel programs keeps its
     # Direct3D meaning (w, not 1/w).
+    # glslang's depfile names the .spv, so the .spv is the rule's first output: the included .hlsli
+    # files the depfile lists become dependencies of the rule only through that name.
     add_custom_command(
-      OUTPUT "${cpp}"
+      OUTPUT "${spv}" "${cpp}"
       COMMAND "${GLSLANG_VALIDATOR}" -D -V --quiet --target-env vulkan1.1 -S ${stage} -e ${entry}
               --hlsl-iomap --shift-texture-binding 16 --shift-ssbo-binding 16 --shift-uav-binding 32
               --hlsl-dx-position-w -I${MIRELANDT_SHADER_INCLUDE_DIR} -I${source_dir}
