@@ -20,6 +20,19 @@ template <class T> void deleteRegistered(const IdRegistry<T>& registry) {
     });
 }
 
+// Whether the entry is a pass of a known kind whose activation lets it run in this frame.
+bool entryRuns(const PassListEntry& entry, float time, bool firstFrame) {
+    if (entry.kind == PassListGraphics && entry.graphics) {
+        const GraphicsPassDesc& d = entry.graphics->desc;
+        return passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame);
+    }
+    if (entry.kind == PassListCompute && entry.compute) {
+        const ComputePassDesc& d = entry.compute->desc;
+        return passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame);
+    }
+    return false;
+}
+
 } // namespace
 
 Scene::~Scene() {
@@ -52,17 +65,18 @@ TextureRuntime* Scene::renderFrame() {
     resources.forEach([](uint32_t, Resource* resource) {
         if (resource) resource->frameUpdate();
     });
-    for (const PassListEntry& entry : passes) {
-        if (entry.kind == PassListGraphics && entry.graphics) {
-            const GraphicsPassDesc& d = entry.graphics->desc;
-            if (passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame))
-                executeGraphicsPass(*entry.graphics, block.get(), size);
-        } else if (entry.kind == PassListCompute && entry.compute) {
-            const ComputePassDesc& d = entry.compute->desc;
-            if (passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame))
-                executeComputePass(*entry.compute, block.get(), size);
-        }
+    if (timer) timer->beginFrame();
+    for (uint32_t position = 0; position < passes.count; ++position) {
+        const PassListEntry& entry = passes[position];
+        if (!entryRuns(entry, time, firstFrame)) continue;
+        if (timer) timer->beginPass(position);
+        if (entry.kind == PassListGraphics)
+            executeGraphicsPass(*entry.graphics, block.get(), size);
+        else
+            executeComputePass(*entry.compute, block.get(), size);
+        if (timer) timer->endPass();
     }
+    if (timer) timer->endFrame();
     resources.forEach([](uint32_t, Resource* resource) {
         if (resource && resource->doubleBuffered) resource->flipped = !resource->flipped;
     });

@@ -3,6 +3,7 @@
 // the texture that ends on screen. renderFrame runs the list once per frame.
 #include "id_registry.h"
 #include "pass.h"
+#include "pass_timer.h"
 #include "texture_runtime.h"
 #include "variable_packer.h"
 
@@ -48,6 +49,7 @@ struct Scene {
     DynArray<PassListEntry> passes; // execution order
     bool firstFrame = false;        // set by the builder as its last step
     VariablePacker packer;
+    PassTimer* timer = nullptr; // when set, measures every pass that runs; not owned
 
     Scene() = default;
     Scene(const Scene&) = delete;

@@ -405,6 +405,33 @@ class UnorderedAccessView : public View {};
 class RenderTargetView : public View {};
 class DepthStencilView : public View {};
 
+// Queries, with Direct3D 11's numbers. A timestamp takes the GPU clock once all work before its End
+// has run (Begin does nothing for it); a timestamp-disjoint query brackets timestamps with Begin and
+// End and says how many clock ticks make a second, and whether the clock was steady in between.
+enum class QueryType : uint32_t { TIMESTAMP = 2, TIMESTAMP_DISJOINT = 3 };
+
+struct QueryDesc {
+    QueryType Query = QueryType::TIMESTAMP;
+    uint32_t MiscFlags = 0;
+};
+
+// What a disjoint query holds; a timestamp holds one uint64_t tick count.
+struct QueryDataTimestampDisjoint {
+    uint64_t Frequency = 0;
+    bool Disjoint = false;
+};
+
+enum AsyncGetDataFlag : uint32_t { ASYNC_GETDATA_DONOTFLUSH = 0x1 };
+
+// What GetData found: the result (written to the caller's memory), work still running, or a query
+// that will never answer (never ended, a destination of the wrong size, a lost device).
+enum class QueryStatus : uint32_t { OK, NOT_READY, UNAVAILABLE };
+
+class Query : public Object {
+  public:
+    virtual QueryDesc GetDesc() const = 0;
+};
+
 class SamplerState : public Object {};
 class RasterizerState : public Object {};
 class BlendState : public Object {};
@@ -460,6 +487,8 @@ class Device : public Object {
     virtual Ref<VertexShader> CreateVertexShader(const void* bytecode, size_t size) = 0;
     virtual Ref<PixelShader> CreatePixelShader(const void* bytecode, size_t size) = 0;
     virtual Ref<ComputeShader> CreateComputeShader(const void* bytecode, size_t size) = 0;
+    // Null when the adapter's queue keeps no GPU clock.
+    virtual Ref<Query> CreateQuery(const QueryDesc& desc) = 0;
 
     // A swap chain for an SDL window created with SDL_WINDOW_VULKAN; the device must have been
     // created with that window in DeviceOptions.
@@ -524,6 +553,13 @@ class DeviceContext : public Object {
                           uint32_t ThreadGroupCountZ) = 0;
     // Rebuilds every level below the view's most detailed one from that level.
     virtual void GenerateMips(ShaderResourceView* view) = 0;
+
+    virtual void Begin(Query* query) = 0;
+    virtual void End(Query* query) = 0;
+    // Never waits. DataSize must be the size of the query's result. Unless Flags holds
+    // ASYNC_GETDATA_DONOTFLUSH, work still being recorded is submitted, so that asking again
+    // eventually finds the result.
+    virtual QueryStatus GetData(Query* query, void* data, uint32_t DataSize, uint32_t Flags) = 0;
 
     // Submits the recorded work without waiting for it.
     virtual void Flush() = 0;

@@ -39,6 +39,9 @@ class ContextImpl final : public DeviceContext {
                        uint32_t startInstance) override;
     void Dispatch(uint32_t x, uint32_t y, uint32_t z) override;
     void GenerateMips(ShaderResourceView* view) override;
+    void Begin(Query* query) override;
+    void End(Query* query) override;
+    QueryStatus GetData(Query* query, void* data, uint32_t size, uint32_t flags) override;
     void Flush() override;
     bool ReadBack(Resource* resource, uint32_t subresource, void* destination, size_t destinationSize,
                   uint32_t rowPitch) override;

@@ -67,11 +67,12 @@ struct Candidate {
     VkPhysicalDevice device;
     VkPhysicalDeviceProperties properties;
     uint32_t queueFamily;
+    uint32_t timestampValidBits;
     std::string unsuitable; // empty when usable
 };
 
 Candidate examine(VkPhysicalDevice device, bool presentation) {
-    Candidate c{device, {}, 0, {}};
+    Candidate c{device, {}, 0, 0, {}};
     auto unsuitable = [&](std::string reason) {
         c.unsuitable = std::move(reason);
         return c;
@@ -100,6 +101,7 @@ Candidate examine(VkPhysicalDevice device, bool presentation) {
         const VkQueueFlags wanted = VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT;
         if ((families[i].queueFlags & wanted) == wanted) {
             c.queueFamily = i;
+            c.timestampValidBits = families[i].timestampValidBits;
             return c;
         }
     }
@@ -244,6 +246,7 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     physicalDevice = chosen->device;
     properties = chosen->properties;
     queueFamily = chosen->queueFamily;
+    timestampValidBits = chosen->timestampValidBits;
     adapterName = properties.deviceName;
     vkGetPhysicalDeviceMemoryProperties(physicalDevice, &memoryProperties);
 
@@ -413,9 +416,7 @@ bool DeviceCore::submit(VkSemaphore signal) {
         waitFor.pValues = &oldest;
         vkWaitSemaphores(device, &waitFor, UINT64_MAX);
     }
-    uint64_t completed = 0;
-    vkGetSemaphoreCounterValue(device, timeline_, &completed);
-    collect(completed);
+    collect(completedSerial());
     return true;
 }
 
@@ -433,6 +434,12 @@ bool DeviceCore::waitIdle(const std::function<void()>& whileStaged) {
     if (whileStaged) whileStaged();
     collect(submittedSerial_);
     return true;
+}
+
+uint64_t DeviceCore::completedSerial() const {
+    uint64_t completed = 0;
+    vkGetSemaphoreCounterValue(device, timeline_, &completed);
+    return completed;
 }
 
 void DeviceCore::collect(uint64_t completed) {
@@ -527,6 +534,9 @@ void DeviceCore::destroy(VkObjectType type, uint64_t handle) {
         break;
     case VK_OBJECT_TYPE_SEMAPHORE:
         vkDestroySemaphore(device, VkSemaphore(handle), nullptr);
+        break;
+    case VK_OBJECT_TYPE_QUERY_POOL:
+        vkDestroyQueryPool(device, VkQueryPool(handle), nullptr);
         break;
     default:
         break;

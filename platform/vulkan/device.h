@@ -55,6 +55,7 @@ class DeviceCore {
     VkPhysicalDeviceProperties properties{};
     VkPhysicalDeviceMemoryProperties memoryProperties{};
     VkPhysicalDeviceFeatures features{}; // the optional core features that were enabled
+    uint32_t timestampValidBits = 0;     // of the queue's clock; 0 when it keeps none
     bool presentationEnabled = false;
     PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
     std::string adapterName;
@@ -78,6 +79,9 @@ class DeviceCore {
     // Submits and waits for all work. `whileStaged` runs after the wait and before the finished
     // batches' staging memory is recycled, so a read-back can copy out of its span there.
     bool waitIdle(const std::function<void()>& whileStaged = {});
+    // The serial of the newest batch the GPU has finished.
+    uint64_t completedSerial() const;
+    bool lost() const { return lost_; }
     // Space in host-visible memory that lives until the recording batch completes.
     UploadSpan stage(VkDeviceSize size, VkDeviceSize alignment = 16);
 

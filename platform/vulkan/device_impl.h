@@ -30,6 +30,7 @@ class DeviceImpl final : public Device {
     Ref<VertexShader> CreateVertexShader(const void* bytecode, size_t size) override;
     Ref<PixelShader> CreatePixelShader(const void* bytecode, size_t size) override;
     Ref<ComputeShader> CreateComputeShader(const void* bytecode, size_t size) override;
+    Ref<Query> CreateQuery(const QueryDesc& desc) override;
     Ref<SwapChain> CreateSwapChainForWindow(SDL_Window* window, const SwapChainDesc& desc) override;
     Ref<SwapChain> CreateSwapChainForSurface(uint64_t surface, const SwapChainDesc& desc) override;
     void* GetNativeInstanceHandle() const override { return core_->instance; }

@@ -57,6 +57,15 @@ template <class Interface> class ViewObject final : public Interface, public Lab
     }
 };
 
+class QueryObject final : public gpu::Query, public Labelled {
+  public:
+    gpu::QueryDesc desc;
+    bool ended = false;
+    uint64_t ticks = 0;   // the clock at the latest End
+    uint64_t flushes = 0; // the context's flush count at the latest End
+    gpu::QueryDesc GetDesc() const override { return desc; }
+};
+
 uint32_t bindFlagsOf(const gpu::Resource* resource) {
     switch (resource->GetDimension()) {
     case gpu::ResourceDimension::Buffer:
@@ -305,6 +314,18 @@ gpu::Ref<gpu::ComputeShader> Device::CreateComputeShader(const void* bytecode, s
                                           "CreateComputeShader");
 }
 
+gpu::Ref<gpu::Query> Device::CreateQuery(const gpu::QueryDesc& desc) {
+    gpu::Ref<gpu::Query> result;
+    if (clock) {
+        auto* query = new QueryObject;
+        query->desc = desc;
+        adopt(query, *query, "query");
+        result = gpu::Ref<gpu::Query>::adopt(query);
+    }
+    record([&] { return format("CreateQuery %u -> %s", u(desc.Query), labelOf(result.get()).c_str()); });
+    return result;
+}
+
 gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(SDL_Window*, const gpu::SwapChainDesc&) {
     record([] { return std::string("CreateSwapChainForWindow -> null"); });
     return nullptr;
@@ -406,23 +427,55 @@ void Context::UpdateSubresource(gpu::Resource* resource, uint32_t subresource, c
 }
 void Context::Draw(uint32_t vertexCount, uint32_t startVertex) {
     LOG("Draw %u %u", vertexCount, startVertex);
+    device_.ticks += vertexCount;
 }
 void Context::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                             uint32_t startInstance) {
     LOG("DrawInstanced %u %u %u %u", vertexCount, instanceCount, startVertex, startInstance);
+    device_.ticks += uint64_t(vertexCount) * instanceCount;
 }
 void Context::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
     LOG("Dispatch %u %u %u", x, y, z);
+    device_.ticks += uint64_t(x) * y * z;
 }
 void Context::GenerateMips(gpu::ShaderResourceView* view) {
     LOG("GenerateMips %s", labelOf(view).c_str());
 }
+void Context::Begin(gpu::Query* query) {
+    LOG("Begin %s", labelOf(query).c_str());
+}
+void Context::End(gpu::Query* query) {
+    LOG("End %s", labelOf(query).c_str());
+    if (auto* q = dynamic_cast<QueryObject*>(query)) {
+        q->ended = true;
+        q->ticks = device_.ticks;
+        q->flushes = flushes_;
+    }
+}
+gpu::QueryStatus Context::GetData(gpu::Query* query, void* data, uint32_t size, uint32_t flags) {
+    LOG("GetData %s flags=%u", labelOf(query).c_str(), flags);
+    auto* q = dynamic_cast<QueryObject*>(query);
+    const bool timestamp = q && q->desc.Query == gpu::QueryType::TIMESTAMP;
+    const size_t expected = timestamp ? sizeof(uint64_t) : sizeof(gpu::QueryDataTimestampDisjoint);
+    if (!q || !q->ended || !data || size != expected) return gpu::QueryStatus::UNAVAILABLE;
+    if (!(flags & gpu::ASYNC_GETDATA_DONOTFLUSH)) ++flushes_;
+    if (flushes_ == q->flushes) return gpu::QueryStatus::NOT_READY;
+    if (timestamp) {
+        std::memcpy(data, &q->ticks, sizeof(q->ticks));
+    } else {
+        const gpu::QueryDataTimestampDisjoint result{Device::ticksPerSecond, device_.disjoint};
+        std::memcpy(data, &result, sizeof(result));
+    }
+    return gpu::QueryStatus::OK;
+}
 void Context::Flush() {
     LOG("Flush");
+    ++flushes_;
 }
 bool Context::ReadBack(gpu::Resource* resource, uint32_t, void* destination, size_t destinationSize,
                        uint32_t) {
     LOG("ReadBack %s", labelOf(resource).c_str());
+    ++flushes_; // a read-back waits for all work
     const auto* buffer = dynamic_cast<const BufferObject*>(resource);
     if (!buffer || destinationSize < buffer->contents.size()) return false;
     std::memcpy(destination, buffer->contents.data(), buffer->contents.size());

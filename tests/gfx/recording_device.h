@@ -52,6 +52,11 @@ class Context final : public gpu::DeviceContext {
                        uint32_t startInstance) override;
     void Dispatch(uint32_t x, uint32_t y, uint32_t z) override;
     void GenerateMips(gpu::ShaderResourceView* view) override;
+    void Begin(gpu::Query* query) override;
+    void End(gpu::Query* query) override;
+    // A result is ready once the context was flushed (Flush, ReadBack or a GetData without
+    // ASYNC_GETDATA_DONOTFLUSH) after its End.
+    gpu::QueryStatus GetData(gpu::Query* query, void* data, uint32_t size, uint32_t flags) override;
     void Flush() override;
     // Buffers only: their contents as created and updated.
     bool ReadBack(gpu::Resource* resource, uint32_t subresource, void* destination, size_t destinationSize,
@@ -59,6 +64,7 @@ class Context final : public gpu::DeviceContext {
 
   private:
     Device& device_;
+    uint64_t flushes_ = 0;
 };
 
 class Device final : public gpu::Device {
@@ -70,6 +76,14 @@ class Device final : public gpu::Device {
     // On: every object lives as long as the device, so that its label stays unique. Off for benchmarks,
     // which create objects every frame.
     bool keepObjects = true;
+    // The GPU clock of the double: it ticks once per vertex drawn and per thread group dispatched, at
+    // 1000 ticks a second, so a pass's time in milliseconds is its amount of work. Off: the device
+    // has no clock and makes no queries.
+    bool clock = true;
+    uint64_t ticks = 0;
+    static constexpr uint64_t ticksPerSecond = 1000;
+    // On: every disjoint query reports an unsteady clock.
+    bool disjoint = false;
 
     Device();
 
@@ -95,6 +109,7 @@ class Device final : public gpu::Device {
     gpu::Ref<gpu::VertexShader> CreateVertexShader(const void* bytecode, size_t size) override;
     gpu::Ref<gpu::PixelShader> CreatePixelShader(const void* bytecode, size_t size) override;
     gpu::Ref<gpu::ComputeShader> CreateComputeShader(const void* bytecode, size_t size) override;
+    gpu::Ref<gpu::Query> CreateQuery(const gpu::QueryDesc& desc) override;
     gpu::Ref<gpu::SwapChain> CreateSwapChainForWindow(SDL_Window*, const gpu::SwapChainDesc&) override;
     gpu::Ref<gpu::SwapChain> CreateSwapChainForSurface(uint64_t, const gpu::SwapChainDesc&) override;
     void* GetNativeInstanceHandle() const override { return nullptr; }
