@@ -98,6 +98,10 @@ GraphicsPassDesc textDesc(const SceneResources& r) {
 
 } // namespace
 
+const std::array<std::string_view, 10> passListNames = {"sphere update", "sphere",  "cylinder",  "mirror B",
+                                                        "text",          "blur B",  "composite", "lamer",
+                                                        "blur A",        "mirror A"};
+
 void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* sphere = createGraphicsPass(
         scene, 0,

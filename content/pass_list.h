@@ -3,8 +3,14 @@
 // run every frame.
 #include "scene_resources.h"
 
+#include <array>
+#include <string_view>
+
 namespace Orvo::Gfx {
 struct Scene;
 }
 
 void createPassList(Orvo::Gfx::Scene& scene, const SceneResources& resources);
+
+// The ten passes in the order createPassList lists them, as the show's tools name them.
+extern const std::array<std::string_view, 10> passListNames;

@@ -3,6 +3,7 @@
 #include "assets.h"
 #include "buffer_data_runtime.h"
 #include "build_scene.h"
+#include "pass_list.h"
 #include "recording_fixture.h"
 #include "scene.h"
 #include "show_frame.h"
@@ -305,7 +306,9 @@ TEST_F(BuildScene, ListsTheUpdatePassThenTheNineGraphicsPassesUnderTheirKeys) {
     ASSERT_EQ(scene().passes.count, 10u);
     EXPECT_EQ(scene().passes[0].kind, 0);
     EXPECT_EQ(scene().passes[0].compute, lookUp(scene().computePasses, 0));
+    EXPECT_EQ(passListNames[0], "sphere update");
     for (uint32_t i = 0; i < graphicsPasses.size(); ++i) {
+        EXPECT_EQ(passListNames[i + 1], std::string_view(graphicsPasses[i].name));
         EXPECT_EQ(scene().passes[i + 1].kind, 1) << graphicsPasses[i].name;
         EXPECT_EQ(scene().passes[i + 1].graphics, lookUp(scene().graphicsPasses, graphicsPasses[i].key))
             << graphicsPasses[i].name;

@@ -29,6 +29,14 @@ TEST(CaptureOptions, DefaultsAndTheThreeOutputs) {
     EXPECT_EQ(o.from, 0.0);
     EXPECT_EQ(o.to, 67.0);
     EXPECT_EQ(o.output, CaptureOutput::Video);
+    EXPECT_FALSE(o.timings);
+
+    // --timings takes no value, wherever it stands.
+    ASSERT_TRUE(parse({"--out", "frames/", "--timings"}, &o, &error)) << error;
+    EXPECT_TRUE(o.timings);
+    ASSERT_TRUE(parse({"--timings", "--at", "3", "--out", "still.png"}, &o, &error)) << error;
+    EXPECT_TRUE(o.timings);
+    EXPECT_EQ(o.output, CaptureOutput::Still);
 
     ASSERT_TRUE(parse(
         {"--size", "320x180", "--fps", "25", "--from", "10", "--to", "12.5", "--out", "frames/"}, &o, &error))

@@ -6,8 +6,9 @@
 #include <cstring>
 
 const char* const kCaptureUsage =
-    "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] --out FILE.mp4|DIR/\n"
-    "       mirelandt-capture [--size WxH] --at S --out FILE.png\n";
+    "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] [--timings] --out FILE.mp4|DIR/\n"
+    "       mirelandt-capture [--size WxH] [--timings] --at S --out FILE.png\n"
+    "  --timings  after the run, print each pass's mean and maximum GPU milliseconds\n";
 
 namespace {
 
@@ -49,6 +50,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
     bool still = false;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
+        if (flag == "--timings") {
+            o.timings = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             *error = flag + " needs a value";
             return false;

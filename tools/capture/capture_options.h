@@ -19,6 +19,7 @@ struct CaptureOptions {
     double at = 0.0; // the still's time
     std::string out;
     CaptureOutput output = CaptureOutput::Video;
+    bool timings = false; // --timings: print the GPU time of every pass after the run
 };
 
 // False with a one-line message when the arguments do not describe a capture.

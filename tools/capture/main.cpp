@@ -7,6 +7,7 @@
 #include "music_capture.h"
 #include "offscreen_show.h"
 #include "progress_bar.h"
+#include "timing_table.h"
 
 #include <cerrno>
 #include <csignal>
@@ -30,10 +31,19 @@ struct TemporaryFile {
     }
 };
 
+// After a run with --timings (a timer is set): the table on stdout, or why the GPU could not time it.
+int printTimings(Orvo::Gfx::PassTimer* timer, const OffscreenShow& offscreen, const CaptureOptions& o) {
+    if (!timer) return 0;
+    if (!timer->finish()) return fail(timer->error());
+    std::fputs(timingTable(*timer, offscreen.adapterName(), o.width, o.height).c_str(), stdout);
+    return 0;
+}
+
 int captureStill(const CaptureOptions& o) {
     OffscreenShow offscreen;
     std::string error;
     if (!offscreen.open(o.width, o.height, &error)) return fail(error);
+    Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
     // One frame before the still gives the double-buffered images their previous frame.
     const uint64_t at = audioFramesAtSeconds(o.at);
     const uint64_t before = at >= kAudioRate / 60 ? at - kAudioRate / 60 : 0;
@@ -42,7 +52,7 @@ int captureStill(const CaptureOptions& o) {
         return fail(error);
     std::fprintf(stderr, "wrote %s (%dx%d, %.3f s)\n", o.out.c_str(), o.width, o.height,
                  double(showTimeAt(at)));
-    return 0;
+    return printTimings(timer, offscreen, o);
 }
 
 int captureSequence(const CaptureOptions& o) {
@@ -64,6 +74,7 @@ int captureSequence(const CaptureOptions& o) {
     }
     OffscreenShow offscreen;
     if (!offscreen.open(o.width, o.height, &error)) return fail(error);
+    Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
 
     const uint64_t first = videoFrameAt(o.from, o.fps);
     const uint64_t end = videoFrameAt(o.to, o.fps);
@@ -89,7 +100,7 @@ int captureSequence(const CaptureOptions& o) {
     }
     if (!writer->finish(&error)) return fail(error);
     std::fprintf(stderr, "wrote %s\n", o.out.c_str());
-    return 0;
+    return printTimings(timer, offscreen, o);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "offscreen_show.h"
 
+#include "scene.h"
+
 #include <cstring>
 
 OffscreenShow::~OffscreenShow() {
@@ -25,6 +27,12 @@ bool OffscreenShow::open(int width, int height, std::string* error) {
     rgba_.resize(size_t(width) * size_t(height) * 4);
     rgb_.resize(size_t(width) * size_t(height) * 3);
     return true;
+}
+
+Orvo::Gfx::PassTimer& OffscreenShow::measurePasses() {
+    timer_ = std::make_unique<Orvo::Gfx::PassTimer>(*device_, *context_);
+    show_.built.scene->timer = timer_.get();
+    return *timer_;
 }
 
 bool OffscreenShow::render(float time, std::string* error) {

@@ -1,10 +1,12 @@
 // The show on a headless device, drawing into an RGBA8 image that is read back after every frame.
 #pragma once
 
+#include "pass_timer.h"
 #include "platform/gpu.h"
 #include "show_setup.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,12 +22,16 @@ class OffscreenShow {
     // Renders the frame at `time`; its pixels are then in rgb(), rows top first, 3 bytes a pixel.
     bool render(float time, std::string* error);
     const uint8_t* rgb() const { return rgb_.data(); }
+    // From the next frame on, times every pass on the GPU into the returned timer (after open).
+    Orvo::Gfx::PassTimer& measurePasses();
+    std::string adapterName() const { return device_->GetAdapterName(); }
 
   private:
     gpu::Ref<gpu::Device> device_;
     gpu::Ref<gpu::DeviceContext> context_;
     gpu::Ref<gpu::Texture2D> image_;
     gpu::Ref<gpu::RenderTargetView> view_;
+    std::unique_ptr<Orvo::Gfx::PassTimer> timer_; // its queries go before the device
     Show show_;
     std::vector<uint8_t> rgba_, rgb_;
 };
