@@ -556,7 +556,7 @@ class DeviceContext : public Object {
 
     virtual void Begin(Query* query) = 0;
     virtual void End(Query* query) = 0;
-    // Never waits. DataSize must be the size of the query's result. Unless Flags holds
+    // Does not wait for the result. DataSize must be the size of the query's result. Unless Flags holds
     // ASYNC_GETDATA_DONOTFLUSH, work still being recorded is submitted, so that asking again
     // eventually finds the result.
     virtual QueryStatus GetData(Query* query, void* data, uint32_t DataSize, uint32_t Flags) = 0;
