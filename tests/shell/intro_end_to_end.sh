@@ -35,9 +35,9 @@ run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread 
     sigterm) kill -TERM "$pid" ;;
     sigint) kill -INT "$pid" ;;
     esac
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    for _ in $(seq 900); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$pid" 2>/dev/null; then
-        echo "FAIL: still running 10 s after $1"
+        echo "FAIL: still running 90 s after $1"
         kill -9 "$pid"
         return 1
     fi
