@@ -17,7 +17,7 @@ class IntroPlatform final : public LoopPlatform {
     IntroPlatform(Display& display, Show& show) : display_(display), show_(show) {}
     bool pumpMessages(bool* escapePressed) override { return window::pumpMessages(escapePressed); }
     bool escapeDown() override { return window::escapeDown(); }
-    void renderScene() override { show_.scene->renderFrame(); }
+    void renderScene() override { show_.built.scene->renderFrame(); }
     void present() override { presentDisplay(display_); }
 
   private:

@@ -2,7 +2,6 @@
 
 #include "install_frame_context.h"
 #include "scene.h"
-#include "track_table.h"
 
 void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu::RenderTargetView* target,
                int width, int height) {
@@ -12,19 +11,18 @@ void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu
     show.state.frameContext.immediateContext = context;
     Orvo::Gfx::installFrameContext(show.state.frameContext);
 
-    show.scene = new Orvo::Gfx::Scene();
-    layDownTrackKeys(show.tracks);
-    show.scene->appendOutputPass(uint32_t(width), uint32_t(height));
-    Orvo::Gfx::useBackBuffer(*show.scene, target);
+    buildScene(&show.built, uint32_t(width), uint32_t(height));
+    show.built.scene->appendOutputPass(uint32_t(width), uint32_t(height));
+    Orvo::Gfx::useBackBuffer(*show.built.scene, target);
 
-    show.state.tracks = &show.tracks;
-    show.state.variables = show.scene->variables.items;
-    show.state.variableCount = show.scene->variables.count;
+    show.state.tracks = &show.built.tracks;
+    show.state.variables = show.built.scene->variables.items;
+    show.state.variableCount = show.built.scene->variables.count;
 }
 
 void teardownShow(Show& show) {
-    delete show.scene;
-    show.scene = nullptr;
+    delete show.built.scene;
+    show.built.scene = nullptr;
     show.state.variables = nullptr;
     show.state.variableCount = 0;
     Orvo::Gfx::releaseFrameContext();
@@ -32,5 +30,5 @@ void teardownShow(Show& show) {
 
 void renderShowFrame(Show& show, float time) {
     prepareShowFrame(show.state, time);
-    show.scene->renderFrame();
+    show.built.scene->renderFrame();
 }

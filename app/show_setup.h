@@ -2,18 +2,13 @@
 // track set, the scene with its output pass drawing into a target the caller owns.
 #pragma once
 
+#include "build_scene.h"
 #include "platform/gpu.h"
 #include "show_frame.h"
-#include "track_set.h"
-
-namespace Orvo::Gfx {
-struct Scene;
-}
 
 struct Show {
     ShowState state;
-    TrackSet tracks;
-    Orvo::Gfx::Scene* scene = nullptr; // lives until process exit, like every graphics object
+    SceneState built; // the scene lives until process exit, like every graphics object
 };
 
 // Start-up after the display: installs the frame context, builds the tracks and the scene, appends the

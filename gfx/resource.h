@@ -25,7 +25,7 @@ struct Resource {
     virtual gpu::Resource* getResource(bool other) const = 0;
     virtual gpu::UnorderedAccessView* getUAV(bool other) const = 0;
     virtual gpu::ShaderResourceView* getSRV(bool other) const = 0;
-    virtual gpu::RenderTargetView* getRTV(bool other) const { return (void)other, nullptr; }
+    virtual gpu::RenderTargetView* getRTV(bool /*other*/) const { return nullptr; }
     virtual gpu::DepthStencilView* getDSV() const { return nullptr; }
 
   protected:

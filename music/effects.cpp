@@ -16,9 +16,6 @@ uint8_t high(uint8_t value) {
 uint8_t low(uint8_t value) {
     return value & 15;
 }
-bool isNote(uint8_t note) {
-    return note >= 1 && note <= 96;
-}
 
 template <uint8_t PlayerChannel::*Memory>
 void storeMemory(ModulePlayer*, PlayerChannel& c, const PatternCell& cell) {

@@ -23,11 +23,19 @@ struct SampleBounds {
           loopLength(float(s.loopLength)) {}
 };
 
-template <int Bits> float readPoint(const void* data, uint32_t index) {
+// Stored values are scaled to -1..1 by a power of two, which is exact: scaling the value or the gain
+// gives the same product, so the settled loop folds the scale into its gains.
+template <int Bits> constexpr float kPointScale = Bits == 16 ? 1.0f / 32768.0f : 1.0f / 128.0f;
+
+template <int Bits> float readRaw(const void* data, uint32_t index) {
     if constexpr (Bits == 16)
-        return static_cast<const int16_t*>(data)[index] / 32768.0f;
+        return static_cast<const int16_t*>(data)[index];
     else
-        return static_cast<const int8_t*>(data)[index] / 128.0f;
+        return static_cast<const int8_t*>(data)[index];
+}
+
+template <int Bits> float readPoint(const void* data, uint32_t index) {
+    return readRaw<Bits>(data, index) * kPointScale<Bits>;
 }
 
 // Wraps a position that has reached the end of a forward loop. Steps far longer than the loop (extreme
@@ -102,10 +110,12 @@ bool isSettled(const PlayerChannel& c) {
            c.currentRightGain == c.targetRightGain;
 }
 
-// Frames while the crossfade runs or the gains ramp; returns how many frames it mixed.
-uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames, bool audible) {
+// Frames one by one through fetchSample, until the channel settles (when the settled loop may take
+// over) or stops; returns how many frames it mixed.
+uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames, bool audible,
+                       bool mayLeaveSettled) {
     uint32_t i = 0;
-    for (; i < frames && isSounding(c) && !(audible && isSettled(c)); ++i) {
+    for (; i < frames && isSounding(c) && !(mayLeaveSettled && isSettled(c)); ++i) {
         float v = fetchSample(c);
         if (audible) {
             out[2 * i] += v * c.currentLeftGain;
@@ -124,11 +134,12 @@ template <int Bits, int Loop> void mixSettled(PlayerChannel& c, float* out, uint
     const SampleBounds s(*c.sample);
     float position = c.position;
     uint8_t forward = c.forward;
-    const float step = c.step, left = c.currentLeftGain, right = c.currentRightGain;
+    const float step = c.step, left = c.currentLeftGain * kPointScale<Bits>,
+                right = c.currentRightGain * kPointScale<Bits>;
     float* frame = out;
     float* const end = out + 2 * size_t(frames);
     while (frame < end) {
-        float v = readPoint<Bits>(s.data, uint32_t(position));
+        float v = readRaw<Bits>(s.data, uint32_t(position));
         frame[0] += v * left;
         frame[1] += v * right;
         frame += 2;
@@ -158,8 +169,9 @@ template <int Bits> void mixSettledFor(PlayerChannel& c, float* out, uint32_t fr
 
 void mixChannel(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames) {
     bool audible = !c.mute && !c.instrument->mute;
-    uint32_t done = mixTransition(p, c, out, frames, audible);
-    if (done == frames || !isSounding(c) || c.sample->length == 0) return;
+    // Muted channels and empty samples are rare: they stay on the frame-by-frame path.
+    uint32_t done = mixTransition(p, c, out, frames, audible, audible && c.sample->length > 0);
+    if (done == frames || !isSounding(c)) return;
     if (c.sample->bits == 16)
         mixSettledFor<16>(c, out + 2 * done, frames - done);
     else

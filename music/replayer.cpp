@@ -13,10 +13,6 @@ const PatternCell kEmptyCell{};
 constexpr uint32_t kMissingPatternRows = 64;
 constexpr uint32_t kMaxTicksPerRow = 0x10000; // the tick counter is 16 bits
 
-bool isNote(uint8_t note) {
-    return note >= 1 && note <= 96;
-}
-
 // Past the last position the song continues at the restart position.
 void setSongPosition(ModulePlayer* p, uint32_t position) {
     p->songPosition = uint8_t(position >= p->songLength ? p->restartPosition : position);

@@ -18,6 +18,9 @@ void keyOff(PlayerChannel& channel);
 // Pitch in semitones of a note played on a sample (note 49 with no transposition gives 48).
 float noteValueOf(int relativeNote, int note, float finetune);
 bool isTonePortamentoCell(const PatternCell& cell);
+inline bool isNote(uint8_t note) {
+    return note >= 1 && note <= 96;
+}
 
 // Row-time (tick 0) and per-tick work of the volume column and the effect column.
 void applyVolumeColumnAtRow(ModulePlayer* player, PlayerChannel& channel, const PatternCell& cell);

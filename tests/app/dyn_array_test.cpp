@@ -77,7 +77,7 @@ TEST(DynArray, CopyAndAssignAreDeep) {
     EXPECT_EQ(b[0], 0);
     EXPECT_EQ(c[0], 0);
     EXPECT_EQ(c.count, 20u);
-    c = c;
+    c = static_cast<const DynArray<int>&>(c);
     EXPECT_EQ(c[19], 19);
 }
 

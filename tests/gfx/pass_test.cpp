@@ -25,41 +25,6 @@ void setBlobs(PassDesc& desc, bool vertex, bool pixel, bool compute) {
     desc.computeBytecodeSize = compute ? uint32_t(computeBlob.size() * 4) : 0;
 }
 
-TEST(PassDescriptors, DefaultsDescribeAFullScreenTriangleThatAlwaysRuns) {
-    const GraphicsPassDesc g;
-    EXPECT_EQ(g.pipelineKind, 0);
-    EXPECT_STREQ(g.vertexEntry.c_str(), "vertex_main");
-    EXPECT_STREQ(g.pixelEntry.c_str(), "pixel_main");
-    EXPECT_STREQ(g.computeEntry.c_str(), "kernel_main");
-    EXPECT_STREQ(g.reservedText.c_str(), "");
-    EXPECT_EQ(g.vertexBytecode, nullptr);
-    EXPECT_EQ(g.vertexBytecodeSize, 0u);
-    EXPECT_THAT(g.clearColor, ElementsAre(0.0f, 0.0f, 0.0f, 1.0f));
-    EXPECT_TRUE(g.clear);
-    EXPECT_FALSE(g.depthEnabled || g.cullBack || g.blendEnabled);
-    EXPECT_EQ(g.blendMode, 0);
-    EXPECT_EQ(g.topology, 3);
-    EXPECT_EQ(g.vertexCount, 3u);
-    EXPECT_EQ(g.instanceCount, 1u);
-    EXPECT_EQ(g.activation, 0);
-    EXPECT_EQ(g.windowStart, 0.0f);
-    EXPECT_EQ(g.windowEnd, 100000.0f);
-    EXPECT_EQ(g.targets.count, 0u);
-    EXPECT_EQ(g.targets.capacity, 8u);
-    EXPECT_EQ(g.inputs.capacity, 8u);
-    EXPECT_EQ(g.depth.resource, nullptr);
-    EXPECT_TRUE(g.depth.flag);
-
-    const ComputePassDesc c;
-    EXPECT_EQ(c.threadsX, 8u);
-    EXPECT_EQ(c.threadsY, 8u);
-    EXPECT_EQ(c.threadsZ, 0u);
-    EXPECT_EQ(c.activation, 0);
-    EXPECT_EQ(c.windowEnd, 100000.0f);
-    EXPECT_EQ(c.outputs.capacity, 8u);
-    EXPECT_EQ(c.inputs.capacity, 8u);
-}
-
 TEST(PassDescriptors, CopyKeepsItsInputsAfterTheSourceIsGone) {
     TextureRuntime a, b, c;
     auto source = std::make_unique<GraphicsPassDesc>();
@@ -189,28 +154,6 @@ TEST(PassState, BlendTableRows) {
     }
     EXPECT_FALSE(passBlendDesc(4, true).has_value());
     EXPECT_FALSE(passBlendDesc(-1, false).has_value());
-}
-
-TEST(PassState, TopologyTableAndRasterizer) {
-    using T = gpu::PrimitiveTopology;
-    EXPECT_EQ(passTopology(0), T::POINTLIST);
-    EXPECT_EQ(passTopology(1), T::LINELIST);
-    EXPECT_EQ(passTopology(2), T::LINESTRIP);
-    EXPECT_EQ(passTopology(3), T::TRIANGLELIST);
-    EXPECT_EQ(passTopology(4), T::TRIANGLESTRIP);
-    EXPECT_FALSE(passTopology(5).has_value());
-    EXPECT_FALSE(passTopology(-1).has_value());
-
-    const gpu::RasterizerDesc culled = passRasterizerDesc(true);
-    EXPECT_EQ(culled.CullMode, gpu::CullMode::BACK);
-    EXPECT_EQ(passRasterizerDesc(false).CullMode, gpu::CullMode::NONE);
-    EXPECT_EQ(culled.FillMode, gpu::FillMode::SOLID);
-    EXPECT_FALSE(culled.FrontCounterClockwise);
-    EXPECT_EQ(culled.DepthBias, 0);
-    EXPECT_EQ(culled.DepthBiasClamp, 0.0f);
-    EXPECT_EQ(culled.SlopeScaledDepthBias, 0.0f);
-    EXPECT_TRUE(culled.DepthClipEnable);
-    EXPECT_FALSE(culled.ScissorEnable || culled.MultisampleEnable || culled.AntialiasedLineEnable);
 }
 
 } // namespace

@@ -96,7 +96,7 @@ gpu::Ref<Interface> makeView(Device& device, gpu::Resource* resource, uint32_t r
         device.adopt(view, *view, kind);
         result = gpu::Ref<Interface>::adopt(view);
     }
-    device.record(call + " -> " + labelOf(result.get()));
+    device.record([&] { return call + " -> " + labelOf(result.get()); });
     return result;
 }
 
@@ -110,15 +110,15 @@ gpu::Ref<Interface> makeShader(Device& device, const void* bytecode, size_t size
         device.adopt(shader, *shader, kind);
         result = gpu::Ref<Interface>::adopt(shader);
     }
-    device.record(format("%s %zu bytes -> %s", call, size, labelOf(result.get()).c_str()));
+    device.record([&] { return format("%s %zu bytes -> %s", call, size, labelOf(result.get()).c_str()); });
     return result;
 }
 
-template <class Interface>
-gpu::Ref<Interface> makePlain(Device& device, const char* kind, const std::string& call) {
+template <class Interface, class Line>
+gpu::Ref<Interface> makePlain(Device& device, const char* kind, const Line& call) {
     auto* object = new Plain<Interface>;
     device.adopt(object, *object, kind);
-    device.record(call + " -> " + object->label);
+    device.record([&] { return call() + " -> " + object->label; });
     return gpu::Ref<Interface>::adopt(object);
 }
 
@@ -150,12 +150,9 @@ std::vector<uint32_t> fakeShaderBytecode(gpu::ShaderStage stage) {
 
 Device::Device() : context_(gpu::Ref<gpu::DeviceContext>::adopt(new Context(*this))) {}
 
-void Device::record(std::string line) {
-    if (recording) log.push_back(std::move(line));
-}
-
 void Device::adopt(gpu::Object* object, Labelled& labelled, const char* kind) {
-    labelled.label = kind + std::to_string(++counters_[kind]);
+    // Labels exist for the log; without it they would only cost time.
+    if (recording) labelled.label = kind + std::to_string(++counters_[kind]);
     if (keepObjects) kept_.push_back(gpu::Ref<gpu::Object>::share(object));
 }
 
@@ -171,9 +168,11 @@ gpu::Ref<gpu::Buffer> Device::CreateBuffer(const gpu::BufferDesc& desc, const gp
         adopt(buffer, *buffer, "buffer");
         result = gpu::Ref<gpu::Buffer>::adopt(buffer);
     }
-    record(format("CreateBuffer bytes=%u bind=0x%x misc=0x%x stride=%u data=%s -> %s", desc.ByteWidth,
-                  desc.BindFlags, desc.MiscFlags, desc.StructureByteStride, initial ? "yes" : "no",
-                  labelOf(result.get()).c_str()));
+    record([&] {
+        return format("CreateBuffer bytes=%u bind=0x%x misc=0x%x stride=%u data=%s -> %s", desc.ByteWidth,
+                      desc.BindFlags, desc.MiscFlags, desc.StructureByteStride, initial ? "yes" : "no",
+                      labelOf(result.get()).c_str());
+    });
     return result;
 }
 
@@ -182,8 +181,10 @@ gpu::Ref<gpu::Texture1D> Device::CreateTexture1D(const gpu::Texture1DDesc& desc,
     auto* texture = new Texture1DObject;
     texture->desc = desc;
     adopt(texture, *texture, "texture");
-    record(format("CreateTexture1D %u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
-                  desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags, texture->label.c_str()));
+    record([&] {
+        return format("CreateTexture1D %u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
+                      desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags, texture->label.c_str());
+    });
     return gpu::Ref<gpu::Texture1D>::adopt(texture);
 }
 
@@ -192,9 +193,11 @@ gpu::Ref<gpu::Texture2D> Device::CreateTexture2D(const gpu::Texture2DDesc& desc,
     auto* texture = new Texture2DObject;
     texture->desc = desc;
     adopt(texture, *texture, "texture");
-    record(format("CreateTexture2D %ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
-                  desc.Height, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
-                  texture->label.c_str()));
+    record([&] {
+        return format("CreateTexture2D %ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
+                      desc.Height, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
+                      texture->label.c_str());
+    });
     return gpu::Ref<gpu::Texture2D>::adopt(texture);
 }
 
@@ -203,9 +206,11 @@ gpu::Ref<gpu::Texture3D> Device::CreateTexture3D(const gpu::Texture3DDesc& desc,
     auto* texture = new Texture3DObject;
     texture->desc = desc;
     adopt(texture, *texture, "texture");
-    record(format("CreateTexture3D %ux%ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
-                  desc.Height, desc.Depth, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
-                  texture->label.c_str()));
+    record([&] {
+        return format("CreateTexture3D %ux%ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
+                      desc.Height, desc.Depth, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
+                      texture->label.c_str());
+    });
     return gpu::Ref<gpu::Texture3D>::adopt(texture);
 }
 
@@ -253,36 +258,36 @@ gpu::Ref<gpu::DepthStencilView> Device::CreateDepthStencilView(gpu::Resource* re
 }
 
 gpu::Ref<gpu::SamplerState> Device::CreateSamplerState(const gpu::SamplerDesc& d) {
-    return makePlain<gpu::SamplerState>(
-        *this, "sampler",
-        format(
+    return makePlain<gpu::SamplerState>(*this, "sampler", [&] {
+        return format(
             "CreateSamplerState filter=0x%x address=%u,%u,%u bias=%g aniso=%u compare=%u border=%g,%g,%g,%g "
             "lod=%g,%g",
             u(d.Filter), u(d.AddressU), u(d.AddressV), u(d.AddressW), d.MipLODBias, d.MaxAnisotropy,
             u(d.ComparisonFunc), d.BorderColor[0], d.BorderColor[1], d.BorderColor[2], d.BorderColor[3],
-            d.MinLOD, d.MaxLOD));
+            d.MinLOD, d.MaxLOD);
+    });
 }
 
 gpu::Ref<gpu::RasterizerState> Device::CreateRasterizerState(const gpu::RasterizerDesc& d) {
-    return makePlain<gpu::RasterizerState>(
-        *this, "rasterizer",
-        format(
+    return makePlain<gpu::RasterizerState>(*this, "rasterizer", [&] {
+        return format(
             "CreateRasterizerState fill=%u cull=%u ccw=%d bias=%d,%g,%g clip=%d scissor=%d msaa=%d aaline=%d",
             u(d.FillMode), u(d.CullMode), d.FrontCounterClockwise, d.DepthBias, d.DepthBiasClamp,
             d.SlopeScaledDepthBias, d.DepthClipEnable, d.ScissorEnable, d.MultisampleEnable,
-            d.AntialiasedLineEnable));
+            d.AntialiasedLineEnable);
+    });
 }
 
 gpu::Ref<gpu::BlendState> Device::CreateBlendState(const gpu::BlendDesc& d) {
     const gpu::RenderTargetBlendDesc& t = d.RenderTarget[0];
-    return makePlain<gpu::BlendState>(
-        *this, "blend",
-        format(
+    return makePlain<gpu::BlendState>(*this, "blend", [&] {
+        return format(
             "CreateBlendState a2c=%d independent=%d enable=%d src=%u dest=%u op=%u srcAlpha=%u destAlpha=%u "
             "opAlpha=%u mask=0x%x",
             d.AlphaToCoverageEnable, d.IndependentBlendEnable, t.BlendEnable, u(t.SrcBlend), u(t.DestBlend),
             u(t.BlendOp), u(t.SrcBlendAlpha), u(t.DestBlendAlpha), u(t.BlendOpAlpha),
-            u(t.RenderTargetWriteMask)));
+            u(t.RenderTargetWriteMask));
+    });
 }
 
 gpu::Ref<gpu::VertexShader> Device::CreateVertexShader(const void* bytecode, size_t size) {
@@ -301,124 +306,129 @@ gpu::Ref<gpu::ComputeShader> Device::CreateComputeShader(const void* bytecode, s
 }
 
 gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(SDL_Window*, const gpu::SwapChainDesc&) {
-    record("CreateSwapChainForWindow -> null");
+    record([] { return std::string("CreateSwapChainForWindow -> null"); });
     return nullptr;
 }
 
 gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForSurface(uint64_t, const gpu::SwapChainDesc&) {
-    record("CreateSwapChainForSurface -> null");
+    record([] { return std::string("CreateSwapChainForSurface -> null"); });
     return nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
 
+// Each call hands the double a function that writes its line, so that nothing is formatted while the log
+// is off.
+#define LOG(...) device_.record([&] { return format(__VA_ARGS__); })
+
 void Context::VSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    device_.record(format("VSSetShaderResources %u %s", start, list(n, views).c_str()));
+    LOG("VSSetShaderResources %u %s", start, list(n, views).c_str());
 }
 void Context::PSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    device_.record(format("PSSetShaderResources %u %s", start, list(n, views).c_str()));
+    LOG("PSSetShaderResources %u %s", start, list(n, views).c_str());
 }
 void Context::CSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    device_.record(format("CSSetShaderResources %u %s", start, list(n, views).c_str()));
+    LOG("CSSetShaderResources %u %s", start, list(n, views).c_str());
 }
 void Context::CSSetUnorderedAccessViews(uint32_t start, uint32_t n, gpu::UnorderedAccessView* const* views,
                                         const uint32_t* initialCounts) {
-    device_.record(format("CSSetUnorderedAccessViews %u %s counts=%s", start, list(n, views).c_str(),
-                          initialCounts ? "given" : "null"));
+    LOG("CSSetUnorderedAccessViews %u %s counts=%s", start, list(n, views).c_str(),
+        initialCounts ? "given" : "null");
 }
 void Context::VSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    device_.record(format("VSSetConstantBuffers %u %s", start, list(n, buffers).c_str()));
+    LOG("VSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
 }
 void Context::PSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    device_.record(format("PSSetConstantBuffers %u %s", start, list(n, buffers).c_str()));
+    LOG("PSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
 }
 void Context::CSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    device_.record(format("CSSetConstantBuffers %u %s", start, list(n, buffers).c_str()));
+    LOG("CSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
 }
 void Context::VSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    device_.record(format("VSSetSamplers %u %s", start, list(n, samplers).c_str()));
+    LOG("VSSetSamplers %u %s", start, list(n, samplers).c_str());
 }
 void Context::PSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    device_.record(format("PSSetSamplers %u %s", start, list(n, samplers).c_str()));
+    LOG("PSSetSamplers %u %s", start, list(n, samplers).c_str());
 }
 void Context::CSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    device_.record(format("CSSetSamplers %u %s", start, list(n, samplers).c_str()));
+    LOG("CSSetSamplers %u %s", start, list(n, samplers).c_str());
 }
 void Context::VSSetShader(gpu::VertexShader* shader) {
-    device_.record("VSSetShader " + labelOf(shader));
+    LOG("VSSetShader %s", labelOf(shader).c_str());
 }
 void Context::PSSetShader(gpu::PixelShader* shader) {
-    device_.record("PSSetShader " + labelOf(shader));
+    LOG("PSSetShader %s", labelOf(shader).c_str());
 }
 void Context::CSSetShader(gpu::ComputeShader* shader) {
-    device_.record("CSSetShader " + labelOf(shader));
+    LOG("CSSetShader %s", labelOf(shader).c_str());
 }
 void Context::IASetPrimitiveTopology(gpu::PrimitiveTopology topology) {
-    device_.record(format("IASetPrimitiveTopology %u", u(topology)));
+    LOG("IASetPrimitiveTopology %u", u(topology));
 }
 void Context::RSSetState(gpu::RasterizerState* state) {
-    device_.record("RSSetState " + labelOf(state));
+    LOG("RSSetState %s", labelOf(state).c_str());
 }
 void Context::RSSetViewports(uint32_t n, const gpu::Viewport* v) {
-    std::string line = "RSSetViewports";
-    for (uint32_t i = 0; i < n; ++i)
-        line += format(" [%g,%g,%g,%g,%g,%g]", v[i].TopLeftX, v[i].TopLeftY, v[i].Width, v[i].Height,
-                       v[i].MinDepth, v[i].MaxDepth);
-    device_.record(line);
+    device_.record([&] {
+        std::string line = "RSSetViewports";
+        for (uint32_t i = 0; i < n; ++i)
+            line += format(" [%g,%g,%g,%g,%g,%g]", v[i].TopLeftX, v[i].TopLeftY, v[i].Width, v[i].Height,
+                           v[i].MinDepth, v[i].MaxDepth);
+        return line;
+    });
 }
 void Context::OMSetBlendState(gpu::BlendState* state, const float factor[4], uint32_t sampleMask) {
-    device_.record(format("OMSetBlendState %s factor=%s mask=0x%x", labelOf(state).c_str(),
-                          factor ? "given" : "null", sampleMask));
+    LOG("OMSetBlendState %s factor=%s mask=0x%x", labelOf(state).c_str(), factor ? "given" : "null",
+        sampleMask);
 }
 void Context::OMSetRenderTargets(uint32_t n, gpu::RenderTargetView* const* views,
                                  gpu::DepthStencilView* dsv) {
-    device_.record(format("OMSetRenderTargets %s depth=%s", list(n, views).c_str(), labelOf(dsv).c_str()));
+    LOG("OMSetRenderTargets %s depth=%s", list(n, views).c_str(), labelOf(dsv).c_str());
 }
 void Context::ClearRenderTargetView(gpu::RenderTargetView* view, const float c[4]) {
-    device_.record(
-        format("ClearRenderTargetView %s %g,%g,%g,%g", labelOf(view).c_str(), c[0], c[1], c[2], c[3]));
+    LOG("ClearRenderTargetView %s %g,%g,%g,%g", labelOf(view).c_str(), c[0], c[1], c[2], c[3]);
 }
 void Context::ClearDepthStencilView(gpu::DepthStencilView* view, uint32_t flags, float depth,
                                     uint8_t stencil) {
-    device_.record(format("ClearDepthStencilView %s flags=%u depth=%g stencil=%u", labelOf(view).c_str(),
-                          flags, depth, stencil));
+    LOG("ClearDepthStencilView %s flags=%u depth=%g stencil=%u", labelOf(view).c_str(), flags, depth,
+        stencil);
 }
 void Context::UpdateSubresource(gpu::Resource* resource, uint32_t subresource, const gpu::Box* box,
                                 const void* data, uint32_t rowPitch, uint32_t depthPitch) {
-    std::string boxText = "null";
-    if (box)
-        boxText =
-            format("%u,%u,%u-%u,%u,%u", box->left, box->top, box->front, box->right, box->bottom, box->back);
-    device_.record(format("UpdateSubresource %s %u box=%s pitch=%u,%u", labelOf(resource).c_str(),
-                          subresource, boxText.c_str(), rowPitch, depthPitch));
+    const std::string boxText =
+        box ? format("%u,%u,%u-%u,%u,%u", box->left, box->top, box->front, box->right, box->bottom, box->back)
+            : "null";
+    LOG("UpdateSubresource %s %u box=%s pitch=%u,%u", labelOf(resource).c_str(), subresource, boxText.c_str(),
+        rowPitch, depthPitch);
     // A whole-buffer update replaces the contents, reading ByteWidth bytes as a device would.
     if (auto* buffer = dynamic_cast<BufferObject*>(resource); buffer && !box && data)
         std::memcpy(buffer->contents.data(), data, buffer->contents.size());
 }
 void Context::Draw(uint32_t vertexCount, uint32_t startVertex) {
-    device_.record(format("Draw %u %u", vertexCount, startVertex));
+    LOG("Draw %u %u", vertexCount, startVertex);
 }
 void Context::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                             uint32_t startInstance) {
-    device_.record(
-        format("DrawInstanced %u %u %u %u", vertexCount, instanceCount, startVertex, startInstance));
+    LOG("DrawInstanced %u %u %u %u", vertexCount, instanceCount, startVertex, startInstance);
 }
 void Context::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
-    device_.record(format("Dispatch %u %u %u", x, y, z));
+    LOG("Dispatch %u %u %u", x, y, z);
 }
 void Context::GenerateMips(gpu::ShaderResourceView* view) {
-    device_.record("GenerateMips " + labelOf(view));
+    LOG("GenerateMips %s", labelOf(view).c_str());
 }
 void Context::Flush() {
-    device_.record("Flush");
+    LOG("Flush");
 }
 bool Context::ReadBack(gpu::Resource* resource, uint32_t, void* destination, size_t destinationSize,
                        uint32_t) {
-    device_.record("ReadBack " + labelOf(resource));
+    LOG("ReadBack %s", labelOf(resource).c_str());
     const auto* buffer = dynamic_cast<const BufferObject*>(resource);
     if (!buffer || destinationSize < buffer->contents.size()) return false;
     std::memcpy(destination, buffer->contents.data(), buffer->contents.size());
     return true;
 }
+
+#undef LOG
 
 } // namespace recording

@@ -103,7 +103,10 @@ class Device final : public gpu::Device {
     std::string GetLastError() const override { return {}; }
 
     Context& context() { return *static_cast<Context*>(context_.get()); }
-    void record(std::string line);
+    // Logs the line `makeLine` writes, when recording.
+    template <class F> void record(const F& makeLine) {
+        if (recording) log.push_back(makeLine());
+    }
     // Names a new object of `kind` ("buffer" -> "buffer1", "buffer2", ...) and keeps it if asked to.
     void adopt(gpu::Object* object, Labelled& labelled, const char* kind);
 

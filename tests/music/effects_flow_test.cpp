@@ -75,12 +75,12 @@ TEST(Flow, JumpWinsOverBreakAndTheLastWrittenRowCounts) {
 TEST(Flow, BreakDigitsAndRowsBeyondThePattern) {
     XmSong song = makeSong(2, 1, 1);
     song.addPattern(64);
-    song.addPattern(32);
+    song.addPattern(45);
     song.order = {0, 1, 0, 2};
     song.cell(0, 0, 0) = {0, 0, 0, EffectPatternBreak, 0x3F};  // 3 x 10 + 15
-    song.cell(1, 46, 0) = {0, 0, 0, EffectPatternBreak, 0x40}; // row 40 of a 32-row pattern
+    song.cell(1, 46, 0) = {0, 0, 0, EffectPatternBreak, 0x40}; // row 40 of a 2-row pattern
     auto p = loadPlayer(writeXm(song));
-    // Position 2 plays pattern 0 again, whose D3F now lands beyond the 32 rows of pattern 2.
+    // Position 2 plays pattern 0 again, whose D3F now lands just past the 45 rows of pattern 2.
     EXPECT_EQ(playRows(p.get(), 5), span(0, 0, 0) + span(1, 45, 46) + span(0, 0, 0) + span(2, 0, 0));
 }
 

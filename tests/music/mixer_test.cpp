@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -213,6 +215,37 @@ TEST(OutputGain, QuarterTimesGlobalVolumeWithoutClipping) {
     p->channels[3].mute = 1;
     renderFrames(p.get(), out.data(), 10);
     EXPECT_NEAR(out[0], 7 * (127 / 128.0f) * 0.25f * 0.5f, 1e-5f);
+}
+
+} // namespace
+
+namespace {
+
+// The audio stream renders in pieces cut wherever the device's ring wraps: the cut must not matter.
+TEST(Chunking, PiecesGiveTheSameOutputAsOneCall) {
+    XmSong song = makeSong(8, 3, 3);
+    song.tempo = 173;
+    song.instruments.push_back(
+        makeInstrument(std::vector<int16_t>{0, 40, 80, 40, 0, -40, -80, -40}, 2, 2, 5));
+    for (uint16_t row = 0; row < 8; row += 2) {
+        song.cell(0, row, 0) = {uint8_t(kMiddleC + row), 1, 0, EffectVibrato, 0x38};
+        song.cell(0, row, 1) = {uint8_t(kMiddleC - row), 2, 0, EffectVolumeSlide, 0x04};
+        song.cell(0, row + 1, 2) = {uint8_t(kMiddleC + 12), 2, 0x30, EffectPanningSlide, 0x20};
+    }
+    std::vector<uint8_t> bytes = writeXm(song);
+    const uint32_t total = 3 * 44100;
+    std::vector<float> whole(2 * total), pieces(2 * total);
+    auto a = loadPlayer(bytes);
+    renderFrames(a.get(), whole.data(), total);
+    auto b = loadPlayer(bytes);
+    const uint32_t sizes[] = {1, 7, 96, 104, 441, 637, 638, 4096, 1250};
+    for (uint32_t done = 0, k = 0; done < total; ++k) {
+        uint32_t n = std::min(sizes[k % std::size(sizes)], total - done);
+        renderFrames(b.get(), pieces.data() + 2 * done, n);
+        done += n;
+    }
+    EXPECT_EQ(whole, pieces);
+    EXPECT_GT(*std::max_element(whole.begin(), whole.end()), 0.05f);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,7 +40,8 @@ std::vector<char> readFile(const std::string& path) {
 
 class CaptureRun : public ::testing::Test {
   protected:
-    std::string dir = testing::TempDir() + "capture_run/";
+    // One folder per process: test runs of several checkouts may share the temporary folder.
+    std::string dir = testing::TempDir() + "capture_run_" + std::to_string(getpid()) + "/";
     void SetUp() override { std::filesystem::create_directories(dir); }
     void TearDown() override { std::filesystem::remove_all(dir); }
 };

@@ -4,7 +4,7 @@
 
 OffscreenShow::~OffscreenShow() {
     // The scene's objects go before the device they live on.
-    if (show_.scene) teardownShow(show_);
+    if (show_.built.scene) teardownShow(show_);
 }
 
 bool OffscreenShow::open(int width, int height, std::string* error) {

@@ -1,12 +1,14 @@
 #include "wav_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 constexpr uint16_t kFormatIeeeFloat = 3;
 constexpr uint16_t kChannels = 2;
 constexpr uint16_t kBitsPerSample = 32;
-constexpr uint32_t kHeaderBytes = 44;
+// RIFF, an 18-byte fmt chunk and a fact chunk (both expected for non-PCM formats), then the data chunk.
+constexpr uint32_t kHeaderBytes = 58;
 
 void put16(uint8_t* at, uint16_t v) {
     at[0] = uint8_t(v);
@@ -27,19 +29,25 @@ bool WavWriter::open(const char* path, uint32_t rate) {
 bool WavWriter::writeHeader() {
     uint8_t h[kHeaderBytes];
     // RIFF sizes are 32 bits; a longer render keeps the largest size the format can state.
-    auto data = uint32_t(dataBytes_ > 0xFFFFFFFFull - 36 ? 0xFFFFFFFFull - 36 : dataBytes_);
+    const uint32_t frameBytes = kChannels * kBitsPerSample / 8;
+    auto data = uint32_t(
+        std::min<uint64_t>(dataBytes_, (0xFFFFFFFFull - (kHeaderBytes - 8)) / frameBytes * frameBytes));
     std::memcpy(h, "RIFF", 4);
-    put32(h + 4, 36 + data);
+    put32(h + 4, kHeaderBytes - 8 + data);
     std::memcpy(h + 8, "WAVEfmt ", 8);
-    put32(h + 16, 16);
+    put32(h + 16, 18);
     put16(h + 20, kFormatIeeeFloat);
     put16(h + 22, kChannels);
     put32(h + 24, rate_);
-    put32(h + 28, rate_ * kChannels * kBitsPerSample / 8);
-    put16(h + 32, kChannels * kBitsPerSample / 8);
+    put32(h + 28, rate_ * frameBytes);
+    put16(h + 32, frameBytes);
     put16(h + 34, kBitsPerSample);
-    std::memcpy(h + 36, "data", 4);
-    put32(h + 40, data);
+    put16(h + 36, 0); // no extra format bytes
+    std::memcpy(h + 38, "fact", 4);
+    put32(h + 42, 4);
+    put32(h + 46, data / frameBytes);
+    std::memcpy(h + 50, "data", 4);
+    put32(h + 54, data);
     return std::fwrite(h, 1, kHeaderBytes, file_) == kHeaderBytes;
 }
 

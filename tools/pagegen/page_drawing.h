@@ -5,7 +5,7 @@
 // Code page 437 characters the artwork is built from.
 namespace Glyph {
 constexpr int space = 32, lightShade = 176, mediumShade = 177, darkShade = 178, fullBlock = 219,
-              lowerHalf = 220, upperHalf = 223, smallDot = 250, bullet = 249;
+              lowerHalf = 220, upperHalf = 223, smallDot = 250;
 }
 
 // Writes a cell when it lies on the page; drawing that runs past an edge is clipped, not an error.

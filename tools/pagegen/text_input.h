@@ -18,7 +18,6 @@ class LineReader {
     // Advances to the next line whatever it holds (for blocks of art); false at the end.
     bool nextRaw();
     const std::string& line() const { return current; }
-    int lineNumber() const { return number; }
 
     // The line split at spaces; a double-quoted word keeps its spaces and loses its quotes, and a lone
     // '#' starts a comment that runs to the end of the line.

@@ -1,0 +1,128 @@
+#include "pass_list.h"
+
+#include "pass_programs.h"
+#include "scene.h"
+
+#include <initializer_list>
+#include <string_view>
+
+using namespace Orvo::Gfx;
+
+namespace {
+
+// Blend-table rows: what a pass stores even with blending off, where the row has no effect.
+constexpr int32_t blendAdd = 0;
+constexpr int32_t blendAlphaOverKeepDest = 1;
+constexpr int32_t blendAlphaOver = 2;
+
+ResourceBinding textureInput(TextureRuntime* texture) {
+    return {ResourceTexture, texture};
+}
+
+ResourceBinding bufferInput(BufferRuntime* buffer) {
+    return {ResourceBuffer, buffer};
+}
+
+// A pass that clears `target` to opaque black and draws one full-screen triangle every frame; the input
+// of position i is bound at register t i of both stages.
+GraphicsPassDesc drawInto(TextureRuntime* target, std::string_view vertexProgram,
+                          std::string_view pixelProgram, std::initializer_list<ResourceBinding> inputs) {
+    GraphicsPassDesc desc;
+    useGraphicsPrograms(desc, vertexProgram, pixelProgram);
+    desc.targets.append({target, true});
+    desc.inputs.resize(uint32_t(inputs.size()));
+    uint32_t slot = 0;
+    for (const ResourceBinding& input : inputs) desc.inputs[slot++] = input;
+    return desc;
+}
+
+GraphicsPassDesc fullscreen(TextureRuntime* target, std::string_view pixelProgram, ResourceBinding input,
+                            int32_t blendMode) {
+    GraphicsPassDesc desc = drawInto(target, "fullscreen_vs", pixelProgram, {input});
+    desc.blendMode = blendMode;
+    return desc;
+}
+
+GraphicsPass* createGraphicsPass(Scene& scene, uint32_t key, const GraphicsPassDesc& desc) {
+    auto* pass = new GraphicsPass;
+    setupGraphicsPass(*pass, desc);
+    scene.graphicsPasses.findOrInsert(key) = pass;
+    return pass;
+}
+
+// The glenz stream's simulation: one thread per object, writing the object buffer at u0.
+ComputePass* createSphereUpdatePass(Scene& scene, BufferRuntime* sphereBuffer) {
+    ComputePassDesc desc;
+    useComputeProgram(desc, "sphere_sim_cs");
+    desc.threadsX = 256;
+    desc.threadsY = 1;
+    desc.threadsZ = 1;
+    desc.outputs.resize(1);
+    desc.outputs[0] = bufferInput(sphereBuffer);
+    auto* pass = new ComputePass;
+    setupComputePass(*pass, desc);
+    scene.computePasses.findOrInsert(0) = pass;
+    return pass;
+}
+
+// Every cell of the sphere image as a character quad on the cylinder, depth-tested and blended.
+GraphicsPassDesc cylinderDesc(const SceneResources& r) {
+    GraphicsPassDesc desc =
+        drawInto(r.cylinderImage, "char_cylinder_vs", "vertex_colour_ps",
+                 {bufferInput(r.cylinderFont), bufferInput(r.cylinderCells), bufferInput(r.cylinderCells),
+                  bufferInput(r.cylinderPalette), textureInput(r.sphereImage)});
+    desc.vertexCount = 6;
+    desc.instanceCount = 6912000;
+    desc.depthEnabled = true;
+    desc.depth = {r.cylinderDepth, true};
+    desc.blendEnabled = true;
+    desc.blendMode = blendAlphaOver;
+    return desc;
+}
+
+// The ten text layers, one quad each, blended over one another. textBuffer6 serves slots t6 to t9.
+GraphicsPassDesc textDesc(const SceneResources& r) {
+    GraphicsPassDesc desc =
+        drawInto(r.textImage, "text_layers_vs", "text_layers_ps",
+                 {bufferInput(r.c64fontBuffer), bufferInput(r.textBuffer1), bufferInput(r.textBuffer2),
+                  bufferInput(r.textBuffer3), bufferInput(r.textBuffer4), bufferInput(r.textBuffer5),
+                  bufferInput(r.textBuffer6), bufferInput(r.textBuffer6), bufferInput(r.textBuffer6),
+                  bufferInput(r.textBuffer6), bufferInput(r.colorpalette), bufferInput(r.c64fontBuffer),
+                  bufferInput(r.fontBuffer3)});
+    desc.vertexCount = 6;
+    desc.instanceCount = 10;
+    desc.blendEnabled = true;
+    desc.blendMode = blendAlphaOver;
+    return desc;
+}
+
+} // namespace
+
+void createPassList(Scene& scene, const SceneResources& r) {
+    GraphicsPass* sphere = createGraphicsPass(
+        scene, 0,
+        fullscreen(r.sphereImage, "glenz_spheres_ps", bufferInput(r.sphereBuffer), blendAlphaOverKeepDest));
+    ComputePass* sphereUpdate = createSphereUpdatePass(scene, r.sphereBuffer);
+    GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
+    GraphicsPass* blurA = createGraphicsPass(
+        scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), blendAdd));
+    GraphicsPass* composite =
+        createGraphicsPass(scene, 3,
+                           drawInto(r.compositeImage, "fullscreen_vs", "composite_ps",
+                                    {textureInput(r.blurBImage), textureInput(r.textImage)}));
+    GraphicsPass* text = createGraphicsPass(scene, 4, textDesc(r));
+    GraphicsPass* blurB = createGraphicsPass(
+        scene, 5, fullscreen(r.blurBImage, "dof_blur2_ps", textureInput(r.mirrorBImage), blendAdd));
+    GraphicsPass* lamer = createGraphicsPass(
+        scene, 6, fullscreen(r.lamerImage, "lamer_ps", textureInput(r.compositeImage), blendAdd));
+    GraphicsPass* mirrorA = createGraphicsPass(
+        scene, 7, fullscreen(r.sceneOutput, "mirror_ps", textureInput(r.blurAImage), blendAdd));
+    GraphicsPass* mirrorB = createGraphicsPass(
+        scene, 8, fullscreen(r.mirrorBImage, "mirror2_ps", textureInput(r.cylinderImage), blendAdd));
+
+    // The simulation runs first so that the sphere pass sees this frame's positions; the text layers
+    // draw before the composite that reads them.
+    scene.passes.append(PassListEntry::of(sphereUpdate));
+    for (GraphicsPass* pass : {sphere, cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
+        scene.passes.append(PassListEntry::of(pass));
+}

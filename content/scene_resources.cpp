@@ -1,0 +1,86 @@
+#include "scene_resources.h"
+
+#include "assets.h"
+#include "scene.h"
+
+#include <type_traits>
+
+using namespace Orvo::Gfx;
+
+namespace {
+
+constexpr int32_t colourFormat = 3; // R16G16B16A16_FLOAT: headroom for blending and blurring
+constexpr int32_t depthFormat = 6;  // D32_FLOAT
+
+template <class T> T* registerResource(Scene& scene, uint32_t id, T* resource) {
+    scene.resources.findOrInsert(id) = resource;
+    return resource;
+}
+
+TextureRuntime* screenTexture(Scene& scene, uint32_t id, uint32_t width, uint32_t height, int32_t format) {
+    auto* texture = new TextureRuntime;
+    TextureDesc desc;
+    desc.dimension = 1;
+    // The screen size reaches the textures through float, as it reaches the viewport and the shaders.
+    desc.width = uint32_t(float(width));
+    desc.height = uint32_t(float(height));
+    desc.depth = 0;
+    desc.generateMips = false;
+    desc.format = format;
+    texture->init(desc, false);
+    return registerResource(scene, id, texture);
+}
+
+BufferRuntime* sphereBuffer(Scene& scene, uint32_t id) {
+    auto* buffer = new BufferRuntime;
+    BufferDesc desc;
+    desc.constant = false;
+    desc.stride = 16; // one float4 per object of the glenz stream
+    desc.countX = 256;
+    desc.countY = 1;
+    desc.countZ = 1;
+    desc.initialData = nullptr;
+    buffer->init(desc, false);
+    return registerResource(scene, id, buffer);
+}
+
+// A buffer over a built-in table, used in place (the table outlives the scene).
+template <class T> BufferDataRuntime* dataBuffer(Scene& scene, uint32_t id, const Assets::Table<T>& table) {
+    auto* buffer = new BufferDataRuntime;
+    DataSourceDesc desc;
+    desc.elementType = std::is_same_v<T, float> ? ElementFloat32 : ElementInt32;
+    desc.elements = table.elements;
+    desc.elementCount = table.elementCount;
+    buffer->init(desc, false);
+    return registerResource(scene, id, buffer);
+}
+
+} // namespace
+
+SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t height) {
+    SceneResources r;
+    r.sphereImage = screenTexture(scene, 0, width, height, colourFormat);
+    r.sphereBuffer = sphereBuffer(scene, 1);
+    r.cylinderDepth = screenTexture(scene, 2, width, height, depthFormat);
+    r.cylinderFont = dataBuffer(scene, 3, Assets::cylinderFont);
+    r.cylinderPalette = dataBuffer(scene, 4, Assets::cylinderPalette);
+    r.cylinderCells = dataBuffer(scene, 5, Assets::cylinderCells);
+    r.cylinderImage = screenTexture(scene, 6, width, height, colourFormat);
+    r.blurAImage = screenTexture(scene, 7, width, height, colourFormat);
+    r.compositeImage = screenTexture(scene, 8, width, height, colourFormat);
+    r.textImage = screenTexture(scene, 9, width, height, colourFormat);
+    r.c64fontBuffer = dataBuffer(scene, 10, Assets::c64fontBuffer);
+    r.colorpalette = dataBuffer(scene, 11, Assets::colorpalette);
+    r.textBuffer1 = dataBuffer(scene, 12, Assets::textBuffer1);
+    r.textBuffer2 = dataBuffer(scene, 13, Assets::textBuffer2);
+    r.textBuffer3 = dataBuffer(scene, 14, Assets::textBuffer3);
+    r.textBuffer4 = dataBuffer(scene, 15, Assets::textBuffer4);
+    r.fontBuffer3 = dataBuffer(scene, 16, Assets::fontBuffer3);
+    r.textBuffer5 = dataBuffer(scene, 17, Assets::textBuffer5);
+    r.blurBImage = screenTexture(scene, 18, width, height, colourFormat);
+    r.textBuffer6 = dataBuffer(scene, 19, Assets::textBuffer6);
+    r.lamerImage = screenTexture(scene, 20, width, height, colourFormat);
+    r.sceneOutput = screenTexture(scene, 21, width, height, colourFormat);
+    r.mirrorBImage = screenTexture(scene, 22, width, height, colourFormat);
+    return r;
+}

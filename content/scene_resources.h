@@ -1,0 +1,40 @@
+#pragma once
+// The show's resources, created into the scene's registry under the ids 0 to 22 in id order. The passes
+// bind them through the pointers kept here.
+#include "buffer_data_runtime.h"
+#include "texture_runtime.h"
+
+#include <cstdint>
+
+namespace Orvo::Gfx {
+struct Scene;
+}
+
+struct SceneResources {
+    Orvo::Gfx::TextureRuntime* sphereImage;        // 0
+    Orvo::Gfx::BufferRuntime* sphereBuffer;        // 1: 256 float4 written by the sphere update pass
+    Orvo::Gfx::TextureRuntime* cylinderDepth;      // 2: the only depth target
+    Orvo::Gfx::BufferDataRuntime* cylinderFont;    // 3
+    Orvo::Gfx::BufferDataRuntime* cylinderPalette; // 4
+    Orvo::Gfx::BufferDataRuntime* cylinderCells;   // 5
+    Orvo::Gfx::TextureRuntime* cylinderImage;      // 6
+    Orvo::Gfx::TextureRuntime* blurAImage;         // 7
+    Orvo::Gfx::TextureRuntime* compositeImage;     // 8
+    Orvo::Gfx::TextureRuntime* textImage;          // 9
+    Orvo::Gfx::BufferDataRuntime* c64fontBuffer;   // 10
+    Orvo::Gfx::BufferDataRuntime* colorpalette;    // 11
+    Orvo::Gfx::BufferDataRuntime* textBuffer1;     // 12
+    Orvo::Gfx::BufferDataRuntime* textBuffer2;     // 13
+    Orvo::Gfx::BufferDataRuntime* textBuffer3;     // 14
+    Orvo::Gfx::BufferDataRuntime* textBuffer4;     // 15
+    Orvo::Gfx::BufferDataRuntime* fontBuffer3;     // 16
+    Orvo::Gfx::BufferDataRuntime* textBuffer5;     // 17
+    Orvo::Gfx::TextureRuntime* blurBImage;         // 18
+    Orvo::Gfx::BufferDataRuntime* textBuffer6;     // 19
+    Orvo::Gfx::TextureRuntime* lamerImage;         // 20
+    Orvo::Gfx::TextureRuntime* sceneOutput;        // 21: the finished picture
+    Orvo::Gfx::TextureRuntime* mirrorBImage;       // 22
+};
+
+// Every resource is registered, whether or not the device could make its GPU objects.
+SceneResources createSceneResources(Orvo::Gfx::Scene& scene, uint32_t screenWidth, uint32_t screenHeight);

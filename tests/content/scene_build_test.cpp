@@ -1,0 +1,505 @@
+// The show's scene as the builder leaves it on the recording device: the resource registry, the passes
+// and their descriptors, the order of creation seen as device calls, and one frame's bindings and draws.
+#include "assets.h"
+#include "buffer_data_runtime.h"
+#include "build_scene.h"
+#include "recording_fixture.h"
+#include "scene.h"
+#include "show_frame.h"
+#include "track_table.h"
+
+#include "shaders/shader_program.h"
+
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Orvo::Gfx;
+using ::testing::ElementsAreArray;
+
+namespace {
+
+constexpr uint32_t screenWidth = 320, screenHeight = 180;
+
+// The resource ids of the show, as the passes and the output refer to them.
+enum : uint32_t {
+    sphereImage = 0,
+    sphereBuffer = 1,
+    cylinderDepth = 2,
+    cylinderFont = 3,
+    cylinderPalette = 4,
+    cylinderCells = 5,
+    cylinderImage = 6,
+    blurAImage = 7,
+    compositeImage = 8,
+    textImage = 9,
+    c64fontBuffer = 10,
+    colorpalette = 11,
+    textBuffer1 = 12,
+    textBuffer2 = 13,
+    textBuffer3 = 14,
+    textBuffer4 = 15,
+    fontBuffer3 = 16,
+    textBuffer5 = 17,
+    blurBImage = 18,
+    textBuffer6 = 19,
+    lamerImage = 20,
+    sceneOutput = 21,
+    mirrorBImage = 22,
+};
+
+const std::set<uint32_t> textureIds = {sphereImage, cylinderDepth, cylinderImage, blurAImage,  compositeImage,
+                                       textImage,   blurBImage,    lamerImage,    sceneOutput, mirrorBImage};
+
+struct DataBufferRow {
+    uint32_t id;
+    const Assets::IntTable* ints;
+    const Assets::FloatTable* floats;
+    uint32_t elements;
+};
+
+const DataBufferRow dataBuffers[] = {
+    {cylinderFont, &Assets::cylinderFont, nullptr, 32768},
+    {cylinderPalette, nullptr, &Assets::cylinderPalette, 768},
+    {cylinderCells, &Assets::cylinderCells, nullptr, 50880},
+    {c64fontBuffer, &Assets::c64fontBuffer, nullptr, 32768},
+    {colorpalette, nullptr, &Assets::colorpalette, 48},
+    {textBuffer1, &Assets::textBuffer1, nullptr, 354960},
+    {textBuffer2, &Assets::textBuffer2, nullptr, 51120},
+    {textBuffer3, &Assets::textBuffer3, nullptr, 342720},
+    {textBuffer4, &Assets::textBuffer4, nullptr, 354960},
+    {fontBuffer3, &Assets::fontBuffer3, nullptr, 32768},
+    {textBuffer5, &Assets::textBuffer5, nullptr, 354960},
+    {textBuffer6, &Assets::textBuffer6, nullptr, 96000},
+};
+
+// A graphics pass as the show sets it up: key, programs, target, inputs by slot (kind, resource id),
+// depth target (or none), blending and its stored mode, and the draw.
+struct GraphicsPassRow {
+    const char* name;
+    uint32_t key;
+    const char* vertexProgram;
+    const char* pixelProgram;
+    uint32_t target;
+    std::vector<std::pair<int32_t, uint32_t>> inputs;
+    bool depth;
+    bool blend;
+    int32_t blendMode;
+    uint32_t vertices, instances;
+};
+
+// In the order the passes run, after the sphere update pass.
+const std::vector<GraphicsPassRow> graphicsPasses = {
+    {"sphere",
+     0,
+     "fullscreen_vs",
+     "glenz_spheres_ps",
+     sphereImage,
+     {{1, sphereBuffer}},
+     false,
+     false,
+     1,
+     3,
+     1},
+    {"cylinder",
+     1,
+     "char_cylinder_vs",
+     "vertex_colour_ps",
+     cylinderImage,
+     {{1, cylinderFont}, {1, cylinderCells}, {1, cylinderCells}, {1, cylinderPalette}, {0, sphereImage}},
+     true,
+     true,
+     2,
+     6,
+     6912000},
+    {"mirror B", 8, "fullscreen_vs", "mirror2_ps", mirrorBImage, {{0, cylinderImage}}, false, false, 0, 3, 1},
+    {"text",
+     4,
+     "text_layers_vs",
+     "text_layers_ps",
+     textImage,
+     {{1, c64fontBuffer},
+      {1, textBuffer1},
+      {1, textBuffer2},
+      {1, textBuffer3},
+      {1, textBuffer4},
+      {1, textBuffer5},
+      {1, textBuffer6},
+      {1, textBuffer6},
+      {1, textBuffer6},
+      {1, textBuffer6},
+      {1, colorpalette},
+      {1, c64fontBuffer},
+      {1, fontBuffer3}},
+     false,
+     true,
+     2,
+     6,
+     10},
+    {"blur B", 5, "fullscreen_vs", "dof_blur2_ps", blurBImage, {{0, mirrorBImage}}, false, false, 0, 3, 1},
+    {"composite",
+     3,
+     "fullscreen_vs",
+     "composite_ps",
+     compositeImage,
+     {{0, blurBImage}, {0, textImage}},
+     false,
+     false,
+     0,
+     3,
+     1},
+    {"lamer", 6, "fullscreen_vs", "lamer_ps", lamerImage, {{0, compositeImage}}, false, false, 0, 3, 1},
+    {"blur A", 2, "fullscreen_vs", "dof_blur_ps", blurAImage, {{0, lamerImage}}, false, false, 0, 3, 1},
+    {"mirror A", 7, "fullscreen_vs", "mirror_ps", sceneOutput, {{0, blurAImage}}, false, false, 0, 3, 1},
+};
+
+const ShaderProgram& program(const char* name) {
+    const ShaderProgram* found = shaders::findShaderProgram(name);
+    if (!found) throw std::runtime_error(std::string("no shader program ") + name);
+    return *found;
+}
+
+template <class T> T* lookUp(const IdRegistry<T>& registry, uint32_t id) {
+    T* found = nullptr;
+    registry.forEach([&](uint32_t key, T* value) {
+        if (key == id) found = value;
+    });
+    return found;
+}
+
+template <class T> std::vector<uint32_t> idsOf(const IdRegistry<T>& registry) {
+    std::vector<uint32_t> ids;
+    registry.forEach([&](uint32_t id, T*) { ids.push_back(id); });
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::vector<uint32_t> range(uint32_t n) {
+    std::vector<uint32_t> ids(n);
+    for (uint32_t i = 0; i < n; ++i) ids[i] = i;
+    return ids;
+}
+
+class BuildScene : public RecordingTest {
+  protected:
+    SceneState state;
+    std::vector<std::string> buildLog;
+
+    void SetUp() override {
+        RecordingTest::SetUp();
+        buildScene(&state, screenWidth, screenHeight);
+        buildLog = takeLog();
+    }
+    void TearDown() override {
+        delete state.scene;
+        RecordingTest::TearDown();
+    }
+
+    Scene& scene() { return *state.scene; }
+    Resource* resource(uint32_t id) { return lookUp(scene().resources, id); }
+    TextureRuntime* texture(uint32_t id) { return dynamic_cast<TextureRuntime*>(resource(id)); }
+    BufferDataRuntime* data(uint32_t id) { return dynamic_cast<BufferDataRuntime*>(resource(id)); }
+    std::string srv(uint32_t id) { return recording::labelOf(resource(id)->getSRV(true)); }
+
+    // One frame as the main loop renders it: frame context and track values at `time`, then the list.
+    std::vector<std::string> frame(float time) {
+        ShowState show;
+        show.screen = makeShowScreen(screenWidth, screenHeight);
+        show.tracks = &state.tracks;
+        show.variables = scene().variables.items;
+        show.variableCount = scene().variables.count;
+        prepareShowFrame(show, time);
+        takeLog();
+        scene().renderFrame();
+        return takeLog();
+    }
+};
+
+TEST_F(BuildScene, RegistersTheTwentyThreeResourcesByIdAndOutputsSceneOutput) {
+    EXPECT_EQ(scene().resources.count, 23u);
+    EXPECT_THAT(idsOf(scene().resources), ElementsAreArray(range(23)));
+    std::set<Resource*> distinct;
+    for (uint32_t id = 0; id < 23; ++id) {
+        ASSERT_NE(resource(id), nullptr) << id;
+        EXPECT_FALSE(resource(id)->doubleBuffered) << id;
+        distinct.insert(resource(id));
+    }
+    EXPECT_EQ(distinct.size(), 23u);
+    EXPECT_EQ(scene().output, resource(sceneOutput));
+    EXPECT_TRUE(scene().firstFrame);
+}
+
+TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
+    for (uint32_t id : textureIds) {
+        const TextureRuntime* t = texture(id);
+        ASSERT_NE(t, nullptr) << id;
+        EXPECT_EQ(t->desc.dimension, 1) << id;
+        EXPECT_EQ(t->desc.width, screenWidth) << id;
+        EXPECT_EQ(t->desc.height, screenHeight) << id;
+        EXPECT_FALSE(t->desc.generateMips) << id;
+        EXPECT_EQ(t->desc.format, id == cylinderDepth ? 6 : 3) << id;
+        EXPECT_EQ(t->getDSV() != nullptr, id == cylinderDepth) << id;
+        EXPECT_EQ(t->getRTV(false) != nullptr, id != cylinderDepth) << id;
+    }
+}
+
+TEST_F(BuildScene, SphereBufferHoldsTwoHundredFiftySixFloat4) {
+    auto* buffer = dynamic_cast<BufferRuntime*>(resource(sphereBuffer));
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(dynamic_cast<BufferDataRuntime*>(buffer), nullptr);
+    EXPECT_FALSE(buffer->desc.constant);
+    EXPECT_EQ(buffer->desc.stride, 16u);
+    EXPECT_EQ(buffer->desc.countX * buffer->desc.countY * buffer->desc.countZ, 256u);
+    EXPECT_EQ(buffer->desc.initialData, nullptr);
+    ASSERT_TRUE(buffer->bufferA);
+    EXPECT_EQ(buffer->bufferA->GetDesc().ByteWidth, 4096u);
+    EXPECT_NE(buffer->getUAV(false), nullptr);
+    EXPECT_NE(buffer->getSRV(true), nullptr);
+}
+
+TEST_F(BuildScene, DataBuffersHoldTheBuiltInTablesAtTheirSizes) {
+    for (const DataBufferRow& row : dataBuffers) {
+        SCOPED_TRACE(row.id);
+        const BufferDataRuntime* buffer = data(row.id);
+        ASSERT_NE(buffer, nullptr);
+        const void* table = row.ints ? static_cast<const void*>(row.ints->elements) : row.floats->elements;
+        EXPECT_EQ(buffer->source.elementType, row.ints ? ElementInt32 : ElementFloat32);
+        EXPECT_EQ(buffer->source.elements, table);
+        EXPECT_EQ(buffer->source.elementCount, row.elements);
+        EXPECT_STREQ(buffer->source.path, "");
+        ASSERT_TRUE(buffer->bufferA);
+        const uint32_t bytes = buffer->bufferA->GetDesc().ByteWidth;
+        EXPECT_EQ(bytes, (row.elements * 4 + 15) / 16 * 16);
+        const std::vector<uint8_t>& contents = recording::bufferContents(buffer->bufferA.get());
+        ASSERT_GE(contents.size(), row.elements * 4);
+        EXPECT_EQ(std::memcmp(contents.data(), table, row.elements * 4), 0);
+    }
+    EXPECT_EQ(data(colorpalette)->bufferA->GetDesc().ByteWidth, 192u);
+    for (uint32_t font : {cylinderFont, c64fontBuffer, fontBuffer3})
+        EXPECT_EQ(data(font)->bufferA->GetDesc().ByteWidth, 131072u) << font;
+}
+
+TEST_F(BuildScene, TheThreeFontsAreSeparateBuffersWithTheSameGlyphs) {
+    const BufferDataRuntime* fonts[] = {data(cylinderFont), data(c64fontBuffer), data(fontBuffer3)};
+    for (const BufferDataRuntime* font : fonts) ASSERT_NE(font, nullptr);
+    std::set<const void*> blocks, buffers;
+    for (const BufferDataRuntime* font : fonts) {
+        blocks.insert(font->source.elements);
+        buffers.insert(font->bufferA.get());
+        EXPECT_EQ(recording::bufferContents(font->bufferA.get()),
+                  recording::bufferContents(fonts[0]->bufferA.get()));
+    }
+    EXPECT_EQ(blocks.size(), 3u);
+    EXPECT_EQ(buffers.size(), 3u);
+}
+
+TEST_F(BuildScene, ListsTheUpdatePassThenTheNineGraphicsPassesUnderTheirKeys) {
+    EXPECT_THAT(idsOf(scene().graphicsPasses), ElementsAreArray(range(9)));
+    EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(1)));
+    ASSERT_EQ(scene().passes.count, 10u);
+    EXPECT_EQ(scene().passes[0].kind, 0);
+    EXPECT_EQ(scene().passes[0].compute, lookUp(scene().computePasses, 0));
+    for (uint32_t i = 0; i < graphicsPasses.size(); ++i) {
+        EXPECT_EQ(scene().passes[i + 1].kind, 1) << graphicsPasses[i].name;
+        EXPECT_EQ(scene().passes[i + 1].graphics, lookUp(scene().graphicsPasses, graphicsPasses[i].key))
+            << graphicsPasses[i].name;
+    }
+}
+
+TEST_F(BuildScene, GraphicsPassesCarryTheirProgramsBindingsAndDraws) {
+    for (const GraphicsPassRow& row : graphicsPasses) {
+        SCOPED_TRACE(row.name);
+        const GraphicsPass* pass = lookUp(scene().graphicsPasses, row.key);
+        ASSERT_NE(pass, nullptr);
+        const GraphicsPassDesc& d = pass->desc;
+        EXPECT_EQ(d.vertexBytecode, program(row.vertexProgram).bytecode);
+        EXPECT_EQ(d.vertexBytecodeSize, program(row.vertexProgram).size);
+        EXPECT_EQ(d.pixelBytecode, program(row.pixelProgram).bytecode);
+        EXPECT_EQ(d.pixelBytecodeSize, program(row.pixelProgram).size);
+        EXPECT_EQ(d.computeBytecode, nullptr);
+        EXPECT_TRUE(pass->pipeline.vertexShader);
+        EXPECT_TRUE(pass->pipeline.pixelShader);
+        EXPECT_STREQ(d.vertexEntry.c_str(), "vertex_main");
+        EXPECT_STREQ(d.pixelEntry.c_str(), "pixel_main");
+
+        ASSERT_EQ(d.targets.count, 1u);
+        EXPECT_EQ(d.targets[0].resource, resource(row.target));
+        EXPECT_TRUE(d.targets[0].flag);
+        EXPECT_EQ(d.depthEnabled, row.depth);
+        EXPECT_EQ(d.depth.resource, row.depth ? resource(cylinderDepth) : nullptr);
+        EXPECT_TRUE(d.depth.flag);
+        ASSERT_EQ(d.inputs.count, row.inputs.size());
+        for (uint32_t slot = 0; slot < d.inputs.count; ++slot) {
+            EXPECT_EQ(d.inputs[slot].kind, row.inputs[slot].first) << "t" << slot;
+            EXPECT_EQ(d.inputs[slot].resource, resource(row.inputs[slot].second)) << "t" << slot;
+        }
+
+        EXPECT_EQ(d.blendEnabled, row.blend);
+        EXPECT_EQ(d.blendMode, row.blendMode);
+        EXPECT_EQ(d.vertexCount, row.vertices);
+        EXPECT_EQ(d.instanceCount, row.instances);
+        EXPECT_TRUE(d.clear);
+        EXPECT_THAT(d.clearColor, ::testing::ElementsAre(0.0f, 0.0f, 0.0f, 1.0f));
+        EXPECT_FALSE(d.cullBack);
+        EXPECT_EQ(d.topology, 3);
+        EXPECT_EQ(d.activation, 0);
+        EXPECT_EQ(d.windowStart, 0.0f);
+        EXPECT_EQ(d.windowEnd, 100000.0f);
+    }
+}
+
+TEST_F(BuildScene, SphereUpdatePassWritesTheSphereBufferAtU0) {
+    const ComputePass* pass = lookUp(scene().computePasses, 0);
+    ASSERT_NE(pass, nullptr);
+    const ComputePassDesc& d = pass->desc;
+    EXPECT_EQ(d.computeBytecode, program("sphere_sim_cs").bytecode);
+    EXPECT_EQ(d.computeBytecodeSize, program("sphere_sim_cs").size);
+    EXPECT_EQ(d.vertexBytecode, nullptr);
+    EXPECT_EQ(d.pixelBytecode, nullptr);
+    EXPECT_TRUE(pass->pipeline.computeShader);
+    EXPECT_EQ(d.threadsX, 256u);
+    EXPECT_EQ(d.threadsY, 1u);
+    EXPECT_EQ(d.threadsZ, 1u);
+    EXPECT_EQ(d.inputs.count, 0u);
+    ASSERT_EQ(d.outputs.count, 1u);
+    EXPECT_EQ(d.outputs[0].kind, 1);
+    EXPECT_EQ(d.outputs[0].resource, resource(sphereBuffer));
+    EXPECT_EQ(d.activation, 0);
+}
+
+TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
+    EXPECT_EQ(state.tracks.beatsPerMinute, 173.0f);
+    EXPECT_EQ(state.tracks.rowsPerBeat, 8u);
+    ASSERT_EQ(state.tracks.tracks.count, 104u);
+    uint32_t keys = 0;
+    for (const SyncTrack& track : state.tracks.tracks) keys += track.keys.count;
+    EXPECT_EQ(keys, 1129u);
+    ASSERT_EQ(scene().variables.count, 104u);
+    for (uint32_t i = 0; i < 104; ++i) EXPECT_STREQ(scene().variables[i].name, trackNames[i]) << i;
+    EXPECT_EQ(scene().packer.variables.count, 104u);
+    EXPECT_EQ(scene().packer.packedLength, 416u);
+}
+
+// The device sees the 23 resources in id order, then the programs of the ten passes in the order the
+// passes are created (sphere, update, cylinder, blur A, composite, text, blur B, lamer, mirror A, mirror B).
+TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
+    const unsigned colour = unsigned(gpu::Format::R16G16B16A16_FLOAT),
+                   depth = unsigned(gpu::Format::D32_FLOAT);
+    const std::string size = std::to_string(screenWidth) + "x" + std::to_string(screenHeight);
+    std::map<uint32_t, uint32_t> dataBytes;
+    for (const DataBufferRow& row : dataBuffers) dataBytes[row.id] = row.elements * 4;
+    std::vector<std::string> expected;
+    for (uint32_t id = 0; id < 23; ++id) {
+        if (textureIds.count(id))
+            expected.push_back("CreateTexture2D " + size +
+                               " format=" + std::to_string(id == cylinderDepth ? depth : colour));
+        else
+            expected.push_back("CreateBuffer bytes=" +
+                               std::to_string(id == sphereBuffer ? 4096 : (dataBytes[id] + 15) / 16 * 16));
+    }
+    auto shader = [](const char* call, const char* name) {
+        return std::string(call) + " " + std::to_string(program(name).size) + " bytes";
+    };
+    const std::pair<const char*, const char*> graphicsPrograms[] = {
+        {"fullscreen_vs", "glenz_spheres_ps"}, {"char_cylinder_vs", "vertex_colour_ps"},
+        {"fullscreen_vs", "dof_blur_ps"},      {"fullscreen_vs", "composite_ps"},
+        {"text_layers_vs", "text_layers_ps"},  {"fullscreen_vs", "dof_blur2_ps"},
+        {"fullscreen_vs", "lamer_ps"},         {"fullscreen_vs", "mirror_ps"},
+        {"fullscreen_vs", "mirror2_ps"}};
+    for (const auto& [vertex, pixel] : graphicsPrograms) {
+        expected.push_back(shader("CreateVertexShader", vertex));
+        expected.push_back(shader("CreatePixelShader", pixel));
+        if (std::strcmp(pixel, "glenz_spheres_ps") == 0)
+            expected.push_back(shader("CreateComputeShader", "sphere_sim_cs"));
+    }
+
+    // Each creation call, cut down to what the expectation names.
+    std::vector<std::string> created;
+    for (const std::string& line : buildLog) {
+        if (line.rfind("CreateTexture2D", 0) == 0) {
+            const size_t format = line.find("format=");
+            created.push_back(line.substr(0, line.find(" mips=")) + " " +
+                              line.substr(format, line.find(' ', format) - format));
+        } else if (line.rfind("CreateBuffer", 0) == 0) {
+            created.push_back(line.substr(0, line.find(" bind=")));
+        } else if (line.rfind("Create", 0) == 0 && line.find("Shader ") != std::string::npos) {
+            created.push_back(line.substr(0, line.find(" ->")));
+        }
+    }
+    EXPECT_THAT(created, ElementsAreArray(expected));
+}
+
+// One frame on the recording device, cut at each draw and dispatch: what every pass bound and drew.
+TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
+    struct Run {
+        std::string targets, depthClear, blend, uav, draw;
+        std::map<uint32_t, std::string> inputs; // pixel-stage slot -> view
+    };
+    std::vector<Run> runs(1);
+    for (const std::string& line : frame(5.0f)) {
+        Run& run = runs.back();
+        const bool bindsOneView =
+            line.find(",") == std::string::npos && line.find("[null]") == std::string::npos;
+        if (line.rfind("OMSetRenderTargets", 0) == 0 && line.find("[null") == std::string::npos)
+            run.targets = line;
+        if (line.rfind("ClearDepthStencilView", 0) == 0) run.depthClear = line;
+        if (line.rfind("CreateBlendState", 0) == 0) run.blend = line.substr(line.find("enable="), 8);
+        if (line.rfind("CSSetUnorderedAccessViews", 0) == 0 && bindsOneView) run.uav = line;
+        if ((line.rfind("PSSetShaderResources", 0) == 0 || line.rfind("CSSetShaderResources", 0) == 0) &&
+            bindsOneView) {
+            const size_t open = line.find('[');
+            run.inputs[std::stoul(line.substr(21))] = line.substr(open + 1, line.size() - open - 2);
+        }
+        if (line.rfind("DrawInstanced", 0) == 0 || line.rfind("Dispatch", 0) == 0) {
+            run.draw = line;
+            runs.emplace_back();
+        }
+    }
+    runs.pop_back();
+    ASSERT_EQ(runs.size(), 10u);
+
+    EXPECT_EQ(runs[0].draw, "Dispatch 32 1 1");
+    EXPECT_EQ(runs[0].uav, "CSSetUnorderedAccessViews 0 [" +
+                               recording::labelOf(resource(sphereBuffer)->getUAV(false)) + "] counts=null");
+    EXPECT_TRUE(runs[0].inputs.empty());
+    for (uint32_t i = 0; i < graphicsPasses.size(); ++i) {
+        const GraphicsPassRow& row = graphicsPasses[i];
+        const Run& run = runs[i + 1];
+        SCOPED_TRACE(row.name);
+        const std::string depthView = recording::labelOf(resource(cylinderDepth)->getDSV());
+        EXPECT_EQ(run.targets, "OMSetRenderTargets [" +
+                                   recording::labelOf(texture(row.target)->getRTV(false)) +
+                                   "] depth=" + (row.depth ? depthView : "null"));
+        EXPECT_EQ(run.depthClear,
+                  row.depth ? "ClearDepthStencilView " + depthView + " flags=1 depth=1 stencil=0" : "");
+        EXPECT_EQ(run.blend, row.blend ? "enable=1" : "enable=0");
+        std::map<uint32_t, std::string> inputs;
+        for (uint32_t slot = 0; slot < row.inputs.size(); ++slot) inputs[slot] = srv(row.inputs[slot].second);
+        EXPECT_EQ(run.inputs, inputs);
+        EXPECT_EQ(run.draw, "DrawInstanced " + std::to_string(row.vertices) + " " +
+                                std::to_string(row.instances) + " 0 0");
+    }
+}
+
+// textBuffer6 is one buffer: the text pass hands the very same view to t6, t7, t8 and t9, so new contents
+// show in all four; the cylinder reads its own font, not the text pass's.
+TEST_F(BuildScene, TextBuffer6ServesFourSlotsAndTheCylinderReadsItsOwnFont) {
+    const std::vector<std::string> log = frame(5.0f);
+    const std::string six = srv(textBuffer6);
+    for (uint32_t slot = 6; slot <= 9; ++slot)
+        EXPECT_EQ(countCalls(log, "PSSetShaderResources " + std::to_string(slot) + " [" + six + "]"), 1u)
+            << slot;
+    EXPECT_EQ(countCalls(log, "PSSetShaderResources 0 [" + srv(cylinderFont) + "]"), 1u);
+    EXPECT_EQ(countCalls(log, "PSSetShaderResources 0 [" + srv(c64fontBuffer) + "]"), 1u);
+    EXPECT_EQ(countCalls(log, "PSSetShaderResources 11 [" + srv(c64fontBuffer) + "]"), 1u);
+    EXPECT_EQ(countCalls(log, "PSSetShaderResources 12 [" + srv(fontBuffer3) + "]"), 1u);
+    EXPECT_NE(srv(cylinderFont), srv(c64fontBuffer));
+}
+
+} // namespace

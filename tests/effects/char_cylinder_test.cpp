@@ -1,0 +1,214 @@
+// The character cylinder pass on its own, in its flat layout: the picture turned into character art
+// and drawn as one quad per glyph pixel, compared with a CPU model of the character choice.
+#include "effect_pass_fixture.h"
+
+#include <cmath>
+
+using namespace Orvo::Gfx;
+
+namespace {
+
+constexpr uint32_t kColumns = 256, kRows = 96;
+constexpr uint32_t kInstancesPerRow = kColumns * 128;
+
+// The characters the art is made of: code, brightness target, expected luminance of the six regions
+// (top-left, top-right, middle-left, middle-right, bottom-left, bottom-right).
+struct ArtCharacter {
+    int code;
+    float target;
+    float regions[6];
+};
+constexpr ArtCharacter kArtCharacters[31] = {
+    {32, 0.00f, {0, 0, 0, 0, 0, 0}},
+    {46, 0.02f, {0, 0, 0, 0, 0.08f, 0.08f}},
+    {39, 0.03f, {0.12f, 0.08f, 0, 0, 0, 0}},
+    {45, 0.04f, {0, 0, 0.3f, 0.3f, 0, 0}},
+    {95, 0.06f, {0, 0, 0, 0, 0.3f, 0.3f}},
+    {47, 0.07f, {0, 0.35f, 0.15f, 0.2f, 0.35f, 0}},
+    {92, 0.08f, {0.35f, 0, 0.2f, 0.15f, 0, 0.35f}},
+    {124, 0.09f, {0.08f, 0.08f, 0.3f, 0.3f, 0.08f, 0.08f}},
+    {58, 0.10f, {0, 0, 0.15f, 0.15f, 0.12f, 0.12f}},
+    {43, 0.14f, {0.05f, 0.05f, 0.35f, 0.35f, 0.05f, 0.05f}},
+    {61, 0.16f, {0, 0, 0.38f, 0.38f, 0.38f, 0.38f}},
+    {76, 0.20f, {0.2f, 0, 0.2f, 0, 0.55f, 0.15f}},
+    {84, 0.22f, {0.5f, 0.5f, 0.05f, 0.28f, 0.05f, 0.28f}},
+    {111, 0.24f, {0.25f, 0.25f, 0.2f, 0.2f, 0.25f, 0.25f}},
+    {88, 0.28f, {0.3f, 0.3f, 0.12f, 0.12f, 0.3f, 0.3f}},
+    {72, 0.33f, {0.35f, 0.35f, 0.4f, 0.4f, 0.35f, 0.35f}},
+    {77, 0.34f, {0.55f, 0.55f, 0.35f, 0.35f, 0.3f, 0.3f}},
+    {87, 0.36f, {0.3f, 0.3f, 0.35f, 0.35f, 0.55f, 0.55f}},
+    {146, 0.42f, {0.4f, 0.4f, 0.45f, 0.45f, 0.45f, 0.45f}},
+    {35, 0.48f, {0.55f, 0.55f, 0.6f, 0.6f, 0.55f, 0.55f}},
+    {1, 0.55f, {0.55f, 0.55f, 0.55f, 0.55f, 0.55f, 0.55f}},
+    {64, 0.60f, {0.6f, 0.6f, 0.7f, 0.7f, 0.55f, 0.55f}},
+    {2, 0.63f, {0.64f, 0.64f, 0.64f, 0.64f, 0.64f, 0.64f}},
+    {221, 0.49f, {0.85f, 0, 0.85f, 0, 0.85f, 0}},
+    {222, 0.50f, {0, 0.85f, 0, 0.85f, 0, 0.85f}},
+    {220, 0.51f, {0, 0, 0, 0, 0.85f, 0.85f}},
+    {223, 0.52f, {0.85f, 0.85f, 0, 0, 0, 0}},
+    {176, 0.66f, {0.66f, 0.66f, 0.66f, 0.66f, 0.66f, 0.66f}},
+    {177, 0.75f, {0.75f, 0.75f, 0.75f, 0.75f, 0.75f, 0.75f}},
+    {178, 0.85f, {0.85f, 0.85f, 0.85f, 0.85f, 0.85f, 0.85f}},
+    {219, 0.95f, {0.95f, 0.95f, 0.95f, 0.95f, 0.95f, 0.95f}},
+};
+
+// Glyph g has ink at row r, column c when (g + 3r + 5c) mod 4 is 0 (rows from the top): every
+// character looks different, and a glyph drawn upside down or mirrored does too.
+bool ink(int glyph, int row, int column) {
+    return (glyph + 3 * row + 5 * column) % 4 == 0;
+}
+
+std::vector<int32_t> patternFont() {
+    std::vector<int32_t> font;
+    for (int g = 0; g < 256; ++g)
+        for (int r = 0; r < 16; ++r)
+            for (int c = 0; c < 8; ++c) font.push_back(ink(g, r, c) ? 1 : 0);
+    return font;
+}
+
+// The picture: 2 x 3 texels per cell, so that each of the six region samples of a cell reads one
+// texel and its colour sample the mean of the two middle ones. Greys in five levels with less blue,
+// so that the art shows it keeps the picture's colours, and a black band across cell rows 16-23.
+constexpr uint32_t kImageWidth = kColumns * 2, kImageHeight = kRows * 3;
+constexpr uint32_t kBlackBandRows[2] = {16, 24};
+
+Float4 texelOf(uint32_t x, uint32_t y) {
+    if (y / 3 >= kBlackBandRows[0] && y / 3 < kBlackBandRows[1]) return {0, 0, 0, 1};
+    const float g = float((x * 7 + y * 13 + (x / 2) * (y / 3)) % 5) / 4.0f;
+    return {g, g, g * 0.5f, 1.0f};
+}
+
+float luminance(const Float4& c) {
+    return 0.299f * c.x + 0.587f * c.y + 0.114f * c.z;
+}
+
+struct CellArt {
+    int code;
+    Float4 colour;
+    bool clearWinner; // the best character beats the runner-up by a margin rounding cannot bridge
+};
+
+CellArt cellArt(uint32_t column, uint32_t row) {
+    const uint32_t x = column * 2, y = row * 3;
+    const Float4 left = texelOf(x, y + 1), right = texelOf(x + 1, y + 1);
+    const Float4 colour{(left.x + right.x) / 2, (left.y + right.y) / 2, (left.z + right.z) / 2, 1.0f};
+    const float brightness = std::clamp(1.5f * (luminance(colour) - 0.1f), 0.0f, 1.0f);
+    float regions[6];
+    for (uint32_t r = 0; r < 6; ++r) regions[r] = luminance(texelOf(x + r % 2, y + r / 2));
+    float best = 1e20f, second = 1e20f;
+    int code = 0;
+    for (const ArtCharacter& a : kArtCharacters) {
+        float error = 4.0f * (brightness - a.target) * (brightness - a.target);
+        for (int r = 0; r < 6; ++r) error += (regions[r] - a.regions[r]) * (regions[r] - a.regions[r]);
+        if (error < best) {
+            second = best;
+            best = error;
+            code = a.code;
+        } else {
+            second = std::min(second, error);
+        }
+    }
+    return {code, colour, second - best > 1e-4f};
+}
+
+// The colour of grid pixel (gx, gy): the cell's colour where its glyph has ink, with the glyph's rows
+// taken bottom-up; opaque black elsewhere.
+Float4 artPixel(const std::vector<CellArt>& art, uint32_t gx, uint32_t gy) {
+    const CellArt& cell = art[(gy / 16) * kColumns + gx / 8];
+    return ink(cell.code, 15 - int(gy % 16), int(gx % 8)) ? cell.colour : Float4{0, 0, 0, 1};
+}
+
+} // namespace
+
+class CharCylinder : public EffectPassTest {
+  protected:
+    // The cylinder pass as the show sets it up (depth, blending, the spare slots t1-t3 empty here),
+    // drawing the first `instances` instances into a width x height target.
+    void build(uint32_t width, uint32_t height, uint32_t instances, const std::vector<int32_t>& font) {
+        std::vector<Float4> texels;
+        for (uint32_t y = 0; y < kImageHeight; ++y)
+            for (uint32_t x = 0; x < kImageWidth; ++x) texels.push_back(texelOf(x, y));
+        target = texture(width, height);
+        PassSettings settings;
+        settings.vertexCount = 6;
+        settings.instanceCount = instances;
+        settings.blend = true;
+        settings.depth = texture(width, height, kDepthFormat);
+        graphicsPass("char_cylinder_vs", "vertex_colour_ps", target,
+                     {intBuffer(font), nullptr, nullptr, nullptr, image(kImageWidth, kImageHeight, texels)},
+                     settings);
+    }
+
+    std::vector<Float4> render() {
+        const auto& d = target->desc;
+        renderFrame(2.5f, {float(d.width), float(d.height)});
+        return read(target);
+    }
+
+    TextureRuntime* target = nullptr;
+};
+
+TEST_F(CharCylinder, FlatLayoutIsTheCharacterArtOfThePicture) {
+    // The top quarter of the grid: the layout is the same for every row, and the whole grid would take
+    // lavapipe many seconds.
+    constexpr uint32_t W = 96, H = 54, drawnRows = 24;
+    const std::vector<int32_t> font = patternFont();
+    build(W, H, drawnRows * kInstancesPerRow, font);
+    // Tracks that only the cylinder layout reads are set: with CYLINDER_MODE 0 they change nothing.
+    setTracks({{"CYLINDER_ROTATION_X", 0.7f}, {"CYLINDER_ROTATION_Y", -1.2f}, {"CYLINDER_OFFSET_Z", -30.0f}});
+    projection = {{1.5f, 0, 0, 0, 0, 2.0f, 0, 0, 0, 0, -1.0001f, -1, 0, 0, -0.10001f, 0}};
+    const auto pixels = render();
+    writePng("char_cylinder_flat.png", pixels, W, H);
+
+    std::vector<CellArt> art;
+    for (uint32_t row = 0; row < kRows; ++row)
+        for (uint32_t column = 0; column < kColumns; ++column) art.push_back(cellArt(column, row));
+    int checked = 0;
+    for (uint32_t y = 0; y < H; ++y)
+        for (uint32_t x = 0; x < W; ++x) {
+            // The quad whose grid pixel holds the pixel centre covers it; a centre on the edge between
+            // two quads goes to one of them.
+            const double gx = (x + 0.5) * 2048.0 / W, gy = (y + 0.5) * 1536.0 / H;
+            if (gy >= drawnRows * 16 - 1) continue;
+            const bool tieX = gx == std::floor(gx), tieY = gy == std::floor(gy);
+            const Float4 p = pixels[y * W + x];
+            bool matches = false, decided = true;
+            for (int dx = tieX ? -1 : 0; dx <= 0; ++dx)
+                for (int dy = tieY ? -1 : 0; dy <= 0; ++dy) {
+                    const uint32_t qx = uint32_t(gx) + dx, qy = uint32_t(gy) + dy;
+                    decided = decided && art[(qy / 16) * kColumns + qx / 8].clearWinner;
+                    matches = matches || near(p, artPixel(art, qx, qy), 1e-5f);
+                }
+            if (!decided) continue;
+            ++checked;
+            ASSERT_TRUE(matches) << "pixel " << x << "," << y << " shows (" << p.x << ", " << p.y << ", "
+                                 << p.z << ", " << p.w << ")";
+            // The black band turns into black quads whatever glyph it picks.
+            if (gy > kBlackBandRows[0] * 16 && gy < kBlackBandRows[1] * 16 - 1) {
+                ASSERT_TRUE(near(p, {0, 0, 0, 1}, 0.0f)) << x << "," << y;
+            }
+        }
+    EXPECT_GT(checked, int(W * 13 * 9 / 10));
+}
+
+TEST_F(CharCylinder, ExplosionAmountsOfExactlyTheThresholdDoNotExplode) {
+    // A target whose pixel centres fall exactly on the edges between cells, so that the least scatter of
+    // a glyph pixel or of a whole character moves a quad across a centre, and a font of solid blocks, so that
+    // neighbouring quads take their cells' different colours. The top four cell rows are enough to see it.
+    constexpr uint32_t W = 128, H = 144;
+    const std::vector<int32_t> solid(256 * 128, 1);
+    build(W, H, 4 * kInstancesPerRow, solid);
+    const auto still = render();
+    for (const char* track : {"CYLINDER_EXPLOSION_AMOUNT", "CHAR_EXPLOSION_AMOUNT"}) {
+        setTrack(track, 0.001f);
+        const auto atThreshold = render();
+        for (size_t i = 0; i < still.size(); ++i)
+            ASSERT_TRUE(near(atThreshold[i], still[i], 0.0f)) << track << i;
+        setTrack(track, 0.0011f);
+        const auto above = render();
+        int moved = 0;
+        for (size_t i = 0; i < still.size(); ++i) moved += near(above[i], still[i], 0.0f) ? 0 : 1;
+        EXPECT_GT(moved, 0) << track;
+        setTrack(track, 0.0f);
+    }
+}

@@ -1,0 +1,85 @@
+// Passes on their own with the show's own tracks, camera and tables at a few moments of the show, kept
+// as PNGs for looking at. The pictures are the passes' targets: upside down compared with the screen,
+// which the output pass turns the right way up.
+#include "effect_pass_fixture.h"
+
+#include "assets.h"
+#include "camera.h"
+#include "evaluate_track.h"
+#include "track_table.h"
+
+#include <cstdio>
+#include <cstring>
+
+using namespace Orvo::Gfx;
+
+namespace {
+
+constexpr uint32_t W = 320, H = 180;
+
+std::vector<int32_t> copyOf(const Assets::IntTable& table) {
+    return {table.elements, table.elements + table.elementCount};
+}
+
+} // namespace
+
+class ShowMoment : public EffectPassTest {
+  protected:
+    // Every track at `seconds` as the show evaluates it, and the camera they make.
+    void showTracksAt(float seconds) {
+        TrackSet set;
+        layDownTrackKeys(set);
+        float camera[8];
+        for (uint32_t i = 0; i < trackCount; ++i) {
+            const float value = evaluateTrack(set, i, seconds);
+            setTrack(trackNames[i], value);
+            if (i < 8) camera[i] = value;
+        }
+        const CameraMatrices matrices = buildCamera(camera, float(W) / float(H));
+        view = matrices.view;
+        projection = matrices.projection;
+    }
+
+    float trackValue(std::string_view name) {
+        float value;
+        std::memcpy(&value, scene->variables[uint32_t(trackIndex(name))].value, sizeof(value));
+        return value;
+    }
+};
+
+TEST_F(ShowMoment, TextLayersShowTheirPagesWheneverALayerIsVisible) {
+    const std::vector<int32_t> font = copyOf(Assets::c64fontBuffer), font3 = copyOf(Assets::fontBuffer3);
+    const std::vector<int32_t> pages[6] = {copyOf(Assets::textBuffer1), copyOf(Assets::textBuffer2),
+                                           copyOf(Assets::textBuffer3), copyOf(Assets::textBuffer4),
+                                           copyOf(Assets::textBuffer5), copyOf(Assets::textBuffer6)};
+    const std::vector<float> palette(Assets::colorpalette.elements,
+                                     Assets::colorpalette.elements + Assets::colorpalette.elementCount);
+    TextureRuntime* target = texture(W, H);
+    BufferDataRuntime* c64 = intBuffer(font);
+    BufferDataRuntime* buffers[6];
+    for (int i = 0; i < 6; ++i) buffers[i] = intBuffer(pages[i]);
+    PassSettings settings;
+    settings.vertexCount = 6;
+    settings.instanceCount = 10;
+    settings.blend = true;
+    graphicsPass("text_layers_vs", "text_layers_ps", target,
+                 {c64, buffers[0], buffers[1], buffers[2], buffers[3], buffers[4], buffers[5], buffers[5],
+                  buffers[5], buffers[5], floatBuffer(palette), c64, intBuffer(font3)},
+                 settings);
+    for (float seconds : {5.0f, 24.0f, 35.0f, 50.0f}) {
+        showTracksAt(seconds);
+        renderFrame(seconds, {float(W), float(H)});
+        const auto pixels = read(target);
+        char name[64];
+        std::snprintf(name, sizeof(name), "text_layers_%02d.png", int(seconds));
+        writePng(name, pixels, W, H);
+        float strongest = 0.0f;
+        for (const char* alpha : {"L1TEXT_A", "L2TEXT_A", "L3TEXT_A", "L5TEXT_A"})
+            strongest = std::max(strongest, trackValue(alpha));
+        int lit = 0;
+        for (const Float4& p : pixels) lit += p.x + p.y + p.z > 0.0f;
+        if (strongest > 0.05f) {
+            EXPECT_GT(lit, int(W * H / 100)) << seconds << " s";
+        }
+    }
+}
