@@ -1,0 +1,34 @@
+// The whole show at moments across its sections, rendered headless through the same offscreen show as
+// mirelandt-capture and compared with its kept stills: every pass, the tracks, the pages and the output
+// pass together, at the capture's clock for each moment.
+#include "golden_image.h"
+
+#include "frame_schedule.h"
+#include "offscreen_show.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int W = 320, H = 180;
+
+class ShowGolden : public ::testing::TestWithParam<int> {};
+
+TEST_P(ShowGolden, MatchesTheKeptStill) {
+    const int seconds = GetParam();
+    OffscreenShow show;
+    std::string error;
+    ASSERT_TRUE(show.open(W, H, &error)) << error;
+    if (!isGoldenDriver(show.adapterName()))
+        GTEST_SKIP() << "the stills were made on lavapipe, not " << show.adapterName();
+    ASSERT_TRUE(show.render(showTimeAt(audioFramesAtSeconds(seconds)), &error)) << error;
+    char name[32];
+    std::snprintf(name, sizeof(name), "show_%02d.png", seconds);
+    EXPECT_TRUE(matchesGolden(name, show.rgb(), W, H));
+}
+
+// The opening and the credits scroller, the composite's CRT look over the text at 5 s, the mirrors, the
+// riser, the drop, the polyhedra and the cylinder, the title pulse, the final build and the finale.
+INSTANTIATE_TEST_SUITE_P(Moments, ShowGolden, ::testing::Values(3, 5, 12, 23, 24, 30, 35, 40, 50, 52, 64));
+
+} // namespace
