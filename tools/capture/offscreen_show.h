@@ -20,6 +20,8 @@ class OffscreenShow {
     // Renders the frame at `time`; its pixels are then in rgb(), rows top first, 3 bytes a pixel.
     bool render(float time, std::string* error);
     const uint8_t* rgb() const { return rgb_.data(); }
+    // The Vulkan adapter the frames are drawn on, once open.
+    std::string adapterName() const { return device_ ? device_->GetAdapterName() : std::string(); }
 
   private:
     gpu::Ref<gpu::Device> device_;
