@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the intro: in its window where a display exists; otherwise
 # rendered offline into mirelandt.mp4, at the largest size that a short timing run says will finish in
-# about ten minutes on this machine (an excerpt from the start when even the smallest size would not).
+# about ten minutes on this machine (an excerpt around the middle when even the smallest would not).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -14,40 +14,46 @@ fi
 
 capture=./build/tools/capture/mirelandt-capture
 out=$(pwd)/mirelandt.mp4
-budget=540 # seconds of rendering and encoding, leaving room for the build within ten minutes
+budget=540 # seconds of timing, rendering and encoding, leaving room for start-up within ten minutes
 
-# Five stills across the show at 320x180 (two frames each), less the start-up that a tiny still
-# measures, give the cost of a small frame.
+# A frame costs a fixed part (simulation, passes) plus a part that grows with the pixels. Two short
+# runs measure both: two frames of a 16x9 still, and three frames at 320x180.
 probe=$(mktemp -d)
 trap 'rm -rf "$probe"' EXIT
-echo "No display: timing a few frames to size the video..."
-still() { "$capture" --size "$1" --at "$2" --out "$probe/$2.png" 2>"$probe/log" || { cat "$probe/log" >&2; exit 1; }; }
-t0=$(date +%s.%N)
-still 16x9 30
-t1=$(date +%s.%N)
-for at in 8 20 33 46 60; do still 320x180 "$at"; done
-small=$(awk -v t0="$t0" -v t1="$t1" -v t2="$(date +%s.%N)" \
-    'BEGIN { c = ((t2 - t1) - 5 * (t1 - t0)) / 10; print (c > 0.001 ? c : 0.001) }')
+echo "No display: timing a few frames to size the video (a minute or two without a GPU)..."
+timed() { # prints the seconds the capture with these arguments took
+    local t0
+    t0=$(date +%s.%N)
+    "$capture" "$@" >"$probe/log" 2>&1 || { cat "$probe/log" >&2; exit 1; }
+    awk -v t0="$t0" -v t1="$(date +%s.%N)" 'BEGIN { print t1 - t0 }'
+}
+tiny=$(timed --size 16x9 --at 30 --out "$probe/tiny.png")
+small=$(timed --size 320x180 --fps 10 --from 30 --to 30.3 --out "$probe/small/")
 
-# Frame cost grows with the pixel count; 15% more for the encoder, 10 s for start-up and the music.
-choice=$(awk -v c="$small" -v budget="$budget" 'BEGIN {
-    n = split("1280x720:30 960x540:30 640x360:30 640x360:24 480x270:24 320x180:24", options, " ")
+choice=$(awk -v tiny="$tiny" -v small="$small" -v budget="$budget" 'BEGIN {
+    left = budget - tiny - small
+    fixed = tiny / 2
+    perPixel = (small / 3 - fixed) / 57600; if (perPixel < 0) perPixel = 0
+    # 15% more for the encoder, 10 s for start-up and the music.
+    n = split("1280x720:30 960x540:30 640x360:30 640x360:24 480x270:24 320x180:24 320x180:12", options, " ")
     for (i = 1; i <= n; ++i) {
         split(options[i], o, ":"); split(o[1], wh, "x")
-        t = 67 * o[2] * c * (wh[1] * wh[2] / 57600) * 1.15 + 10
-        if (t <= budget) { printf "%s %s 67 %d\n", o[1], o[2], t; exit }
+        t = 67 * o[2] * (fixed + perPixel * wh[1] * wh[2]) * 1.15 + 10
+        if (t <= left) { printf "%s %s 0 67 %d\n", o[1], o[2], t; exit }
     }
-    seconds = int((budget - 10) / (24 * c * 1.15))
-    if (seconds < 1) seconds = 1
-    printf "320x180 24 %d %d\n", seconds, budget
+    # Not even the smallest whole show fits: an excerpt around 30 s, the middle of the show.
+    frame = (fixed + perPixel * 57600) * 1.15
+    seconds = (left - 10) / (12 * frame); if (seconds < 0.5) seconds = 0.5; if (seconds > 60) seconds = 60
+    printf "320x180 12 %.2f %.2f %d\n", 30 - seconds / 2, 30 + seconds / 2, left
 }')
-read -r size fps to estimate <<<"$choice"
+read -r size fps from to estimate <<<"$choice"
+minutes=$((estimate / 60 + 1))
 if [[ $to == 67 ]]; then
-    echo "Rendering the whole show (67 s) at $size, $fps fps into $out (about $((estimate / 60 + 1)) min)."
+    echo "Rendering the whole show (67 s) at $size, $fps fps into $out (about $minutes min)."
 else
-    echo "Rendering an excerpt, the first $to s of the 67 s show, at $size, $fps fps into $out" \
-        "(about $((estimate / 60 + 1)) min; the whole show would not finish in ten minutes here)."
+    echo "Rendering an excerpt, $from s to $to s of the 67 s show, at $size, $fps fps into $out" \
+        "(about $minutes min; the whole show would take far longer than ten minutes on this machine)."
 fi
-"$capture" --size "$size" --fps "$fps" --from 0 --to "$to" --out "$out"
+"$capture" --size "$size" --fps "$fps" --from "$from" --to "$to" --out "$out"
 echo "Wrote $out"
 echo "The whole show at full size: $capture --size 1920x1080 --fps 60 --out mirelandt-full.mp4"

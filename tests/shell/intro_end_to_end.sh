@@ -36,9 +36,9 @@ run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread 
     sigint) kill -INT "$pid" ;;
     esac
     # A frame of the whole show takes seconds on a CPU renderer, and the one in progress completes first.
-    for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    for _ in $(seq 900); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$pid" 2>/dev/null; then
-        echo "FAIL: still running 60 s after $1"
+        echo "FAIL: still running 90 s after $1"
         kill -9 "$pid"
         return 1
     fi

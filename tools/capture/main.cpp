@@ -31,6 +31,17 @@ struct TemporaryFile {
     }
 };
 
+// Frames cost seconds each on a CPU device: an output that cannot be written is refused before them.
+bool checkWritable(const std::string& path, std::string* error) {
+    std::FILE* probe = std::fopen(path.c_str(), "ab");
+    if (!probe) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::fclose(probe);
+    return true;
+}
+
 // After a run with --timings (a timer is set): the table on stdout, or why the GPU could not time it.
 int printTimings(Orvo::Gfx::PassTimer* timer, const OffscreenShow& offscreen, const CaptureOptions& o) {
     if (!timer) return 0;
@@ -42,6 +53,7 @@ int printTimings(Orvo::Gfx::PassTimer* timer, const OffscreenShow& offscreen, co
 int captureStill(const CaptureOptions& o) {
     OffscreenShow offscreen;
     std::string error;
+    if (!checkWritable(o.out, &error)) return fail(error);
     if (!offscreen.open(o.width, o.height, &error)) return fail(error);
     Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
     // One frame before the still gives the double-buffered images their previous frame.
@@ -64,9 +76,7 @@ int captureSequence(const CaptureOptions& o) {
             return fail(
                 "the ffmpeg program is not installed: install it (apt-get install ffmpeg) or write PNGs "
                 "with --out DIR/");
-        std::FILE* probe = std::fopen(o.out.c_str(), "ab");
-        if (!probe) return fail("cannot write " + o.out + ": " + std::strerror(errno));
-        std::fclose(probe);
+        if (!checkWritable(o.out, &error)) return fail(error);
     } else {
         std::error_code ec;
         std::filesystem::create_directories(o.out, ec);

@@ -24,7 +24,8 @@ class OffscreenShow {
     const uint8_t* rgb() const { return rgb_.data(); }
     // From the next frame on, times every pass on the GPU into the returned timer (after open).
     Orvo::Gfx::PassTimer& measurePasses();
-    std::string adapterName() const { return device_->GetAdapterName(); }
+    // The Vulkan adapter the frames are drawn on, once open.
+    std::string adapterName() const { return device_ ? device_->GetAdapterName() : std::string(); }
 
   private:
     gpu::Ref<gpu::Device> device_;

@@ -1,0 +1,61 @@
+#include "golden_image.h"
+
+#include <stb/stb_image.h>
+#include <stb/stb_image_write.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+bool regenerating() {
+    const char* value = std::getenv("MIRELANDT_REGENERATE_GOLDENS");
+    return value && std::string_view(value) == "1";
+}
+
+bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height) {
+    return stbi_write_png(path.c_str(), width, height, 3, rgb, width * 3) != 0;
+}
+
+} // namespace
+
+bool isGoldenDriver(std::string_view adapterName) {
+    return adapterName.find("llvmpipe") != std::string_view::npos;
+}
+
+::testing::AssertionResult matchesGolden(const std::string& name, const uint8_t* rgb, int width, int height) {
+    const std::string golden = std::string(MIRELANDT_GOLDEN_DIR) + "/" + name;
+    if (regenerating()) {
+        if (!writeRgbPng(golden, rgb, width, height))
+            return ::testing::AssertionFailure() << "cannot write " << golden;
+        return ::testing::AssertionSuccess() << "rewrote " << golden;
+    }
+    int goldenWidth = 0, goldenHeight = 0, channels = 0;
+    const std::unique_ptr<uint8_t, void (*)(void*)> expected(
+        stbi_load(golden.c_str(), &goldenWidth, &goldenHeight, &channels, 3), stbi_image_free);
+    if (!expected)
+        return ::testing::AssertionFailure()
+               << "cannot read " << golden
+               << " (make it with MIRELANDT_REGENERATE_GOLDENS=1, then look at it)";
+    if (goldenWidth != width || goldenHeight != height)
+        return ::testing::AssertionFailure() << golden << " is " << goldenWidth << "x" << goldenHeight
+                                             << ", the picture " << width << "x" << height;
+
+    const size_t pixels = size_t(width) * size_t(height);
+    size_t differing = 0;
+    int largest = 0;
+    for (size_t p = 0; p < pixels; ++p) {
+        int worst = 0;
+        for (size_t c = 3 * p; c < 3 * p + 3; ++c)
+            worst = std::max(worst, std::abs(int(rgb[c]) - int(expected.get()[c])));
+        largest = std::max(largest, worst);
+        differing += worst > kGoldenLevelTolerance;
+    }
+    const double matching = double(pixels - differing) / double(pixels);
+    if (matching >= kGoldenMatchingShare) return ::testing::AssertionSuccess();
+    const std::string actual = std::string(MIRELANDT_GOLDEN_OUTPUT_DIR) + "/" + name;
+    writeRgbPng(actual, rgb, width, height);
+    return ::testing::AssertionFailure()
+           << name << ": " << differing << " of " << pixels << " pixels differ by more than "
+           << kGoldenLevelTolerance << " levels (largest " << largest << "); the picture is in " << actual;
+}
