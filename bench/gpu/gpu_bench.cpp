@@ -67,6 +67,20 @@ struct Setup {
         cs = device->CreateComputeShader(c->bytecode, c->size);
     }
 
+    // One full-screen draw with the binding a pass makes: target, viewport, programs, input.
+    void drawWithPassBinding() {
+        const gpu::Viewport viewport{0, 0, 4, 4, 0, 1};
+        gpu::RenderTargetView* targets[] = {targetView.get()};
+        gpu::ShaderResourceView* inputs[] = {source.get()};
+        context->OMSetRenderTargets(1, targets, nullptr);
+        context->RSSetViewports(1, &viewport);
+        context->IASetPrimitiveTopology(gpu::PrimitiveTopology::TRIANGLELIST);
+        context->VSSetShader(vs.get());
+        context->PSSetShader(ps.get());
+        context->PSSetShaderResources(0, 1, inputs);
+        context->DrawInstanced(3, 1, 0, 0);
+    }
+
     void drain() {
         uint32_t pixel[16];
         context->ReadBack(target.get(), 0, pixel, sizeof(pixel), 0);
@@ -78,24 +92,15 @@ Setup& setup() {
     return instance;
 }
 
-// One full-screen draw with the binding a pass makes: target, viewport, programs, input.
+// One pass-shaped draw per iteration.
 void BM_Draw(benchmark::State& state) {
     Setup& s = setup();
     gpu::DeviceContext& c = *s.context;
-    const gpu::Viewport viewport{0, 0, 4, 4, 0, 1};
-    gpu::RenderTargetView* targets[] = {s.targetView.get()};
-    gpu::ShaderResourceView* inputs[] = {s.source.get()};
     gpu::SamplerState* samplers[] = {s.sampler.get()};
     c.PSSetSamplers(3, 1, samplers);
     int calls = 0;
     for (auto _ : state) {
-        c.OMSetRenderTargets(1, targets, nullptr);
-        c.RSSetViewports(1, &viewport);
-        c.IASetPrimitiveTopology(gpu::PrimitiveTopology::TRIANGLELIST);
-        c.VSSetShader(s.vs.get());
-        c.PSSetShader(s.ps.get());
-        c.PSSetShaderResources(0, 1, inputs);
-        c.DrawInstanced(3, 1, 0, 0);
+        s.drawWithPassBinding();
         if (++calls % CALLS_PER_SUBMIT == 0) c.Flush();
     }
     s.drain(); // after the timed loop
@@ -107,9 +112,6 @@ BENCHMARK(BM_Draw);
 void BM_DrawWithContextUpload(benchmark::State& state) {
     Setup& s = setup();
     gpu::DeviceContext& c = *s.context;
-    const gpu::Viewport viewport{0, 0, 4, 4, 0, 1};
-    gpu::RenderTargetView* targets[] = {s.targetView.get()};
-    gpu::ShaderResourceView* inputs[] = {s.source.get()};
     gpu::Buffer* constants[] = {s.constants.get()};
     float block[256] = {};
     int calls = 0;
@@ -118,13 +120,7 @@ void BM_DrawWithContextUpload(benchmark::State& state) {
         c.UpdateSubresource(s.constants.get(), 0, nullptr, block, 0, 0);
         c.VSSetConstantBuffers(8, 1, constants);
         c.PSSetConstantBuffers(8, 1, constants);
-        c.OMSetRenderTargets(1, targets, nullptr);
-        c.RSSetViewports(1, &viewport);
-        c.IASetPrimitiveTopology(gpu::PrimitiveTopology::TRIANGLELIST);
-        c.VSSetShader(s.vs.get());
-        c.PSSetShader(s.ps.get());
-        c.PSSetShaderResources(0, 1, inputs);
-        c.DrawInstanced(3, 1, 0, 0);
+        s.drawWithPassBinding();
         if (++calls % CALLS_PER_SUBMIT == 0) c.Flush();
     }
     s.drain(); // after the timed loop
