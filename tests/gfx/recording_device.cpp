@@ -20,8 +20,12 @@ std::string format(const char* pattern, ...) {
 
 template <class T> std::string list(uint32_t n, T* const* objects) {
     std::string text = "[";
-    for (uint32_t i = 0; i < n; ++i) text += (i ? "," : "") + labelOf(objects ? objects[i] : nullptr);
-    return text + "]";
+    for (uint32_t i = 0; i < n; ++i) {
+        if (i) text += ',';
+        text += labelOf(objects ? objects[i] : nullptr);
+    }
+    text += ']';
+    return text;
 }
 
 unsigned u(auto value) {
