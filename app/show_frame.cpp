@@ -32,3 +32,9 @@ void prepareShowFrame(ShowState& show, float time) {
         std::memcpy(show.variables[i].value, &value, sizeof value);
     }
 }
+
+void seekShowFrame(ShowState& show, uint32_t framesBefore, float previousTime) {
+    show.clock.frameCounter = framesBefore - 1;
+    prepareShowFrame(show, previousTime);
+    show.clock.prevTime = previousTime;
+}

@@ -36,3 +36,9 @@ ShowScreen makeShowScreen(int width, int height);
 // Fills and publishes the frame context for `time` (counting the frame) and writes the value of every
 // track that has a variable into it. The caller renders next and then records `time` as prevTime.
 void prepareShowFrame(ShowState& show, float time);
+
+// Puts the show where rendering `framesBefore` frames, the last at `previousTime`, leaves it, without
+// rendering: the frame counter, the previous time, and that last frame's camera published, so that the
+// next frame sees it as its last view and projection. A capture worker starting mid-range calls it before
+// each frame it renders. framesBefore is at least 1.
+void seekShowFrame(ShowState& show, uint32_t framesBefore, float previousTime);

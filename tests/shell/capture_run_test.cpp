@@ -72,6 +72,24 @@ TEST_F(CaptureRun, AFolderGetsNumberedFramesAndTheMusic) {
     EXPECT_NE(run.output.find("3/3 frames"), std::string::npos) << run.output;
 }
 
+// Three workers, each entering the range at its own frames, write the same files as one process, over
+// the cut into the drop at 22.2 s.
+TEST_F(CaptureRun, WorkersWriteTheFramesOfOneProcess) {
+    const std::string range = "--size 64x36 --fps 10 --from 21.9 --to 22.4 ";
+    const ProgramRun one = capture(range + "--jobs 1 --out " + dir + "one/");
+    ASSERT_EQ(one.status, 0) << one.output;
+    const ProgramRun three = capture(range + "--jobs 3 --out " + dir + "three/");
+    ASSERT_EQ(three.status, 0) << three.output;
+    size_t frames = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir + "one/")) {
+        const std::string name = entry.path().filename().string();
+        ASSERT_TRUE(std::filesystem::exists(dir + "three/" + name)) << name;
+        EXPECT_EQ(readFile(entry.path().string()), readFile(dir + "three/" + name)) << name;
+        frames += name.ends_with(".png");
+    }
+    EXPECT_EQ(frames, 5u);
+}
+
 TEST_F(CaptureRun, SaysWhatIsMissingOrWrong) {
     ProgramRun run = capture("--at 1 --out /nonexistent-folder/still.png");
     EXPECT_NE(run.status, 0);

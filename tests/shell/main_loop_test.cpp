@@ -132,6 +132,35 @@ TEST_F(MainLoopTest, ASceneWithFewerVariablesThanTracksGetsOnlyItsOwn) {
     for (unsigned char byte : few[3].value) ASSERT_EQ(byte, 0xAB);
 }
 
+// A capture worker enters the show mid-range through a seek: whatever frame it starts at, the context it
+// publishes (counter, elapsed time, this and the last camera, every track) is byte for byte the one of a
+// run that prepared every frame before it, across the camera cuts of the drop at 22 s.
+TEST_F(MainLoopTest, ASeekPublishesTheFrameARunThroughWouldHave) {
+    std::vector<float> times;
+    for (int n = 0; n < 16; ++n) times.push_back(21.8f + 0.05f * float(n));
+    std::vector<FrameContextHeader> through;
+    std::vector<std::vector<ContextVariable>> throughValues;
+    for (float t : times) {
+        prepareShowFrame(show, t);
+        show.clock.prevTime = t;
+        through.push_back(currentFrameContext.header);
+        throughValues.push_back(variables);
+    }
+    for (size_t start = 1; start < times.size(); start += 3) {
+        currentFrameContext = {};
+        show.clock = {};
+        seekShowFrame(show, uint32_t(start), times[start - 1]);
+        prepareShowFrame(show, times[start]);
+        ASSERT_EQ(std::memcmp(&currentFrameContext.header, &through[start], sizeof(FrameContextHeader)), 0)
+            << "entering at frame " << start;
+        ASSERT_EQ(std::memcmp(variables.data(), throughValues[start].data(),
+                              variables.size() * sizeof variables[0]),
+                  0);
+        ASSERT_NE(std::memcmp(&through[start].lastViewMatrix, &through[start].viewMatrix, sizeof(Matrix4)), 0)
+            << "the camera must move between these frames for the test to see the last one";
+    }
+}
+
 TEST(MainLoopWithoutAudio, ThePictureHoldsTimeZeroUntilQuit) {
     FakeWaveDriver driver;
     driver.available = false;

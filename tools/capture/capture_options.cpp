@@ -2,18 +2,25 @@
 
 #include "show_frame.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 const char* const kCaptureUsage =
-    "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] [--timings] --out FILE.mp4|DIR/\n"
+    "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] [--jobs N] [--timings]\n"
+    "                         --out FILE.mp4|DIR/\n"
     "       mirelandt-capture [--size WxH] [--timings] --at S --out FILE.png\n"
-    "  --timings  after the run, print each pass's mean and maximum GPU milliseconds\n";
+    "  --jobs N   render in N worker processes, each on its own device (default: one per core)\n"
+    "  --timings  after the run, print each pass's mean and maximum GPU milliseconds (renders in one\n"
+    "             process)\n";
 
 namespace {
 
 // The largest side a texture of the renderer takes on every device we target.
 constexpr long kMaxSide = 16384;
+// Each worker holds a device and a frame; more than this only waits on the same cores.
+constexpr long kMaxJobs = 64;
 
 bool endsWith(const std::string& text, const char* suffix) {
     const size_t n = std::strlen(suffix);
@@ -47,6 +54,7 @@ bool parseSize(const char* text, int* width, int* height) {
 
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
     CaptureOptions o;
+    o.jobs = int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMaxJobs)));
     bool still = false;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
@@ -73,6 +81,9 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         else if (flag == "--at") {
             ok = parseSeconds(value, &o.at);
             still = true;
+        } else if (flag == "--jobs") {
+            ok = parseWhole(value, 1, kMaxJobs, &whole);
+            o.jobs = int(whole);
         } else if (flag == "--out")
             o.out = value;
         else {
@@ -81,9 +92,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         }
         if (!ok) {
             *error = "bad value for " + flag + ": " + value +
-                     (flag == "--size"  ? " (want WxH, each 1.." + std::to_string(kMaxSide) + ")"
-                      : flag == "--fps" ? " (want 1..1000)"
-                                        : " (want seconds 0..67)");
+                     (flag == "--size"   ? " (want WxH, each 1.." + std::to_string(kMaxSide) + ")"
+                      : flag == "--fps"  ? " (want 1..1000)"
+                      : flag == "--jobs" ? " (want 1.." + std::to_string(kMaxJobs) + ")"
+                                         : " (want seconds 0..67)");
             return false;
         }
     }

@@ -20,6 +20,7 @@ struct CaptureOptions {
     std::string out;
     CaptureOutput output = CaptureOutput::Video;
     bool timings = false; // --timings: print the GPU time of every pass after the run
+    int jobs = 1;         // --jobs N: worker processes rendering a sequence, each on its own device
 };
 
 // False with a one-line message when the arguments do not describe a capture.

@@ -1,5 +1,6 @@
 // mirelandt-capture: the show rendered offline on a deterministic clock (frame n at n / fps) into an
 // H.264 video with the music, a folder of PNGs with music.wav, or one still.
+#include "capture_frames.h"
 #include "capture_options.h"
 #include "frame_schedule.h"
 #include "frame_writer.h"
@@ -82,31 +83,39 @@ int captureSequence(const CaptureOptions& o) {
         std::filesystem::create_directories(o.out, ec);
         if (ec) return fail("cannot create " + o.out + ": " + ec.message());
     }
+    const FrameRange range{videoFrameAt(o.from, o.fps), videoFrameAt(o.to, o.fps), o.fps};
+    // Timing needs every pass of every frame on one device: that run stays in this process. Otherwise the
+    // workers start first, before the encoder or any thread exists.
     OffscreenShow offscreen;
-    if (!offscreen.open(o.width, o.height, &error)) return fail(error);
-    Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
+    Orvo::Gfx::PassTimer* timer = nullptr;
+    std::unique_ptr<CaptureFrames> frames;
+    if (o.timings) {
+        if (!offscreen.open(o.width, o.height, &error)) return fail(error);
+        timer = &offscreen.measurePasses();
+        frames = renderHere(offscreen, range);
+    } else {
+        frames = renderInWorkers(o.jobs, o.width, o.height, range, &error);
+        if (!frames) return fail(error);
+    }
 
-    const uint64_t first = videoFrameAt(o.from, o.fps);
-    const uint64_t end = videoFrameAt(o.to, o.fps);
     const std::string music = o.output == CaptureOutput::Video ? o.out + ".music.wav" : o.out + "music.wav";
     // Declared before the writer, so the encoder has finished with the video's music when it goes.
     TemporaryFile videoMusic{o.output == CaptureOutput::Video ? music : std::string()};
     std::fprintf(stderr, "music %.3f-%.3f s -> %s\n", o.from, o.to, music.c_str());
-    if (!captureMusic(embeddedModuleData(), embeddedModuleSize(), audioFramesAt(first, o.fps),
-                      audioFramesAt(end, o.fps), music, &error))
+    if (!captureMusic(embeddedModuleData(), embeddedModuleSize(), audioFramesAt(range.first, o.fps),
+                      audioFramesAt(range.end, o.fps), music, &error))
         return fail(error);
 
     std::unique_ptr<FrameWriter> writer =
         o.output == CaptureOutput::Video
             ? makeVideoWriter(ffmpeg, o.out, music, o.width, o.height, o.fps, &error)
-            : makePngFolderWriter(o.out, o.width, o.height, first);
+            : makePngFolderWriter(o.out, o.width, o.height, range.first);
     if (!writer) return fail(error);
-    ProgressBar progress(end - first);
-    for (uint64_t n = first; n < end; ++n) {
-        if (!offscreen.render(showTimeAt(audioFramesAt(n, o.fps)), &error) ||
-            !writer->write(offscreen.rgb(), &error))
-            return fail(error);
-        progress.update(n + 1 - first);
+    ProgressBar progress(range.end - range.first);
+    for (uint64_t n = range.first; n < range.end; ++n) {
+        const uint8_t* rgb = nullptr;
+        if (!frames->next(&rgb, &error) || !writer->write(rgb, &error)) return fail(error);
+        progress.update(n + 1 - range.first);
     }
     if (!writer->finish(&error)) return fail(error);
     std::fprintf(stderr, "wrote %s\n", o.out.c_str());

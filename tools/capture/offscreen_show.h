@@ -22,6 +22,10 @@ class OffscreenShow {
     // Renders the frame at `time`; its pixels are then in rgb(), rows top first, 3 bytes a pixel.
     bool render(float time, std::string* error);
     const uint8_t* rgb() const { return rgb_.data(); }
+    // The next render() continues as if `framesBefore` frames had been rendered, the last at `previousTime`.
+    void seek(uint32_t framesBefore, float previousTime) {
+        seekShowFrame(show_.state, framesBefore, previousTime);
+    }
     // From the next frame on, times every pass on the GPU into the returned timer (after open).
     Orvo::Gfx::PassTimer& measurePasses();
     // The Vulkan adapter the frames are drawn on, once open.

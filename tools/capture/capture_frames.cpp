@@ -1,0 +1,156 @@
+#include "capture_frames.h"
+
+#include "frame_schedule.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+float captureFrameTime(uint64_t frame, int fps) {
+    return showTimeAt(audioFramesAt(frame, fps));
+}
+
+namespace {
+
+class FramesHere final : public CaptureFrames {
+  public:
+    FramesHere(OffscreenShow& show, const FrameRange& range) : show_(show), range_(range), n_(range.first) {}
+
+    bool next(const uint8_t** rgb, std::string* error) override {
+        if (!show_.render(captureFrameTime(n_++, range_.fps), error)) return false;
+        *rgb = show_.rgb();
+        return true;
+    }
+
+  private:
+    OffscreenShow& show_;
+    FrameRange range_;
+    uint64_t n_;
+};
+
+bool writeAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// Reads exactly `size` bytes; false at the end of the stream or on an error.
+bool readAll(int fd, uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::read(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// A worker's whole life: its own device, every `jobs`-th frame of the range from `first`, each frame's
+// pixels down the pipe. Frames of the other workers lie between its own, so before each one it takes
+// the state the frame before would have left: counter, previous time and camera.
+[[noreturn]] void runWorker(int index, int jobs, int width, int height, const FrameRange& range, int out) {
+    OffscreenShow show;
+    std::string error;
+    bool ok = show.open(width, height, &error);
+    const size_t bytes = size_t(width) * size_t(height) * 3;
+    for (uint64_t n = range.first + uint64_t(index); ok && n < range.end; n += uint64_t(jobs)) {
+        if (n > range.first) show.seek(uint32_t(n - range.first), captureFrameTime(n - 1, range.fps));
+        ok = show.render(captureFrameTime(n, range.fps), &error);
+        // A closed pipe means the capture has stopped taking frames: nothing to report.
+        if (ok && !writeAll(out, show.rgb(), bytes)) _exit(0);
+    }
+    if (!ok) std::fprintf(stderr, "mirelandt-capture: worker %d: %s\n", index + 1, error.c_str());
+    _exit(ok ? 0 : 1);
+}
+
+struct Worker {
+    pid_t pid = -1;
+    int input = -1; // the read end of the worker's pipe
+};
+
+class FramesFromWorkers final : public CaptureFrames {
+  public:
+    FramesFromWorkers(int width, int height, const FrameRange& range)
+        : range_(range), n_(range.first), frame_(size_t(width) * size_t(height) * 3) {}
+    ~FramesFromWorkers() override {
+        for (Worker& w : workers_) {
+            if (w.input >= 0) close(w.input);
+            // Workers still rendering were asked for frames nobody will read.
+            if (w.pid > 0) {
+                kill(w.pid, SIGTERM);
+                waitpid(w.pid, nullptr, 0);
+            }
+        }
+    }
+
+    bool start(int jobs, int width, int height, std::string* error) {
+        for (int k = 0; k < jobs && range_.first + uint64_t(k) < range_.end; ++k) {
+            int fds[2];
+            if (pipe2(fds, O_CLOEXEC) != 0) {
+                *error = std::string("cannot start a worker: ") + std::strerror(errno);
+                return false;
+            }
+            const pid_t pid = fork();
+            if (pid == 0) {
+                close(fds[0]);
+                for (const Worker& w : workers_) close(w.input);
+                runWorker(k, jobs, width, height, range_, fds[1]);
+            }
+            close(fds[1]);
+            if (pid < 0) {
+                close(fds[0]);
+                *error = std::string("cannot start a worker: ") + std::strerror(errno);
+                return false;
+            }
+            workers_.push_back({pid, fds[0]});
+        }
+        return true;
+    }
+
+    bool next(const uint8_t** rgb, std::string* error) override {
+        Worker& w = workers_[size_t((n_ - range_.first) % workers_.size())];
+        if (!readAll(w.input, frame_.data(), frame_.size())) {
+            int status = 0;
+            waitpid(w.pid, &status, 0);
+            w.pid = -1;
+            *error = "the worker rendering frame " + std::to_string(n_) + " stopped (" +
+                     (WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
+                                        : "signal " + std::to_string(WTERMSIG(status))) +
+                     ")";
+            return false;
+        }
+        ++n_;
+        *rgb = frame_.data();
+        return true;
+    }
+
+  private:
+    FrameRange range_;
+    uint64_t n_;
+    std::vector<uint8_t> frame_;
+    std::vector<Worker> workers_;
+};
+
+} // namespace
+
+std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange& range) {
+    return std::make_unique<FramesHere>(show, range);
+}
+
+std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, const FrameRange& range,
+                                               std::string* error) {
+    auto frames = std::make_unique<FramesFromWorkers>(width, height, range);
+    if (!frames->start(jobs, width, height, error)) return nullptr;
+    return frames;
+}

@@ -1,0 +1,34 @@
+// The frames of a capture range, rendered in order by the offscreen show: in this process, or spread over
+// worker processes that each render every N-th frame on a device of their own.
+#pragma once
+
+#include "offscreen_show.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CaptureFrames {
+  public:
+    virtual ~CaptureFrames() = default;
+    // The next frame's pixels (RGB rows, top first), valid until the next call; false with a reason.
+    virtual bool next(const uint8_t** rgb, std::string* error) = 0;
+};
+
+struct FrameRange {
+    uint64_t first = 0; // video frame numbers: frame n shows the music at n / fps
+    uint64_t end = 0;
+    int fps = 60;
+};
+
+// Frames rendered one after another on `show`, which is open and outlives the result.
+std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange& range);
+
+// Frames rendered by `jobs` worker processes started now, before the caller starts any other process or
+// thread; worker k renders frames first + k, first + k + jobs, ... and each frame is handed over exactly
+// as one process rendering the whole range would have drawn it. Null with a reason when no worker starts.
+std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, const FrameRange& range,
+                                               std::string* error);
+
+// The show time of video frame n.
+float captureFrameTime(uint64_t frame, int fps);
