@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the intro: in its window where a display exists; otherwise
-# rendered offline into mirelandt.mp4, at the largest size that a short timing run says will finish in
-# about ten minutes on this machine (an excerpt around the middle when even the smallest would not).
+# rendered offline into mirelandt.mp4 by one capture worker per core, at the largest size that a short
+# timing run says will finish in about ten minutes on this machine (an excerpt around the middle when even
+# the smallest would not).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -16,8 +17,10 @@ capture=./build/tools/capture/mirelandt-capture
 out=$(pwd)/mirelandt.mp4
 budget=540 # seconds of timing, rendering and encoding, leaving room for start-up within ten minutes
 
-# A frame costs a fixed part (simulation, passes) plus a part that grows with the pixels. Two short
-# runs measure both: two frames of a 16x9 still, and three frames at 320x180.
+# A frame costs a fixed part (simulation, passes) plus a part that grows with the pixels, and the capture
+# renders in one worker per core. Two short runs with all the workers measure both as frames delivered:
+# two frames a worker at 16x9, and two a worker at 320x180.
+jobs=$(($(nproc) < 16 ? $(nproc) : 16))
 probe=$(mktemp -d)
 trap 'rm -rf "$probe"' EXIT
 echo "No display: timing a few frames to size the video (a minute or two without a GPU)..."
@@ -27,13 +30,14 @@ timed() { # prints the seconds the capture with these arguments took
     "$capture" "$@" >"$probe/log" 2>&1 || { cat "$probe/log" >&2; exit 1; }
     awk -v t0="$t0" -v t1="$(date +%s.%N)" 'BEGIN { print t1 - t0 }'
 }
-tiny=$(timed --size 16x9 --at 30 --out "$probe/tiny.png")
-small=$(timed --size 320x180 --fps 10 --from 30 --to 30.3 --out "$probe/small/")
+span=$(awk -v j="$jobs" 'BEGIN { printf "%.2f", 30 + 2 * j / 10 }')
+tiny=$(timed --size 16x9 --fps 10 --from 30 --to "$span" --jobs "$jobs" --out "$probe/tiny/")
+small=$(timed --size 320x180 --fps 10 --from 30 --to "$span" --jobs "$jobs" --out "$probe/small/")
 
-choice=$(awk -v tiny="$tiny" -v small="$small" -v budget="$budget" 'BEGIN {
+choice=$(awk -v tiny="$tiny" -v small="$small" -v frames="$((2 * jobs))" -v budget="$budget" 'BEGIN {
     left = budget - tiny - small
-    fixed = tiny / 2
-    perPixel = (small / 3 - fixed) / 57600; if (perPixel < 0) perPixel = 0
+    fixed = tiny / frames
+    perPixel = (small / frames - fixed) / 57600; if (perPixel < 0) perPixel = 0
     # 15% more for the encoder, 10 s for start-up and the music.
     n = split("1280x720:30 960x540:30 640x360:30 640x360:24 480x270:24 320x180:24 320x180:12", options, " ")
     for (i = 1; i <= n; ++i) {
@@ -54,6 +58,6 @@ else
     echo "Rendering an excerpt, $from s to $to s of the 67 s show, at $size, $fps fps into $out" \
         "(about $minutes min; the whole show would take far longer than ten minutes on this machine)."
 fi
-"$capture" --size "$size" --fps "$fps" --from "$from" --to "$to" --out "$out"
+"$capture" --size "$size" --fps "$fps" --from "$from" --to "$to" --jobs "$jobs" --out "$out"
 echo "Wrote $out"
 echo "The whole show at full size: $capture --size 1920x1080 --fps 60 --out mirelandt-full.mp4"
