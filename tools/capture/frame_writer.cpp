@@ -1,23 +1,19 @@
 #include "frame_writer.h"
 
-#include <stb/stb_image_write.h>
+#include "png_file.h"
+#include "safe_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 extern char** environ;
-
-bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error) {
-    if (stbi_write_png(path.c_str(), width, height, 3, rgb, width * 3)) return true;
-    *error = "cannot write " + path + ": " + std::strerror(errno ? errno : EIO);
-    return false;
-}
 
 namespace {
 
@@ -41,8 +37,8 @@ class PngFolderWriter final : public FrameWriter {
 
 class VideoWriter final : public FrameWriter {
   public:
-    VideoWriter(pid_t encoder, int input, size_t frameBytes)
-        : encoder_(encoder), input_(input), frameBytes_(frameBytes) {}
+    VideoWriter(std::unique_ptr<SafeFile> video, pid_t encoder, int input, size_t frameBytes)
+        : video_(std::move(video)), encoder_(encoder), input_(input), frameBytes_(frameBytes) {}
     ~VideoWriter() override {
         if (input_ >= 0) close(input_);
         if (encoder_ > 0) waitpid(encoder_, nullptr, 0);
@@ -68,13 +64,22 @@ class VideoWriter final : public FrameWriter {
         int status = 0;
         waitpid(encoder_, &status, 0);
         encoder_ = -1;
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-        *error = "ffmpeg failed (exit status " +
-                 std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
-        return false;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            *error = "ffmpeg failed (exit status " +
+                     std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
+            return false;
+        }
+        // The encoder said it finished: the video it left must hold something before it takes the name.
+        std::error_code ec;
+        if (std::filesystem::file_size(video_->writtenPath(), ec) == 0 || ec) {
+            *error = "ffmpeg left no video in " + video_->writtenPath();
+            return false;
+        }
+        return video_->commit(error);
     }
 
   private:
+    std::unique_ptr<SafeFile> video_; // encoded under a temporary name, renamed when whole
     pid_t encoder_;
     int input_;
     size_t frameBytes_;
@@ -104,6 +109,8 @@ std::string findProgram(const char* name) {
 std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const std::string& path,
                                              const std::string& musicWav, int width, int height, int fps,
                                              std::string* error) {
+    auto video = std::make_unique<SafeFile>();
+    if (!video->open(path, error)) return nullptr;
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string rate = std::to_string(fps);
     // H.264 in 4:2:0 needs even sides; an odd size gets one black row or column.
@@ -144,7 +151,9 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
                                      "192k",
                                      "-movflags",
                                      "+faststart",
-                                     path};
+                                     "-f",
+                                     "mp4",
+                                     video->writtenPath()};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -168,5 +177,6 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
         *error = std::string("cannot start ffmpeg: ") + std::strerror(failed);
         return nullptr;
     }
-    return std::make_unique<VideoWriter>(encoder, pipeFds[1], size_t(width) * size_t(height) * 3);
+    return std::make_unique<VideoWriter>(std::move(video), encoder, pipeFds[1],
+                                         size_t(width) * size_t(height) * 3);
 }

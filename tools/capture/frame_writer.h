@@ -14,8 +14,6 @@ class FrameWriter {
     virtual bool finish(std::string* error) = 0;
 };
 
-bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error);
-
 // frame_000000.png, frame_000001.png, … numbered from `firstIndex` in `folder` (which ends in '/').
 std::unique_ptr<FrameWriter> makePngFolderWriter(const std::string& folder, int width, int height,
                                                  uint64_t firstIndex);
@@ -23,7 +21,8 @@ std::unique_ptr<FrameWriter> makePngFolderWriter(const std::string& folder, int 
 // The ffmpeg program on PATH, or empty.
 std::string findProgram(const char* name);
 
-// Starts ffmpeg encoding to `path`; null with a reason when it cannot start.
+// Starts ffmpeg encoding to a temporary name beside `path`, which the video takes when the encoder has
+// finished it; null with a reason when it cannot start.
 std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const std::string& path,
                                              const std::string& musicWav, int width, int height, int fps,
                                              std::string* error);

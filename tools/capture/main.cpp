@@ -7,13 +7,13 @@
 #include "music/embedded_module.h"
 #include "music_capture.h"
 #include "offscreen_show.h"
+#include "png_file.h"
 #include "progress_bar.h"
+#include "safe_file.h"
 #include "timing_table.h"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -33,14 +33,10 @@ struct TemporaryFile {
 };
 
 // Frames cost seconds each on a CPU device: an output that cannot be written is refused before them.
+// The probe leaves nothing behind.
 bool checkWritable(const std::string& path, std::string* error) {
-    std::FILE* probe = std::fopen(path.c_str(), "ab");
-    if (!probe) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::fclose(probe);
-    return true;
+    SafeFile probe;
+    return probe.open(path, error);
 }
 
 // After a run with --timings (a timer is set): the table on stdout, or why the GPU could not time it.

@@ -29,10 +29,7 @@ void playUntil(AudioStream& stream, wave::ManualClockWaveOut& device, uint64_t& 
 bool captureMusic(const uint8_t* module, uint32_t moduleSize, uint64_t startFrame, uint64_t endFrame,
                   const std::string& wavPath, std::string* error) {
     WavWriter wav;
-    if (!wav.open(wavPath.c_str(), kAudioRate)) {
-        *error = "cannot write " + wavPath + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!wav.open(wavPath, kAudioRate, error)) return false;
     bool recording = false;
     bool written = true;
     wave::ManualClockDriver driver([&](const uint8_t* data, uint32_t size) {
@@ -46,9 +43,5 @@ bool captureMusic(const uint8_t* module, uint32_t moduleSize, uint64_t startFram
     recording = true;
     playUntil(stream, *driver.device(), played, endFrame);
     closeAudioStream(stream);
-    if (!wav.close() || !written) {
-        *error = "cannot write " + wavPath + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return wav.close(error) && written;
 }

@@ -1,9 +1,11 @@
 // Writes the intro's module: mirelandt-composer OUT.xm
+#include "safe_file.h"
 #include "song.h"
 #include "xm_writer.h"
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -12,14 +14,9 @@ int main(int argc, char** argv) {
     }
     try {
         const std::vector<uint8_t> bytes = composer::writeXm(composer::composeSong());
-        std::FILE* f = std::fopen(argv[1], "wb");
-        if (!f) {
-            std::fprintf(stderr, "mirelandt-composer: cannot create %s\n", argv[1]);
-            return 1;
-        }
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        if (std::fclose(f) != 0 || !written) {
-            std::fprintf(stderr, "mirelandt-composer: cannot write %s\n", argv[1]);
+        std::string error;
+        if (!writeWholeFile(argv[1], bytes.data(), bytes.size(), &error)) {
+            std::fprintf(stderr, "mirelandt-composer: %s\n", error.c_str());
             return 1;
         }
     } catch (const std::exception& e) {

@@ -130,8 +130,9 @@ int render(int argc, char** argv) {
     setLoopLimit(player.get(), 1);
 
     WavWriter wav;
-    if (!wav.open(out, rate)) {
-        std::fprintf(stderr, "mirelandt-music: %s: %s\n", out, std::strerror(errno));
+    std::string error;
+    if (!wav.open(out, rate, &error)) {
+        std::fprintf(stderr, "mirelandt-music: %s\n", error.c_str());
         return ExitUsageOrFile;
     }
     const bool untilSilent = seconds < 0.0;
@@ -153,8 +154,8 @@ int render(int argc, char** argv) {
         }
     }
     if (showProgress) reportProgress(double(p->framesRendered) / rate, true);
-    if (!wav.close()) {
-        std::fprintf(stderr, "mirelandt-music: %s: write failed: %s\n", out, std::strerror(errno));
+    if (!wav.close(&error)) {
+        std::fprintf(stderr, "mirelandt-music: %s\n", error.c_str());
         return ExitUsageOrFile;
     }
     if (untilSilent && p->loopCount < p->loopLimit)

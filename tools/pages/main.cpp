@@ -3,13 +3,12 @@
 // NAME_sheet.png with all frames of a page side by side.
 #include "assets.h"
 #include "page_preview.h"
+#include "png_file.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
-
-#include <stb_image_write.h>
 
 namespace {
 
@@ -19,10 +18,10 @@ struct PagePreview {
     LayerLook look;
 };
 
-bool writePng(const std::string& path, const Image& image) {
-    if (stbi_write_png(path.c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3))
-        return true;
-    std::fprintf(stderr, "mirelandt-pages: cannot write %s\n", path.c_str());
+bool writeImage(const std::string& path, const Image& image) {
+    std::string error;
+    if (writePng(path, image.width, image.height, image.rgb.data(), &error)) return true;
+    std::fprintf(stderr, "mirelandt-pages: %s\n", error.c_str());
     return false;
 }
 
@@ -59,11 +58,11 @@ int main(int argc, char** argv) {
             frames.push_back(renderFrame(preview.pages, f, preview.look));
             char name[32];
             std::snprintf(name, sizeof name, "_f%02u.png", f);
-            if (!writePng(out + "/" + preview.name + name, frames.back())) return 1;
+            if (!writeImage(out + "/" + preview.name + name, frames.back())) return 1;
             ++written;
         }
         if (frames.size() > 1 &&
-            !writePng(out + "/" + preview.name + "_sheet.png", contactSheet(frames, 4, 2)))
+            !writeImage(out + "/" + preview.name + "_sheet.png", contactSheet(frames, 4, 2)))
             return 1;
     }
     std::printf("mirelandt-pages: wrote %d frames to %s\n", written, out.c_str());

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -51,8 +52,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(command, "--plot") == 0 && argc == 3) {
-        if (!plotTracks(set, trackNames, trackCount, argv[2])) {
-            std::fprintf(stderr, "mirelandt-tracks: cannot write %s\n", argv[2]);
+        std::string error;
+        if (!plotTracks(set, trackNames, trackCount, argv[2], &error)) {
+            std::fprintf(stderr, "mirelandt-tracks: %s\n", error.c_str());
             return 1;
         }
         return 0;

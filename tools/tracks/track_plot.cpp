@@ -2,14 +2,12 @@
 
 #include "canvas.h"
 #include "evaluate_track.h"
+#include "png_file.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
-
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
 
 namespace {
 
@@ -184,7 +182,8 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
 
 } // namespace
 
-bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, const char* path) {
+bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, const char* path,
+                std::string* error) {
     float rowRate = float(set.rowsPerBeat) * set.beatsPerMinute / 60.0f;
     uint32_t perColumn = (count + columns - 1) / columns;
     int width = 2 * margin + columns * plotWidth + (columns - 1) * columnGap;
@@ -197,5 +196,5 @@ bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, 
         int y = headerHeight + int(i % perColumn) * chartHeight;
         drawChart(canvas, set, i, names[i], x, y, rowRate);
     }
-    return stbi_write_png(path, canvas.width(), canvas.height(), 3, canvas.pixels(), canvas.width() * 3) != 0;
+    return writePng(path, canvas.width(), canvas.height(), canvas.pixels(), error);
 }

@@ -1,6 +1,9 @@
 #pragma once
 #include "track_set.h"
 
+#include <string>
+
 // Draws every track over the show (0-67 s) as a small labelled chart with the beat grid and the
-// section boundaries, all on one PNG image. Returns false when the file cannot be written.
-bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, const char* path);
+// section boundaries, all on one PNG image. False with a reason when the file cannot be written.
+bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, const char* path,
+                std::string* error);

@@ -20,14 +20,17 @@ void put32(uint8_t* at, uint32_t v) {
 }
 } // namespace
 
-bool WavWriter::open(const char* path, uint32_t rate) {
-    file_ = std::fopen(path, "wb");
+bool WavWriter::open(const std::string& path, uint32_t rate, std::string* error) {
+    if (!file_.open(path, error)) return false;
     rate_ = rate;
-    return file_ && writeHeader();
+    dataBytes_ = file_.direct() ? ~0ull : 0;
+    uint8_t h[kHeaderBytes];
+    header(h);
+    file_.write(h, kHeaderBytes);
+    return true;
 }
 
-bool WavWriter::writeHeader() {
-    uint8_t h[kHeaderBytes];
+void WavWriter::header(uint8_t* h) const {
     // RIFF sizes are 32 bits; a longer render keeps the largest size the format can state.
     const uint32_t frameBytes = kChannels * kBitsPerSample / 8;
     auto data = uint32_t(
@@ -48,25 +51,21 @@ bool WavWriter::writeHeader() {
     put32(h + 46, data / frameBytes);
     std::memcpy(h + 50, "data", 4);
     put32(h + 54, data);
-    return std::fwrite(h, 1, kHeaderBytes, file_) == kHeaderBytes;
 }
 
 bool WavWriter::write(const float* frames, uint32_t count) {
     // Samples are stored little-endian, as on every machine this runs on.
-    size_t values = size_t(count) * kChannels;
-    ok_ = ok_ && std::fwrite(frames, sizeof(float), values, file_) == values;
-    dataBytes_ += values * sizeof(float);
-    return ok_;
+    const size_t values = size_t(count) * kChannels;
+    file_.write(frames, values * sizeof(float));
+    if (!file_.direct()) dataBytes_ += values * sizeof(float);
+    return !file_.failed();
 }
 
-bool WavWriter::close() {
-    if (!file_) return false;
-    ok_ = ok_ && std::fseek(file_, 0, SEEK_SET) == 0 && writeHeader();
-    ok_ = std::fclose(file_) == 0 && ok_;
-    file_ = nullptr;
-    return ok_;
-}
-
-WavWriter::~WavWriter() {
-    if (file_) std::fclose(file_);
+bool WavWriter::close(std::string* error) {
+    if (!file_.direct()) {
+        uint8_t h[kHeaderBytes];
+        header(h);
+        file_.writeAt(0, h, kHeaderBytes);
+    }
+    return file_.commit(error);
 }

@@ -1,0 +1,18 @@
+#include "png_file.h"
+
+#include "safe_file.h"
+
+#include <stb/stb_image_write.h>
+
+bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error) {
+    SafeFile file;
+    if (!file.open(path, error)) return false;
+    const auto append = [](void* context, void* data, int size) {
+        static_cast<SafeFile*>(context)->write(data, size_t(size));
+    };
+    if (!stbi_write_png_to_func(append, &file, width, height, 3, rgb, width * 3)) {
+        *error = "cannot write " + path + ": the image could not be encoded";
+        return false;
+    }
+    return file.commit(error);
+}
