@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +91,54 @@ TEST_F(CaptureRun, WorkersWriteTheFramesOfOneProcess) {
         frames += name.ends_with(".png");
     }
     EXPECT_EQ(frames, 5u);
+}
+
+// SIGTERM after the first frames of a folder and SIGINT during a video: the exit code of the signal, one
+// line saying where it stopped, the written frames whole, no video or temporary file, no process left.
+TEST_F(CaptureRun, ASignalEndsTheCaptureCleanly) {
+    const auto interrupt = [&](const std::string& arguments, int signal, const std::string& waitFor) {
+        const std::string log = dir + "log.txt";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setpgid(0, 0); // its own group: the signal reaches the capture alone, as kill(1) sends it
+            if (!std::freopen(log.c_str(), "w", stderr)) _exit(127);
+            execl("/bin/sh", "sh", "-c", ("exec " + std::string(MIRELANDT_CAPTURE) + " " + arguments).c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 1200 && !waitFor.empty() && !std::filesystem::exists(waitFor); ++i)
+            usleep(100000);
+        kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status)) << arguments;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal) << arguments;
+        EXPECT_EQ(kill(-pid, 0), -1) << "a worker or the encoder is still running";
+        const std::vector<char> text = readFile(log);
+        return std::string(text.begin(), text.end());
+    };
+    const std::string frames =
+        interrupt("--size 32x18 --fps 10 --from 1 --to 3 --jobs 2 --out " + dir + "frames/", SIGTERM,
+                  dir + "frames/frame_000011.png");
+    EXPECT_NE(frames.find("stopped by SIGTERM at frame"), std::string::npos) << frames;
+    size_t pngs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir + "frames/")) {
+        const std::string name = entry.path().filename().string();
+        ASSERT_FALSE(name.starts_with(".")) << "temporary file left: " << name;
+        if (!name.ends_with(".png")) continue;
+        ++pngs;
+        int width = 0, height = 0, channels = 0;
+        EXPECT_TRUE(stbi_info(entry.path().c_str(), &width, &height, &channels)) << name;
+    }
+    EXPECT_GE(pngs, 2u);
+    EXPECT_LT(pngs, 20u);
+
+    const std::string video = interrupt("--size 32x18 --fps 10 --from 1 --to 3 --out " + dir + "v.mp4",
+                                        SIGINT, dir + "v.mp4.music.wav");
+    EXPECT_NE(video.find("stopped by SIGINT"), std::string::npos) << video;
+    EXPECT_NE(video.find("v.mp4 is removed"), std::string::npos) << video;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        EXPECT_TRUE(entry.is_directory() || entry.path().filename() == "log.txt") << entry.path();
 }
 
 TEST_F(CaptureRun, SaysWhatIsMissingOrWrong) {

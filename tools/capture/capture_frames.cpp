@@ -1,6 +1,7 @@
 #include "capture_frames.h"
 
 #include "frame_schedule.h"
+#include "stop_signal.h"
 
 #include <cerrno>
 #include <csignal>
@@ -44,11 +45,11 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-// Reads exactly `size` bytes; false at the end of the stream or on an error.
+// Reads exactly `size` bytes; false at the end of the stream, on an error, or when asked to stop.
 bool readAll(int fd, uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::read(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR && !stopSignal()) continue;
         if (n <= 0) return false;
         data += n;
         size -= size_t(n);
@@ -60,6 +61,7 @@ bool readAll(int fd, uint8_t* data, size_t size) {
 // pixels down the pipe. Frames of the other workers lie between its own, so before each one it takes
 // the state the frame before would have left: counter, previous time and camera.
 [[noreturn]] void runWorker(int index, int jobs, int width, int height, const FrameRange& range, int out) {
+    restoreStopSignals();
     OffscreenShow show;
     std::string error;
     bool ok = show.open(width, height, &error);
@@ -121,6 +123,10 @@ class FramesFromWorkers final : public CaptureFrames {
     bool next(const uint8_t** rgb, std::string* error) override {
         Worker& w = workers_[size_t((n_ - range_.first) % workers_.size())];
         if (!readAll(w.input, frame_.data(), frame_.size())) {
+            if (stopSignal()) {
+                *error = "stopped";
+                return false;
+            }
             int status = 0;
             waitpid(w.pid, &status, 0);
             w.pid = -1;

@@ -10,6 +10,7 @@
 #include "png_file.h"
 #include "progress_bar.h"
 #include "safe_file.h"
+#include "stop_signal.h"
 #include "timing_table.h"
 
 #include <csignal>
@@ -64,6 +65,19 @@ int captureStill(const CaptureOptions& o) {
     return printTimings(timer, offscreen, o);
 }
 
+// After SIGINT or SIGTERM: the frames before `n` are written (a folder keeps them); the caller's locals
+// then stop the encoder and the workers and remove the unfinished video and its music.
+int stopped(const CaptureOptions& o, const FrameRange& range, uint64_t n) {
+    const int signal = stopSignal();
+    const std::string left = o.output == CaptureOutput::Video
+                                 ? "the unfinished " + o.out + " is removed"
+                                 : std::to_string(n - range.first) + " frames before it stay in " + o.out;
+    std::fprintf(stderr, "\nmirelandt-capture: stopped by %s at frame %llu (%.3f s); %s\n",
+                 signal == SIGINT ? "SIGINT" : "SIGTERM", static_cast<unsigned long long>(n),
+                 double(captureFrameTime(n, o.fps)), left.c_str());
+    return 128 + signal;
+}
+
 int captureSequence(const CaptureOptions& o) {
     std::string error;
     std::string ffmpeg;
@@ -110,7 +124,9 @@ int captureSequence(const CaptureOptions& o) {
     ProgressBar progress(range.end - range.first);
     for (uint64_t n = range.first; n < range.end; ++n) {
         const uint8_t* rgb = nullptr;
-        if (!frames->next(&rgb, &error) || !writer->write(rgb, &error)) return fail(error);
+        const bool rendered = !stopSignal() && frames->next(&rgb, &error);
+        if (stopSignal()) return stopped(o, range, n);
+        if (!rendered || !writer->write(rgb, &error)) return fail(error);
         progress.update(n + 1 - range.first);
     }
     if (!writer->finish(&error)) return fail(error);
@@ -129,5 +145,6 @@ int main(int argc, char** argv) {
     }
     // A dead encoder shows up as a failed write with a message, not as a silent SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+    catchStopSignals();
     return options.output == CaptureOutput::Still ? captureStill(options) : captureSequence(options);
 }
