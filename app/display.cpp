@@ -1,8 +1,7 @@
 #include "display.h"
 
 bool setupDisplay(Display& display, window::ScreenSize screen, std::string* error) {
-    display.window = window::createIntroWindow(screen, error);
-    if (!display.window) return false;
+    if (!window::createIntroWindow(screen, &display.window, error)) return false;
 
     gpu::DeviceOptions options;
     options.window = display.window;

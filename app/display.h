@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/gpu.h"
-#include "platform/sdl/sdl_window.h"
+#include "platform/window.h"
 
 #include <string>
 
@@ -11,7 +11,7 @@ struct Display {
     gpu::Ref<gpu::DeviceContext> immediateContext;
     gpu::Ref<gpu::SwapChain> swapChain;
     gpu::Ref<gpu::RenderTargetView> backBufferView;
-    SDL_Window* window = nullptr;
+    window::NativeWindow window;
 };
 
 // The window of the screen's size, the device and a two-buffer RGBA8 swap chain of the same size

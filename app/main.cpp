@@ -2,12 +2,11 @@
 #include "display.h"
 #include "main_loop.h"
 #include "music/embedded_module.h"
-#include "platform/sdl/sdl_wave_out.h"
-#include "platform/sdl/sdl_window.h"
+#include "platform/wave_out.h"
+#include "platform/window.h"
 #include "scene.h"
 #include "show_setup.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -26,7 +25,7 @@ class IntroPlatform final : public LoopPlatform {
 };
 
 int fail(const std::string& reason) {
-    std::fprintf(stderr, "mirelandt: %s\n", reason.c_str());
+    window::reportStartFailure(reason);
     return 1;
 }
 
@@ -44,7 +43,7 @@ int main() {
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
               screen.width, screen.height);
     AudioStream audio;
-    openAudioStream(audio, wave::sdlWaveOutDriver(), embeddedModuleData(), embeddedModuleSize());
+    openAudioStream(audio, wave::systemWaveOutDriver(), embeddedModuleData(), embeddedModuleSize());
 
     IntroPlatform platform(display, show);
     runMainLoop(platform, audio, show.state);

@@ -1,7 +1,6 @@
 #include "audio_stream.h"
 
-#include <pthread.h>
-#include <sched.h>
+#include "platform/time_critical_thread.h"
 
 #include <chrono>
 #include <cstring>
@@ -20,14 +19,6 @@ wave::WaveFormat ringFormat() {
     format.averageBytesPerSecond = kAudioRate * format.blockAlign;
     format.bitsPerSample = 32;
     return format;
-}
-
-// The refill must win against the render loop for the two cores; without the right to a real-time
-// policy the thread keeps its normal priority, which the 93 ms ring usually covers.
-void raiseToTimeCritical() {
-    sched_param parameter{};
-    parameter.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameter);
 }
 
 uint32_t framesPlayed(AudioStream& stream) {
@@ -91,9 +82,9 @@ float audioTimeSeconds(AudioStream& stream) {
 }
 
 void audioThreadMain(AudioStream* stream) {
-    // Named so that a look at the process's threads shows the refill running and, later, joined.
-    pthread_setname_np(pthread_self(), "mirelandt-audio");
-    raiseToTimeCritical();
+    // Named so that a look at the process's threads shows the refill running and, later, joined. Without
+    // the priority raise the 93 ms ring usually still covers the render loop's frames.
+    platform::becomeTimeCritical("mirelandt-audio");
     uint32_t rendered = 0;
     while (!stream->stop.load(std::memory_order_acquire)) {
         rendered = refillRing(rendered, framesPlayed(*stream), [stream](uint32_t index, uint32_t frames) {

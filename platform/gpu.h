@@ -3,12 +3,12 @@
 // pipelines, barriers, memory and presentation. No backend type appears here.
 #pragma once
 
+#include "platform/window.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
-
-struct SDL_Window;
 
 namespace gpu {
 
@@ -490,13 +490,9 @@ class Device : public Object {
     // Null when the adapter's queue keeps no GPU clock.
     virtual Ref<Query> CreateQuery(const QueryDesc& desc) = 0;
 
-    // A swap chain for an SDL window created with SDL_WINDOW_VULKAN; the device must have been
-    // created with that window in DeviceOptions.
-    virtual Ref<SwapChain> CreateSwapChainForWindow(SDL_Window* window, const SwapChainDesc& desc) = 0;
-    // The same for a surface the caller made (a VkSurfaceKHR handle passed as an integer) on
-    // the instance GetNativeInstanceHandle() names; the swap chain takes ownership of it.
-    virtual Ref<SwapChain> CreateSwapChainForSurface(uint64_t surface, const SwapChainDesc& desc) = 0;
-    virtual void* GetNativeInstanceHandle() const = 0;
+    // A swap chain for a window of the window system named in DeviceOptions when the device was made.
+    virtual Ref<SwapChain> CreateSwapChainForWindow(const window::NativeWindow& window,
+                                                    const SwapChainDesc& desc) = 0;
 
     virtual Ref<DeviceContext> GetImmediateContext() = 0;
     virtual std::string GetAdapterName() const = 0;
@@ -571,8 +567,9 @@ class DeviceContext : public Object {
 };
 
 struct DeviceOptions {
-    // Needed for presentation: its Vulkan instance extensions are enabled.
-    SDL_Window* window = nullptr;
+    // Needed for presentation: what presenting to its window system takes is enabled. A device made
+    // with none renders offscreen only.
+    window::NativeWindow window;
     // Turns the Khronos validation layer on; every message goes to debugMessage.
     bool debugLayer = false;
     void (*debugMessage)(void* user, const char* message) = nullptr;

@@ -1,6 +1,6 @@
 // Waveform audio output in the shape of the waveOut interface: open a device for one format, hand it
 // one looping buffer, ask how many bytes it has played. The music stream is written against this so
-// that the same ring logic runs on a sound card (SDL) and on a clock driven by hand (offline capture).
+// that the same ring logic runs on a sound card (winmm, SDL) and on a clock driven by hand (offline capture).
 #pragma once
 
 #include <cstdint>
@@ -52,5 +52,9 @@ class WaveOutDriver {
     // Opens a device for `format`; null when none can play it. Closing a device is deleting it.
     virtual WaveOut* open(const WaveFormat& format) = 0;
 };
+
+// The system's default output device: winmm's waveOut on Windows, SDL2 audio on Linux. Opening fails
+// (null) when the system has no device that can play the format.
+WaveOutDriver& systemWaveOutDriver();
 
 } // namespace wave

@@ -1,4 +1,6 @@
-#include "platform/sdl/sdl_wave_out.h"
+// Wave output on SDL2 audio: SDL's callback copies the looping buffer at the play cursor and counts
+// the bytes it has handed over. With no sound card SDL's "dummy" driver still consumes in real time.
+#include "platform/wave_out.h"
 
 #include <SDL.h>
 
@@ -107,7 +109,7 @@ class SdlDriver final : public WaveOutDriver {
 
 } // namespace
 
-WaveOutDriver& sdlWaveOutDriver() {
+WaveOutDriver& systemWaveOutDriver() {
     static SdlDriver driver;
     return driver;
 }

@@ -1,6 +1,10 @@
-#include "platform/sdl/sdl_window.h"
+// The intro's window on SDL2: SDL_PollEvent stands for the message pump and SDL_QUIT for WM_QUIT.
+#include "platform/window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <cstdio>
 
 #include <cstdlib>
 #include <cstring>
@@ -38,17 +42,47 @@ bool readPrimaryScreenSize(ScreenSize* size, std::string* error) {
     return true;
 }
 
-SDL_Window* createIntroWindow(ScreenSize size, std::string* error) {
-    const Uint32 flags =
-        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_VULKAN | SDL_WINDOW_SHOWN;
-    SDL_Window* window = SDL_CreateWindow("Mirelandt", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                          size.width, size.height, flags);
-    if (!window) {
+namespace {
+
+// The handles under SDL's window for a presentation surface of the graphics backend.
+bool nativeHandles(SDL_Window* sdlWindow, NativeWindow* window, std::string* error) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdlWindow, &info)) {
+        *error = std::string("cannot read the window's handles: ") + SDL_GetError();
+        return false;
+    }
+    switch (info.subsystem) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    case SDL_SYSWM_X11:
+        *window = {WindowSystem::Xlib, info.info.x11.display, uintptr_t(info.info.x11.window)};
+        return true;
+#endif
+#if defined(SDL_VIDEO_DRIVER_WAYLAND)
+    case SDL_SYSWM_WAYLAND:
+        *window = {WindowSystem::Wayland, info.info.wl.display,
+                   reinterpret_cast<uintptr_t>(info.info.wl.surface)};
+        return true;
+#endif
+    default:
+        *error = "the window system of SDL's '" + std::string(SDL_GetCurrentVideoDriver()) +
+                 "' driver cannot be presented to (X11 or Wayland is needed)";
+        return false;
+    }
+}
+
+} // namespace
+
+bool createIntroWindow(ScreenSize size, NativeWindow* window, std::string* error) {
+    const Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+    SDL_Window* sdlWindow = SDL_CreateWindow("Mirelandt", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                             size.width, size.height, flags);
+    if (!sdlWindow) {
         *error = std::string("cannot create the window: ") + SDL_GetError();
-        return nullptr;
+        return false;
     }
     SDL_ShowCursor(SDL_DISABLE);
-    return window;
+    return nativeHandles(sdlWindow, window, error);
 }
 
 bool pumpMessages(bool* escapePressed) {
@@ -66,6 +100,10 @@ bool escapeDown() {
     int count = 0;
     const Uint8* keys = SDL_GetKeyboardState(&count);
     return SDL_SCANCODE_ESCAPE < count && keys[SDL_SCANCODE_ESCAPE] != 0;
+}
+
+void reportStartFailure(const std::string& reason) {
+    std::fprintf(stderr, "mirelandt: %s\n", reason.c_str());
 }
 
 } // namespace window

@@ -2,8 +2,7 @@
 
 #include "platform/vulkan/context.h"
 #include "platform/vulkan/device_impl.h"
-
-#include <SDL2/SDL_vulkan.h>
+#include "platform/vulkan/surface.h"
 
 #include <algorithm>
 #include <cctype>
@@ -184,13 +183,11 @@ VKAPI_ATTR VkBool32 VKAPI_CALL DeviceCore::debugCallback(VkDebugUtilsMessageSeve
 
 std::string DeviceCore::initialise(const DeviceOptions& options) {
     options_ = options;
+    if (std::string error; !loadVulkan(&error)) return error;
     std::vector<const char*> extensions;
-    if (options.window) {
-        unsigned count = 0;
-        if (!SDL_Vulkan_GetInstanceExtensions(options.window, &count, nullptr))
-            return std::string("the window offers no Vulkan surface: ") + SDL_GetError();
-        extensions.resize(count);
-        SDL_Vulkan_GetInstanceExtensions(options.window, &count, extensions.data());
+    if (options.window.system != window::WindowSystem::None) {
+        extensions = surfaceExtensions(options.window.system);
+        if (extensions.empty()) return "this build cannot present to the window's window system";
         presentationEnabled = true;
     }
     std::vector<const char*> layers;
@@ -228,6 +225,7 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
         instance = VK_NULL_HANDLE;
         return "no Vulkan driver could be started (vkCreateInstance: " + resultName(r) + ")";
     }
+    loadInstanceFunctions(instance);
     if (options.debugLayer) {
         auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
             vkGetInstanceProcAddr(instance, "vkCreateDebugUtilsMessengerEXT"));

@@ -4,7 +4,7 @@
 
 #include "platform/gpu.h"
 
-#include <vulkan/vulkan.h>
+#include "platform/vulkan/loader.h"
 
 #include <deque>
 #include <functional>
@@ -46,6 +46,7 @@ class DeviceCore {
 
     // Empty on success, else one line saying why.
     std::string initialise(const DeviceOptions& options);
+    const DeviceOptions& options() const { return options_; }
 
     VkInstance instance = VK_NULL_HANDLE;
     VkPhysicalDevice physicalDevice = VK_NULL_HANDLE;

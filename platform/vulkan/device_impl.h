@@ -31,9 +31,8 @@ class DeviceImpl final : public Device {
     Ref<PixelShader> CreatePixelShader(const void* bytecode, size_t size) override;
     Ref<ComputeShader> CreateComputeShader(const void* bytecode, size_t size) override;
     Ref<Query> CreateQuery(const QueryDesc& desc) override;
-    Ref<SwapChain> CreateSwapChainForWindow(SDL_Window* window, const SwapChainDesc& desc) override;
-    Ref<SwapChain> CreateSwapChainForSurface(uint64_t surface, const SwapChainDesc& desc) override;
-    void* GetNativeInstanceHandle() const override { return core_->instance; }
+    Ref<SwapChain> CreateSwapChainForWindow(const window::NativeWindow& window,
+                                            const SwapChainDesc& desc) override;
     Ref<DeviceContext> GetImmediateContext() override;
     std::string GetAdapterName() const override { return core_->adapterName; }
     std::string GetLastError() const override { return core_->lastError; }

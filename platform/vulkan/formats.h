@@ -3,7 +3,7 @@
 
 #include "platform/gpu.h"
 
-#include <vulkan/vulkan.h>
+#include "platform/vulkan/loader.h"
 
 namespace gpu::vulkan {
 

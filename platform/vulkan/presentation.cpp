@@ -1,8 +1,7 @@
 #include "platform/vulkan/presentation.h"
 
 #include "platform/vulkan/device_impl.h"
-
-#include <SDL2/SDL_vulkan.h>
+#include "platform/vulkan/surface.h"
 
 #include <algorithm>
 
@@ -222,21 +221,15 @@ bool SwapChainImpl::Present(uint32_t, uint32_t) {
     return true;
 }
 
-Ref<SwapChain> DeviceImpl::CreateSwapChainForWindow(SDL_Window* window, const SwapChainDesc& desc) {
+Ref<SwapChain> DeviceImpl::CreateSwapChainForWindow(const window::NativeWindow& window,
+                                                    const SwapChainDesc& desc) {
     if (!core_->presentationEnabled) return fail("the device was created without a window to present to");
-    VkSurfaceKHR surface = VK_NULL_HANDLE;
-    if (!window || !SDL_Vulkan_CreateSurface(window, core_->instance, &surface))
-        return fail(std::string("no Vulkan surface for the window: ") + SDL_GetError());
-    return CreateSwapChainForSurface(uint64_t(surface), desc);
-}
-
-Ref<SwapChain> DeviceImpl::CreateSwapChainForSurface(uint64_t surface, const SwapChainDesc& desc) {
-    if (!surface) return fail("no surface to present to");
-    if (!core_->presentationEnabled) {
-        vkDestroySurfaceKHR(core_->instance, VkSurfaceKHR(surface), nullptr);
-        return fail("the device was created without a window to present to");
-    }
-    auto swapChain = Ref<SwapChainImpl>::adopt(new SwapChainImpl(context_, VkSurfaceKHR(surface), desc));
+    if (window.system != core_->options().window.system)
+        return fail("the window belongs to another window system than the device was made for");
+    std::string error;
+    const VkSurfaceKHR surface = createSurface(core_->instance, window, &error);
+    if (!surface) return fail(error);
+    auto swapChain = Ref<SwapChainImpl>::adopt(new SwapChainImpl(context_, surface, desc));
     if (!swapChain->create()) return nullptr;
     return swapChain;
 }

@@ -1,6 +1,7 @@
 // Frames on the machine's Vulkan driver (lavapipe here), with the validation layer on: the ping-pong rule
 // of double-buffered textures and a compute pass feeding a graphics pass in the same frame.
 #include "buffer_data_runtime.h"
+#include "gpu_fixture.h"
 #include "install_frame_context.h"
 #include "pass_programs.h"
 #include "scene.h"
@@ -23,10 +24,6 @@ struct Texel {
     float r, g, b, a;
 };
 
-void collectMessage(void* user, const char* message) {
-    static_cast<std::vector<std::string>*>(user)->push_back(message);
-}
-
 class GpuFrame : public ::testing::Test {
   protected:
     gpu::Ref<gpu::Device> device;
@@ -35,12 +32,8 @@ class GpuFrame : public ::testing::Test {
     std::unique_ptr<Scene> scene;
 
     void SetUp() override {
-        gpu::DeviceOptions options;
-        options.debugLayer = true;
-        options.debugMessage = collectMessage;
-        options.debugMessageUser = &messages;
         std::string error;
-        if (!gpu::CreateDevice(options, &device, &context, &error))
+        if (!gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error))
             GTEST_SKIP() << "no Vulkan device, GPU frame tests skipped: " << error;
         FrameContext frameContext = {};
         frameContext.device = device.get();

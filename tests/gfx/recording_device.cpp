@@ -330,13 +330,9 @@ gpu::Ref<gpu::Query> Device::CreateQuery(const gpu::QueryDesc& desc) {
     return result;
 }
 
-gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(SDL_Window*, const gpu::SwapChainDesc&) {
+gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(const window::NativeWindow&,
+                                                          const gpu::SwapChainDesc&) {
     record([] { return std::string("CreateSwapChainForWindow -> null"); });
-    return nullptr;
-}
-
-gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForSurface(uint64_t, const gpu::SwapChainDesc&) {
-    record([] { return std::string("CreateSwapChainForSurface -> null"); });
     return nullptr;
 }
 

@@ -110,9 +110,8 @@ class Device final : public gpu::Device {
     gpu::Ref<gpu::PixelShader> CreatePixelShader(const void* bytecode, size_t size) override;
     gpu::Ref<gpu::ComputeShader> CreateComputeShader(const void* bytecode, size_t size) override;
     gpu::Ref<gpu::Query> CreateQuery(const gpu::QueryDesc& desc) override;
-    gpu::Ref<gpu::SwapChain> CreateSwapChainForWindow(SDL_Window*, const gpu::SwapChainDesc&) override;
-    gpu::Ref<gpu::SwapChain> CreateSwapChainForSurface(uint64_t, const gpu::SwapChainDesc&) override;
-    void* GetNativeInstanceHandle() const override { return nullptr; }
+    gpu::Ref<gpu::SwapChain> CreateSwapChainForWindow(const window::NativeWindow&,
+                                                      const gpu::SwapChainDesc&) override;
     gpu::Ref<gpu::DeviceContext> GetImmediateContext() override { return context_; }
     std::string GetAdapterName() const override { return "recording"; }
     std::string GetLastError() const override { return {}; }

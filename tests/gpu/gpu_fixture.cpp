@@ -12,6 +12,16 @@ void collectMessage(void* user, const char* message) {
 
 } // namespace
 
+gpu::DeviceOptions validatedOptions(std::vector<std::string>* messages) {
+    gpu::DeviceOptions options;
+#ifndef _WIN32
+    options.debugLayer = true;
+#endif
+    options.debugMessage = collectMessage;
+    options.debugMessageUser = messages;
+    return options;
+}
+
 int trackIndex(std::string_view name) {
     std::ifstream table(MIRELANDT_TRACK_NAMES);
     std::string line;
@@ -23,12 +33,8 @@ int trackIndex(std::string_view name) {
 }
 
 void GpuTest::SetUp() {
-    gpu::DeviceOptions options;
-    options.debugLayer = true;
-    options.debugMessage = collectMessage;
-    options.debugMessageUser = &messages;
     std::string error;
-    ASSERT_TRUE(gpu::CreateDevice(options, &device, &context, &error)) << error;
+    ASSERT_TRUE(gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error)) << error;
 }
 
 void GpuTest::TearDown() {

@@ -21,6 +21,10 @@ struct Float4 {
     float x, y, z, w;
 };
 
+// Device options for a test: the Khronos validation layer on, every message it gives collected in
+// *messages. Wine's Vulkan has no layers, so the Windows build runs its GPU tests without it.
+gpu::DeviceOptions validatedOptions(std::vector<std::string>* messages);
+
 // The index of a track in the track table, i.e. its float's place behind the context header.
 int trackIndex(std::string_view name);
 

@@ -1,30 +1,22 @@
-// A window's swap chain: frames cleared and drawn into buffer 0, read back and presented. Needs
-// an X display (the test command runs it under Xvfb).
+// The intro's window and its swap chain: frames cleared and drawn into buffer 0, read back and
+// presented. Needs a display (the test command gives it one of its own).
 #include "gpu_fixture.h"
-
-#include <SDL2/SDL.h>
-#include <SDL2/SDL_vulkan.h>
+#include "platform/window.h"
 
 namespace {
 
 class Presentation : public ::testing::Test {
   protected:
-    // SDL's video is started once: started again in the same process it may come back with a
-    // window-less driver instead of X11.
-    static void SetUpTestSuite() { videoReady = SDL_Init(SDL_INIT_VIDEO) == 0; }
-    static void TearDownTestSuite() { SDL_Quit(); }
+    // One window for the whole suite: like the intro's, it lives until the process ends.
+    static void SetUpTestSuite() {
+        ready =
+            window::readPrimaryScreenSize(&screen, &why) && window::createIntroWindow(screen, &native, &why);
+    }
 
     void SetUp() override {
-        if (!videoReady) GTEST_SKIP() << "no display: " << SDL_GetError();
-        window = SDL_CreateWindow("Mirelandt", 0, 0, 64, 48, SDL_WINDOW_VULKAN | SDL_WINDOW_BORDERLESS);
-        ASSERT_NE(window, nullptr) << SDL_GetError();
-        gpu::DeviceOptions options;
-        options.window = window;
-        options.debugLayer = true;
-        options.debugMessage = [](void* user, const char* message) {
-            static_cast<std::vector<std::string>*>(user)->push_back(message);
-        };
-        options.debugMessageUser = &messages;
+        if (!ready) GTEST_SKIP() << why;
+        gpu::DeviceOptions options = validatedOptions(&messages);
+        options.window = native;
         std::string error;
         ASSERT_TRUE(gpu::CreateDevice(options, &device, &context, &error)) << error;
     }
@@ -32,12 +24,13 @@ class Presentation : public ::testing::Test {
         swapChain.reset();
         context.reset();
         device.reset();
-        if (window) SDL_DestroyWindow(window);
         for (const std::string& message : messages) ADD_FAILURE() << "validation: " << message;
     }
 
-    static inline bool videoReady = false;
-    SDL_Window* window = nullptr;
+    static inline bool ready = false;
+    static inline std::string why;
+    static inline window::ScreenSize screen;
+    static inline window::NativeWindow native;
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;
     gpu::Ref<gpu::SwapChain> swapChain;
@@ -46,14 +39,15 @@ class Presentation : public ::testing::Test {
 
 } // namespace
 
-TEST_F(Presentation, BufferZeroIsTheWindowSizedImageOfEachFrame) {
+TEST_F(Presentation, BufferZeroIsTheScreenSizedImageOfEachFrame) {
+    const uint32_t width = uint32_t(screen.width), height = uint32_t(screen.height);
     gpu::SwapChainDesc desc;
-    desc.Width = 64;
-    desc.Height = 48;
-    swapChain = device->CreateSwapChainForWindow(window, desc);
+    desc.Width = width;
+    desc.Height = height;
+    swapChain = device->CreateSwapChainForWindow(native, desc);
     ASSERT_TRUE(swapChain) << device->GetLastError();
-    EXPECT_EQ(swapChain->GetDesc().Width, 64u);
-    EXPECT_EQ(swapChain->GetDesc().Height, 48u);
+    EXPECT_EQ(swapChain->GetDesc().Width, width);
+    EXPECT_EQ(swapChain->GetDesc().Height, height);
     auto backBuffer = swapChain->GetBuffer(0);
     ASSERT_TRUE(backBuffer);
     EXPECT_FALSE(swapChain->GetBuffer(1)) << "only buffer 0 is drawn into";
@@ -62,29 +56,19 @@ TEST_F(Presentation, BufferZeroIsTheWindowSizedImageOfEachFrame) {
     ASSERT_TRUE(view) << device->GetLastError();
     const bool bgra = swapChain->GetDesc().Format == gpu::Format::B8G8R8A8_UNORM;
     for (int frame = 0; frame < 5; ++frame) {
+        bool escape = false;
+        EXPECT_FALSE(window::pumpMessages(&escape));
         const float colour[4] = {frame / 4.0f, 0.5f, 1.0f - frame / 4.0f, 1.0f};
         context->ClearRenderTargetView(view.get(), colour);
-        std::vector<uint8_t> pixels(64 * 48 * 4);
+        std::vector<uint8_t> pixels(size_t(width) * height * 4);
         ASSERT_TRUE(context->ReadBack(backBuffer.get(), 0, pixels.data(), pixels.size(), 0));
-        const int red = pixels[bgra ? 2 : 0], blue = pixels[bgra ? 0 : 2];
-        EXPECT_NEAR(red, colour[0] * 255, 1) << frame;
-        EXPECT_NEAR(blue, colour[2] * 255, 1) << frame;
+        const size_t last = pixels.size() - 4;
+        for (size_t at : {size_t(0), last}) {
+            EXPECT_NEAR(pixels[at + (bgra ? 2 : 0)], colour[0] * 255, 1) << frame;
+            EXPECT_NEAR(pixels[at + (bgra ? 0 : 2)], colour[2] * 255, 1) << frame;
+        }
         EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
     }
-}
-
-TEST_F(Presentation, ASurfaceTheCallerMadeOnTheDevicesInstanceWorksToo) {
-    VkSurfaceKHR surface{};
-    ASSERT_TRUE(SDL_Vulkan_CreateSurface(window, static_cast<VkInstance>(device->GetNativeInstanceHandle()),
-                                         &surface))
-        << SDL_GetError();
-    swapChain = device->CreateSwapChainForSurface(reinterpret_cast<uint64_t>(surface), {64, 48});
-    ASSERT_TRUE(swapChain) << device->GetLastError();
-    auto backBuffer = swapChain->GetBuffer(0);
-    auto view = device->CreateRenderTargetView(backBuffer.get(), nullptr);
-    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    context->ClearRenderTargetView(view.get(), black);
-    EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
 }
 
 TEST_F(Presentation, ADeviceWithoutAWindowRefusesSwapChains) {
@@ -92,7 +76,7 @@ TEST_F(Presentation, ADeviceWithoutAWindowRefusesSwapChains) {
     gpu::Ref<gpu::DeviceContext> headlessContext;
     std::string error;
     ASSERT_TRUE(gpu::CreateDevice({}, &headless, &headlessContext, &error)) << error;
-    EXPECT_FALSE(headless->CreateSwapChainForWindow(window, {}));
+    EXPECT_FALSE(headless->CreateSwapChainForWindow(native, {}));
     EXPECT_NE(headless->GetLastError().find("without a window"), std::string::npos)
         << headless->GetLastError();
 }

@@ -1,0 +1,52 @@
+// The intro's window, whatever the window system: one borderless window covering the primary screen,
+// its message pump and the Escape key. platform/sdl/ implements it on Linux, platform/win32/ on Windows.
+// A graphics backend sees only NativeWindow: the handles it makes its presentation surface from.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace window {
+
+enum class WindowSystem : uint32_t {
+    None, // no window: the device renders offscreen only
+    Win32,
+    Xlib,
+    Wayland,
+};
+
+// The native handles of a window, as a presentation surface needs them.
+struct NativeWindow {
+    WindowSystem system = WindowSystem::None;
+    // Win32: the module's HINSTANCE; Xlib: the Display*; Wayland: the wl_display*.
+    void* display = nullptr;
+    // Win32: the HWND; Xlib: the Window id; Wayland: the wl_surface*.
+    uintptr_t window = 0;
+};
+
+struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Connects to the window system and reads the primary screen's size in pixels. False with a one-line
+// reason when no display can be reached.
+bool readPrimaryScreenSize(ScreenSize* size, std::string* error);
+
+// The visible borderless window titled "Mirelandt" of `size` at the screen's origin, the cursor hidden
+// over it. False with a one-line reason when it cannot be made. It lives until the process ends.
+bool createIntroWindow(ScreenSize size, NativeWindow* window, std::string* error);
+
+// Drains the message queue. Returns true when a quit arrived (the window was closed, or on Linux
+// SIGINT/SIGTERM). Records an Escape press since the last call in *escapePressed.
+bool pumpMessages(bool* escapePressed);
+
+// Escape is down now, or was pressed since the last query.
+bool escapeDown();
+
+// Tells the person who started the intro why it cannot run: "mirelandt: <reason>" on stderr (on
+// Windows the console of the command prompt that started it), and on Windows a message box as well
+// unless MIRELANDT_NO_DIALOG=1.
+void reportStartFailure(const std::string& reason);
+
+} // namespace window
