@@ -1,7 +1,8 @@
 #include "display.h"
 
-bool setupDisplay(Display& display, window::ScreenSize screen, std::string* error) {
-    if (!window::createIntroWindow(screen, &display.window, error)) return false;
+bool setupDisplay(Display& display, const window::WindowPlacement& placement, std::string* error) {
+    if (!window::createIntroWindow(placement, &display.window, error)) return false;
+    const window::ScreenSize screen = placement.size;
 
     gpu::DeviceOptions options;
     options.window = display.window;

@@ -14,10 +14,10 @@ struct Display {
     window::NativeWindow window;
 };
 
-// The window of the screen's size, the device and a two-buffer RGBA8 swap chain of the same size
-// presenting on the display's refresh, and the render-target view of buffer 0. False with a one-line
-// reason when any of them cannot be had: the intro has nothing to show without them.
-bool setupDisplay(Display& display, window::ScreenSize screen, std::string* error);
+// The window as placed, the device and a two-buffer RGBA8 swap chain of the window's size presenting on
+// the display's refresh, and the render-target view of buffer 0. False with a one-line reason when any of
+// them cannot be had: the intro has nothing to show without them.
+bool setupDisplay(Display& display, const window::WindowPlacement& placement, std::string* error);
 
 // Shows the frame drawn into the back buffer, waiting for the display's refresh.
 void presentDisplay(Display& display);

@@ -1,12 +1,18 @@
-// mirelandt: the intro. No arguments; ends at 67 s of music, on Escape or when the window is closed.
+// mirelandt: the intro. Without arguments it plays once, full screen, and ends at 67 s of music, on Escape
+// or when the window is closed; the options choose a window, a monitor, a start, a loop or silence.
 #include "display.h"
+#include "intro_options.h"
 #include "main_loop.h"
 #include "music/embedded_module.h"
+#include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/wave_out.h"
 #include "platform/window.h"
 #include "scene.h"
 #include "show_setup.h"
+#include "version.h"
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -31,23 +37,51 @@ int fail(const std::string& reason) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    IntroOptions options;
     std::string error;
+    if (!parseIntroOptions(argc, argv, &options, &error)) {
+        window::attachParentConsole();
+        std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.command != IntroCommand::Play) {
+        window::attachParentConsole();
+        if (options.command == IntroCommand::Help)
+            std::fputs(kIntroUsage, stdout);
+        else
+            std::printf("mirelandt %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
+        return 0;
+    }
+
+    window::WindowPlacement placement = options.placement;
     window::ScreenSize screen;
-    if (!window::readPrimaryScreenSize(&screen, &error)) return fail(error);
+    if (!window::readDisplaySize(placement.display, &screen, &error)) return fail(error);
+    if (!placement.windowed) placement.size = screen;
     // The display, like the scene, is reclaimed by process exit, never torn down piecewise.
     Display& display = *new Display();
-    if (!setupDisplay(display, screen, &error)) return fail(error);
+    if (!setupDisplay(display, placement, &error)) return fail(error);
 
     Show show;
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
-              screen.width, screen.height);
-    AudioStream audio;
-    openAudioStream(audio, wave::systemWaveOutDriver(), embeddedModuleData(), embeddedModuleSize());
-
+              placement.size.width, placement.size.height);
     IntroPlatform platform(display, show);
-    runMainLoop(platform, audio, show.state);
-
-    closeAudioStream(audio);
+    wave::WaveOutDriver& driver =
+        options.noAudio ? wave::wallClockWaveOutDriver() : wave::systemWaveOutDriver();
+    const auto startFrame = uint32_t(std::llround(options.from * kAudioRate));
+    for (bool first = true;; first = false) {
+        AudioStream audio;
+        openAudioStream(audio, driver, embeddedModuleData(), embeddedModuleSize(), startFrame);
+        if (first && !audio.device)
+            std::fprintf(stderr,
+                         "mirelandt: no audio device: the picture waits at %.1f s, as the music is its "
+                         "clock; --no-audio plays the show silently\n",
+                         options.from);
+        // Each lap starts as the first did: the frame before it is at the start time.
+        show.state.clock.prevTime = 0.0f;
+        const bool quit = runMainLoop(platform, audio, show.state);
+        closeAudioStream(audio);
+        if (quit || !options.loop) break;
+    }
     return 0;
 }

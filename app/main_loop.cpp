@@ -1,6 +1,6 @@
 #include "main_loop.h"
 
-void runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show) {
+bool runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show) {
     bool quit = false;
     for (;;) {
         bool escapePressed = false;
@@ -8,11 +8,11 @@ void runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show) {
         if (!quit && (escapePressed || platform.escapeDown())) quit = true;
         startPlayback(audio);
         const float time = audioTimeSeconds(audio);
-        if (time >= kShowEndSeconds) return;
+        if (time >= kShowEndSeconds) return false;
         prepareShowFrame(show, time);
         platform.renderScene();
         platform.present();
         show.clock.prevTime = time;
-        if (quit) return;
+        if (quit) return true;
     }
 }

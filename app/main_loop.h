@@ -17,5 +17,5 @@ class LoopPlatform {
 };
 
 // Runs frames until the clock reaches the end (that frame is not rendered) or a quit request; a quit
-// request lets the frame in progress render and present first.
-void runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show);
+// request lets the frame in progress render and present first. True when it ended on a quit request.
+bool runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show);

@@ -2,6 +2,7 @@
 
 #include "platform/time_critical_thread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <system_error>
@@ -30,10 +31,11 @@ uint32_t framesPlayed(AudioStream& stream) {
 } // namespace
 
 void openAudioStream(AudioStream& stream, wave::WaveOutDriver& driver, const uint8_t* module,
-                     uint32_t moduleSize) {
+                     uint32_t moduleSize, uint32_t startFrame) {
     stream.header = {};
     stream.device = nullptr;
     stream.player = nullptr;
+    stream.startFrame = startFrame;
     stream.writePending = 0;
     stream.stop = 0;
     stream.refilled = 0;
@@ -52,6 +54,8 @@ void openAudioStream(AudioStream& stream, wave::WaveOutDriver& driver, const uin
         stream.player = nullptr;
     if (stream.player) {
         setLoopLimit(stream.player, 1);
+        for (uint32_t skipped = 0; skipped < startFrame; skipped += kRingFrames)
+            renderFrames(stream.player, stream.ring, std::min(kRingFrames, startFrame - skipped));
         renderFrames(stream.player, stream.ring, kRingFrames);
         try {
             stream.thread = std::thread(audioThreadMain, &stream);
@@ -78,7 +82,7 @@ float audioSecondsFromBytes(uint32_t bytes) {
 float audioTimeSeconds(AudioStream& stream) {
     uint32_t bytes = 0;
     if (stream.device) stream.device->getPositionBytes(&bytes);
-    return audioSecondsFromBytes(bytes);
+    return float(double(uint64_t(bytes >> 3) + stream.startFrame) / double(kAudioRate));
 }
 
 void audioThreadMain(AudioStream* stream) {

@@ -29,13 +29,21 @@ struct ScreenSize {
     int height = 0;
 };
 
-// Connects to the window system and reads the primary screen's size in pixels. False with a one-line
-// reason when no display can be reached.
-bool readPrimaryScreenSize(ScreenSize* size, std::string* error);
+// Where the intro's window goes: by default borderless over the whole of a monitor, or a normal movable
+// window of a fixed size.
+struct WindowPlacement {
+    bool windowed = false;
+    ScreenSize size; // the window's inside; for the full-screen window the monitor's size
+    int display = 0; // the monitor of the full-screen window, 0 the primary one
+};
 
-// The visible borderless window titled "Mirelandt" of `size` at the screen's origin, the cursor hidden
-// over it. False with a one-line reason when it cannot be made. It lives until the process ends.
-bool createIntroWindow(ScreenSize size, NativeWindow* window, std::string* error);
+// Connects to the window system and reads the size in pixels of monitor `display` (0 the primary one).
+// False with a one-line reason when no display can be reached or there is no such monitor.
+bool readDisplaySize(int display, ScreenSize* size, std::string* error);
+
+// The visible window titled "Mirelandt": borderless over its monitor with the cursor hidden over it, or
+// windowed. False with a one-line reason when it cannot be made. It lives until the process ends.
+bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, std::string* error);
 
 // Drains the message queue. Returns true when a quit arrived (the window was closed, or on Linux
 // SIGINT/SIGTERM). Records an Escape press since the last call in *escapePressed.
@@ -43,6 +51,10 @@ bool pumpMessages(bool* escapePressed);
 
 // Escape is down now, or was pressed since the last query.
 bool escapeDown();
+
+// Lets what the program prints reach the command prompt it was started from (on Windows a windowed
+// program has no console of its own; elsewhere standard output is already there).
+void attachParentConsole();
 
 // Tells the person who started the intro why it cannot run: "mirelandt: <reason>" on stderr (on
 // Windows the console of the command prompt that started it), and on Windows a message box as well

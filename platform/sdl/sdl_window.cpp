@@ -11,7 +11,7 @@
 
 namespace window {
 
-bool readPrimaryScreenSize(ScreenSize* size, std::string* error) {
+bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
     // Without a display server SDL would fall back to drivers that cannot show a window, after
     // probing noisily; say plainly what is missing instead.
     const char* x11 = std::getenv("DISPLAY");
@@ -33,8 +33,14 @@ bool readPrimaryScreenSize(ScreenSize* size, std::string* error) {
         *error = std::string("no display: SDL found only its '") + (driver ? driver : "?") + "' video driver";
         return false;
     }
+    const int displays = SDL_GetNumVideoDisplays();
+    if (display >= displays) {
+        *error = "no display " + std::to_string(display) + ": this machine has " + std::to_string(displays) +
+                 " (0 is the primary one)";
+        return false;
+    }
     SDL_DisplayMode mode{};
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+    if (SDL_GetDesktopDisplayMode(display, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
         *error = std::string("cannot read the screen size: ") + SDL_GetError();
         return false;
     }
@@ -73,15 +79,19 @@ bool nativeHandles(SDL_Window* sdlWindow, NativeWindow* window, std::string* err
 
 } // namespace
 
-bool createIntroWindow(ScreenSize size, NativeWindow* window, std::string* error) {
-    const Uint32 flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
-    SDL_Window* sdlWindow = SDL_CreateWindow("Mirelandt", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                             size.width, size.height, flags);
+bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, std::string* error) {
+    // Not resizable: the show renders at the size it started with.
+    const Uint32 flags = placement.windowed
+                             ? SDL_WINDOW_SHOWN
+                             : SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+    const int position = int(SDL_WINDOWPOS_CENTERED_DISPLAY(placement.windowed ? 0 : placement.display));
+    SDL_Window* sdlWindow =
+        SDL_CreateWindow("Mirelandt", position, position, placement.size.width, placement.size.height, flags);
     if (!sdlWindow) {
         *error = std::string("cannot create the window: ") + SDL_GetError();
         return false;
     }
-    SDL_ShowCursor(SDL_DISABLE);
+    if (!placement.windowed) SDL_ShowCursor(SDL_DISABLE);
     return nativeHandles(sdlWindow, window, error);
 }
 
@@ -101,6 +111,8 @@ bool escapeDown() {
     const Uint8* keys = SDL_GetKeyboardState(&count);
     return SDL_SCANCODE_ESCAPE < count && keys[SDL_SCANCODE_ESCAPE] != 0;
 }
+
+void attachParentConsole() {}
 
 void reportStartFailure(const std::string& reason) {
     std::fprintf(stderr, "mirelandt: %s\n", reason.c_str());

@@ -2,7 +2,8 @@
 # Runs the intro under a virtual X server with SDL's dummy audio driver, lets it play a few seconds,
 # ends it from outside (Escape through the X server, SIGTERM, SIGINT) and checks that it exits with
 # code 0 after its audio thread ran and was joined. Without any audio driver it must run on silently
-# (no audio thread) and end the same way.
+# (no audio thread), saying that --no-audio plays it silently, and end the same way. Started near the end
+# silently in a window it ends by itself; looping, it is still running after the end and ends on SIGTERM.
 set -uo pipefail
 # Job control keeps SIGINT at its default in the background intro (a plain script would ignore it there).
 set -m
@@ -10,13 +11,14 @@ intro=$1
 display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null' EXIT
+log=$(mktemp)
+trap 'kill $xvfb 2>/dev/null; rm -f "$log"' EXIT
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
-run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread must run (yes/no)
-    DISPLAY=$display SDL_AUDIODRIVER=$2 "$intro" &
+run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread must run (yes/no), then options
+    DISPLAY=$display SDL_AUDIODRIVER=$2 "$intro" "${@:4}" 2>"$log" &
     local pid=$!
-    sleep 4
+    sleep "${wait_seconds:-4}"
     if ! kill -0 "$pid" 2>/dev/null; then
         wait "$pid"
         echo "FAIL: the intro ended by itself (exit $?) before it was asked to"
@@ -44,8 +46,18 @@ run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread 
     fi
     wait "$pid"
     local rc=$?
-    echo "$1 (audio driver $2): exit code $rc; threads while playing: $threads"
+    echo "$1 (audio driver $2${4:+, ${*:4}}): exit code $rc; threads while playing: $threads"
     [[ $rc == 0 ]]
 }
 
-run escape dummy yes && run sigterm dummy yes && run sigint dummy yes && run escape none no
+# Started near the end in a window, silent on the wall clock: it ends by itself at 67 s.
+ends_by_itself() {
+    DISPLAY=$display SDL_AUDIODRIVER=none timeout 120 "$intro" --no-audio --window 160x90 --from 61 2>"$log"
+    local rc=$?
+    echo "--no-audio --window 160x90 --from 61: ended by itself, exit code $rc"
+    [[ $rc == 0 ]]
+}
+
+run escape dummy yes && run sigterm dummy yes && run sigint dummy yes && run escape none no &&
+    grep -q -- "--no-audio plays the show silently" "$log" && ends_by_itself &&
+    wait_seconds=8 run sigterm dummy yes --loop --from 64 --window 160x90

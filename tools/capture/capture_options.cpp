@@ -1,5 +1,6 @@
 #include "capture_options.h"
 
+#include "parse_number.h"
 #include "show_frame.h"
 
 #include <algorithm>
@@ -28,26 +29,7 @@ bool endsWith(const std::string& text, const char* suffix) {
 }
 
 bool parseSeconds(const char* text, double* seconds) {
-    char* end = nullptr;
-    *seconds = std::strtod(text, &end);
-    return end != text && *end == '\0' && *seconds >= 0.0 && *seconds <= kShowEndSeconds;
-}
-
-bool parseWhole(const char* text, long low, long high, long* value) {
-    char* end = nullptr;
-    *value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && *value >= low && *value <= high;
-}
-
-bool parseSize(const char* text, int* width, int* height) {
-    const char* x = std::strchr(text, 'x');
-    if (!x) return false;
-    const std::string w(text, x);
-    long wide = 0, high = 0;
-    if (!parseWhole(w.c_str(), 1, kMaxSide, &wide) || !parseWhole(x + 1, 1, kMaxSide, &high)) return false;
-    *width = int(wide);
-    *height = int(high);
-    return true;
+    return parseDecimal(text, 0.0, kShowEndSeconds, seconds);
 }
 
 } // namespace
@@ -70,7 +52,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         long whole = 0;
         bool ok = true;
         if (flag == "--size")
-            ok = parseSize(value, &o.width, &o.height);
+            ok = parseSize(value, kMaxSide, &o.width, &o.height);
         else if (flag == "--fps") {
             ok = parseWhole(value, 1, 1000, &whole);
             o.fps = int(whole);

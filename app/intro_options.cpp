@@ -1,0 +1,80 @@
+#include "intro_options.h"
+
+#include "parse_number.h"
+#include "show_frame.h"
+
+#include <cstring>
+
+const char* const kIntroUsage =
+    "usage: mirelandt [--window WxH | --fullscreen] [--display N] [--from S] [--loop] [--no-audio]\n"
+    "  --window WxH  a normal window of that size instead of the full screen\n"
+    "  --fullscreen  borderless over the whole monitor (the default)\n"
+    "  --display N   the monitor for the full screen, 0 the primary one\n"
+    "  --from S      start the music and the show at S seconds (0 to 67)\n"
+    "  --loop        at the end start again (at S with --from), until Escape or the window closes\n"
+    "  --no-audio    play silently on the wall clock\n"
+    "  --help        this text;  --version  the version and the commit it was built from\n"
+    "Escape or closing the window ends it.\n";
+
+namespace {
+
+// Each option with a value, and what the value must be.
+struct ValueOption {
+    const char* name;
+    const char* takes;
+};
+constexpr ValueOption kValueOptions[] = {
+    {"--window", "a size WxH, each side 1 to 16384"},
+    {"--display", "a monitor number 0 to 63"},
+    {"--from", "seconds 0 to 67"},
+};
+
+bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
+    long whole = 0;
+    if (flag == "--window") {
+        o.placement.windowed = true;
+        return parseSize(value, 16384, &o.placement.size.width, &o.placement.size.height);
+    }
+    if (flag == "--display") {
+        const bool ok = parseWhole(value, 0, 63, &whole);
+        o.placement.display = int(whole);
+        return ok;
+    }
+    return parseDecimal(value, 0.0, kShowEndSeconds, &o.from);
+}
+
+} // namespace
+
+bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options, std::string* error) {
+    IntroOptions o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (flag == "--help" || flag == "-h")
+            o.command = IntroCommand::Help;
+        else if (flag == "--version")
+            o.command = IntroCommand::Version;
+        else if (flag == "--fullscreen")
+            o.placement.windowed = false;
+        else if (flag == "--loop")
+            o.loop = true;
+        else if (flag == "--no-audio")
+            o.noAudio = true;
+        else {
+            const ValueOption* option = nullptr;
+            for (const ValueOption& candidate : kValueOptions)
+                if (flag == candidate.name) option = &candidate;
+            if (!option) {
+                *error = "unknown option " + flag + " (--help lists them)";
+                return false;
+            }
+            if (i + 1 >= argc || !parseValue(o, flag, argv[i + 1])) {
+                *error = flag + " takes " + option->takes +
+                         (i + 1 < argc ? std::string(", not '") + argv[i + 1] + "'" : std::string());
+                return false;
+            }
+            ++i;
+        }
+    }
+    *options = o;
+    return true;
+}

@@ -1,0 +1,26 @@
+// The command line of mirelandt. Without arguments the intro plays once, full screen on the primary monitor,
+// from the start, with sound.
+#pragma once
+
+#include "platform/window.h"
+
+#include <string>
+
+enum class IntroCommand {
+    Play,
+    Help,
+    Version,
+};
+
+struct IntroOptions {
+    IntroCommand command = IntroCommand::Play;
+    window::WindowPlacement placement; // --window WxH, --fullscreen, --display N
+    double from = 0.0;                 // --from S: music and show start at S seconds
+    bool loop = false;                 // --loop: at the end, start again at `from`
+    bool noAudio = false;              // --no-audio: silent, on the wall clock
+};
+
+// False with one line naming the option and what it takes.
+bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options, std::string* error);
+
+extern const char* const kIntroUsage;

@@ -1,0 +1,87 @@
+// The intro's command line: every option with good, bad and missing values.
+#include "intro_options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    bool ok = false;
+    IntroOptions options;
+    std::string error;
+};
+
+Parsed parse(const std::string& line) {
+    std::vector<std::string> words{"mirelandt"};
+    std::istringstream in(line);
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    Parsed p;
+    p.ok = parseIntroOptions(int(argv.size()), argv.data(), &p.options, &p.error);
+    return p;
+}
+
+TEST(IntroOptions, NoArgumentsPlaysOnceFullScreenFromTheStartWithSound) {
+    const Parsed p = parse("");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.options.command, IntroCommand::Play);
+    EXPECT_FALSE(p.options.placement.windowed);
+    EXPECT_EQ(p.options.placement.display, 0);
+    EXPECT_EQ(p.options.from, 0.0);
+    EXPECT_FALSE(p.options.loop);
+    EXPECT_FALSE(p.options.noAudio);
+}
+
+TEST(IntroOptions, GoodValuesLandInTheirFields) {
+    Parsed p = parse("--window 640x360 --from 30.5 --loop --no-audio");
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.options.placement.windowed);
+    EXPECT_EQ(p.options.placement.size.width, 640);
+    EXPECT_EQ(p.options.placement.size.height, 360);
+    EXPECT_EQ(p.options.from, 30.5);
+    EXPECT_TRUE(p.options.loop && p.options.noAudio);
+
+    p = parse("--window 640x360 --fullscreen --display 2 --from 67");
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_FALSE(p.options.placement.windowed);
+    EXPECT_EQ(p.options.placement.display, 2);
+    EXPECT_EQ(p.options.from, 67.0);
+
+    EXPECT_EQ(parse("--loop --help").options.command, IntroCommand::Help);
+    EXPECT_EQ(parse("--version").options.command, IntroCommand::Version);
+}
+
+// Each refusal is one line naming the option and what it takes (and the value given, when there is one).
+TEST(IntroOptions, BadAndMissingValuesNameTheOptionAndWhatItTakes) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--window", "--window takes a size WxH, each side 1 to 16384"},
+        {"--window 640", "--window takes a size WxH, each side 1 to 16384, not '640'"},
+        {"--window 0x360", "--window takes a size WxH, each side 1 to 16384, not '0x360'"},
+        {"--window 640x360x2", "--window takes a size WxH, each side 1 to 16384, not '640x360x2'"},
+        {"--window 99999x1", "--window takes a size WxH, each side 1 to 16384, not '99999x1'"},
+        {"--display", "--display takes a monitor number 0 to 63"},
+        {"--display -1", "--display takes a monitor number 0 to 63, not '-1'"},
+        {"--display 1.5", "--display takes a monitor number 0 to 63, not '1.5'"},
+        {"--from", "--from takes seconds 0 to 67"},
+        {"--from -0.1", "--from takes seconds 0 to 67, not '-0.1'"},
+        {"--from 67.01", "--from takes seconds 0 to 67, not '67.01'"},
+        {"--from nan", "--from takes seconds 0 to 67, not 'nan'"},
+        {"--from 30s", "--from takes seconds 0 to 67, not '30s'"},
+        {"--loop --from --loop", "--from takes seconds 0 to 67, not '--loop'"},
+        {"--fast", "unknown option --fast (--help lists them)"},
+        {"30", "unknown option 30 (--help lists them)"},
+    };
+    for (const auto& [line, message] : cases) {
+        const Parsed p = parse(line);
+        EXPECT_FALSE(p.ok) << line;
+        EXPECT_EQ(p.error, message) << line;
+        EXPECT_EQ(p.error.find('\n'), std::string::npos) << line;
+    }
+}
+
+} // namespace
