@@ -9,8 +9,10 @@ class Presentation : public ::testing::Test {
   protected:
     // One window for the whole suite: like the intro's, it lives until the process ends.
     static void SetUpTestSuite() {
-        ready =
-            window::readPrimaryScreenSize(&screen, &why) && window::createIntroWindow(screen, &native, &why);
+        window::WindowPlacement placement;
+        ready = window::readDisplaySize(0, &placement.size, &why) &&
+                window::createIntroWindow(placement, &native, &why);
+        screen = placement.size;
     }
 
     void SetUp() override {

@@ -137,6 +137,11 @@ int captureSequence(const CaptureOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            std::fputs(kCaptureUsage, stdout);
+            return 0;
+        }
     CaptureOptions options;
     std::string error;
     if (!parseCaptureOptions(argc, argv, &options, &error)) {
