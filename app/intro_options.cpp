@@ -13,6 +13,7 @@ const char* const kIntroUsage =
     "  --from S      start the music and the show at S seconds (0 to 67)\n"
     "  --loop        at the end start again (at S with --from), until Escape or the window closes\n"
     "  --no-audio    play silently on the wall clock\n"
+    "  --stats N     every N frames print the frames rendered and the resident memory (stderr)\n"
     "  --help        this text;  --version  the version and the commit it was built from\n"
     "Escape or closing the window ends it.\n";
 
@@ -27,6 +28,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--window", "a size WxH, each side 1 to 16384"},
     {"--display", "a monitor number 0 to 63"},
     {"--from", "seconds 0 to 67"},
+    {"--stats", "a frame count 1 to 1000000"},
 };
 
 bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
@@ -38,6 +40,11 @@ bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
     if (flag == "--display") {
         const bool ok = parseWhole(value, 0, 63, &whole);
         o.placement.display = int(whole);
+        return ok;
+    }
+    if (flag == "--stats") {
+        const bool ok = parseWhole(value, 1, 1000000, &whole);
+        o.statsEvery = int(whole);
         return ok;
     }
     return parseDecimal(value, 0.0, kShowEndSeconds, &o.from);

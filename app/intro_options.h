@@ -18,6 +18,7 @@ struct IntroOptions {
     double from = 0.0;                 // --from S: music and show start at S seconds
     bool loop = false;                 // --loop: at the end, start again at `from`
     bool noAudio = false;              // --no-audio: silent, on the wall clock
+    int statsEvery = 0;                // --stats N: every N frames, frames rendered and resident memory
 };
 
 // False with one line naming the option and what it takes.

@@ -4,6 +4,7 @@
 #include "intro_options.h"
 #include "main_loop.h"
 #include "music/embedded_module.h"
+#include "platform/process_memory.h"
 #include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/wave_out.h"
 #include "platform/window.h"
@@ -19,15 +20,24 @@ namespace {
 
 class IntroPlatform final : public LoopPlatform {
   public:
-    IntroPlatform(Display& display, Show& show) : display_(display), show_(show) {}
+    IntroPlatform(Display& display, Show& show, int statsEvery)
+        : display_(display), show_(show), statsEvery_(statsEvery) {}
     bool pumpMessages(bool* escapePressed) override { return window::pumpMessages(escapePressed); }
     bool escapeDown() override { return window::escapeDown(); }
     void renderScene() override { show_.built.scene->renderFrame(); }
-    void present() override { presentDisplay(display_); }
+    void present() override {
+        presentDisplay(display_);
+        if (statsEvery_ > 0 && ++presented_ % uint64_t(statsEvery_) == 0)
+            std::fprintf(stderr, "mirelandt: %llu frames, resident %.1f MiB\n",
+                         static_cast<unsigned long long>(presented_),
+                         double(platform::residentBytes()) / (1024.0 * 1024.0));
+    }
 
   private:
     Display& display_;
     Show& show_;
+    int statsEvery_;
+    uint64_t presented_ = 0;
 };
 
 int fail(const std::string& reason) {
@@ -65,7 +75,7 @@ int main(int argc, char** argv) {
     Show show;
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
               placement.size.width, placement.size.height);
-    IntroPlatform platform(display, show);
+    IntroPlatform platform(display, show, options.statsEvery);
     wave::WaveOutDriver& driver =
         options.noAudio ? wave::wallClockWaveOutDriver() : wave::systemWaveOutDriver();
     const auto startFrame = uint32_t(std::llround(options.from * kAudioRate));

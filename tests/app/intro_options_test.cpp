@@ -38,13 +38,14 @@ TEST(IntroOptions, NoArgumentsPlaysOnceFullScreenFromTheStartWithSound) {
 }
 
 TEST(IntroOptions, GoodValuesLandInTheirFields) {
-    Parsed p = parse("--window 640x360 --from 30.5 --loop --no-audio");
+    Parsed p = parse("--window 640x360 --from 30.5 --loop --no-audio --stats 50");
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_TRUE(p.options.placement.windowed);
     EXPECT_EQ(p.options.placement.size.width, 640);
     EXPECT_EQ(p.options.placement.size.height, 360);
     EXPECT_EQ(p.options.from, 30.5);
     EXPECT_TRUE(p.options.loop && p.options.noAudio);
+    EXPECT_EQ(p.options.statsEvery, 50);
 
     p = parse("--window 640x360 --fullscreen --display 2 --from 67");
     ASSERT_TRUE(p.ok) << p.error;
@@ -73,6 +74,7 @@ TEST(IntroOptions, BadAndMissingValuesNameTheOptionAndWhatItTakes) {
         {"--from nan", "--from takes seconds 0 to 67, not 'nan'"},
         {"--from 30s", "--from takes seconds 0 to 67, not '30s'"},
         {"--loop --from --loop", "--from takes seconds 0 to 67, not '--loop'"},
+        {"--stats 0", "--stats takes a frame count 1 to 1000000, not '0'"},
         {"--fast", "unknown option --fast (--help lists them)"},
         {"30", "unknown option 30 (--help lists them)"},
     };
