@@ -245,7 +245,12 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     properties = chosen->properties;
     queueFamily = chosen->queueFamily;
     timestampValidBits = chosen->timestampValidBits;
-    adapterName = properties.deviceName;
+    // The driver beside the adapter's name, so that a timing report says what produced its figures.
+    VkPhysicalDeviceDriverProperties driver{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES};
+    VkPhysicalDeviceProperties2 withDriver{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2, &driver};
+    vkGetPhysicalDeviceProperties2(physicalDevice, &withDriver);
+    adapterName =
+        std::string(properties.deviceName) + ", driver " + driver.driverName + " " + driver.driverInfo;
     vkGetPhysicalDeviceMemoryProperties(physicalDevice, &memoryProperties);
 
     VkPhysicalDeviceFeatures2 available{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2};

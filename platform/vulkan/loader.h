@@ -86,6 +86,7 @@
     X(vkGetPhysicalDeviceFormatProperties)                                                                   \
     X(vkGetPhysicalDeviceMemoryProperties)                                                                   \
     X(vkGetPhysicalDeviceProperties)                                                                         \
+    X(vkGetPhysicalDeviceProperties2)                                                                        \
     X(vkGetPhysicalDeviceQueueFamilyProperties)                                                              \
     X(vkGetPhysicalDeviceSurfaceCapabilitiesKHR)                                                             \
     X(vkGetPhysicalDeviceSurfaceFormatsKHR)                                                                  \
