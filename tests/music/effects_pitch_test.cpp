@@ -1,6 +1,6 @@
 // Pitch effects: arpeggio, portamentos, tone portamento, vibrato, fine and extra fine slides, finetune.
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace {
 
 std::vector<int> arpeggioTicks(uint16_t speed) {
-    XmSong song = makeSong(2, 1, speed);
+    XmModule song = makeSong(2, 1, speed);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0x47};
     song.cell(0, 1, 0) = {0, 0, 0, EffectArpeggio, 0x47};
     auto p = loadPlayer(writeXm(song));
@@ -29,7 +29,7 @@ TEST(Arpeggio, CycleAlignsWithTheRowEnd) {
 }
 
 TEST(Arpeggio, PlaysTheOffsetAndStopsWithTheEffect) {
-    XmSong song = makeSong(2, 1, 3);
+    XmModule song = makeSong(2, 1, 3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0x0C};
     auto p = loadPlayer(writeXm(song));
     runTicks(p.get(), 2);
@@ -40,7 +40,7 @@ TEST(Arpeggio, PlaysTheOffsetAndStopsWithTheEffect) {
 }
 
 TEST(Portamento, SlidesOnEveryTickButTheFirstWithMemory) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectPortamentoUp, 2};
     song.cell(0, 1, 0) = {0, 0, 0, EffectPortamentoUp, 0};
     song.cell(0, 2, 0) = {0, 0, 0, EffectPortamentoDown, 3};
@@ -56,7 +56,7 @@ TEST(Portamento, SlidesOnEveryTickButTheFirstWithMemory) {
 }
 
 TEST(TonePortamento, GlidesWithoutRestartingTheSample) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
     song.cell(0, 1, 0) = {kMiddleC + 12, 0, 0, EffectTonePortamento, 16};
     song.cell(0, 2, 0) = {0, 0, 0xF2, 0, 0}; // volume column: speed 2 x 17 and a step per tick
@@ -76,7 +76,7 @@ TEST(TonePortamento, GlidesWithoutRestartingTheSample) {
 }
 
 TEST(TonePortamento, NoteWithoutInstrumentIsSilent) {
-    XmSong song = makeSong(1);
+    XmModule song = makeSong(1);
     song.cell(0, 0, 0) = {kMiddleC, 0, 0, EffectTonePortamento, 1};
     auto p = loadPlayer(writeXm(song));
     advanceTick(p.get());
@@ -85,7 +85,7 @@ TEST(TonePortamento, NoteWithoutInstrumentIsSilent) {
 }
 
 TEST(Vibrato, ModulatesThenResets) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectVibrato, 0x48};
     song.cell(0, 1, 0) = {0, 0, 0xA8, 0, 0}; // vibrato speed 8 into the memory, no vibrato now
     song.cell(0, 2, 0) = {0, 0, 0xB0, 0, 0};
@@ -106,7 +106,7 @@ TEST(Vibrato, ModulatesThenResets) {
 }
 
 TEST(FinePortamento, RowTimeSlidesWithTheirOwnMemories) {
-    XmSong song = makeSong(4);
+    XmModule song = makeSong(4);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectExtended, 0x12};
     song.cell(0, 1, 0) = {0, 0, 0, EffectExtended, 0x10};
     song.cell(0, 2, 0) = {0, 0, 0, EffectExtraFinePortamento, 0x23};
@@ -126,7 +126,7 @@ TEST(FinePortamento, RowTimeSlidesWithTheirOwnMemories) {
 }
 
 TEST(Finetune, SetsTheNoteOfThisCell) {
-    XmSong song = makeSong(1);
+    XmModule song = makeSong(1);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectExtended, 0x5C};
     auto p = loadPlayer(writeXm(song));
     advanceTick(p.get());

@@ -11,7 +11,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const std::vector<uint8_t> bytes = composer::writeXm(composer::composeSong());
+        const XmModule song = composer::composeSong();
+        checkXm(song);
+        const std::vector<uint8_t> bytes = writeXm(song);
         std::FILE* f = std::fopen(argv[1], "wb");
         if (!f) {
             std::fprintf(stderr, "mirelandt-composer: cannot create %s\n", argv[1]);
