@@ -144,8 +144,7 @@ template <int Bits, int Loop> void mixSettled(PlayerChannel& c, float* out, uint
         frame[1] += v * right;
         frame += 2;
         advance<Loop>(position, forward, step, s);
-        // Stopped: the end of a one-shot sample, or a negative step (Amiga periods driven below zero
-        // by vibrato) that left the sample.
+        // Stopped: the end of a one-shot sample.
         if (!(position >= 0.0f)) break;
     }
     c.position = position;

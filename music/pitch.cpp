@@ -20,8 +20,11 @@ int64_t shiftOctaves(int64_t period, int shift) {
     return period << std::min(-shift, kMaxOctaveShift);
 }
 
+// A period slid to zero, or modulated below it by vibrato, is 0 Hz: the channel holds its position.
+// A negative frequency would step backwards through the sample, and the backward half of a ping-pong
+// loop would then run off the end of the data.
 float amigaFrequency(float period) {
-    return period == 0.0f ? 0.0f : kAmigaClock / (2.0f * period);
+    return period <= 0.0f ? 0.0f : kAmigaClock / (2.0f * period);
 }
 
 // Turns an Amiga period back into a fractional note value (the inverse of noteToAmigaPeriod).

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset (clang, libFuzzer) and runs every fuzz target for a bounded time.
-# Seeds come from the shared XM corpus, read in place; new inputs go to a scratch folder.
-#   FUZZ_SECONDS  time per target (default 60)
+# Seeds are the project's own (written at build time beside each fuzzer), and the folder named by
+# MIRELANDT_XM_CORPUS when that is set, read in place; new inputs go to a scratch folder.
+#   FUZZ_SECONDS         time per target (default 60)
+#   MIRELANDT_XM_CORPUS  a folder of .xm files to add to the music fuzzer's seeds (optional)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-60}"
-shared="${MIRELANDT_SHARED_DIR:-$(cd .. && pwd)/shared}"
+corpus="${MIRELANDT_XM_CORPUS:-}"
+if [ -n "$corpus" ] && [ ! -d "$corpus" ]; then
+  echo "fuzz.sh: MIRELANDT_XM_CORPUS names $corpus, which is not a folder" >&2
+  exit 1
+fi
 cmake --preset fuzz >/dev/null
 # Only the fuzz targets (and what they link): the rest of the tree is built and tested by the other presets.
 cmake --build build-fuzz/fuzz -j "$(nproc)"
@@ -16,8 +22,9 @@ for target in build-fuzz/fuzz/*/*_fuzz; do
   [ -x "$target" ] || continue
   name="$(basename "$target")"
   seeds=()
+  [ -d "$(dirname "$target")/seeds" ] && seeds=("$(dirname "$target")/seeds")
   case "$name" in
-    music_fuzz) [ -d "$shared/testdata/xm-corpus" ] && seeds=("$shared/testdata/xm-corpus") ;;
+    music_fuzz) [ -n "$corpus" ] && seeds+=("$corpus") ;;
   esac
   mkdir -p "$scratch/$name"
   echo "== $name for ${seconds} s"

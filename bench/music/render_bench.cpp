@@ -1,6 +1,6 @@
 // Mixing speed: 60 s of a 20-channel module with every channel sounding, as a multiple of real time.
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,20 +15,20 @@ constexpr uint16_t kChannels = 20;
 
 // Looping 8- and 16-bit instruments, notes on every channel with the effects a demo song uses.
 std::vector<uint8_t> busyModule() {
-    XmSong song = makeSong(64, kChannels, 3);
+    XmModule song = makeSong(64, kChannels, 3);
     song.tempo = 173;
     XmInstrument wide;
     XmSample s;
     s.sixteenBit = true;
     for (int i = 0; i < 4000; ++i) s.points.push_back(int16_t(20000 * std::sin(i * 0.05)));
-    s.type = 2;
+    s.loop = XmLoop::PingPong;
     s.loopStart = 2000;
     s.loopLength = 6000;
     wide.samples.push_back(s);
-    wide.volume.points = {{0, 64}, {20, 40}, {40, 64}};
-    wide.volume.type = 5;
-    wide.volume.loopStart = 1;
-    wide.volume.loopEnd = 2;
+    wide.volumeEnvelope.points = {{0, 64}, {20, 40}, {40, 64}};
+    wide.volumeEnvelope.type = 5;
+    wide.volumeEnvelope.loopStart = 1;
+    wide.volumeEnvelope.loopEnd = 2;
     song.instruments.push_back(wide);
     const uint8_t effects[][2] = {{EffectArpeggio, 0x37},    {EffectVibrato, 0x46},
                                   {EffectVolumeSlide, 0x01}, {EffectTremolo, 0x24},

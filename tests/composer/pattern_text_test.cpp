@@ -9,7 +9,7 @@ TEST(PatternText, ParsesNotesAcrossTheRange) {
     EXPECT_EQ(parseNote("C-4"), 49);
     EXPECT_EQ(parseNote("F#2"), 31);
     EXPECT_EQ(parseNote("B-7"), 96);
-    EXPECT_EQ(parseNote("=="), kNoteKeyOff);
+    EXPECT_EQ(parseNote("=="), kXmKeyOff);
     for (const char* bad : {"H-4", "C-8", "E#3", "C4", "c-4", ""})
         EXPECT_THROW(parseNote(bad), NotationError) << bad;
 }
@@ -41,7 +41,7 @@ TEST(PatternText, WritesPhrasesWithRangesAndOffsets) {
     EXPECT_EQ(p.at(8, 1).instrument, 4);
     for (unsigned r = 10; r <= 12; ++r) EXPECT_EQ(p.at(r, 1).effect, 4) << r;
     EXPECT_TRUE(p.at(13, 1).empty());
-    EXPECT_EQ(p.at(14, 1).note, kNoteKeyOff);
+    EXPECT_EQ(p.at(14, 1).note, kXmKeyOff);
     EXPECT_TRUE(p.at(8, 0).empty());
     EXPECT_THROW(writePhrase(p, 0, "9 C-4", 8), NotationError) << "row 17 of 16";
     EXPECT_THROW(writePhrase(p, 0, "5-3 x000"), NotationError) << "range backwards";

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-using namespace composer;
-
 namespace {
 
 XmModule tinyModule() {
@@ -20,14 +18,15 @@ XmModule tinyModule() {
     m.patterns[1].at(0, 0) = {97, 0, 0, 0, 0};
     XmInstrument ins;
     ins.name = "square";
-    ins.sample.data = {0, 100, -100, 0};
-    ins.sample.loop = XmLoop::Forward;
-    ins.sample.loopStart = 1;
-    ins.sample.loopLength = 2;
-    ins.sample.relativeNote = -12;
-    ins.sample.finetune = -5;
+    XmSample& s = ins.samples.emplace_back();
+    s.points = {0, 100, -100, 0};
+    s.loop = XmLoop::Forward;
+    s.loopStart = 1;
+    s.loopLength = 2;
+    s.relativeNote = -12;
+    s.finetune = -5;
     ins.volumeEnvelope.points = {{0, 64}, {10, 32}, {20, 0}};
-    ins.volumeEnvelope.sustain = true;
+    ins.volumeEnvelope.type = XmEnvelopeOn | XmEnvelopeSustain;
     ins.volumeEnvelope.sustainPoint = 1;
     ins.fadeout = 512;
     m.instruments = {ins};
@@ -43,8 +42,12 @@ TEST(XmWriter, PacksEmptyFullAndPartialCells) {
 }
 
 TEST(XmWriter, StoresSampleDataAsWrappingDifferences) {
-    const std::vector<uint8_t> expected = {1, 1, 0xFE, 0x80, 0x80};
-    EXPECT_EQ(deltaEncode({1, 2, 0, -128, 0}), expected);
+    XmSample s;
+    s.points = {1, 2, 0, -128, 0};
+    EXPECT_EQ(encodeSampleData(s), (std::vector<uint8_t>{1, 1, 0xFE, 0x80, 0x80}));
+    s.sixteenBit = true; // little-endian 16-bit differences
+    s.points = {1000, -1000, 32767, -32768};
+    EXPECT_EQ(encodeSampleData(s), (std::vector<uint8_t>{0xE8, 0x03, 0x30, 0xF8, 0xE7, 0x83, 0x01, 0x00}));
 }
 
 TEST(XmWriter, WritesAModuleThatAnIndependentReaderDecodes) {
@@ -87,29 +90,42 @@ TEST(XmWriter, WritesAModuleThatAnIndependentReaderDecodes) {
 }
 
 TEST(XmWriter, RefusesWhatTheFormatCannotHold) {
+    EXPECT_NO_THROW(checkXm(tinyModule()));
     XmModule m = tinyModule();
     m.order = {0, 2};
-    EXPECT_THROW(writeXm(m), XmFormatError) << "order names a missing pattern";
+    EXPECT_THROW(checkXm(m), XmFormatError) << "order names a missing pattern";
 
     m = tinyModule();
     m.restartPosition = 3;
-    EXPECT_THROW(writeXm(m), XmFormatError) << "restart beyond the song";
+    EXPECT_THROW(checkXm(m), XmFormatError) << "restart beyond the song";
 
     m = tinyModule();
     m.instruments[0].volumeEnvelope.points.assign(13, {});
-    EXPECT_THROW(writeXm(m), XmFormatError) << "13 envelope points";
+    EXPECT_THROW(writeXm(m), XmFormatError) << "13 envelope points cannot be stored";
 
     m = tinyModule();
     m.instruments[0].volumeEnvelope.points = {{0, 64}, {0, 0}};
-    EXPECT_THROW(writeXm(m), XmFormatError) << "envelope ticks not rising";
+    EXPECT_THROW(checkXm(m), XmFormatError) << "envelope ticks not rising";
 
     m = tinyModule();
-    m.instruments[0].sample.loopLength = 4;
-    EXPECT_THROW(writeXm(m), XmFormatError) << "loop beyond the sample";
+    m.instruments[0].samples[0].loopLength = 4;
+    EXPECT_THROW(checkXm(m), XmFormatError) << "loop beyond the sample";
+
+    m = tinyModule();
+    XmSample& wide = m.instruments[0].samples[0];
+    wide.sixteenBit = true; // 8 bytes: a loop of bytes 1-2 splits points
+    EXPECT_THROW(checkXm(m), XmFormatError) << "16-bit loop on odd bytes";
+    wide.loopStart = 2;
+    wide.loopLength = 6;
+    EXPECT_NO_THROW(checkXm(m));
+
+    m = tinyModule();
+    m.instruments[0].samples[0].points[1] = 200;
+    EXPECT_THROW(checkXm(m), XmFormatError) << "8-bit value out of range";
 
     m = tinyModule();
     m.patterns[1] = XmPattern(2, 3);
-    EXPECT_THROW(writeXm(m), XmFormatError) << "pattern with another channel count";
+    EXPECT_THROW(checkXm(m), XmFormatError) << "pattern with another channel count";
 }
 
 TEST(XmReader, FollowsBreaksAndStopsAtTheFirstRepeatedRow) {

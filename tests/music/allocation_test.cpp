@@ -2,7 +2,7 @@
 // executable is linked with malloc, calloc and realloc wrapped, and replaces operator new, so every
 // allocation the player could make is counted.
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,7 @@ void operator delete(void* p, size_t) noexcept {
 namespace {
 
 TEST(Allocation, OnlyCreationAllocates) {
-    XmSong song = makeSong(4, 8, 3);
+    XmModule song = makeSong(4, 8, 3);
     for (uint16_t ch = 0; ch < 8; ++ch) {
         song.cell(0, 0, ch) = {uint8_t(kMiddleC + ch), 1, 0, EffectVibrato, 0x44};
         song.cell(0, 2, ch) = {uint8_t(kMiddleC - ch), 1, 0, EffectExtended, 0x92};

@@ -1,7 +1,7 @@
 // Song flow: jumps, breaks and their precedence, speed and tempo, pattern delay and loop, the row-visit
 // table and the loop count.
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -43,8 +43,8 @@ std::vector<Position> operator+(std::vector<Position> a, const std::vector<Posit
 }
 
 // Song of three 16-row patterns played in order 0, 1, 2 on two channels, speed 1.
-XmSong threePatterns() {
-    XmSong song = makeSong(16, 2, 1);
+XmModule threePatterns() {
+    XmModule song = makeSong(16, 2, 1);
     song.addPattern(16);
     song.addPattern(16);
     song.order = {0, 1, 2};
@@ -52,7 +52,7 @@ XmSong threePatterns() {
 }
 
 TEST(Flow, JumpAndBreak) {
-    XmSong song = threePatterns();
+    XmModule song = threePatterns();
     song.cell(0, 1, 1) = {0, 0, 0, EffectPositionJump, 2};
     song.cell(2, 2, 0) = {0, 0, 0, EffectPatternBreak, 0x12}; // row 12 of the next position: the restart
     song.cell(1, 13, 0) = {0, 0, 0, EffectPositionJump, 3};   // beyond the song: ignored
@@ -63,7 +63,7 @@ TEST(Flow, JumpAndBreak) {
 
 TEST(Flow, JumpWinsOverBreakAndTheLastWrittenRowCounts) {
     for (bool breakFirst : {false, true}) {
-        XmSong song = threePatterns();
+        XmModule song = threePatterns();
         song.cell(1, 3, breakFirst ? 1 : 0) = {0, 0, 0, EffectPositionJump, 0};
         song.cell(1, 3, breakFirst ? 0 : 1) = {0, 0, 0, EffectPatternBreak, 0x10};
         auto p = loadPlayer(writeXm(song));
@@ -73,7 +73,7 @@ TEST(Flow, JumpWinsOverBreakAndTheLastWrittenRowCounts) {
 }
 
 TEST(Flow, BreakDigitsAndRowsBeyondThePattern) {
-    XmSong song = makeSong(2, 1, 1);
+    XmModule song = makeSong(2, 1, 1);
     song.addPattern(64);
     song.addPattern(45);
     song.order = {0, 1, 0, 2};
@@ -85,7 +85,7 @@ TEST(Flow, BreakDigitsAndRowsBeyondThePattern) {
 }
 
 TEST(Flow, SpeedAndTempo) {
-    XmSong song = makeSong(4);
+    XmModule song = makeSong(4);
     song.cell(0, 0, 0) = {0, 0, 0, EffectSetSpeedTempo, 0x00};
     song.cell(0, 1, 0) = {0, 0, 0, EffectSetSpeedTempo, 0x1F};
     song.cell(0, 2, 0) = {0, 0, 0, EffectSetSpeedTempo, 0x20};
@@ -101,7 +101,7 @@ TEST(Flow, SpeedAndTempo) {
 }
 
 TEST(Flow, PatternDelayRepeatsTicksAndEffectsKeepRunning) {
-    XmSong song = makeSong(2, 2, 6);
+    XmModule song = makeSong(2, 2, 6);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectVolumeSlide, 0x01};
     song.cell(0, 0, 1) = {0, 0, 0, EffectExtended, 0xE2};
     auto p = loadPlayer(writeXm(song));
@@ -117,7 +117,7 @@ TEST(Flow, PatternDelayRepeatsTicksAndEffectsKeepRunning) {
 }
 
 TEST(Flow, RetriggerKeepsCountingThroughAPatternDelay) {
-    XmSong song = makeSong(1, 2, 6);
+    XmModule song = makeSong(1, 2, 6);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectExtended, 0x95};
     song.cell(0, 0, 1) = {0, 0, 0, EffectExtended, 0xE1};
     auto p = loadPlayer(writeXm(song));
@@ -131,7 +131,7 @@ TEST(Flow, RetriggerKeepsCountingThroughAPatternDelay) {
 }
 
 TEST(Flow, PatternLoopPlaysThreeTimes) {
-    XmSong song = makeSong(32, 1, 1);
+    XmModule song = makeSong(32, 1, 1);
     song.addPattern(32);
     song.order = {0, 1};
     song.cell(0, 10, 0) = {0, 0, 0, EffectExtended, 0x60};
@@ -142,7 +142,7 @@ TEST(Flow, PatternLoopPlaysThreeTimes) {
 }
 
 TEST(Flow, LoopStartAloneMovesTheNextPatternStart) {
-    XmSong song = makeSong(8, 1, 1);
+    XmModule song = makeSong(8, 1, 1);
     song.addPattern(8);
     song.order = {0, 1};
     song.cell(0, 5, 0) = {0, 0, 0, EffectExtended, 0x60};
@@ -151,7 +151,7 @@ TEST(Flow, LoopStartAloneMovesTheNextPatternStart) {
 }
 
 TEST(Flow, LongPatternWrapsItsRowCounter) {
-    XmSong song = makeSong(256, 1, 1);
+    XmModule song = makeSong(256, 1, 1);
     song.addPattern(4);
     song.order = {0, 1};
     auto p = loadPlayer(writeXm(song));
@@ -159,7 +159,7 @@ TEST(Flow, LongPatternWrapsItsRowCounter) {
 }
 
 TEST(Flow, MissingPatternPlays64EmptyRows) {
-    XmSong song = makeSong(4, 1, 1);
+    XmModule song = makeSong(4, 1, 1);
     song.order = {7, 0};
     auto p = loadPlayer(writeXm(song));
     std::vector<Position> played = playRows(p.get(), 65);
@@ -169,7 +169,7 @@ TEST(Flow, MissingPatternPlays64EmptyRows) {
 }
 
 TEST(Flow, ZeroRowPatternIsPassedWithoutReadingCells) {
-    XmSong song = makeSong(2, 1, 1);
+    XmModule song = makeSong(2, 1, 1);
     song.addPattern(0);
     song.order = {1, 0};
     auto p = loadPlayer(writeXm(song));
@@ -177,10 +177,10 @@ TEST(Flow, ZeroRowPatternIsPassedWithoutReadingCells) {
 }
 
 TEST(LoopCount, CountsReturnsToPlayedRows) {
-    XmSong song = makeSong(2, 1, 1);
+    XmModule song = makeSong(2, 1, 1);
     song.addPattern(2);
     song.order = {0, 1};
-    song.restart = 1;
+    song.restartPosition = 1;
     auto p = loadPlayer(writeXm(song));
     playRows(p.get(), 4);
     EXPECT_EQ(p->loopCount, 0);
@@ -193,7 +193,7 @@ TEST(LoopCount, CountsReturnsToPlayedRows) {
 }
 
 TEST(LoopCount, PatternLoopRepeatsAreNotVisits) {
-    XmSong song = makeSong(4, 1, 1);
+    XmModule song = makeSong(4, 1, 1);
     song.cell(0, 2, 0) = {0, 0, 0, EffectExtended, 0x61};
     auto p = loadPlayer(writeXm(song));
     playRows(p.get(), 4); // rows 0, 1, 2, 0 (loop back to the default start row 0)

@@ -1,6 +1,6 @@
 // Pitch effects: arpeggio, portamentos, tone portamento, vibrato, fine and extra fine slides, finetune.
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace {
 
 std::vector<int> arpeggioTicks(uint16_t speed) {
-    XmSong song = makeSong(2, 1, speed);
+    XmModule song = makeSong(2, 1, speed);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0x47};
     song.cell(0, 1, 0) = {0, 0, 0, EffectArpeggio, 0x47};
     auto p = loadPlayer(writeXm(song));
@@ -29,7 +29,7 @@ TEST(Arpeggio, CycleAlignsWithTheRowEnd) {
 }
 
 TEST(Arpeggio, PlaysTheOffsetAndStopsWithTheEffect) {
-    XmSong song = makeSong(2, 1, 3);
+    XmModule song = makeSong(2, 1, 3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0x0C};
     auto p = loadPlayer(writeXm(song));
     runTicks(p.get(), 2);
@@ -40,7 +40,7 @@ TEST(Arpeggio, PlaysTheOffsetAndStopsWithTheEffect) {
 }
 
 TEST(Portamento, SlidesOnEveryTickButTheFirstWithMemory) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectPortamentoUp, 2};
     song.cell(0, 1, 0) = {0, 0, 0, EffectPortamentoUp, 0};
     song.cell(0, 2, 0) = {0, 0, 0, EffectPortamentoDown, 3};
@@ -56,7 +56,7 @@ TEST(Portamento, SlidesOnEveryTickButTheFirstWithMemory) {
 }
 
 TEST(TonePortamento, GlidesWithoutRestartingTheSample) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
     song.cell(0, 1, 0) = {kMiddleC + 12, 0, 0, EffectTonePortamento, 16};
     song.cell(0, 2, 0) = {0, 0, 0xF2, 0, 0}; // volume column: speed 2 x 17 and a step per tick
@@ -76,7 +76,7 @@ TEST(TonePortamento, GlidesWithoutRestartingTheSample) {
 }
 
 TEST(TonePortamento, NoteWithoutInstrumentIsSilent) {
-    XmSong song = makeSong(1);
+    XmModule song = makeSong(1);
     song.cell(0, 0, 0) = {kMiddleC, 0, 0, EffectTonePortamento, 1};
     auto p = loadPlayer(writeXm(song));
     advanceTick(p.get());
@@ -85,7 +85,7 @@ TEST(TonePortamento, NoteWithoutInstrumentIsSilent) {
 }
 
 TEST(Vibrato, ModulatesThenResets) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectVibrato, 0x48};
     song.cell(0, 1, 0) = {0, 0, 0xA8, 0, 0}; // vibrato speed 8 into the memory, no vibrato now
     song.cell(0, 2, 0) = {0, 0, 0xB0, 0, 0};
@@ -106,7 +106,7 @@ TEST(Vibrato, ModulatesThenResets) {
 }
 
 TEST(FinePortamento, RowTimeSlidesWithTheirOwnMemories) {
-    XmSong song = makeSong(4);
+    XmModule song = makeSong(4);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectExtended, 0x12};
     song.cell(0, 1, 0) = {0, 0, 0, EffectExtended, 0x10};
     song.cell(0, 2, 0) = {0, 0, 0, EffectExtraFinePortamento, 0x23};
@@ -126,7 +126,7 @@ TEST(FinePortamento, RowTimeSlidesWithTheirOwnMemories) {
 }
 
 TEST(Finetune, SetsTheNoteOfThisCell) {
-    XmSong song = makeSong(1);
+    XmModule song = makeSong(1);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectExtended, 0x5C};
     auto p = loadPlayer(writeXm(song));
     advanceTick(p.get());
@@ -135,3 +135,50 @@ TEST(Finetune, SetsTheNoteOfThisCell) {
 }
 
 } // namespace
+
+// Amiga periods slid to zero and modulated below it: a pitch at or below zero holds the channel (step 0,
+// the position unchanged), for every loop type and sample width, and nothing is read outside the sample.
+TEST(PitchBelowZero, HoldsTheChannelForEveryLoopAndWidth) {
+    for (XmLoop loop : {XmLoop::None, XmLoop::Forward, XmLoop::PingPong}) {
+        for (bool sixteenBit : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "loop " << int(loop) << (sixteenBit ? ", 16-bit" : ", 8-bit"));
+            XmModule song = makeSong(16);
+            song.linearFrequencies = false;
+            XmSample& s = song.instruments[0].samples[0];
+            s.points.clear();
+            for (int i = 0; i < 64; ++i) s.points.push_back(int16_t((i % 16 - 8) * (sixteenBit ? 4000 : 15)));
+            s.sixteenBit = sixteenBit;
+            s.loop = loop;
+            const uint32_t width = sixteenBit ? 2 : 1;
+            s.loopStart = loop == XmLoop::None ? 0 : 16 * width;
+            s.loopLength = loop == XmLoop::None ? 0 : 32 * width;
+            song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectPortamentoUp, 0xFF};
+            for (uint16_t row = 1; row < 16; ++row) song.cell(0, row, 0) = {0, 0, 0, EffectVibrato, 0x18};
+            auto p = loadPlayer(writeXm(song));
+            ASSERT_TRUE(p);
+            const PlayerChannel& c = p->channels[0];
+
+            // Frame by frame: the tick state after a frame is the one that frame was mixed with.
+            int heldFrames = 0, belowZeroFrames = 0;
+            float frame[2];
+            float before = c.position;
+            for (uint32_t f = 0; f < 16 * 6 * 882; ++f) {
+                renderFrames(p.get(), frame, 1);
+                ASSERT_TRUE(std::isfinite(frame[0]) && std::isfinite(frame[1])) << "frame " << f;
+                ASSERT_LT(c.position, 64.0f) << "frame " << f;
+                const float pitch = c.period + 16.0f * (c.vibratoOffset + c.autoVibratoOffset);
+                if (pitch <= 0.0f) {
+                    ASSERT_EQ(c.step, 0.0f) << "frame " << f << ", period plus vibrato " << pitch;
+                    ASSERT_EQ(c.position, before) << "frame " << f;
+                    ++heldFrames;
+                    belowZeroFrames += pitch < 0.0f;
+                } else {
+                    ASSERT_GT(c.step, 0.0f) << "frame " << f;
+                }
+                before = c.position;
+            }
+            EXPECT_GT(belowZeroFrames, 0) << "the vibrato should take the pitch below zero";
+            EXPECT_GT(heldFrames, belowZeroFrames) << "and the slide exactly to zero before that";
+        }
+    }
+}

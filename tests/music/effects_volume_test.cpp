@@ -1,7 +1,7 @@
 // Volume and panning effects: set and slide, volume column, fine slides, tremolo, tremor, retrigger
 // volume, key off, note cut, global volume, envelope position.
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace {
 
 // Plays row 0 (a note, full volume) and returns the player positioned before row 1.
-PlayerPtr playSecondRow(XmSong song) {
+PlayerPtr playSecondRow(XmModule song) {
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
     auto p = loadPlayer(writeXm(song));
     runTicks(p.get(), song.speed);
@@ -19,7 +19,7 @@ PlayerPtr playSecondRow(XmSong song) {
 
 TEST(VolumeEffects, SetVolumeClampsAt64) {
     for (auto [parameter, expected] : {std::pair{0x20, 0.5f}, {0x40, 1.0f}, {0x50, 1.0f}, {0, 0.0f}}) {
-        XmSong song = makeSong(2);
+        XmModule song = makeSong(2);
         song.cell(0, 1, 0) = {0, 0, 0, EffectSetVolume, uint8_t(parameter)};
         auto p = playSecondRow(song);
         advanceTick(p.get());
@@ -28,7 +28,7 @@ TEST(VolumeEffects, SetVolumeClampsAt64) {
 }
 
 TEST(VolumeEffects, VolumeSlideWithMemory) {
-    XmSong song = makeSong(5);
+    XmModule song = makeSong(5);
     song.cell(0, 1, 0) = {0, 0, 0, EffectVolumeSlide, 0x02};
     song.cell(0, 2, 0) = {0, 0, 0, EffectVolumeSlide, 0x00};
     song.cell(0, 3, 0) = {0, 0, 0, EffectVolumeSlide, 0x10};
@@ -48,7 +48,7 @@ TEST(VolumeEffects, VolumeSlideWithMemory) {
 }
 
 TEST(VolumeColumn, RowAndTickCommands) {
-    XmSong song = makeSong(6);
+    XmModule song = makeSong(6);
     song.cell(0, 1, 0) = {0, 0, 0x30, 0, 0}; // volume 32
     song.cell(0, 2, 0) = {0, 0, 0x55, 0, 0}; // nothing
     song.cell(0, 3, 0) = {0, 0, 0x62, 0, 0}; // down 2 per tick
@@ -69,7 +69,7 @@ TEST(VolumeColumn, RowAndTickCommands) {
 }
 
 TEST(VolumeColumn, PanningSlides) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 1, 0) = {0, 0, 0xD2, EffectSetPanning, 0x80};
     song.cell(0, 2, 0) = {0, 0, 0xE1, 0, 0};
     auto p = playSecondRow(song);
@@ -81,7 +81,7 @@ TEST(VolumeColumn, PanningSlides) {
 }
 
 TEST(VolumeEffects, FineVolumeSlidesShareAMemory) {
-    XmSong song = makeSong(4);
+    XmModule song = makeSong(4);
     song.cell(0, 1, 0) = {0, 0, 0, EffectSetVolume, 0x20};
     song.cell(0, 2, 0) = {0, 0, 0, EffectExtended, 0xA3};
     song.cell(0, 3, 0) = {0, 0, 0, EffectExtended, 0xB0};
@@ -94,7 +94,7 @@ TEST(VolumeEffects, FineVolumeSlidesShareAMemory) {
 }
 
 TEST(VolumeEffects, TremoloOffsetsTheVolume) {
-    XmSong song = makeSong(2);
+    XmModule song = makeSong(2);
     song.cell(0, 1, 0) = {0, 0, 0, EffectTremolo, 0x48};
     auto p = playSecondRow(song);
     PlayerChannel& c = p->channels[0];
@@ -107,7 +107,7 @@ TEST(VolumeEffects, TremoloOffsetsTheVolume) {
 }
 
 TEST(VolumeEffects, TremorMutesOnAPattern) {
-    XmSong song = makeSong(2);
+    XmModule song = makeSong(2);
     song.cell(0, 1, 0) = {0, 0, 0, EffectTremor, 0x12};
     auto p = playSecondRow(song);
     std::vector<int> muted;
@@ -123,7 +123,7 @@ TEST(VolumeEffects, TremorMutesOnAPattern) {
 }
 
 TEST(VolumeEffects, MultiRetriggerScalesTheVolume) {
-    XmSong song = makeSong(3, 1, 3);
+    XmModule song = makeSong(3, 1, 3);
     song.cell(0, 1, 0) = {0, 0, 0, EffectMultiRetrigger, 0x61};
     song.cell(0, 2, 0) = {0, 0, 0x50, EffectMultiRetrigger, 0x00};
     auto p = playSecondRow(song);
@@ -136,9 +136,9 @@ TEST(VolumeEffects, MultiRetriggerScalesTheVolume) {
     runTicks(p.get(), 3); // a volume column value keeps the volume
     EXPECT_EQ(c.volume, 1.0f);
 
-    XmSong enveloped = makeSong(2, 1, 3);
-    enveloped.instruments[0].volume.points = {{0, 64}, {100, 64}};
-    enveloped.instruments[0].volume.type = 1;
+    XmModule enveloped = makeSong(2, 1, 3);
+    enveloped.instruments[0].volumeEnvelope.points = {{0, 64}, {100, 64}};
+    enveloped.instruments[0].volumeEnvelope.type = 1;
     enveloped.cell(0, 1, 0) = {0, 0, 0, EffectMultiRetrigger, 0x61};
     p = playSecondRow(enveloped);
     runTicks(p.get(), 3);
@@ -146,7 +146,7 @@ TEST(VolumeEffects, MultiRetriggerScalesTheVolume) {
 }
 
 TEST(KeyOff, SilencesAtOnceWithoutAnEnvelope) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 1, 0) = {kNoteKeyOff, 0, 0, 0, 0};
     song.cell(0, 2, 0) = {kMiddleC, 1, 0, EffectKeyOff, 2};
     auto p = playSecondRow(song);
@@ -161,9 +161,9 @@ TEST(KeyOff, SilencesAtOnceWithoutAnEnvelope) {
 }
 
 TEST(KeyOff, FadesOutWithAnEnvelope) {
-    XmSong song = makeSong(2);
-    song.instruments[0].volume.points = {{0, 64}, {2, 64}};
-    song.instruments[0].volume.type = 3; // on, sustain at point 0
+    XmModule song = makeSong(2);
+    song.instruments[0].volumeEnvelope.points = {{0, 64}, {2, 64}};
+    song.instruments[0].volumeEnvelope.type = 3; // on, sustain at point 0
     song.instruments[0].fadeout = 4096;
     song.cell(0, 1, 0) = {kNoteKeyOff, 0, 0, 0, 0};
     auto p = playSecondRow(song);
@@ -178,7 +178,7 @@ TEST(KeyOff, FadesOutWithAnEnvelope) {
 }
 
 TEST(VolumeEffects, NoteCutAtItsTick) {
-    XmSong song = makeSong(2);
+    XmModule song = makeSong(2);
     song.cell(0, 1, 0) = {0, 0, 0, EffectExtended, 0xC3};
     auto p = playSecondRow(song);
     runTicks(p.get(), 3);
@@ -188,7 +188,7 @@ TEST(VolumeEffects, NoteCutAtItsTick) {
 }
 
 TEST(GlobalVolume, SetAndSlide) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 1, 0) = {0, 0, 0, EffectSetGlobalVolume, 0x20};
     song.cell(0, 2, 0) = {0, 0, 0, EffectGlobalVolumeSlide, 0x01};
     auto p = playSecondRow(song);
@@ -199,7 +199,7 @@ TEST(GlobalVolume, SetAndSlide) {
 }
 
 TEST(PanningEffects, SetSlideAndGains) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 1, 0) = {0, 0, 0, EffectSetPanning, 0xFF};
     song.cell(0, 2, 0) = {0, 0, 0, EffectPanningSlide, 0x04};
     auto p = playSecondRow(song);
@@ -214,16 +214,16 @@ TEST(PanningEffects, SetSlideAndGains) {
 }
 
 TEST(PanningEffects, EnvelopeBeyondRangeKeepsGainsFinite) {
-    XmSong song = makeSong(2);
-    song.instruments[0].panning.points = {{0, 1000}, {4, 1000}};
-    song.instruments[0].panning.type = 1;
+    XmModule song = makeSong(2);
+    song.instruments[0].panningEnvelope.points = {{0, 1000}, {4, 1000}};
+    song.instruments[0].panningEnvelope.type = 1;
     auto p = playSecondRow(song);
     EXPECT_EQ(p->channels[0].targetLeftGain, 0.0f);
     EXPECT_EQ(p->channels[0].targetRightGain, 1.0f);
 }
 
 TEST(VolumeEffects, SetEnvelopePosition) {
-    XmSong song = makeSong(2);
+    XmModule song = makeSong(2);
     song.cell(0, 1, 0) = {0, 0, 0, EffectSetEnvelopePosition, 9};
     auto p = playSecondRow(song);
     advanceTick(p.get());

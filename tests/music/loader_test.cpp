@@ -1,5 +1,5 @@
 // Loading: validation, header fields of truncated files, pattern unpacking, instrument and sample records.
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 
 namespace {
 
-XmSong oneInstrumentSong(XmInstrument ins) {
-    XmSong song;
+XmModule oneInstrumentSong(XmInstrument ins) {
+    XmModule song;
     song.addPattern(2);
     song.instruments.push_back(std::move(ins));
     return song;
@@ -35,7 +35,7 @@ struct ParsedBlock {
 };
 
 std::vector<uint8_t> validHeader() {
-    XmSong song;
+    XmModule song;
     song.addPattern(1);
     return writeXm(song);
 }
@@ -82,10 +82,10 @@ TEST(LoaderValidation, CreationReportsInvalidModulesWithoutAllocating) {
 }
 
 TEST(LoaderHeader, ReadsFieldsOfAHeaderCutShort) {
-    XmSong song;
+    XmModule song;
     song.channels = 0x0203; // only the low byte survives the cut below
     song.order = {0, 1, 2};
-    song.restart = 1;
+    song.restartPosition = 1;
     song.speed = 3;
     song.tempo = 173;
     std::vector<uint8_t> bytes = writeXm(song);
@@ -108,10 +108,10 @@ TEST(LoaderHeader, ReadsFieldsOfAHeaderCutShort) {
 }
 
 TEST(LoaderHeader, SongLengthRestartAndTempoStayUsable) {
-    XmSong song;
+    XmModule song;
     song.addPattern(1);
-    song.songLength = 0;
-    song.restart = 0x0105; // only the low byte counts, and 5 is beyond the song
+    song.storedSongLength = 0;
+    song.restartPosition = 0x0105; // only the low byte counts, and 5 is beyond the song
     song.tempo = 0;
     auto p = loadPlayer(writeXm(song));
     ASSERT_TRUE(p);
@@ -119,15 +119,15 @@ TEST(LoaderHeader, SongLengthRestartAndTempoStayUsable) {
     EXPECT_EQ(p->restartPosition, 0);
     EXPECT_EQ(p->tempo, 125);
 
-    song.songLength = 300;
-    song.restart = 0x0105;
+    song.storedSongLength = 300;
+    song.restartPosition = 0x0105;
     p = loadPlayer(writeXm(song));
     EXPECT_EQ(p->songLength, 256);
     EXPECT_EQ(p->restartPosition, 5);
 }
 
 TEST(LoaderPatterns, UnpacksMasksAndFullCells) {
-    XmSong song;
+    XmModule song;
     song.addPattern(2); // 2 channels x 2 rows
     song.patterns[0].packed = std::vector<uint8_t>{0x80, 0x9F, 1, 2, 3, 4, 5, 0x83, 49, 7};
     song.addPattern(1);
@@ -150,7 +150,7 @@ TEST(LoaderPatterns, UnpacksMasksAndFullCells) {
 }
 
 TEST(LoaderPatterns, PackedSizeZeroGivesEmptyRows) {
-    XmSong song;
+    XmModule song;
     song.addPattern(64);
     song.patterns[0].packed = std::vector<uint8_t>{};
     song.addPattern(1);
@@ -165,7 +165,7 @@ TEST(LoaderPatterns, PackedSizeZeroGivesEmptyRows) {
 TEST(LoaderInstruments, HeaderSizeZeroOrOversizedReadsAs263) {
     for (uint32_t declared : {0u, 300u, 263u}) {
         XmInstrument ins = makeInstrument({10, 20, 30});
-        ins.headerSize = declared;
+        ins.storedHeaderSize = declared;
         ins.keymap[95] = 0;
         ins.vibratoDepth = 9;
         auto p = loadPlayer(writeXm(oneInstrumentSong(ins)));
@@ -180,12 +180,12 @@ TEST(LoaderInstruments, HeaderSizeZeroOrOversizedReadsAs263) {
 
 TEST(LoaderInstruments, ShortHeaderReadsOnlyItsBytes) {
     XmInstrument ins = makeInstrument({5, 6});
-    ins.headerSize = 40; // sample count inside, keymap cut after 7 entries, envelopes outside
+    ins.storedHeaderSize = 40; // sample count inside, keymap cut after 7 entries, envelopes outside
     ins.keymap.fill(0);
     ins.keymap[6] = 1;
     ins.keymap[7] = 1;
-    ins.volume.points = {{0, 64}, {4, 0}};
-    ins.volume.type = 1;
+    ins.volumeEnvelope.points = {{0, 64}, {4, 0}};
+    ins.volumeEnvelope.type = 1;
     auto p = loadPlayer(writeXm(oneInstrumentSong(ins)));
     ASSERT_TRUE(p);
     const Instrument& loaded = p->instruments[0];
@@ -199,10 +199,10 @@ TEST(LoaderInstruments, ShortHeaderReadsOnlyItsBytes) {
 TEST(LoaderInstruments, NoSamplesMeansNothingElseIsRead) {
     XmInstrument ins;
     ins.keymap.fill(3);
-    ins.volume.points = {{0, 64}, {10, 32}};
-    ins.volume.type = 7;
+    ins.volumeEnvelope.points = {{0, 64}, {10, 32}};
+    ins.volumeEnvelope.type = 7;
     ins.vibratoDepth = 4;
-    XmSong song = oneInstrumentSong(ins);
+    XmModule song = oneInstrumentSong(ins);
     song.instruments.push_back(makeInstrument({1, 2, 3, 4}));
     auto p = loadPlayer(writeXm(song));
     ASSERT_TRUE(p);
@@ -217,16 +217,16 @@ TEST(LoaderInstruments, NoSamplesMeansNothingElseIsRead) {
 
 TEST(LoaderInstruments, EnvelopesAndAutoVibrato) {
     XmInstrument ins = makeInstrument({1});
-    ins.volume.points = {{0, 64}, {5, 32}, {9, 0}};
-    ins.volume.countOverride = 20; // clamped to 12
-    ins.volume.loopStart = 15;     // clamped to count - 1
-    ins.volume.loopEnd = 30;
-    ins.volume.sustain = 40; // kept as it is
-    ins.volume.type = 7;
-    ins.panning.points = {{0, 32}, {4, 0}};
-    ins.panning.loopStart = 1;
-    ins.panning.loopEnd = 9;
-    ins.panning.type = 2;
+    ins.volumeEnvelope.points = {{0, 64}, {5, 32}, {9, 0}};
+    ins.volumeEnvelope.storedCount = 20; // clamped to 12
+    ins.volumeEnvelope.loopStart = 15;   // clamped to count - 1
+    ins.volumeEnvelope.loopEnd = 30;
+    ins.volumeEnvelope.sustainPoint = 40; // kept as it is
+    ins.volumeEnvelope.type = 7;
+    ins.panningEnvelope.points = {{0, 32}, {4, 0}};
+    ins.panningEnvelope.loopStart = 1;
+    ins.panningEnvelope.loopEnd = 9;
+    ins.panningEnvelope.type = 2;
     ins.fadeout = 0x1234;
     for (auto [stored, expected] : {std::pair{0, 0}, {1, 2}, {2, 1}, {3, 3}, {4, 4}}) {
         ins.vibratoType = uint8_t(stored);
@@ -255,7 +255,7 @@ TEST(LoaderSamples, LoopFixUpsAndFields) {
     XmInstrument ins;
     XmSample beyond;
     beyond.points = std::vector<int16_t>(10, 0);
-    beyond.type = 1;
+    beyond.loop = XmLoop::Forward;
     beyond.loopStart = 12; // beyond the length: no loop
     beyond.loopLength = 4;
     beyond.volume = 80; // not clamped
@@ -264,7 +264,7 @@ TEST(LoaderSamples, LoopFixUpsAndFields) {
     beyond.relativeNote = -12;
     XmSample pingPong;
     pingPong.points = std::vector<int16_t>(10, 0);
-    pingPong.type = 3; // both loop bits: ping-pong
+    pingPong.loop = XmLoop(3); // both loop bits: ping-pong
     pingPong.loopStart = 4;
     pingPong.loopLength = 20; // end clamped to the length
     ins.samples = {beyond, pingPong};
@@ -292,7 +292,7 @@ TEST(LoaderSamples, SixteenBitCountsPoints) {
     XmSample s;
     s.sixteenBit = true;
     s.points = std::vector<int16_t>(500, 0);
-    s.type = 1;
+    s.loop = XmLoop::Forward;
     s.loopStart = 200;
     s.loopLength = 600;
     XmSample oneByteLoop = s; // a loop of one byte is no loop of 16-bit points

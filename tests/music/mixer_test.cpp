@@ -1,7 +1,7 @@
 // The mixer: tick clock, loop-limit silence, sample fetch through loops, gain ramps, crossfade, output gain.
 #include "mixer.h"
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 namespace {
 
 std::vector<uint64_t> tickFrames(uint16_t tempo, int ticks) {
-    XmSong song = makeSong(1, 1, 31);
+    XmModule song = makeSong(1, 1, 31);
     song.tempo = tempo;
     auto p = loadPlayer(writeXm(song));
     std::vector<uint64_t> frames;
@@ -50,8 +50,8 @@ TEST(TickClock, ZeroFramesChangesNothing) {
 }
 
 // A one-channel song, speed 1 at tempo 125, one row per 882 frames.
-XmSong shortSong(uint16_t rows) {
-    XmSong song = makeSong(rows, 1, 1);
+XmModule shortSong(uint16_t rows) {
+    XmModule song = makeSong(rows, 1, 1);
     song.instruments[0].samples[0].panning = 0;
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
     return song;
@@ -88,7 +88,7 @@ struct FetchFixture {
     PlayerChannel* c;
 
     explicit FetchFixture(XmInstrument ins) {
-        XmSong song;
+        XmModule song;
         song.channels = 1;
         song.addPattern(1);
         song.instruments.push_back(std::move(ins));
@@ -115,7 +115,7 @@ TEST(FetchSample, OneShotPlaysThroughThenStops) {
 }
 
 TEST(FetchSample, ForwardLoopWraps) {
-    FetchFixture f(makeInstrument(rampPoints(30), 1, 10, 10));
+    FetchFixture f(makeInstrument(rampPoints(30), XmLoop::Forward, 10, 10));
     f.c->position = 18.0f;
     f.c->step = 3.0f;
     EXPECT_EQ(fetchSample(*f.c), 18 / 128.0f);
@@ -127,7 +127,7 @@ TEST(FetchSample, ForwardLoopWraps) {
 }
 
 TEST(FetchSample, PingPongReflects) {
-    FetchFixture f(makeInstrument(rampPoints(30), 2, 10, 10));
+    FetchFixture f(makeInstrument(rampPoints(30), XmLoop::PingPong, 10, 10));
     f.c->position = 19.5f;
     f.c->step = 1.0f;
     EXPECT_EQ(fetchSample(*f.c), 19 / 128.0f);
@@ -142,7 +142,7 @@ TEST(FetchSample, PingPongReflects) {
 
 TEST(FetchSample, PingPongEndingAtTheSampleEndStaysInside) {
     for (float step : {1.0f, 0.25f, 3.0f, 10.0f, 25.0f, 999.0f}) {
-        FetchFixture f(makeInstrument(rampPoints(20), 2, 10, 10));
+        FetchFixture f(makeInstrument(rampPoints(20), XmLoop::PingPong, 10, 10));
         f.c->step = step;
         for (int i = 0; i < 500; ++i) {
             float v = fetchSample(*f.c);
@@ -180,8 +180,8 @@ TEST(Ramp, FullSwingTakes128Frames) {
 }
 
 TEST(Crossfade, NewNoteBlendsFromTheOldSound) {
-    XmSong song = shortSong(2);
-    XmInstrument low = makeInstrument(std::vector<int16_t>(1000, -64), 1, 0, 1000);
+    XmModule song = shortSong(2);
+    XmInstrument low = makeInstrument(std::vector<int16_t>(1000, -64), XmLoop::Forward, 0, 1000);
     low.samples[0].panning = 0;
     song.instruments.push_back(low);
     song.cell(0, 1, 0) = {kMiddleC, 2, 0, 0, 0};
@@ -199,8 +199,8 @@ TEST(Crossfade, NewNoteBlendsFromTheOldSound) {
 }
 
 TEST(OutputGain, QuarterTimesGlobalVolumeWithoutClipping) {
-    XmSong song = makeSong(2, 8, 1);
-    song.instruments[0] = makeInstrument(std::vector<int16_t>(1000, 127), 1, 0, 1000);
+    XmModule song = makeSong(2, 8, 1);
+    song.instruments[0] = makeInstrument(std::vector<int16_t>(1000, 127), XmLoop::Forward, 0, 1000);
     song.instruments[0].samples[0].panning = 0;
     for (uint16_t ch = 0; ch < 8; ++ch) song.cell(0, 0, ch) = {kMiddleC, 1, 0, 0, 0};
     song.cell(0, 1, 0) = {0, 0, 0, EffectSetGlobalVolume, 0x20};
@@ -223,10 +223,10 @@ namespace {
 
 // The audio stream renders in pieces cut wherever the device's ring wraps: the cut must not matter.
 TEST(Chunking, PiecesGiveTheSameOutputAsOneCall) {
-    XmSong song = makeSong(8, 3, 3);
+    XmModule song = makeSong(8, 3, 3);
     song.tempo = 173;
     song.instruments.push_back(
-        makeInstrument(std::vector<int16_t>{0, 40, 80, 40, 0, -40, -80, -40}, 2, 2, 5));
+        makeInstrument(std::vector<int16_t>{0, 40, 80, 40, 0, -40, -80, -40}, XmLoop::PingPong, 2, 5));
     for (uint16_t row = 0; row < 8; row += 2) {
         song.cell(0, row, 0) = {uint8_t(kMiddleC + row), 1, 0, EffectVibrato, 0x38};
         song.cell(0, row, 1) = {uint8_t(kMiddleC - row), 2, 0, EffectVolumeSlide, 0x04};

@@ -1,14 +1,14 @@
 // Notes and instruments: note start, instrument-only resets, invalid instruments and keymaps, note
 // delay, retrigger and sample offset.
 #include "replayer.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-XmSong twoSampleSong(uint16_t rows) {
-    XmSong song = makeSong(rows);
+XmModule twoSampleSong(uint16_t rows) {
+    XmModule song = makeSong(rows);
     XmInstrument& ins = song.instruments[0];
     XmSample quiet;
     quiet.points = std::vector<int16_t>(600, -64);
@@ -25,7 +25,7 @@ XmSong twoSampleSong(uint16_t rows) {
 }
 
 TEST(Notes, NoteStartsTheKeymappedSample) {
-    XmSong song = twoSampleSong(3);
+    XmModule song = twoSampleSong(3);
     song.cell(0, 0, 0) = {kMiddleC + 1, 1, 0, 0, 0};
     song.cell(0, 1, 0) = {kMiddleC, 0, 0x20, 0, 0}; // note without instrument keeps the volume
     song.cell(0, 2, 0) = {kMiddleC + 2, 1, 0, 0, 0};
@@ -48,7 +48,7 @@ TEST(Notes, NoteStartsTheKeymappedSample) {
 }
 
 TEST(Notes, InstrumentAloneResetsWithoutRestarting) {
-    XmSong song = twoSampleSong(3);
+    XmModule song = twoSampleSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectPortamentoUp, 4};
     song.cell(0, 1, 0) = {0, 1, 0, EffectSetVolume, 0x10};
     song.cell(0, 2, 0) = {0, 1, 0, EffectTonePortamento, 0};
@@ -71,7 +71,7 @@ TEST(Notes, InstrumentAloneResetsWithoutRestarting) {
 }
 
 TEST(Notes, InvalidInstrumentSilencesTheChannel) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
     song.cell(0, 1, 0) = {kMiddleC, 9, 0, 0, 0};
     song.cell(0, 2, 0) = {kMiddleC, 0, 0, 0, 0};
@@ -87,7 +87,7 @@ TEST(Notes, InvalidInstrumentSilencesTheChannel) {
 }
 
 TEST(Notes, NoteDelayAppliesTheCellLater) {
-    XmSong song = makeSong(2);
+    XmModule song = makeSong(2);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0x20, EffectExtended, 0xD3};
     song.cell(0, 1, 0) = {0, 0, 0, EffectExtended, 0xD2}; // no note: replays the last one
     auto p = loadPlayer(writeXm(song));
@@ -110,7 +110,7 @@ TEST(Notes, NoteDelayAppliesTheCellLater) {
 }
 
 TEST(Notes, RetriggerRestartsEveryXTicks) {
-    XmSong song = makeSong(1);
+    XmModule song = makeSong(1);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectExtended, 0x92};
     auto p = loadPlayer(writeXm(song));
     std::vector<int> restarts;
@@ -123,7 +123,7 @@ TEST(Notes, RetriggerRestartsEveryXTicks) {
 }
 
 TEST(Notes, SampleOffset) {
-    XmSong song = makeSong(3);
+    XmModule song = makeSong(3);
     XmSample wide;
     wide.sixteenBit = true;
     wide.points = std::vector<int16_t>(400, 1);

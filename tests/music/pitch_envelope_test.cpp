@@ -1,6 +1,6 @@
 // Periods and frequencies, slides, vibrato, the oscillators and the envelopes.
 #include "pitch_envelope.h"
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@ namespace {
 
 // A player with one channel, for the routines that need the frequency mode and output rate.
 PlayerPtr modePlayer(bool linear) {
-    XmSong song;
+    XmModule song;
     song.channels = 1;
-    song.linear = linear;
+    song.linearFrequencies = linear;
     song.addPattern(1);
     return loadPlayer(writeXm(song));
 }
@@ -98,7 +98,7 @@ TEST(Vibrato, StepsBeforeUse) {
 }
 
 TEST(Vibrato, AutoVibratoSweepsIn) {
-    XmSong song;
+    XmModule song;
     song.channels = 1;
     song.addPattern(1);
     XmInstrument ins = makeInstrument({1});
@@ -212,15 +212,15 @@ TEST(Envelope, LoopReturnsToItsStart) {
 }
 
 TEST(Envelope, FadeoutAfterKeyOff) {
-    XmSong song;
+    XmModule song;
     song.channels = 1;
     song.addPattern(1);
     XmInstrument ins = makeInstrument({1});
-    ins.volume.points = {{0, 64}, {10, 64}};
-    ins.volume.type = 1;
+    ins.volumeEnvelope.points = {{0, 64}, {10, 64}};
+    ins.volumeEnvelope.type = 1;
     ins.fadeout = 128;
-    ins.panning.points = {{0, 0}, {4, 64}};
-    ins.panning.type = 1;
+    ins.panningEnvelope.points = {{0, 0}, {4, 64}};
+    ins.panningEnvelope.type = 1;
     song.instruments.push_back(ins);
     auto p = loadPlayer(writeXm(song));
     PlayerChannel& c = p->channels[0];

@@ -1,5 +1,5 @@
 // mirelandt-music as a user runs it: info lines, rendered WAV files, exit codes for bad input.
-#include "xm_writer.h"
+#include "test_modules.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ class Tool : public testing::Test {
 
     // Two 16-row patterns at speed 6, tempo 125: 32 rows of 6 x 882 frames, 3.84 s.
     std::string testModule() {
-        XmSong song = makeSong(16, 2, 6);
+        XmModule song = makeSong(16, 2, 6);
         song.addPattern(16);
         song.order = {0, 1};
         song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};

@@ -57,20 +57,20 @@ TEST(AudioClock, BytesBecomeSecondsThroughWholeFrames) {
     EXPECT_LT(audioSecondsFromBytes(2954699u * 8), 67.0f);
 }
 
-std::vector<uint8_t> readModule(const char* name) {
-    std::ifstream in(std::string(MIRELANDT_SHARED_DIR) + "/testdata/xm-corpus/" + name, std::ios::binary);
+// The intro's own module, as committed.
+std::vector<uint8_t> readModule() {
+    std::ifstream in(MIRELANDT_TEST_MODULE, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Song frames 0..count-1 as the player renders them in one go.
-std::vector<float> referenceFrames(const std::vector<uint8_t>& module, uint32_t count) {
+void renderReference(const std::vector<uint8_t>& module, uint32_t count, std::vector<float>& frames) {
     ModulePlayer* player = nullptr;
-    EXPECT_EQ(createModulePlayer(module.data(), uint32_t(module.size()), &player, kAudioRate), CreateOk);
+    ASSERT_EQ(createModulePlayer(module.data(), uint32_t(module.size()), &player, kAudioRate), CreateOk);
     setLoopLimit(player, 1);
-    std::vector<float> frames(size_t(count) * 2);
+    frames.assign(size_t(count) * 2, 0.0f);
     renderFrames(player, frames.data(), count);
     freeModulePlayer(player);
-    return frames;
 }
 
 // After refilling up to `rendered`, ring index i holds the one song frame of [rendered, rendered + 4096)
@@ -89,18 +89,16 @@ bool waitForRefill(AudioStream& stream, uint32_t frames) {
     return stream.refilled.load() == frames;
 }
 
-constexpr const char* kModule = "openmpt__xm__TremoloWaveforms.xm";
-
 class AudioStreamTest : public ::testing::Test {
   protected:
     FakeWaveDriver driver;
     AudioStream stream;
-    std::vector<uint8_t> module = readModule(kModule);
+    std::vector<uint8_t> module = readModule();
+    void SetUp() override { ASSERT_FALSE(module.empty()) << "missing " << MIRELANDT_TEST_MODULE; }
     void open() { openAudioStream(stream, driver, module.data(), uint32_t(module.size())); }
 };
 
 TEST_F(AudioStreamTest, OpensFloatStereoAndPreRendersTheFirstRing) {
-    ASSERT_FALSE(module.empty());
     open();
     const wave::WaveFormat& f = driver.log.format;
     EXPECT_EQ(f.formatTag, 3);
@@ -117,7 +115,8 @@ TEST_F(AudioStreamTest, OpensFloatStereoAndPreRendersTheFirstRing) {
     EXPECT_EQ(stream.player->loopLimit, 1);
     EXPECT_TRUE(stream.thread.joinable());
 
-    const std::vector<float> reference = referenceFrames(module, kRingFrames);
+    std::vector<float> reference;
+    ASSERT_NO_FATAL_FAILURE(renderReference(module, kRingFrames, reference));
     bool audible = false;
     for (float v : reference) audible |= v != 0.0f;
     ASSERT_TRUE(audible) << "the test module should make sound in its first ring";
@@ -142,7 +141,8 @@ TEST_F(AudioStreamTest, PlaybackIsQueuedOnceAndTheClockFollowsTheDevice) {
 TEST_F(AudioStreamTest, RefillThreadRendersThePlayedFramesAgainWithTheNextMusic) {
     open();
     startPlayback(stream);
-    const std::vector<float> reference = referenceFrames(module, 4 * kRingFrames);
+    std::vector<float> reference;
+    ASSERT_NO_FATAL_FAILURE(renderReference(module, 4 * kRingFrames, reference));
 
     driver.log.positionBytes = 10000;
     ASSERT_TRUE(waitForRefill(stream, 1250));
@@ -188,7 +188,6 @@ TEST_F(AudioStreamTest, WithoutADeviceTheClockHoldsZeroAndShutDownTouchesNothing
 }
 
 TEST_F(AudioStreamTest, AModuleThatDoesNotLoadPlaysSilenceWhileTheClockRuns) {
-    module = readModule("f__load_xm_invalid_instsize.xm");
     module.resize(40); // certainly not a loadable module
     open();
     EXPECT_EQ(stream.player, nullptr);

@@ -3,6 +3,7 @@
 #include "synth.h"
 
 #include <cmath>
+#include <utility>
 
 namespace composer {
 namespace {
@@ -16,36 +17,49 @@ size_t points(double seconds, double rate) {
     return size_t(std::lround(seconds * rate));
 }
 
-XmSample oneShot(const char* name, const Signal& s, double rate, uint8_t volume) {
-    XmSample sample;
-    sample.name = name;
-    sample.data = toPcm8(s);
-    sample.volume = volume;
-    Tuning t = tuningForRate(rate);
+void tune(XmSample& sample, Tuning t) {
     sample.relativeNote = t.relativeNote;
     sample.finetune = t.finetune;
+}
+
+XmSample pcmSample(const char* name, const Signal& s, uint8_t volume) {
+    XmSample sample;
+    sample.name = name;
+    const std::vector<int8_t> pcm = toPcm8(s);
+    sample.points.assign(pcm.begin(), pcm.end());
+    sample.volume = volume;
+    return sample;
+}
+
+XmSample oneShot(const char* name, const Signal& s, double rate, uint8_t volume) {
+    XmSample sample = pcmSample(name, s, volume);
+    tune(sample, tuningForRate(rate));
     return sample;
 }
 
 // A loop over the whole sample whose fundamental cycle is `cyclePoints` long.
 XmSample looped(const char* name, const Signal& s, double cyclePoints, uint8_t volume) {
-    XmSample sample;
-    sample.name = name;
-    sample.data = toPcm8(s);
+    XmSample sample = pcmSample(name, s, volume);
     sample.loop = XmLoop::Forward;
     sample.loopStart = 0;
-    sample.loopLength = uint32_t(sample.data.size());
-    sample.volume = volume;
-    Tuning t = tuningForCycle(cyclePoints);
-    sample.relativeNote = t.relativeNote;
-    sample.finetune = t.finetune;
+    sample.loopLength = uint32_t(sample.points.size());
+    tune(sample, tuningForCycle(cyclePoints));
     return sample;
+}
+
+// Every note plays the one sample.
+XmInstrument instrument(const char* name, XmSample sample, uint16_t fadeout) {
+    XmInstrument i;
+    i.name = name;
+    i.samples.push_back(std::move(sample));
+    i.fadeout = fadeout;
+    return i;
 }
 
 XmEnvelope envelope(std::vector<XmEnvelopePoint> points, uint8_t sustainPoint) {
     XmEnvelope e;
     e.points = std::move(points);
-    e.sustain = true;
+    e.type = XmEnvelopeOn | XmEnvelopeSustain;
     e.sustainPoint = sustainPoint;
     return e;
 }
@@ -68,7 +82,7 @@ XmInstrument kick() {
     fadeIn(s, 12); // the click still snaps, but from zero
     fadeOut(s, points(0.03, kDrumRate));
     normalise(s, 1.0f);
-    return {"kick", oneShot("kick", s, kDrumRate, 64), {}, 0, 0, 0, 0, 0};
+    return instrument("kick", oneShot("kick", s, kDrumRate, 64), 0);
 }
 
 XmInstrument snare() {
@@ -91,7 +105,7 @@ XmInstrument snare() {
     fadeIn(s, 12);
     fadeOut(s, points(0.04, kDrumRate));
     normalise(s, 1.0f);
-    return {"snare", oneShot("snare", s, kDrumRate, 64), {}, 0, 0, 0, 0, 0};
+    return instrument("snare", oneShot("snare", s, kDrumRate, 64), 0);
 }
 
 // Six detuned square waves through a high pass give the metallic colour, noise the air. The sample rings
@@ -115,8 +129,8 @@ XmInstrument hat() {
     fadeIn(s, 8);
     fadeOut(s, points(0.05, kHatRate));
     normalise(s, 1.0f);
-    XmInstrument i{"hihat", oneShot("hihat", s, kHatRate, 44), {}, 0, 0, 0, 0, 0};
-    i.sample.panning = 150;
+    XmInstrument i = instrument("hihat", oneShot("hihat", s, kHatRate, 44), 0);
+    i.samples[0].panning = 150;
     return i;
 }
 
@@ -130,7 +144,7 @@ XmInstrument bass() {
     addSine(s, kCycles / 2.0, 0.75f);
     saturate(s, 1.6f);
     normalise(s, 1.0f);
-    XmInstrument i{"reese bass", looped("reese bass", s, kCycle, 56), {}, 1200, 0, 0, 0, 0};
+    XmInstrument i = instrument("reese bass", looped("reese bass", s, kCycle, 56), 1200);
     i.volumeEnvelope = envelope({{0, 64}, {3, 58}, {10, 50}, {14, 0}}, 2);
     return i;
 }
@@ -144,8 +158,8 @@ XmInstrument lead() {
     addPulse(s, kCycles, 18, 0.3, 0.7f);
     addSaw(s, kCycles + 1.0, 14, 0.45f);
     normalise(s, 0.98f);
-    XmInstrument i{
-        "pulse lead", looped("pulse lead", s, kCycle * kCycles / (kCycles + 0.4), 22), {}, 700, 0, 0, 0, 0};
+    XmInstrument i =
+        instrument("pulse lead", looped("pulse lead", s, kCycle * kCycles / (kCycles + 0.4), 22), 700);
     i.volumeEnvelope = envelope({{0, 36}, {2, 64}, {14, 50}, {34, 0}}, 2);
     i.vibratoType = 0;
     i.vibratoSweep = 48;
@@ -162,7 +176,7 @@ XmInstrument pad() {
     addSaw(s, kCycles, 10, 0.5f, 0.33);
     addSaw(s, kCycles + 1.0, 10, 0.5f, 0.66);
     normalise(s, 0.98f);
-    XmInstrument i{"saw pad", looped("saw pad", s, kCycle, 40), {}, 300, 0, 0, 0, 0};
+    XmInstrument i = instrument("saw pad", looped("saw pad", s, kCycle, 40), 300);
     i.volumeEnvelope = envelope({{0, 0}, {14, 56}, {40, 64}, {90, 0}}, 2);
     return i;
 }
@@ -172,7 +186,7 @@ XmInstrument pad() {
 XmInstrument arp() {
     Signal s(32);
     for (size_t k = 0; k < s.size(); ++k) s[k] = k < 16 ? 0.85f : -0.85f;
-    XmInstrument i{"chip square", looped("chip square", s, 32.0, 18), {}, 900, 0, 0, 0, 0};
+    XmInstrument i = instrument("chip square", looped("chip square", s, 32.0, 18), 900);
     i.volumeEnvelope = envelope({{0, 64}, {4, 42}, {22, 28}, {28, 0}}, 2);
     return i;
 }
@@ -186,10 +200,8 @@ XmInstrument noiseFx() {
     removeDc(s);
     normalise(s, 0.95f);
     XmSample sample = looped("noise", s, 1.0, 40);
-    Tuning t = tuningForRate(kDrumRate);
-    sample.relativeNote = t.relativeNote;
-    sample.finetune = t.finetune;
-    XmInstrument i{"noise sweep", sample, {}, 260, 0, 0, 0, 0};
+    tune(sample, tuningForRate(kDrumRate));
+    XmInstrument i = instrument("noise sweep", sample, 260);
     i.volumeEnvelope = envelope({{0, 64}, {4, 46}, {24, 20}, {100, 0}}, 0);
     return i;
 }

@@ -1,7 +1,7 @@
 // The eight instruments of the soundtrack, synthesised as 8-bit samples.
 #pragma once
 
-#include "xm_module.h"
+#include "xm_writer.h"
 
 #include <vector>
 

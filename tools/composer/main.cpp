@@ -13,7 +13,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const std::vector<uint8_t> bytes = composer::writeXm(composer::composeSong());
+        const XmModule song = composer::composeSong();
+        checkXm(song);
+        const std::vector<uint8_t> bytes = writeXm(song);
         std::string error;
         if (!writeWholeFile(argv[1], bytes.data(), bytes.size(), &error)) {
             std::fprintf(stderr, "mirelandt-composer: %s\n", error.c_str());

@@ -70,7 +70,7 @@ void setField(uint8_t& field, uint8_t value, unsigned row, unsigned channel) {
 } // namespace
 
 uint8_t parseNote(std::string_view text) {
-    if (text == "==") return kNoteKeyOff;
+    if (text == "==") return kXmKeyOff;
     static constexpr std::string_view names = "C-C#D-D#E-F-F#G-G#A-A#B-";
     if (text.size() == 3 && text[2] >= '0' && text[2] <= '7') {
         for (size_t semitone = 0; semitone < 12; ++semitone) {

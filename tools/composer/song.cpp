@@ -76,7 +76,7 @@ std::vector<Event> shadow(const std::vector<Event>& events, unsigned delay, uint
         e.row += delay;
         if (e.row >= rows) {
             // A release pushed past the end still has to happen, or the copy rings on.
-            if (e.cell.note != kNoteKeyOff) continue;
+            if (e.cell.note != kXmKeyOff) continue;
             e.row = rows - 1;
         }
         e.cell.volume = 0;
