@@ -123,6 +123,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     // A dead encoder shows up as a failed write with a message, not as a silent SIGPIPE.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     return options.output == CaptureOutput::Still ? captureStill(options) : captureSequence(options);
 }
