@@ -27,8 +27,8 @@ set_target_properties(Vulkan::Headers PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "
 # program defining the writer itself takes only the reader from here.
 foreach(part image image_write)
   string(TOUPPER "${part}" macro)
-  file(WRITE "${CMAKE_BINARY_DIR}/stb/stb_${part}.c"
-       "#define STB_${macro}_IMPLEMENTATION\n#include <stb/stb_${part}.h>\n")
+  file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/stb/stb_${part}.c"
+       CONTENT "#define STB_${macro}_IMPLEMENTATION\n#include <stb/stb_${part}.h>\n")
 endforeach()
 add_library(stb STATIC "${CMAKE_BINARY_DIR}/stb/stb_image.c" "${CMAKE_BINARY_DIR}/stb/stb_image_write.c")
 set_target_properties(stb PROPERTIES COMPILE_OPTIONS "")

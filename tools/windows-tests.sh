@@ -60,6 +60,8 @@ for _ in $(seq 100); do [[ -S $runtime/pulse/native ]] && break; sleep 0.1; done
 
 echo "== wine prefix"
 prefix_started=$(date +%s)
+# The wineserver is kept running until the end, so that each test program does not wait for a new one.
+mkdir -p "$WINEPREFIX"
 wineserver -p
 "$wine" wineboot -i >/dev/null 2>&1
 echo "wine prefix ready: $(($(date +%s) - prefix_started)) s"
@@ -71,7 +73,7 @@ for label in unit gpu audio; do
 done
 
 echo "== a still of mirelandt-capture.exe against the Linux build's"
-[[ -f build/CMakeCache.txt ]] || cmake --preset default
+cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" --target mirelandt-capture compare_stills
 still=$runtime/stills
 mkdir -p "$still"

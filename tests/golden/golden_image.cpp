@@ -47,7 +47,8 @@ bool isGoldenDriver(std::string_view adapterName) {
     writeRgbPng(actual, rgb, width, height);
     return ::testing::AssertionFailure()
            << name << ": " << result.differing << " of " << result.pixels << " pixels differ by more than "
-           << kGoldenLevelTolerance << " levels (largest " << result.largest << "); the picture is in " << actual;
+           << kGoldenLevelTolerance << " levels (largest " << result.largest << "); the picture is in "
+           << actual;
 }
 
 StillComparison compareStills(const uint8_t* rgb, const uint8_t* expected, size_t pixels) {
@@ -55,7 +56,8 @@ StillComparison compareStills(const uint8_t* rgb, const uint8_t* expected, size_
     result.pixels = pixels;
     for (size_t p = 0; p < pixels; ++p) {
         int worst = 0;
-        for (size_t c = 3 * p; c < 3 * p + 3; ++c) worst = std::max(worst, std::abs(int(rgb[c]) - int(expected[c])));
+        for (size_t c = 3 * p; c < 3 * p + 3; ++c)
+            worst = std::max(worst, std::abs(int(rgb[c]) - int(expected[c])));
         result.largest = std::max(result.largest, worst);
         result.differing += worst > kGoldenLevelTolerance;
     }

@@ -50,7 +50,7 @@ TEST(SystemWaveOut, ThePositionKeepsTimeWithTheWallClockOverFiveSeconds) {
     const auto giveUp = Clock::now() + 5s;
     while (position(*device) == 0 && Clock::now() < giveUp) std::this_thread::sleep_for(5ms);
     ASSERT_GT(position(*device), 0u) << "the device played nothing in 5 s";
-    std::this_thread::sleep_for(500ms);
+    std::this_thread::sleep_for(1s);
 
     const auto start = Clock::now();
     const uint32_t first = position(*device);

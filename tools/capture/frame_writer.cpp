@@ -80,7 +80,10 @@ class VideoWriter final : public FrameWriter {
 // One argument for the command processor, taken literally.
 std::string quoted(const std::string& argument) {
 #ifdef _WIN32
-    return '"' + argument + '"';
+    std::string out(1, '"');
+    out.append(argument);
+    out.push_back('"');
+    return out;
 #else
     std::string out = "'";
     for (char c : argument) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -166,10 +169,15 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
                                      "+faststart",
                                      path};
     std::string command;
-    for (const std::string& a : args) command += (command.empty() ? "" : " ") + quoted(a);
+    for (const std::string& a : args) {
+        if (!command.empty()) command.push_back(' ');
+        command.append(quoted(a));
+    }
 #ifdef _WIN32
     // cmd.exe drops the first and last quote of the line: a pair around it keeps the arguments' own.
-    std::FILE* encoder = _popen(('"' + command + '"').c_str(), "wb");
+    command.insert(command.begin(), '"');
+    command.push_back('"');
+    std::FILE* encoder = _popen(command.c_str(), "wb");
 #else
     std::FILE* encoder = popen(command.c_str(), "w");
 #endif
