@@ -8,7 +8,7 @@ packages=(cmake g++ make glslang-tools spirv-tools spirv-cross libvulkan-dev mes
   sox fonts-terminus xfonts-terminus zlib1g-dev)
 if [[ ${1:-} == windows ]]; then
   # googletest: its sources, built for Windows by the cross build.
-  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 pulseaudio)
+  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 pulseaudio unzip)
 fi
 missing=()
 for p in "${packages[@]}"; do

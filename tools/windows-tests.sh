@@ -2,7 +2,7 @@
 # CI for the Windows build: cross-builds the programs and tests with mingw-w64 (preset "windows"), checks
 # that the programs import only Windows' own DLLs, and runs under wine the unit tests, the GPU tests on
 # lavapipe, the wave device's clock against a PulseAudio null sink, the intro end to end on a small X
-# screen, and holds a still of mirelandt-capture.exe against the Linux build's. It starts its own X
+# screen, holds a still of mirelandt-capture.exe against the Linux build's, and packs the zip. It starts its own X
 # server, sound server and wineserver (prefix under build-windows/) and stops them all when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -80,6 +80,12 @@ mkdir -p "$still"
 build/tools/capture/mirelandt-capture --at 30 --size 160x90 --out "$still/linux.png"
 "$wine" "$build/tools/capture/mirelandt-capture.exe" --at 30 --size 160x90 --out "$still/windows.png"
 build/tests/golden/compare_stills "$still/linux.png" "$still/windows.png" || status=1
+
+echo "== the Windows package"
+(cd "$build" && cpack -G ZIP >/dev/null)
+for zip in "$build"/mirelandt-*-windows-x64.zip; do
+  echo "$zip: $(stat -c %s "$zip") bytes; $(unzip -Z1 "$zip" | sed 's|^[^/]*/||' | sort | tr '\n' ' ')"
+done
 
 echo "tools/windows-tests.sh: $(($(date +%s) - started)) s in all"
 exit $status

@@ -6,6 +6,7 @@
 #   intro_end_to_end_wine.sh MIRELANDT_EXE CLOSE_INTRO_WINDOW_EXE WINE
 set -uo pipefail
 intro=$1 closer=$2 wine=$3
+source "$(dirname "$0")/await_exit.sh"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
@@ -29,13 +30,7 @@ run() { # $1: how to end it (escape or close)
     escape) xdotool key Escape ;;
     close) "$wine" "$closer" || { echo "FAIL: no window to close"; kill -9 "$pid"; return 1; } ;;
     esac
-    for _ in $(seq 900); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "FAIL: still running 90 s after $1"
-        kill -9 "$pid"
-        return 1
-    fi
-    wait "$pid"
+    await_exit "$pid" "$1"
     local rc=$?
     echo "$1: exit code $rc, window shown: $shown"
     [[ $rc == 0 && $shown == yes ]]
