@@ -13,7 +13,7 @@ namespace platform {
 uint64_t residentBytes() {
 #ifdef _WIN32
     PROCESS_MEMORY_COUNTERS counters{};
-    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
     return counters.WorkingSetSize;
 #else
     // statm: total and resident pages.

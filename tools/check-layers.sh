@@ -35,7 +35,7 @@ for layer in "${engine[@]}"; do
       ours=$(tr ' \\' '\n\n' <"$depfile" | grep "^$src/" | grep -v "^$src/base/" || true)
       [ -z "$ours" ] || report "dependency: ${depfile#"$build"/} (base) lists $(head -n 1 <<<"$ours")"
     fi
-  done < <(find "$build/$layer" -name '*.o.d')
+  done < <(find "$build/$layer" -name '*.o.d' -o -name '*.obj.d')
 done
 
 if ((objects == 0)); then

@@ -123,7 +123,10 @@ gpu::Ref<Interface> makeShader(Device& device, const void* bytecode, size_t size
         device.adopt(shader, *shader, kind);
         result = gpu::Ref<Interface>::adopt(shader);
     }
-    device.record([&] { return format("%s %zu bytes -> %s", call, size, labelOf(result.get()).c_str()); });
+    device.record([&] {
+        return format("%s %llu bytes -> %s", call, static_cast<unsigned long long>(size),
+                      labelOf(result.get()).c_str());
+    });
     return result;
 }
 

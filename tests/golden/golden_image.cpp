@@ -41,21 +41,25 @@ bool isGoldenDriver(std::string_view adapterName) {
         return ::testing::AssertionFailure() << golden << " is " << goldenWidth << "x" << goldenHeight
                                              << ", the picture " << width << "x" << height;
 
-    const size_t pixels = size_t(width) * size_t(height);
-    size_t differing = 0;
-    int largest = 0;
-    for (size_t p = 0; p < pixels; ++p) {
-        int worst = 0;
-        for (size_t c = 3 * p; c < 3 * p + 3; ++c)
-            worst = std::max(worst, std::abs(int(rgb[c]) - int(expected.get()[c])));
-        largest = std::max(largest, worst);
-        differing += worst > kGoldenLevelTolerance;
-    }
-    const double matching = double(pixels - differing) / double(pixels);
-    if (matching >= kGoldenMatchingShare) return ::testing::AssertionSuccess();
+    const StillComparison result = compareStills(rgb, expected.get(), size_t(width) * size_t(height));
+    if (result.matches()) return ::testing::AssertionSuccess();
     const std::string actual = std::string(MIRELANDT_GOLDEN_OUTPUT_DIR) + "/" + name;
     writeRgbPng(actual, rgb, width, height);
     return ::testing::AssertionFailure()
-           << name << ": " << differing << " of " << pixels << " pixels differ by more than "
-           << kGoldenLevelTolerance << " levels (largest " << largest << "); the picture is in " << actual;
+           << name << ": " << result.differing << " of " << result.pixels << " pixels differ by more than "
+           << kGoldenLevelTolerance << " levels (largest " << result.largest << "); the picture is in "
+           << actual;
+}
+
+StillComparison compareStills(const uint8_t* rgb, const uint8_t* expected, size_t pixels) {
+    StillComparison result;
+    result.pixels = pixels;
+    for (size_t p = 0; p < pixels; ++p) {
+        int worst = 0;
+        for (size_t c = 3 * p; c < 3 * p + 3; ++c)
+            worst = std::max(worst, std::abs(int(rgb[c]) - int(expected[c])));
+        result.largest = std::max(result.largest, worst);
+        result.differing += worst > kGoldenLevelTolerance;
+    }
+    return result;
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +17,16 @@
 // a changed effect changes far more than half a percent of the pixels.
 constexpr int kGoldenLevelTolerance = 3;
 constexpr double kGoldenMatchingShare = 0.995;
+
+// Two pictures of the same size (rows of 3-byte pixels) compared channel by channel.
+struct StillComparison {
+    size_t pixels = 0;
+    size_t differing = 0; // pixels with a channel more than kGoldenLevelTolerance levels off
+    int largest = 0;      // the largest difference of any channel
+    double matchingShare() const { return pixels ? double(pixels - differing) / double(pixels) : 0.0; }
+    bool matches() const { return pixels > 0 && matchingShare() >= kGoldenMatchingShare; }
+};
+StillComparison compareStills(const uint8_t* rgb, const uint8_t* expected, size_t pixels);
 
 // Goldens are kept for the CPU driver only: the picture's hashes feed large arguments into sin, whose
 // precision differs between drivers, so another driver draws different grain and glitches.

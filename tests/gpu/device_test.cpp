@@ -2,19 +2,41 @@
 #include "gpu_fixture.h"
 
 #include <cstdlib>
+#include <optional>
+
+namespace {
+
+// An environment variable set for the life of the object, then restored.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* previous = std::getenv(name)) saved_ = previous;
+        set(value);
+    }
+    ~ScopedVariable() { set(saved_ ? saved_->c_str() : nullptr); }
+
+  private:
+    void set(const char* value) {
+#ifdef _WIN32
+        _putenv_s(name_, value ? value : ""); // an empty value removes it
+#else
+        value ? setenv(name_, value, 1) : unsetenv(name_);
+#endif
+    }
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+} // namespace
 
 TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
-    const char* previous = std::getenv("MIRELANDT_VULKAN_DEVICE");
-    const std::string saved = previous ? previous : "";
-    setenv("MIRELANDT_VULKAN_DEVICE", "no-such-adapter", 1);
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;
     std::string error;
-    EXPECT_FALSE(gpu::CreateDevice({}, &device, &context, &error));
-    if (previous)
-        setenv("MIRELANDT_VULKAN_DEVICE", saved.c_str(), 1);
-    else
-        unsetenv("MIRELANDT_VULKAN_DEVICE");
+    {
+        ScopedVariable adapter("MIRELANDT_VULKAN_DEVICE", "no-such-adapter");
+        EXPECT_FALSE(gpu::CreateDevice({}, &device, &context, &error));
+    }
     EXPECT_FALSE(device);
     EXPECT_FALSE(context);
     EXPECT_NE(error.find("no-such-adapter"), std::string::npos) << error;
@@ -22,18 +44,19 @@ TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
 }
 
 TEST(DeviceChoice, NoVulkanDriverIsOneClearErrorLine) {
-    // The loader finds no driver at all when pointed at a file that does not exist.
-    const char* previous = std::getenv("VK_ICD_FILENAMES");
-    const std::string saved = previous ? previous : "";
-    setenv("VK_ICD_FILENAMES", "/nonexistent/no_driver.json", 1);
+#ifdef _WIN32
+    GTEST_SKIP() << "wine's Vulkan reads the driver list from the environment the process started with: "
+                    "tools/windows-tests.sh checks this from outside";
+#endif
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;
     std::string error;
-    const bool created = gpu::CreateDevice({}, &device, &context, &error);
-    if (previous)
-        setenv("VK_ICD_FILENAMES", saved.c_str(), 1);
-    else
-        unsetenv("VK_ICD_FILENAMES");
+    bool created = false;
+    {
+        // The loader finds no driver at all when pointed at a file that does not exist.
+        ScopedVariable drivers("VK_ICD_FILENAMES", "/nonexistent/no_driver.json");
+        created = gpu::CreateDevice({}, &device, &context, &error);
+    }
     EXPECT_FALSE(created);
     EXPECT_FALSE(device);
     EXPECT_NE(error.find("Vulkan"), std::string::npos) << error;

@@ -8,6 +8,7 @@ set -uo pipefail
 # Job control keeps SIGINT at its default in the background intro (a plain script would ignore it there).
 set -m
 intro=$1
+source "$(dirname "$0")/await_exit.sh"
 display=:$((90 + RANDOM % 400))
 Xvfb "$display" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -37,14 +38,7 @@ run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread 
     sigterm) kill -TERM "$pid" ;;
     sigint) kill -INT "$pid" ;;
     esac
-    # A frame of the whole show takes seconds on a CPU renderer, and the one in progress completes first.
-    for _ in $(seq 900); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$pid" 2>/dev/null; then
-        echo "FAIL: still running 90 s after $1"
-        kill -9 "$pid"
-        return 1
-    fi
-    wait "$pid"
+    await_exit "$pid" "$1"
     local rc=$?
     echo "$1 (audio driver $2${4:+, ${*:4}}): exit code $rc; threads while playing: $threads"
     [[ $rc == 0 ]]

@@ -7,10 +7,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <vector>
+
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 float captureFrameTime(uint64_t frame, int fps) {
     return showTimeAt(audioFramesAt(frame, fps));
@@ -34,6 +37,7 @@ class FramesHere final : public CaptureFrames {
     uint64_t n_;
 };
 
+#ifndef _WIN32
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -148,6 +152,21 @@ class FramesFromWorkers final : public CaptureFrames {
     std::vector<Worker> workers_;
 };
 
+#else
+// Worker processes are started by forking, which Windows does not have: there the frames render here,
+// on a show of their own.
+class FramesOnOwnShow final : public CaptureFrames {
+  public:
+    explicit FramesOnOwnShow(const FrameRange& range) : frames_(show_, range) {}
+    bool open(int width, int height, std::string* error) { return show_.open(width, height, error); }
+    bool next(const uint8_t** rgb, std::string* error) override { return frames_.next(rgb, error); }
+
+  private:
+    OffscreenShow show_;
+    FramesHere frames_;
+};
+#endif
+
 } // namespace
 
 std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange& range) {
@@ -156,7 +175,13 @@ std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange&
 
 std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, const FrameRange& range,
                                                std::string* error) {
+#ifdef _WIN32
+    (void)jobs;
+    auto frames = std::make_unique<FramesOnOwnShow>(range);
+    if (!frames->open(width, height, error)) return nullptr;
+#else
     auto frames = std::make_unique<FramesFromWorkers>(width, height, range);
     if (!frames->start(jobs, width, height, error)) return nullptr;
+#endif
     return frames;
 }

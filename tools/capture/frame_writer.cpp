@@ -8,12 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
-extern char** environ;
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -35,41 +36,28 @@ class PngFolderWriter final : public FrameWriter {
     uint64_t index_;
 };
 
+// The encoder reads raw frames from a pipe; it is started through the system's command processor, and
+// writes the video under a temporary name that takes the final one once the encoder has finished it.
 class VideoWriter final : public FrameWriter {
   public:
-    VideoWriter(std::unique_ptr<SafeFile> video, pid_t encoder, int input, size_t frameBytes)
-        : video_(std::move(video)), encoder_(encoder), input_(input), frameBytes_(frameBytes) {}
+    VideoWriter(std::unique_ptr<SafeFile> video, std::FILE* encoder, size_t frameBytes)
+        : video_(std::move(video)), encoder_(encoder), frameBytes_(frameBytes) {}
     ~VideoWriter() override {
-        if (input_ >= 0) close(input_);
-        if (encoder_ > 0) waitpid(encoder_, nullptr, 0);
+        if (encoder_) closePipe(encoder_);
     }
 
     bool write(const uint8_t* rgb, std::string* error) override {
-        size_t done = 0;
-        while (done < frameBytes_) {
-            const ssize_t n = ::write(input_, rgb + done, frameBytes_ - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                *error = std::string("ffmpeg stopped taking frames: ") + std::strerror(errno);
-                return false;
-            }
-            done += size_t(n);
-        }
-        return true;
+        if (std::fwrite(rgb, 1, frameBytes_, encoder_) == frameBytes_) return true;
+        *error = std::string("ffmpeg stopped taking frames: ") + std::strerror(errno ? errno : EPIPE);
+        return false;
     }
 
     bool finish(std::string* error) override {
-        close(input_);
-        input_ = -1;
-        int status = 0;
-        waitpid(encoder_, &status, 0);
-        encoder_ = -1;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            *error = "ffmpeg failed (exit status " +
-                     std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
+        const int status = closePipe(std::exchange(encoder_, nullptr));
+        if (status != 0) {
+            *error = "ffmpeg failed (exit status " + std::to_string(status) + ")";
             return false;
         }
-        // The encoder said it finished: the video it left must hold something before it takes the name.
         std::error_code ec;
         if (std::filesystem::file_size(video_->writtenPath(), ec) == 0 || ec) {
             *error = "ffmpeg left no video in " + video_->writtenPath();
@@ -79,11 +67,34 @@ class VideoWriter final : public FrameWriter {
     }
 
   private:
-    std::unique_ptr<SafeFile> video_; // encoded under a temporary name, renamed when whole
-    pid_t encoder_;
-    int input_;
+    // The encoder's exit code, -1 when it did not exit by itself.
+    static int closePipe(std::FILE* pipe) {
+#ifdef _WIN32
+        return _pclose(pipe);
+#else
+        const int status = pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    }
+
+    std::unique_ptr<SafeFile> video_;
+    std::FILE* encoder_;
     size_t frameBytes_;
 };
+
+// One argument for the command processor, taken literally.
+std::string quoted(const std::string& argument) {
+#ifdef _WIN32
+    std::string out(1, '"');
+    out.append(argument);
+    out.push_back('"');
+    return out;
+#else
+    std::string out = "'";
+    for (char c : argument) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+#endif
+}
 
 } // namespace
 
@@ -93,14 +104,26 @@ std::unique_ptr<FrameWriter> makePngFolderWriter(const std::string& folder, int 
 }
 
 std::string findProgram(const char* name) {
+#ifdef _WIN32
+    constexpr char separator = ';';
+    const std::string file = std::string(name) + ".exe";
+#else
+    constexpr char separator = ':';
+    const std::string file = name;
+#endif
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin:/bin";
     size_t start = 0;
     while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
+        size_t end = dirs.find(separator, start);
         if (end == std::string::npos) end = dirs.size();
-        const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        const std::string candidate = dirs.substr(start, end - start) + "/" + file;
+#ifdef _WIN32
+        std::error_code ignored;
+        if (end > start && std::filesystem::is_regular_file(candidate, ignored)) return candidate;
+#else
         if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+#endif
         start = end + 1;
     }
     return {};
@@ -154,29 +177,22 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
                                      "-f",
                                      "mp4",
                                      video->writtenPath()};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
+    std::string command;
+    for (const std::string& a : args) {
+        if (!command.empty()) command.push_back(' ');
+        command.append(quoted(a));
+    }
+#ifdef _WIN32
+    // cmd.exe drops the first and last quote of the line: a pair around it keeps the arguments' own.
+    command.insert(command.begin(), '"');
+    command.push_back('"');
+    std::FILE* encoder = _popen(command.c_str(), "wb");
+#else
+    std::FILE* encoder = popen(command.c_str(), "w");
+#endif
+    if (!encoder) {
         *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
         return nullptr;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], STDIN_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
-    pid_t encoder = -1;
-    const int failed = posix_spawn(&encoder, ffmpeg.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[0]);
-    if (failed) {
-        close(pipeFds[1]);
-        *error = std::string("cannot start ffmpeg: ") + std::strerror(failed);
-        return nullptr;
-    }
-    return std::make_unique<VideoWriter>(std::move(video), encoder, pipeFds[1],
-                                         size_t(width) * size_t(height) * 3);
+    return std::make_unique<VideoWriter>(std::move(video), encoder, size_t(width) * size_t(height) * 3);
 }

@@ -125,8 +125,10 @@ int captureSequence(const CaptureOptions& o) {
     for (uint64_t n = range.first; n < range.end; ++n) {
         const uint8_t* rgb = nullptr;
         const bool rendered = !stopSignal() && frames->next(&rgb, &error);
+        const bool written = rendered && writer->write(rgb, &error);
+        // A signal during the write interrupts it: that is a stop, not a failed write.
         if (stopSignal()) return stopped(o, range, n);
-        if (!rendered || !writer->write(rgb, &error)) return fail(error);
+        if (!written) return fail(error);
         progress.update(n + 1 - range.first);
     }
     if (!writer->finish(&error)) return fail(error);
@@ -149,7 +151,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     // A dead encoder shows up as a failed write with a message, not as a silent SIGPIPE.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     catchStopSignals();
     return options.output == CaptureOutput::Still ? captureStill(options) : captureSequence(options);
 }
