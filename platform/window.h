@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace window {
 
@@ -51,6 +52,15 @@ bool pumpMessages(bool* escapePressed);
 
 // Escape is down now, or was pressed since the last query.
 bool escapeDown();
+
+// The keys of the director mode, besides Escape.
+enum class Key : uint8_t { Space, Left, Right, PageUp, PageDown, Home, L };
+
+// The director's keys pressed since the last call, in order (pumpMessages records them).
+std::vector<Key> takeKeyPresses();
+
+// The text of the window's title bar.
+void setWindowTitle(const std::string& title);
 
 // Lets what the program prints reach the command prompt it was started from (on Windows a windowed
 // program has no console of its own; elsewhere standard output is already there).

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace window {
 
@@ -49,6 +50,23 @@ bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
 }
 
 namespace {
+
+SDL_Window* introWindow = nullptr;
+std::vector<Key> keyPresses;
+
+void recordKey(SDL_Scancode code) {
+    static constexpr std::pair<SDL_Scancode, Key> kKeys[] = {
+        {SDL_SCANCODE_SPACE, Key::Space},
+        {SDL_SCANCODE_LEFT, Key::Left},
+        {SDL_SCANCODE_RIGHT, Key::Right},
+        {SDL_SCANCODE_PAGEUP, Key::PageUp},
+        {SDL_SCANCODE_PAGEDOWN, Key::PageDown},
+        {SDL_SCANCODE_HOME, Key::Home},
+        {SDL_SCANCODE_L, Key::L},
+    };
+    for (const auto& [scancode, key] : kKeys)
+        if (code == scancode) keyPresses.push_back(key);
+}
 
 // The handles under SDL's window for a presentation surface of the graphics backend.
 bool nativeHandles(SDL_Window* sdlWindow, NativeWindow* window, std::string* error) {
@@ -92,6 +110,7 @@ bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, s
         return false;
     }
     if (!placement.windowed) SDL_ShowCursor(SDL_DISABLE);
+    introWindow = sdlWindow;
     return nativeHandles(sdlWindow, window, error);
 }
 
@@ -100,10 +119,19 @@ bool pumpMessages(bool* escapePressed) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) quit = true;
-        if (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_ESCAPE)
-            *escapePressed = true;
+        if (event.type != SDL_KEYDOWN) continue;
+        if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) *escapePressed = true;
+        recordKey(event.key.keysym.scancode);
     }
     return quit;
+}
+
+std::vector<Key> takeKeyPresses() {
+    return std::exchange(keyPresses, {});
+}
+
+void setWindowTitle(const std::string& title) {
+    if (introWindow) SDL_SetWindowTitle(introWindow, title.c_str());
 }
 
 bool escapeDown() {

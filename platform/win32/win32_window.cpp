@@ -10,11 +10,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace window {
 
 namespace {
+
+HWND introWindow = nullptr;
+std::vector<Key> keyPresses;
+
+void recordKey(WPARAM virtualKey) {
+    static constexpr std::pair<WPARAM, Key> kKeys[] = {
+        {VK_SPACE, Key::Space},   {VK_LEFT, Key::Left}, {VK_RIGHT, Key::Right}, {VK_PRIOR, Key::PageUp},
+        {VK_NEXT, Key::PageDown}, {VK_HOME, Key::Home}, {'L', Key::L},
+    };
+    for (const auto& [code, key] : kKeys)
+        if (virtualKey == code) keyPresses.push_back(key);
+}
 
 constexpr wchar_t kClassName[] = L"DemoTemplate";
 constexpr WORD kIconResource = 101;
@@ -113,8 +126,17 @@ bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, s
     ShowWindow(handle, SW_SHOWDEFAULT);
     UpdateWindow(handle);
     if (!placement.windowed) ShowCursor(FALSE);
+    introWindow = handle;
     *window = {WindowSystem::Win32, module, reinterpret_cast<uintptr_t>(handle)};
     return true;
+}
+
+std::vector<Key> takeKeyPresses() {
+    return std::exchange(keyPresses, {});
+}
+
+void setWindowTitle(const std::string& title) {
+    if (introWindow) SetWindowTextA(introWindow, title.c_str());
 }
 
 bool pumpMessages(bool* escapePressed) {
@@ -123,6 +145,7 @@ bool pumpMessages(bool* escapePressed) {
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) quit = true;
         if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) *escapePressed = true;
+        if (message.message == WM_KEYDOWN) recordKey(message.wParam);
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
