@@ -11,3 +11,7 @@ add_custom_command(
 add_library(mirelandt_track_table STATIC ${CMAKE_CURRENT_SOURCE_DIR}/track_table.cpp ${track_table_data_cpp})
 target_include_directories(mirelandt_track_table PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(mirelandt_track_table PUBLIC mirelandt_sync)
+
+# Where the show's sections start and end, for plots and the director mode.
+add_library(mirelandt_sections STATIC ${CMAKE_CURRENT_SOURCE_DIR}/sections.cpp)
+target_include_directories(mirelandt_sections PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
