@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset (clang, libFuzzer) and runs every fuzz target for a bounded time.
-# Seeds come from the shared XM corpus, read in place; new inputs go to a scratch folder.
+# Seeds come from the shared XM corpus, read in place, and the show's key table; new inputs go to a scratch folder.
 #   FUZZ_SECONDS  time per target (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +18,8 @@ for target in build-fuzz/fuzz/*/*_fuzz; do
   seeds=()
   case "$name" in
     music_fuzz) [ -d "$shared/testdata/xm-corpus" ] && seeds=("$shared/testdata/xm-corpus") ;;
+    track_text_fuzz) mkdir -p "$scratch/seeds-$name" && cp content/data/tracks.txt "$scratch/seeds-$name/" &&
+      seeds=("$scratch/seeds-$name") ;;
   esac
   mkdir -p "$scratch/$name"
   echo "== $name for ${seconds} s"
