@@ -1,20 +1,15 @@
 // A program edited, rebuilt and swapped into a live scene on the machine's Vulkan driver (lavapipe here)
 // with the validation layer on: the next frame shows the new program; a broken edit or a program that
 // cannot be made leaves the last good one running.
-#include "buffer_data_runtime.h"
-#include "install_frame_context.h"
+#include "gpu_scene_fixture.h"
 #include "live_programs.h"
 #include "pass_programs.h"
 #include "program_rebuild.h"
-#include "scene.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 namespace director_test_shaders {
@@ -26,74 +21,24 @@ namespace {
 using namespace Orvo::Gfx;
 namespace fs = std::filesystem;
 
-struct Texel {
-    float r, g, b, a;
-};
-
-void collectMessage(void* user, const char* message) {
-    static_cast<std::vector<std::string>*>(user)->push_back(message);
-}
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class ProgramSwapGpu : public ::testing::Test {
+class ProgramSwapGpu : public GpuSceneTest {
   protected:
-    gpu::Ref<gpu::Device> device;
-    gpu::Ref<gpu::DeviceContext> context;
-    std::vector<std::string> messages;
-    std::unique_ptr<Scene> scene;
-
-    void SetUp() override {
-        gpu::DeviceOptions options;
-        options.debugLayer = true;
-        options.debugMessage = collectMessage;
-        options.debugMessageUser = &messages;
-        std::string error;
-        if (!gpu::CreateDevice(options, &device, &context, &error))
-            GTEST_SKIP() << "no Vulkan device, GPU swap test skipped: " << error;
-        FrameContext frameContext = {};
-        frameContext.device = device.get();
-        frameContext.immediateContext = context.get();
-        installFrameContext(frameContext);
-        scene = std::make_unique<Scene>();
-    }
-
-    void TearDown() override {
-        scene.reset();
-        releaseFrameContext();
-        context.reset();
-        device.reset();
-        for (const std::string& message : messages) ADD_FAILURE() << "validation: " << message;
-    }
-
     // The colour every texel of `target` has after the next frame; NaN where they differ.
     Texel renderedColour(const TextureRuntime& target, uint32_t frame) {
-        currentFrameContext.header.frame = frame;
-        currentFrameContext.header.time = float(frame) / 60.0f;
-        contextBufferDesc.stride = sizeof(FrameContextHeader);
-        scene->renderFrame();
-        std::vector<Texel> texels(size_t(target.desc.width) * target.desc.height);
-        EXPECT_TRUE(context->ReadBack(target.getResource(false), 0, texels.data(),
-                                      texels.size() * sizeof(Texel),
-                                      target.desc.width * uint32_t(sizeof(Texel))))
-            << device->GetLastError();
+        renderFrame(frame);
+        const std::vector<Texel> texels = readTexels(target);
         for (const Texel& t : texels)
             if (std::memcmp(&t, &texels[0], sizeof t) != 0) return {NAN, NAN, NAN, NAN};
         return texels[0];
     }
-};
 
-void expectColour(const Texel& actual, Texel expected, const char* when) {
-    EXPECT_EQ(actual.r, expected.r) << when;
-    EXPECT_EQ(actual.g, expected.g) << when;
-    EXPECT_EQ(actual.b, expected.b) << when;
-    EXPECT_EQ(actual.a, expected.a) << when;
-}
+    static void expectColour(const Texel& actual, Texel expected, const char* when) {
+        EXPECT_EQ(actual.r, expected.r) << when;
+        EXPECT_EQ(actual.g, expected.g) << when;
+        EXPECT_EQ(actual.b, expected.b) << when;
+        EXPECT_EQ(actual.a, expected.a) << when;
+    }
+};
 
 TEST_F(ProgramSwapGpu, TheNextFrameShowsTheEditedProgramAndAFailedEditChangesNothing) {
     TextureDesc textureDesc;
@@ -118,7 +63,9 @@ TEST_F(ProgramSwapGpu, TheNextFrameShowsTheEditedProgramAndAFailedEditChangesNot
     const fs::path folder = fs::path(::testing::TempDir()) / "mirelandt_director_swap";
     fs::remove_all(folder);
     fs::create_directories(folder);
-    const std::string original = readText(fs::path(DIRECTOR_TEST_SHADER_SOURCES) / "swap_colour_ps.hlsl");
+    std::ostringstream source;
+    source << std::ifstream(fs::path(DIRECTOR_TEST_SHADER_SOURCES) / "swap_colour_ps.hlsl").rdbuf();
+    const std::string original = source.str();
     const std::string colour = "float4(0.25, 0.5, 0.75, 1.0)";
     ASSERT_NE(original.find(colour), std::string::npos);
     auto save = [&](const std::string& replacement) {

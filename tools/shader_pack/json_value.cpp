@@ -3,8 +3,9 @@
 #include <cstdlib>
 
 const JsonValue* JsonValue::member(std::string_view name) const {
-    for (const auto& [key, value] : members)
-        if (key == name) return &value;
+    if (kind != Object) return nullptr;
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (keys[i] == name) return &items[i];
     return nullptr;
 }
 
@@ -91,11 +92,11 @@ class Reader {
             value.kind = JsonValue::Object;
             if (take('}')) return true;
             do {
-                std::pair<std::string, JsonValue> member;
-                if (!string(member.first) || !(take(':') || fail("expected ':'")) ||
-                    !value_(member.second, depth + 1))
+                value.keys.emplace_back();
+                value.items.emplace_back();
+                if (!string(value.keys.back()) || !(take(':') || fail("expected ':'")) ||
+                    !value_(value.items.back(), depth + 1))
                     return false;
-                value.members.push_back(std::move(member));
             } while (take(','));
             return take('}') || fail("expected ',' or '}'");
         case '[':

@@ -2,7 +2,6 @@
 // A JSON document read whole into a tree: enough for the reflection spirv-cross writes.
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 struct JsonValue {
@@ -11,8 +10,8 @@ struct JsonValue {
     bool boolean = false;
     double number = 0.0;
     std::string text;
-    std::vector<JsonValue> items;                           // an array's
-    std::vector<std::pair<std::string, JsonValue>> members; // an object's, in the text's order
+    std::vector<JsonValue> items;  // an array's elements, or an object's member values in the text's order
+    std::vector<std::string> keys; // an object's member names: items[i] is named keys[i]
 
     // The object's member of that name; null when there is none or this is no object.
     const JsonValue* member(std::string_view name) const;
