@@ -1,6 +1,11 @@
 #include "track_table.h"
 
+#include "track_text.h"
+
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 void layDownTrackKeys(TrackSet& set) {
     set.beatsPerMinute = trackBeatsPerMinute;
@@ -8,6 +13,43 @@ void layDownTrackKeys(TrackSet& set) {
     set.resize(trackCount);
     for (uint32_t i = 0; i < trackCount; ++i)
         for (uint32_t k = trackKeyStart[i]; k < trackKeyStart[i + 1]; ++k) set.track(i).addKey(trackKeys[k]);
+}
+
+namespace {
+
+// A key table is some tens of kilobytes; anything near this is not one.
+constexpr long maxTrackFileSize = 16 << 20;
+
+std::string baseName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash && slash[1] ? slash + 1 : path;
+}
+
+} // namespace
+
+bool readTrackText(std::string_view text, const char* fileName, TrackSet& set, std::string* error) {
+    TrackTextError fault;
+    if (parseTrackText(text, trackNames, trackCount, set, fault)) return true;
+    if (error) *error = std::string(fileName) + ":" + std::to_string(fault.line) + ": " + fault.reason;
+    return false;
+}
+
+bool readTrackFile(const char* path, TrackSet& set, std::string* error) {
+    const std::string name = baseName(path);
+    auto cannot = [&](const char* why) {
+        if (error) *error = name + ": cannot read (" + why + ")";
+        return false;
+    };
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path, "rb"), std::fclose);
+    if (!file) return cannot(std::strerror(errno));
+    std::string text;
+    char chunk[1 << 16];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+        text.append(chunk, got);
+        if (text.size() > size_t(maxTrackFileSize)) return cannot("larger than 16 MiB");
+    }
+    if (std::ferror(file.get())) return cannot(std::strerror(errno));
+    return readTrackText(text, name.c_str(), set, error);
 }
 
 void appendTrackVariables(DynArray<ContextVariable>& variables) {

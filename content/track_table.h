@@ -4,6 +4,9 @@
 #include "context_variable.h"
 #include "track_set.h"
 
+#include <string>
+#include <string_view>
+
 // Track i is also context variable i and the float at byte 608 + 4i of the shared constant buffer.
 constexpr uint32_t trackCount = 104;
 
@@ -20,6 +23,14 @@ extern const uint32_t trackKeyStart[trackCount + 1];
 // Sets the tempo, sizes the set to the table's tracks and adds every key, track by track in ascending
 // row order, the order the scene builder lays them down in.
 void layDownTrackKeys(TrackSet& set);
+
+// Reads a key table written like content/data/tracks.txt (see sync/track_text.h) against the compiled-in
+// track names into `set`: its tempo and every track's keys, the way the director mode follows the file
+// while the show runs. On a fault `set` keeps what it had and `error` gets one line, `NAME:LINE: what is
+// wrong` (NAME: `path` without its folders), or `NAME: cannot read (why)`.
+bool readTrackFile(const char* path, TrackSet& set, std::string* error);
+// The same for text already read, named `fileName` in the message.
+bool readTrackText(std::string_view text, const char* fileName, TrackSet& set, std::string* error);
 
 // Appends one Float context variable per track, in table order, named as the track. Each starts at 0.0
 // except NUMSPHEREZ at 1.0, which stands until the first evaluated values are written.

@@ -25,6 +25,8 @@ for target in build-fuzz/fuzz/*/*_fuzz; do
   [ -d "$(dirname "$target")/seeds" ] && seeds=("$(dirname "$target")/seeds")
   case "$name" in
     music_fuzz) [ -n "$corpus" ] && seeds+=("$corpus") ;;
+    track_text_fuzz) mkdir -p "$scratch/seeds-$name" && cp content/data/tracks.txt "$scratch/seeds-$name/" &&
+      seeds=("$scratch/seeds-$name") ;;
   esac
   mkdir -p "$scratch/$name"
   echo "== $name for ${seconds} s"

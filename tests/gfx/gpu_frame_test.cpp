@@ -1,16 +1,10 @@
 // Frames on the machine's Vulkan driver (lavapipe here), with the validation layer on: the ping-pong rule
 // of double-buffered textures and a compute pass feeding a graphics pass in the same frame.
 #include "buffer_data_runtime.h"
-#include "gpu_fixture.h"
-#include "install_frame_context.h"
+#include "gpu_scene_fixture.h"
 #include "pass_programs.h"
-#include "scene.h"
 
 #include <gmock/gmock.h>
-
-#include <memory>
-#include <string>
-#include <vector>
 
 using namespace Orvo::Gfx;
 
@@ -20,36 +14,8 @@ const ShaderProgram* findShaderProgram(std::string_view name);
 
 namespace {
 
-struct Texel {
-    float r, g, b, a;
-};
-
-class GpuFrame : public ::testing::Test {
+class GpuFrame : public GpuSceneTest {
   protected:
-    gpu::Ref<gpu::Device> device;
-    gpu::Ref<gpu::DeviceContext> context;
-    std::vector<std::string> messages;
-    std::unique_ptr<Scene> scene;
-
-    void SetUp() override {
-        std::string error;
-        if (!gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error))
-            GTEST_SKIP() << "no Vulkan device, GPU frame tests skipped: " << error;
-        FrameContext frameContext = {};
-        frameContext.device = device.get();
-        frameContext.immediateContext = context.get();
-        installFrameContext(frameContext);
-        scene = std::make_unique<Scene>();
-    }
-
-    void TearDown() override {
-        scene.reset();
-        releaseFrameContext();
-        context.reset();
-        device.reset();
-        for (const std::string& message : messages) ADD_FAILURE() << "validation: " << message;
-    }
-
     TextureRuntime* addTexture(uint32_t id, uint32_t width, uint32_t height, bool doubleBuffered) {
         TextureDesc desc;
         desc.width = width;
@@ -73,22 +39,6 @@ class GpuFrame : public ::testing::Test {
         scene->graphicsPasses.findOrInsert(key) = pass;
         scene->passes.append(PassListEntry::of(pass));
         return pass;
-    }
-
-    void renderFrame(uint32_t frame) {
-        currentFrameContext.header.frame = frame;
-        currentFrameContext.header.time = float(frame) / 60.0f;
-        contextBufferDesc.stride = sizeof(FrameContextHeader); // what the frame publication records
-        scene->renderFrame();
-    }
-
-    std::vector<Texel> readTexels(const TextureRuntime& texture) {
-        std::vector<Texel> texels(size_t(texture.desc.width) * texture.desc.height);
-        EXPECT_TRUE(context->ReadBack(texture.getResource(false), 0, texels.data(),
-                                      texels.size() * sizeof(Texel),
-                                      texture.desc.width * uint32_t(sizeof(Texel))))
-            << device->GetLastError();
-        return texels;
     }
 };
 

@@ -1,6 +1,7 @@
 // The show's choreography as compiled from content/data/tracks.txt, checked against the track table
 // and the fixed points of the show written out here by hand.
 #include "evaluate_track.h"
+#include "sections.h"
 #include "track_table.h"
 
 #include <gtest/gtest.h>
@@ -267,6 +268,28 @@ TEST_F(Choreography, ShowLandmarksAuthoredForTheMusic) {
     // Keys after the end of the show are never reached.
     EXPECT_EQ(keys("CameraFOV")[keys("CameraFOV").count - 1].row, 1621u);
     EXPECT_EQ(keys("lamerbypass")[keys("lamerbypass").count - 1].row, 1608u);
+}
+
+TEST(ShowSections, TileTheShowFromRowZeroToItsEnd) {
+    std::span<const ShowSection> sections = showSections();
+    ASSERT_EQ(sections.size(), 8u);
+    EXPECT_EQ(sections[0].startRow, 0u);
+    EXPECT_STREQ(sections[4].name, "section B");
+    EXPECT_EQ(sections[4].startRow, 768u);
+    // The finale ends with the row the show's 67th second falls in.
+    EXPECT_EQ(sections.back().endRow, uint32_t(std::ceil(67.0f * rowRate)));
+    for (size_t i = 0; i < sections.size(); ++i) {
+        EXPECT_LT(sections[i].startRow, sections[i].endRow) << sections[i].name;
+        if (i > 0) {
+            EXPECT_EQ(sections[i].startRow, sections[i - 1].endRow) << sections[i].name;
+        }
+    }
+    for (uint32_t row = 0; row < 3000; ++row) {
+        const ShowSection& s = sectionAtRow(row);
+        const bool inside = s.startRow <= row && row < s.endRow;
+        ASSERT_TRUE(inside || (&s == &sections.back() && row >= s.endRow))
+            << "row " << row << " in " << s.name;
+    }
 }
 
 TEST(TrackVariables, OneFloatPerTrackInTableOrderWithNumspherezAtOne) {

@@ -107,9 +107,9 @@ ToolRun compile(const std::string& keys) {
 }
 
 TEST(TrackTableCompiler, AcceptsAWellFormedTable) {
-    ToolRun r =
-        compile("# comment\ntempo 173 8\nALPHA 0 1.5 linear  # trailing comment\nALPHA 8 -2 hold\n\nBETA "
-                "3 1e8 quartic\n");
+    ToolRun r = compile(
+        "# comment\ntempo 173 8\nALPHA 0 1.5 linear  # trailing comment\nBETA 3 1e8 quartic\r\n\nALPHA 8 "
+        "-2 hold\nend\n# after the end\n");
     EXPECT_EQ(r.status, 0) << r.err;
     std::string generated = readFile(scratch("out.cpp"));
     EXPECT_NE(generated.find("{0u, 1.5, 1}"), std::string::npos) << generated;
@@ -119,19 +119,24 @@ TEST(TrackTableCompiler, AcceptsAWellFormedTable) {
 
 TEST(TrackTableCompiler, RejectsMalformedTablesNamingTheLine) {
     const std::pair<const char*, const char*> cases[] = {
-        {"tempo 173 8\nALPHA 0 1 hold\nALPHA 0 2 hold\n", ":3: rows of ALPHA must rise strictly"},
-        {"tempo 173 8\nALPHA 5 1 hold\nALPHA 4 2 hold\n", ":3: rows of ALPHA must rise strictly"},
-        {"tempo 173 8\nGAMMA 0 1 hold\n", ":2: unknown track GAMMA"},
-        {"tempo 173 8\nALPHA -1 1 hold\n", ":2: row must be"},
-        {"tempo 173 8\nALPHA 4294967296 1 hold\n", ":2: row must be"},
-        {"tempo 173 8\nALPHA 0 nan hold\n", ":2: value must be"},
-        {"tempo 173 8\nALPHA 0 1e39 hold\n", ":2: value must be"},
-        {"tempo 173 8\nALPHA 0 1.0x hold\n", ":2: value must be"},
-        {"tempo 173 8\nALPHA 0 1 cubic\n", ":2: interpolation must be"},
-        {"tempo 173 8\nALPHA 0 1\n", ":2: expected `TRACK ROW VALUE INTERPOLATION`"},
-        {"ALPHA 0 1 hold\n", "no tempo line"},
-        {"tempo 0 8\n", ":1: expected `tempo"},
-        {"tempo 173 8\ntempo 120 8\n", ":2: tempo given twice"},
+        {"tempo 173 8\nALPHA 0 1 hold\nALPHA 0 2 hold\nend\n", ":3: rows of ALPHA must rise strictly"},
+        {"tempo 173 8\nALPHA 5 1 hold\nBETA 0 1 hold\nALPHA 4 2 hold\nend\n",
+         ":4: rows of ALPHA must rise strictly"},
+        {"tempo 173 8\nGAMMA 0 1 hold\nend\n", ":2: unknown track GAMMA"},
+        {"tempo 173 8\nALPHA -1 1 hold\nend\n", ":2: row must be"},
+        {"tempo 173 8\nALPHA 4294967296 1 hold\nend\n", ":2: row must be"},
+        {"tempo 173 8\nALPHA 0 nan hold\nend\n", ":2: value must be"},
+        {"tempo 173 8\nALPHA 0 1e39 hold\nend\n", ":2: value must be"},
+        {"tempo 173 8\nALPHA 0 1.0x hold\nend\n", ":2: value must be"},
+        {"tempo 173 8\nALPHA 0 1 cubic\nend\n", ":2: interpolation must be"},
+        {"tempo 173 8\nALPHA 0 1\nend\n", ":2: expected `TRACK ROW VALUE INTERPOLATION`"},
+        {"ALPHA 0 1 hold\nend\n", ":2: no tempo line"},
+        {"tempo 0 8\nend\n", ":1: expected `tempo"},
+        {"tempo 173 8\ntempo 120 8\nend\n", ":2: tempo given twice"},
+        {"tempo 173 8\nend\nALPHA 0 1 hold\n", ":3: only comments may follow `end`"},
+        {"tempo 173 8\nALPHA 0 1 hold\n", ":3: the table ends before its `end` line"},
+        {"tempo 173 8\nALPHA 0 1 ho", ":2: the table ends before its `end` line"},
+        {"", ":1: the table ends before its `end` line"},
     };
     for (auto [keys, message] : cases) {
         ToolRun r = compile(keys);
@@ -142,7 +147,7 @@ TEST(TrackTableCompiler, RejectsMalformedTablesNamingTheLine) {
 
 TEST(TrackTableCompiler, RejectsBadNamesFiles) {
     std::string names = scratch("names.txt"), table = scratch("keys.txt"), out = scratch("out.cpp");
-    std::ofstream(table) << "tempo 173 8\n";
+    std::ofstream(table) << "tempo 173 8\nend\n";
     for (const char* text : {"ALPHA\nALPHA\n", "TWO WORDS\n", "bad-name\n", ""}) {
         std::ofstream(names) << text;
         ToolRun r = run(std::string(TRACK_TABLE_GENERATOR) + " " + names + " " + table + " " + out);

@@ -3,6 +3,7 @@
 #include "canvas.h"
 #include "evaluate_track.h"
 #include "png_file.h"
+#include "sections.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,19 +35,9 @@ constexpr Colour keyMark{255, 214, 90};
 constexpr Colour labelText{225, 230, 238};
 constexpr Colour dimText{130, 138, 150};
 
-struct Section {
-    uint32_t row;
-    const char* name;
-    Colour colour;
-};
-
-// Where the music and the picture change; the boundaries are drawn across every chart.
-constexpr Section sections[] = {
-    {0, "opening", {90, 110, 140}},         {512, "drop", {255, 120, 90}},
-    {600, "fill", {240, 180, 80}},          {627, "section A", {120, 200, 120}},
-    {768, "section B", {120, 160, 255}},    {1024, "break", {255, 120, 200}},
-    {1056, "final build", {180, 140, 255}}, {1368, "finale", {255, 90, 90}},
-};
+Colour colourOf(const ShowSection& section) {
+    return {section.colour.r, section.colour.g, section.colour.b};
+}
 
 struct Range {
     float low, high;
@@ -76,10 +67,10 @@ void drawGrid(Canvas& canvas, int x, int y, float rowRate) {
         int px = x + xOfSeconds(float(row) / rowRate);
         canvas.fill(px, y, px + 1, y + plotHeight, row % 32 ? beatLine : barLine);
     }
-    for (const Section& s : sections) {
-        if (s.row == 0) continue;
-        int px = x + xOfSeconds(float(s.row) / rowRate);
-        canvas.fill(px, y, px + 1, y + plotHeight, s.colour, 0.8f);
+    for (const ShowSection& s : showSections()) {
+        if (s.startRow == 0) continue;
+        int px = x + xOfSeconds(float(s.startRow) / rowRate);
+        canvas.fill(px, y, px + 1, y + plotHeight, colourOf(s), 0.8f);
     }
 }
 
@@ -161,11 +152,12 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
     int y = margin + 26;
     x += canvas.text(
         x, y, "grid: faint line every beat, brighter every bar;  yellow ticks: keys;  sections:  ", dimText);
-    for (const Section& s : sections) {
+    for (const ShowSection& s : showSections()) {
         char name[64];
-        std::snprintf(name, sizeof name, "%s (row %u, %.1f s)", s.name, s.row, float(s.row) / rowRate);
-        canvas.fill(x, y + 1, x + 10, y + 9, s.colour);
-        x += 14 + canvas.text(x + 14, y, name, s.colour) + 14;
+        std::snprintf(name, sizeof name, "%s (row %u, %.1f s)", s.name, s.startRow,
+                      float(s.startRow) / rowRate);
+        canvas.fill(x, y + 1, x + 10, y + 9, colourOf(s));
+        x += 14 + canvas.text(x + 14, y, name, colourOf(s)) + 14;
     }
     // A seconds scale above every column.
     for (int column = 0; column < columns; ++column) {

@@ -1,0 +1,162 @@
+// The run-time reader of the key table (readTrackFile) against the table the build compiles: both come
+// from the same edited copy of the show's tracks.txt, so every track must agree key for key and value for
+// value; faults name their line, and a table cut short anywhere is refused.
+#include "evaluate_track.h"
+#include "track_table.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string readText(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Same tempo, same keys to the bit, and the same value at many times from row 0 to past the last key.
+void expectSameTracks(const TrackSet& expected, const TrackSet& actual) {
+    ASSERT_EQ(expected.beatsPerMinute, actual.beatsPerMinute);
+    ASSERT_EQ(expected.rowsPerBeat, actual.rowsPerBeat);
+    ASSERT_EQ(expected.tracks.count, trackCount);
+    ASSERT_EQ(actual.tracks.count, trackCount);
+    uint32_t lastRow = 0;
+    for (uint32_t i = 0; i < trackCount; ++i) {
+        const DynArray<SyncKey>& e = expected.track(i).keys;
+        const DynArray<SyncKey>& a = actual.track(i).keys;
+        ASSERT_EQ(e.count, a.count) << trackNames[i];
+        for (uint32_t k = 0; k < e.count; ++k) {
+            ASSERT_EQ(e[k].row, a[k].row) << trackNames[i] << " key " << k;
+            ASSERT_EQ(std::bit_cast<uint32_t>(e[k].value), std::bit_cast<uint32_t>(a[k].value))
+                << trackNames[i] << " key " << k;
+            ASSERT_EQ(e[k].interpolation, a[k].interpolation) << trackNames[i] << " key " << k;
+            lastRow = std::max(lastRow, e[k].row);
+        }
+    }
+    const float rowRate = float(expected.rowsPerBeat) * expected.beatsPerMinute / 60.0f;
+    for (uint32_t row = 0; row <= lastRow + 16; row += row < 2000 ? 1 : 97)
+        for (float part : {0.0f, 0.37f, 0.999f})
+            for (uint32_t i = 0; i < trackCount; ++i) {
+                const float t = (float(row) + part) / rowRate;
+                ASSERT_EQ(std::bit_cast<uint32_t>(evaluateTrack(expected, i, t)),
+                          std::bit_cast<uint32_t>(evaluateTrack(actual, i, t)))
+                    << trackNames[i] << " at row " << row << " + " << part;
+            }
+}
+
+class TrackFileReader : public ::testing::Test {
+  protected:
+    TrackSet compiled; // what the build made of the edited table
+    const std::string edited = readText(EDITED_TRACKS);
+    void SetUp() override { layDownTrackKeys(compiled); }
+};
+
+TEST_F(TrackFileReader, ReadsTheEditedTableAsTheBuildCompiledIt) {
+    TrackSet read;
+    std::string error;
+    ASSERT_TRUE(readTrackFile(EDITED_TRACKS, read, &error)) << error;
+    expectSameTracks(compiled, read);
+
+    // The edits are in: no linear key is left before the added ones, which follow every 13th track's last.
+    TrackSet show;
+    ASSERT_TRUE(readTrackFile(SHOW_TRACKS, show, &error)) << error;
+    uint32_t added = 0, linearBefore = 0, linearInShow = 0;
+    for (uint32_t i = 0; i < trackCount; ++i) {
+        for (const SyncKey& key : read.track(i).keys) {
+            added += key.row >= 100000;
+            linearBefore += key.row < 100000 && key.interpolation == int32_t(Interpolation::Linear);
+        }
+        for (const SyncKey& key : show.track(i).keys)
+            linearInShow += key.interpolation == int32_t(Interpolation::Linear);
+        EXPECT_EQ(read.track(i).keys.count, show.track(i).keys.count + (i % 13 ? 0 : 2)) << trackNames[i];
+    }
+    EXPECT_EQ(added, 16u);
+    EXPECT_EQ(linearBefore, 0u);
+    EXPECT_GT(linearInShow, 0u);
+
+    // A set read before is replaced whole, whatever it held.
+    TrackSet reused;
+    reused.resize(200);
+    reused.track(150).addKey({1, 2.0f, 1});
+    ASSERT_TRUE(readTrackText(edited, "tracks.txt", reused, &error)) << error;
+    expectSameTracks(compiled, reused);
+}
+
+TEST_F(TrackFileReader, AFaultNamesItsLineAndLeavesTheTracksAsTheyWere) {
+    // Each bad line goes just before `end`, which it pushes down one line.
+    const size_t endAt = edited.rfind("\nend\n") + 1;
+    const uint32_t endLine = uint32_t(std::count(edited.begin(), edited.begin() + long(endAt), '\n')) + 1;
+    const std::pair<std::string, std::string> cases[] = {
+        {"Nobody 10 1 hold", "unknown track Nobody"},
+        {std::string("Cam\x01\xff\0X 1 2 hold", 14), "unknown track Cam???X"},
+        {"CameraPosX 12x 1 hold", "row must be a whole number below 2^32"},
+        {"CameraPosX 99999999999 1 hold", "row must be a whole number below 2^32"},
+        {"CameraPosX 200000 inf hold", "value must be a finite number"},
+        {"CameraPosX 200000 1 cubic", "interpolation must be hold, linear, smooth, quadratic or quartic"},
+        {"CameraPosX 200000 1", "expected `TRACK ROW VALUE INTERPOLATION`"},
+        {"CameraPosX 0 1 hold", "rows of CameraPosX must rise strictly"},
+        {"tempo 120 8", "tempo given twice"},
+    };
+    TrackSet set;
+    layDownTrackKeys(set);
+    for (const auto& [line, reason] : cases) {
+        std::string text = edited;
+        text.insert(endAt, line + "\n");
+        std::string error;
+        EXPECT_FALSE(readTrackText(text, "tracks.txt", set, &error)) << line;
+        EXPECT_EQ(error, "tracks.txt:" + std::to_string(endLine) + ": " + reason);
+    }
+    std::string error;
+    std::string afterEnd = edited + "CameraPosX 300000 1 hold\n";
+    EXPECT_FALSE(readTrackText(afterEnd, "tracks.txt", set, &error));
+    EXPECT_EQ(error, "tracks.txt:" + std::to_string(endLine + 1) + ": only comments may follow `end`");
+    std::string noTempo = edited;
+    noTempo.replace(noTempo.find("tempo "), 5, "#mpo ");
+    EXPECT_FALSE(readTrackText(noTempo, "tracks.txt", set, &error));
+    EXPECT_EQ(error, "tracks.txt:" + std::to_string(endLine) + ": no tempo line before `end`");
+
+    EXPECT_FALSE(readTrackFile("/nonexistent/folder/tracks.txt", set, &error));
+    EXPECT_EQ(error, "tracks.txt: cannot read (No such file or directory)");
+    EXPECT_FALSE(readTrackFile("/", set, &error));
+    EXPECT_EQ(error, "/: cannot read (Is a directory)");
+    expectSameTracks(compiled, set);
+}
+
+TEST_F(TrackFileReader, ATableCutShortAnywhereIsRefused) {
+    // A save caught half-way leaves a prefix of the new text. Every prefix that stops before the `end`
+    // word is whole is refused, at the line where the text stops; every longer one reads as the whole table.
+    const size_t endWordEnd = edited.rfind("\nend\n") + 4;
+    std::vector<size_t> cuts = {0, endWordEnd - 1, endWordEnd, edited.size()};
+    for (size_t at = 0; at < edited.size(); at += 61) cuts.push_back(at);
+    for (size_t at = edited.find('\n'); at != std::string::npos; at = edited.find('\n', at + 1)) {
+        cuts.push_back(at);
+        cuts.push_back(at + 1);
+    }
+    TrackSet set;
+    layDownTrackKeys(set);
+    for (size_t cut : cuts) {
+        const std::string prefix = edited.substr(0, cut);
+        std::string error;
+        const bool read = readTrackText(prefix, "tracks.txt", set, &error);
+        if (cut < endWordEnd) {
+            const uint32_t line = uint32_t(std::count(prefix.begin(), prefix.end(), '\n')) + 1;
+            ASSERT_FALSE(read) << "cut at byte " << cut;
+            ASSERT_EQ(error,
+                      "tracks.txt:" + std::to_string(line) +
+                          ": the table ends before its `end` line (cut short, or caught while being saved)");
+        } else {
+            ASSERT_TRUE(read) << "cut at byte " << cut << ": " << error;
+        }
+    }
+    expectSameTracks(compiled, set);
+}
+
+} // namespace

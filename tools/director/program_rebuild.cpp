@@ -1,0 +1,119 @@
+#include "program_rebuild.h"
+
+#include "run_tool.h"
+#include "shader_pack.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+// The build's context_buffer.hlsli, embedded when the director library is built.
+extern const char builtContextBufferHlsli[];
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool readFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    bytes = s.str();
+    return bool(in);
+}
+
+bool isProgramName(std::string_view name) {
+    return !name.empty() &&
+           name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
+               std::string_view::npos &&
+           shader_pack::stageRuleOf(name);
+}
+
+// The tool's output without the blank lines glslang ends with.
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+} // namespace
+
+ProgramBuilder::ProgramBuilder(std::string shaderFolder) : shaderFolder_(std::move(shaderFolder)) {
+    for (auto [tool, path] : {std::pair{"glslangValidator", &glslang_}, std::pair{"spirv-val", &spirvVal_},
+                              std::pair{"spirv-cross", &spirvCross_}}) {
+        *path = findOnPath(tool);
+        if (path->empty() && unavailable_.empty()) unavailable_ = std::string(tool) + " is not on PATH";
+    }
+    if (!unavailable_.empty()) return;
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(temporary && *temporary ? temporary : "/tmp") + "/mirelandt-director-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        unavailable_ = "cannot make a scratch folder " + pattern;
+        return;
+    }
+    scratch_ = pattern;
+    std::ofstream include(scratch_ + "/context_buffer.hlsli", std::ios::binary);
+    include << builtContextBufferHlsli;
+    if (!include.flush()) unavailable_ = "cannot write into the scratch folder " + scratch_;
+}
+
+ProgramBuilder::~ProgramBuilder() {
+    std::error_code ignored;
+    if (!scratch_.empty()) fs::remove_all(scratch_, ignored);
+}
+
+bool ProgramBuilder::rebuild(std::string_view name, RebuiltProgram& program, std::string& error) const {
+    if (!available()) {
+        error = "rebuilding programs is not available: " + unavailable_;
+        return false;
+    }
+    if (!isProgramName(name)) {
+        error = std::string(name) + ": not a program name (letters, digits and _, ending in _vs, _ps or _cs)";
+        return false;
+    }
+    const shader_build::StageRule& rule = *shader_pack::stageRuleOf(name);
+    const std::string source = shaderFolder_ + "/" + std::string(name) + ".hlsl";
+    const std::string spv = scratch_ + "/" + std::string(name) + ".spv";
+    const std::string reflection = scratch_ + "/" + std::string(name) + ".json";
+    if (!fs::is_regular_file(source)) {
+        error = source + ": no such program";
+        return false;
+    }
+
+    std::vector<std::string> compile(std::begin(shader_build::glslangOptions),
+                                     std::end(shader_build::glslangOptions));
+    compile.insert(compile.end(), {"-S", rule.glslangStage, "-e", rule.entry, "-I" + scratch_,
+                                   "-I" + shaderFolder_, "-o", spv, source});
+    std::vector<std::string> validate(std::begin(shader_build::spirvValOptions),
+                                      std::end(shader_build::spirvValOptions));
+    validate.push_back(spv);
+    const struct {
+        const char* tool;
+        const std::string& path;
+        std::vector<std::string> arguments;
+    } steps[] = {{"glslangValidator", glslang_, compile},
+                 {"spirv-val", spirvVal_, validate},
+                 {"spirv-cross", spirvCross_, {spv, "--reflect", "--output", reflection}}};
+    for (const auto& step : steps) {
+        const ToolRun run = runTool(step.path, step.arguments);
+        if (run.exitCode != 0) {
+            error = std::string(step.tool) + ": " + trimmed(run.output);
+            return false;
+        }
+    }
+
+    std::string spirvBytes, json;
+    std::vector<uint32_t> spirv;
+    if (!readFile(spv, spirvBytes) || !shader_pack::spirvWords(spirvBytes, spirv)) {
+        error = "glslangValidator: " + spv + " is not SPIR-V";
+        return false;
+    }
+    if (!readFile(reflection, json) || !shader_pack::bindingsFromReflection(json, program.bindings, error)) {
+        error = "spirv-cross: " + (error.empty() ? "cannot read " + reflection : error);
+        return false;
+    }
+    program.stage = rule.stage;
+    program.bytecode = shader_pack::packBytecode(rule.stage, program.bindings, spirv);
+    return true;
+}
