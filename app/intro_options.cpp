@@ -14,6 +14,10 @@ const char* const kIntroUsage =
     "  --loop        at the end start again (at S with --from), until Escape or the window closes\n"
     "  --no-audio    play silently on the wall clock\n"
     "  --stats N     every N frames print the frames rendered and the resident memory (stderr)\n"
+    "  --edit        director mode (Linux): a window to pause (Space), step a beat (Left/Right) or a bar\n"
+    "                (Page Up/Down), go to the start (Home) and loop the section (L); the key table and\n"
+    "                the programs of the checkout are taken in when saved\n"
+    "  --source DIR  the checkout the director mode watches (default: the one it was built from)\n"
     "  --help        this text;  --version  the version and the commit it was built from\n"
     "Escape or closing the window ends it.\n";
 
@@ -29,6 +33,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--display", "a monitor number 0 to 63"},
     {"--from", "seconds 0 to 67"},
     {"--stats", "a frame count 1 to 1000000"},
+    {"--source", "the folder of a checkout"},
 };
 
 bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
@@ -41,6 +46,10 @@ bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
         const bool ok = parseWhole(value, 0, 63, &whole);
         o.placement.display = int(whole);
         return ok;
+    }
+    if (flag == "--source") {
+        o.source = value;
+        return *value != '\0';
     }
     if (flag == "--stats") {
         const bool ok = parseWhole(value, 1, 1000000, &whole);
@@ -66,6 +75,8 @@ bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options,
             o.loop = true;
         else if (flag == "--no-audio")
             o.noAudio = true;
+        else if (flag == "--edit")
+            o.edit = true;
         else {
             const ValueOption* option = nullptr;
             for (const ValueOption& candidate : kValueOptions)

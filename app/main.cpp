@@ -1,5 +1,6 @@
 // mirelandt: the intro. Without arguments it plays once, full screen, and ends at 67 s of music, on Escape
 // or when the window is closed; the options choose a window, a monitor, a start, a loop or silence.
+#include "director.h"
 #include "display.h"
 #include "intro_options.h"
 #include "main_loop.h"
@@ -64,7 +65,16 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+#ifdef _WIN32
+    if (options.edit) {
+        window::attachParentConsole();
+        std::fprintf(stderr, "mirelandt: the director mode (--edit) runs on Linux\n");
+        return 2;
+    }
+#endif
     window::WindowPlacement placement = options.placement;
+    // The director works in a window beside the author's editor.
+    if (options.edit && !placement.windowed) placement = {true, {1280, 720}, 0};
     window::ScreenSize screen;
     if (!window::readDisplaySize(placement.display, &screen, &error)) return fail(error);
     if (!placement.windowed) placement.size = screen;
@@ -75,6 +85,12 @@ int main(int argc, char** argv) {
     Show show;
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
               placement.size.width, placement.size.height);
+#ifndef _WIN32
+    if (options.edit) {
+        runDirector(display, show, options, options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source);
+        return 0;
+    }
+#endif
     IntroPlatform platform(display, show, options.statsEvery);
     wave::WaveOutDriver& driver =
         options.noAudio ? wave::wallClockWaveOutDriver() : wave::systemWaveOutDriver();

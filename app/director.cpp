@@ -1,0 +1,252 @@
+#include "director.h"
+
+#include "audio_stream.h"
+#include "file_watcher.h"
+#include "live_programs.h"
+#include "music/embedded_module.h"
+#include "platform/wall_clock/wall_clock_wave_out.h"
+#include "platform/window.h"
+#include "program_rebuild.h"
+#include "scene.h"
+#include "sections.h"
+#include "track_table.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Where the song is at each row start: what the title bar names (order, pattern) at a given time.
+struct SongPlace {
+    uint64_t frame;
+    uint16_t order;
+    uint8_t pattern;
+};
+
+// The song rendered once ahead, silently (about a tenth of a second), noting where every row starts.
+std::vector<SongPlace> mapSong() {
+    std::vector<SongPlace> places;
+    ModulePlayer* player = nullptr;
+    if (createModulePlayer(embeddedModuleData(), embeddedModuleSize(), &player, kAudioRate) != CreateOk)
+        return places;
+    setLoopLimit(player, 1);
+    std::vector<float> scratch(2 * 256);
+    const auto end = uint64_t(kShowEndSeconds * kAudioRate);
+    while (player->framesRendered < end) {
+        if (places.empty() || places.back().order != player->songPosition)
+            places.push_back(
+                {player->framesRendered, player->songPosition, player->orderTable[player->songPosition]});
+        renderFrames(player, scratch.data(), 256);
+    }
+    freeModulePlayer(player);
+    return places;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The music clock the director can stop and move: a stream opened at the wanted time, or none while paused.
+class DirectorClock {
+  public:
+    DirectorClock(wave::WaveOutDriver& driver, float start) : driver_(driver) { open(start); }
+    ~DirectorClock() { close(); }
+
+    float now() {
+        if (paused_ || !audio_) return held_;
+        startPlayback(*audio_);
+        return audio_->device ? audioTimeSeconds(*audio_) : held_;
+    }
+    bool paused() const { return paused_; }
+    void togglePause() {
+        const float t = now();
+        paused_ = !paused_;
+        if (paused_) {
+            close();
+            held_ = t;
+        } else {
+            open(t);
+        }
+    }
+    void seek(float time) {
+        const float t = std::clamp(time, 0.0f, kShowEndSeconds - 0.001f);
+        if (paused_) {
+            held_ = t;
+            return;
+        }
+        close();
+        open(t);
+    }
+
+  private:
+    // The music from `time` on, rendered up to there silently.
+    void open(float time) {
+        held_ = time;
+        audio_ = std::make_unique<AudioStream>();
+        openAudioStream(*audio_, driver_, embeddedModuleData(), embeddedModuleSize(),
+                        uint32_t(std::lround(double(time) * kAudioRate)));
+    }
+    void close() {
+        if (audio_) closeAudioStream(*audio_);
+        audio_.reset();
+    }
+
+    wave::WaveOutDriver& driver_;
+    std::unique_ptr<AudioStream> audio_;
+    bool paused_ = false;
+    float held_ = 0.0f; // the time while paused, or where a stream without a device stands
+};
+
+// The key table and the programs of the checkout, taken in as they are saved.
+class Watches {
+  public:
+    Watches(const std::string& source, Show& show)
+        : show_(show), dataFolder_(source + "/content/data"), shaderFolder_(source + "/shaders"),
+          data_(dataFolder_), shaders_(shaderFolder_), builder_(shaderFolder_), programs_(*show.built.scene) {
+        std::fprintf(stderr, "mirelandt: director mode: watching %s/tracks.txt", dataFolder_.c_str());
+        if (builder_.available())
+            std::fprintf(stderr, " and %s/*.hlsl, *.hlsli\n", shaderFolder_.c_str());
+        else
+            std::fprintf(stderr, "; programs are not rebuilt: %s\n", builder_.unavailableReason().c_str());
+    }
+
+    void takeChanges() {
+        for (const std::string& name : data_.settledChanges())
+            if (name == "tracks.txt") reloadTracks();
+        if (!builder_.available()) return;
+        for (const std::string& name : shaders_.settledChanges()) {
+            if (name.ends_with(".hlsl"))
+                rebuild(name.substr(0, name.size() - 5));
+            else if (name.ends_with(".hlsli"))
+                for (const std::string& program : programsIncluding(name)) rebuild(program);
+        }
+    }
+
+  private:
+    void reloadTracks() {
+        std::string error;
+        if (!readTrackFile((dataFolder_ + "/tracks.txt").c_str(), show_.built.tracks, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return;
+        }
+        uint32_t keys = 0;
+        for (uint32_t i = 0; i < show_.built.tracks.tracks.count; ++i)
+            keys += show_.built.tracks.track(i).keys.count;
+        std::fprintf(stderr, "tracks.txt: reloaded, %u keys\n", keys);
+    }
+
+    void rebuild(const std::string& program) {
+        RebuiltProgram rebuilt;
+        std::string error;
+        uint32_t passes = 0;
+        if (!builder_.rebuild(program, rebuilt, error) ||
+            !programs_.swap(program, std::move(rebuilt), error, &passes)) {
+            std::fprintf(stderr, "%s: kept the running program: %s\n", program.c_str(), error.c_str());
+            return;
+        }
+        std::fprintf(stderr, "%s: rebuilt and swapped into %u passes\n", program.c_str(), passes);
+    }
+
+    // The programs whose source includes `header` by name.
+    std::vector<std::string> programsIncluding(const std::string& header) const {
+        std::vector<std::string> programs;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(shaderFolder_, ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.ends_with(".hlsl") && readText(entry.path().string()).find(header) != std::string::npos)
+                programs.push_back(name.substr(0, name.size() - 5));
+        }
+        std::sort(programs.begin(), programs.end());
+        return programs;
+    }
+
+    Show& show_;
+    std::string dataFolder_, shaderFolder_;
+    FileWatcher data_, shaders_;
+    ProgramBuilder builder_;
+    LivePrograms programs_;
+};
+
+} // namespace
+
+void runDirector(Display& display, Show& show, const IntroOptions& options, const std::string& source) {
+    const TrackSet& tracks = show.built.tracks;
+    const double rowSeconds = 60.0 / (double(tracks.beatsPerMinute) * double(tracks.rowsPerBeat));
+    const double beat = 60.0 / double(tracks.beatsPerMinute);
+    const std::vector<SongPlace> song = mapSong();
+    Watches watches(source, show);
+    DirectorClock clock(options.noAudio ? wave::wallClockWaveOutDriver() : wave::systemWaveOutDriver(),
+                        float(options.from));
+
+    const ShowSection* looped = nullptr;
+    double fps = 0.0;
+    auto last = std::chrono::steady_clock::now();
+    for (;;) {
+        bool escape = false;
+        if (window::pumpMessages(&escape) || escape) return;
+        float time = clock.now();
+        for (window::Key key : window::takeKeyPresses()) {
+            switch (key) {
+            case window::Key::Space:
+                clock.togglePause();
+                break;
+            case window::Key::Left:
+                clock.seek(float(time - beat));
+                break;
+            case window::Key::Right:
+                clock.seek(float(time + beat));
+                break;
+            case window::Key::PageUp:
+                clock.seek(float(time - 4 * beat));
+                break;
+            case window::Key::PageDown:
+                clock.seek(float(time + 4 * beat));
+                break;
+            case window::Key::Home:
+                clock.seek(0.0f);
+                break;
+            case window::Key::L:
+                looped = looped ? nullptr : &sectionAtRow(uint32_t(double(time) / rowSeconds));
+                break;
+            }
+            time = clock.now();
+        }
+        // A looped section starts again at its end; the show holds its last moment instead of ending.
+        if (looped && time >= float(looped->endRow * rowSeconds))
+            clock.seek(float(looped->startRow * rowSeconds));
+        if (!clock.paused() && time >= kShowEndSeconds - 0.001f) {
+            clock.togglePause();
+            clock.seek(kShowEndSeconds);
+        }
+        time = clock.now();
+
+        watches.takeChanges();
+        prepareShowFrame(show.state, time);
+        show.built.scene->renderFrame();
+        presentDisplay(display);
+        show.state.clock.prevTime = time;
+
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - last).count();
+        last = now;
+        fps = fps == 0.0 ? 1.0 / seconds : 0.9 * fps + 0.1 / seconds;
+        const auto frame = uint64_t(double(time) * kAudioRate);
+        auto place = std::upper_bound(song.begin(), song.end(), frame,
+                                      [](uint64_t f, const SongPlace& p) { return f < p.frame; });
+        const SongPlace at = place == song.begin() ? SongPlace{0, 0, 0} : *std::prev(place);
+        char title[160];
+        std::snprintf(
+            title, sizeof title, "Mirelandt director - %.3f s, row %u, order %u/pattern %u, %.1f fps%s%s%s",
+            double(time), unsigned(double(time) / rowSeconds), unsigned(at.order), unsigned(at.pattern), fps,
+            clock.paused() ? ", paused" : "", looped ? ", looping " : "", looped ? looped->name : "");
+        window::setWindowTitle(title);
+    }
+}

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# A director session under a virtual X server on a copy of the sources: a broken key table is named by its
+# line and the show goes on, the mended one reloads, a broken program is reported and kept, a mended one is
+# swapped in, the keys move the clock (read from the title bar), and Escape ends it with exit code 0.
+#   director_end_to_end.sh INTRO SOURCE_DIR
+set -uo pipefail
+intro=$1 source=$2
+work=$(mktemp -d)
+display=:$((100 + RANDOM % 400))
+Xvfb "$display" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; [ -n "${pid:-}" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+mkdir -p "$work/src/content"
+cp -r "$source/content/data" "$work/src/content/" && cp -r "$source/shaders" "$work/src/"
+log=$work/log
+DISPLAY=$display SDL_AUDIODRIVER=dummy "$intro" --edit --no-audio --window 160x90 --from 5 --source "$work/src" \
+  2>"$log" &
+pid=$!
+
+fail() { echo "FAIL: $*"; echo "--- log:"; cat "$log"; exit 1; }
+# Waits (frames take seconds on a CPU renderer) until the log has a line matching $1.
+expect() {
+  for _ in $(seq 1800); do grep -qE "$1" "$log" && { grep -E "$1" "$log" | tail -n 1; return 0; }; kill -0 "$pid" 2>/dev/null || fail "the intro ended"; sleep 0.1; done
+  fail "no line matching '$1' within 180 s"
+}
+title() { DISPLAY=$display xdotool search --name "Mirelandt director" getwindowname 2>/dev/null | head -n 1; }
+
+expect "director mode: watching"
+tracks=$work/src/content/data/tracks.txt
+cp "$tracks" "$work/tracks.good"
+line=$(grep -n "^CameraPosX" "$tracks" | sed -n 3p | cut -d: -f1)
+sed -i "${line}s/hold\$/sideways/" "$tracks"
+expect "^tracks.txt:$line: "
+kill -0 "$pid" || fail "the show stopped on a broken key table"
+cp "$work/tracks.good" "$tracks"
+expect "^tracks.txt: reloaded, [0-9]+ keys"
+
+program=$work/src/shaders/mirror_ps.hlsl
+cp "$program" "$work/program.good"
+echo "this is not a program" >>"$program"
+expect "^mirror_ps: kept the running program: "
+cp "$work/program.good" "$program"
+expect "^mirror_ps: rebuilt and swapped into [0-9]+ passes"
+
+for _ in $(seq 600); do [ -n "$(title)" ] && break; sleep 0.1; done
+echo "title: $(title)"
+[[ $(title) != *paused* ]] || fail "paused before Space: $(title)"
+DISPLAY=$display xdotool search --name "Mirelandt director" windowactivate --sync key space >/dev/null 2>&1 ||
+  DISPLAY=$display xdotool key space
+for _ in $(seq 900); do [[ $(title) == *paused* ]] && break; sleep 0.1; done
+[[ $(title) == *paused* ]] || fail "Space did not pause: $(title)"
+echo "title: $(title)"
+DISPLAY=$display xdotool key Home
+for _ in $(seq 900); do [[ $(title) == *" 0.000 s"* ]] && break; sleep 0.1; done
+[[ $(title) == *" 0.000 s"* ]] || fail "Home did not go to the start: $(title)"
+echo "title: $(title)"
+
+DISPLAY=$display xdotool key Escape
+for _ in $(seq 900); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "still running 90 s after Escape"
+wait "$pid"
+rc=$?
+pid=
+echo "director session: exit code $rc"
+[[ $rc == 0 ]]
