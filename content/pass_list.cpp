@@ -50,8 +50,15 @@ GraphicsPass* createGraphicsPass(Scene& scene, uint32_t key, const GraphicsPassD
     return pass;
 }
 
+ComputePass* createComputePass(Scene& scene, uint32_t key, const ComputePassDesc& desc) {
+    auto* pass = new ComputePass;
+    setupComputePass(*pass, desc);
+    scene.computePasses.findOrInsert(key) = pass;
+    return pass;
+}
+
 // The glenz stream's simulation: one thread per object, writing the object buffer at u0.
-ComputePass* createSphereUpdatePass(Scene& scene, BufferRuntime* sphereBuffer) {
+ComputePassDesc sphereUpdateDesc(BufferRuntime* sphereBuffer) {
     ComputePassDesc desc;
     useComputeProgram(desc, "sphere_sim_cs");
     desc.threadsX = 256;
@@ -59,20 +66,35 @@ ComputePass* createSphereUpdatePass(Scene& scene, BufferRuntime* sphereBuffer) {
     desc.threadsZ = 1;
     desc.outputs.resize(1);
     desc.outputs[0] = bufferInput(sphereBuffer);
-    auto* pass = new ComputePass;
-    setupComputePass(*pass, desc);
-    scene.computePasses.findOrInsert(0) = pass;
-    return pass;
+    return desc;
 }
 
-// Every cell of the sphere image as a character quad on the cylinder, depth-tested and blended.
+// The character choice: one thread per cell of the 256 x 96 grid reads the sphere image at t0 and
+// writes the cell's record at u1 (outputs follow the inputs), so that the cylinder pass reads each
+// cell's character instead of choosing it again for every vertex.
+ComputePassDesc charChoiceDesc(const SceneResources& r) {
+    ComputePassDesc desc;
+    useComputeProgram(desc, "char_choice_cs");
+    desc.threadsX = 256;
+    desc.threadsY = 96;
+    desc.threadsZ = 1;
+    desc.inputs.resize(1);
+    desc.inputs[0] = textureInput(r.sphereImage);
+    desc.outputs.resize(1);
+    desc.outputs[0] = bufferInput(r.cylinderCharacters);
+    return desc;
+}
+
+// Every glyph pixel of the chosen characters as a quad on the cylinder, depth-tested and blended: one
+// instance per glyph pixel of the 256 x 96 cells of 128 pixels. The programs read the font at t0 and
+// the cells' records at t4; t1 to t3 are bound all the same.
 GraphicsPassDesc cylinderDesc(const SceneResources& r) {
     GraphicsPassDesc desc =
         drawInto(r.cylinderImage, "char_cylinder_vs", "vertex_colour_ps",
                  {bufferInput(r.cylinderFont), bufferInput(r.cylinderCells), bufferInput(r.cylinderCells),
-                  bufferInput(r.cylinderPalette), textureInput(r.sphereImage)});
+                  bufferInput(r.cylinderPalette), bufferInput(r.cylinderCharacters)});
     desc.vertexCount = 6;
-    desc.instanceCount = 6912000;
+    desc.instanceCount = 256 * 96 * 128;
     desc.depthEnabled = true;
     desc.depth = {r.cylinderDepth, true};
     desc.blendEnabled = true;
@@ -98,15 +120,16 @@ GraphicsPassDesc textDesc(const SceneResources& r) {
 
 } // namespace
 
-const std::array<std::string_view, 10> passListNames = {"sphere update", "sphere",  "cylinder",  "mirror B",
-                                                        "text",          "blur B",  "composite", "lamer",
-                                                        "blur A",        "mirror A"};
+const std::array<std::string_view, 11> passListNames = {
+    "sphere update", "sphere", "char choice", "cylinder", "mirror B", "text",
+    "blur B",        "composite", "lamer",    "blur A",   "mirror A"};
 
 void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* sphere = createGraphicsPass(
         scene, 0,
         fullscreen(r.sphereImage, "glenz_spheres_ps", bufferInput(r.sphereBuffer), blendAlphaOverKeepDest));
-    ComputePass* sphereUpdate = createSphereUpdatePass(scene, r.sphereBuffer);
+    ComputePass* sphereUpdate = createComputePass(scene, 0, sphereUpdateDesc(r.sphereBuffer));
+    ComputePass* charChoice = createComputePass(scene, 1, charChoiceDesc(r));
     GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
     GraphicsPass* blurA = createGraphicsPass(
         scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), blendAdd));
@@ -124,9 +147,12 @@ void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* mirrorB = createGraphicsPass(
         scene, 8, fullscreen(r.mirrorBImage, "mirror2_ps", textureInput(r.cylinderImage), blendAdd));
 
-    // The simulation runs first so that the sphere pass sees this frame's positions; the text layers
-    // draw before the composite that reads them.
+    // The simulation runs first so that the sphere pass sees this frame's positions, and the character
+    // choice between the sphere pass and the cylinder, on this frame's picture; the text layers draw
+    // before the composite that reads them.
     scene.passes.append(PassListEntry::of(sphereUpdate));
-    for (GraphicsPass* pass : {sphere, cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
+    scene.passes.append(PassListEntry::of(sphere));
+    scene.passes.append(PassListEntry::of(charChoice));
+    for (GraphicsPass* pass : {cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
         scene.passes.append(PassListEntry::of(pass));
 }
