@@ -23,6 +23,13 @@ ResourceBinding bufferInput(BufferRuntime* buffer) {
     return {ResourceBuffer, buffer};
 }
 
+// The input of position i goes to register t i.
+void bindInputs(DynArray<ResourceBinding>& bindings, std::initializer_list<ResourceBinding> inputs) {
+    bindings.resize(uint32_t(inputs.size()));
+    uint32_t slot = 0;
+    for (const ResourceBinding& input : inputs) bindings[slot++] = input;
+}
+
 // A pass that clears `target` to opaque black and draws one full-screen triangle every frame; the input
 // of position i is bound at register t i of both stages.
 GraphicsPassDesc drawInto(TextureRuntime* target, std::string_view vertexProgram,
@@ -30,9 +37,22 @@ GraphicsPassDesc drawInto(TextureRuntime* target, std::string_view vertexProgram
     GraphicsPassDesc desc;
     useGraphicsPrograms(desc, vertexProgram, pixelProgram);
     desc.targets.append({target, true});
-    desc.inputs.resize(uint32_t(inputs.size()));
-    uint32_t slot = 0;
-    for (const ResourceBinding& input : inputs) desc.inputs[slot++] = input;
+    bindInputs(desc.inputs, inputs);
+    return desc;
+}
+
+// A pass that runs `program` every frame on threadsX x threadsY threads, with the inputs at t0 onwards
+// and `output` at the unordered-access register after the last input.
+ComputePassDesc computeInto(BufferRuntime* output, std::string_view program, uint32_t threadsX,
+                            uint32_t threadsY, std::initializer_list<ResourceBinding> inputs) {
+    ComputePassDesc desc;
+    useComputeProgram(desc, program);
+    desc.threadsX = threadsX;
+    desc.threadsY = threadsY;
+    desc.threadsZ = 1;
+    bindInputs(desc.inputs, inputs);
+    desc.outputs.resize(1);
+    desc.outputs[0] = bufferInput(output);
     return desc;
 }
 
@@ -55,34 +75,6 @@ ComputePass* createComputePass(Scene& scene, uint32_t key, const ComputePassDesc
     setupComputePass(*pass, desc);
     scene.computePasses.findOrInsert(key) = pass;
     return pass;
-}
-
-// The glenz stream's simulation: one thread per object, writing the object buffer at u0.
-ComputePassDesc sphereUpdateDesc(BufferRuntime* sphereBuffer) {
-    ComputePassDesc desc;
-    useComputeProgram(desc, "sphere_sim_cs");
-    desc.threadsX = 256;
-    desc.threadsY = 1;
-    desc.threadsZ = 1;
-    desc.outputs.resize(1);
-    desc.outputs[0] = bufferInput(sphereBuffer);
-    return desc;
-}
-
-// The character choice: one thread per cell of the 256 x 96 grid reads the sphere image at t0 and
-// writes the cell's record at u1 (outputs follow the inputs), so that the cylinder pass reads each
-// cell's character instead of choosing it again for every vertex.
-ComputePassDesc charChoiceDesc(const SceneResources& r) {
-    ComputePassDesc desc;
-    useComputeProgram(desc, "char_choice_cs");
-    desc.threadsX = 256;
-    desc.threadsY = 96;
-    desc.threadsZ = 1;
-    desc.inputs.resize(1);
-    desc.inputs[0] = textureInput(r.sphereImage);
-    desc.outputs.resize(1);
-    desc.outputs[0] = bufferInput(r.cylinderCharacters);
-    return desc;
 }
 
 // Every glyph pixel of the chosen characters as a quad on the cylinder, depth-tested and blended: one
@@ -120,16 +112,23 @@ GraphicsPassDesc textDesc(const SceneResources& r) {
 
 } // namespace
 
-const std::array<std::string_view, 11> passListNames = {
-    "sphere update", "sphere", "char choice", "cylinder", "mirror B", "text",
-    "blur B",        "composite", "lamer",    "blur A",   "mirror A"};
+const std::array<std::string_view, 11> passListNames = {"sphere update", "sphere", "char choice", "cylinder",
+                                                        "mirror B",      "text",   "blur B",      "composite",
+                                                        "lamer",         "blur A", "mirror A"};
 
 void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* sphere = createGraphicsPass(
         scene, 0,
         fullscreen(r.sphereImage, "glenz_spheres_ps", bufferInput(r.sphereBuffer), blendAlphaOverKeepDest));
-    ComputePass* sphereUpdate = createComputePass(scene, 0, sphereUpdateDesc(r.sphereBuffer));
-    ComputePass* charChoice = createComputePass(scene, 1, charChoiceDesc(r));
+    // The glenz stream's simulation: one thread per object, writing the object buffer at u0.
+    ComputePass* sphereUpdate =
+        createComputePass(scene, 0, computeInto(r.sphereBuffer, "sphere_sim_cs", 256, 1, {}));
+    // The character choice: one thread per cell of the 256 x 96 grid reads the sphere image and writes
+    // the cell's record (at u1), so that the cylinder reads each cell's character instead of choosing
+    // it again for every vertex.
+    ComputePass* charChoice = createComputePass(
+        scene, 1,
+        computeInto(r.cylinderCharacters, "char_choice_cs", 256, 96, {textureInput(r.sphereImage)}));
     GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
     GraphicsPass* blurA = createGraphicsPass(
         scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), blendAdd));
