@@ -79,12 +79,12 @@ ComputePass* createComputePass(Scene& scene, uint32_t key, const ComputePassDesc
 
 // Every glyph pixel of the chosen characters as a quad on the cylinder, depth-tested and blended: one
 // instance per glyph pixel of the 256 x 96 cells of 128 pixels. The programs read the font at t0 and
-// the cell records at t4; t1 to t3 are bound all the same.
+// the cells' records at t4; t1 to t3 are bound all the same.
 GraphicsPassDesc cylinderDesc(const SceneResources& r) {
     GraphicsPassDesc desc =
         drawInto(r.cylinderImage, "char_cylinder_vs", "vertex_colour_ps",
                  {bufferInput(r.cylinderFont), bufferInput(r.cylinderCells), bufferInput(r.cylinderCells),
-                  bufferInput(r.cylinderPalette), bufferInput(r.charCells)});
+                  bufferInput(r.cylinderPalette), bufferInput(r.cylinderCharacters)});
     desc.vertexCount = 6;
     desc.instanceCount = 256 * 96 * 128;
     desc.depthEnabled = true;
@@ -112,8 +112,8 @@ GraphicsPassDesc textDesc(const SceneResources& r) {
 
 } // namespace
 
-const std::array<std::string_view, 11> passListNames = {"sphere update", "sphere", "char cells", "cylinder",
-                                                        "mirror B",      "text",   "blur B",     "composite",
+const std::array<std::string_view, 11> passListNames = {"sphere update", "sphere", "char choice", "cylinder",
+                                                        "mirror B",      "text",   "blur B",      "composite",
                                                         "lamer",         "blur A", "mirror A"};
 
 void createPassList(Scene& scene, const SceneResources& r) {
@@ -123,11 +123,12 @@ void createPassList(Scene& scene, const SceneResources& r) {
     // The glenz stream's simulation: one thread per object, writing the object buffer at u0.
     ComputePass* sphereUpdate =
         createComputePass(scene, 0, computeInto(r.sphereBuffer, "sphere_sim_cs", 256, 1, {}));
-    // The cell step: one thread per cell of the 256 x 96 grid reads the sphere image and writes the
-    // cell's record (at u1): its character, colour and what the cylinder layout shares per cell, so
-    // that the cylinder's vertices read them instead of working them out again each.
-    ComputePass* charCellsPass = createComputePass(
-        scene, 1, computeInto(r.charCells, "char_cells_cs", 256, 96, {textureInput(r.sphereImage)}));
+    // The character choice: one thread per cell of the 256 x 96 grid reads the sphere image and writes
+    // the cell's record (at u1), so that the cylinder reads each cell's character instead of choosing
+    // it again for every vertex.
+    ComputePass* charChoice = createComputePass(
+        scene, 1,
+        computeInto(r.cylinderCharacters, "char_choice_cs", 256, 96, {textureInput(r.sphereImage)}));
     GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
     GraphicsPass* blurA = createGraphicsPass(
         scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), blendAdd));
@@ -145,12 +146,12 @@ void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* mirrorB = createGraphicsPass(
         scene, 8, fullscreen(r.mirrorBImage, "mirror2_ps", textureInput(r.cylinderImage), blendAdd));
 
-    // The simulation runs first so that the sphere pass sees this frame's positions, and the cell step
-    // between the sphere pass and the cylinder, on this frame's picture; the text layers draw before
-    // the composite that reads them.
+    // The simulation runs first so that the sphere pass sees this frame's positions, and the character
+    // choice between the sphere pass and the cylinder, on this frame's picture; the text layers draw
+    // before the composite that reads them.
     scene.passes.append(PassListEntry::of(sphereUpdate));
     scene.passes.append(PassListEntry::of(sphere));
-    scene.passes.append(PassListEntry::of(charCellsPass));
+    scene.passes.append(PassListEntry::of(charChoice));
     for (GraphicsPass* pass : {cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
         scene.passes.append(PassListEntry::of(pass));
 }

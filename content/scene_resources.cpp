@@ -83,7 +83,8 @@ SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t heigh
     r.lamerImage = screenTexture(scene, 20, width, height, colourFormat);
     r.sceneOutput = screenTexture(scene, 21, width, height, colourFormat);
     r.mirrorBImage = screenTexture(scene, 22, width, height, colourFormat);
-    // One 128-byte record per cell of the 256 x 96 character grid (the programs' CharCell).
-    r.charCells = computeBuffer(scene, 23, 128, 256, 96);
+    // One record per cell of the 256 x 96 character grid: a float4 colour and a code, which the
+    // programs lay out at the 16-byte alignment of the colour, 32 bytes a record.
+    r.cylinderCharacters = computeBuffer(scene, 23, 32, 256, 96);
     return r;
 }

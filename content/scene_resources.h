@@ -34,7 +34,7 @@ struct SceneResources {
     Orvo::Gfx::TextureRuntime* lamerImage;         // 20
     Orvo::Gfx::TextureRuntime* sceneOutput;        // 21: the finished picture
     Orvo::Gfx::TextureRuntime* mirrorBImage;       // 22
-    Orvo::Gfx::BufferRuntime* charCells; // 23: what each cell's vertices share, worked out every frame
+    Orvo::Gfx::BufferRuntime* cylinderCharacters;  // 23: each cell's character and colour, chosen every frame
 };
 
 // Every resource is registered, whether or not the device could make its GPU objects.

@@ -1,17 +1,22 @@
 // Draws every glyph pixel of the character art as a small quad, laid out flat over the screen or
 // wrapped round a rotating, breathing cylinder (CYLINDER_MODE blends the two), optionally scattered
 // per pixel or per character. Instance n is glyph pixel n % 128 of cell n / 128 in the 256 x 96 cell
-// grid; what the cell's vertices share (its character and colour, scatter and part of the layout)
-// comes from the cell step that runs before this pass.
+// grid; each cell's character and colour come from the character choice that runs before this pass.
 #include "char_cells.hlsli"
 #include "context_buffer.hlsli"
+#include "hash3.hlsli"
 #include "stored_matrix.hlsli"
 
 Buffer<int> c64fontBuffer : register(t0);
-StructuredBuffer<CharCell> charCells : register(t4);
+StructuredBuffer<CellCharacter> cellCharacters : register(t4);
 
+static const uint kGlyphWidth = 8;
+static const uint kGlyphHeight = 16;
 static const uint kGlyphPixels = kGlyphWidth * kGlyphHeight;
+static const float kGridPixelsX = kGridColumns * kGlyphWidth; // 2048
+static const float kGridPixelsY = kGridRows * kGlyphHeight;   // 1536
 static const float kExplosionThreshold = 0.001;
+static const float kPi = 3.141593;
 
 struct CylinderVertex
 {
@@ -20,19 +25,11 @@ struct CylinderVertex
     [[vk::location(1)]] float4 colour : TEXCOORD1;
 };
 
-// How one of the two explosions moves a quad: it is on above kExplosionThreshold.
-struct Scatter
-{
-    float amount;
-    float3 hash;  // sideways and vertical flight, and depth
-    float2 turn;  // cosine and sine of the angle the quad turns by
-    float2 from;  // the quad's place in -1..1 units: the further out, the further it flies
-};
-
 // Colour of glyph pixel (px, py) of the cell: the cell's colour where its character has ink, opaque
 // black elsewhere.
-float4 glyphPixelColour(CharCell cell, uint px, uint py)
+float4 glyphPixelColour(uint column, uint row, uint px, uint py)
 {
+    CellCharacter cell = cellCharacters[row * kGridColumns + column];
     // The font's rows run bottom-up relative to the grid, so grid row py shows font row 15 - py.
     bool set = c64fontBuffer[(kGlyphHeight - 1 - py) * kGlyphWidth + px + kGlyphPixels * cell.code] == 1;
     return set ? cell.colour : float4(0, 0, 0, 1);
@@ -47,55 +44,73 @@ float2 quadCorner(uint vertexId)
     return float2(sx, sy);
 }
 
-// Scatters a flat quad away from the screen centre by a random amount and turns it a little.
-void explodeFlat(inout float2 centre, inout float2 corner, Scatter s)
+float2 rotate2(float2 v, float angle)
 {
-    if (s.amount <= kExplosionThreshold)
+    float c = cos(angle), s = sin(angle);
+    return float2(c * v.x - s * v.y, s * v.x + c * v.y);
+}
+
+// Three independent random values for a grid position: sideways and vertical flight, and depth.
+float3 scatterHashes(float2 p)
+{
+    return float3(hash3(p.xyx), hash3(float3(p.y, p.x + 123.45, p.y)),
+                  hash3(float3(p.x + 87.65, p.y - 43.21, p.x + 87.65)));
+}
+
+// Scatters a flat quad away from the screen centre by a random amount and turns it a little.
+// `from` is the quad's place in -1..1 units; the further out, the further it flies.
+void explodeFlat(inout float2 centre, inout float2 corner, float amount, float3 h, float2 from)
+{
+    if (amount <= kExplosionThreshold)
         return;
-    float e = 0.2 * s.amount;
-    centre.x += e * (2.0 * s.hash.x + 1.0) * s.from.x;
-    centre.y -= e * (2.0 * s.hash.y + 1.0) * s.from.y;
-    corner = float2(s.turn.x * corner.x - s.turn.y * corner.y, s.turn.y * corner.x + s.turn.x * corner.y);
+    float e = 0.2 * amount;
+    centre.x += e * (2.0 * h.x + 1.0) * from.x;
+    centre.y -= e * (2.0 * h.y + 1.0) * from.y;
+    corner = rotate2(corner, (h.x - 0.5) * amount * 0.1);
 }
 
 // The same scatter in the cylinder's space, where it also pushes towards the viewer.
-float3 explodeCylinder(float3 p, Scatter s)
+float3 explodeCylinder(float3 p, float amount, float3 h, float2 from)
 {
-    if (s.amount <= kExplosionThreshold)
+    if (amount <= kExplosionThreshold)
         return p;
-    float e = 0.2 * s.amount;
-    return p + float3(e * (2.0 * s.hash.x + 1.0) * s.from.x, -e * (2.0 * s.hash.y + 1.0) * s.from.y,
-                      -e * s.hash.z);
+    float e = 0.2 * amount;
+    return p + float3(e * (2.0 * h.x + 1.0) * from.x, -e * (2.0 * h.y + 1.0) * from.y, -e * h.z);
 }
 
-float4 flatPosition(float2 gridPixel, float2 corner, Scatter pixel, Scatter character)
+float4 flatPosition(float2 gridPixel, float2 corner, float3 pixelHash, float3 cellHash, float2 pixelAt,
+                    float2 cellAt)
 {
     float2 centre = float2((gridPixel.x + 0.5) * 2.0 / kGridPixelsX - 1.0,
                            1.0 - (gridPixel.y + 0.5) * 2.0 / kGridPixelsY);
     float2 offset = corner / float2(kGridPixelsX, kGridPixelsY);
-    explodeFlat(centre, offset, pixel);
-    explodeFlat(centre, offset, character);
+    explodeFlat(centre, offset, CYLINDER_EXPLOSION_AMOUNT, pixelHash, pixelAt);
+    explodeFlat(centre, offset, CHAR_EXPLOSION_AMOUNT, cellHash, cellAt);
     return float4(centre + offset, 0, 1);
 }
 
-// The grid wrapped round the cylinder (the cell's row gives radius, breathing and the angle of each
-// glyph column), then turned by the rotation tracks and projected.
-float4 cylinderPosition(float2 gridPixel, CharCell cell, uint px, float2 corner, Scatter pixel,
-                        Scatter character)
+// The grid wrapped round a cylinder whose radius breathes and whose rows spin at different rates
+// (both per cell row, so characters stay whole), then turned by the rotation tracks and projected.
+float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelHash, float3 cellHash,
+                        float2 pixelAt, float2 cellAt)
 {
-    float2 offset = float2(0.025 * corner.x, -0.025 * corner.y) * cell.wobble;
-    float s = cell.around[px].x, c = cell.around[px].y;
+    float wobble = 1.0 + 0.6 * sin(3.0 * time + 0.1 * row);
+    float radius = 0.9 * (0.4 * kGridColumns) / 6.283185 * wobble;
+    float angle = (gridPixel.x / kGridPixelsX - 0.5) * 2.0 * kPi + (0.1 + 0.075 * row) * time;
+    float2 offset = float2(0.025 * corner.x, -0.025 * corner.y) * wobble;
+    float s = sin(angle), c = cos(angle);
     // 38.4 centres the 96 rows of 0.8 units vertically.
-    float3 p = float3(cell.radius * s + c * offset.x, 38.4 - 0.05 * gridPixel.y + offset.y,
-                      -cell.radius * c + s * offset.x);
+    float3 p =
+        float3(radius * s + c * offset.x, 38.4 - 0.05 * gridPixel.y + offset.y, -radius * c + s * offset.x);
 
-    float4 t = cell.turn;
-    p = float3(p.x, t.x * p.y - t.y * p.z, t.y * p.y + t.x * p.z);
-    p = float3(t.z * p.x + t.w * p.z, p.y, -t.w * p.x + t.z * p.z);
+    float a = CYLINDER_ROTATION_X;
+    p = float3(p.x, cos(a) * p.y - sin(a) * p.z, sin(a) * p.y + cos(a) * p.z);
+    float b = CYLINDER_ROTATION_Y;
+    p = float3(cos(b) * p.x + sin(b) * p.z, p.y, -sin(b) * p.x + cos(b) * p.z);
     p.z += CYLINDER_OFFSET_Z;
 
-    p = explodeCylinder(p, pixel);
-    p = explodeCylinder(p, character);
+    p = explodeCylinder(p, CYLINDER_EXPLOSION_AMOUNT, pixelHash, pixelAt);
+    p = explodeCylinder(p, CHAR_EXPLOSION_AMOUNT, cellHash, cellAt);
     return transformRowVector(float4(p, 1), projectionMatrix);
 }
 
@@ -118,35 +133,27 @@ CylinderVertex vertex_main(uint vertexId : SV_VertexID, uint instance : SV_Insta
         return output;
     }
 
-    CharCell cell = charCells[row * kGridColumns + column];
-    output.colour = glyphPixelColour(cell, px, py);
+    output.colour = glyphPixelColour(column, row, px, py);
 
     float2 gridPixel = float2(column * kGlyphWidth + px, row * kGlyphHeight + py);
     float2 corner = quadCorner(vertexId);
+    float2 cellIndex = float2(column, row);
+    // Each explosion's hashes are worked out only while it is on, and the cylinder layout with its
+    // trigonometry only where it shows.
+    float3 pixelHash = float3(0, 0, 0);
+    if (CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold)
+        pixelHash = scatterHashes(gridPixel);
+    float3 cellHash = float3(0, 0, 0);
+    if (CHAR_EXPLOSION_AMOUNT > kExplosionThreshold)
+        cellHash = scatterHashes(cellIndex);
+    float2 pixelAt = 2.0 * gridPixel / float2(kGridPixelsX, kGridPixelsY) - 1.0;
+    float2 cellAt = 2.0 * cellIndex / float2(kGridColumns, kGridRows) - 1.0;
 
-    Scatter pixel;
-    pixel.amount = CYLINDER_EXPLOSION_AMOUNT;
-    pixel.hash = float3(0, 0, 0);
-    pixel.turn = float2(1, 0);
-    pixel.from = 2.0 * gridPixel / float2(kGridPixelsX, kGridPixelsY) - 1.0;
-    // The pixel's own hashes and turn are worked out only while the pixel explosion is on.
-    if (pixel.amount > kExplosionThreshold)
-    {
-        pixel.hash = scatterHashes(gridPixel);
-        pixel.turn = explosionTurn(pixel.hash.x, pixel.amount);
-    }
-    Scatter character;
-    character.amount = CHAR_EXPLOSION_AMOUNT;
-    character.hash = cell.scatter;
-    character.turn = cell.charTurn;
-    character.from = 2.0 * float2(column, row) / float2(kGridColumns, kGridRows) - 1.0;
-
-    float4 flat = flatPosition(gridPixel, corner, pixel, character);
+    float4 flat = flatPosition(gridPixel, corner, pixelHash, cellHash, pixelAt, cellAt);
     output.position = flat;
-    // The cylinder layout is worked out only where it shows.
     if (CYLINDER_MODE != 0.0)
     {
-        float4 cylinder = cylinderPosition(gridPixel, cell, px, corner, pixel, character);
+        float4 cylinder = cylinderPosition(gridPixel, row, corner, pixelHash, cellHash, pixelAt, cellAt);
         output.position = flat + CYLINDER_MODE * (cylinder - flat);
     }
     return output;

@@ -53,7 +53,7 @@ enum : uint32_t {
     lamerImage = 20,
     sceneOutput = 21,
     mirrorBImage = 22,
-    charCells = 23,
+    cylinderCharacters = 23,
 };
 constexpr uint32_t resourceCount = 24;
 
@@ -115,7 +115,11 @@ const std::vector<GraphicsPassRow> graphicsPasses = {
      "char_cylinder_vs",
      "vertex_colour_ps",
      cylinderImage,
-     {{1, cylinderFont}, {1, cylinderCells}, {1, cylinderCells}, {1, cylinderPalette}, {1, charCells}},
+     {{1, cylinderFont},
+      {1, cylinderCells},
+      {1, cylinderCells},
+      {1, cylinderPalette},
+      {1, cylinderCharacters}},
      true,
      true,
      2,
@@ -174,16 +178,22 @@ struct ComputePassRow {
     const char* dispatch;
 };
 
-// In the order they run: the glenz simulation first, the cell step between the sphere pass that draws
-// its picture and the cylinder that reads its records.
+// In the order they run: the glenz simulation first, the character choice between the sphere pass
+// that draws its picture and the cylinder that reads its records.
 const std::vector<ComputePassRow> computePasses = {
     {"sphere update", 0, "sphere_sim_cs", {}, sphereBuffer, {256, 1, 1}, "Dispatch 32 1 1"},
-    {"char cells", 1, "char_cells_cs", {{0, sphereImage}}, charCells, {256, 96, 1}, "Dispatch 32 12 1"},
+    {"char choice",
+     1,
+     "char_choice_cs",
+     {{0, sphereImage}},
+     cylinderCharacters,
+     {256, 96, 1},
+     "Dispatch 32 12 1"},
 };
 
 // Every pass in list order: where it runs among the others.
-const std::vector<std::string_view> passOrder = {"sphere update", "sphere", "char cells", "cylinder",
-                                                 "mirror B",      "text",   "blur B",     "composite",
+const std::vector<std::string_view> passOrder = {"sphere update", "sphere", "char choice", "cylinder",
+                                                 "mirror B",      "text",   "blur B",      "composite",
                                                  "lamer",         "blur A", "mirror A"};
 
 const ComputePassRow* computeRow(std::string_view name) {
@@ -298,11 +308,12 @@ TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
     }
 }
 
-// The sphere buffer holds 256 float4; the cell records, one per cell of the 256 x 96 grid, are 128 bytes.
+// The sphere buffer holds 256 float4; the character records, one per cell of the 256 x 96 grid, are a
+// float4 colour and a code at the programs' 32-byte record stride.
 TEST_F(BuildScene, ComputeBuffersHoldTheirRecordsWithoutContents) {
     const struct {
         uint32_t id, stride, count;
-    } rows[] = {{sphereBuffer, 16, 256}, {charCells, 128, 256 * 96}};
+    } rows[] = {{sphereBuffer, 16, 256}, {cylinderCharacters, 32, 256 * 96}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.id);
         auto* buffer = dynamic_cast<BufferRuntime*>(resource(row.id));
@@ -451,7 +462,7 @@ TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
 }
 
 // The device sees the 24 resources in id order, then the programs of the eleven passes in the order the
-// passes are created (sphere, update, char cells, cylinder, blur A, composite, text, blur B, lamer,
+// passes are created (sphere, update, char choice, cylinder, blur A, composite, text, blur B, lamer,
 // mirror A, mirror B).
 TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     const unsigned colour = unsigned(gpu::Format::R16G16B16A16_FLOAT),
@@ -461,7 +472,7 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     for (const DataBufferRow& row : dataBuffers) dataBytes[row.id] = row.elements * 4;
     std::vector<std::string> expected;
     dataBytes[sphereBuffer] = 4096;
-    dataBytes[charCells] = 256 * 96 * 128;
+    dataBytes[cylinderCharacters] = 256 * 96 * 32;
     for (uint32_t id = 0; id < resourceCount; ++id) {
         if (textureIds.count(id))
             expected.push_back("CreateTexture2D " + size +
@@ -483,7 +494,7 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
         expected.push_back(shader("CreatePixelShader", pixel));
         if (std::strcmp(pixel, "glenz_spheres_ps") == 0) {
             expected.push_back(shader("CreateComputeShader", "sphere_sim_cs"));
-            expected.push_back(shader("CreateComputeShader", "char_cells_cs"));
+            expected.push_back(shader("CreateComputeShader", "char_choice_cs"));
         }
     }
 

@@ -7,7 +7,6 @@
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -188,23 +187,6 @@ void EffectPassTest::writePng(const std::string& name, const std::vector<Float4>
     const std::string path = std::string(MIRELANDT_EFFECT_PNG_DIR) + "/" + name;
     EXPECT_TRUE(stbi_write_png(path.c_str(), int(width), int(height), 4, bytes.data(), int(width) * 4))
         << path;
-}
-
-namespace {
-
-float frac(float x) {
-    return x - std::floor(x);
-}
-
-} // namespace
-
-float hash3(float x, float y, float z) {
-    float qx = frac(x * 0.1031f), qy = frac(y * 0.103f), qz = frac(z * 0.0973f);
-    const float d = qx * (qy + 33.33f) + qy * (qx + 33.33f) + qz * (qz + 33.33f);
-    qx += d;
-    qy += d;
-    qz += d;
-    return frac((qx + qy) * qz);
 }
 
 Float2 pixelUv(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {

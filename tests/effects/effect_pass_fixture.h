@@ -79,9 +79,6 @@ class EffectPassTest : public GpuTest {
     uint32_t nextId = 0;
 };
 
-// CPU model of the programs' shared hash of a 3-vector into [0, 1) (hash3.hlsli).
-float hash3(float x, float y, float z);
-
 // The coordinate a full-screen pass hands pixel (x, y) of a width x height target.
 Float2 pixelUv(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
 Matrix4 identityMatrix();

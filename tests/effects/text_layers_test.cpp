@@ -224,6 +224,24 @@ TEST_F(TextLayers, LayerQuadsArePlacedFromTheirTracksWithTransparentMargins) {
         }
 }
 
+namespace {
+
+float frac(float x) {
+    return x - std::floor(x);
+}
+
+// The cells' shared hash of a 3-vector into [0, 1).
+float hash3(float x, float y, float z) {
+    float qx = frac(x * 0.1031f), qy = frac(y * 0.103f), qz = frac(z * 0.0973f);
+    const float d = qx * (qy + 33.33f) + qy * (qx + 33.33f) + qz * (qz + 33.33f);
+    qx += d;
+    qy += d;
+    qz += d;
+    return frac((qx + qy) * qz);
+}
+
+} // namespace
+
 TEST_F(TextLayers, DisplacementMovesEachPixelSidewaysByItsHash) {
     // Layer 4 (DISP_5X) with one background colour per cell column; the pixels of the left half move
     // right, those of the right half left, each by DISP_5X times the hash of its glyph-pixel position.

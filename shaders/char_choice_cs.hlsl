@@ -1,16 +1,14 @@
-// Works out once per frame, for every cell of the character grid, what the cell's 768 vertices in
-// the cylinder pass share: the character that stands for the picture there and the colour it is
-// drawn in, the cell's scatter, and its part of the cylinder layout. One thread per cell: the
+// Chooses once per frame, for every cell of the character grid, the character that stands for the
+// picture there and the colour it is drawn in; the cylinder's vertex program then reads the cell's
+// record instead of choosing again for each of the cell's 768 vertices. One thread per cell: the
 // dispatch of 256 x 96 threads covers the grid exactly.
 #include "char_cells.hlsli"
-#include "context_buffer.hlsli"
 
 Texture2D imageTexture : register(t0);
 SamplerState smpLinearClamp : register(s0);
-RWStructuredBuffer<CharCell> charCells : register(u1);
+RWStructuredBuffer<CellCharacter> cellCharacters : register(u1);
 
 static const float3 kLumaWeights = float3(0.299, 0.587, 0.114);
-static const float kPi = 3.141593;
 
 // The characters the picture may turn into: their code, the brightness they stand for, and how
 // bright they look in six regions of the cell (top-left, top-right, middle-left, middle-right,
@@ -92,36 +90,19 @@ void kernel_main(uint3 id : SV_DispatchThreadID)
 {
     uint column = id.x;
     uint row = id.y;
-    CharCell cell;
-
     // The cell's top-left corner, 0..1 over the picture.
-    float2 corner = float2(column, row) / float2(kGridColumns, kGridRows);
+    float2 cell = float2(column, row) / float2(kGridColumns, kGridRows);
     float2 cellSize = float2(1.0 / kGridColumns, 1.0 / kGridRows);
-    float4 sample = imageTexture.SampleLevel(smpLinearClamp, corner + 0.5 * cellSize, 0);
+    float4 sample = imageTexture.SampleLevel(smpLinearClamp, cell + 0.5 * cellSize, 0);
     float brightness = saturate(1.5 * (luminance(sample.rgb) - 0.1));
     float regions[6];
     [unroll] for (uint r = 0; r < 6; ++r)
     {
-        float2 at = saturate(corner + kRegionOffsets[r] * cellSize);
+        float2 at = saturate(cell + kRegionOffsets[r] * cellSize);
         regions[r] = luminance(imageTexture.SampleLevel(smpLinearClamp, at, 0).rgb);
     }
-    cell.colour = sample;
-    cell.code = chooseCharacter(brightness, regions);
-
-    cell.scatter = scatterHashes(float2(column, row));
-    cell.charTurn = explosionTurn(cell.scatter.x, CHAR_EXPLOSION_AMOUNT);
-    float a = CYLINDER_ROTATION_X;
-    float b = CYLINDER_ROTATION_Y;
-    cell.turn = float4(cos(a), sin(a), cos(b), sin(b));
-    // The radius breathes and the rows spin at different rates, both per cell row, so that
-    // characters stay whole.
-    cell.wobble = 1.0 + 0.6 * sin(3.0 * time + 0.1 * row);
-    cell.radius = 0.9 * (0.4 * kGridColumns) / 6.283185 * cell.wobble;
-    [unroll] for (uint px = 0; px < kGlyphWidth; ++px)
-    {
-        float gridX = column * kGlyphWidth + px;
-        float angle = (gridX / kGridPixelsX - 0.5) * 2.0 * kPi + (0.1 + 0.075 * row) * time;
-        cell.around[px] = float2(sin(angle), cos(angle));
-    }
-    charCells[row * kGridColumns + column] = cell;
+    CellCharacter result;
+    result.colour = sample;
+    result.code = chooseCharacter(brightness, regions);
+    cellCharacters[row * kGridColumns + column] = result;
 }
