@@ -183,8 +183,9 @@ Float4 blueOfLuminance(float luminance) {
 
 // A cell on which several entries make exactly the same, smallest error: black but for one region
 // of luminance v = 2^23 + 1. Near v the floats are the integers, so v minus an entry's expected value
-// for that region is v - 1 = 2^23 (an exact square) where the value is above 0.5 and v where it is
-// below, and that one square swallows every other term of the sum. The entries above 0.5 there tie.
+// for that region rounds to v - 1 = 2^23 (whose square is exact) where the value is above 0.5 and to
+// v where it is below, and that one square is so large that every other term of the sum is lost in
+// rounding. The entries above 0.5 there tie, with or without fused multiply-adds.
 CellPicture tieCell(int region) {
     CellPicture cell;
     cell.centre = grey(0);
