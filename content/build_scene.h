@@ -1,6 +1,6 @@
 #pragma once
 // The show's scene, built once at start-up before the audio starts: the track set with every key, one
-// context variable per track, the 23 resources and the ten passes in the order they run.
+// context variable per track, the 24 resources and the eleven passes in the order they run.
 #include "track_set.h"
 
 #include <cstdint>
@@ -18,5 +18,5 @@ struct SceneState {
 // Creates the scene into state->scene and lays the choreography down into state->tracks. The screen size
 // sizes every render target. The device must be installed as the current frame context first; resources
 // or shaders it cannot make stay null and their passes draw nothing. The scene's output is the finished
-// picture (sceneOutput); the caller appends the output pass behind the ten passes.
+// picture (sceneOutput); the caller appends the output pass behind the eleven passes.
 void buildScene(SceneState* state, uint32_t screenWidth, uint32_t screenHeight);

@@ -23,6 +23,13 @@ ResourceBinding bufferInput(BufferRuntime* buffer) {
     return {ResourceBuffer, buffer};
 }
 
+// The input of position i goes to register t i.
+void bindInputs(DynArray<ResourceBinding>& bindings, std::initializer_list<ResourceBinding> inputs) {
+    bindings.resize(uint32_t(inputs.size()));
+    uint32_t slot = 0;
+    for (const ResourceBinding& input : inputs) bindings[slot++] = input;
+}
+
 // A pass that clears `target` to opaque black and draws one full-screen triangle every frame; the input
 // of position i is bound at register t i of both stages.
 GraphicsPassDesc drawInto(TextureRuntime* target, std::string_view vertexProgram,
@@ -30,9 +37,22 @@ GraphicsPassDesc drawInto(TextureRuntime* target, std::string_view vertexProgram
     GraphicsPassDesc desc;
     useGraphicsPrograms(desc, vertexProgram, pixelProgram);
     desc.targets.append({target, true});
-    desc.inputs.resize(uint32_t(inputs.size()));
-    uint32_t slot = 0;
-    for (const ResourceBinding& input : inputs) desc.inputs[slot++] = input;
+    bindInputs(desc.inputs, inputs);
+    return desc;
+}
+
+// A pass that runs `program` every frame on threadsX x threadsY threads, with the inputs at t0 onwards
+// and `output` at the unordered-access register after the last input.
+ComputePassDesc computeInto(BufferRuntime* output, std::string_view program, uint32_t threadsX,
+                            uint32_t threadsY, std::initializer_list<ResourceBinding> inputs) {
+    ComputePassDesc desc;
+    useComputeProgram(desc, program);
+    desc.threadsX = threadsX;
+    desc.threadsY = threadsY;
+    desc.threadsZ = 1;
+    bindInputs(desc.inputs, inputs);
+    desc.outputs.resize(1);
+    desc.outputs[0] = bufferInput(output);
     return desc;
 }
 
@@ -50,29 +70,23 @@ GraphicsPass* createGraphicsPass(Scene& scene, uint32_t key, const GraphicsPassD
     return pass;
 }
 
-// The glenz stream's simulation: one thread per object, writing the object buffer at u0.
-ComputePass* createSphereUpdatePass(Scene& scene, BufferRuntime* sphereBuffer) {
-    ComputePassDesc desc;
-    useComputeProgram(desc, "sphere_sim_cs");
-    desc.threadsX = 256;
-    desc.threadsY = 1;
-    desc.threadsZ = 1;
-    desc.outputs.resize(1);
-    desc.outputs[0] = bufferInput(sphereBuffer);
+ComputePass* createComputePass(Scene& scene, uint32_t key, const ComputePassDesc& desc) {
     auto* pass = new ComputePass;
     setupComputePass(*pass, desc);
-    scene.computePasses.findOrInsert(0) = pass;
+    scene.computePasses.findOrInsert(key) = pass;
     return pass;
 }
 
-// Every cell of the sphere image as a character quad on the cylinder, depth-tested and blended.
+// Every glyph pixel of the chosen characters as a quad on the cylinder, depth-tested and blended: one
+// instance per glyph pixel of the 256 x 96 cells of 128 pixels. The programs read the font at t0 and
+// the cells' records at t4; t1 to t3 are bound all the same.
 GraphicsPassDesc cylinderDesc(const SceneResources& r) {
     GraphicsPassDesc desc =
         drawInto(r.cylinderImage, "char_cylinder_vs", "vertex_colour_ps",
                  {bufferInput(r.cylinderFont), bufferInput(r.cylinderCells), bufferInput(r.cylinderCells),
-                  bufferInput(r.cylinderPalette), textureInput(r.sphereImage)});
+                  bufferInput(r.cylinderPalette), bufferInput(r.cylinderCharacters)});
     desc.vertexCount = 6;
-    desc.instanceCount = 6912000;
+    desc.instanceCount = 256 * 96 * 128;
     desc.depthEnabled = true;
     desc.depth = {r.cylinderDepth, true};
     desc.blendEnabled = true;
@@ -98,15 +112,23 @@ GraphicsPassDesc textDesc(const SceneResources& r) {
 
 } // namespace
 
-const std::array<std::string_view, 10> passListNames = {"sphere update", "sphere",  "cylinder",  "mirror B",
-                                                        "text",          "blur B",  "composite", "lamer",
-                                                        "blur A",        "mirror A"};
+const std::array<std::string_view, 11> passListNames = {"sphere update", "sphere", "char choice", "cylinder",
+                                                        "mirror B",      "text",   "blur B",      "composite",
+                                                        "lamer",         "blur A", "mirror A"};
 
 void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* sphere = createGraphicsPass(
         scene, 0,
         fullscreen(r.sphereImage, "glenz_spheres_ps", bufferInput(r.sphereBuffer), blendAlphaOverKeepDest));
-    ComputePass* sphereUpdate = createSphereUpdatePass(scene, r.sphereBuffer);
+    // The glenz stream's simulation: one thread per object, writing the object buffer at u0.
+    ComputePass* sphereUpdate =
+        createComputePass(scene, 0, computeInto(r.sphereBuffer, "sphere_sim_cs", 256, 1, {}));
+    // The character choice: one thread per cell of the 256 x 96 grid reads the sphere image and writes
+    // the cell's record (at u1), so that the cylinder reads each cell's character instead of choosing
+    // it again for every vertex.
+    ComputePass* charChoice = createComputePass(
+        scene, 1,
+        computeInto(r.cylinderCharacters, "char_choice_cs", 256, 96, {textureInput(r.sphereImage)}));
     GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
     GraphicsPass* blurA = createGraphicsPass(
         scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), blendAdd));
@@ -124,9 +146,12 @@ void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* mirrorB = createGraphicsPass(
         scene, 8, fullscreen(r.mirrorBImage, "mirror2_ps", textureInput(r.cylinderImage), blendAdd));
 
-    // The simulation runs first so that the sphere pass sees this frame's positions; the text layers
-    // draw before the composite that reads them.
+    // The simulation runs first so that the sphere pass sees this frame's positions, and the character
+    // choice between the sphere pass and the cylinder, on this frame's picture; the text layers draw
+    // before the composite that reads them.
     scene.passes.append(PassListEntry::of(sphereUpdate));
-    for (GraphicsPass* pass : {sphere, cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
+    scene.passes.append(PassListEntry::of(sphere));
+    scene.passes.append(PassListEntry::of(charChoice));
+    for (GraphicsPass* pass : {cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
         scene.passes.append(PassListEntry::of(pass));
 }

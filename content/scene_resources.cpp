@@ -31,13 +31,14 @@ TextureRuntime* screenTexture(Scene& scene, uint32_t id, uint32_t width, uint32_
     return registerResource(scene, id, texture);
 }
 
-BufferRuntime* sphereBuffer(Scene& scene, uint32_t id) {
+// A structured buffer that a compute pass writes every frame, so it starts without contents.
+BufferRuntime* computeBuffer(Scene& scene, uint32_t id, uint32_t stride, uint32_t countX, uint32_t countY) {
     auto* buffer = new BufferRuntime;
     BufferDesc desc;
     desc.constant = false;
-    desc.stride = 16; // one float4 per object of the glenz stream
-    desc.countX = 256;
-    desc.countY = 1;
+    desc.stride = stride;
+    desc.countX = countX;
+    desc.countY = countY;
     desc.countZ = 1;
     desc.initialData = nullptr;
     buffer->init(desc, false);
@@ -60,7 +61,7 @@ template <class T> BufferDataRuntime* dataBuffer(Scene& scene, uint32_t id, cons
 SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t height) {
     SceneResources r;
     r.sphereImage = screenTexture(scene, 0, width, height, colourFormat);
-    r.sphereBuffer = sphereBuffer(scene, 1);
+    r.sphereBuffer = computeBuffer(scene, 1, 16, 256, 1); // one float4 per object of the glenz stream
     r.cylinderDepth = screenTexture(scene, 2, width, height, depthFormat);
     r.cylinderFont = dataBuffer(scene, 3, Assets::cylinderFont);
     r.cylinderPalette = dataBuffer(scene, 4, Assets::cylinderPalette);
@@ -82,5 +83,8 @@ SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t heigh
     r.lamerImage = screenTexture(scene, 20, width, height, colourFormat);
     r.sceneOutput = screenTexture(scene, 21, width, height, colourFormat);
     r.mirrorBImage = screenTexture(scene, 22, width, height, colourFormat);
+    // One record per cell of the 256 x 96 character grid: a float4 colour and a code, which the
+    // programs lay out at the 16-byte alignment of the colour, 32 bytes a record.
+    r.cylinderCharacters = computeBuffer(scene, 23, 32, 256, 96);
     return r;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The show's resources, created into the scene's registry under the ids 0 to 22 in id order. The passes
+// The show's resources, created into the scene's registry under the ids 0 to 23 in id order. The passes
 // bind them through the pointers kept here.
 #include "buffer_data_runtime.h"
 #include "texture_runtime.h"
@@ -34,6 +34,7 @@ struct SceneResources {
     Orvo::Gfx::TextureRuntime* lamerImage;         // 20
     Orvo::Gfx::TextureRuntime* sceneOutput;        // 21: the finished picture
     Orvo::Gfx::TextureRuntime* mirrorBImage;       // 22
+    Orvo::Gfx::BufferRuntime* cylinderCharacters;  // 23: each cell's character and colour, chosen every frame
 };
 
 // Every resource is registered, whether or not the device could make its GPU objects.

@@ -1,72 +1,22 @@
-// Turns the source picture into character art and draws every glyph pixel as a small quad, laid out
-// flat over the screen or wrapped round a rotating, breathing cylinder (CYLINDER_MODE blends the
-// two), optionally scattered per pixel or per character. Instance n is glyph pixel n % 128 of cell
-// n / 128 in a 256 x 96 cell grid; every vertex recomputes its cell's character, so no pass
-// precomputes the character image.
+// Draws every glyph pixel of the character art as a small quad, laid out flat over the screen or
+// wrapped round a rotating, breathing cylinder (CYLINDER_MODE blends the two), optionally scattered
+// per pixel or per character. Instance n is glyph pixel n % 128 of cell n / 128 in the 256 x 96 cell
+// grid; each cell's character and colour come from the character choice that runs before this pass.
+#include "char_cells.hlsli"
 #include "context_buffer.hlsli"
 #include "hash3.hlsli"
 #include "stored_matrix.hlsli"
 
 Buffer<int> c64fontBuffer : register(t0);
-Texture2D imageTexture : register(t4);
-SamplerState smpLinearClamp : register(s0);
+StructuredBuffer<CellCharacter> cellCharacters : register(t4);
 
-static const uint kGridColumns = 256;
-static const uint kGridRows = 96;
 static const uint kGlyphWidth = 8;
 static const uint kGlyphHeight = 16;
 static const uint kGlyphPixels = kGlyphWidth * kGlyphHeight;
 static const float kGridPixelsX = kGridColumns * kGlyphWidth; // 2048
 static const float kGridPixelsY = kGridRows * kGlyphHeight;   // 1536
-static const float3 kLumaWeights = float3(0.299, 0.587, 0.114);
 static const float kExplosionThreshold = 0.001;
 static const float kPi = 3.141593;
-
-// The characters the picture may turn into: their code, the brightness they stand for, and how
-// bright they look in six regions of the cell (top-left, top-right, middle-left, middle-right,
-// bottom-left, bottom-right), so edges in the picture pick slashes, bars and half blocks.
-static const uint kPaletteSize = 31;
-static const uint kCharCodes[kPaletteSize] = {32, 46,  39,  45,  95,  47,  92,  124, 58, 43, 61,
-                                              76, 84,  111, 88,  72,  77,  87,  146, 35, 1,  64,
-                                              2,  221, 222, 220, 223, 176, 177, 178, 219};
-static const float kCharTargets[kPaletteSize] = {
-    0,    0.02, 0.03, 0.04, 0.06, 0.07, 0.08, 0.09, 0.1, 0.14, 0.16, 0.2,  0.22, 0.24, 0.28, 0.33,
-    0.34, 0.36, 0.42, 0.48, 0.55, 0.6,  0.63, 0.49, 0.5, 0.51, 0.52, 0.66, 0.75, 0.85, 0.95};
-static const float kCharRegions[kPaletteSize * 6] = {
-    0,    0,    0,    0,    0,    0,    //  32 ' '
-    0,    0,    0,    0,    0.08, 0.08, //  46 '.'
-    0.12, 0.08, 0,    0,    0,    0,    //  39 '''
-    0,    0,    0.3,  0.3,  0,    0,    //  45 '-'
-    0,    0,    0,    0,    0.3,  0.3,  //  95 '_'
-    0,    0.35, 0.15, 0.2,  0.35, 0,    //  47 '/'
-    0.35, 0,    0.2,  0.15, 0,    0.35, //  92 '\'
-    0.08, 0.08, 0.3,  0.3,  0.08, 0.08, // 124 '|'
-    0,    0,    0.15, 0.15, 0.12, 0.12, //  58 ':'
-    0.05, 0.05, 0.35, 0.35, 0.05, 0.05, //  43 '+'
-    0,    0,    0.38, 0.38, 0.38, 0.38, //  61 '='
-    0.2,  0,    0.2,  0,    0.55, 0.15, //  76 'L'
-    0.5,  0.5,  0.05, 0.28, 0.05, 0.28, //  84 'T'
-    0.25, 0.25, 0.2,  0.2,  0.25, 0.25, // 111 'o'
-    0.3,  0.3,  0.12, 0.12, 0.3,  0.3,  //  88 'X'
-    0.35, 0.35, 0.4,  0.4,  0.35, 0.35, //  72 'H'
-    0.55, 0.55, 0.35, 0.35, 0.3,  0.3,  //  77 'M'
-    0.3,  0.3,  0.35, 0.35, 0.55, 0.55, //  87 'W'
-    0.4,  0.4,  0.45, 0.45, 0.45, 0.45, // 146 ligature
-    0.55, 0.55, 0.6,  0.6,  0.55, 0.55, //  35 '#'
-    0.55, 0.55, 0.55, 0.55, 0.55, 0.55, //   1 face
-    0.6,  0.6,  0.7,  0.7,  0.55, 0.55, //  64 '@'
-    0.64, 0.64, 0.64, 0.64, 0.64, 0.64, //   2 filled face
-    0.85, 0,    0.85, 0,    0.85, 0,    // 221 left half block
-    0,    0.85, 0,    0.85, 0,    0.85, // 222 right half block
-    0,    0,    0,    0,    0.85, 0.85, // 220 lower half block
-    0.85, 0.85, 0,    0,    0,    0,    // 223 upper half block
-    0.66, 0.66, 0.66, 0.66, 0.66, 0.66, // 176 light shade
-    0.75, 0.75, 0.75, 0.75, 0.75, 0.75, // 177 medium shade
-    0.85, 0.85, 0.85, 0.85, 0.85, 0.85, // 178 dark shade
-    0.95, 0.95, 0.95, 0.95, 0.95, 0.95, // 219 full block
-};
-static const float2 kRegionOffsets[6] = {float2(0.25, 0.1667), float2(0.75, 0.1667), float2(0.25, 0.5),
-                                         float2(0.75, 0.5),    float2(0.25, 0.8333), float2(0.75, 0.8333)};
 
 struct CylinderVertex
 {
@@ -75,52 +25,14 @@ struct CylinderVertex
     [[vk::location(1)]] float4 colour : TEXCOORD1;
 };
 
-float luminance(float3 c)
+// Colour of glyph pixel (px, py) of the cell: the cell's colour where its character has ink, opaque
+// black elsewhere.
+float4 glyphPixelColour(uint column, uint row, uint px, uint py)
 {
-    return dot(c, kLumaWeights);
-}
-
-// The palette entry that best matches the cell's brightness and its six region samples; on equal
-// error the earlier entry stays.
-uint chooseCharacter(float brightness, float regions[6])
-{
-    float bestError = 1e20;
-    uint best = 0;
-    [unroll] for (uint e = 0; e < kPaletteSize; ++e)
-    {
-        float d = brightness - kCharTargets[e];
-        float error = 4.0 * d * d;
-        [unroll] for (uint r = 0; r < 6; ++r)
-        {
-            float dr = regions[r] - kCharRegions[e * 6 + r];
-            error += dr * dr;
-        }
-        if (error < bestError)
-        {
-            bestError = error;
-            best = e;
-        }
-    }
-    return kCharCodes[best];
-}
-
-// Colour of glyph pixel (px, py) in the cell at `cell` (top-left corner, 0..1 over the picture):
-// the cell's picture colour where the chosen character has ink, opaque black elsewhere.
-float4 glyphPixelColour(float2 cell, uint px, uint py)
-{
-    float2 cellSize = float2(1.0 / kGridColumns, 1.0 / kGridRows);
-    float4 sample = imageTexture.SampleLevel(smpLinearClamp, cell + 0.5 * cellSize, 0);
-    float brightness = saturate(1.5 * (luminance(sample.rgb) - 0.1));
-    float regions[6];
-    [unroll] for (uint r = 0; r < 6; ++r)
-    {
-        float2 at = saturate(cell + kRegionOffsets[r] * cellSize);
-        regions[r] = luminance(imageTexture.SampleLevel(smpLinearClamp, at, 0).rgb);
-    }
-    uint code = chooseCharacter(brightness, regions);
+    CellCharacter cell = cellCharacters[row * kGridColumns + column];
     // The font's rows run bottom-up relative to the grid, so grid row py shows font row 15 - py.
-    bool set = c64fontBuffer[(kGlyphHeight - 1 - py) * kGlyphWidth + px + kGlyphPixels * code] == 1;
-    return set ? sample : float4(0, 0, 0, 1);
+    bool set = c64fontBuffer[(kGlyphHeight - 1 - py) * kGlyphWidth + px + kGlyphPixels * cell.code] == 1;
+    return set ? cell.colour : float4(0, 0, 0, 1);
 }
 
 // Corner of a two-triangle quad in -1/+1 units, y pointing down the grid.
@@ -221,19 +133,28 @@ CylinderVertex vertex_main(uint vertexId : SV_VertexID, uint instance : SV_Insta
         return output;
     }
 
-    float2 cell = float2(column, row) / float2(kGridColumns, kGridRows);
-    output.colour = glyphPixelColour(cell, px, py);
+    output.colour = glyphPixelColour(column, row, px, py);
 
     float2 gridPixel = float2(column * kGlyphWidth + px, row * kGlyphHeight + py);
     float2 corner = quadCorner(vertexId);
-    float3 pixelHash = scatterHashes(gridPixel);
     float2 cellIndex = float2(column, row);
-    float3 cellHash = scatterHashes(cellIndex);
+    // Each explosion's hashes are worked out only while it is on, and the cylinder layout with its
+    // trigonometry only where it shows.
+    float3 pixelHash = float3(0, 0, 0);
+    if (CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold)
+        pixelHash = scatterHashes(gridPixel);
+    float3 cellHash = float3(0, 0, 0);
+    if (CHAR_EXPLOSION_AMOUNT > kExplosionThreshold)
+        cellHash = scatterHashes(cellIndex);
     float2 pixelAt = 2.0 * gridPixel / float2(kGridPixelsX, kGridPixelsY) - 1.0;
     float2 cellAt = 2.0 * cellIndex / float2(kGridColumns, kGridRows) - 1.0;
 
     float4 flat = flatPosition(gridPixel, corner, pixelHash, cellHash, pixelAt, cellAt);
-    float4 cylinder = cylinderPosition(gridPixel, row, corner, pixelHash, cellHash, pixelAt, cellAt);
-    output.position = flat + CYLINDER_MODE * (cylinder - flat);
+    output.position = flat;
+    if (CYLINDER_MODE != 0.0)
+    {
+        float4 cylinder = cylinderPosition(gridPixel, row, corner, pixelHash, cellHash, pixelAt, cellAt);
+        output.position = flat + CYLINDER_MODE * (cylinder - flat);
+    }
     return output;
 }

@@ -53,7 +53,9 @@ enum : uint32_t {
     lamerImage = 20,
     sceneOutput = 21,
     mirrorBImage = 22,
+    cylinderCharacters = 23,
 };
+constexpr uint32_t resourceCount = 24;
 
 const std::set<uint32_t> textureIds = {sphereImage, cylinderDepth, cylinderImage, blurAImage,  compositeImage,
                                        textImage,   blurBImage,    lamerImage,    sceneOutput, mirrorBImage};
@@ -95,7 +97,7 @@ struct GraphicsPassRow {
     uint32_t vertices, instances;
 };
 
-// In the order the passes run, after the sphere update pass.
+// In the order the passes run, leaving out the compute passes.
 const std::vector<GraphicsPassRow> graphicsPasses = {
     {"sphere",
      0,
@@ -113,12 +115,16 @@ const std::vector<GraphicsPassRow> graphicsPasses = {
      "char_cylinder_vs",
      "vertex_colour_ps",
      cylinderImage,
-     {{1, cylinderFont}, {1, cylinderCells}, {1, cylinderCells}, {1, cylinderPalette}, {0, sphereImage}},
+     {{1, cylinderFont},
+      {1, cylinderCells},
+      {1, cylinderCells},
+      {1, cylinderPalette},
+      {1, cylinderCharacters}},
      true,
      true,
      2,
      6,
-     6912000},
+     256 * 96 * 128},
     {"mirror B", 8, "fullscreen_vs", "mirror2_ps", mirrorBImage, {{0, cylinderImage}}, false, false, 0, 3, 1},
     {"text",
      4,
@@ -159,6 +165,48 @@ const std::vector<GraphicsPassRow> graphicsPasses = {
     {"blur A", 2, "fullscreen_vs", "dof_blur_ps", blurAImage, {{0, lamerImage}}, false, false, 0, 3, 1},
     {"mirror A", 7, "fullscreen_vs", "mirror_ps", sceneOutput, {{0, blurAImage}}, false, false, 0, 3, 1},
 };
+
+// A compute pass as the show sets it up: key, program, inputs by slot (kind, resource id), the one
+// buffer it writes (at the unordered-access register after the inputs), threads and the dispatch.
+struct ComputePassRow {
+    const char* name;
+    uint32_t key;
+    const char* program;
+    std::vector<std::pair<int32_t, uint32_t>> inputs;
+    uint32_t output;
+    uint32_t threads[3];
+    const char* dispatch;
+};
+
+// In the order they run: the glenz simulation first, the character choice between the sphere pass
+// that draws its picture and the cylinder that reads its records.
+const std::vector<ComputePassRow> computePasses = {
+    {"sphere update", 0, "sphere_sim_cs", {}, sphereBuffer, {256, 1, 1}, "Dispatch 32 1 1"},
+    {"char choice",
+     1,
+     "char_choice_cs",
+     {{0, sphereImage}},
+     cylinderCharacters,
+     {256, 96, 1},
+     "Dispatch 32 12 1"},
+};
+
+// Every pass in list order: where it runs among the others.
+const std::vector<std::string_view> passOrder = {"sphere update", "sphere", "char choice", "cylinder",
+                                                 "mirror B",      "text",   "blur B",      "composite",
+                                                 "lamer",         "blur A", "mirror A"};
+
+const ComputePassRow* computeRow(std::string_view name) {
+    for (const ComputePassRow& row : computePasses)
+        if (name == row.name) return &row;
+    return nullptr;
+}
+
+const GraphicsPassRow* graphicsRow(std::string_view name) {
+    for (const GraphicsPassRow& row : graphicsPasses)
+        if (name == row.name) return &row;
+    return nullptr;
+}
 
 const ShaderProgram& program(const char* name) {
     const ShaderProgram* found = shaders::findShaderProgram(name);
@@ -208,6 +256,16 @@ class BuildScene : public RecordingTest {
     BufferDataRuntime* data(uint32_t id) { return dynamic_cast<BufferDataRuntime*>(resource(id)); }
     std::string srv(uint32_t id) { return recording::labelOf(resource(id)->getSRV(true)); }
 
+    // A descriptor's inputs against (kind, resource id) pairs by slot.
+    void expectInputs(const DynArray<ResourceBinding>& inputs,
+                      const std::vector<std::pair<int32_t, uint32_t>>& expected) {
+        ASSERT_EQ(inputs.count, expected.size());
+        for (uint32_t slot = 0; slot < inputs.count; ++slot) {
+            EXPECT_EQ(inputs[slot].kind, expected[slot].first) << "t" << slot;
+            EXPECT_EQ(inputs[slot].resource, resource(expected[slot].second)) << "t" << slot;
+        }
+    }
+
     // One frame as the main loop renders it: frame context and track values at `time`, then the list.
     std::vector<std::string> frame(float time) {
         ShowState show;
@@ -222,16 +280,16 @@ class BuildScene : public RecordingTest {
     }
 };
 
-TEST_F(BuildScene, RegistersTheTwentyThreeResourcesByIdAndOutputsSceneOutput) {
-    EXPECT_EQ(scene().resources.count, 23u);
-    EXPECT_THAT(idsOf(scene().resources), ElementsAreArray(range(23)));
+TEST_F(BuildScene, RegistersTheTwentyFourResourcesByIdAndOutputsSceneOutput) {
+    EXPECT_EQ(scene().resources.count, resourceCount);
+    EXPECT_THAT(idsOf(scene().resources), ElementsAreArray(range(resourceCount)));
     std::set<Resource*> distinct;
-    for (uint32_t id = 0; id < 23; ++id) {
+    for (uint32_t id = 0; id < resourceCount; ++id) {
         ASSERT_NE(resource(id), nullptr) << id;
         EXPECT_FALSE(resource(id)->doubleBuffered) << id;
         distinct.insert(resource(id));
     }
-    EXPECT_EQ(distinct.size(), 23u);
+    EXPECT_EQ(distinct.size(), resourceCount);
     EXPECT_EQ(scene().output, resource(sceneOutput));
     EXPECT_TRUE(scene().firstFrame);
 }
@@ -250,18 +308,27 @@ TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
     }
 }
 
-TEST_F(BuildScene, SphereBufferHoldsTwoHundredFiftySixFloat4) {
-    auto* buffer = dynamic_cast<BufferRuntime*>(resource(sphereBuffer));
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(dynamic_cast<BufferDataRuntime*>(buffer), nullptr);
-    EXPECT_FALSE(buffer->desc.constant);
-    EXPECT_EQ(buffer->desc.stride, 16u);
-    EXPECT_EQ(buffer->desc.countX * buffer->desc.countY * buffer->desc.countZ, 256u);
-    EXPECT_EQ(buffer->desc.initialData, nullptr);
-    ASSERT_TRUE(buffer->bufferA);
-    EXPECT_EQ(buffer->bufferA->GetDesc().ByteWidth, 4096u);
-    EXPECT_NE(buffer->getUAV(false), nullptr);
-    EXPECT_NE(buffer->getSRV(true), nullptr);
+// The sphere buffer holds 256 float4; the character records, one per cell of the 256 x 96 grid, are a
+// float4 colour and a code at the programs' 32-byte record stride.
+TEST_F(BuildScene, ComputeBuffersHoldTheirRecordsWithoutContents) {
+    const struct {
+        uint32_t id, stride, count;
+    } rows[] = {{sphereBuffer, 16, 256}, {cylinderCharacters, 32, 256 * 96}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.id);
+        auto* buffer = dynamic_cast<BufferRuntime*>(resource(row.id));
+        ASSERT_NE(buffer, nullptr);
+        EXPECT_EQ(dynamic_cast<BufferDataRuntime*>(buffer), nullptr);
+        EXPECT_FALSE(buffer->desc.constant);
+        EXPECT_EQ(buffer->desc.stride, row.stride);
+        EXPECT_EQ(buffer->desc.countX * buffer->desc.countY * buffer->desc.countZ, row.count);
+        EXPECT_EQ(buffer->desc.initialData, nullptr);
+        ASSERT_TRUE(buffer->bufferA);
+        EXPECT_EQ(buffer->bufferA->GetDesc().ByteWidth, row.stride * row.count);
+        EXPECT_EQ(buffer->bufferA->GetDesc().StructureByteStride, row.stride);
+        EXPECT_NE(buffer->getUAV(false), nullptr);
+        EXPECT_NE(buffer->getSRV(true), nullptr);
+    }
 }
 
 TEST_F(BuildScene, DataBuffersHoldTheBuiltInTablesAtTheirSizes) {
@@ -300,18 +367,22 @@ TEST_F(BuildScene, TheThreeFontsAreSeparateBuffersWithTheSameGlyphs) {
     EXPECT_EQ(buffers.size(), 3u);
 }
 
-TEST_F(BuildScene, ListsTheUpdatePassThenTheNineGraphicsPassesUnderTheirKeys) {
+TEST_F(BuildScene, ListsTheTwoComputeAndNineGraphicsPassesInOrderUnderTheirKeys) {
     EXPECT_THAT(idsOf(scene().graphicsPasses), ElementsAreArray(range(9)));
-    EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(1)));
-    ASSERT_EQ(scene().passes.count, 10u);
-    EXPECT_EQ(scene().passes[0].kind, 0);
-    EXPECT_EQ(scene().passes[0].compute, lookUp(scene().computePasses, 0));
-    EXPECT_EQ(passListNames[0], "sphere update");
-    for (uint32_t i = 0; i < graphicsPasses.size(); ++i) {
-        EXPECT_EQ(passListNames[i + 1], std::string_view(graphicsPasses[i].name));
-        EXPECT_EQ(scene().passes[i + 1].kind, 1) << graphicsPasses[i].name;
-        EXPECT_EQ(scene().passes[i + 1].graphics, lookUp(scene().graphicsPasses, graphicsPasses[i].key))
-            << graphicsPasses[i].name;
+    EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(2)));
+    ASSERT_EQ(scene().passes.count, passOrder.size());
+    EXPECT_THAT(passListNames, ElementsAreArray(passOrder));
+    for (uint32_t i = 0; i < passOrder.size(); ++i) {
+        SCOPED_TRACE(passOrder[i]);
+        if (const ComputePassRow* row = computeRow(passOrder[i])) {
+            EXPECT_EQ(scene().passes[i].kind, 0);
+            EXPECT_EQ(scene().passes[i].compute, lookUp(scene().computePasses, row->key));
+        } else {
+            ASSERT_NE(graphicsRow(passOrder[i]), nullptr);
+            EXPECT_EQ(scene().passes[i].kind, 1);
+            EXPECT_EQ(scene().passes[i].graphics,
+                      lookUp(scene().graphicsPasses, graphicsRow(passOrder[i])->key));
+        }
     }
 }
 
@@ -337,11 +408,7 @@ TEST_F(BuildScene, GraphicsPassesCarryTheirProgramsBindingsAndDraws) {
         EXPECT_EQ(d.depthEnabled, row.depth);
         EXPECT_EQ(d.depth.resource, row.depth ? resource(cylinderDepth) : nullptr);
         EXPECT_TRUE(d.depth.flag);
-        ASSERT_EQ(d.inputs.count, row.inputs.size());
-        for (uint32_t slot = 0; slot < d.inputs.count; ++slot) {
-            EXPECT_EQ(d.inputs[slot].kind, row.inputs[slot].first) << "t" << slot;
-            EXPECT_EQ(d.inputs[slot].resource, resource(row.inputs[slot].second)) << "t" << slot;
-        }
+        expectInputs(d.inputs, row.inputs);
 
         EXPECT_EQ(d.blendEnabled, row.blend);
         EXPECT_EQ(d.blendMode, row.blendMode);
@@ -357,23 +424,28 @@ TEST_F(BuildScene, GraphicsPassesCarryTheirProgramsBindingsAndDraws) {
     }
 }
 
-TEST_F(BuildScene, SphereUpdatePassWritesTheSphereBufferAtU0) {
-    const ComputePass* pass = lookUp(scene().computePasses, 0);
-    ASSERT_NE(pass, nullptr);
-    const ComputePassDesc& d = pass->desc;
-    EXPECT_EQ(d.computeBytecode, program("sphere_sim_cs").bytecode);
-    EXPECT_EQ(d.computeBytecodeSize, program("sphere_sim_cs").size);
-    EXPECT_EQ(d.vertexBytecode, nullptr);
-    EXPECT_EQ(d.pixelBytecode, nullptr);
-    EXPECT_TRUE(pass->pipeline.computeShader);
-    EXPECT_EQ(d.threadsX, 256u);
-    EXPECT_EQ(d.threadsY, 1u);
-    EXPECT_EQ(d.threadsZ, 1u);
-    EXPECT_EQ(d.inputs.count, 0u);
-    ASSERT_EQ(d.outputs.count, 1u);
-    EXPECT_EQ(d.outputs[0].kind, 1);
-    EXPECT_EQ(d.outputs[0].resource, resource(sphereBuffer));
-    EXPECT_EQ(d.activation, 0);
+TEST_F(BuildScene, ComputePassesCarryTheirProgramsInputsOutputsAndThreads) {
+    for (const ComputePassRow& row : computePasses) {
+        SCOPED_TRACE(row.name);
+        const ComputePass* pass = lookUp(scene().computePasses, row.key);
+        ASSERT_NE(pass, nullptr);
+        const ComputePassDesc& d = pass->desc;
+        EXPECT_EQ(d.computeBytecode, program(row.program).bytecode);
+        EXPECT_EQ(d.computeBytecodeSize, program(row.program).size);
+        EXPECT_EQ(d.vertexBytecode, nullptr);
+        EXPECT_EQ(d.pixelBytecode, nullptr);
+        EXPECT_TRUE(pass->pipeline.computeShader);
+        EXPECT_EQ(d.threadsX, row.threads[0]);
+        EXPECT_EQ(d.threadsY, row.threads[1]);
+        EXPECT_EQ(d.threadsZ, row.threads[2]);
+        expectInputs(d.inputs, row.inputs);
+        ASSERT_EQ(d.outputs.count, 1u);
+        EXPECT_EQ(d.outputs[0].kind, 1);
+        EXPECT_EQ(d.outputs[0].resource, resource(row.output));
+        EXPECT_EQ(d.activation, 0);
+        EXPECT_EQ(d.windowStart, 0.0f);
+        EXPECT_EQ(d.windowEnd, 100000.0f);
+    }
 }
 
 TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
@@ -389,8 +461,9 @@ TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
     EXPECT_EQ(scene().packer.packedLength, 416u);
 }
 
-// The device sees the 23 resources in id order, then the programs of the ten passes in the order the
-// passes are created (sphere, update, cylinder, blur A, composite, text, blur B, lamer, mirror A, mirror B).
+// The device sees the 24 resources in id order, then the programs of the eleven passes in the order the
+// passes are created (sphere, update, char choice, cylinder, blur A, composite, text, blur B, lamer,
+// mirror A, mirror B).
 TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     const unsigned colour = unsigned(gpu::Format::R16G16B16A16_FLOAT),
                    depth = unsigned(gpu::Format::D32_FLOAT);
@@ -398,13 +471,14 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     std::map<uint32_t, uint32_t> dataBytes;
     for (const DataBufferRow& row : dataBuffers) dataBytes[row.id] = row.elements * 4;
     std::vector<std::string> expected;
-    for (uint32_t id = 0; id < 23; ++id) {
+    dataBytes[sphereBuffer] = 4096;
+    dataBytes[cylinderCharacters] = 256 * 96 * 32;
+    for (uint32_t id = 0; id < resourceCount; ++id) {
         if (textureIds.count(id))
             expected.push_back("CreateTexture2D " + size +
                                " format=" + std::to_string(id == cylinderDepth ? depth : colour));
         else
-            expected.push_back("CreateBuffer bytes=" +
-                               std::to_string(id == sphereBuffer ? 4096 : (dataBytes[id] + 15) / 16 * 16));
+            expected.push_back("CreateBuffer bytes=" + std::to_string((dataBytes[id] + 15) / 16 * 16));
     }
     auto shader = [](const char* call, const char* name) {
         return std::string(call) + " " + std::to_string(program(name).size) + " bytes";
@@ -418,8 +492,10 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     for (const auto& [vertex, pixel] : graphicsPrograms) {
         expected.push_back(shader("CreateVertexShader", vertex));
         expected.push_back(shader("CreatePixelShader", pixel));
-        if (std::strcmp(pixel, "glenz_spheres_ps") == 0)
+        if (std::strcmp(pixel, "glenz_spheres_ps") == 0) {
             expected.push_back(shader("CreateComputeShader", "sphere_sim_cs"));
+            expected.push_back(shader("CreateComputeShader", "char_choice_cs"));
+        }
     }
 
     // Each creation call, cut down to what the expectation names.
@@ -465,16 +541,23 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         }
     }
     runs.pop_back();
-    ASSERT_EQ(runs.size(), 10u);
+    ASSERT_EQ(runs.size(), passOrder.size());
 
-    EXPECT_EQ(runs[0].draw, "Dispatch 32 1 1");
-    EXPECT_EQ(runs[0].uav, "CSSetUnorderedAccessViews 0 [" +
-                               recording::labelOf(resource(sphereBuffer)->getUAV(false)) + "] counts=null");
-    EXPECT_TRUE(runs[0].inputs.empty());
-    for (uint32_t i = 0; i < graphicsPasses.size(); ++i) {
-        const GraphicsPassRow& row = graphicsPasses[i];
-        const Run& run = runs[i + 1];
-        SCOPED_TRACE(row.name);
+    for (uint32_t i = 0; i < passOrder.size(); ++i) {
+        const Run& run = runs[i];
+        SCOPED_TRACE(passOrder[i]);
+        if (const ComputePassRow* compute = computeRow(passOrder[i])) {
+            EXPECT_EQ(run.draw, compute->dispatch);
+            EXPECT_EQ(run.uav, "CSSetUnorderedAccessViews " + std::to_string(compute->inputs.size()) + " [" +
+                                   recording::labelOf(resource(compute->output)->getUAV(false)) +
+                                   "] counts=null");
+            std::map<uint32_t, std::string> inputs;
+            for (uint32_t slot = 0; slot < compute->inputs.size(); ++slot)
+                inputs[slot] = srv(compute->inputs[slot].second);
+            EXPECT_EQ(run.inputs, inputs);
+            continue;
+        }
+        const GraphicsPassRow& row = *graphicsRow(passOrder[i]);
         const std::string depthView = recording::labelOf(resource(cylinderDepth)->getDSV());
         EXPECT_EQ(run.targets, "OMSetRenderTargets [" +
                                    recording::labelOf(texture(row.target)->getRTV(false)) +

@@ -1,15 +1,19 @@
-// The character cylinder pass on its own, in its flat layout: the picture turned into character art
-// and drawn as one quad per glyph pixel, compared with a CPU model of the character choice.
+// The character cylinder: the character choice that turns the picture into one character and colour
+// per cell, compared with a CPU model of its formula, and the cylinder pass in its flat layout drawing
+// one quad per glyph pixel of the chosen characters.
 #include "effect_pass_fixture.h"
 
+#include <bit>
 #include <cmath>
+#include <set>
 
 using namespace Orvo::Gfx;
 
 namespace {
 
-constexpr uint32_t kColumns = 256, kRows = 96;
+constexpr uint32_t kColumns = 256, kRows = 96, kCells = kColumns * kRows;
 constexpr uint32_t kInstancesPerRow = kColumns * 128;
+constexpr uint32_t kRecordBytes = 32; // a float4 colour and a code, at the colour's 16-byte alignment
 
 // The characters the art is made of: code, brightness target, expected luminance of the six regions
 // (top-left, top-right, middle-left, middle-right, bottom-left, bottom-right).
@@ -82,6 +86,40 @@ float luminance(const Float4& c) {
     return 0.299f * c.x + 0.587f * c.y + 0.114f * c.z;
 }
 
+float brightnessOf(const Float4& colour) {
+    return std::clamp(1.5f * (luminance(colour) - 0.1f), 0.0f, 1.0f);
+}
+
+struct Choice {
+    int entry;    // index into kArtCharacters
+    float margin; // how much worse the runner-up is; 0 for a tie
+};
+
+// The character choice from its formula: 4 x the squared brightness difference plus the squared
+// differences of the six regions, summed in that order; the first entry with the smallest error wins,
+// and a later one replaces it only when strictly smaller.
+Choice chooseCharacter(float brightness, const float regions[6]) {
+    float best = 1e20f, second = 1e20f;
+    int entry = 0;
+    for (int e = 0; e < 31; ++e) {
+        const ArtCharacter& a = kArtCharacters[e];
+        const float d = brightness - a.target;
+        float error = 4.0f * d * d;
+        for (int r = 0; r < 6; ++r) {
+            const float dr = regions[r] - a.regions[r];
+            error += dr * dr;
+        }
+        if (error < best) {
+            second = best;
+            best = error;
+            entry = e;
+        } else {
+            second = std::min(second, error);
+        }
+    }
+    return {entry, second - best};
+}
+
 struct CellArt {
     int code;
     Float4 colour;
@@ -92,23 +130,10 @@ CellArt cellArt(uint32_t column, uint32_t row) {
     const uint32_t x = column * 2, y = row * 3;
     const Float4 left = texelOf(x, y + 1), right = texelOf(x + 1, y + 1);
     const Float4 colour{(left.x + right.x) / 2, (left.y + right.y) / 2, (left.z + right.z) / 2, 1.0f};
-    const float brightness = std::clamp(1.5f * (luminance(colour) - 0.1f), 0.0f, 1.0f);
     float regions[6];
     for (uint32_t r = 0; r < 6; ++r) regions[r] = luminance(texelOf(x + r % 2, y + r / 2));
-    float best = 1e20f, second = 1e20f;
-    int code = 0;
-    for (const ArtCharacter& a : kArtCharacters) {
-        float error = 4.0f * (brightness - a.target) * (brightness - a.target);
-        for (int r = 0; r < 6; ++r) error += (regions[r] - a.regions[r]) * (regions[r] - a.regions[r]);
-        if (error < best) {
-            second = best;
-            best = error;
-            code = a.code;
-        } else {
-            second = std::min(second, error);
-        }
-    }
-    return {code, colour, second - best > 1e-4f};
+    const Choice choice = chooseCharacter(brightnessOf(colour), regions);
+    return {kArtCharacters[choice.entry].code, colour, choice.margin > 1e-4f};
 }
 
 // The colour of grid pixel (gx, gy): the cell's colour where its glyph has ink, with the glyph's rows
@@ -118,16 +143,111 @@ Float4 artPixel(const std::vector<CellArt>& art, uint32_t gx, uint32_t gy) {
     return ink(cell.code, 15 - int(gy % 16), int(gx % 8)) ? cell.colour : Float4{0, 0, 0, 1};
 }
 
+// A cell of a test card: the colour at its centre and in its six regions.
+struct CellPicture {
+    Float4 centre;
+    Float4 regions[6];
+};
+
+// A picture of 8 x 12 texels per cell, each cell painted as 3 x 3 patches (texel columns 0-2, 3-4, 5-7
+// for the left regions, the centre and the right regions; rows 0-3, 4-7, 8-11 for the top, middle and
+// bottom), so that every sample of the choice falls between four texels of one patch and reads its
+// colour exactly. The centre patch runs the whole height of the cell.
+constexpr uint32_t kCardWidth = kColumns * 8, kCardHeight = kRows * 12;
+
+std::vector<Float4> paint(const std::vector<CellPicture>& cells) {
+    std::vector<Float4> texels(size_t(kCardWidth) * kCardHeight);
+    for (uint32_t y = 0; y < kCardHeight; ++y)
+        for (uint32_t x = 0; x < kCardWidth; ++x) {
+            const CellPicture& cell = cells[(y / 12) * kColumns + x / 8];
+            const uint32_t across = x % 8 < 3 ? 0 : x % 8 < 5 ? 1 : 2, down = (y % 12) / 4;
+            texels[size_t(y) * kCardWidth + x] =
+                across == 1 ? cell.centre : cell.regions[down * 2 + across / 2];
+        }
+    return texels;
+}
+
+Float4 grey(float level) {
+    return {level, level, level, 1.0f};
+}
+
+// A pure blue whose luminance is exactly `luminance`: red and green add exact zeros, so the luminance
+// is the one rounded product 0.114 x blue on the CPU and the GPU alike.
+Float4 blueOfLuminance(float luminance) {
+    float blue = luminance / 0.114f;
+    for (int step = 0; step < 64 && 0.114f * blue != luminance; ++step)
+        blue = std::nextafter(blue, 0.114f * blue < luminance ? 1e30f : 0.0f);
+    EXPECT_EQ(0.114f * blue, luminance);
+    return {0.0f, 0.0f, blue, 1.0f};
+}
+
+// A cell on which several entries make exactly the same, smallest error: black but for one region
+// of luminance v = 2^23 + 1. Near v the floats are the integers, so v minus an entry's expected value
+// for that region rounds to v - 1 = 2^23 (whose square is exact) where the value is above 0.5 and to
+// v where it is below, and that one square is so large that every other term of the sum is lost in
+// rounding. The entries above 0.5 there tie, with or without fused multiply-adds.
+CellPicture tieCell(int region) {
+    CellPicture cell;
+    cell.centre = grey(0);
+    for (Float4& r : cell.regions) r = grey(0);
+    cell.regions[region] = blueOfLuminance(8388609.0f);
+    return cell;
+}
+
+// A cell made of entry e's own figures in greys: the entry matches it to within rounding.
+CellPicture entryCell(int e) {
+    const ArtCharacter& a = kArtCharacters[e];
+    CellPicture cell;
+    cell.centre = grey(a.target / 1.5f + 0.1f);
+    for (int r = 0; r < 6; ++r) cell.regions[r] = grey(a.regions[r]);
+    return cell;
+}
+
+// A cell of seven unrelated colours, alpha included, from a small linear congruential generator.
+CellPicture randomCell(uint32_t& seed) {
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return float(seed >> 8) / 16777216.0f;
+    };
+    auto colour = [&next] { return Float4{next(), next(), next(), next()}; };
+    CellPicture cell;
+    cell.centre = colour();
+    for (Float4& region : cell.regions) region = colour();
+    return cell;
+}
+
+struct CellRecord {
+    Float4 colour;
+    uint32_t code;
+};
+
 } // namespace
 
 class CharCylinder : public EffectPassTest {
   protected:
-    // The cylinder pass as the show sets it up (depth, blending, the spare slots t1-t3 empty here),
-    // drawing the first `instances` instances into a width x height target.
+    // The character choice as the show runs it: every cell of `picture` into a new record buffer.
+    BufferRuntime* charChoice(TextureRuntime* picture) {
+        BufferRuntime* records = recordBuffer(kRecordBytes, kCells);
+        computePass("char_choice_cs", records, kColumns, kRows, {picture});
+        return records;
+    }
+
+    std::vector<CellRecord> readRecords(BufferRuntime* records) {
+        const std::vector<Float4> raw = read(records);
+        std::vector<CellRecord> cells;
+        for (size_t i = 0; i + 1 < raw.size(); i += 2)
+            cells.push_back({raw[i], std::bit_cast<uint32_t>(raw[i + 1].x)});
+        return cells;
+    }
+
+    // The character choice over the picture, then the cylinder pass as the show sets it up (depth,
+    // blending, the spare slots t1-t3 empty here), drawing the first `instances` instances into a
+    // width x height target.
     void build(uint32_t width, uint32_t height, uint32_t instances, const std::vector<int32_t>& font) {
         std::vector<Float4> texels;
         for (uint32_t y = 0; y < kImageHeight; ++y)
             for (uint32_t x = 0; x < kImageWidth; ++x) texels.push_back(texelOf(x, y));
+        BufferRuntime* records = charChoice(image(kImageWidth, kImageHeight, texels));
         target = texture(width, height);
         PassSettings settings;
         settings.vertexCount = 6;
@@ -135,8 +255,7 @@ class CharCylinder : public EffectPassTest {
         settings.blend = true;
         settings.depth = texture(width, height, kDepthFormat);
         graphicsPass("char_cylinder_vs", "vertex_colour_ps", target,
-                     {intBuffer(font), nullptr, nullptr, nullptr, image(kImageWidth, kImageHeight, texels)},
-                     settings);
+                     {intBuffer(font), nullptr, nullptr, nullptr, records}, settings);
     }
 
     std::vector<Float4> render() {
@@ -211,4 +330,70 @@ TEST_F(CharCylinder, ExplosionAmountsOfExactlyTheThresholdDoNotExplode) {
         EXPECT_GT(moved, 0) << track;
         setTrack(track, 0.0f);
     }
+}
+
+// The choice on the GPU against the formula's CPU model on two pictures. Black gives the space (code
+// 32) in every cell. The test card holds: cells made of each entry's own figures, which must pick
+// that entry; cells where entries tie exactly, where the earliest must win ('W' among the eleven
+// entries above 0.5 bottom-right, 'L' among the twelve above 0.5 bottom-left, where a later winner
+// would be the full block); and cells of random colours, compared wherever rounding cannot swap the
+// two best entries. Every record carries its cell's centre colour, alpha included.
+TEST_F(CharCylinder, CharacterChoiceFollowsTheFormulaOnBlackTiesAndATestCard) {
+    std::vector<Float4> texels(size_t(kCardWidth) * kCardHeight, Float4{0, 0, 0, 1});
+    TextureRuntime* picture = image(kCardWidth, kCardHeight, texels);
+    BufferRuntime* records = charChoice(picture);
+    renderFrame(0.0f, {320, 180});
+    for (const CellRecord& cell : readRecords(records)) {
+        ASSERT_EQ(cell.code, 32u);
+        ASSERT_TRUE(near(cell.colour, {0, 0, 0, 1}, 0.0f));
+    }
+
+    struct Tie {
+        int region, first; // the huge region and the entry that must win
+    };
+    const Tie ties[] = {{5, 17}, {4, 11}};
+    std::vector<CellPicture> cells;
+    std::vector<int> intended; // the entry a cell is made to pick; -1 for random cells
+    uint32_t seed = 12345;
+    for (uint32_t row = 0; row < kRows; ++row)
+        for (uint32_t column = 0; column < kColumns; ++column) {
+            if (row < 32) {
+                intended.push_back(int(column + 3 * row) % 31);
+                cells.push_back(entryCell(intended.back()));
+            } else if (row < 48) {
+                const Tie& tie = ties[column % 2];
+                intended.push_back(tie.first);
+                cells.push_back(tieCell(tie.region));
+            } else {
+                intended.push_back(-1);
+                cells.push_back(randomCell(seed));
+            }
+        }
+    texels = paint(cells);
+    picture->uploadRegion(texels.data(), kCardWidth, kCardHeight, sizeof(Float4));
+    renderFrame(0.0f, {320, 180});
+    const std::vector<CellRecord> gpu = readRecords(records);
+    ASSERT_EQ(gpu.size(), size_t(kCells));
+
+    std::set<uint32_t> codes;
+    int compared = 0;
+    for (uint32_t i = 0; i < kCells; ++i) {
+        SCOPED_TRACE(testing::Message() << "cell " << i % kColumns << "," << i / kColumns);
+        const CellPicture& cell = cells[i];
+        float regions[6];
+        for (int r = 0; r < 6; ++r) regions[r] = luminance(cell.regions[r]);
+        const Choice choice = chooseCharacter(brightnessOf(cell.centre), regions);
+        const uint32_t code = uint32_t(kArtCharacters[choice.entry].code);
+        ASSERT_TRUE(near(gpu[i].colour, cell.centre, 0.0f));
+        if (intended[i] >= 0) {
+            ASSERT_EQ(choice.entry, intended[i]);
+            ASSERT_EQ(choice.margin == 0.0f, i / kColumns >= 32);
+        }
+        if (intended[i] < 0 && choice.margin < 1e-5f) continue;
+        ASSERT_EQ(gpu[i].code, code);
+        codes.insert(code);
+        ++compared;
+    }
+    EXPECT_EQ(codes.size(), 31u);
+    EXPECT_GT(compared, int(kCells * 99 / 100));
 }

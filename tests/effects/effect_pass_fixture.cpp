@@ -74,6 +74,21 @@ BufferDataRuntime* dataBuffer(int32_t elementType, const void* elements, size_t 
     return buffer;
 }
 
+BufferRuntime* structuredBuffer(uint32_t stride, uint32_t count, const void* initial) {
+    BufferDesc desc;
+    desc.stride = stride;
+    desc.countX = count;
+    desc.initialData = initial;
+    auto* buffer = new BufferRuntime;
+    buffer->init(desc, false);
+    return buffer;
+}
+
+ResourceBinding bindingOf(Resource* input) {
+    const bool isTexture = dynamic_cast<TextureRuntime*>(input) != nullptr;
+    return {isTexture ? ResourceTexture : ResourceBuffer, input};
+}
+
 } // namespace
 
 BufferDataRuntime* EffectPassTest::intBuffer(const std::vector<int32_t>& elements) {
@@ -85,12 +100,14 @@ BufferDataRuntime* EffectPassTest::floatBuffer(const std::vector<float>& element
 }
 
 BufferRuntime* EffectPassTest::float4Buffer(uint32_t count, const std::vector<Float4>* initial) {
-    BufferDesc desc;
-    desc.stride = sizeof(Float4);
-    desc.countX = count;
-    desc.initialData = initial ? initial->data() : nullptr;
-    auto* buffer = registered(new BufferRuntime);
-    buffer->init(desc, false);
+    BufferRuntime* buffer =
+        registered(structuredBuffer(sizeof(Float4), count, initial ? initial->data() : nullptr));
+    EXPECT_TRUE(buffer->getSRV(false)) << device->GetLastError();
+    return buffer;
+}
+
+BufferRuntime* EffectPassTest::recordBuffer(uint32_t stride, uint32_t count) {
+    BufferRuntime* buffer = registered(structuredBuffer(stride, count, nullptr));
     EXPECT_TRUE(buffer->getSRV(false)) << device->GetLastError();
     return buffer;
 }
@@ -109,10 +126,7 @@ GraphicsPass* EffectPassTest::graphicsPass(std::string_view vertexProgram, std::
     desc.depthEnabled = settings.depth != nullptr;
     desc.depth.resource = settings.depth;
     desc.targets.append({target, true});
-    for (Resource* input : inputs) {
-        const bool isTexture = dynamic_cast<TextureRuntime*>(input) != nullptr;
-        desc.inputs.append({isTexture ? ResourceTexture : ResourceBuffer, input});
-    }
+    for (Resource* input : inputs) desc.inputs.append(bindingOf(input));
     auto* pass = new GraphicsPass;
     setupGraphicsPass(*pass, desc);
     scene->graphicsPasses.findOrInsert(scene->passes.count) = pass;
@@ -120,13 +134,15 @@ GraphicsPass* EffectPassTest::graphicsPass(std::string_view vertexProgram, std::
     return pass;
 }
 
-ComputePass* EffectPassTest::computePass(std::string_view program, BufferRuntime* output, uint32_t threads) {
+ComputePass* EffectPassTest::computePass(std::string_view program, BufferRuntime* output, uint32_t threadsX,
+                                         uint32_t threadsY, std::initializer_list<Resource*> inputs) {
     ComputePassDesc desc;
     useComputeProgram(desc, program);
     EXPECT_TRUE(desc.computeBytecode) << program;
-    desc.threadsX = threads;
-    desc.threadsY = 1;
+    desc.threadsX = threadsX;
+    desc.threadsY = threadsY;
     desc.threadsZ = 1;
+    for (Resource* input : inputs) desc.inputs.append(bindingOf(input));
     desc.outputs.append({ResourceBuffer, output});
     auto* pass = new ComputePass;
     setupComputePass(*pass, desc);
@@ -159,7 +175,7 @@ std::vector<Float4> EffectPassTest::read(TextureRuntime* target) {
 }
 
 std::vector<Float4> EffectPassTest::read(BufferRuntime* buffer) {
-    return readFloat4(buffer->getResource(false), buffer->desc.countX);
+    return readFloat4(buffer->getResource(false), bufferByteWidth(buffer->desc) / sizeof(Float4));
 }
 
 void EffectPassTest::writePng(const std::string& name, const std::vector<Float4>& pixels, uint32_t width,

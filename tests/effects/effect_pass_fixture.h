@@ -42,14 +42,19 @@ class EffectPassTest : public GpuTest {
     Orvo::Gfx::BufferDataRuntime* floatBuffer(const std::vector<float>& elements);
     // A structured buffer of float4 elements, optionally with initial contents.
     Orvo::Gfx::BufferRuntime* float4Buffer(uint32_t count, const std::vector<Float4>* initial = nullptr);
+    // A structured buffer of `count` records of `stride` bytes, without contents.
+    Orvo::Gfx::BufferRuntime* recordBuffer(uint32_t stride, uint32_t count);
 
     // Appends a pass of the show's programs to the scene's pass list.
     Orvo::Gfx::GraphicsPass* graphicsPass(std::string_view vertexProgram, std::string_view pixelProgram,
                                           Orvo::Gfx::TextureRuntime* target,
                                           std::initializer_list<Orvo::Gfx::Resource*> inputs,
                                           const PassSettings& settings = {});
+    // A compute pass of the show's programs: inputs at t0 onwards, the output at the u register after
+    // them, threadsX x threadsY threads.
     Orvo::Gfx::ComputePass* computePass(std::string_view program, Orvo::Gfx::BufferRuntime* output,
-                                        uint32_t threads);
+                                        uint32_t threadsX, uint32_t threadsY = 1,
+                                        std::initializer_list<Orvo::Gfx::Resource*> inputs = {});
 
     // Track values stay as set until changed; every track starts at 0.
     void setTrack(std::string_view name, float value);
@@ -58,6 +63,7 @@ class EffectPassTest : public GpuTest {
     // Publishes the frame context and runs the scene's pass list once.
     void renderFrame(float time, Float2 resolution, uint32_t frame = 0);
     std::vector<Float4> read(Orvo::Gfx::TextureRuntime* target);
+    // A buffer's whole contents as float4s, whatever its stride.
     std::vector<Float4> read(Orvo::Gfx::BufferRuntime* buffer);
 
     // Writes the picture as an 8-bit PNG beside the test binary, for looking at.

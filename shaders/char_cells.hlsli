@@ -1,0 +1,15 @@
+#ifndef CHAR_CELLS_HLSLI
+#define CHAR_CELLS_HLSLI
+
+// The character grid of the cylinder: 256 x 96 cells of 8 x 16 glyph pixels. The character choice
+// fills one record per cell, row by row, and the cylinder's vertex program reads it.
+static const uint kGridColumns = 256;
+static const uint kGridRows = 96;
+
+struct CellCharacter
+{
+    float4 colour; // the picture at the cell's centre, shown where the glyph has ink
+    uint code;     // the glyph that stands for the cell
+};
+
+#endif
