@@ -219,7 +219,8 @@ void runDirector(Display& display, Show& show, const IntroOptions& options, cons
             }
             time = clock.now();
         }
-        // A looped section starts again at its end; the show holds its last moment instead of ending.
+        // A looped section starts again at its end; the show holds its last moment instead of ending. Row
+        // numbers allow for the float time of a row start landing a hair below it.
         if (looped && time >= float(looped->endRow * rowSeconds))
             clock.seek(float(looped->startRow * rowSeconds));
         if (!clock.paused() && time >= kShowEndSeconds - 0.001f) {
@@ -243,10 +244,11 @@ void runDirector(Display& display, Show& show, const IntroOptions& options, cons
                                       [](uint64_t f, const SongPlace& p) { return f < p.frame; });
         const SongPlace at = place == song.begin() ? SongPlace{0, 0, 0} : *std::prev(place);
         char title[160];
-        std::snprintf(
-            title, sizeof title, "Mirelandt director - %.3f s, row %u, order %u/pattern %u, %.1f fps%s%s%s",
-            double(time), unsigned(double(time) / rowSeconds), unsigned(at.order), unsigned(at.pattern), fps,
-            clock.paused() ? ", paused" : "", looped ? ", looping " : "", looped ? looped->name : "");
+        std::snprintf(title, sizeof title,
+                      "Mirelandt director - %.3f s, row %u, order %u/pattern %u, %.1f fps%s%s%s",
+                      double(time), unsigned(double(time) / rowSeconds + 1e-4), unsigned(at.order),
+                      unsigned(at.pattern), fps, clock.paused() ? ", paused" : "", looped ? ", looping " : "",
+                      looped ? looped->name : "");
         window::setWindowTitle(title);
     }
 }
