@@ -1,8 +1,10 @@
 #include "platform/process_memory.h"
 
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+// After windows.h, which it builds on. The K32 entry point lives in kernel32: no psapi.dll is needed.
+#define PSAPI_VERSION 2
+#include <psapi.h>
 #else
 #include <cstdio>
 #include <unistd.h>
@@ -13,7 +15,7 @@ namespace platform {
 uint64_t residentBytes() {
 #ifdef _WIN32
     PROCESS_MEMORY_COUNTERS counters{};
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
     return counters.WorkingSetSize;
 #else
     // statm: total and resident pages.
