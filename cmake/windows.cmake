@@ -53,11 +53,12 @@ function(gtest_discover_tests target)
   endif()
 endfunction()
 
-# The content generators (track table, composer, page generator) run on the build machine: a nested
+# The content generators (track table, composer, page generator, shader packer) run on the build machine: a nested
 # build of this source tree makes them for the host, and the custom commands run those.
 include(ExternalProject)
 set(host_tools_dir "${CMAKE_BINARY_DIR}/host-tools")
-set(host_tools generate-track-table:track_table mirelandt-composer:composer mirelandt-pagegen:pagegen)
+set(host_tools generate-track-table:track_table mirelandt-composer:composer mirelandt-pagegen:pagegen
+               pack-shader-program:shader_pack)
 set(host_tool_files "")
 foreach(entry IN LISTS host_tools)
   string(REPLACE ":" ";" entry "${entry}")
