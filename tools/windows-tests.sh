@@ -39,7 +39,7 @@ export XDG_RUNTIME_DIR=$runtime PULSE_RUNTIME_PATH=$runtime/pulse PULSE_STATE_PA
 export PULSE_SERVER=unix:$runtime/pulse/native
 wine=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  wineserver -k 2>/dev/null && wineserver -w 2>/dev/null
   [[ -n $pulse ]] && kill "$pulse" 2>/dev/null
   [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null
