@@ -14,11 +14,14 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -45,11 +48,33 @@ std::vector<std::string> listing(const fs::path& folder) {
 
 class SafeFileTest : public ::testing::Test {
   protected:
-    fs::path dir = fs::path(testing::TempDir()) / ("safe_file_" + std::to_string(getpid()));
+    fs::path dir =
+        fs::path(testing::TempDir()) / ("safe_file_" + std::to_string(std::random_device()()) + "_" +
+                                        testing::UnitTest::GetInstance()->current_test_info()->name());
     void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }
 };
 
+// Replacing a file leaves the new bytes and nothing beside them; a folder that does not exist or a name
+// that is a folder is refused with the file's name and nothing is left behind.
+TEST_F(SafeFileTest, AReplacedFileIsWholeAndRefusalsLeaveNothing) {
+    const fs::path path = dir / "still.png";
+    ASSERT_TRUE(writeText(path, "first version"));
+    std::vector<uint8_t> rgb(64 * 36 * 3, 200);
+    std::string error;
+    ASSERT_TRUE(writePng(path.string(), 64, 36, rgb.data(), &error)) << error;
+    EXPECT_EQ(readFile(path).substr(1, 3), "PNG");
+    EXPECT_EQ(listing(dir), std::vector<std::string>{"still.png"});
+
+    EXPECT_FALSE(writeWholeFile((dir / "missing" / "x.wav").string(), "x", 1, &error));
+    EXPECT_NE(error.find("x.wav"), std::string::npos) << error;
+    fs::create_directories(dir / "folder.png");
+    EXPECT_FALSE(writePng((dir / "folder.png").string(), 64, 36, rgb.data(), &error));
+    EXPECT_NE(error.find("folder.png"), std::string::npos) << error;
+    EXPECT_EQ(listing(dir), (std::vector<std::string>{"folder.png", "still.png"}));
+}
+
+#ifndef _WIN32
 // Every writer on a filesystem with a few KiB left: each fails naming the file and the reason, leaves
 // neither the file nor its temporary behind, and an earlier file under the same name survives intact.
 TEST_F(SafeFileTest, AFullFilesystemLeavesNothingPartial) {
@@ -139,5 +164,7 @@ TEST_F(SafeFileTest, LinksAndModesSurviveTheRename) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(listing(dir), (std::vector<std::string>{"fresh", "link.wav", "target.wav"}));
 }
+
+#endif
 
 } // namespace
