@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include <cstdlib>
@@ -11,6 +12,19 @@
 #include <utility>
 
 namespace window {
+
+namespace {
+
+// SIGINT and SIGTERM ask the intro to quit, as closing the window does. SDL's own handlers come and go
+// with its subsystems (the sound device is closed and opened again on every lap of a loop), so the
+// intro keeps its own.
+volatile std::sig_atomic_t quitSignal = 0;
+
+void recordQuitSignal(int) {
+    quitSignal = 1;
+}
+
+} // namespace
 
 bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
     // Without a display server SDL would fall back to drivers that cannot show a window, after
@@ -25,6 +39,13 @@ bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
     }
     // With X alone, keep SDL from probing Wayland (which complains on stderr when it is absent).
     if (!wayland || !*wayland) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    struct sigaction action {};
+    action.sa_handler = recordQuitSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         *error = std::string("no display: ") + SDL_GetError();
         return false;
@@ -115,7 +136,7 @@ bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, s
 }
 
 bool pumpMessages(bool* escapePressed) {
-    bool quit = false;
+    bool quit = quitSignal != 0;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) quit = true;
