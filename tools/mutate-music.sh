@@ -2,8 +2,8 @@
 # Mutation check of the music player's tests: applies each mutant of tools/mutate-music.txt to its source
 # file in turn, builds the music library, its tests and the music tool in build-mutants/, runs the music
 # test programs and restores the source (also when interrupted). A mutant is killed when a build of the
-# tests fails to pass; one that survives is rendered: when every module the tests load (and the show's
-# module) renders byte for byte as without it, it is reported as equivalent.
+# tests fails to pass; one that survives is rendered: when every module the tests load, the show's module
+# and the music fuzzer's seeds render byte for byte as without it, it is reported as equivalent.
 #   tools/mutate-music.sh [ID...]   only the mutants named (all by default)
 #   MUTANT_TIMEOUT                  seconds per test program and mutant (default 120): a hang is a kill
 #   MUTANT_SECONDS                  seconds rendered per module for the equivalence check (default 3)
@@ -82,6 +82,9 @@ rm -rf "$build/modules" "$build/renders"
 mkdir -p "$build/modules"
 (cd "$build" && MIRELANDT_MUSIC_TEST_MODULES="$build/modules" ./tests/music/music_tests >/dev/null 2>&1)
 cp content/music/mirelandt.xm "$build/modules/show.xm"
+# The music fuzzer's seeds use every effect, loop type and envelope kind.
+"${CXX:-c++}" -std=c++20 -O1 -Imusic fuzz/music/make_seeds.cpp music/xm_writer.cpp -o "$build/music_seeds"
+"$build/music_seeds" "$build/modules"
 render_modules "$build/renders/original"
 echo "$(ls "$build/modules" | wc -l) modules kept for the equivalence check"
 
