@@ -3,9 +3,9 @@
 // body is mutated in place (growing or shrinking it moves the tables behind it), a table's format word has
 // one of its flags flipped (byte order, bit order, padding, scan unit, compressed metrics), or an entry of
 // the table of contents takes another table type. The rest are libFuzzer's own byte mutations.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <random>
 #include <vector>
@@ -51,10 +51,11 @@ size_t mutateBody(uint8_t* data, size_t size, size_t maxSize, const Entry& e) {
     const size_t body = e.offset + 4, bodySize = e.size - 4, end = size_t(e.offset) + e.size;
     std::vector<uint8_t> bytes(data + body, data + end);
     bytes.resize(bodySize + (maxSize - size));
+    if (bytes.empty()) return LLVMFuzzerMutate(data, size, maxSize);
     const size_t newSize = LLVMFuzzerMutate(bytes.data(), bodySize, bytes.size());
     const std::vector<uint8_t> tail(data + end, data + size);
-    std::memcpy(data + body, bytes.data(), newSize);
-    std::memcpy(data + body + newSize, tail.data(), tail.size());
+    std::copy(bytes.begin(), bytes.begin() + ptrdiff_t(newSize), data + body);
+    std::copy(tail.begin(), tail.end(), data + body + newSize);
     const auto delta = int64_t(newSize) - int64_t(bodySize);
     const uint32_t count = read32(data + 4);
     for (uint32_t i = 0; i < count; ++i) {
