@@ -1,7 +1,5 @@
 #include "buffer_data_runtime.h"
 
-#include "numeric_file.h"
-
 #include <cstdlib>
 
 namespace Orvo::Gfx {
@@ -21,17 +19,6 @@ gpu::Format elementFormat(int32_t elementType) {
 }
 
 } // namespace
-
-uint32_t elementSize(int32_t elementType) {
-    switch (elementType) {
-    case ElementInt32:
-    case ElementFloat32:
-        return 4;
-    case ElementByte:
-        return 1;
-    }
-    return 0;
-}
 
 BufferDataRuntime::~BufferDataRuntime() {
     std::free(loadedElements);

@@ -1,5 +1,6 @@
 #pragma once
 #include "buffer_runtime.h"
+#include "numeric_file.h"
 #include "resource_desc.h"
 
 namespace Orvo::Gfx {
@@ -18,8 +19,5 @@ struct BufferDataRuntime : BufferRuntime {
     bool init(const DataSourceDesc& description, bool isDoubleBuffered);
     bool release() override;
 };
-
-// Bytes per element of an ElementType; 0 for a code outside the table.
-uint32_t elementSize(int32_t elementType);
 
 } // namespace Orvo::Gfx

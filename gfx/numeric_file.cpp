@@ -1,7 +1,5 @@
 #include "numeric_file.h"
 
-#include "buffer_data_runtime.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -57,6 +55,17 @@ void reportDataFileError(const char* path, const char* what) {
 
 } // namespace
 
+uint32_t elementSize(int32_t elementType) {
+    switch (elementType) {
+    case ElementInt32:
+    case ElementFloat32:
+        return 4;
+    case ElementByte:
+        return 1;
+    }
+    return 0;
+}
+
 uint32_t countNumericTokens(const char* text) {
     uint32_t count = 0;
     // The walk only reads; the cast lets both passes share one definition of a token.
@@ -92,11 +101,6 @@ void convertNumericTokens(char* text, int32_t elementType, void* elements) {
 void* loadNumericFile(DataSourceDesc& source) {
     source.elements = nullptr;
     source.elementCount = 0;
-    const uint32_t size = elementSize(source.elementType);
-    if (size == 0) {
-        reportDataFileError(source.path, "unknown element type");
-        return nullptr;
-    }
     std::FILE* file = std::fopen(source.path, "rb");
     if (!file) {
         reportDataFileError(source.path, std::strerror(errno));
@@ -125,16 +129,26 @@ void* loadNumericFile(DataSourceDesc& source) {
         return nullptr;
     }
     text[read] = '\0';
+    void* block = loadNumericText(text, source);
+    std::free(text);
+    return block;
+}
 
+void* loadNumericText(char* text, DataSourceDesc& source) {
+    source.elements = nullptr;
+    source.elementCount = 0;
+    const uint32_t size = elementSize(source.elementType);
+    if (size == 0) {
+        reportDataFileError(source.path, "unknown element type");
+        return nullptr;
+    }
     const uint32_t count = countNumericTokens(text);
     void* block = std::malloc(size_t(count) * size + 1);
     if (!block) {
-        std::free(text);
         reportDataFileError(source.path, "out of memory");
         return nullptr;
     }
     convertNumericTokens(text, source.elementType, block);
-    std::free(text);
     source.elements = block;
     source.elementCount = count;
     return block;

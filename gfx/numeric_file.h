@@ -9,6 +9,12 @@ namespace Orvo::Gfx {
 // it allocated (the caller frees it with free()). A file that cannot be read, is too large, or an element
 // type outside the table gives no elements: elementCount 0, elements null, one line on stderr saying why.
 void* loadNumericFile(DataSourceDesc& source);
+// The same from a NUL-terminated text in memory, which is changed while it is read and left as it was;
+// source.path only names the text in a message.
+void* loadNumericText(char* text, DataSourceDesc& source);
+
+// Bytes per element of an ElementType; 0 for a code outside the table.
+uint32_t elementSize(int32_t elementType);
 
 // The element count of a NUL-terminated text, and its conversion into `elements` (room for that many).
 // A token starts at a character other than space, comma and line feed and runs to the next space, comma or

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset (clang, libFuzzer) and runs every fuzz target for a bounded time.
-# Seeds are the project's own (written at build time beside each fuzzer), and the folder named by
-# MIRELANDT_XM_CORPUS when that is set, read in place; new inputs go to a scratch folder.
+# Builds the fuzz preset (clang, libFuzzer) and runs every fuzz target (build-fuzz/fuzz/*/*_fuzz: the music
+# player, page sources, block fonts, palettes, code page tables, PCF fonts, numeric data files) for a
+# bounded time each, one after the other.
+# Seeds are the project's own (written or copied at build time into seeds/ beside each fuzzer), and for the
+# music fuzzer also the folder named by MIRELANDT_XM_CORPUS when that is set, read in place; new inputs go
+# to a scratch folder. A target that crashes leaves its input in build-fuzz/artifacts/ and fails the run.
 #   FUZZ_SECONDS         time per target (default 60)
 #   MIRELANDT_XM_CORPUS  a folder of .xm files to add to the music fuzzer's seeds (optional)
 set -euo pipefail

@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -170,6 +173,10 @@ TEST(BlockFont, RejectsRaggedAndShortLetters) {
               "f:1: the height must come before the letters");
     EXPECT_EQ(errorOf([] { parseBlockFont("f", "height 1\nletter A\n#x\n"); }),
               "f:3: a letter row holds only # and .");
+    // A second height would leave the letters before it shorter than the font, and drawing them would
+    // read rows they do not have.
+    EXPECT_EQ(errorOf([] { parseBlockFont("f", "height 1\nletter A\n#\nheight 2\n"); }),
+              "f:4: height given twice");
 }
 
 TEST(Animations, DarkeningReachesBlackAndBuildUpEndsOnTheLogo) {
@@ -207,6 +214,25 @@ TEST(Emit, CellsAreStoredFrameAfterFrameRowAfterRow) {
     EXPECT_EQ(flattenCells(frames), (std::vector<int32_t>{0, 0, -1, 5, 6, 7, 8, 9, -1, 0, 0, -1}));
 }
 
+// Writes the font ascent and descent into both accelerator tables, found through the table of contents,
+// in each table's byte order.
+void setFontExtent(std::vector<uint8_t>& font, int32_t ascent, int32_t descent) {
+    auto read32 = [&](size_t at) {
+        return uint32_t(font[at]) | uint32_t(font[at + 1]) << 8 | uint32_t(font[at + 2]) << 16 |
+               uint32_t(font[at + 3]) << 24;
+    };
+    for (uint32_t i = 0; i < read32(4); ++i) {
+        const uint32_t type = read32(8 + 16 * i), offset = read32(8 + 16 * i + 12);
+        if (type != 1u << 1 && type != 1u << 8) continue;
+        const bool msb = read32(offset) & 4;
+        for (int k = 0; k < 4; ++k) {
+            const int shift = 8 * (msb ? 3 - k : k);
+            font[offset + 12 + k] = uint8_t(uint32_t(ascent) >> shift);
+            font[offset + 16 + k] = uint8_t(uint32_t(descent) >> shift);
+        }
+    }
+}
+
 class PcfFont : public ::testing::Test {
   protected:
     std::vector<uint8_t> bytes = readMaybeGzipped(MIRELANDT_FONT_SOURCE);
@@ -227,6 +253,13 @@ TEST_F(PcfFont, TruncatedOrDamagedFilesGiveErrorsNotCrashes) {
          {size_t(0), size_t(3), size_t(8), size_t(100), size_t(1000), bytes.size() / 2, bytes.size() - 200}) {
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + length);
         EXPECT_THROW(readPcfFont(cut), std::runtime_error) << "length " << length;
+    }
+    // Font ascents and descents whose sum, or a glyph's offset from the top of the cell, would overflow
+    // (the sanitizer build stops on that).
+    for (auto [ascent, descent] : {std::pair{0x6B6B6B6B, 0x6B6B6B6B}, std::pair{INT32_MIN + 10, INT32_MAX}}) {
+        std::vector<uint8_t> damaged = bytes;
+        setFontExtent(damaged, ascent, descent);
+        EXPECT_EQ(errorOf([&] { readPcfFont(damaged); }), "PCF font: implausible font height");
     }
     // Scribbled bytes anywhere in the file either still parse or give an error; the reader must
     // never read outside the data (the sanitizer build checks that).

@@ -2,6 +2,11 @@
 
 #include "replayer.h"
 
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <utility>
 
 XmInstrument makeInstrument(std::vector<int16_t> points, XmLoop loop, uint32_t loopStart,
@@ -25,7 +30,21 @@ XmModule makeSong(uint16_t rows, uint16_t channels, uint16_t speed) {
     return song;
 }
 
+namespace {
+// With MIRELANDT_MUSIC_TEST_MODULES naming a folder, every module a test loads is also written there, named
+// by its contents, so that tools/mutate-music.sh can render the same modules with and without a mutant.
+void keepModule(const std::vector<uint8_t>& bytes) {
+    const char* folder = std::getenv("MIRELANDT_MUSIC_TEST_MODULES");
+    if (!folder) return;
+    const std::string_view contents(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string path =
+        std::string(folder) + "/" + std::to_string(std::hash<std::string_view>{}(contents)) + ".xm";
+    std::ofstream(path, std::ios::binary).write(contents.data(), std::streamsize(contents.size()));
+}
+} // namespace
+
 PlayerPtr loadPlayer(const std::vector<uint8_t>& bytes, uint32_t rate) {
+    keepModule(bytes);
     ModulePlayer* p = nullptr;
     createModulePlayer(bytes.data(), uint32_t(bytes.size()), &p, rate);
     return PlayerPtr(p);

@@ -52,6 +52,8 @@ BlockFont parseBlockFont(const std::string& source, std::string_view text) {
     while (lines.next()) {
         auto words = lines.words();
         if (words.size() == 2 && words[0] == "height") {
+            // Letters read so far have as many rows as the height they were read under.
+            if (font.height) lines.fail("height given twice");
             font.height = lines.integer(words[1], 1, 32);
         } else if (words.size() == 2 && words[0] == "letter" &&
                    (words[1].size() == 1 || words[1] == "space")) {

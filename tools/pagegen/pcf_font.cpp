@@ -130,6 +130,9 @@ BitmapFont readPcfFont(std::span<const uint8_t> data) {
     std::vector<uint8_t> bits = normalisedBitmaps(bitmaps.block(sizes[bitmaps.format & 3]), bitmaps.format);
 
     BitmapFont font;
+    // Bounded one by one first, so that neither their sum nor a glyph's offset from the top can overflow.
+    auto plausible = [](int extent) { return extent >= -64 && extent <= 64; };
+    if (!plausible(fontAscent) || !plausible(fontDescent)) damaged("implausible font height");
     font.cellHeight = fontAscent + fontDescent;
     if (font.cellHeight <= 0 || font.cellHeight > 64) damaged("implausible font height");
 

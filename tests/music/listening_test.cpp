@@ -1,0 +1,169 @@
+// The player heard from outside: tiny modules rendered through renderFrames, and the left and right
+// output compared with levels, pan positions and pitches worked out from the format's rules (volume and
+// pan laws, the gain ramp, the period arithmetic of slides and vibratos, envelope points).
+#include "replayer.h"
+#include "test_modules.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Interleaved stereo frames of a module played from its start.
+std::vector<float> render(const XmModule& song, uint32_t frames, uint32_t rate = 44100) {
+    PlayerPtr player = loadPlayer(writeXm(song), rate);
+    std::vector<float> out(2 * size_t(frames));
+    if (player) renderFrames(player.get(), out.data(), frames);
+    return out;
+}
+
+// A constant sample (point value 64, half scale) on a loop: every output frame is 0.5 x gain x the
+// output amplification 0.25, so a frame shows the channel's gain directly.
+constexpr float kConstantLevel = 0.5f * 0.25f;
+
+// At tempo 125 and 44100 Hz a tick is 882 frames; the gain ramp (1/128 per frame) has settled by the end.
+constexpr uint32_t kLevelTick = 882;
+float leftAtTickEnd(const std::vector<float>& out, uint32_t tick) {
+    return out[2 * size_t((tick + 1) * kLevelTick - 1)];
+}
+float rightAtTickEnd(const std::vector<float>& out, uint32_t tick) {
+    return out[2 * size_t((tick + 1) * kLevelTick - 1) + 1];
+}
+
+TEST(Listening, LevelsFollowVolumeKeyOffAndTheGainRamp) {
+    // One channel panned hard left, speed 2.
+    XmModule song = makeSong(5, 1, 2);
+    song.instruments[0].samples[0].panning = 0;
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectSetVolume, 16};
+    song.cell(0, 1, 0) = {kMiddleC, 0, 0, 0, 0}; // a note without instrument keeps the volume
+    song.cell(0, 2, 0) = {0, 0, 0, EffectSetVolume, 64};
+    song.cell(0, 3, 0) = {0, 0, 0, EffectSetVolume, 0};
+    song.cell(0, 4, 0) = {kMiddleC, 1, 0, EffectKeyOff, 0}; // key off on the row's first tick
+    const std::vector<float> out = render(song, 10 * kLevelTick);
+
+    const float expected[10] = {0.25f, 0.25f, 0.25f, 0.25f, 1, 1, 0, 0, 0, 0}; // volume per tick
+    for (uint32_t tick = 0; tick < 10; ++tick) {
+        EXPECT_FLOAT_EQ(leftAtTickEnd(out, tick), kConstantLevel * expected[tick]) << "tick " << tick;
+        EXPECT_EQ(rightAtTickEnd(out, tick), 0.0f) << "tick " << tick;
+    }
+    // Volume 0 at tick 6: the gain falls by 1/128 per frame from the tick's first frame on.
+    const size_t drop = 6 * kLevelTick;
+    for (uint32_t k : {0u, 1u, 32u, 64u, 127u, 128u, 200u})
+        EXPECT_FLOAT_EQ(out[2 * (drop + k)], kConstantLevel * std::max(0.0f, 1.0f - float(k) / 128.0f)) << k;
+}
+
+TEST(Listening, PanningEnvelopeSwingsAcrossTheWholeFieldAndHoldsAtItsSustain) {
+    XmModule song = makeSong(1, 1, 12);
+    XmInstrument& ins = song.instruments[0];
+    ins.samples[0].panning = 128;
+    // Pan from hard left to hard right over four ticks, held at point 1 while the key is held.
+    ins.panningEnvelope.points = {{0, 0}, {4, 64}, {8, 32}, {12, 0}};
+    ins.panningEnvelope.type = XmEnvelopeOn | XmEnvelopeSustain;
+    ins.panningEnvelope.sustainPoint = 1;
+    // A flat volume envelope whose sustain and loop points are other ones.
+    ins.volumeEnvelope.points = {{0, 64}, {4, 64}, {8, 64}, {12, 64}};
+    ins.volumeEnvelope.type = XmEnvelopeOn;
+    ins.volumeEnvelope.sustainPoint = 2;
+    ins.volumeEnvelope.loopStart = 2;
+    ins.volumeEnvelope.loopEnd = 3;
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
+    const std::vector<float> out = render(song, 12 * kLevelTick);
+
+    for (uint32_t tick = 0; tick < 12; ++tick) {
+        // Envelope panning: 0, 1/4, ... 1 from tick 4 on. Around a sample panning of 128/255 it swings
+        // by 2 x (0.5 - |128/255 - 0.5|) = 254/255, from 1/255 to 255/255.
+        const float envelope = std::min(1.0f, float(tick) / 4.0f);
+        const float pan = 128.0f / 255.0f + (envelope - 0.5f) * 254.0f / 255.0f;
+        EXPECT_NEAR(leftAtTickEnd(out, tick), kConstantLevel * std::sqrt(1.0f - pan), 1e-6f)
+            << "tick " << tick;
+        EXPECT_NEAR(rightAtTickEnd(out, tick), kConstantLevel * std::sqrt(pan), 1e-6f) << "tick " << tick;
+    }
+}
+
+TEST(Listening, ForwardLoopPlaysEachPointOnceAtStepOne) {
+    // Note value 48 plays 8363 points a second: at an output rate of 8363 each frame takes the next point.
+    std::vector<int16_t> ramp;
+    for (int16_t i = 1; i <= 40; ++i) ramp.push_back(i);
+    XmModule song = makeSong(1, 1);
+    song.instruments[0] = makeInstrument(ramp, XmLoop::Forward, 0, 40);
+    song.instruments[0].samples[0].panning = 0;
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
+    const std::vector<float> out = render(song, 1000, 8363);
+    // From frame 128 on the gain has ramped up to 1 and the crossfade is over.
+    for (size_t frame = 128; frame < 1000; ++frame)
+        ASSERT_EQ(out[2 * frame], float(frame % 40 + 1) / 128.0f * 0.25f) << frame;
+}
+
+// At tempo 50 and 44100 Hz a tick is 2205 frames.
+constexpr uint32_t kPitchTick = 2205;
+constexpr uint32_t kPitchRate = 44100;
+
+// Points per second played in a tick, from the sign changes of a two-point (+, -) looping sample on one
+// side: each point the position passes flips the sign. The first frames of the tick (crossfade, gain
+// ramp) are left out; the count is exact to one point.
+double pointsPerSecond(const std::vector<float>& out, uint32_t tick, int side) {
+    const size_t begin = size_t(tick) * kPitchTick + 100, end = size_t(tick + 1) * kPitchTick;
+    int changes = 0;
+    for (size_t f = begin + 1; f < end; ++f)
+        if ((out[2 * f + side] > 0) != (out[2 * (f - 1) + side] > 0)) ++changes;
+    return double(changes) * kPitchRate / double(end - begin);
+}
+
+// The linear frequency table: 8363 Hz at period 4608, an octave per 768 period units.
+double linearHz(double period) {
+    return 8363.0 * std::exp2((4608.0 - period) / 768.0);
+}
+
+TEST(Listening, PitchesFollowPortamentoVibratoAndAutoVibrato) {
+    constexpr uint8_t kC5 = kMiddleC + 12; // period 3840
+    XmModule song = makeSong(9, 2, 4);
+    song.tempo = 50;
+    // Channel 0 plays hard left, channel 1 hard right with a square auto-vibrato.
+    song.instruments[0] = makeInstrument({100, -100}, XmLoop::Forward, 0, 2);
+    song.instruments[0].samples[0].panning = 0;
+    song.instruments.push_back(makeInstrument({100, -100}, XmLoop::Forward, 0, 2));
+    XmInstrument& vibrato = song.instruments[1];
+    vibrato.samples[0].panning = 255;
+    vibrato.vibratoType = 1; // square
+    vibrato.vibratoDepth = 60;
+    vibrato.vibratoRate = 32;
+
+    // Tone portamento at 0x28 (160 period units a tick) down to C-4 and back up to C-5 with the volume
+    // column's F0, which keeps the remembered speed; then square vibrato, speed 8, depth 15.
+    song.cell(0, 0, 0) = {kC5, 1, 0, EffectTonePortamento, 0x28};
+    song.cell(0, 1, 0) = {kMiddleC, 0, 0, EffectTonePortamento, 0};
+    song.cell(0, 2, 0) = {0, 0, 0, EffectTonePortamento, 0};
+    song.cell(0, 3, 0) = {kC5, 0, 0xF0, 0, 0};
+    song.cell(0, 4, 0) = {0, 0, 0xF0, 0, 0};
+    song.cell(0, 5, 0) = {0, 0, 0, EffectExtended, 0x42};
+    song.cell(0, 6, 0) = {kC5, 0, 0, EffectVibrato, 0x8F};
+    song.cell(0, 7, 0) = {0, 0, 0, EffectVibrato, 0};
+    song.cell(0, 8, 0) = {kC5, 0, 0, EffectVibrato, 0}; // a new note starts the vibrato over
+    song.cell(0, 0, 1) = {kC5, 2, 0, 0, 0};
+    const std::vector<float> out = render(song, 36 * kPitchTick, kPitchRate);
+
+    // Channel 0, period per tick. A slide that would pass its target stops on it. Vibrato depth 15 is
+    // 2 quarter semitones (32 period units): up while the square is -1 (phases 0-31), down after.
+    const double left[36] = {3840, 3840, 3840, 3840, // C-5
+                             3840, 4000, 4160, 4320, // sliding to C-4 (4608)
+                             4320, 4480, 4608, 4608, //
+                             4608, 4448, 4288, 4128, // F0: sliding back to C-5, not restarted
+                             4128, 3968, 3840, 3840, //
+                             3840, 3840, 3840, 3840, // E42: square vibrato
+                             3840, 3808, 3808, 3808, // phases 8, 16, 24
+                             3808, 3872, 3872, 3872, // phases 32, 40, 48
+                             3840, 3808, 3808, 3808};
+    for (uint32_t tick = 0; tick < 36; ++tick)
+        EXPECT_NEAR(pointsPerSecond(out, tick, 0), linearHz(left[tick]), 50.0) << "left, tick " << tick;
+
+    // Channel 1: the auto-vibrato phase is (tick x rate) >> 2 = 8 per tick, so the square of depth 60
+    // (one quarter semitone, 16 period units) is down for four ticks, then up for four.
+    for (uint32_t tick = 0; tick < 36; ++tick) {
+        const double period = 3840.0 + (tick / 4 % 2 ? -16.0 : 16.0);
+        EXPECT_NEAR(pointsPerSecond(out, tick, 1), linearHz(period), 50.0) << "right, tick " << tick;
+    }
+}
+
+} // namespace
