@@ -126,7 +126,8 @@ TEST_F(TrackFileReader, AFaultNamesItsLineAndLeavesTheTracksAsTheyWere) {
     EXPECT_FALSE(readTrackFile("/nonexistent/folder/tracks.txt", set, &error));
     EXPECT_EQ(error, "tracks.txt: cannot read (No such file or directory)");
     EXPECT_FALSE(readTrackFile("/", set, &error));
-    EXPECT_EQ(error, "/: cannot read (Is a directory)");
+    // The system's words for a folder differ (Linux: "Is a directory", Windows: "Permission denied").
+    EXPECT_EQ(error.rfind("/: cannot read (", 0), 0u) << error;
     expectSameTracks(compiled, set);
 }
 
