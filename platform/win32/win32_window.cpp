@@ -153,7 +153,9 @@ bool pumpMessages(bool* escapePressed) {
 }
 
 bool escapeDown() {
-    return GetAsyncKeyState(VK_ESCAPE) != 0;
+    // Only the key's state now: the "pressed since the last query" bit can be left over from another
+    // program (one that quit on the key message without asking), and would end this one at once.
+    return (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0;
 }
 
 void attachParentConsole() {
