@@ -50,7 +50,7 @@ bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, s
 // SIGINT/SIGTERM). Records an Escape press since the last call in *escapePressed.
 bool pumpMessages(bool* escapePressed);
 
-// Escape is down now, or was pressed since the last query.
+// Escape is down now.
 bool escapeDown();
 
 // The keys of the director mode, besides Escape.
