@@ -23,14 +23,14 @@
 
 namespace {
 
-// Where the song is at each row start: what the title bar names (order, pattern) at a given time.
+// Where each order position of the song starts: what the title bar names (order, pattern) at a time.
 struct SongPlace {
     uint64_t frame;
     uint16_t order;
     uint8_t pattern;
 };
 
-// The song rendered once ahead, silently (about a tenth of a second), noting where every row starts.
+// The song rendered once ahead, silently (about a tenth of a second), noting where each position starts.
 std::vector<SongPlace> mapSong() {
     std::vector<SongPlace> places;
     ModulePlayer* player = nullptr;
@@ -219,8 +219,7 @@ void runDirector(Display& display, Show& show, const IntroOptions& options, cons
             }
             time = clock.now();
         }
-        // A looped section starts again at its end; the show holds its last moment instead of ending. Row
-        // numbers allow for the float time of a row start landing a hair below it.
+        // A looped section starts again at its end; the show holds its last moment instead of ending.
         if (looped && time >= float(looped->endRow * rowSeconds))
             clock.seek(float(looped->startRow * rowSeconds));
         if (!clock.paused() && time >= kShowEndSeconds - 0.001f) {
@@ -243,6 +242,7 @@ void runDirector(Display& display, Show& show, const IntroOptions& options, cons
         auto place = std::upper_bound(song.begin(), song.end(), frame,
                                       [](uint64_t f, const SongPlace& p) { return f < p.frame; });
         const SongPlace at = place == song.begin() ? SongPlace{0, 0, 0} : *std::prev(place);
+        // The row allows for the float time of a row start landing a hair below it.
         char title[160];
         std::snprintf(title, sizeof title,
                       "Mirelandt director - %.3f s, row %u, order %u/pattern %u, %.1f fps%s%s%s",
