@@ -16,7 +16,7 @@ log=$(mktemp)
 trap 'kill $xvfb 2>/dev/null; rm -f "$log"' EXIT
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
-run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread must run (yes/no), then options
+run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread must run (yes/no/any), then options
     DISPLAY=$display SDL_AUDIODRIVER=$2 "$intro" "${@:4}" 2>"$log" &
     local pid=$!
     sleep "${wait_seconds:-4}"
@@ -28,7 +28,8 @@ run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread 
     local threads audio=no
     threads=$(cat /proc/"$pid"/task/*/comm 2>/dev/null | sort | uniq -c | awk '{ printf "%s%s ", $2, ($1 > 1 ? "x" $1 : "") }')
     [[ $threads == *mirelandt-audio* ]] && audio=yes
-    if [[ $audio != "$3" ]]; then
+    # A looping intro closes and reopens its sound device between laps: there the thread may be between two.
+    if [[ $3 != any && $audio != "$3" ]]; then
         echo "FAIL: audio thread running: $audio, expected $3; threads: $threads"
         kill -9 "$pid"
         return 1
@@ -54,4 +55,4 @@ ends_by_itself() {
 
 run escape dummy yes && run sigterm dummy yes && run sigint dummy yes && run escape none no &&
     grep -q -- "--no-audio plays the show silently" "$log" && ends_by_itself &&
-    wait_seconds=8 run sigterm dummy yes --loop --from 64 --window 160x90
+    wait_seconds=8 run sigterm dummy any --loop --from 64 --window 160x90
