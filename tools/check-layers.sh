@@ -29,7 +29,7 @@ for layer in "${engine[@]}"; do
   while IFS= read -r depfile; do
     objects=$((objects + 1))
     if grep -q "$src/app/" "$depfile"; then
-      report "dependency: ${depfile#"$build"/} lists $(grep -o "$src/app/[^ ]*" "$depfile" | head -n 1)"
+      report "dependency: ${depfile#"$build"/} lists $(grep -o -m 1 "$src/app/[^ ]*" "$depfile" | sed -n 1p)"
     fi
     if [ "$layer" = base ]; then
       ours=$(tr ' \\' '\n\n' <"$depfile" | grep "^$src/" | grep -v "^$src/base/" || true)

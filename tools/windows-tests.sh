@@ -37,7 +37,7 @@ xvfb= pulse=
 export WINEPREFIX=$PWD/$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" MIRELANDT_NO_DIALOG=1
 export XDG_RUNTIME_DIR=$runtime PULSE_RUNTIME_PATH=$runtime/pulse PULSE_STATE_PATH=$runtime/pulse-state
 export PULSE_SERVER=unix:$runtime/pulse/native
-wine=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)
+wine=$(command -v /usr/lib/wine/wine64 wine64 wine | sed -n 1p)
 cleanup() {
   wineserver -k 2>/dev/null && wineserver -w 2>/dev/null
   [[ -n $pulse ]] && kill "$pulse" 2>/dev/null

@@ -24,7 +24,7 @@ expect() {
   for _ in $(seq 1800); do grep -qE "$1" "$log" && { grep -E "$1" "$log" | tail -n 1; return 0; }; kill -0 "$pid" 2>/dev/null || fail "the intro ended"; sleep 0.1; done
   fail "no line matching '$1' within 180 s"
 }
-title() { DISPLAY=$display xdotool search --name "Mirelandt director" getwindowname 2>/dev/null | head -n 1; }
+title() { DISPLAY=$display xdotool search --name "Mirelandt director" getwindowname 2>/dev/null | sed -n 1p; }
 
 expect "director mode: watching"
 # Paused first: on a CPU renderer a frame takes seconds, and the show must not run out meanwhile.

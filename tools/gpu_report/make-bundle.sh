@@ -14,7 +14,8 @@ cp "$capture" "$src/tools/gpu_report/gpu-report.sh" "$out/"
 # The debugging information is most of the program and of no use to a report.
 strip --strip-debug "$out/mirelandt-capture"
 library() { # the file behind a shared library's name on this machine
-  ldconfig -p | awk -v n="$1" '$1 == n && /x86-64/ { print $NF; exit }'
+  # awk reads the whole list: leaving early would stop ldconfig with SIGPIPE, a failure under pipefail.
+  ldconfig -p | awk -v n="$1" '$1 == n && /x86-64/ && !found { print $NF; found = 1 }'
 }
 for name in libvulkan.so.1 $(ldd "$capture" | awk '/=>/ { print $1 }' | grep -vE '^(libc|libm|libdl|libpthread|librt)\.so'); do
   path=$(library "$name")
