@@ -20,12 +20,10 @@ while (($#)); do
 done
 [ -x "$intro" ] || { echo "soak: no intro at $intro (build it first)" >&2; exit 2; }
 
-display=:$((500 + RANDOM % 400))
-Xvfb "$display" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+source tools/xvfb.sh
 log=$(mktemp)
-trap 'kill "$xvfb" 2>/dev/null; rm -f "$log"' EXIT
-for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+trap 'kill "${xvfb:-}" 2>/dev/null; rm -f "$log"' EXIT
+startXvfb 640x360
 
 seconds=$(awk -v s="$shows" -v f="$from" 'BEGIN { printf "%d", s * (67 - f) + 0.999 }')
 echo "soak: $shows shows from $from s ($seconds s of wall clock) at $size, a report every $every frames"

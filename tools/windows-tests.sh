@@ -32,9 +32,10 @@ for program in "${programs[@]}"; do
 done
 
 # A private X server, sound server and wine prefix; all of them go when the script ends, however it ends.
+# winedbg is off: a program that faults ends at once with an error instead of waiting in the debugger.
 runtime=$(mktemp -d)
 xvfb= pulse=
-export WINEPREFIX=$PWD/$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" MIRELANDT_NO_DIALOG=1
+export WINEPREFIX=$PWD/$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" MIRELANDT_NO_DIALOG=1
 export XDG_RUNTIME_DIR=$runtime PULSE_RUNTIME_PATH=$runtime/pulse PULSE_STATE_PATH=$runtime/pulse-state
 export PULSE_SERVER=unix:$runtime/pulse/native
 wine=$(command -v /usr/lib/wine/wine64 wine64 wine | sed -n 1p)
@@ -47,11 +48,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=:$((500 + RANDOM % 400))
-Xvfb "$display" -screen 0 320x180x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+source tools/xvfb.sh
+startXvfb 320x180
 export DISPLAY=$display
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
   -L "module-null-sink sink_name=nullsink" -L "module-native-protocol-unix" >"$runtime/pulse.log" 2>&1 &
 pulse=$!

@@ -376,6 +376,12 @@ VkCommandBuffer DeviceCore::setupCommands() {
 }
 
 bool DeviceCore::submit(VkSemaphore signal) {
+    if (!submitRecording(signal)) return false;
+    collect(completedSerial());
+    return true;
+}
+
+bool DeviceCore::submitRecording(VkSemaphore signal) {
     if (lost_) return false;
     const VkSemaphore wait = std::exchange(pendingWait_, VK_NULL_HANDLE);
     if (!recording_ && !wait && !signal) return true;
@@ -419,12 +425,11 @@ bool DeviceCore::submit(VkSemaphore signal) {
         waitFor.pValues = &oldest;
         vkWaitSemaphores(device, &waitFor, UINT64_MAX);
     }
-    collect(completedSerial());
     return true;
 }
 
 bool DeviceCore::waitIdle(const std::function<void()>& whileStaged) {
-    if (!submit()) return false;
+    if (!submitRecording(VK_NULL_HANDLE)) return false;
     VkSemaphoreWaitInfo waitFor{VK_STRUCTURE_TYPE_SEMAPHORE_WAIT_INFO};
     waitFor.semaphoreCount = 1;
     waitFor.pSemaphores = &timeline_;

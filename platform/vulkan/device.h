@@ -103,6 +103,9 @@ class DeviceCore {
         VkObjectType type;
         uint64_t handle;
     };
+    // submit() without recycling what finished: a batch this fast may already be complete, and a
+    // read-back still has to copy out of its staging memory.
+    bool submitRecording(VkSemaphore signal);
     void collect(uint64_t completed);
     void destroy(VkObjectType type, uint64_t handle);
     void releaseChunks(std::vector<UploadChunk>& chunks);

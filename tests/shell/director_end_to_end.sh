@@ -6,11 +6,9 @@
 set -uo pipefail
 intro=$1 source=$2
 work=$(mktemp -d)
-display=:$((100 + RANDOM % 400))
-Xvfb "$display" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null; [ -n "${pid:-}" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/../../tools/xvfb.sh"
+trap 'kill "${xvfb:-}" 2>/dev/null; [ -n "${pid:-}" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+startXvfb 640x360 || exit 1
 mkdir -p "$work/src/content"
 cp -r "$source/content/data" "$work/src/content/" && cp -r "$source/shaders" "$work/src/"
 log=$work/log

@@ -9,12 +9,10 @@ set -uo pipefail
 set -m
 intro=$1
 source "$(dirname "$0")/await_exit.sh"
-display=:$((90 + RANDOM % 400))
-Xvfb "$display" -screen 0 640x360x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+source "$(dirname "$0")/../../tools/xvfb.sh"
 log=$(mktemp)
-trap 'kill $xvfb 2>/dev/null; rm -f "$log"' EXIT
-for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+trap 'kill "${xvfb:-}" 2>/dev/null; rm -f "$log"' EXIT
+startXvfb 640x360 || exit 1
 
 run() { # $1: how to end it, $2: SDL audio driver, $3: whether the audio thread must run (yes/no/any), then options
     DISPLAY=$display SDL_AUDIODRIVER=$2 "$intro" "${@:4}" 2>"$log" &
