@@ -1,7 +1,8 @@
 // Draws every glyph pixel of the character art as a small quad, laid out flat over the screen or
 // wrapped round a rotating, breathing cylinder (CYLINDER_MODE blends the two), optionally scattered
 // per pixel or per character. Instance n is glyph pixel n % 128 of cell n / 128 in the 256 x 96 cell
-// grid; each cell's character and colour come from the character choice that runs before this pass.
+// grid (the draw has exactly one instance per glyph pixel); each cell's character and colour come from
+// the character choice that runs before this pass.
 #include "char_cells.hlsli"
 #include "context_buffer.hlsli"
 #include "hash3.hlsli"
@@ -125,14 +126,6 @@ CylinderVertex vertex_main(uint vertexId : SV_VertexID, uint instance : SV_Insta
 
     CylinderVertex output;
     output.uv = float2(0, 0);
-    if (row >= kGridRows)
-    {
-        // Instances past the grid collapse far outside the view.
-        output.position = float4(-10000, -10000, -10000, 1);
-        output.colour = float4(0, 0, 0, 1);
-        return output;
-    }
-
     output.colour = glyphPixelColour(column, row, px, py);
 
     float2 gridPixel = float2(column * kGlyphWidth + px, row * kGlyphHeight + py);

@@ -6,7 +6,6 @@
 
 #include <csignal>
 #include <cstdio>
-
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -24,6 +23,17 @@ void recordQuitSignal(int) {
     quitSignal = 1;
 }
 
+// Must come before SDL starts its subsystems, which would otherwise install SDL's handlers.
+void takeQuitSignals() {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    struct sigaction action {};
+    action.sa_handler = recordQuitSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 } // namespace
 
 bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
@@ -39,13 +49,7 @@ bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
     }
     // With X alone, keep SDL from probing Wayland (which complains on stderr when it is absent).
     if (!wayland || !*wayland) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    struct sigaction action {};
-    action.sa_handler = recordQuitSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    takeQuitSignals();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         *error = std::string("no display: ") + SDL_GetError();
         return false;
