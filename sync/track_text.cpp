@@ -36,7 +36,8 @@ bool parseValue(std::string_view text, float& value) {
     char* end = nullptr;
     errno = 0;
     value = std::strtof(copy.c_str(), &end);
-    return !copy.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
+    // The conversion must take the whole word, not stop at a byte inside it.
+    return !copy.empty() && end == copy.c_str() + copy.size() && errno == 0 && std::isfinite(value);
 }
 
 int32_t interpolationCode(std::string_view word) {
@@ -110,6 +111,11 @@ bool parseTrackText(std::string_view text, const char* const names[], uint32_t c
     if (endLine == lines.size())
         return fail(uint32_t(lines.size()) + (text.empty() || text.back() == '\n' ? 1 : 0),
                     "the table ends before its `end` line (cut short, or caught while being saved)");
+
+    // A key table is text: a NUL byte, even in a comment, means a damaged or binary file.
+    for (const Line& line : lines)
+        if (line.text.find('\0') != std::string_view::npos)
+            return fail(line.number, "the line holds a NUL byte");
 
     std::unordered_map<std::string_view, uint32_t> index;
     for (uint32_t i = 0; i < count; ++i) index.emplace(names[i], i);

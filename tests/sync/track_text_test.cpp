@@ -96,7 +96,7 @@ TEST_F(TrackFileReader, AFaultNamesItsLineAndLeavesTheTracksAsTheyWere) {
     const uint32_t endLine = uint32_t(std::count(edited.begin(), edited.begin() + long(endAt), '\n')) + 1;
     const std::pair<std::string, std::string> cases[] = {
         {"Nobody 10 1 hold", "unknown track Nobody"},
-        {std::string("Cam\x01\xff\0X 1 2 hold", 14), "unknown track Cam???X"},
+        {"Cam\x01\xff\x02X 1 2 hold", "unknown track Cam???X"},
         {"CameraPosX 12x 1 hold", "row must be a whole number below 2^32"},
         {"CameraPosX 99999999999 1 hold", "row must be a whole number below 2^32"},
         {"CameraPosX 200000 inf hold", "value must be a finite number"},
@@ -128,6 +128,64 @@ TEST_F(TrackFileReader, AFaultNamesItsLineAndLeavesTheTracksAsTheyWere) {
     EXPECT_FALSE(readTrackFile("/", set, &error));
     // The system's words for a folder differ (Linux: "Is a directory", Windows: "Permission denied").
     EXPECT_EQ(error.rfind("/: cannot read (", 0), 0u) << error;
+    expectSameTracks(compiled, set);
+}
+
+// Every numeric field (a key's row and value, the tempo's two numbers) and every other place a byte can
+// stand: a NUL byte refuses its line, wherever it is, and a number followed by any stray byte is no number.
+// The reader converts copies of the words; a conversion that stops at a NUL inside a word must not pass as
+// one that read the whole word.
+TEST_F(TrackFileReader, NulAndStrayBytesRefuseTheirLineInEveryField) {
+    using namespace std::string_literals;
+    const std::string nul = "the line holds a NUL byte";
+    const std::string tempoReason = "expected `tempo BEATS_PER_MINUTE ROWS_PER_BEAT`, both above 0";
+    const std::string valueReason = "value must be a finite number";
+    const std::string rowReason = "row must be a whole number below 2^32";
+    // Where the line goes: over the first key line, over the tempo line, or after `end`.
+    enum Place { FirstKey, Tempo, AfterEnd };
+    const struct {
+        Place place;
+        std::string line, reason;
+    } cases[] = {
+        {FirstKey, "CameraPosX 0 0\0garbage hold"s, nul},
+        {FirstKey, "CameraPosX 0 0\0 hold"s, nul},
+        {FirstKey, "CameraPosX 0\0 0 hold"s, nul},
+        {FirstKey, "CameraPosX 0 1e5\0"s, nul},
+        {FirstKey, "CameraPosX\0 0 0 hold"s, nul},
+        {FirstKey, "CameraPosX 0 0 hold\0"s, nul},
+        {FirstKey, "\0"s, nul},
+        {FirstKey, "CameraPosX 0 0 hold # a comment\0"s, nul},
+        {Tempo, "tempo 173\09 8"s, nul},
+        {Tempo, "tempo 173 8\0"s, nul},
+        {Tempo, "tempo 173 \08"s, nul},
+        {AfterEnd, "# closing words\0"s, nul},
+        {FirstKey, "CameraPosX 0 0\x01garbage hold", valueReason},
+        {FirstKey, "CameraPosX 0 0.5\x7f hold", valueReason},
+        {FirstKey, "CameraPosX 0 1e5\xff hold", valueReason},
+        {FirstKey, "CameraPosX 0 1,5 hold", valueReason},
+        {FirstKey, "CameraPosX 0\x01 0 hold", rowReason},
+        {FirstKey, "CameraPosX 0x10 0 hold", rowReason},
+        {Tempo, "tempo 173\x01 8", tempoReason},
+        {Tempo, "tempo 173 8\x01", tempoReason},
+        {Tempo, "tempo 173.0.0 8", tempoReason},
+    };
+    const size_t firstKey = edited.find("\nCameraPosX ") + 1, tempo = edited.find("\ntempo ") + 1;
+    const size_t endAt = edited.rfind("\nend\n") + 5;
+    const auto lineAt = [&](size_t at) {
+        return uint32_t(std::count(edited.begin(), edited.begin() + long(at), '\n')) + 1;
+    };
+    TrackSet set;
+    layDownTrackKeys(set);
+    for (const auto& [place, line, reason] : cases) {
+        const size_t at = place == FirstKey ? firstKey : place == Tempo ? tempo : endAt;
+        std::string text = edited;
+        text.replace(at, place == AfterEnd ? 0 : text.find('\n', at) - at,
+                     line + (place == AfterEnd ? "\n" : ""));
+        std::string error;
+        const std::string shown = ::testing::PrintToString(line);
+        EXPECT_FALSE(readTrackText(text, "tracks.txt", set, &error)) << shown;
+        EXPECT_EQ(error, "tracks.txt:" + std::to_string(lineAt(at)) + ": " + reason) << shown;
+    }
     expectSameTracks(compiled, set);
 }
 
