@@ -96,6 +96,11 @@ std::string quoted(const std::string& argument) {
 #endif
 }
 
+// ffmpeg reads "NAME:..." as a protocol ("take:1.mp4" would be one); "file:" makes any path a file.
+std::string asFile(const std::string& path) {
+    return "file:" + path;
+}
+
 } // namespace
 
 std::unique_ptr<FrameWriter> makePngFolderWriter(const std::string& folder, int width, int height,
@@ -153,7 +158,7 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
                                      "-i",
                                      "-",
                                      "-i",
-                                     musicWav,
+                                     asFile(musicWav),
                                      "-map",
                                      "0:v",
                                      "-map",
@@ -176,7 +181,7 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
                                      "+faststart",
                                      "-f",
                                      "mp4",
-                                     video->writtenPath()};
+                                     asFile(video->writtenPath())};
     std::string command;
     for (const std::string& a : args) {
         if (!command.empty()) command.push_back(' ');

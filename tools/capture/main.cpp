@@ -33,11 +33,23 @@ struct TemporaryFile {
     }
 };
 
-// Frames cost seconds each on a CPU device: an output that cannot be written is refused before them.
-// The probe leaves nothing behind.
-bool checkWritable(const std::string& path, std::string* error) {
-    SafeFile probe;
-    return probe.open(path, error);
+constexpr int kRefused = 2; // the exit code of a capture that the arguments rule out
+
+// Frames cost seconds each on a CPU device: an output that cannot be written is refused before them, by a
+// look that leaves nothing behind and does not open a FIFO (its reader would see an empty stream). An MP4
+// is finished by seeking back, so a video needs a regular file: a FIFO or a device is refused (exit 2).
+int checkOut(const CaptureOptions& o) {
+    bool direct = false;
+    std::string error;
+    if (!checkOutput(o.out, &direct, &error)) return fail(error);
+    if (direct && o.output == CaptureOutput::Video) {
+        std::fprintf(
+            stderr,
+            "mirelandt-capture: cannot write %s: a video needs a regular file, not a FIFO or a device\n",
+            o.out.c_str());
+        return kRefused;
+    }
+    return 0;
 }
 
 // After a run with --timings (a timer is set): the table on stdout, or why the GPU could not time it.
@@ -48,18 +60,27 @@ int printTimings(Orvo::Gfx::PassTimer* timer, const OffscreenShow& offscreen, co
     return 0;
 }
 
+// After SIGINT or SIGTERM before the still was put in place: nothing written.
+int stillStopped(const CaptureOptions& o) {
+    char at[48];
+    std::snprintf(at, sizeof at, " before the still at %.3f s; ", o.at);
+    return reportStop("mirelandt-capture", at + o.out + " is not written");
+}
+
 int captureStill(const CaptureOptions& o) {
     OffscreenShow offscreen;
     std::string error;
-    if (!checkWritable(o.out, &error)) return fail(error);
-    if (!offscreen.open(o.width, o.height, &error)) return fail(error);
+    if (const int refused = checkOut(o)) return refused;
+    if (!offscreen.open(o.width, o.height, &error)) return stopSignal() ? stillStopped(o) : fail(error);
     Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
     // One frame before the still gives the double-buffered images their previous frame.
     const uint64_t at = audioFramesAtSeconds(o.at);
     const uint64_t before = at >= kAudioRate / 60 ? at - kAudioRate / 60 : 0;
-    if (!offscreen.render(showTimeAt(before), &error) || !offscreen.render(showTimeAt(at), &error) ||
+    // The write itself refuses to put the still in place once a stop is asked for.
+    if (stopSignal() || !offscreen.render(showTimeAt(before), &error) || stopSignal() ||
+        !offscreen.render(showTimeAt(at), &error) ||
         !writePng(o.out, o.width, o.height, offscreen.rgb(), &error))
-        return fail(error);
+        return stopSignal() ? stillStopped(o) : fail(error);
     std::fprintf(stderr, "wrote %s (%dx%d, %.3f s)\n", o.out.c_str(), o.width, o.height,
                  double(showTimeAt(at)));
     return printTimings(timer, offscreen, o);
@@ -68,17 +89,25 @@ int captureStill(const CaptureOptions& o) {
 // After SIGINT or SIGTERM: the frames before `n` are written (a folder keeps them); the caller's locals
 // then stop the encoder and the workers and remove the unfinished video and its music.
 int stopped(const CaptureOptions& o, const FrameRange& range, uint64_t n) {
-    const int signal = stopSignal();
     const std::string left = o.output == CaptureOutput::Video
                                  ? "the unfinished " + o.out + " is removed"
                                  : std::to_string(n - range.first) + " frames before it stay in " + o.out;
-    std::fprintf(stderr, "\nmirelandt-capture: stopped by %s at frame %llu (%.3f s); %s\n",
-                 signal == SIGINT ? "SIGINT" : "SIGTERM", static_cast<unsigned long long>(n),
-                 double(captureFrameTime(n, o.fps)), left.c_str());
-    return 128 + signal;
+    char at[64];
+    std::snprintf(at, sizeof at, " at frame %llu (%.3f s); ", static_cast<unsigned long long>(n),
+                  double(captureFrameTime(n, o.fps)));
+    std::fputc('\n', stderr);
+    return reportStop("mirelandt-capture", at + left);
 }
 
 int captureSequence(const CaptureOptions& o) {
+    // Frame n shows n / fps: a range shorter than a frame may hold none, which would give a video without a
+    // picture.
+    const FrameRange range{videoFrameAt(o.from, o.fps), videoFrameAt(o.to, o.fps), o.fps};
+    if (range.first >= range.end) {
+        std::fprintf(stderr, "mirelandt-capture: --from %g --to %g holds no frame at %d fps\n", o.from, o.to,
+                     o.fps);
+        return kRefused;
+    }
     std::string error;
     std::string ffmpeg;
     if (o.output == CaptureOutput::Video) {
@@ -87,13 +116,12 @@ int captureSequence(const CaptureOptions& o) {
             return fail(
                 "the ffmpeg program is not installed: install it (apt-get install ffmpeg) or write PNGs "
                 "with --out DIR/");
-        if (!checkWritable(o.out, &error)) return fail(error);
+        if (const int refused = checkOut(o)) return refused;
     } else {
         std::error_code ec;
         std::filesystem::create_directories(o.out, ec);
         if (ec) return fail("cannot create " + o.out + ": " + ec.message());
     }
-    const FrameRange range{videoFrameAt(o.from, o.fps), videoFrameAt(o.to, o.fps), o.fps};
     // Timing needs every pass of every frame on one device: that run stays in this process. Otherwise the
     // workers start first, before the encoder or any thread exists.
     OffscreenShow offscreen;
@@ -108,13 +136,16 @@ int captureSequence(const CaptureOptions& o) {
         if (!frames) return fail(error);
     }
 
-    const std::string music = o.output == CaptureOutput::Video ? o.out + ".music.wav" : o.out + "music.wav";
+    // A video's music is a hidden file of its own beside it, whatever the video's name (a long one, one
+    // that an existing file of the user's already has with ".music.wav").
+    const std::string music =
+        o.output == CaptureOutput::Video ? hiddenNameBeside(o.out, ".music.wav") : o.out + "music.wav";
     // Declared before the writer, so the encoder has finished with the video's music when it goes.
     TemporaryFile videoMusic{o.output == CaptureOutput::Video ? music : std::string()};
     std::fprintf(stderr, "music %.3f-%.3f s -> %s\n", o.from, o.to, music.c_str());
     if (!captureMusic(embeddedModuleData(), embeddedModuleSize(), audioFramesAt(range.first, o.fps),
                       audioFramesAt(range.end, o.fps), music, &error))
-        return fail(error);
+        return stopSignal() ? stopped(o, range, range.first) : fail(error);
 
     std::unique_ptr<FrameWriter> writer =
         o.output == CaptureOutput::Video
@@ -131,7 +162,7 @@ int captureSequence(const CaptureOptions& o) {
         if (!written) return fail(error);
         progress.update(n + 1 - range.first);
     }
-    if (!writer->finish(&error)) return fail(error);
+    if (!writer->finish(&error)) return stopSignal() ? stopped(o, range, range.end) : fail(error);
     std::fprintf(stderr, "wrote %s\n", o.out.c_str());
     return printTimings(timer, offscreen, o);
 }
@@ -148,7 +179,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!parseCaptureOptions(argc, argv, &options, &error)) {
         std::fprintf(stderr, "mirelandt-capture: %s\n%s", error.c_str(), kCaptureUsage);
-        return 2;
+        return kRefused;
     }
     // A dead encoder shows up as a failed write with a message, not as a silent SIGPIPE.
 #ifdef SIGPIPE

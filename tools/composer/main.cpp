@@ -1,6 +1,7 @@
 // Writes the intro's module: mirelandt-composer OUT.xm
 #include "safe_file.h"
 #include "song.h"
+#include "stop_signal.h"
 #include "xm_writer.h"
 
 #include <cstdio>
@@ -12,12 +13,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUT.xm\n", argv[0]);
         return 2;
     }
+    // Ctrl+C or SIGTERM: the module is not put in place.
+    catchStopSignals();
     try {
         const XmModule song = composer::composeSong();
         checkXm(song);
         const std::vector<uint8_t> bytes = writeXm(song);
         std::string error;
         if (!writeWholeFile(argv[1], bytes.data(), bytes.size(), &error)) {
+            if (stopSignal())
+                return reportStop("mirelandt-composer", std::string("; ") + argv[1] + " is not written");
             std::fprintf(stderr, "mirelandt-composer: %s\n", error.c_str());
             return 1;
         }

@@ -1,9 +1,11 @@
 // mirelandt-music: inspect and render XM modules with the intro's own player.
 //   mirelandt-music info FILE.xm
 //   mirelandt-music render FILE.xm OUT.wav [--seconds S] [--rate HZ]
-// Exit codes: 0 done, 1 usage or file error, 2 invalid module, 3 out of memory.
+// Exit codes: 0 done, 1 usage or file error, 2 invalid module, 3 out of memory, 128 + the signal when
+// SIGINT or SIGTERM stopped a render (the WAV file is then not written).
 #include "module_player.h"
 #include "song_duration.h"
+#include "stop_signal.h"
 #include "wav_writer.h"
 
 #include <cerrno>
@@ -105,6 +107,13 @@ void reportProgress(double seconds, bool done) {
     std::fprintf(stderr, "\rrendered %.1f s%s", seconds, done ? "\n" : "");
 }
 
+// After SIGINT or SIGTERM: the WAV file is not put in place (its temporary file is removed).
+int stopped(double seconds, const char* out) {
+    char at[64];
+    std::snprintf(at, sizeof at, " at %.1f s; ", seconds);
+    return reportStop("mirelandt-music", at + std::string(out) + " is not written");
+}
+
 int render(int argc, char** argv) {
     const char* in = argv[2];
     const char* out = argv[3];
@@ -129,9 +138,11 @@ int render(int argc, char** argv) {
     // As the intro drives it: the song plays once, then stays silent.
     setLoopLimit(player.get(), 1);
 
+    catchStopSignals();
     WavWriter wav;
     std::string error;
     if (!wav.open(out, rate, &error)) {
+        if (stopSignal()) return stopped(0.0, out);
         std::fprintf(stderr, "mirelandt-music: %s\n", error.c_str());
         return ExitUsageOrFile;
     }
@@ -142,6 +153,7 @@ int render(int argc, char** argv) {
     float block[2 * kBlockFrames];
     ModulePlayer* p = player.get();
     while (p->framesRendered < total) {
+        if (stopSignal()) break;
         auto n = uint32_t(std::min<uint64_t>(kBlockFrames, total - p->framesRendered));
         renderFrames(p, block, n);
         if (!wav.write(block, n)) break;
@@ -155,6 +167,7 @@ int render(int argc, char** argv) {
     }
     if (showProgress) reportProgress(double(p->framesRendered) / rate, true);
     if (!wav.close(&error)) {
+        if (stopSignal()) return stopped(double(p->framesRendered) / rate, out);
         std::fprintf(stderr, "mirelandt-music: %s\n", error.c_str());
         return ExitUsageOrFile;
     }

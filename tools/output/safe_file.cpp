@@ -1,5 +1,7 @@
 #include "safe_file.h"
 
+#include "stop_signal.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -52,16 +54,19 @@ int replaceFile(const std::string& from, const std::string& to) {
 }
 #endif
 
-// ".NAME.SUFFIX.part", built piece by piece (GCC 12 at -O3 sees a false overlap in the chained sum).
-std::string temporaryName(const std::string& name, const char* suffix) {
-    std::string temporary = ".";
-    temporary += name;
-    temporary += suffix;
-    temporary += ".part";
-    return temporary;
+// The longest name a file in `folder` may have.
+size_t nameLimit(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    (void)folder;
+#else
+    const long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    if (limit > 0) return size_t(limit);
+#endif
+    return 255;
 }
 
-// A link is followed to the file it names (relative links from the link's folder), however many there are.
+// A link is followed to the file it names (relative links from the link's folder), however many there are
+// (a loop has been refused by stat before).
 std::string resolveLinks(const std::string& path) {
     namespace fs = std::filesystem;
     fs::path p = path;
@@ -72,6 +77,40 @@ std::string resolveLinks(const std::string& path) {
         p = target.is_absolute() ? target : p.parent_path() / target;
     }
     return p.string();
+}
+
+// Where the bytes for a path go, decided by stat of the path alone: nothing is opened, so a FIFO's reader
+// sees no end of file and a device is not touched.
+struct Destination {
+    std::string final;   // a regular file or a new name with its links followed; else the path itself
+    bool direct = false; // a FIFO, a device or a socket, written in place
+    bool exists = false;
+    unsigned mode = 0; // an existing file's permission bits
+};
+
+// False with errno set when nothing can be written at `path`: a folder, a loop of links, a name too long,
+// a folder on the way that cannot be searched.
+bool locate(const std::string& path, Destination* destination) {
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        destination->direct = !S_ISREG(existing.st_mode);
+        destination->exists = true;
+        destination->mode = existing.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    // A pipe reached through /dev/stdout or /dev/fd/N links to "pipe:[N]", which names no file: only a
+    // regular file or a new name is looked up through its links.
+    destination->final = destination->direct ? path : resolveLinks(path);
+    return true;
+}
+
+std::string cannotWrite(const std::string& path, int error) {
+    return "cannot write " + path + ": " + std::strerror(error);
 }
 
 } // namespace
@@ -102,38 +141,36 @@ bool SafeFile::open(const std::string& path, std::string* error) {
         open_ = true;
         return true;
     }
-    final_ = resolveLinks(path);
-    struct stat existing {};
-    const bool exists = stat(final_.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        if (S_ISDIR(existing.st_mode)) {
-            *error = "cannot write " + path + ": " + std::strerror(EISDIR);
-            return false;
-        }
-        direct_ = true;
+    Destination destination;
+    if (!locate(path, &destination)) {
+        *error = cannotWrite(path, errno);
+        return false;
+    }
+    final_ = destination.final;
+    direct_ = destination.direct;
+    if (direct_) {
         written_ = final_;
+        // A FIFO's open waits for a reader; a stop interrupts it.
+        do {
 #ifdef _WIN32
-        fd_ = _open(final_.c_str(), _O_WRONLY | _O_BINARY);
+            fd_ = _open(final_.c_str(), _O_WRONLY | _O_BINARY);
 #else
-        fd_ = ::open(final_.c_str(), O_WRONLY | O_CLOEXEC);
+            fd_ = ::open(final_.c_str(), O_WRONLY | O_CLOEXEC);
 #endif
+        } while (fd_ < 0 && errno == EINTR && !stopSignal());
     } else {
         // Created with 0666 the umask applies as for any new file; an existing file keeps its mode.
-        std::random_device random;
-        const std::filesystem::path target = final_;
         for (int attempt = 0; attempt < 16; ++attempt) {
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, ".%08x", unsigned(random()));
-            written_ = (target.parent_path() / temporaryName(target.filename().string(), suffix)).string();
+            written_ = hiddenNameBeside(final_, ".part");
             fd_ = ::open(written_.c_str(), kCreateFlags, 0666);
             if (fd_ >= 0 || errno != EEXIST) break;
         }
 #ifndef _WIN32
-        if (fd_ >= 0 && exists && fchmod(fd_, existing.st_mode & 07777) != 0) fail(errno);
+        if (fd_ >= 0 && destination.exists && fchmod(fd_, destination.mode) != 0) fail(errno);
 #endif
     }
     if (fd_ < 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+        *error = cannotWrite(path, errno);
         return false;
     }
     open_ = true;
@@ -144,7 +181,7 @@ void SafeFile::write(const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     while (size > 0 && !error_) {
         const auto n = writeSome(fd_, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR && !stopSignal()) continue;
         if (n <= 0) {
             fail(n < 0 ? errno : ENOSPC);
             return;
@@ -170,11 +207,13 @@ bool SafeFile::commit(std::string* error) {
     }
     if (!toStdout_ && flushAndClose(fd_) != 0) fail(errno);
     fd_ = -1;
+    // A run stopped by SIGINT or SIGTERM is unfinished: the earlier file stays.
+    if (stopSignal()) fail(EINTR);
     if (!error_ && !direct_ && replaceFile(written_, final_) != 0) fail(errno);
     open_ = false;
     if (!error_) return true;
     if (!direct_) std::remove(written_.c_str());
-    *error = "cannot write " + path_ + ": " + std::strerror(error_);
+    *error = cannotWrite(path_, error_);
     return false;
 }
 
@@ -183,4 +222,47 @@ bool writeWholeFile(const std::string& path, const void* data, size_t size, std:
     if (!file.open(path, error)) return false;
     file.write(data, size);
     return file.commit(error);
+}
+
+std::string hiddenNameBeside(const std::string& path, const char* ending) {
+    const std::filesystem::path target = path;
+    char tag[16];
+    std::snprintf(tag, sizeof tag, ".%08x", unsigned(std::random_device()()));
+    std::string name = target.filename().string();
+    const size_t overhead = 1 + std::strlen(tag) + std::strlen(ending);
+    const size_t limit = nameLimit(target.parent_path());
+    size_t keep = limit > overhead ? limit - overhead : 0;
+    if (name.size() > keep) {
+        // Cut before a character: UTF-8 continuation bytes are 10xxxxxx.
+        while (keep > 0 && (uint8_t(name[keep]) & 0xC0) == 0x80) --keep;
+        name.resize(keep);
+    }
+    // Built piece by piece (GCC 12 at -O3 sees a false overlap in the chained sum).
+    std::string hidden = ".";
+    hidden += name;
+    hidden += tag;
+    hidden += ending;
+    return (target.parent_path() / hidden).string();
+}
+
+bool checkOutput(const std::string& path, bool* direct, std::string* error) {
+    Destination destination;
+    if (path == "-") {
+        destination.direct = true;
+    } else if (!locate(path, &destination)) {
+        *error = cannotWrite(path, errno);
+        return false;
+    }
+    *direct = destination.direct;
+    if (!destination.direct) {
+        SafeFile probe; // creates the temporary file, which the uncommitted probe removes
+        return probe.open(path, error);
+    }
+#ifndef _WIN32
+    if (path != "-" && access(path.c_str(), W_OK) != 0) {
+        *error = cannotWrite(path, errno);
+        return false;
+    }
+#endif
+    return true;
 }

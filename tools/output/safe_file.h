@@ -2,10 +2,11 @@
 // previews, modules) goes through here, so a full disk or a failing device is reported, never a short or
 // empty file under the final name.
 //
-// A regular file (new or existing) is written under a temporary name in its folder, with the mode a plain
-// create would give (the umask, or the existing file's mode), then renamed into place; a symbolic link is
-// followed, so the link stays a link and its target is replaced. A device, a FIFO or "-" (standard output)
-// is written directly and never renamed over.
+// A regular file (new or existing) is written under a hidden temporary name in its folder, with the mode a
+// plain create would give (the umask, or the existing file's mode), then renamed into place; a symbolic link
+// is followed, so the link stays a link and its target is replaced. A device, a FIFO (/dev/stdout into a
+// pipe included) or "-" (standard output) is written directly and never renamed over. Which of the two a
+// path is comes from stat of the path itself. After SIGINT or SIGTERM (stop_signal.h) nothing is committed.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +51,16 @@ class SafeFile {
     bool open_ = false;
     int error_ = 0; // the first failure's errno
 };
+
+// What open() would make of `path`, found without opening a FIFO or a device (a reader would see an empty
+// stream): false with "cannot write PATH: reason" when it would fail. `*direct` says whether the bytes
+// would go straight to a device, FIFO or standard output. A regular file or new name is probed by creating
+// and removing its temporary file.
+bool checkOutput(const std::string& path, bool* direct, std::string* error);
+
+// A hidden name beside `path` (in its folder): ".NAME.XXXXXXXX" and `ending`, unique by the random tag, and
+// within the folder's limit on a name's length (NAME shortened where needed).
+std::string hiddenNameBeside(const std::string& path, const char* ending);
 
 // The whole of `size` bytes as one file.
 bool writeWholeFile(const std::string& path, const void* data, size_t size, std::string* error);

@@ -4,6 +4,7 @@
 #include "assets.h"
 #include "page_preview.h"
 #include "png_file.h"
+#include "stop_signal.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,8 +22,14 @@ struct PagePreview {
 bool writeImage(const std::string& path, const Image& image) {
     std::string error;
     if (writePng(path, image.width, image.height, image.rgb.data(), &error)) return true;
-    std::fprintf(stderr, "mirelandt-pages: %s\n", error.c_str());
+    if (!stopSignal()) std::fprintf(stderr, "mirelandt-pages: %s\n", error.c_str());
     return false;
+}
+
+// After SIGINT or SIGTERM: the images written before stay whole, the one being written is not put in place.
+int stopped(int written, const std::string& out) {
+    return reportStop("mirelandt-pages", " after " + std::to_string(written) +
+                                             " frames; the images written before stay in " + out);
 }
 
 } // namespace
@@ -51,19 +58,22 @@ int main(int argc, char** argv) {
         {"textBuffer5", Assets::textBuffer5, font3},        {"textBuffer6", Assets::textBuffer6, font3},
         {"cylinderCells", Assets::cylinderCells, cylinder},
     };
+    catchStopSignals();
     int written = 0;
     for (const PagePreview& preview : previews) {
         std::vector<Image> frames;
         for (uint32_t f = 0; f < preview.pages.frames; ++f) {
+            if (stopSignal()) return stopped(written, out);
             frames.push_back(renderFrame(preview.pages, f, preview.look));
             char name[32];
             std::snprintf(name, sizeof name, "_f%02u.png", f);
-            if (!writeImage(out + "/" + preview.name + name, frames.back())) return 1;
+            if (!writeImage(out + "/" + preview.name + name, frames.back()))
+                return stopSignal() ? stopped(written, out) : 1;
             ++written;
         }
         if (frames.size() > 1 &&
             !writeImage(out + "/" + preview.name + "_sheet.png", contactSheet(frames, 4, 2)))
-            return 1;
+            return stopSignal() ? stopped(written, out) : 1;
     }
     std::printf("mirelandt-pages: wrote %d frames to %s\n", written, out.c_str());
     return 0;

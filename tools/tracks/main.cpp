@@ -3,6 +3,7 @@
 //   --keys         every key, one `TRACK_INDEX NAME ROW VALUE CODE` line per key
 //   --plot OUT.png all tracks over the show as one image
 #include "evaluate_track.h"
+#include "stop_signal.h"
 #include "track_plot.h"
 #include "track_table.h"
 
@@ -52,8 +53,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(command, "--plot") == 0 && argc == 3) {
+        // Ctrl+C or SIGTERM while it draws or writes: the plot is not put in place.
+        catchStopSignals();
         std::string error;
         if (!plotTracks(set, trackNames, trackCount, argv[2], &error)) {
+            if (stopSignal())
+                return reportStop("mirelandt-tracks", std::string("; ") + argv[2] + " is not written");
             std::fprintf(stderr, "mirelandt-tracks: %s\n", error.c_str());
             return 1;
         }

@@ -1,6 +1,7 @@
 #include "stop_signal.h"
 
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -18,7 +19,8 @@ void handleBoth(void (*handler)(int)) {
     std::signal(SIGINT, handler);
     std::signal(SIGTERM, handler);
 #else
-    // Without SA_RESTART a read waiting for a worker's frame returns, so the capture stops at once.
+    // Without SA_RESTART a read waiting for a worker's frame, or a blocked open or write of a FIFO,
+    // returns with EINTR.
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
@@ -39,4 +41,11 @@ int stopSignal() {
 
 void restoreStopSignals() {
     handleBoth(SIG_DFL);
+}
+
+int reportStop(const char* program, const std::string& detail) {
+    const int signal = stopSignal();
+    std::fprintf(stderr, "%s: stopped by %s%s\n", program, signal == SIGINT ? "SIGINT" : "SIGTERM",
+                 detail.c_str());
+    return 128 + signal;
 }
