@@ -12,13 +12,18 @@
 #include "track_table.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -49,10 +54,8 @@ std::vector<SongPlace> mapSong() {
     return places;
 }
 
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+// The last moment the show holds: the clock stops here rather than run out at its end.
+constexpr float kLastMoment = kShowEndSeconds - 0.001f;
 
 // The music clock the director can stop and move: a stream opened at the wanted time, or none while paused.
 class DirectorClock {
@@ -77,7 +80,7 @@ class DirectorClock {
         }
     }
     void seek(float time) {
-        const float t = std::clamp(time, 0.0f, kShowEndSeconds - 0.001f);
+        const float t = std::clamp(time, 0.0f, kLastMoment);
         if (paused_) {
             held_ = t;
             return;
@@ -87,12 +90,13 @@ class DirectorClock {
     }
 
   private:
-    // The music from `time` on, rendered up to there silently.
+    // The music from `time` on, rendered up to there silently. It starts at the first audio frame at or
+    // after `time`, so that a seek to a row's start plays that row, not the last moment of the one before.
     void open(float time) {
         held_ = time;
         audio_ = std::make_unique<AudioStream>();
         openAudioStream(*audio_, driver_, embeddedModuleData(), embeddedModuleSize(),
-                        uint32_t(std::lround(double(time) * kAudioRate)));
+                        uint32_t(std::ceil(double(time) * kAudioRate)));
     }
     void close() {
         if (audio_) closeAudioStream(*audio_);
@@ -126,7 +130,7 @@ class Watches {
             if (name.ends_with(".hlsl"))
                 rebuild(name.substr(0, name.size() - 5));
             else if (name.ends_with(".hlsli"))
-                for (const std::string& program : programsIncluding(name)) rebuild(program);
+                for (const std::string& program : programs()) rebuild(program, name);
         }
     }
 
@@ -143,29 +147,40 @@ class Watches {
         std::fprintf(stderr, "tracks.txt: reloaded, %u keys\n", keys);
     }
 
-    void rebuild(const std::string& program) {
+    // Rebuilds `program` and swaps it in; after a change of `header`, only where the compiler read that
+    // header, directly or through another. Which programs include a header only a compile can tell, so a
+    // header's change rebuilds every program, and one that fails is reported: it may be one that reads it.
+    void rebuild(const std::string& program, const std::string& header = {}) {
         RebuiltProgram rebuilt;
         std::string error;
         uint32_t passes = 0;
-        if (!builder_.rebuild(program, rebuilt, error) ||
-            !programs_.swap(program, std::move(rebuilt), error, &passes)) {
+        const bool built = builder_.rebuild(program, rebuilt, error);
+        if (built && !header.empty() && !reads(rebuilt, header)) return;
+        if (!built || !programs_.swap(program, std::move(rebuilt), error, &passes)) {
             std::fprintf(stderr, "%s: kept the running program: %s\n", program.c_str(), error.c_str());
             return;
         }
         std::fprintf(stderr, "%s: rebuilt and swapped into %u passes\n", program.c_str(), passes);
     }
 
-    // The programs whose source includes `header` by name.
-    std::vector<std::string> programsIncluding(const std::string& header) const {
-        std::vector<std::string> programs;
+    bool reads(const RebuiltProgram& program, const std::string& header) const {
+        std::error_code ec;
+        const auto wanted = std::filesystem::weakly_canonical(shaderFolder_ + "/" + header, ec);
+        return std::any_of(program.sources.begin(), program.sources.end(), [&](const std::string& source) {
+            return std::filesystem::weakly_canonical(source, ec) == wanted;
+        });
+    }
+
+    // The programs of the shader folder, by name.
+    std::vector<std::string> programs() const {
+        std::vector<std::string> names;
         std::error_code ec;
         for (const auto& entry : std::filesystem::directory_iterator(shaderFolder_, ec)) {
             const std::string name = entry.path().filename().string();
-            if (name.ends_with(".hlsl") && readText(entry.path().string()).find(header) != std::string::npos)
-                programs.push_back(name.substr(0, name.size() - 5));
+            if (name.ends_with(".hlsl")) names.push_back(name.substr(0, name.size() - 5));
         }
-        std::sort(programs.begin(), programs.end());
-        return programs;
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     Show& show_;
@@ -177,21 +192,43 @@ class Watches {
 
 } // namespace
 
-void runDirector(Display& display, Show& show, const IntroOptions& options, const std::string& source) {
+bool checkDirectorSource(const std::string& source, std::string* error) {
+    auto fail = [&](const std::string& reason) {
+        *error = "director mode: cannot watch " + source + ": " + reason;
+        return false;
+    };
+    DIR* folder = opendir(source.c_str());
+    if (!folder) return fail(std::strerror(errno));
+    closedir(folder);
+    const std::string tracks = source + "/content/data/tracks.txt";
+    struct stat s;
+    if (stat(tracks.c_str(), &s) != 0)
+        return fail("content/data/tracks.txt: " + std::string(std::strerror(errno)));
+    if (!S_ISREG(s.st_mode)) return fail("content/data/tracks.txt is not a file");
+    std::FILE* file = std::fopen(tracks.c_str(), "rb");
+    if (!file) return fail("content/data/tracks.txt: " + std::string(std::strerror(errno)));
+    std::fclose(file);
+    return true;
+}
+
+bool runDirector(Display& display, Show& show, const IntroOptions& options, const std::string& source) {
     const TrackSet& tracks = show.built.tracks;
     const double rowSeconds = 60.0 / (double(tracks.beatsPerMinute) * double(tracks.rowsPerBeat));
     const double beat = 60.0 / double(tracks.beatsPerMinute);
+    // The row at a time, allowing for the float time of a row's start landing a hair below it.
+    const auto rowAt = [rowSeconds](float time) { return uint32_t(double(time) / rowSeconds + 1e-4); };
     const std::vector<SongPlace> song = mapSong();
     Watches watches(source, show);
     DirectorClock clock(options.noAudio ? wave::wallClockWaveOutDriver() : wave::systemWaveOutDriver(),
                         float(options.from));
 
     const ShowSection* looped = nullptr;
+    std::string error;
     double fps = 0.0;
     auto last = std::chrono::steady_clock::now();
     for (;;) {
         bool escape = false;
-        if (window::pumpMessages(&escape) || escape) return;
+        if (window::pumpMessages(&escape) || escape) return true;
         float time = clock.now();
         for (window::Key key : window::takeKeyPresses()) {
             switch (key) {
@@ -214,24 +251,35 @@ void runDirector(Display& display, Show& show, const IntroOptions& options, cons
                 clock.seek(0.0f);
                 break;
             case window::Key::L:
-                looped = looped ? nullptr : &sectionAtRow(uint32_t(double(time) / rowSeconds));
+                looped = looped ? nullptr : &sectionAtRow(rowAt(time));
                 break;
             }
             time = clock.now();
         }
-        // A looped section starts again at its end; the show holds its last moment instead of ending.
-        if (looped && time >= float(looped->endRow * rowSeconds))
+        // A looped section starts again at its end, or at the show's last moment where it runs past that
+        // (the finale does); a show that is not looped holds its last moment instead of ending.
+        if (looped && time >= std::min(float(looped->endRow * rowSeconds), kLastMoment)) {
             clock.seek(float(looped->startRow * rowSeconds));
-        if (!clock.paused() && time >= kShowEndSeconds - 0.001f) {
+            time = clock.now();
+        }
+        if (!clock.paused() && time >= kLastMoment) {
             clock.togglePause();
             clock.seek(kShowEndSeconds);
         }
         time = clock.now();
 
         watches.takeChanges();
+        if (!display.swapChain->HasArea()) {
+            // Minimised: the clock goes on, the picture resumes at its time.
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
         prepareShowFrame(show.state, time);
         show.built.scene->renderFrame();
-        presentDisplay(display);
+        if (!presentDisplay(display, &error)) {
+            std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
+            return false;
+        }
         show.state.clock.prevTime = time;
 
         const auto now = std::chrono::steady_clock::now();
@@ -242,13 +290,11 @@ void runDirector(Display& display, Show& show, const IntroOptions& options, cons
         auto place = std::upper_bound(song.begin(), song.end(), frame,
                                       [](uint64_t f, const SongPlace& p) { return f < p.frame; });
         const SongPlace at = place == song.begin() ? SongPlace{0, 0, 0} : *std::prev(place);
-        // The row allows for the float time of a row start landing a hair below it.
         char title[160];
-        std::snprintf(title, sizeof title,
-                      "Mirelandt director - %.3f s, row %u, order %u/pattern %u, %.1f fps%s%s%s",
-                      double(time), unsigned(double(time) / rowSeconds + 1e-4), unsigned(at.order),
-                      unsigned(at.pattern), fps, clock.paused() ? ", paused" : "", looped ? ", looping " : "",
-                      looped ? looped->name : "");
+        std::snprintf(
+            title, sizeof title, "Mirelandt director - %.3f s, row %u, order %u/pattern %u, %.1f fps%s%s%s",
+            double(time), unsigned(rowAt(time)), unsigned(at.order), unsigned(at.pattern), fps,
+            clock.paused() ? ", paused" : "", looped ? ", looping " : "", looped ? looped->name : "");
         window::setWindowTitle(title);
     }
 }

@@ -27,6 +27,8 @@ bool setupDisplay(Display& display, const window::WindowPlacement& placement, st
     return true;
 }
 
-void presentDisplay(Display& display) {
-    display.swapChain->Present(1, 0);
+bool presentDisplay(Display& display, std::string* error) {
+    if (display.swapChain->Present(1, 0)) return true;
+    *error = "cannot present the frame: " + display.device->GetLastError();
+    return false;
 }

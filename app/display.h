@@ -19,5 +19,6 @@ struct Display {
 // them cannot be had: the intro has nothing to show without them.
 bool setupDisplay(Display& display, const window::WindowPlacement& placement, std::string* error);
 
-// Shows the frame drawn into the back buffer, waiting for the display's refresh.
-void presentDisplay(Display& display);
+// Shows the frame drawn into the back buffer, waiting for the display's refresh. False with a one-line
+// reason when the window or the device is gone.
+bool presentDisplay(Display& display, std::string* error);

@@ -10,7 +10,7 @@ const char* const kIntroUsage =
     "  --window WxH  a normal window of that size instead of the full screen\n"
     "  --fullscreen  borderless over the whole monitor (the default)\n"
     "  --display N   the monitor for the full screen, 0 the primary one\n"
-    "  --from S      start the music and the show at S seconds (0 to 67)\n"
+    "  --from S      start the music and the show at S seconds (0 to under 67)\n"
     "  --loop        at the end start again (at S with --from), until Escape or the window closes\n"
     "  --no-audio    play silently on the wall clock\n"
     "  --stats N     every N frames print the frames rendered and the resident memory (stderr)\n"
@@ -29,10 +29,8 @@ struct ValueOption {
     const char* takes;
 };
 constexpr ValueOption kValueOptions[] = {
-    {"--window", "a size WxH, each side 1 to 16384"},
-    {"--display", "a monitor number 0 to 63"},
-    {"--from", "seconds 0 to 67"},
-    {"--stats", "a frame count 1 to 1000000"},
+    {"--window", "a size WxH, each side 1 to 16384"}, {"--display", "a monitor number 0 to 63"},
+    {"--from", "seconds from 0 to under 67"},         {"--stats", "a frame count 1 to 1000000"},
     {"--source", "the folder of a checkout"},
 };
 
@@ -56,7 +54,8 @@ bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
         o.statsEvery = int(whole);
         return ok;
     }
-    return parseDecimal(value, 0.0, kShowEndSeconds, &o.from);
+    // A start at the end would leave a looping run nothing to play.
+    return parseDecimal(value, 0.0, kShowEndSeconds, &o.from) && o.from < kShowEndSeconds;
 }
 
 } // namespace

@@ -25,20 +25,33 @@ class IntroPlatform final : public LoopPlatform {
         : display_(display), show_(show), statsEvery_(statsEvery) {}
     bool pumpMessages(bool* escapePressed) override { return window::pumpMessages(escapePressed); }
     bool escapeDown() override { return window::escapeDown(); }
+    bool hasArea() override {
+        const bool area = display_.swapChain->HasArea();
+        if (area != hadArea_)
+            std::fprintf(stderr, area ? "mirelandt: the window has area again: the picture resumes\n"
+                                      : "mirelandt: the window has no area: the picture waits, the music "
+                                        "plays on\n");
+        hadArea_ = area;
+        return area;
+    }
     void renderScene() override { show_.built.scene->renderFrame(); }
-    void present() override {
-        presentDisplay(display_);
+    bool present() override {
+        if (!presentDisplay(display_, &error)) return false;
         if (statsEvery_ > 0 && ++presented_ % uint64_t(statsEvery_) == 0)
             std::fprintf(stderr, "mirelandt: %llu frames, resident %.1f MiB\n",
                          static_cast<unsigned long long>(presented_),
                          double(platform::residentBytes()) / (1024.0 * 1024.0));
+        return true;
     }
+
+    std::string error; // why the last present failed
 
   private:
     Display& display_;
     Show& show_;
     int statsEvery_;
     uint64_t presented_ = 0;
+    bool hadArea_ = true;
 };
 
 int fail(const std::string& reason) {
@@ -71,6 +84,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mirelandt: the director mode (--edit) runs on Linux\n");
         return 2;
     }
+#else
+    // A folder that cannot be watched is known before any window opens.
+    if (options.edit &&
+        !checkDirectorSource(options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source, &error)) {
+        std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
+        return 2;
+    }
 #endif
     window::WindowPlacement placement = options.placement;
     // The director works in a window beside the author's editor.
@@ -86,10 +106,11 @@ int main(int argc, char** argv) {
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
               placement.size.width, placement.size.height);
 #ifndef _WIN32
-    if (options.edit) {
-        runDirector(display, show, options, options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source);
-        return 0;
-    }
+    if (options.edit)
+        return runDirector(display, show, options,
+                           options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source)
+                   ? 0
+                   : 1;
 #endif
     IntroPlatform platform(display, show, options.statsEvery);
     wave::WaveOutDriver& driver =
@@ -105,9 +126,13 @@ int main(int argc, char** argv) {
                          options.from);
         // Each lap starts as the first did: the frame before it is at the start time.
         show.state.clock.prevTime = 0.0f;
-        const bool quit = runMainLoop(platform, audio, show.state);
+        const LoopEnd end = runMainLoop(platform, audio, show.state);
         closeAudioStream(audio);
-        if (quit || !options.loop) break;
+        if (end == LoopEnd::PresentFailed) {
+            std::fprintf(stderr, "mirelandt: %s\n", platform.error.c_str());
+            return 1;
+        }
+        if (end == LoopEnd::Quit || !options.loop) break;
     }
     return 0;
 }

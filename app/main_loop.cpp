@@ -1,6 +1,9 @@
 #include "main_loop.h"
 
-bool runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show) {
+#include <chrono>
+#include <thread>
+
+LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show) {
     bool quit = false;
     for (;;) {
         bool escapePressed = false;
@@ -8,11 +11,17 @@ bool runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show) {
         if (!quit && (escapePressed || platform.escapeDown())) quit = true;
         startPlayback(audio);
         const float time = audioTimeSeconds(audio);
-        if (time >= kShowEndSeconds) return false;
+        if (time >= kShowEndSeconds) return quit ? LoopEnd::Quit : LoopEnd::ShowEnded;
+        if (!platform.hasArea()) {
+            if (quit) return LoopEnd::Quit;
+            // Nothing to draw into: wait a little rather than spin on the messages.
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
         prepareShowFrame(show, time);
         platform.renderScene();
-        platform.present();
+        if (!platform.present()) return LoopEnd::PresentFailed;
         show.clock.prevTime = time;
-        if (quit) return true;
+        if (quit) return LoopEnd::Quit;
     }
 }

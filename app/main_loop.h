@@ -12,10 +12,17 @@ class LoopPlatform {
     // Drains the window's messages; true when a quit arrived. Sets *escapePressed on an Escape press.
     virtual bool pumpMessages(bool* escapePressed) = 0;
     virtual bool escapeDown() = 0;
+    // False while the window has no area (minimised): nothing is rendered or presented then.
+    virtual bool hasArea() = 0;
     virtual void renderScene() = 0;
-    virtual void present() = 0;
+    // False when the frame could not be shown: the window or the device is gone.
+    virtual bool present() = 0;
 };
 
-// Runs frames until the clock reaches the end (that frame is not rendered) or a quit request; a quit
-// request lets the frame in progress render and present first. True when it ended on a quit request.
-bool runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show);
+enum class LoopEnd { ShowEnded, Quit, PresentFailed };
+
+// Runs frames until the clock reaches the end (that frame is not rendered), a quit request or a failed
+// present. A quit request ends the loop wherever the clock is; it lets the frame in progress render and
+// present first. While the window has no area the music plays on, messages are read and no frame is
+// rendered; the picture resumes at the music's time.
+LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show);

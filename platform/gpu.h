@@ -455,8 +455,12 @@ class SwapChain : public Object {
     virtual Ref<Texture2D> GetBuffer(uint32_t index) = 0;
     // Submits the frame's work and shows buffer 0, in step with the display's refresh (FIFO, i.e.
     // sync interval 1, whatever SyncInterval says). Returns false with a message in the device's
-    // GetLastError() when the window can no longer be shown.
+    // GetLastError() when the window can no longer be shown. While the window has no area the work is
+    // submitted, nothing is shown and the call succeeds, as a present to an occluded window does.
     virtual bool Present(uint32_t SyncInterval, uint32_t Flags) = 0;
+    // False while the window has no area to present to (a minimised window): buffer 0 has no image
+    // then, and drawing into it does nothing.
+    virtual bool HasArea() = 0;
 };
 
 class DeviceContext;

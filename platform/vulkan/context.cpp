@@ -400,7 +400,8 @@ void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
 
 void ContextImpl::ClearRenderTargetView(RenderTargetView* view, const float color[4]) {
     auto* rtv = static_cast<RenderTargetViewImpl*>(view);
-    if (!rtv || !color) return;
+    // Buffer 0 of a window with no area has no image: there is nothing to clear.
+    if (!rtv || !color || !rtv->texture->image()) return;
     endRendering();
     commands();
     TextureImage& image = *rtv->texture->image();
@@ -439,7 +440,7 @@ void ContextImpl::UpdateSubresource(Resource* resource, uint32_t subresource, co
         return;
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture) return;
+    if (!texture || !texture->image()) return;
     TextureImage& image = *texture->image();
     if (subresource >= image.mipLevels) return;
     const VkExtent3D e = image.mipExtent(subresource);
@@ -505,7 +506,7 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
         return core_->waitIdle([&] { std::memcpy(destination, span.mapped, size); });
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture) return false;
+    if (!texture || !texture->image()) return false;
     TextureImage& image = *texture->image();
     if (subresource >= image.mipLevels) return false;
     const VkExtent3D e = image.mipExtent(subresource);

@@ -4,6 +4,8 @@
 #include "platform/vulkan/surface.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace gpu::vulkan {
 
@@ -45,7 +47,10 @@ void imageBarrier(VkCommandBuffer commands, VkImage image, VkImageLayout from, V
 } // namespace
 
 SwapChainImpl::SwapChainImpl(Ref<ContextImpl> context, VkSurfaceKHR surface, const SwapChainDesc& desc)
-    : context_(std::move(context)), core_(context_->core()), surface_(surface), desc_(desc) {}
+    : context_(std::move(context)), core_(context_->core()), surface_(surface), desc_(desc) {
+    if (const char* span = std::getenv("MIRELANDT_TEST_NO_AREA"))
+        std::sscanf(span, "%lf,%lf", &noAreaFrom_, &noAreaTo_);
+}
 
 SwapChainImpl::~SwapChainImpl() {
     core_.waitIdle();
@@ -75,9 +80,22 @@ bool SwapChainImpl::create() {
     return createSwapchain();
 }
 
-bool SwapChainImpl::createSwapchain() {
+VkSurfaceCapabilitiesKHR SwapChainImpl::surfaceCapabilities() {
     VkSurfaceCapabilitiesKHR caps;
     vkGetPhysicalDeviceSurfaceCapabilitiesKHR(core_.physicalDevice, surface_, &caps);
+    const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - made_).count();
+    if (since >= noAreaFrom_ && since < noAreaTo_) caps.currentExtent = {0, 0};
+    return caps;
+}
+
+bool SwapChainImpl::HasArea() {
+    // A surface whose size the swap chain chooses (UINT32_MAX) always has area.
+    const VkExtent2D extent = surfaceCapabilities().currentExtent;
+    return extent.width != 0 && extent.height != 0;
+}
+
+bool SwapChainImpl::createSwapchain() {
+    const VkSurfaceCapabilitiesKHR caps = surfaceCapabilities();
     uint32_t count = 0;
     vkGetPhysicalDeviceSurfaceFormatsKHR(core_.physicalDevice, surface_, &count, nullptr);
     std::vector<VkSurfaceFormatKHR> formats(count);
@@ -175,6 +193,12 @@ Ref<Texture2D> SwapChainImpl::GetBuffer(uint32_t index) {
 
 TextureImage* SwapChainImpl::currentImage() {
     if (holdsImage_) return images_[current_].get();
+    // A minimised window's surface has no size: no swap chain fits it until it is restored.
+    if (!HasArea()) {
+        core_.lastError = "the window has no area to present to";
+        outOfDate_ = true;
+        return nullptr;
+    }
     if (outOfDate_ && !createSwapchain()) return nullptr;
     VkSemaphore semaphore = acquired_[acquireCount_++ % ACQUIRE_RING];
     VkResult result =
@@ -199,6 +223,11 @@ TextureImage* SwapChainImpl::currentImage() {
 }
 
 bool SwapChainImpl::Present(uint32_t, uint32_t) {
+    // Nothing was drawn into buffer 0 and there is nowhere to show it: the frame's other work still runs.
+    if (!holdsImage_ && !HasArea()) {
+        context_->Flush();
+        return true;
+    }
     TextureImage* image = currentImage();
     if (!image) return false;
     imageBarrier(context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_GENERAL,

@@ -3,6 +3,7 @@
 
 #include "platform/vulkan/context.h"
 
+#include <chrono>
 #include <memory>
 
 namespace gpu::vulkan {
@@ -17,11 +18,14 @@ class SwapChainImpl final : public SwapChain {
     SwapChainDesc GetDesc() const override { return desc_; }
     Ref<Texture2D> GetBuffer(uint32_t index) override;
     bool Present(uint32_t syncInterval, uint32_t flags) override;
+    bool HasArea() override;
 
     // The image drawn this frame, acquired on first use; null when none can be had.
     TextureImage* currentImage();
 
   private:
+    // The surface's capabilities, with no area while the test setting says the window is minimised.
+    VkSurfaceCapabilitiesKHR surfaceCapabilities();
     bool createSwapchain();
     void destroyImages();
 
@@ -40,6 +44,10 @@ class SwapChainImpl final : public SwapChain {
     uint32_t current_ = 0;
     bool holdsImage_ = false;
     bool outOfDate_ = false;
+    // MIRELANDT_TEST_NO_AREA=FROM,TO (seconds after the swap chain was made): the surface reports no area
+    // in that span, as a minimised window's does on Windows. A setting for the tests only.
+    std::chrono::steady_clock::time_point made_ = std::chrono::steady_clock::now();
+    double noAreaFrom_ = -1.0, noAreaTo_ = -1.0;
 };
 
 } // namespace gpu::vulkan

@@ -419,6 +419,7 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
     }
     TextureBase* texture = textureOf(resource);
     if (!texture) return fail("no resource to view");
+    if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
     if (!(image.usage & VK_IMAGE_USAGE_SAMPLED_BIT)) return fail("the texture is not a shader resource");
     const uint32_t first = desc ? desc->MostDetailedMip : 0;
@@ -445,6 +446,7 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
     }
     TextureBase* texture = textureOf(resource);
     if (!texture) return fail("no resource to view");
+    if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
     if (!(image.usage & VK_IMAGE_USAGE_STORAGE_BIT))
         return fail("the texture has no unordered access (or its format has no typed unordered access)");
@@ -466,6 +468,7 @@ Ref<RenderTargetView> DeviceImpl::CreateRenderTargetView(Resource* resource,
     TextureBase* texture = textureOf(resource);
     if (!texture || texture->viewDimension() != ViewDimension::Texture2D)
         return fail("render targets are 2D textures");
+    if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
     const uint32_t mip = desc ? desc->MipSlice : 0;
     if (!(image.usage & VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT))
@@ -481,6 +484,7 @@ Ref<DepthStencilView> DeviceImpl::CreateDepthStencilView(Resource* resource,
     TextureBase* texture = textureOf(resource);
     if (!texture || texture->viewDimension() != ViewDimension::Texture2D)
         return fail("depth targets are 2D textures");
+    if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
     const uint32_t mip = desc ? desc->MipSlice : 0;
     if (!(image.usage & VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT))

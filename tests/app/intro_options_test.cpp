@@ -47,11 +47,11 @@ TEST(IntroOptions, GoodValuesLandInTheirFields) {
     EXPECT_TRUE(p.options.loop && p.options.noAudio);
     EXPECT_EQ(p.options.statsEvery, 50);
 
-    p = parse("--window 640x360 --fullscreen --display 2 --from 67");
+    p = parse("--window 640x360 --fullscreen --display 2 --from 66.99");
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_FALSE(p.options.placement.windowed);
     EXPECT_EQ(p.options.placement.display, 2);
-    EXPECT_EQ(p.options.from, 67.0);
+    EXPECT_EQ(p.options.from, 66.99);
 
     EXPECT_EQ(parse("--loop --help").options.command, IntroCommand::Help);
     EXPECT_EQ(parse("--version").options.command, IntroCommand::Version);
@@ -68,12 +68,13 @@ TEST(IntroOptions, BadAndMissingValuesNameTheOptionAndWhatItTakes) {
         {"--display", "--display takes a monitor number 0 to 63"},
         {"--display -1", "--display takes a monitor number 0 to 63, not '-1'"},
         {"--display 1.5", "--display takes a monitor number 0 to 63, not '1.5'"},
-        {"--from", "--from takes seconds 0 to 67"},
-        {"--from -0.1", "--from takes seconds 0 to 67, not '-0.1'"},
-        {"--from 67.01", "--from takes seconds 0 to 67, not '67.01'"},
-        {"--from nan", "--from takes seconds 0 to 67, not 'nan'"},
-        {"--from 30s", "--from takes seconds 0 to 67, not '30s'"},
-        {"--loop --from --loop", "--from takes seconds 0 to 67, not '--loop'"},
+        {"--from", "--from takes seconds from 0 to under 67"},
+        {"--from -0.1", "--from takes seconds from 0 to under 67, not '-0.1'"},
+        {"--from 67.01", "--from takes seconds from 0 to under 67, not '67.01'"},
+        {"--from 67", "--from takes seconds from 0 to under 67, not '67'"},
+        {"--from nan", "--from takes seconds from 0 to under 67, not 'nan'"},
+        {"--from 30s", "--from takes seconds from 0 to under 67, not '30s'"},
+        {"--loop --from --loop", "--from takes seconds from 0 to under 67, not '--loop'"},
         {"--stats 0", "--stats takes a frame count 1 to 1000000, not '0'"},
         {"--fast", "unknown option --fast (--help lists them)"},
         {"30", "unknown option 30 (--help lists them)"},

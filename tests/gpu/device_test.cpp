@@ -1,34 +1,6 @@
 // Device choice and the refusals that must come back as clear errors rather than crashes.
 #include "gpu_fixture.h"
 
-#include <cstdlib>
-#include <optional>
-
-namespace {
-
-// An environment variable set for the life of the object, then restored.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        if (const char* previous = std::getenv(name)) saved_ = previous;
-        set(value);
-    }
-    ~ScopedVariable() { set(saved_ ? saved_->c_str() : nullptr); }
-
-  private:
-    void set(const char* value) {
-#ifdef _WIN32
-        _putenv_s(name_, value ? value : ""); // an empty value removes it
-#else
-        value ? setenv(name_, value, 1) : unsetenv(name_);
-#endif
-    }
-    const char* name_;
-    std::optional<std::string> saved_;
-};
-
-} // namespace
-
 TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;

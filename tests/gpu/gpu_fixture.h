@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +21,27 @@ const ShaderProgram* findShaderProgram(std::string_view name);
 
 struct Float4 {
     float x, y, z, w;
+};
+
+// An environment variable set for the life of the object, then restored.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* previous = std::getenv(name)) saved_ = previous;
+        set(value);
+    }
+    ~ScopedVariable() { set(saved_ ? saved_->c_str() : nullptr); }
+
+  private:
+    void set(const char* value) {
+#ifdef _WIN32
+        _putenv_s(name_, value ? value : ""); // an empty value removes it
+#else
+        value ? setenv(name_, value, 1) : unsetenv(name_);
+#endif
+    }
+    const char* name_;
+    std::optional<std::string> saved_;
 };
 
 // Device options for a test: the Khronos validation layer on, every message it gives collected in

@@ -3,6 +3,9 @@
 #include "gpu_fixture.h"
 #include "platform/window.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 class Presentation : public ::testing::Test {
@@ -81,4 +84,46 @@ TEST_F(Presentation, ADeviceWithoutAWindowRefusesSwapChains) {
     EXPECT_FALSE(headless->CreateSwapChainForWindow(native, {}));
     EXPECT_NE(headless->GetLastError().find("without a window"), std::string::npos)
         << headless->GetLastError();
+}
+
+// A minimised window's surface has no area (the test setting makes it so from 0.5 to 1.5 s after the swap
+// chain is made): buffer 0 then has no image, every call that takes it does nothing or fails with its
+// reason instead of crashing, a present succeeds without showing anything, and the frames after it
+// draw and show again.
+TEST_F(Presentation, AWindowWithoutAreaDrawsNothingAndComesBack) {
+    ScopedVariable span("MIRELANDT_TEST_NO_AREA", "0.5,1.5");
+    gpu::SwapChainDesc desc;
+    desc.Width = uint32_t(screen.width);
+    desc.Height = uint32_t(screen.height);
+    swapChain = device->CreateSwapChainForWindow(native, desc);
+    ASSERT_TRUE(swapChain) << device->GetLastError();
+    auto backBuffer = swapChain->GetBuffer(0);
+    auto view = device->CreateRenderTargetView(backBuffer.get(), nullptr);
+    ASSERT_TRUE(view) << device->GetLastError();
+    const auto made = std::chrono::steady_clock::now();
+    const auto waitUntil = [&](double seconds) {
+        std::this_thread::sleep_until(made + std::chrono::duration<double>(seconds));
+    };
+    const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    std::vector<uint8_t> pixels(size_t(desc.Width) * desc.Height * 4);
+    EXPECT_TRUE(swapChain->HasArea());
+    EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
+
+    waitUntil(0.6);
+    ASSERT_FALSE(swapChain->HasArea());
+    context->ClearRenderTargetView(view.get(), grey);
+    EXPECT_FALSE(context->ReadBack(backBuffer.get(), 0, pixels.data(), pixels.size(), 0));
+    EXPECT_FALSE(device->CreateRenderTargetView(backBuffer.get(), nullptr));
+    EXPECT_NE(device->GetLastError().find("no area"), std::string::npos) << device->GetLastError();
+    EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
+
+    waitUntil(1.6);
+    ASSERT_TRUE(swapChain->HasArea());
+    for (int frame = 0; frame < 2; ++frame) {
+        context->ClearRenderTargetView(view.get(), grey);
+        ASSERT_TRUE(context->ReadBack(backBuffer.get(), 0, pixels.data(), pixels.size(), 0))
+            << device->GetLastError();
+        EXPECT_NEAR(pixels[1], 128, 1);
+        EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
+    }
 }

@@ -1,15 +1,29 @@
-// Closes the intro's window from outside, as Alt+F4 or the task bar would: WM_CLOSE to the window of
-// class "DemoTemplate". Exit code 0 when a window took the message, 1 when none is open.
+// Acts on the intro's window from outside, as the task bar or Alt+F4 would, through the window of class
+// "DemoTemplate": with no argument WM_CLOSE, with `minimise` or `restore` ShowWindow. Exit code 0 when a
+// window took it, 1 when none is open, 2 for an unknown argument.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
-int main() {
+int main(int argc, char** argv) {
+    const char* action = argc > 1 ? argv[1] : "close";
+    int show = 0;
+    if (std::strcmp(action, "minimise") == 0)
+        show = SW_MINIMIZE;
+    else if (std::strcmp(action, "restore") == 0)
+        show = SW_RESTORE;
+    else if (std::strcmp(action, "close") != 0) {
+        std::fprintf(stderr, "close_intro_window: unknown action %s (close, minimise or restore)\n", action);
+        return 2;
+    }
     HWND window = FindWindowW(L"DemoTemplate", nullptr);
     if (!window) {
         std::fputs("close_intro_window: no window of class DemoTemplate\n", stderr);
         return 1;
     }
-    return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (show == 0) return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    ShowWindow(window, show);
+    return 0;
 }

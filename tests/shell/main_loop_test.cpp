@@ -11,25 +11,34 @@
 
 namespace {
 
-// A window that asks to quit, or holds Escape, from a given pass on, and counts what the loop draws.
+// A window that asks to quit, or holds Escape, from a given pass on, has no area for a span of passes or
+// fails to present, and counts what the loop draws.
 struct FakePlatform final : LoopPlatform {
     int passes = 0;
-    int quitAtPass = -1;   // pumpMessages reports a quit on this pass (1-based)
-    int escapeAtPass = -1; // Escape is down from this pass on
+    int quitAtPass = -1;                // pumpMessages reports a quit on this pass (1-based)
+    int escapeAtPass = -1;              // Escape is down from this pass on
+    int noAreaFrom = -1, noAreaTo = -1; // the window has no area on these passes (inclusive)
+    int failPresentAt = -1;             // the present of this pass fails
     int renders = 0;
     int presents = 0;
     std::vector<FrameContextHeader> published;
-    std::function<void(int pass)> afterPresent;
+    std::function<void(int pass)> afterPass; // after the pass's present, or in place of it without area
 
     bool pumpMessages(bool*) override { return ++passes == quitAtPass; }
     bool escapeDown() override { return escapeAtPass > 0 && passes >= escapeAtPass; }
+    bool hasArea() override {
+        const bool area = passes < noAreaFrom || passes > noAreaTo;
+        if (!area && afterPass) afterPass(passes);
+        return area;
+    }
     void renderScene() override {
         ++renders;
         published.push_back(currentFrameContext.header);
     }
-    void present() override {
+    bool present() override {
         ++presents;
-        if (afterPresent) afterPresent(passes);
+        if (afterPass) afterPass(passes);
+        return passes != failPresentAt;
     }
 };
 
@@ -75,7 +84,7 @@ TEST_F(MainLoopTest, TheLastFrameBefore67SecondsRendersAndThe67SecondOneDoesNot)
 TEST_F(MainLoopTest, FirstFrameIsFrameZeroAndItsElapsedTimeIsItsTime) {
     setFramesPlayed(4410);
     platform.quitAtPass = 2;
-    platform.afterPresent = [this](int) { setFramesPlayed(3 * 4410); };
+    platform.afterPass = [this](int) { setFramesPlayed(3 * 4410); };
     runMainLoop(platform, audio, show);
     ASSERT_EQ(platform.published.size(), 2u);
     EXPECT_EQ(platform.published[0].frame, 0u);
@@ -106,6 +115,51 @@ TEST_F(MainLoopTest, AQuitOrEscapeLetsTheFrameInProgressRenderAndPresent) {
     runMainLoop(platform, audio, show);
     EXPECT_EQ(platform.renders, 3);
     EXPECT_EQ(platform.presents, 3);
+}
+
+// How each pass ends: a quit wins over the end of the show (a looping run started at the end must still
+// stop), a failed present ends the loop at once, and a window without area renders nothing while the
+// music and the messages go on, then shows the music's time again.
+TEST_F(MainLoopTest, QuitsFailuresAndAWindowWithoutArea) {
+    setFramesPlayed(2954700); // 67 s
+    platform.quitAtPass = 1;
+    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+    EXPECT_EQ(platform.renders, 0);
+
+    platform = {};
+    platform.escapeAtPass = 1;
+    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+
+    setFramesPlayed(44100);
+    platform = {};
+    platform.failPresentAt = 2;
+    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::PresentFailed);
+    EXPECT_EQ(platform.presents, 2);
+
+    // Passes 2 to 4 without area; the music moves 1 s a pass.
+    show.clock = {};
+    platform = {};
+    platform.noAreaFrom = 2;
+    platform.noAreaTo = 4;
+    platform.quitAtPass = 6;
+    platform.afterPass = [this](int pass) { setFramesPlayed(uint32_t(pass + 1) * 44100); };
+    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+    EXPECT_EQ(platform.passes, 6);
+    EXPECT_EQ(platform.renders, 3);
+    EXPECT_EQ(platform.presents, 3);
+    ASSERT_EQ(platform.published.size(), 3u);
+    EXPECT_EQ(platform.published[1].time, 5.0f) << "the picture resumes at the music's time";
+    EXPECT_EQ(platform.published[1].frame, 1u);
+    EXPECT_EQ(platform.published[1].elapsedTime, 4.0f);
+
+    // Escape while the window has no area ends the run without another frame.
+    platform = {};
+    platform.noAreaFrom = 1;
+    platform.noAreaTo = 100;
+    platform.escapeAtPass = 3;
+    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+    EXPECT_EQ(platform.passes, 3);
+    EXPECT_EQ(platform.renders, 0);
 }
 
 TEST_F(MainLoopTest, EveryTrackValueLandsInItsVariable) {
