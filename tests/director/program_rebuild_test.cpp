@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace director_test_shaders {
 std::span<const ShaderProgram* const> allShaderPrograms();
@@ -100,6 +102,49 @@ TEST(ProgramRebuild, AFaultGivesTheFailingStepAndItsMessage) {
     EXPECT_FALSE(toolless.rebuild("fine_ps", program, error));
     EXPECT_EQ(error, "rebuilding programs is not available: glslangValidator is not on PATH");
     fs::remove_all(folder);
+}
+
+// What a program was built from, as the compiler read it: headers included through other headers count,
+// an include the preprocessor skips does not, and a folder name with a space survives the compiler's list.
+TEST(ProgramRebuild, SourcesAreEveryFileTheCompilerRead) {
+    const fs::path folder = scratchFolder("nested includes");
+    std::ofstream(folder / "inner.hlsli") << "float4 innerColour() { return float4(1, 0, 0, 1); }\n";
+    std::ofstream(folder / "outer.hlsli") << "#include \"inner.hlsli\"\n"
+                                             "float4 outerColour() { return innerColour(); }\n";
+    std::ofstream(folder / "unused.hlsli") << "float4 unusedColour() { return 0; }\n";
+    std::ofstream(folder / "deep_ps.hlsl") << "#include \"outer.hlsli\"\n"
+                                              "float4 pixel_main() : SV_TARGET { return outerColour(); }\n";
+    std::ofstream(folder / "plain_ps.hlsl") << "#include \"context_buffer.hlsli\"\n"
+                                               "#if 0\n#include \"unused.hlsli\"\n#endif\n"
+                                               "float4 pixel_main() : SV_TARGET { return CameraPosX; }\n";
+    // The names of the files a program was built from, those of `folder` only.
+    const auto namesIn = [](const RebuiltProgram& program, const fs::path& folder) {
+        std::set<std::string> names;
+        for (const std::string& source : program.sources)
+            if (fs::weakly_canonical(source).parent_path() == fs::weakly_canonical(folder))
+                names.insert(fs::path(source).filename().string());
+        return names;
+    };
+    ProgramBuilder builder(folder.string());
+    ASSERT_TRUE(builder.available()) << builder.unavailableReason();
+    RebuiltProgram deep, plain;
+    std::string error;
+    ASSERT_TRUE(builder.rebuild("deep_ps", deep, error)) << error;
+    ASSERT_TRUE(builder.rebuild("plain_ps", plain, error)) << error;
+    EXPECT_EQ(namesIn(deep, folder), (std::set<std::string>{"deep_ps.hlsl", "outer.hlsli", "inner.hlsli"}));
+    EXPECT_EQ(namesIn(plain, folder), std::set<std::string>{"plain_ps.hlsl"});
+    EXPECT_TRUE(std::any_of(plain.sources.begin(), plain.sources.end(), [](const std::string& source) {
+        return fs::path(source).filename() == "context_buffer.hlsli";
+    }));
+    fs::remove_all(folder);
+
+    // The show's programs that reach the full-screen header only through the mirror or blur header.
+    ProgramBuilder show(MIRELANDT_SHADER_SOURCES);
+    for (const char* name : {"mirror_ps", "mirror2_ps", "dof_blur_ps", "dof_blur2_ps"}) {
+        RebuiltProgram program;
+        ASSERT_TRUE(show.rebuild(name, program, error)) << name << ": " << error;
+        EXPECT_TRUE(namesIn(program, MIRELANDT_SHADER_SOURCES).contains("fullscreen.hlsli")) << name;
+    }
 }
 
 TEST(ProgramRebuild, ReflectionGivesEveryBindingKindOrRefusesWithAReason) {

@@ -3,6 +3,7 @@
 #include "run_tool.h"
 #include "shader_pack.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +29,27 @@ bool isProgramName(std::string_view name) {
            name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") ==
                std::string_view::npos &&
            shader_pack::stageRuleOf(name);
+}
+
+// The prerequisites of the make rule glslang writes (`TARGET: FILE FILE...`), a backslash escaping
+// a space within a name or ending a continued line.
+std::vector<std::string> prerequisites(const std::string& rule) {
+    std::vector<std::string> words(1);
+    for (size_t at = 0; at < rule.size(); ++at) {
+        if (rule[at] == '\\' && at + 1 < rule.size() && (rule[at + 1] == ' ' || rule[at + 1] == '\n')) {
+            if (rule[++at] == ' ') words.back() += ' ';
+        } else if (rule[at] == ' ' || rule[at] == '\t' || rule[at] == '\n' || rule[at] == '\r') {
+            if (!words.back().empty()) words.emplace_back();
+        } else {
+            words.back() += rule[at];
+        }
+    }
+    if (words.back().empty()) words.pop_back();
+    // The words up to the one that ends in ':' name the target.
+    auto colon =
+        std::find_if(words.begin(), words.end(), [](const std::string& w) { return w.ends_with(':'); });
+    return colon == words.end() ? std::vector<std::string>{}
+                                : std::vector<std::string>(colon + 1, words.end());
 }
 
 // The tool's output without the blank lines glslang ends with.
@@ -76,6 +98,7 @@ bool ProgramBuilder::rebuild(std::string_view name, RebuiltProgram& program, std
     const std::string source = shaderFolder_ + "/" + std::string(name) + ".hlsl";
     const std::string spv = scratch_ + "/" + std::string(name) + ".spv";
     const std::string reflection = scratch_ + "/" + std::string(name) + ".json";
+    const std::string dependencies = spv + ".d";
     if (!fs::is_regular_file(source)) {
         error = source + ": no such program";
         return false;
@@ -84,7 +107,7 @@ bool ProgramBuilder::rebuild(std::string_view name, RebuiltProgram& program, std
     std::vector<std::string> compile(std::begin(shader_build::glslangOptions),
                                      std::end(shader_build::glslangOptions));
     compile.insert(compile.end(), {"-S", rule.glslangStage, "-e", rule.entry, "-I" + scratch_,
-                                   "-I" + shaderFolder_, "-o", spv, source});
+                                   "-I" + shaderFolder_, "--depfile", dependencies, "-o", spv, source});
     std::vector<std::string> validate(std::begin(shader_build::spirvValOptions),
                                       std::end(shader_build::spirvValOptions));
     validate.push_back(spv);
@@ -103,10 +126,14 @@ bool ProgramBuilder::rebuild(std::string_view name, RebuiltProgram& program, std
         }
     }
 
-    std::string spirvBytes, json;
+    std::string spirvBytes, json, depfile;
     std::vector<uint32_t> spirv;
     if (!readFile(spv, spirvBytes) || !shader_pack::spirvWords(spirvBytes, spirv)) {
         error = "glslangValidator: " + spv + " is not SPIR-V";
+        return false;
+    }
+    if (!readFile(dependencies, depfile) || (program.sources = prerequisites(depfile)).empty()) {
+        error = "glslangValidator: " + dependencies + " lists no sources";
         return false;
     }
     if (!readFile(reflection, json) || !shader_pack::bindingsFromReflection(json, program.bindings, error)) {

@@ -13,6 +13,9 @@ struct RebuiltProgram {
     gpu::ShaderStage stage = gpu::ShaderStage::Vertex;
     std::vector<uint32_t> bytecode;           // packed: what Device::Create*Shader takes
     std::vector<gpu::ShaderBinding> bindings; // by ascending binding
+    // Every file the compiler read, as the compiler listed them: the program and what it includes,
+    // directly or through another header. A program depends on exactly these.
+    std::vector<std::string> sources;
 };
 
 class ProgramBuilder {
