@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset (clang, libFuzzer) and runs every fuzz target (build-fuzz/fuzz/*/*_fuzz: the music
-# player, page sources, block fonts, palettes, code page tables, PCF fonts, numeric data files) for a
-# bounded time each, one after the other.
+# player, page sources, block fonts, palettes, code page tables, PCF fonts, numeric data files, the key
+# table) for a bounded time each, one after the other.
 # Seeds are the project's own (written or copied at build time into seeds/ beside each fuzzer), and for the
 # music fuzzer also the folder named by MIRELANDT_XM_CORPUS when that is set, read in place; new inputs go
 # to a scratch folder. A target that crashes leaves its input in build-fuzz/artifacts/ and fails the run.
@@ -28,8 +28,6 @@ for target in build-fuzz/fuzz/*/*_fuzz; do
   [ -d "$(dirname "$target")/seeds" ] && seeds=("$(dirname "$target")/seeds")
   case "$name" in
     music_fuzz) [ -n "$corpus" ] && seeds+=("$corpus") ;;
-    track_text_fuzz) mkdir -p "$scratch/seeds-$name" && cp content/data/tracks.txt "$scratch/seeds-$name/" &&
-      seeds=("$scratch/seeds-$name") ;;
   esac
   mkdir -p "$scratch/$name"
   echo "== $name for ${seconds} s"
