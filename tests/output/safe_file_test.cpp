@@ -1,4 +1,5 @@
-// Output files are whole or absent: a full filesystem, a full device, a failing write and links.
+// Output files are whole or absent: a full filesystem, a full device, a failing write, links, long names
+// and paths that are not regular files.
 #include "png_file.h"
 #include "safe_file.h"
 #include "wav_writer.h"
@@ -7,16 +8,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -72,6 +76,48 @@ TEST_F(SafeFileTest, AReplacedFileIsWholeAndRefusalsLeaveNothing) {
     EXPECT_FALSE(writePng((dir / "folder.png").string(), 64, 36, rgb.data(), &error));
     EXPECT_NE(error.find("folder.png"), std::string::npos) << error;
     EXPECT_EQ(listing(dir), (std::vector<std::string>{"folder.png", "still.png"}));
+}
+
+// The temporary and hidden names beside a file: in its folder, hidden, unique, and never longer than a
+// name may be, however long the file's own name (a shortened name is cut between characters).
+TEST_F(SafeFileTest, HiddenNamesFitTheNameLimit) {
+    std::vector<std::string> names = {"a",
+                                      "still.png",
+                                      std::string(240, 'n'),
+                                      std::string(241, 'n'),
+                                      std::string(255, 'n'),
+                                      std::string(300, 'n')};
+#ifndef _WIN32 // bytes of UTF-8 in a name, which a Windows narrow path reads in its own code page
+    for (const char* character : {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x8e\xb5"}) // 2, 3 and 4 bytes
+        for (size_t count : {80u, 85u, 119u, 120u, 121u, 127u})
+            names.push_back([&] {
+                std::string name = "x"; // a cut at 240 bytes then falls inside a character
+                for (size_t i = 0; i < count; ++i) name += character;
+                return name;
+            }());
+#endif
+    for (const std::string& name : names) {
+        SCOPED_TRACE(std::to_string(name.size()) + " bytes: " + name.substr(0, 12));
+        const fs::path hidden = hiddenNameBeside((dir / name).string(), ".part");
+        const std::string file = hidden.filename().string();
+        EXPECT_EQ(hidden.parent_path(), dir);
+        EXPECT_LE(file.size(), 255u);
+        ASSERT_GE(file.size(), 1 + 9 + 5u);
+        EXPECT_EQ(file.front(), '.');
+        EXPECT_TRUE(file.ends_with(".part")) << file;
+        const size_t kept = file.size() - 1 - 9 - 5; // ".", NAME, ".XXXXXXXX", ".part"
+        EXPECT_EQ(file.substr(1, kept), name.substr(0, kept));
+        EXPECT_GT(kept, name.size() < 240 ? name.size() - 1 : 236u) << "shortened more than needed";
+        EXPECT_TRUE(kept == name.size() || (uint8_t(name[kept]) & 0xC0) != 0x80) << "cut inside a character";
+        EXPECT_NE(hiddenNameBeside((dir / name).string(), ".part"), hidden.string());
+    }
+#ifndef _WIN32 // beyond the length a Windows path may have
+    // The longest name a folder takes is written whole, through its temporary name.
+    const std::string longest(255, 'n');
+    EXPECT_TRUE(writeText(dir / longest, "whole"));
+    EXPECT_EQ(readFile(dir / longest), "whole");
+    EXPECT_EQ(listing(dir), std::vector<std::string>{longest});
+#endif
 }
 
 #ifndef _WIN32
@@ -163,6 +209,68 @@ TEST_F(SafeFileTest, LinksAndModesSurviveTheRename) {
     ASSERT_EQ(stat((dir / "fresh").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(listing(dir), (std::vector<std::string>{"fresh", "link.wav", "target.wav"}));
+}
+
+// Where the bytes go is decided by stat of the path itself, and the check before a long run opens no FIFO
+// or device: a FIFO without a reader does not block it, and /dev/fd/N of a pipe (what /dev/stdout and
+// process substitution name) gets the bytes in place. A loop of links and a folder are refused by both
+// the check and the write, and left as they were; a dangling link gets its target created.
+TEST_F(SafeFileTest, PathsAreJudgedByStatAlone) {
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink("b", dir / "a");
+    fs::create_symlink("a", dir / "b");
+    fs::create_directories(dir / "folder");
+    fs::create_symlink("target", dir / "dangling");
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const std::string pipePath = "/dev/fd/" + std::to_string(pipeEnds[1]);
+    struct Case {
+        std::string path;
+        bool direct;
+        std::string refusal; // empty when the path can be written
+    };
+    const Case cases[] = {
+        {(dir / "new.bin").string(), false, ""},
+        {(dir / "dangling").string(), false, ""},
+        {"/dev/null", true, ""},
+        {pipePath, true, ""},
+        {(dir / "fifo").string(), true, ""},
+        {(dir / "a").string(), false, ": Too many levels of symbolic links"},
+        {(dir / "folder").string(), false, ": Is a directory"},
+        {(dir / std::string(256, 'n')).string(), false, ": File name too long"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.substr(c.path.size() > 40 ? c.path.size() - 40 : 0));
+        bool direct = !c.direct;
+        std::string error;
+        // Were the FIFO opened, this would wait for a reader: one is opened after 5 s to end the wait.
+        auto checked = std::async(std::launch::async, [&] { return checkOutput(c.path, &direct, &error); });
+        if (checked.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "the check opened the FIFO";
+            close(open(c.path.c_str(), O_RDONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(checked.get(), c.refusal.empty()) << error;
+        if (!c.refusal.empty()) {
+            EXPECT_EQ(error, "cannot write " + c.path + c.refusal);
+            EXPECT_FALSE(writeText(c.path, "x"));
+            continue;
+        }
+        EXPECT_EQ(direct, c.direct);
+        if (c.path.ends_with("fifo")) continue; // written by the capture test, with a reader
+        EXPECT_TRUE(writeText(c.path, "bytes"));
+    }
+    char fromPipe[8] = {};
+    EXPECT_EQ(read(pipeEnds[0], fromPipe, sizeof fromPipe), 5);
+    EXPECT_STREQ(fromPipe, "bytes");
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    EXPECT_EQ(readFile(dir / "new.bin"), "bytes");
+    EXPECT_EQ(readFile(dir / "target"), "bytes");
+    EXPECT_EQ(fs::read_symlink(dir / "a"), "b");
+    EXPECT_EQ(fs::read_symlink(dir / "b"), "a");
+    EXPECT_EQ(listing(dir),
+              (std::vector<std::string>{"a", "b", "dangling", "fifo", "folder", "new.bin", "target"}));
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
 }
 
 #endif
