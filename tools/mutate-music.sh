@@ -1,22 +1,85 @@
 #!/usr/bin/env bash
-# Mutation check of the music player's tests: applies each mutant of tools/mutate-music.txt to its source
-# file in turn, builds the music library, its tests and the music tool in build-mutants/, runs the music
-# test programs and restores the source (also when interrupted). A mutant is killed when a build of the
-# tests fails to pass; one that survives is rendered: when every module the tests load, the show's module
-# and the music fuzzer's seeds render byte for byte as without it, it is reported as equivalent.
-#   tools/mutate-music.sh [ID...]   only the mutants named (all by default)
-#   MUTANT_TIMEOUT                  seconds per test program and mutant (default 120): a hang is a kill
-#   MUTANT_SECONDS                  seconds rendered per module for the equivalence check (default 3)
+# Mutation check of the music player's tests: applies each mutant in turn to its source file in a copy of
+# the sources (build-mutants/src: the last commit, with the working tree's music/, tests/music/ and these
+# tools), so that no mutant ever shows in the shared checkout and half-done edits elsewhere do not break
+# its builds; builds the music library, its tests and the music tool there, runs the music test programs
+# (fastest first, stopping at the first failure) and restores the source (also when interrupted). A mutant
+# is killed when a build of the tests fails to pass; one that survives is rendered: when every module the
+# tests load, the show's module and the music fuzzer's seeds render byte for byte as without it, it is
+# reported with identical renders, which makes it a candidate for an equivalent mutant, no more.
+#   tools/mutate-music.sh [NAME...]       the hand-picked mutants of tools/mutate-music.txt (all by default),
+#                                         or those named, by id (L01) or by generated name
+#   tools/mutate-music.sh --generate [--seed N] [--count N]
+#                                         a sample of the mutants tools/mutate-music-gen.py makes over the
+#                                         player's sources (seed 1, 200 mutants by default); the seed and
+#                                         the list are printed before the run
+#   tools/mutate-music.sh --from FILE     the mutants named in FILE, one per line ("#" lines skipped), such
+#                                         as a printed list
+#   MUTANT_TIMEOUT                        seconds per test program and mutant (default: five times the
+#                                         program's unmutated run plus 10): a hang is a kill
+#   MUTANT_SECONDS                        seconds rendered per module for the equivalence check (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root="$PWD"
+build="$PWD/build-mutants"
+root="$build/src"
+tree="$build/tree"
 list="$root/tools/mutate-music.txt"
-build="$root/build-mutants"
-timeout_s="${MUTANT_TIMEOUT:-120}"
+generator="$root/tools/mutate-music-gen.py"
 render_s="${MUTANT_SECONDS:-3}"
-programs=(tests/music/music_tests tests/music/music_robustness_tests tests/music/music_allocation_tests
-  tests/music/music_tool_tests tests/shell/shell_audio_tests)
+programs=(tests/music/music_tool_tests tests/music/music_allocation_tests tests/music/music_robustness_tests
+  tests/shell/shell_audio_tests tests/music/music_tests)
 targets=(music_tests music_robustness_tests music_allocation_tests music_tool_tests shell_audio_tests mirelandt-music)
+
+die() {
+  echo "mutate-music: $*" >&2
+  exit 1
+}
+
+# The mutants to run: hand-picked ids of the list, or generated names (file:line:column:operator).
+names=()
+mode=hand
+seed=1 count=200
+while [ $# -gt 0 ]; do
+  case "$1" in
+  --generate) mode=generated ;;
+  --seed) seed="${2:?--seed needs a number}"; shift ;;
+  --count) count="${2:?--count needs a number}"; shift ;;
+  --from)
+    [ -f "${2:-}" ] || die "--from needs a file"
+    while read -r name _; do
+      [[ -z "$name" || "$name" == \#* ]] || names+=("$name")
+    done <"$2"
+    shift
+    ;;
+  -*) die "unknown option $1" ;;
+  *) names+=("$1") ;;
+  esac
+  shift
+done
+mkdir -p "$build"
+# Brings the copy of the sources up to date; files whose contents did not change keep their time, so the
+# build in it stays incremental.
+fresh="$build/fresh"
+rm -rf "$fresh"
+mkdir -p "$fresh" "$root"
+git archive HEAD | tar -x -C "$fresh"
+git ls-files -co --exclude-standard music tests/music tools/mutate-music.sh tools/mutate-music.txt \
+  tools/mutate-music-gen.py | while read -r file; do cp "$file" "$fresh/$file"; done
+(cd "$fresh" && find . -type f) | while read -r file; do
+  cmp -s "$fresh/$file" "$root/$file" || { mkdir -p "$(dirname "$root/$file")" && cp "$fresh/$file" "$root/$file"; }
+done
+rm -rf "$fresh"
+
+if [ "$mode" = generated ]; then
+  [ ${#names[@]} -eq 0 ] || die "--generate takes no names"
+  python3 "$generator" list --seed "$seed" --count "$count" >"$build/sample.txt" || die "the generator fails"
+  cat "$build/sample.txt"
+  while read -r name; do [[ "$name" == \#* ]] || names+=("$name"); done <"$build/sample.txt"
+elif [ ${#names[@]} -eq 0 ]; then
+  while IFS=$'\t' read -r id _; do
+    [[ -z "$id" || "$id" == \#* ]] || names+=("$id")
+  done <"$list"
+fi
 
 # Restores the file under mutation from its saved copy; runs on every exit, Ctrl+C included.
 mutated=""
@@ -46,14 +109,37 @@ substitute() {
     close $out;' "$1"
 }
 
-build_all() {
-  cmake --build "$build" -j 2 --target "${targets[@]}" >"$build/build.log" 2>&1
+# Applies mutant $1 to its file (saved first, so that restore brings it back); sets `what` to the mistake
+# it stands for. Fails when the mutant no longer fits the sources.
+apply_mutant() {
+  local id="$1" file original replacement
+  if [[ "$id" == *:*:*:* ]]; then
+    file="${id%%:*}"
+  else
+    IFS=$'\t' read -r _ file original replacement what < <(grep -P "^\Q$id\E\t" "$list" || true)
+    [ -n "$file" ] || return 1
+  fi
+  [ -f "$root/music/$file" ] || return 1
+  cp "$root/music/$file" "$build/original"
+  mutated="$file"
+  if [[ "$id" == *:*:*:* ]]; then
+    what="$(python3 "$generator" apply "$id" 2>/dev/null)" || return 1
+  else
+    substitute "$root/music/$file" "$original" "$replacement" || return 1
+  fi
 }
 
+build_all() {
+  cmake --build "$tree" -j 2 --target "${targets[@]}" >"$build/build.log" 2>&1
+}
+
+# Seconds each program may run per mutant: MUTANT_TIMEOUT, or five times its unmutated run plus 10.
+declare -A limit
 run_tests() {
   local program
   for program in "${programs[@]}"; do
-    (cd "$build" && timeout -k 5 "$timeout_s" "./$program" --gtest_brief=1) >>"$build/test.log" 2>&1 || return 1
+    (cd "$tree" && timeout -k 5 "${limit[$program]}" "./$program" --gtest_brief=1 --gtest_fail_fast) \
+      >>"$build/test.log" 2>&1 || return 1
   done
 }
 
@@ -62,42 +148,45 @@ render_modules() {
   local module
   mkdir -p "$1"
   for module in "$build"/modules/*.xm; do
-    timeout -k 5 "$timeout_s" "$build/tools/music/mirelandt-music" render "$module" \
+    timeout -k 5 "${limit[tests/music/music_tool_tests]}" "$tree/tools/music/mirelandt-music" render "$module" \
       "$1/$(basename "$module" .xm).wav" --seconds "$render_s" >/dev/null 2>&1 || true
   done
 }
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  mkdir -p "$build"
-  # The default preset's settings, with warnings left as warnings: a mutant may well warn.
-  cmake --preset default -B "$build" -DMIRELANDT_WERROR=OFF -DMIRELANDT_BENCH=OFF >"$build/configure.log" 2>&1 ||
-    { echo "mutate-music: configuring $build fails (see $build/configure.log)" >&2; exit 1; }
+if [ ! -f "$tree/CMakeCache.txt" ]; then
+  # The default preset's settings, with warnings left as warnings (a mutant may well warn) and without
+  # debug information, which only slows the links of every mutant down.
+  (cd "$root" && cmake --preset default -B "$tree" -DMIRELANDT_WERROR=OFF -DMIRELANDT_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG") >"$build/configure.log" 2>&1 ||
+    die "configuring $build fails (see $build/configure.log)"
 fi
 
 echo "building and testing the unmutated player"
-build_all || { echo "mutate-music: the unmutated build fails (see $build/build.log)" >&2; exit 1; }
+build_all || die "the unmutated build fails (see $build/build.log)"
 : >"$build/test.log"
-run_tests || { echo "mutate-music: the tests fail without a mutant (see $build/test.log)" >&2; exit 1; }
+for program in "${programs[@]}"; do
+  started=$SECONDS
+  (cd "$tree" && "./$program" --gtest_brief=1) >>"$build/test.log" 2>&1 ||
+    die "the tests fail without a mutant (see $build/test.log)"
+  limit[$program]="${MUTANT_TIMEOUT:-$((5 * (SECONDS - started) + 10))}"
+done
 rm -rf "$build/modules" "$build/renders"
 mkdir -p "$build/modules"
-(cd "$build" && MIRELANDT_MUSIC_TEST_MODULES="$build/modules" ./tests/music/music_tests >/dev/null 2>&1)
-cp content/music/mirelandt.xm "$build/modules/show.xm"
+(cd "$tree" && MIRELANDT_MUSIC_TEST_MODULES="$build/modules" ./tests/music/music_tests >/dev/null 2>&1)
+cp "$root/content/music/mirelandt.xm" "$build/modules/show.xm"
 # The music fuzzer's seeds use every effect, loop type and envelope kind.
-"${CXX:-c++}" -std=c++20 -O1 -Imusic fuzz/music/make_seeds.cpp music/xm_writer.cpp -o "$build/music_seeds"
+"${CXX:-c++}" -std=c++20 -O1 -I"$root/music" "$root/fuzz/music/make_seeds.cpp" "$root/music/xm_writer.cpp" -o "$build/music_seeds"
 "$build/music_seeds" "$build/modules"
 render_modules "$build/renders/original"
 echo "$(ls "$build/modules" | wc -l) modules kept for the equivalence check"
 
-total=0 killed=0 equivalent=0 broken=0
-survivors=() equivalents=()
-while IFS=$'\t' read -r id file original replacement what; do
-  [[ -z "$id" || "$id" == \#* ]] && continue
-  if [ $# -gt 0 ] && [[ " $* " != *" $id "* ]]; then continue; fi
-  cp "music/$file" "$build/original"
-  mutated="$file"
-  if ! substitute "music/$file" "$original" "$replacement"; then
+total=0 killed=0 identical=0 broken=0
+survivors=() identicals=()
+for id in "${names[@]}"; do
+  what=""
+  if ! apply_mutant "$id"; then
     restore
-    echo "$id  stale     music/$file: the original text is not there exactly once"
+    echo "$id  stale     the mutant does not fit the current sources"
     broken=$((broken + 1))
     continue
   fi
@@ -118,24 +207,25 @@ while IFS=$'\t' read -r id file original replacement what; do
     rm -rf "$build/renders/mutant"
     render_modules "$build/renders/mutant"
     if diff -rq "$build/renders/original" "$build/renders/mutant" >/dev/null; then
-      note=" (equivalent: every render identical)"
-      equivalent=$((equivalent + 1))
-      equivalents+=("$id")
+      note=" (every render identical)"
+      identical=$((identical + 1))
+      identicals+=("$id")
     else
       survivors+=("$id")
     fi
   fi
   restore
-  printf '%s  %-8s  %-18s %s\n' "$id" "$verdict" "$file" "$what$note"
-done <"$list"
+  printf '%s  %-8s  %s\n' "$id" "$verdict" "$what$note"
+done
 
-# The source is back as it was: build it so that build-mutants/ holds the unmutated player again.
+# The source is back as it was: build it so that the copy's build holds the unmutated player again.
 build_all || true
-echo "mutants: $total built, $killed killed, $((total - killed)) survived ($equivalent equivalent), $broken not applicable"
+echo "mutants: $total built, $killed killed, $((total - killed)) survived ($identical with identical renders)," \
+  "$broken not applicable"
 if [ "$total" -gt 0 ]; then
   echo "kill rate: $((100 * killed / total)) % of all built mutants"
-  [ "$total" -gt "$equivalent" ] &&
-    echo "kill rate without the equivalent ones: $((100 * killed / (total - equivalent))) %"
+  [ "$total" -gt "$identical" ] &&
+    echo "kill rate without those with identical renders: $((100 * killed / (total - identical))) %"
 fi
 [ ${#survivors[@]} -eq 0 ] || echo "survivors: ${survivors[*]}"
-[ ${#equivalents[@]} -eq 0 ] || echo "equivalent: ${equivalents[*]}"
+[ ${#identicals[@]} -eq 0 ] || echo "identical renders: ${identicals[*]}"

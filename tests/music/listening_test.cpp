@@ -82,6 +82,115 @@ TEST(Listening, PanningEnvelopeSwingsAcrossTheWholeFieldAndHoldsAtItsSustain) {
     }
 }
 
+TEST(Listening, EachChannelSoundsWhereItsOwnPanningPlacesIt) {
+    // Two channels at speed 2: channel 0 plays a constant 64 (0.5), channel 1 a constant 16 (0.125), so
+    // both sides of every frame are a known sum of the two channels' gains.
+    XmModule song = makeSong(3, 2, 2);
+    song.instruments[0].samples[0].panning = 200;
+    song.instruments.push_back(makeInstrument(std::vector<int16_t>(1000, 16), XmLoop::Forward, 0, 1000));
+    song.instruments[1].samples[0].panning = 0;
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};                   // sample panning 200
+    song.cell(0, 0, 1) = {kMiddleC, 2, 0xC3, EffectSetVolume, 32}; // column panning 3 x 17, volume 1/2
+    song.cell(0, 1, 0) = {0, 0, 0, EffectSetPanning, 64};
+    song.cell(0, 1, 1) = {0, 0, 0x20, 0, 0}; // volume 16/64; the panning stays
+    song.cell(0, 2, 0) = {0, 1, 0, 0, 0};    // the instrument alone: back to the sample's panning
+    const std::vector<float> out = render(song, 6 * kLevelTick);
+
+    struct Gains {
+        float left0, right0, left1, right1;
+    };
+    // Target gains: sqrt(1 - p) and sqrt(p), times the volume.
+    auto gains = [](float pan0, float volume1) {
+        const float pan1 = 51.0f / 255.0f;
+        return Gains{std::sqrt(1.0f - pan0), std::sqrt(pan0), volume1 * std::sqrt(1.0f - pan1),
+                     volume1 * std::sqrt(pan1)};
+    };
+    const Gains row[3] = {gains(200.0f / 255.0f, 0.5f), gains(64.0f / 255.0f, 0.25f),
+                          gains(200.0f / 255.0f, 0.25f)};
+    auto mix = [](float channel0, float channel1) { return 0.25f * (0.5f * channel0 + 0.125f * channel1); };
+    for (uint32_t tick = 0; tick < 6; ++tick) {
+        const Gains& g = row[tick / 2];
+        EXPECT_NEAR(leftAtTickEnd(out, tick), mix(g.left0, g.left1), 1e-6f) << "tick " << tick;
+        EXPECT_NEAR(rightAtTickEnd(out, tick), mix(g.right0, g.right1), 1e-6f) << "tick " << tick;
+    }
+    // Each side of each channel ramps on its own by 1/128 a frame, up from 0 after the first note and
+    // from the old gain towards the new one after row 1's changes (frame k of a tick uses k steps).
+    auto ramp = [](float from, float to, uint32_t k) {
+        const float moved = float(k) / 128.0f;
+        return from < to ? std::min(from + moved, to) : std::max(from - moved, to);
+    };
+    for (uint32_t k : {40u, 100u}) {
+        const Gains& g = row[0];
+        EXPECT_NEAR(out[2 * k], mix(ramp(0, g.left0, k), ramp(0, g.left1, k)), 1e-6f) << k;
+        EXPECT_NEAR(out[2 * k + 1], mix(ramp(0, g.right0, k), ramp(0, g.right1, k)), 1e-6f) << k;
+    }
+    for (uint32_t k : {20u, 50u}) {
+        const Gains &a = row[0], &b = row[1];
+        const size_t frame = 2 * kLevelTick + k;
+        EXPECT_NEAR(out[2 * frame], mix(ramp(a.left0, b.left0, k), ramp(a.left1, b.left1, k)), 1e-6f) << k;
+        EXPECT_NEAR(out[2 * frame + 1], mix(ramp(a.right0, b.right0, k), ramp(a.right1, b.right1, k)), 1e-6f)
+            << k;
+    }
+}
+
+TEST(Listening, ANewNoteStartsTremoloTremorAndFadeoutOver) {
+    // Hard left at speed 3 and volume 1/2, with a flat volume envelope and a fadeout of 1/16 a tick.
+    XmModule song = makeSong(6, 1, 3);
+    XmInstrument& ins = song.instruments[0];
+    ins.samples[0].panning = 0;
+    ins.volumeEnvelope.points = {{0, 64}, {8, 64}};
+    ins.volumeEnvelope.type = XmEnvelopeOn;
+    ins.fadeout = 2048;
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0x30, EffectTremolo, 0x88};
+    song.cell(0, 1, 0) = {kMiddleC, 0, 0, 0, 0}; // notes without instrument keep the volume
+    song.cell(0, 2, 0) = {0, 0, 0, EffectTremor, 0x00};
+    song.cell(0, 3, 0) = {kMiddleC, 0, 0, 0, 0};
+    song.cell(0, 4, 0) = {kXmKeyOff, 0, 0, 0, 0};
+    song.cell(0, 5, 0) = {kMiddleC, 0, 0, 0, 0};
+    const std::vector<float> out = render(song, 18 * kLevelTick);
+
+    // Tremolo speed 8, depth 8 on tick 2: sin(2 pi x 8/64) x 8/15 on top of 1/2, gone with the next note.
+    // Tremor T00 plays tick 7 and mutes tick 8, until the next note. Key off starts the fadeout (1 - 1/16
+    // per tick from the key-off tick on), which the next note ends.
+    const float tremolo = 0.5f + std::sin(2.0f * 3.14159265f * 8.0f / 64.0f) * 8.0f / 15.0f;
+    const float expected[18] = {0.5f,           0.5f,           tremolo,        0.5f, 0.5f, 0.5f,
+                                0.5f,           0.5f,           0.0f,           0.5f, 0.5f, 0.5f,
+                                0.5f * 15 / 16, 0.5f * 14 / 16, 0.5f * 13 / 16, 0.5f, 0.5f, 0.5f};
+    for (uint32_t tick = 0; tick < 18; ++tick) {
+        EXPECT_NEAR(leftAtTickEnd(out, tick), kConstantLevel * expected[tick], 1e-6f) << "tick " << tick;
+        EXPECT_EQ(rightAtTickEnd(out, tick), 0.0f) << "tick " << tick;
+    }
+}
+
+TEST(Listening, VolumeEnvelopesLoopStepAndRestartWithANote) {
+    // Channel 0 (hard left): points (0, 64), (2, 0), (4, 64) looping from point 1 to point 2, so from
+    // tick 4 on the envelope goes back to tick 2. Channel 1 (hard right): a vertical step, (0, 64),
+    // (4, 0), (4, 64), (8, 64); at tick 4 the first segment that holds the tick gives its end, 0.
+    XmModule song = makeSong(3, 2, 4);
+    XmInstrument& looping = song.instruments[0];
+    looping.samples[0].panning = 0;
+    looping.volumeEnvelope.points = {{0, 64}, {2, 0}, {4, 64}};
+    looping.volumeEnvelope.loopStart = 1;
+    looping.volumeEnvelope.loopEnd = 2;
+    looping.volumeEnvelope.type = XmEnvelopeOn | XmEnvelopeLoop;
+    song.instruments.push_back(makeInstrument(std::vector<int16_t>(1000, 64), XmLoop::Forward, 0, 1000));
+    XmInstrument& step = song.instruments[1];
+    step.samples[0].panning = 255;
+    step.volumeEnvelope.points = {{0, 64}, {4, 0}, {4, 64}, {8, 64}};
+    step.volumeEnvelope.type = XmEnvelopeOn;
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
+    song.cell(0, 0, 1) = {kMiddleC, 2, 0, 0, 0};
+    song.cell(0, 2, 0) = {kMiddleC, 0, 0, 0, 0}; // a new note starts the envelope over
+    const std::vector<float> out = render(song, 12 * kLevelTick);
+
+    const float left[12] = {1, 0.5f, 0, 0.5f, 0, 0.5f, 0, 0.5f, 1, 0.5f, 0, 0.5f};
+    const float right[12] = {1, 0.75f, 0.5f, 0.25f, 0, 1, 1, 1, 1, 1, 1, 1};
+    for (uint32_t tick = 0; tick < 12; ++tick) {
+        EXPECT_NEAR(leftAtTickEnd(out, tick), kConstantLevel * left[tick], 1e-6f) << "tick " << tick;
+        EXPECT_NEAR(rightAtTickEnd(out, tick), kConstantLevel * right[tick], 1e-6f) << "tick " << tick;
+    }
+}
+
 TEST(Listening, ForwardLoopPlaysEachPointOnceAtStepOne) {
     // Note value 48 plays 8363 points a second: at an output rate of 8363 each frame takes the next point.
     std::vector<int16_t> ramp;

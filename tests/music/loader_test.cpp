@@ -126,6 +126,53 @@ TEST(LoaderHeader, SongLengthRestartAndTempoStayUsable) {
     EXPECT_EQ(p->restartPosition, 5);
 }
 
+// The loader bounds fields that could index past the data or the block: a value inside its range is kept
+// as stored and only what lies outside is cut, whatever the memory behind the data holds.
+TEST(LoaderClamps, ValuesInRangeStayAndOnlyOverflowsAreCut) {
+    // The data ends after two order entries, inside a buffer that goes on with 0xEE: the other 254
+    // entries read as 0.
+    XmModule cut;
+    cut.order = {1, 2, 0};
+    cut.addPattern(1);
+    std::vector<uint8_t> buffer = writeXm(cut);
+    buffer.resize(82);
+    buffer.resize(400, 0xEE);
+    ModulePlayer* raw = nullptr;
+    ASSERT_EQ(createModulePlayer(buffer.data(), 82, &raw), CreateOk);
+    PlayerPtr p(raw);
+    EXPECT_EQ(p->orderTable[0], 1);
+    EXPECT_EQ(p->orderTable[1], 2);
+    for (int k = 2; k < 256; ++k) ASSERT_EQ(p->orderTable[k], 0) << "order entry " << k;
+
+    XmInstrument ins = makeInstrument({1});
+    // Loop points inside the envelopes are kept, also where they are not the last point.
+    ins.volumeEnvelope.points = {{0, 64}, {4, 32}, {8, 16}, {12, 0}};
+    ins.volumeEnvelope.loopStart = 1;
+    ins.volumeEnvelope.loopEnd = 2;
+    ins.volumeEnvelope.type = XmEnvelopeOn | XmEnvelopeLoop;
+    ins.panningEnvelope.points = {{0, 0}, {2, 64}, {4, 0}};
+    ins.panningEnvelope.loopStart = 0;
+    ins.panningEnvelope.loopEnd = 1;
+    ins.panningEnvelope.type = XmEnvelopeOn | XmEnvelopeLoop;
+    // A loop whose start plus length passes 2^32 ends at the sample's end, not at the wrapped sum (24).
+    ins.samples[0].points = std::vector<int16_t>(100, 0);
+    ins.samples[0].loop = XmLoop::Forward;
+    ins.samples[0].loopStart = 40;
+    ins.samples[0].loopLength = 0xFFFFFFF0u;
+    p = loadPlayer(writeXm(oneInstrumentSong(ins)));
+    ASSERT_TRUE(p);
+    const Instrument& loaded = p->instruments[0];
+    EXPECT_EQ(loaded.volumeEnvelope.loopStartPoint, 1);
+    EXPECT_EQ(loaded.volumeEnvelope.loopEndPoint, 2);
+    EXPECT_EQ(loaded.panningEnvelope.loopStartPoint, 0);
+    EXPECT_EQ(loaded.panningEnvelope.loopEndPoint, 1);
+    const Sample& s = loaded.samples[0];
+    EXPECT_EQ(s.loopStart, 40u);
+    EXPECT_EQ(s.loopEnd, 100u);
+    EXPECT_EQ(s.loopLength, 60u);
+    EXPECT_EQ(s.loopType, LoopForward);
+}
+
 TEST(LoaderPatterns, UnpacksMasksAndFullCells) {
     XmModule song;
     song.addPattern(2); // 2 channels x 2 rows
