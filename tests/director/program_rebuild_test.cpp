@@ -101,6 +101,9 @@ TEST(ProgramRebuild, AFaultGivesTheFailingStepAndItsMessage) {
     EXPECT_EQ(toolless.unavailableReason(), "glslangValidator is not on PATH");
     EXPECT_FALSE(toolless.rebuild("fine_ps", program, error));
     EXPECT_EQ(error, "rebuilding programs is not available: glslangValidator is not on PATH");
+    // Nor without the folder: a checkout without shaders/ is never watched for programs.
+    ProgramBuilder folderless((folder / "shaders").string());
+    EXPECT_EQ(folderless.unavailableReason(), (folder / "shaders").string() + " is not a folder");
     fs::remove_all(folder);
 }
 

@@ -61,6 +61,11 @@ std::string trimmed(std::string text) {
 } // namespace
 
 ProgramBuilder::ProgramBuilder(std::string shaderFolder) : shaderFolder_(std::move(shaderFolder)) {
+    std::error_code ec;
+    if (!fs::is_directory(shaderFolder_, ec)) {
+        unavailable_ = shaderFolder_ + " is not a folder";
+        return;
+    }
     for (auto [tool, path] : {std::pair{"glslangValidator", &glslang_}, std::pair{"spirv-val", &spirvVal_},
                               std::pair{"spirv-cross", &spirvCross_}}) {
         *path = findOnPath(tool);

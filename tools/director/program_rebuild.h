@@ -26,8 +26,9 @@ class ProgramBuilder {
     ProgramBuilder(const ProgramBuilder&) = delete;
     ProgramBuilder& operator=(const ProgramBuilder&) = delete;
 
-    // False when a tool is missing or no scratch folder could be made: the director then follows the
-    // tracks only. unavailableReason() says why, e.g. "glslangValidator is not on PATH".
+    // False when the shader folder is not a folder, a tool is missing or no scratch folder could be made:
+    // the director then follows the tracks only. unavailableReason() says why, e.g. "glslangValidator is
+    // not on PATH".
     bool available() const { return unavailable_.empty(); }
     const std::string& unavailableReason() const { return unavailable_; }
 
