@@ -142,19 +142,21 @@ TEST(Listening, ANewNoteStartsTremoloTremorAndFadeoutOver) {
     ins.volumeEnvelope.type = XmEnvelopeOn;
     ins.fadeout = 2048;
     song.cell(0, 0, 0) = {kMiddleC, 1, 0x30, EffectTremolo, 0x88};
-    song.cell(0, 1, 0) = {kMiddleC, 0, 0, 0, 0}; // notes without instrument keep the volume
+    song.cell(0, 1, 0) = {kMiddleC, 0, 0, EffectTremolo, 0}; // notes without instrument keep the volume
     song.cell(0, 2, 0) = {0, 0, 0, EffectTremor, 0x00};
     song.cell(0, 3, 0) = {kMiddleC, 0, 0, 0, 0};
     song.cell(0, 4, 0) = {kXmKeyOff, 0, 0, 0, 0};
     song.cell(0, 5, 0) = {kMiddleC, 0, 0, 0, 0};
     const std::vector<float> out = render(song, 18 * kLevelTick);
 
-    // Tremolo speed 8, depth 8 on tick 2: sin(2 pi x 8/64) x 8/15 on top of 1/2, gone with the next note.
+    // Tremolo speed 8, depth 8 on tick 2: sin(2 pi x 8/64) x 8/15 on top of 1/2, gone with the next note,
+    // which also starts the tremolo's phase over: phase 0 on tick 4, phase 8 on tick 5, whose offset stays
+    // while no note comes.
     // Tremor T00 plays tick 7 and mutes tick 8, until the next note. Key off starts the fadeout (1 - 1/16
     // per tick from the key-off tick on), which the next note ends.
     const float tremolo = 0.5f + std::sin(2.0f * 3.14159265f * 8.0f / 64.0f) * 8.0f / 15.0f;
-    const float expected[18] = {0.5f,           0.5f,           tremolo,        0.5f, 0.5f, 0.5f,
-                                0.5f,           0.5f,           0.0f,           0.5f, 0.5f, 0.5f,
+    const float expected[18] = {0.5f,           0.5f,           tremolo,        0.5f, 0.5f, tremolo,
+                                tremolo,        tremolo,        0.0f,           0.5f, 0.5f, 0.5f,
                                 0.5f * 15 / 16, 0.5f * 14 / 16, 0.5f * 13 / 16, 0.5f, 0.5f, 0.5f};
     for (uint32_t tick = 0; tick < 18; ++tick) {
         EXPECT_NEAR(leftAtTickEnd(out, tick), kConstantLevel * expected[tick], 1e-6f) << "tick " << tick;
