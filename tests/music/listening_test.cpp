@@ -85,7 +85,7 @@ TEST(Listening, PanningEnvelopeSwingsAcrossTheWholeFieldAndHoldsAtItsSustain) {
 TEST(Listening, EachChannelSoundsWhereItsOwnPanningPlacesIt) {
     // Two channels at speed 2: channel 0 plays a constant 64 (0.5), channel 1 a constant 16 (0.125), so
     // both sides of every frame are a known sum of the two channels' gains.
-    XmModule song = makeSong(3, 2, 2);
+    XmModule song = makeSong(4, 2, 2);
     song.instruments[0].samples[0].panning = 200;
     song.instruments.push_back(makeInstrument(std::vector<int16_t>(1000, 16), XmLoop::Forward, 0, 1000));
     song.instruments[1].samples[0].panning = 0;
@@ -94,7 +94,10 @@ TEST(Listening, EachChannelSoundsWhereItsOwnPanningPlacesIt) {
     song.cell(0, 1, 0) = {0, 0, 0, EffectSetPanning, 64};
     song.cell(0, 1, 1) = {0, 0, 0x20, 0, 0}; // volume 16/64; the panning stays
     song.cell(0, 2, 0) = {0, 1, 0, 0, 0};    // the instrument alone: back to the sample's panning
-    const std::vector<float> out = render(song, 6 * kLevelTick);
+    // Volume 0: both sides fall silent, the far side's gain reaching 0 after the near one's.
+    song.cell(0, 3, 0) = {0, 0, 0, EffectSetVolume, 0};
+    song.cell(0, 3, 1) = {0, 0, 0x10, 0, 0};
+    const std::vector<float> out = render(song, 8 * kLevelTick);
 
     struct Gains {
         float left0, right0, left1, right1;
@@ -105,10 +108,12 @@ TEST(Listening, EachChannelSoundsWhereItsOwnPanningPlacesIt) {
         return Gains{std::sqrt(1.0f - pan0), std::sqrt(pan0), volume1 * std::sqrt(1.0f - pan1),
                      volume1 * std::sqrt(pan1)};
     };
-    const Gains row[3] = {gains(200.0f / 255.0f, 0.5f), gains(64.0f / 255.0f, 0.25f),
-                          gains(200.0f / 255.0f, 0.25f)};
+    const Gains row[4] = {gains(200.0f / 255.0f, 0.5f),
+                          gains(64.0f / 255.0f, 0.25f),
+                          gains(200.0f / 255.0f, 0.25f),
+                          {0, 0, 0, 0}};
     auto mix = [](float channel0, float channel1) { return 0.25f * (0.5f * channel0 + 0.125f * channel1); };
-    for (uint32_t tick = 0; tick < 6; ++tick) {
+    for (uint32_t tick = 0; tick < 8; ++tick) {
         const Gains& g = row[tick / 2];
         EXPECT_NEAR(leftAtTickEnd(out, tick), mix(g.left0, g.left1), 1e-6f) << "tick " << tick;
         EXPECT_NEAR(rightAtTickEnd(out, tick), mix(g.right0, g.right1), 1e-6f) << "tick " << tick;
