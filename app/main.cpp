@@ -26,7 +26,7 @@ class IntroPlatform final : public LoopPlatform {
     bool pumpMessages(bool* escapePressed) override { return window::pumpMessages(escapePressed); }
     bool escapeDown() override { return window::escapeDown(); }
     bool hasArea() override {
-        const bool area = display_.swapChain->HasArea();
+        const bool area = window::windowHasArea() && display_.swapChain->HasArea();
         if (area != hadArea_)
             std::fprintf(stderr, area ? "mirelandt: the window has area again: the picture resumes\n"
                                       : "mirelandt: the window has no area: the picture waits, the music "

@@ -53,6 +53,9 @@ bool pumpMessages(bool* escapePressed);
 // Escape is down now.
 bool escapeDown();
 
+// False while the window is minimised: it has no area to show a picture in.
+bool windowHasArea();
+
 // The keys of the director mode, besides Escape.
 enum class Key : uint8_t { Space, Left, Right, PageUp, PageDown, Home, L };
 

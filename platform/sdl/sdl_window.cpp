@@ -159,6 +159,10 @@ void setWindowTitle(const std::string& title) {
     if (introWindow) SDL_SetWindowTitle(introWindow, title.c_str());
 }
 
+bool windowHasArea() {
+    return introWindow && !(SDL_GetWindowFlags(introWindow) & SDL_WINDOW_MINIMIZED);
+}
+
 bool escapeDown() {
     int count = 0;
     const Uint8* keys = SDL_GetKeyboardState(&count);

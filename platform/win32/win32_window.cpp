@@ -152,6 +152,12 @@ bool pumpMessages(bool* escapePressed) {
     return quit;
 }
 
+bool windowHasArea() {
+    RECT client{};
+    return introWindow && !IsIconic(introWindow) && GetClientRect(introWindow, &client) &&
+           client.right > client.left && client.bottom > client.top;
+}
+
 bool escapeDown() {
     // Only the key's state now: the "pressed since the last query" bit can be left over from another
     // program (one that quit on the key message without asking), and would end this one at once.
