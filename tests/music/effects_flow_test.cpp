@@ -1,6 +1,7 @@
 // Song flow: jumps, breaks and their precedence, speed and tempo, pattern delay and loop, the row-visit
 // table and the loop count.
 #include "replayer.h"
+#include "song_duration.h"
 #include "test_modules.h"
 
 #include <gtest/gtest.h>
@@ -133,6 +134,24 @@ TEST(Flow, RetriggerKeepsCountingThroughAPatternDelay) {
     EXPECT_EQ(restarts, (std::vector<int>{0, 5, 10}));
 }
 
+TEST(Flow, RowsEndAtTheTickCounterLimitAndTakeTheirPatternDelayWith) {
+    // Speed 40000 from the header and EE1 ask for a row of 80000 ticks; the 16-bit tick counter ends it
+    // after 65536, and the next row lasts its 40000 ticks without the delay.
+    XmModule song = makeSong(3, 1, 40000);
+    song.cell(0, 0, 0) = {0, 0, 0, EffectExtended, 0xE1};
+    auto p = loadPlayer(writeXm(song));
+    std::vector<int> ticks;
+    for (int row = 0; row < 2; ++row) {
+        int n = 0;
+        do {
+            advanceTick(p.get());
+            ++n;
+        } while (p->tick != 0 && n < 100000);
+        ticks.push_back(n);
+    }
+    EXPECT_EQ(ticks, (std::vector<int>{65536, 40000}));
+}
+
 TEST(Flow, PatternLoopPlaysThreeTimes) {
     XmModule song = makeSong(32, 1, 1);
     song.addPattern(32);
@@ -206,6 +225,27 @@ TEST(LoopCount, PatternLoopRepeatsAreNotVisits) {
     EXPECT_EQ(p->loopCount, 0);
     playRows(p.get(), 1); // row 0 again, now as the song's own loop
     EXPECT_EQ(p->loopCount, 1);
+}
+
+TEST(LoopCount, SongDurationEndsWhereTheSongFirstReturns) {
+    // Positions 0 and 1 of two rows each, back to position 1: four rows of one 882-frame tick, then the
+    // song's first return starts at frame 4 x 882.
+    XmModule song = makeSong(2, 1, 1);
+    song.addPattern(2);
+    song.order = {0, 1};
+    song.restartPosition = 1;
+    const std::vector<uint8_t> bytes = writeXm(song);
+    auto p = loadPlayer(bytes);
+    SongDuration d = measureSongDuration(p.get(), 44100);
+    EXPECT_TRUE(d.looped);
+    EXPECT_EQ(d.rows, 4u);
+    EXPECT_EQ(d.frames, 4u * 882);
+    // A limit reached first: no loop, the frames played so far and the rows started by then.
+    p = loadPlayer(bytes);
+    d = measureSongDuration(p.get(), 2000);
+    EXPECT_FALSE(d.looped);
+    EXPECT_EQ(d.rows, 3u);
+    EXPECT_EQ(d.frames, 2000u);
 }
 
 } // namespace

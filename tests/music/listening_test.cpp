@@ -282,4 +282,106 @@ TEST(Listening, PitchesFollowPortamentoVibratoAndAutoVibrato) {
     }
 }
 
+TEST(Listening, TheVolumeColumnVibratoLeavesItsLastOffsetOnTheNote) {
+    constexpr uint8_t kC5 = kMiddleC + 12; // period 3840
+    XmModule song = makeSong(3, 1, 4);
+    song.tempo = 50;
+    song.instruments[0] = makeInstrument({100, -100}, XmLoop::Forward, 0, 2);
+    song.instruments[0].samples[0].panning = 0;
+    // Sine vibrato at speed 8, depth 15; then the volume column's vibrato (B0) goes on from the same memory
+    // and phase; then a row without vibrato.
+    song.cell(0, 0, 0) = {kC5, 1, 0, EffectVibrato, 0x8F};
+    song.cell(0, 1, 0) = {0, 0, 0xB0, 0, 0};
+    const std::vector<float> out = render(song, 12 * kPitchTick, kPitchRate);
+
+    // Phase f gives an offset of sin(2 pi f / 64) x 2 quarter semitones, 32 period units at depth 15.
+    auto vibrato = [](int phase) { return 3840.0 - 32.0 * std::sin(2.0 * 3.14159265358979 * phase / 64.0); };
+    // Effect 4 steps on ticks 1-3 (phases 8, 16, 24) and its offset holds into the column's row, which
+    // steps on (phases 32, 40, 48). The column's vibrato leaves the channel's vibrato inactive, so the row
+    // after it keeps the last offset instead of returning to the note's pitch.
+    const double period[12] = {3840,        vibrato(8),  vibrato(16), vibrato(24), //
+                               vibrato(24), vibrato(32), vibrato(40), vibrato(48), //
+                               vibrato(48), vibrato(48), vibrato(48), vibrato(48)};
+    for (uint32_t tick = 0; tick < 12; ++tick)
+        EXPECT_NEAR(pointsPerSecond(out, tick, 0), linearHz(period[tick]), 50.0) << "tick " << tick;
+}
+
+// Amiga periods of the octave from C-2 to C-3; each octave lower doubles them.
+constexpr double kAmigaOctave[13] = {1712, 1616, 1525, 1440, 1357, 1281, 1209,
+                                     1141, 1077, 1017, 961,  907,  856};
+
+// The Amiga frequency of a note value: its period interpolated between the two semitones around it.
+double amigaHz(double noteValue) {
+    const int note = int(std::floor(noteValue)), octave = note / 12, semitone = note % 12;
+    const double fraction = noteValue - note;
+    const double period =
+        (kAmigaOctave[semitone] + fraction * (kAmigaOctave[semitone + 1] - kAmigaOctave[semitone])) *
+        std::exp2(2 - octave);
+    return 7093789.0 / (2.0 * period);
+}
+
+TEST(Listening, AmigaArpeggiosKeepTheirIntervalsInTheLowestOctaves) {
+    // Amiga frequencies, speed 3: an arpeggio plays the note, an octave up (+y) and a fifth up (+x). Both
+    // samples are tuned half a semitone up, so every note lies between two semitones of the table.
+    XmModule song = makeSong(2, 2, 3);
+    song.linearFrequencies = false;
+    song.tempo = 50;
+    song.instruments[0] = makeInstrument({100, -100}, XmLoop::Forward, 0, 2);
+    song.instruments[0].samples[0].panning = 0;
+    song.instruments.push_back(song.instruments[0]);
+    song.instruments[1].samples[0].panning = 255;
+    for (XmInstrument& ins : song.instruments) ins.samples[0].finetune = 64;
+    // Left: C-0, then C-2; right: C-1, then C-3 (notes 1, 25, 13, 37).
+    song.cell(0, 0, 0) = {1, 1, 0, EffectArpeggio, 0x7C};
+    song.cell(0, 1, 0) = {25, 0, 0, EffectArpeggio, 0x7C};
+    song.cell(0, 0, 1) = {13, 2, 0, EffectArpeggio, 0x7C};
+    song.cell(0, 1, 1) = {37, 0, 0, EffectArpeggio, 0x7C};
+    const std::vector<float> out = render(song, 6 * kPitchTick, kPitchRate);
+
+    const double semitones[3] = {0, 12, 7};
+    const double left[2] = {0.5, 24.5}, right[2] = {12.5, 36.5}; // note values with the finetune
+    for (uint32_t tick = 0; tick < 6; ++tick) {
+        // Counting sign changes is exact to about 21 Hz here.
+        EXPECT_NEAR(pointsPerSecond(out, tick, 0), amigaHz(left[tick / 3] + semitones[tick % 3]), 30.0)
+            << "left, tick " << tick;
+        EXPECT_NEAR(pointsPerSecond(out, tick, 1), amigaHz(right[tick / 3] + semitones[tick % 3]), 30.0)
+            << "right, tick " << tick;
+    }
+}
+
+TEST(Listening, AStoppedNoteFadesIntoTheNextAndAnEmptySampleIsSilent) {
+    // Left, speed 1: a constant 0.5 on a loop; a one-point sample that ends after 6 frames (8363 / 44100
+    // points a frame); the looped note again. Right: a note on an empty sample, which the instrument's
+    // second sample (loud) follows in memory.
+    XmModule song = makeSong(3, 2, 1);
+    song.instruments[0].samples[0].panning = 0;
+    song.instruments.push_back(makeInstrument({64}));
+    song.instruments[1].samples[0].panning = 0;
+    song.instruments.push_back(makeInstrument({}));
+    song.instruments[2].samples[0].panning = 255;
+    song.instruments[2].samples.push_back(makeInstrument(std::vector<int16_t>(64, 100)).samples[0]);
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
+    song.cell(0, 1, 0) = {kMiddleC, 2, 0, 0, 0};
+    song.cell(0, 2, 0) = {kMiddleC, 1, 0, 0, 0};
+    song.cell(0, 0, 1) = {kMiddleC, 3, 0, 0, 0};
+    const std::vector<float> out = render(song, 3 * kLevelTick + 100);
+
+    // The empty sample plays nothing for as long as its note lasts, settled gains or not.
+    for (size_t frame = 0; frame < out.size() / 2; ++frame) ASSERT_EQ(out[2 * frame + 1], 0.0f) << frame;
+
+    // The one-point note crossfades from the loop's 0.5 to its own 0.5, then stops: silence.
+    for (uint32_t k = 0; k < 6; ++k) EXPECT_FLOAT_EQ(out[2 * (kLevelTick + k)], kConstantLevel) << k;
+    for (uint32_t k = 6; k < kLevelTick; ++k) ASSERT_EQ(out[2 * (kLevelTick + k)], 0.0f) << k;
+
+    // The next note's tail is the stopped note's crossfade at frame 6: the loop's 0.5 faded by 1 - 6/32.
+    // The tail is refilled in place, index by index, so from index 7 on the faded value fades once more.
+    // The new note blends from that tail into its own 0.5 over 32 frames.
+    const float faded = 0.5f * (1.0f - 6.0f / 32.0f);
+    for (uint32_t k = 0; k < 40; ++k) {
+        const float tail = k <= 6 ? faded : faded * (1.0f - 6.0f / 32.0f);
+        const float value = k < 32 ? tail + (0.5f - tail) * float(k) / 32.0f : 0.5f;
+        EXPECT_NEAR(out[2 * (2 * kLevelTick + k)], 0.25f * value, 1e-6f) << k;
+    }
+}
+
 } // namespace

@@ -392,4 +392,30 @@ TEST(LoaderSamples, DataMissingAtTheEndHoldsTheLastValue) {
     EXPECT_EQ(std::vector<int>(a, a + 4), (std::vector<int>{3, 5, 5, 5}));
 }
 
+TEST(LoaderLimits, ABlockOfExactly1GiBIsTheLargestCreated) {
+    // A sample declaring more data than the file holds: the block still reserves all of it, so its length
+    // sets the block's size. Only its first 2^24 points are filled; the rest of the block stays untouched.
+    auto bytesWithSample = [](uint32_t lengthBytes) {
+        XmInstrument ins = makeInstrument({});
+        ins.samples[0].storedLength = lengthBytes;
+        return writeXm(oneInstrumentSong(ins));
+    };
+    auto measure = [](const std::vector<uint8_t>& bytes) {
+        return measureModule(bytes.data(), uint32_t(bytes.size()));
+    };
+    const uint64_t rest = measure(bytesWithSample(0));
+    const std::vector<uint8_t> largest = bytesWithSample(uint32_t(kMaxPlayerBlockSize - rest));
+    const std::vector<uint8_t> beyond = bytesWithSample(uint32_t(kMaxPlayerBlockSize - rest + 1));
+    ASSERT_EQ(measure(largest), uint64_t(1) << 30);
+    ASSERT_GT(measure(beyond), uint64_t(1) << 30);
+
+    ModulePlayer* player = nullptr;
+    ASSERT_EQ(createModulePlayer(largest.data(), uint32_t(largest.size()), &player, 44100), CreateOk);
+    EXPECT_EQ(player->blockSize, uint64_t(1) << 30);
+    freeModulePlayer(player);
+    player = reinterpret_cast<ModulePlayer*>(1);
+    EXPECT_EQ(createModulePlayer(beyond.data(), uint32_t(beyond.size()), &player, 44100), CreateOutOfMemory);
+    EXPECT_EQ(player, nullptr);
+}
+
 } // namespace

@@ -68,9 +68,9 @@ uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
 TEST_F(Tool, InfoDescribesTheSong) {
     ToolRun run = runTool("info " + testModule());
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* line :
-         {"channels: 2\n", "patterns: 2\n", "instruments: 1\n", "song_length: 2\n", "restart: 0\n",
-          "frequency: linear\n", "speed: 6\n", "tempo: 125\n", "rows: 32\n", "seconds: 3.840\n"})
+    for (const char* line : {"channels: 2\n", "patterns: 2\n", "instruments: 1\n", "song_length: 2\n",
+                             "restart: 0\n", "frequency: linear\n", "speed: 6\n", "tempo: 125\n",
+                             "rows: 32\n", "seconds: 3.840\n", "looped: yes\n"})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
 }
 

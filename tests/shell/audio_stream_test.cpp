@@ -48,6 +48,27 @@ TEST(RingRefill, ThreadMoreThanARingBehindRendersWholeLaps) {
     EXPECT_EQ(after, 10000u);
 }
 
+TEST(RingRefill, EveryPieceLiesInsideTheRingAndTheyFollowEachOther) {
+    // Behind by less than a ring across one wrap: the rest of the lap, then the start of the next.
+    EXPECT_EQ(refillCalls(2048, 5000), (Calls{{2048, 2048}, {0, 904}}));
+    for (uint32_t rendered : {0u, 1u, 2048u, 4095u, 4096u, 5000u, 8191u, 12288u, 0xFFFFF000u})
+        for (uint32_t behind : {1u, 2u, 2048u, 2952u, 4095u, 4096u, 4097u, 8192u, 10000u}) {
+            if (rendered > UINT32_MAX - behind) continue;
+            uint32_t after = 0;
+            const Calls calls = refillCalls(rendered, rendered + behind, &after);
+            EXPECT_EQ(after, rendered + behind) << rendered << " + " << behind;
+            // Frame f of the song goes to ring index f mod 4096, piece after piece.
+            uint32_t frame = rendered;
+            for (auto [index, frames] : calls) {
+                EXPECT_EQ(index, frame % kRingFrames) << rendered << " + " << behind;
+                EXPECT_GT(frames, 0u);
+                EXPECT_LE(index + frames, kRingFrames) << rendered << " + " << behind;
+                frame += frames;
+            }
+            EXPECT_EQ(frame, rendered + behind) << rendered << " + " << behind;
+        }
+}
+
 TEST(AudioClock, BytesBecomeSecondsThroughWholeFrames) {
     EXPECT_EQ(audioSecondsFromBytes(35280), 0.1f);
     EXPECT_EQ(audioSecondsFromBytes(35287), 0.1f); // a partial frame does not count
@@ -135,6 +156,21 @@ TEST_F(AudioStreamTest, PlaybackIsQueuedOnceAndTheClockFollowsTheDevice) {
     driver.log.positionFails = true; // a failed query reads as 0
     EXPECT_EQ(audioTimeSeconds(stream), 0.0f);
     driver.log.positionFails = false;
+    closeAudioStream(stream);
+}
+
+TEST_F(AudioStreamTest, AStartFrameAddsToTheClock) {
+    openAudioStream(stream, driver, module.data(), uint32_t(module.size()), 2 * 44100);
+    EXPECT_EQ(audioTimeSeconds(stream), 2.0f); // before playback: the start itself
+    startPlayback(stream);
+    driver.log.positionBytes = 35280; // 0.1 s played
+    EXPECT_EQ(audioTimeSeconds(stream), 2.1f);
+    closeAudioStream(stream);
+
+    // Without a device the clock holds at the start.
+    driver.available = false;
+    openAudioStream(stream, driver, module.data(), uint32_t(module.size()), 44100 / 2);
+    EXPECT_EQ(audioTimeSeconds(stream), 0.5f);
     closeAudioStream(stream);
 }
 
