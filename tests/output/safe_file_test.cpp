@@ -223,6 +223,7 @@ TEST_F(SafeFileTest, PathsAreJudgedByStatAlone) {
     fs::create_symlink("target", dir / "dangling");
     int pipeEnds[2];
     ASSERT_EQ(pipe(pipeEnds), 0);
+    fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK); // a write that did not arrive fails the read, not hangs it
     const std::string pipePath = "/dev/fd/" + std::to_string(pipeEnds[1]);
     struct Case {
         std::string path;
