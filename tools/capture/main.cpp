@@ -136,8 +136,8 @@ int captureSequence(const CaptureOptions& o) {
         if (!frames) return fail(error);
     }
 
-    // A video's music is a hidden file of its own beside it, whatever the video's name (a long one, one
-    // that an existing file of the user's already has with ".music.wav").
+    // A video's music goes to a hidden file of its own beside it: its name fits however long the video's
+    // is, and it never replaces a file of the user's.
     const std::string music =
         o.output == CaptureOutput::Video ? hiddenNameBeside(o.out, ".music.wav") : o.out + "music.wav";
     // Declared before the writer, so the encoder has finished with the video's music when it goes.
