@@ -269,7 +269,7 @@ bool runDirector(Display& display, Show& show, const IntroOptions& options, cons
         time = clock.now();
 
         watches.takeChanges();
-        if (!window::windowHasArea() || !display.swapChain->HasArea()) {
+        if (!displayHasArea(display)) {
             // Minimised: the clock goes on, the picture resumes at its time.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;

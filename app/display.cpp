@@ -27,6 +27,10 @@ bool setupDisplay(Display& display, const window::WindowPlacement& placement, st
     return true;
 }
 
+bool displayHasArea(Display& display) {
+    return window::windowHasArea() && display.swapChain->HasArea();
+}
+
 bool presentDisplay(Display& display, std::string* error) {
     if (display.swapChain->Present(1, 0)) return true;
     *error = "cannot present the frame: " + display.device->GetLastError();

@@ -19,6 +19,10 @@ struct Display {
 // them cannot be had: the intro has nothing to show without them.
 bool setupDisplay(Display& display, const window::WindowPlacement& placement, std::string* error);
 
+// False while the window is minimised, by the window system's word or its surface's: there is nothing to
+// draw into or show then.
+bool displayHasArea(Display& display);
+
 // Shows the frame drawn into the back buffer, waiting for the display's refresh. False with a one-line
 // reason when the window or the device is gone.
 bool presentDisplay(Display& display, std::string* error);

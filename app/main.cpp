@@ -26,7 +26,7 @@ class IntroPlatform final : public LoopPlatform {
     bool pumpMessages(bool* escapePressed) override { return window::pumpMessages(escapePressed); }
     bool escapeDown() override { return window::escapeDown(); }
     bool hasArea() override {
-        const bool area = window::windowHasArea() && display_.swapChain->HasArea();
+        const bool area = displayHasArea(display_);
         if (area != hadArea_)
             std::fprintf(stderr, area ? "mirelandt: the window has area again: the picture resumes\n"
                                       : "mirelandt: the window has no area: the picture waits, the music "
@@ -85,9 +85,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 #else
+    const std::string source = options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source;
     // A folder that cannot be watched is known before any window opens.
-    if (options.edit &&
-        !checkDirectorSource(options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source, &error)) {
+    if (options.edit && !checkDirectorSource(source, &error)) {
         std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
         return 2;
     }
@@ -106,11 +106,7 @@ int main(int argc, char** argv) {
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
               placement.size.width, placement.size.height);
 #ifndef _WIN32
-    if (options.edit)
-        return runDirector(display, show, options,
-                           options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source)
-                   ? 0
-                   : 1;
+    if (options.edit) return runDirector(display, show, options, source) ? 0 : 1;
 #endif
     IntroPlatform platform(display, show, options.statsEvery);
     wave::WaveOutDriver& driver =
