@@ -1,4 +1,4 @@
-#include "display.h"
+#include "app/display.h"
 
 bool setupDisplay(Display& display, const window::WindowPlacement& placement, std::string* error) {
     if (!window::createIntroWindow(placement, &display.window, error)) return false;

@@ -1,7 +1,7 @@
-#include "intro_options.h"
+#include "app/intro_options.h"
 
-#include "parse_number.h"
-#include "show_frame.h"
+#include "base/parse_number.h"
+#include "show/show_frame.h"
 
 #include <cstring>
 

@@ -1,17 +1,17 @@
 // mirelandt: the intro. Without arguments it plays once, full screen, and ends at 67 s of music, on Escape
 // or when the window is closed; the options choose a window, a monitor, a start, a loop or silence.
-#include "director.h"
-#include "display.h"
-#include "intro_options.h"
-#include "main_loop.h"
-#include "music/embedded_module.h"
+#include "app/director/director.h"
+#include "app/display.h"
+#include "app/generated/version.h"
+#include "app/intro_options.h"
+#include "content/music/embedded_module.h"
+#include "gfx/scene.h"
 #include "platform/process_memory.h"
 #include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/wave_out.h"
 #include "platform/window.h"
-#include "scene.h"
-#include "show_setup.h"
-#include "version.h"
+#include "show/main_loop.h"
+#include "show/show_setup.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 // NUL-terminated text on the growable array; count includes the terminating NUL.
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 
 struct DynString : DynArray<char> {
     DynString() { append('\0'); }

@@ -1,4 +1,4 @@
-#include "matrix.h"
+#include "base/matrix.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "parse_number.h"
+#include "base/parse_number.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -23,4 +23,3 @@ add_custom_command(
   VERBATIM)
 
 add_library(mirelandt_assets STATIC ${asset_sources})
-target_include_directories(mirelandt_assets PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")

@@ -1,8 +1,8 @@
-#include "build_scene.h"
+#include "content/build_scene.h"
 
-#include "pass_list.h"
-#include "scene.h"
-#include "track_table.h"
+#include "content/pass_list.h"
+#include "content/track_table.h"
+#include "gfx/scene.h"
 
 void buildScene(SceneState* state, uint32_t screenWidth, uint32_t screenHeight) {
     auto* scene = new Orvo::Gfx::Scene;

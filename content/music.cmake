@@ -11,7 +11,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   file(WRITE "${OUTPUT}.tmp"
     "// Generated from the composer's module; do not edit.\n"
-    "#include \"music/embedded_module.h\"\n\n"
+    "#include \"content/music/embedded_module.h\"\n\n"
     "namespace {\nconst uint8_t kModule[${size}] = {\n${bytes}};\n}\n\n"
     "const uint8_t* embeddedModuleData() { return kModule; }\n"
     "uint32_t embeddedModuleSize() { return ${size}; }\n")
@@ -40,7 +40,6 @@ add_custom_command(
   VERBATIM)
 
 add_library(mirelandt_module STATIC "${embedded_source}")
-target_include_directories(mirelandt_module PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
 
 add_custom_target(mirelandt_update_music
   COMMAND "${CMAKE_COMMAND}" -E copy "${MIRELANDT_MODULE_FILE}" "${MIRELANDT_COMMITTED_MODULE_FILE}"

@@ -1,7 +1,7 @@
-#include "pass_list.h"
+#include "content/pass_list.h"
 
-#include "pass_programs.h"
-#include "scene.h"
+#include "gfx/pass_programs.h"
+#include "gfx/scene.h"
 
 #include <initializer_list>
 #include <string_view>

@@ -1,7 +1,7 @@
 #pragma once
 // The show's eleven passes: created, set up and registered under their keys, then listed in the order they
 // run every frame.
-#include "scene_resources.h"
+#include "content/scene_resources.h"
 
 #include <array>
 #include <string_view>

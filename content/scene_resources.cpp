@@ -1,7 +1,7 @@
-#include "scene_resources.h"
+#include "content/scene_resources.h"
 
-#include "assets.h"
-#include "scene.h"
+#include "content/assets.h"
+#include "gfx/scene.h"
 
 #include <type_traits>
 

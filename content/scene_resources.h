@@ -1,8 +1,8 @@
 #pragma once
 // The show's resources, created into the scene's registry under the ids 0 to 23 in id order. The passes
 // bind them through the pointers kept here.
-#include "buffer_data_runtime.h"
-#include "texture_runtime.h"
+#include "gfx/buffer_data_runtime.h"
+#include "gfx/texture_runtime.h"
 
 #include <cstdint>
 

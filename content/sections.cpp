@@ -1,4 +1,4 @@
-#include "sections.h"
+#include "content/sections.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "track_table.h"
+#include "content/track_table.h"
 
-#include "track_text.h"
+#include "sync/track_text.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -11,7 +11,6 @@ function(mirelandt_add_track_table target)
     COMMENT "Compiling the track table ${ARG_KEYS}"
     VERBATIM)
   add_library(${target} STATIC ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/track_table.cpp ${data_cpp})
-  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
   target_link_libraries(${target} PUBLIC mirelandt_sync)
 endfunction()
 
@@ -20,4 +19,3 @@ mirelandt_add_track_table(mirelandt_track_table NAMES ${CMAKE_CURRENT_SOURCE_DIR
 
 # Where the show's sections start and end, for plots and the director mode.
 add_library(mirelandt_sections STATIC ${CMAKE_CURRENT_SOURCE_DIR}/sections.cpp)
-target_include_directories(mirelandt_sections PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

@@ -1,4 +1,4 @@
-#include "buffer_data_runtime.h"
+#include "gfx/buffer_data_runtime.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 #pragma once
-#include "buffer_runtime.h"
-#include "numeric_file.h"
-#include "resource_desc.h"
+#include "gfx/buffer_runtime.h"
+#include "gfx/numeric_file.h"
+#include "gfx/resource_desc.h"
 
 namespace Orvo::Gfx {
 

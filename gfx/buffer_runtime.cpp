@@ -1,6 +1,6 @@
-#include "buffer_runtime.h"
+#include "gfx/buffer_runtime.h"
 
-#include "gpu_access.h"
+#include "gfx/gpu_access.h"
 
 #include <cstring>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
-#include "resource.h"
-#include "resource_desc.h"
+#include "gfx/resource.h"
+#include "gfx/resource_desc.h"
 
 namespace Orvo::Gfx {
 

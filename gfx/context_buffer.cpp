@@ -1,6 +1,6 @@
-#include "context_buffer.h"
+#include "gfx/context_buffer.h"
 
-#include "gpu_access.h"
+#include "gfx/gpu_access.h"
 
 namespace Orvo::Gfx {
 

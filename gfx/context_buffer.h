@@ -1,7 +1,7 @@
 #pragma once
 // The one constant buffer of the process: every pass uploads the frame's context block into it and binds
 // it at register b8 of its stages.
-#include "buffer_runtime.h"
+#include "gfx/buffer_runtime.h"
 
 namespace Orvo::Gfx {
 

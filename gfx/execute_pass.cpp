@@ -1,9 +1,9 @@
-#include "execute_pass.h"
+#include "gfx/execute_pass.h"
 
-#include "context_buffer.h"
-#include "gpu_access.h"
-#include "pass_state.h"
-#include "texture_runtime.h"
+#include "gfx/context_buffer.h"
+#include "gfx/gpu_access.h"
+#include "gfx/pass_state.h"
+#include "gfx/texture_runtime.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "frame_context.h"
+#include "gfx/frame_context.h"
 
 FrameContext currentFrameContext = {};
 

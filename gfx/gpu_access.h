@@ -1,6 +1,6 @@
 #pragma once
 // The device and immediate context that installFrameContext made current; null before installation.
-#include "frame_context.h"
+#include "gfx/frame_context.h"
 #include "platform/gpu.h"
 
 namespace Orvo::Gfx {

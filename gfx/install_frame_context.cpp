@@ -1,6 +1,6 @@
-#include "install_frame_context.h"
+#include "gfx/install_frame_context.h"
 
-#include "context_buffer.h"
+#include "gfx/context_buffer.h"
 #include "platform/shared_samplers.h"
 
 namespace Orvo::Gfx {

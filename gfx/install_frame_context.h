@@ -1,6 +1,6 @@
 #pragma once
 // Making a device current for the graphics runtime.
-#include "frame_context.h"
+#include "gfx/frame_context.h"
 
 namespace Orvo::Gfx {
 

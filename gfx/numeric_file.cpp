@@ -1,4 +1,4 @@
-#include "numeric_file.h"
+#include "gfx/numeric_file.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,5 +1,5 @@
-#include "pass_programs.h"
-#include "scene.h"
+#include "gfx/pass_programs.h"
+#include "gfx/scene.h"
 
 namespace Orvo::Gfx {
 

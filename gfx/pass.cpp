@@ -1,6 +1,6 @@
-#include "pass.h"
+#include "gfx/pass.h"
 
-#include "gpu_access.h"
+#include "gfx/gpu_access.h"
 
 namespace Orvo::Gfx {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Passes: a shader program run over resources. A pass owns a copy of its descriptor and the shaders made
 // from its bytecode; a pass whose shaders could not be made is skipped every frame.
-#include "pass_desc.h"
+#include "gfx/pass_desc.h"
 #include "platform/gpu.h"
 
 namespace Orvo::Gfx {

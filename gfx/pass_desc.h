@@ -1,8 +1,8 @@
 #pragma once
 // Pass descriptors: plain values with defaults. A builder starts from the default, changes only what its
 // pass needs and hands the descriptor to setupGraphicsPass or setupComputePass, which copy it.
-#include "dyn_array.h"
-#include "dyn_string.h"
+#include "base/dyn_array.h"
+#include "base/dyn_string.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "pass_programs.h"
+#include "gfx/pass_programs.h"
 
-#include "gpu_access.h"
-#include "scene.h"
+#include "gfx/gpu_access.h"
+#include "gfx/scene.h"
 
 #include <unordered_set>
 #include <vector>

@@ -2,7 +2,7 @@
 // Points a pass descriptor's bytecode at the embedded shader programs. A program that is missing (not
 // built yet, or a misspelt name) or of the wrong stage leaves that bytecode null: the pass then gets no
 // shaders and is skipped every frame instead of failing.
-#include "pass_desc.h"
+#include "gfx/pass_desc.h"
 #include "shaders/shader_program.h"
 
 #include <string_view>

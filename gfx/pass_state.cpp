@@ -1,4 +1,4 @@
-#include "pass_state.h"
+#include "gfx/pass_state.h"
 
 namespace Orvo::Gfx {
 

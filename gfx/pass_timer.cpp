@@ -1,4 +1,4 @@
-#include "pass_timer.h"
+#include "gfx/pass_timer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
-#include "scene.h"
+#include "gfx/scene.h"
 
-#include "execute_pass.h"
-#include "frame_context.h"
+#include "gfx/execute_pass.h"
+#include "gfx/frame_context.h"
 
 #include <cstring>
 #include <unordered_set>

@@ -1,11 +1,11 @@
 #pragma once
 // The scene: context variables, the resource and pass registries, the pass list in execution order and
 // the texture that ends on screen. renderFrame runs the list once per frame.
-#include "id_registry.h"
-#include "pass.h"
-#include "pass_timer.h"
-#include "texture_runtime.h"
-#include "variable_packer.h"
+#include "gfx/id_registry.h"
+#include "gfx/pass.h"
+#include "gfx/pass_timer.h"
+#include "gfx/texture_runtime.h"
+#include "gfx/variable_packer.h"
 
 #include <memory>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "texture_runtime.h"
+#include "gfx/texture_runtime.h"
 
-#include "gpu_access.h"
+#include "gfx/gpu_access.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "variable_packer.h"
+#include "gfx/variable_packer.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #pragma once
 // Packs the scene's context variables tightly, without alignment, into the block that follows the frame
 // header in the shared constant buffer.
-#include "context_variable.h"
-#include "dyn_array.h"
+#include "base/dyn_array.h"
+#include "sync/context_variable.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "audio_stream.h"
+#include "music/audio_stream.h"
 
 #include "platform/time_critical_thread.h"
 

@@ -3,9 +3,9 @@
 // 5 ms, whatever part of the ring the device has just played.
 #pragma once
 
-#include "module_player.h"
+#include "music/module_player.h"
+#include "music/ring_refill.h"
 #include "platform/wave_out.h"
-#include "ring_refill.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The volume column and the effect column as tables of small handlers: one for the row's first tick,
 // one for the ticks that follow. Memories keep the last nonzero parameter of an effect.
-#include "pitch_envelope.h"
-#include "replayer.h"
+#include "music/pitch_envelope.h"
+#include "music/replayer.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,5 +1,5 @@
 // Volume and panning envelopes with fadeout, and the waveform generator shared by the modulations.
-#include "pitch_envelope.h"
+#include "music/pitch_envelope.h"
 
 #include <cmath>
 

@@ -4,9 +4,9 @@
 // (up to the next tick) channel by channel. While a channel's gains are still ramping or its crossfade
 // is running, frames go through fetchSample one by one; after that a loop specialised for the
 // sample's width and loop type does the same arithmetic with the state held in registers.
-#include "mixer.h"
+#include "music/mixer.h"
 
-#include "replayer.h"
+#include "music/replayer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The mixer's per-channel sample fetch, also used by the replayer to capture a channel's old sound.
 #pragma once
 
-#include "module_player.h"
+#include "music/module_player.h"
 
 // Frames over which a new note blends in from the previous sound.
 constexpr uint32_t kCrossfadeFrames = 32;

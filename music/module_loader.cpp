@@ -1,7 +1,7 @@
 // XM 1.04 loading: validation, measurement and parsing into the player's single block.
 // measureModule and parseModule share one walk over the file (layoutSong), so the block size and the
 // layout the parser fills can never disagree.
-#include "module_player.h"
+#include "music/module_player.h"
 
 #include <algorithm>
 #include <cstdlib>

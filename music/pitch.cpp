@@ -1,5 +1,5 @@
 // Periods, frequencies and the per-tick pitch modulations (slides, tone portamento, vibrato).
-#include "pitch_envelope.h"
+#include "music/pitch_envelope.h"
 
 #include <algorithm>
 #include <cmath>

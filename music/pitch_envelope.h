@@ -1,7 +1,7 @@
 // Pitch, envelopes and the modulation oscillators under the replayer.
 #pragma once
 
-#include "module_player.h"
+#include "music/module_player.h"
 
 // Period of a note value: 64 linear units per semitone, or the Amiga period table.
 float pitchFromNote(uint32_t frequencyMode, float noteValue);

@@ -1,8 +1,8 @@
 // Song position, rows and ticks, and the row-time work of a cell (instrument, note, key off).
-#include "replayer.h"
+#include "music/replayer.h"
 
-#include "mixer.h"
-#include "pitch_envelope.h"
+#include "music/mixer.h"
+#include "music/pitch_envelope.h"
 
 #include <algorithm>
 #include <cmath>

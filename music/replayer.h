@@ -1,7 +1,7 @@
 // The replayer: rows, ticks and effects. The mixer calls advanceTick whenever a tick is due.
 #pragma once
 
-#include "module_player.h"
+#include "music/module_player.h"
 
 // startNote keep flags.
 enum KeepFlags : uint32_t { KeepVolume = 1, KeepPeriod = 2, KeepPosition = 4, KeepEnvelopes = 8 };

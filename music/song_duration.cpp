@@ -1,4 +1,4 @@
-#include "song_duration.h"
+#include "music/song_duration.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // How long a song plays before it first returns to a row it has already played.
 #pragma once
 
-#include "module_player.h"
+#include "music/module_player.h"
 
 struct SongDuration {
     uint32_t rows;   // rows played before the first repeated row (pattern-loop repeats included)

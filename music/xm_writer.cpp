@@ -1,4 +1,4 @@
-#include "xm_writer.h"
+#include "music/xm_writer.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "matrix.h"
+#include "base/matrix.h"
 
 struct CameraMatrices {
     Matrix4 view;

@@ -1,4 +1,4 @@
-#include "main_loop.h"
+#include "show/main_loop.h"
 
 #include <chrono>
 #include <thread>

@@ -2,8 +2,8 @@
 // closed window.
 #pragma once
 
-#include "audio_stream.h"
-#include "show_frame.h"
+#include "music/audio_stream.h"
+#include "show/show_frame.h"
 
 // What a pass of the loop needs from the window and the renderer.
 class LoopPlatform {

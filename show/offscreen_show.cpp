@@ -1,6 +1,6 @@
-#include "offscreen_show.h"
+#include "show/offscreen_show.h"
 
-#include "scene.h"
+#include "gfx/scene.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 // The show on a headless device, drawing into an RGBA8 image that is read back after every frame.
 #pragma once
 
-#include "pass_timer.h"
+#include "gfx/pass_timer.h"
 #include "platform/gpu.h"
-#include "show_setup.h"
+#include "show/show_setup.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "show_frame.h"
+#include "show/show_frame.h"
 
-#include "camera.h"
-#include "evaluate_track.h"
+#include "show/camera.h"
+#include "sync/evaluate_track.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,9 +2,9 @@
 // from the first eight tracks, the frame context published, every track's value in its variable.
 #pragma once
 
-#include "context_variable.h"
-#include "frame_context.h"
-#include "track_set.h"
+#include "gfx/frame_context.h"
+#include "sync/context_variable.h"
+#include "sync/track_set.h"
 
 #include <cstdint>
 

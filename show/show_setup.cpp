@@ -1,7 +1,7 @@
-#include "show_setup.h"
+#include "show/show_setup.h"
 
-#include "install_frame_context.h"
-#include "scene.h"
+#include "gfx/install_frame_context.h"
+#include "gfx/scene.h"
 
 void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu::RenderTargetView* target,
                int width, int height) {

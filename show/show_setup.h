@@ -2,9 +2,9 @@
 // track set, the scene with its output pass drawing into a target the caller owns.
 #pragma once
 
-#include "build_scene.h"
+#include "content/build_scene.h"
 #include "platform/gpu.h"
-#include "show_frame.h"
+#include "show/show_frame.h"
 
 struct Show {
     ShowState state;

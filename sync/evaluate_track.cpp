@@ -1,4 +1,4 @@
-#include "evaluate_track.h"
+#include "sync/evaluate_track.h"
 
 namespace {
 

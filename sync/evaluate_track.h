@@ -1,5 +1,5 @@
 #pragma once
-#include "track_set.h"
+#include "sync/track_set.h"
 
 // The value of track `index` at `seconds` of music time. Pure: the same time always gives the same value.
 float evaluateTrack(const TrackSet& set, uint32_t index, float seconds);

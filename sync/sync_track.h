@@ -1,6 +1,6 @@
 #pragma once
 // Keys and keyframed tracks: the values that move and switch everything in the show.
-#include "dyn_array.h"
+#include "base/dyn_array.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The show's tracks on one tempo grid.
-#include "sync_track.h"
+#include "sync/sync_track.h"
 
 struct TrackSet {
     DynArray<SyncTrack> tracks;

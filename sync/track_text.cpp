@@ -1,4 +1,4 @@
-#include "track_text.h"
+#include "sync/track_text.h"
 
 #include <cerrno>
 #include <cmath>

@@ -6,7 +6,7 @@
 // strictly within a track, whose keys need not stand on neighbouring lines) or the `end` line that closes
 // the table; only comments may follow it. The `end` line tells a whole table from one caught while an
 // editor writes it: text cut short anywhere before it is refused, never read as fewer keys.
-#include "track_set.h"
+#include "sync/track_set.h"
 
 #include <string>
 #include <string_view>

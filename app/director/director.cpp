@@ -1,15 +1,15 @@
-#include "director.h"
+#include "app/director/director.h"
 
-#include "audio_stream.h"
-#include "file_watcher.h"
-#include "live_programs.h"
-#include "music/embedded_module.h"
+#include "app/director/file_watcher.h"
+#include "app/director/live_programs.h"
+#include "app/director/program_rebuild.h"
+#include "content/music/embedded_module.h"
+#include "content/sections.h"
+#include "content/track_table.h"
+#include "gfx/scene.h"
+#include "music/audio_stream.h"
 #include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/window.h"
-#include "program_rebuild.h"
-#include "scene.h"
-#include "sections.h"
-#include "track_table.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,9 +4,9 @@
 //   Escape quit. The title bar shows the time, row, order/pattern, frames per second and "paused".
 #pragma once
 
-#include "display.h"
-#include "intro_options.h"
-#include "show_setup.h"
+#include "app/display.h"
+#include "app/intro_options.h"
+#include "show/show_setup.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "file_watcher.h"
+#include "app/director/file_watcher.h"
 
 #include <dirent.h>
 #include <sys/inotify.h>

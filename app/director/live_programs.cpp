@@ -1,7 +1,7 @@
-#include "live_programs.h"
+#include "app/director/live_programs.h"
 
-#include "gpu_access.h"
-#include "pass_programs.h"
+#include "gfx/gpu_access.h"
+#include "gfx/pass_programs.h"
 
 bool LivePrograms::swap(std::string_view name, RebuiltProgram program, std::string& error,
                         uint32_t* passesChanged) {

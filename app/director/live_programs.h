@@ -2,8 +2,8 @@
 // The programs a live scene runs, as the director mode swaps rebuilt ones in. A program is found by name:
 // as the build embedded it until it is first swapped, then as last swapped in, whose bytecode this keeps
 // alive for the passes that point at it.
-#include "program_rebuild.h"
-#include "scene.h"
+#include "app/director/program_rebuild.h"
+#include "gfx/scene.h"
 #include "shaders/shader_program.h"
 
 #include <map>

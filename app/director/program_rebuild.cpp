@@ -1,7 +1,7 @@
-#include "program_rebuild.h"
+#include "app/director/program_rebuild.h"
 
-#include "run_tool.h"
-#include "shader_pack.h"
+#include "app/director/run_tool.h"
+#include "tools/shader_pack/shader_pack.h"
 
 #include <algorithm>
 #include <cstdlib>

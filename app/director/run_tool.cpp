@@ -1,4 +1,4 @@
-#include "run_tool.h"
+#include "app/director/run_tool.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,7 +1,7 @@
 // Capture throughput: frames rendered and read back per second, at a small and at the default size.
 // Frames step through the show in uneven strides so every section's cost takes part.
-#include "frame_schedule.h"
-#include "offscreen_show.h"
+#include "show/offscreen_show.h"
+#include "tools/capture/frame_schedule.h"
 
 #include <benchmark/benchmark.h>
 

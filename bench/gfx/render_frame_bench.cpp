@@ -3,10 +3,10 @@
 // screen-sized textures and data buffers. The device is the recording double with logging off, so the figure
 // is the runtime's own CPU cost per frame: block assembly, the per-pass state objects, the constant-buffer
 // refresh and the binding calls.
-#include "buffer_data_runtime.h"
-#include "install_frame_context.h"
-#include "recording_device.h"
-#include "scene.h"
+#include "gfx/buffer_data_runtime.h"
+#include "gfx/install_frame_context.h"
+#include "gfx/scene.h"
+#include "tests/gfx/recording_device.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Mixing speed: 60 s of a 20-channel module with every channel sounding, as a multiple of real time.
-#include "replayer.h"
-#include "test_modules.h"
+#include "music/replayer.h"
+#include "tests/music/test_modules.h"
 
 #include <benchmark/benchmark.h>
 

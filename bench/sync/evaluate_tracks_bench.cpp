@@ -1,6 +1,6 @@
 // The per-frame cost of the sync tracks: every one of the show's 104 tracks evaluated at one time.
-#include "evaluate_track.h"
-#include "track_table.h"
+#include "content/track_table.h"
+#include "sync/evaluate_track.h"
 
 #include <benchmark/benchmark.h>
 

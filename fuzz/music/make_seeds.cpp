@@ -2,7 +2,7 @@
 // tables, every loop type in both sample widths, envelopes, instrument vibrato and every effect with an
 // ordinary parameter. The same seeds come out on every run (a fixed pseudo-random sequence).
 //   music_fuzz_seeds OUTPUT_FOLDER
-#include "xm_writer.h"
+#include "music/xm_writer.h"
 
 #include <cmath>
 #include <cstdio>

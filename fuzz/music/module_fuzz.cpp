@@ -1,5 +1,5 @@
 // Loads arbitrary bytes as a module and plays a few seconds of it.
-#include "module_player.h"
+#include "music/module_player.h"
 
 #include <cstddef>
 #include <cstdint>

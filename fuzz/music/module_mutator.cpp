@@ -3,7 +3,7 @@
 // leave a well-formed module well-formed, so the player's deeper code sees many combinations of song
 // features instead of inputs its loader rejects early. The rest are libFuzzer's own byte mutations,
 // which keep the loader's handling of damaged files under test.
-#include "xm_writer.h"
+#include "music/xm_writer.h"
 
 #include <cstddef>
 #include <cstdint>

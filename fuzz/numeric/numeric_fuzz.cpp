@@ -1,6 +1,6 @@
 // Numeric data files, read from memory as each element type. The text must come back unchanged, with one
 // element for every token.
-#include "numeric_file.h"
+#include "gfx/numeric_file.h"
 
 #include <cstddef>
 #include <cstdint>

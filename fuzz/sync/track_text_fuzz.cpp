@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as the key table, the way the director mode reads tracks.txt while it is edited:
 // a fault must give one line naming a line of the text, a success every track in ascending row order.
 // Text holding a NUL byte is never a key table.
-#include "track_table.h"
+#include "content/track_table.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -65,7 +65,6 @@ ${stages}};
 endfunction()
 mirelandt_write_shader_build_options("${CMAKE_BINARY_DIR}/shaders/generated/shader_build_options.h")
 add_library(mirelandt_shader_build_options INTERFACE)
-target_include_directories(mirelandt_shader_build_options INTERFACE "${CMAKE_BINARY_DIR}/shaders/generated")
 target_link_libraries(mirelandt_shader_build_options INTERFACE mirelandt_gpu_interface)
 
 function(mirelandt_add_shader_programs target)
@@ -123,6 +122,5 @@ function(mirelandt_add_shader_programs target)
 
   add_library(${target} STATIC ${generated} "${out_dir}/program_index.cpp")
   target_link_libraries(${target} PUBLIC mirelandt_gpu_interface)
-  target_include_directories(${target} PUBLIC "${PROJECT_SOURCE_DIR}")
   add_dependencies(${target} mirelandt_context_buffer)
 endfunction()

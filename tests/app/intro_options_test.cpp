@@ -1,5 +1,5 @@
 // The intro's command line: every option with good, bad and missing values.
-#include "intro_options.h"
+#include "app/intro_options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "dyn_array.h"
-#include "dyn_string.h"
+#include "base/dyn_array.h"
+#include "base/dyn_string.h"
 
 #include <gtest/gtest.h>
 

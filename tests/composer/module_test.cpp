@@ -1,7 +1,7 @@
 // The intro's module as the build embeds it: identical to the committed file, of the shape the player
 // and the show's timing expect, and arranged on the rows the choreography is written against.
-#include "music/embedded_module.h"
-#include "xm_reader.h"
+#include "content/music/embedded_module.h"
+#include "tests/composer/xm_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "synth.h"
+#include "tools/composer/synth.h"
 
 #include <gtest/gtest.h>
 

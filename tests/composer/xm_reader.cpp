@@ -1,4 +1,4 @@
-#include "xm_reader.h"
+#include "tests/composer/xm_reader.h"
 
 #include <stdexcept>
 

@@ -1,5 +1,5 @@
-#include "xm_reader.h"
-#include "xm_writer.h"
+#include "music/xm_writer.h"
+#include "tests/composer/xm_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The built-in tables as the scene hands them to its data buffers: sizes, exact palette values, font
 // glyphs in their code page 437 places, and pages whose codes and colours stay inside the font and
 // palette that the text layers read them with.
-#include "assets.h"
+#include "content/assets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The CPU preview draws cells the way the text layers do: the background rule, palette indices taken
 // modulo 256, the layer's own colour where it does not use the palette, and no reads past the font,
 // the palette or the cells.
-#include "page_preview.h"
+#include "tools/pages/page_preview.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The content generator's readers: code page table, UTF-8, palettes, page markup, block letters and
 // the PCF font reader, including the damaged and mistaken inputs that must stop the build with a message.
-#include "animations.h"
-#include "block_letters.h"
-#include "cp437.h"
-#include "emit.h"
-#include "font_table.h"
-#include "markup.h"
-#include "palette.h"
-#include "pcf_font.h"
-#include "text_input.h"
+#include "tools/pagegen/animations.h"
+#include "tools/pagegen/block_letters.h"
+#include "tools/pagegen/cp437.h"
+#include "tools/pagegen/emit.h"
+#include "tools/pagegen/font_table.h"
+#include "tools/pagegen/markup.h"
+#include "tools/pagegen/palette.h"
+#include "tools/pagegen/pcf_font.h"
+#include "tools/pagegen/text_input.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The show's scene as the builder leaves it on the recording device: the resource registry, the passes
 // and their descriptors, the order of creation seen as device calls, and one frame's bindings and draws.
-#include "assets.h"
-#include "buffer_data_runtime.h"
-#include "build_scene.h"
-#include "pass_list.h"
-#include "recording_fixture.h"
-#include "scene.h"
-#include "show_frame.h"
-#include "track_table.h"
+#include "content/assets.h"
+#include "content/build_scene.h"
+#include "content/pass_list.h"
+#include "content/track_table.h"
+#include "gfx/buffer_data_runtime.h"
+#include "gfx/scene.h"
+#include "show/show_frame.h"
+#include "tests/gfx/recording_fixture.h"
 
 #include "shaders/shader_program.h"
 

@@ -1,11 +1,11 @@
 // The whole show's scene built on the Vulkan device (lavapipe here) with validation on, rendered at a
 // small size at a few show times, and its finished picture read back. The cylinder pass draws 41 million
 // vertices, so each frame takes seconds on a CPU driver: the frames here are few.
-#include "build_scene.h"
-#include "gpu_fixture.h"
-#include "install_frame_context.h"
-#include "scene.h"
-#include "show_frame.h"
+#include "content/build_scene.h"
+#include "gfx/install_frame_context.h"
+#include "gfx/scene.h"
+#include "show/show_frame.h"
+#include "tests/gpu/gpu_fixture.h"
 
 #include <cstdint>
 #include <vector>

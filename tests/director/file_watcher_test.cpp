@@ -1,6 +1,6 @@
 // The watcher on a real folder, with inotify and with the poll: each kind of save is reported once, after
 // its last write, under the file's own name. How long a report took is printed, not asserted.
-#include "file_watcher.h"
+#include "app/director/file_watcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The director mode's run-time rebuild against the build: the same words for every program, the failing
 // step's message for a broken one, a plain "not available" without the tools; and the swap into a scene
 // on the recording device, all or nothing.
-#include "live_programs.h"
-#include "pass_programs.h"
-#include "program_rebuild.h"
-#include "scene_fixture.h"
-#include "shader_pack.h"
+#include "app/director/live_programs.h"
+#include "app/director/program_rebuild.h"
+#include "gfx/pass_programs.h"
+#include "tests/gfx/scene_fixture.h"
+#include "tools/shader_pack/shader_pack.h"
 
 #include <gtest/gtest.h>
 

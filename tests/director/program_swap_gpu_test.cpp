@@ -1,10 +1,10 @@
 // A program edited, rebuilt and swapped into a live scene on the machine's Vulkan driver (lavapipe here)
 // with the validation layer on: the next frame shows the new program; a broken edit or a program that
 // cannot be made leaves the last good one running.
-#include "gpu_scene_fixture.h"
-#include "live_programs.h"
-#include "pass_programs.h"
-#include "program_rebuild.h"
+#include "app/director/live_programs.h"
+#include "app/director/program_rebuild.h"
+#include "gfx/pass_programs.h"
+#include "tests/gfx/gpu_scene_fixture.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The character cylinder: the character choice that turns the picture into one character and colour
 // per cell, compared with a CPU model of its formula, and the cylinder pass in its flat layout drawing
 // one quad per glyph pixel of the chosen characters.
-#include "effect_pass_fixture.h"
+#include "tests/effects/effect_pass_fixture.h"
 
 #include <bit>
 #include <cmath>

@@ -1,5 +1,5 @@
 // The scene composite on its own: two chosen input images, the switches and the cathode-ray look.
-#include "effect_pass_fixture.h"
+#include "tests/effects/effect_pass_fixture.h"
 
 #include <cmath>
 

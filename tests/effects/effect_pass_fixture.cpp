@@ -1,7 +1,7 @@
-#include "effect_pass_fixture.h"
+#include "tests/effects/effect_pass_fixture.h"
 
-#include "install_frame_context.h"
-#include "pass_programs.h"
+#include "gfx/install_frame_context.h"
+#include "gfx/pass_programs.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>

@@ -3,11 +3,11 @@
 // the 104 track variables of the show, and a frame rendered with chosen track values.
 #pragma once
 
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
-#include "buffer_data_runtime.h"
-#include "frame_context.h"
-#include "scene.h"
+#include "gfx/buffer_data_runtime.h"
+#include "gfx/frame_context.h"
+#include "gfx/scene.h"
 
 #include <initializer_list>
 #include <memory>

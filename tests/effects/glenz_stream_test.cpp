@@ -1,8 +1,8 @@
 // The glenz stream: the simulation pass's buffer against the CPU model, and the ray-marching pass
 // over chosen buffers.
-#include "effect_pass_fixture.h"
+#include "tests/effects/effect_pass_fixture.h"
 
-#include "sphere_sim_reference.h"
+#include "tests/effects/sphere_sim_reference.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 // The focus blurs and the light-streak filter on their own over a chosen picture.
-#include "effect_pass_fixture.h"
+#include "tests/effects/effect_pass_fixture.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "sphere_sim_reference.h"
+#include "tests/effects/sphere_sim_reference.h"
 
 #include <gtest/gtest.h>
 

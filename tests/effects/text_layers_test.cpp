@@ -1,6 +1,6 @@
 // The text pass on its own: chosen pages, fonts and palette in the show's slots, the layers seen
 // through an orthographic camera that frames a page exactly, blended over instance 0 as in the show.
-#include "effect_pass_fixture.h"
+#include "tests/effects/effect_pass_fixture.h"
 
 #include <cmath>
 

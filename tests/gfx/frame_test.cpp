@@ -1,7 +1,7 @@
 // Frame execution: the call sequence of each pass kind, the constant-buffer refresh, activation, the
 // end-of-frame flip and the register slots.
-#include "execute_pass.h"
-#include "scene_fixture.h"
+#include "gfx/execute_pass.h"
+#include "tests/gfx/scene_fixture.h"
 
 #include <gmock/gmock.h>
 

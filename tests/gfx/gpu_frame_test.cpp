@@ -1,8 +1,8 @@
 // Frames on the machine's Vulkan driver (lavapipe here), with the validation layer on: the ping-pong rule
 // of double-buffered textures and a compute pass feeding a graphics pass in the same frame.
-#include "buffer_data_runtime.h"
-#include "gpu_scene_fixture.h"
-#include "pass_programs.h"
+#include "gfx/buffer_data_runtime.h"
+#include "gfx/pass_programs.h"
+#include "tests/gfx/gpu_scene_fixture.h"
 
 #include <gmock/gmock.h>
 

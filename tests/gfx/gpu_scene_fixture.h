@@ -2,9 +2,9 @@
 // A scene on the machine's Vulkan driver (lavapipe here) with the validation layer on: every validation
 // message fails the test; with no device the test is skipped. Frames are rendered at a given frame number
 // and float textures read back.
-#include "gpu_fixture.h"
-#include "install_frame_context.h"
-#include "scene.h"
+#include "gfx/install_frame_context.h"
+#include "gfx/scene.h"
+#include "tests/gpu/gpu_fixture.h"
 
 #include <gtest/gtest.h>
 

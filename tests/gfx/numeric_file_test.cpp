@@ -1,7 +1,7 @@
 // Numeric data files and the data buffers made from them.
-#include "buffer_data_runtime.h"
-#include "numeric_file.h"
-#include "recording_fixture.h"
+#include "gfx/buffer_data_runtime.h"
+#include "gfx/numeric_file.h"
+#include "tests/gfx/recording_fixture.h"
 
 #include <gmock/gmock.h>
 

@@ -1,9 +1,9 @@
 // Pass descriptors, setup and shader creation, and the fixed state tables.
-#include "pass.h"
-#include "pass_programs.h"
-#include "pass_state.h"
-#include "recording_fixture.h"
-#include "texture_runtime.h"
+#include "gfx/pass.h"
+#include "gfx/pass_programs.h"
+#include "gfx/pass_state.h"
+#include "gfx/texture_runtime.h"
+#include "tests/gfx/recording_fixture.h"
 
 #include <gmock/gmock.h>
 

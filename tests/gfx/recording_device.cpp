@@ -1,4 +1,4 @@
-#include "recording_device.h"
+#include "tests/gfx/recording_device.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 // A recording device made current for the graphics runtime, with a fresh log for every test.
-#include "install_frame_context.h"
-#include "recording_device.h"
+#include "gfx/install_frame_context.h"
+#include "tests/gfx/recording_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The id registry: 16 fixed buckets, slots found again by id, enumeration bucket by bucket.
-#include "id_registry.h"
+#include "gfx/id_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Textures and buffers: what each kind asks the device for, and which copy the getters hand out.
-#include "buffer_runtime.h"
-#include "recording_fixture.h"
-#include "texture_runtime.h"
+#include "gfx/buffer_runtime.h"
+#include "gfx/texture_runtime.h"
+#include "tests/gfx/recording_fixture.h"
 
 #include <gmock/gmock.h>
 

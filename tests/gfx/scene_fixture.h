@@ -1,9 +1,9 @@
 #pragma once
 // A scene on the recording device, with helpers that build resources and passes the way a scene builder
 // does: construct, init, register, append.
-#include "buffer_data_runtime.h"
-#include "recording_fixture.h"
-#include "scene.h"
+#include "gfx/buffer_data_runtime.h"
+#include "gfx/scene.h"
+#include "tests/gfx/recording_fixture.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,8 +1,8 @@
 // The scene around the passes: packing the context variables into the block, the output pass, the frame
 // context installation and what the scene owns.
-#include "context_buffer.h"
-#include "pass_programs.h"
-#include "scene_fixture.h"
+#include "gfx/context_buffer.h"
+#include "gfx/pass_programs.h"
+#include "tests/gfx/scene_fixture.h"
 
 #include <gmock/gmock.h>
 

@@ -1,7 +1,7 @@
 // Pass timings on the recording device, whose clock ticks once per vertex drawn and per thread group
 // dispatched at 1000 ticks a second: a pass's milliseconds are its amount of work.
-#include "pass_timer.h"
-#include "scene_fixture.h"
+#include "gfx/pass_timer.h"
+#include "tests/gfx/scene_fixture.h"
 
 using namespace Orvo::Gfx;
 

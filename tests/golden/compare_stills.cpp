@@ -1,7 +1,7 @@
 // compare_stills A.png B.png: whether two stills of the same moment agree within the golden tolerance
 // (used to hold the Windows build's capture against the Linux one). Prints the figures; exit code 0
 // when they agree, 1 when not, 2 when a file cannot be read or the sizes differ.
-#include "golden_image.h"
+#include "tests/golden/golden_image.h"
 
 #include <stb/stb_image.h>
 

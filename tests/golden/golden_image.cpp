@@ -1,4 +1,4 @@
-#include "golden_image.h"
+#include "tests/golden/golden_image.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>

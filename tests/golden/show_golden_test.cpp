@@ -1,10 +1,10 @@
 // The whole show at moments across its sections, rendered headless through the same offscreen show as
 // mirelandt-capture and compared with its kept stills: every pass, the tracks, the pages and the output
 // pass together, at the capture's clock for each moment.
-#include "golden_image.h"
+#include "tests/golden/golden_image.h"
 
-#include "frame_schedule.h"
-#include "offscreen_show.h"
+#include "show/offscreen_show.h"
+#include "tools/capture/frame_schedule.h"
 
 #include <cstdio>
 

@@ -1,13 +1,13 @@
 // The text pass on its own with the show's own tracks, camera, pages, fonts and palette at moments where
 // its layers are on screen, compared with its kept stills. The pass's target is upside down compared
 // with the screen (the output pass turns it the right way up); the stills are kept the screen's way up.
-#include "effect_pass_fixture.h"
-#include "golden_image.h"
+#include "tests/effects/effect_pass_fixture.h"
+#include "tests/golden/golden_image.h"
 
-#include "assets.h"
-#include "camera.h"
-#include "evaluate_track.h"
-#include "track_table.h"
+#include "content/assets.h"
+#include "content/track_table.h"
+#include "show/camera.h"
+#include "sync/evaluate_track.h"
 
 #include <algorithm>
 #include <cstdio>

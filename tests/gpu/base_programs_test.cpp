@@ -1,5 +1,5 @@
 // The six base programs drawn on the device and read back.
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Passes feeding each other within one submission, as a frame of the show does: what one pass
 // writes, the next reads, with the barrier in between checked by synchronization validation.
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
 using Chain = GpuTest;
 

@@ -1,5 +1,5 @@
 // Compute programs writing buffers and textures, typed data buffers and the shared samplers.
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
 #include "platform/shared_samplers.h"
 

@@ -1,5 +1,5 @@
 // Device choice and the refusals that must come back as clear errors rather than crashes.
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
 TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
     gpu::Ref<gpu::Device> device;

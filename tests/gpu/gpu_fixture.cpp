@@ -1,4 +1,4 @@
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The intro's window and its swap chain: frames cleared and drawn into buffer 0, read back and
 // presented. Needs a display (the test command gives it one of its own).
-#include "gpu_fixture.h"
 #include "platform/window.h"
+#include "tests/gpu/gpu_fixture.h"
 
 #include <chrono>
 #include <thread>

@@ -1,6 +1,6 @@
 // Timestamp queries on the GPU clock: ordering against the work between them, results that arrive
 // only after submission, and the answers for queries that cannot give one.
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
 #include <chrono>
 #include <thread>

@@ -1,6 +1,6 @@
 // The show's mirror pass over a gradient, rendered offscreen into 8-bit RGBA, read back, checked
 // and kept as a PNG beside the test binary for a person to look at.
-#include "gpu_fixture.h"
+#include "tests/gpu/gpu_fixture.h"
 
 #include "platform/shared_samplers.h"
 

@@ -1,8 +1,8 @@
 // Song flow: jumps, breaks and their precedence, speed and tempo, pattern delay and loop, the row-visit
 // table and the loop count.
-#include "replayer.h"
-#include "song_duration.h"
-#include "test_modules.h"
+#include "music/replayer.h"
+#include "music/song_duration.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

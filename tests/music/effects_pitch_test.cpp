@@ -1,6 +1,6 @@
 // Pitch effects: arpeggio, portamentos, tone portamento, vibrato, fine and extra fine slides, finetune.
-#include "replayer.h"
-#include "test_modules.h"
+#include "music/replayer.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Volume and panning effects: set and slide, volume column, fine slides, tremolo, tremor, retrigger
 // volume, key off, note cut, global volume, envelope position.
-#include "replayer.h"
-#include "test_modules.h"
+#include "music/replayer.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Loading: validation, header fields of truncated files, pattern unpacking, instrument and sample records.
-#include "test_modules.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The mixer: tick clock, loop-limit silence, sample fetch through loops, gain ramps, crossfade, output gain.
-#include "mixer.h"
-#include "replayer.h"
-#include "test_modules.h"
+#include "music/mixer.h"
+#include "music/replayer.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Notes and instruments: note start, instrument-only resets, invalid instruments and keymaps, note
 // delay, retrigger and sample offset.
-#include "replayer.h"
-#include "test_modules.h"
+#include "music/replayer.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

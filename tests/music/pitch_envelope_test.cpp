@@ -1,6 +1,6 @@
 // Periods and frequencies, slides, vibrato, the oscillators and the envelopes.
-#include "pitch_envelope.h"
-#include "test_modules.h"
+#include "music/pitch_envelope.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Damaged and foreign modules: truncations of a valid module and, when MIRELANDT_XM_CORPUS names one, an
 // outside corpus of modules (some malformed) load, or are rejected with a reason, and play without fault.
-#include "replayer.h"
-#include "test_modules.h"
+#include "music/replayer.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

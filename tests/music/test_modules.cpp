@@ -1,6 +1,6 @@
-#include "test_modules.h"
+#include "tests/music/test_modules.h"
 
-#include "replayer.h"
+#include "music/replayer.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -2,8 +2,8 @@
 // player made from their bytes.
 #pragma once
 
-#include "module_player.h"
-#include "xm_writer.h"
+#include "music/module_player.h"
+#include "music/xm_writer.h"
 
 #include <memory>
 #include <vector>

@@ -1,5 +1,5 @@
 // mirelandt-music as a user runs it: info lines, rendered WAV files, exit codes for bad input.
-#include "test_modules.h"
+#include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Output files are whole or absent: a full filesystem, a full device, a failing write, links, long names
 // and paths that are not regular files.
-#include "png_file.h"
-#include "safe_file.h"
-#include "wav_writer.h"
+#include "tools/output/png_file.h"
+#include "tools/output/safe_file.h"
+#include "tools/output/wav_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Starting the music part-way: what the device plays from the start frame on is sample for sample what a
 // run from the beginning plays there, and the clock reads the song's time.
-#include "audio_stream.h"
-#include "fake_wave_out.h"
-#include "music/embedded_module.h"
+#include "content/music/embedded_module.h"
+#include "music/audio_stream.h"
+#include "tests/shell/fake_wave_out.h"
 
 #include <gtest/gtest.h>
 

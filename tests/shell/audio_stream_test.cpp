@@ -1,6 +1,6 @@
-#include "audio_stream.h"
-#include "fake_wave_out.h"
-#include "ring_refill.h"
+#include "music/audio_stream.h"
+#include "music/ring_refill.h"
+#include "tests/shell/fake_wave_out.h"
 
 #include <gtest/gtest.h>
 

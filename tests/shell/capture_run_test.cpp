@@ -1,6 +1,6 @@
 // mirelandt-capture run as a program: stills at the asked size, repeatable to the byte, and clear
 // errors for what it cannot do.
-#include "program_run.h"
+#include "tests/shell/program_run.h"
 
 #include <stb/stb_image.h>
 

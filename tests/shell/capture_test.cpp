@@ -1,7 +1,7 @@
-#include "capture_options.h"
-#include "frame_schedule.h"
-#include "music_capture.h"
-#include "progress_bar.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/frame_schedule.h"
+#include "tools/capture/music_capture.h"
+#include "tools/capture/progress_bar.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "evaluate_track.h"
-#include "fake_wave_out.h"
-#include "main_loop.h"
-#include "track_table.h"
+#include "content/track_table.h"
+#include "show/main_loop.h"
+#include "sync/evaluate_track.h"
+#include "tests/shell/fake_wave_out.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The CPU tools run as programs (mirelandt-pages, -tracks, -music render, -composer): SIGINT and SIGTERM
 // mid-run, and outputs that are not a plain new file.
-#include "program_run.h"
+#include "tests/shell/program_run.h"
 
 #include <stb/stb_image.h>
 

@@ -1,4 +1,4 @@
-#include "camera.h"
+#include "show/camera.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "camera.h"
-#include "frame_context.h"
+#include "gfx/frame_context.h"
+#include "show/camera.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "context_variable.h"
-#include "evaluate_track.h"
+#include "sync/context_variable.h"
+#include "sync/evaluate_track.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The show's choreography as compiled from content/data/tracks.txt, checked against the track table
 // and the fixed points of the show written out here by hand.
-#include "evaluate_track.h"
-#include "sections.h"
-#include "track_table.h"
+#include "content/sections.h"
+#include "content/track_table.h"
+#include "sync/evaluate_track.h"
 
 #include <gtest/gtest.h>
 

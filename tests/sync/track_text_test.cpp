@@ -1,8 +1,8 @@
 // The run-time reader of the key table (readTrackFile) against the table the build compiles: both come
 // from the same edited copy of the show's tracks.txt, so every track must agree key for key and value for
 // value; faults name their line, and a table cut short anywhere is refused.
-#include "evaluate_track.h"
-#include "track_table.h"
+#include "content/track_table.h"
+#include "sync/evaluate_track.h"
 
 #include <gtest/gtest.h>
 

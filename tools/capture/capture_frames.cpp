@@ -1,7 +1,7 @@
-#include "capture_frames.h"
+#include "tools/capture/capture_frames.h"
 
-#include "frame_schedule.h"
-#include "stop_signal.h"
+#include "tools/capture/frame_schedule.h"
+#include "tools/output/stop_signal.h"
 
 #include <cerrno>
 #include <csignal>

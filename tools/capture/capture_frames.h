@@ -2,7 +2,7 @@
 // worker processes that each render every N-th frame on a device of their own.
 #pragma once
 
-#include "offscreen_show.h"
+#include "show/offscreen_show.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "capture_options.h"
+#include "tools/capture/capture_options.h"
 
-#include "parse_number.h"
-#include "show_frame.h"
+#include "base/parse_number.h"
+#include "show/show_frame.h"
 
 #include <algorithm>
 #include <cstdlib>

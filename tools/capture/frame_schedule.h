@@ -2,7 +2,7 @@
 // playing n / fps seconds, counted in whole audio frames.
 #pragma once
 
-#include "audio_stream.h"
+#include "music/audio_stream.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "frame_writer.h"
+#include "tools/capture/frame_writer.h"
 
-#include "png_file.h"
-#include "safe_file.h"
+#include "tools/output/png_file.h"
+#include "tools/output/safe_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,17 +1,17 @@
 // mirelandt-capture: the show rendered offline on a deterministic clock (frame n at n / fps) into an
 // H.264 video with the music, a folder of PNGs with music.wav, or one still.
-#include "capture_frames.h"
-#include "capture_options.h"
-#include "frame_schedule.h"
-#include "frame_writer.h"
-#include "music/embedded_module.h"
-#include "music_capture.h"
-#include "offscreen_show.h"
-#include "png_file.h"
-#include "progress_bar.h"
-#include "safe_file.h"
-#include "stop_signal.h"
-#include "timing_table.h"
+#include "content/music/embedded_module.h"
+#include "show/offscreen_show.h"
+#include "tools/capture/capture_frames.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/frame_schedule.h"
+#include "tools/capture/frame_writer.h"
+#include "tools/capture/music_capture.h"
+#include "tools/capture/progress_bar.h"
+#include "tools/capture/timing_table.h"
+#include "tools/output/png_file.h"
+#include "tools/output/safe_file.h"
+#include "tools/output/stop_signal.h"
 
 #include <csignal>
 #include <cstdio>

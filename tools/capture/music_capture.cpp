@@ -1,9 +1,9 @@
-#include "music_capture.h"
+#include "tools/capture/music_capture.h"
 
-#include "audio_stream.h"
+#include "music/audio_stream.h"
 #include "platform/manual_clock/manual_clock_wave_out.h"
-#include "stop_signal.h"
-#include "wav_writer.h"
+#include "tools/output/stop_signal.h"
+#include "tools/output/wav_writer.h"
 
 #include <algorithm>
 #include <cerrno>

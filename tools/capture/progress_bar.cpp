@@ -1,4 +1,4 @@
-#include "progress_bar.h"
+#include "tools/capture/progress_bar.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "timing_table.h"
+#include "tools/capture/timing_table.h"
 
-#include "pass_list.h"
+#include "content/pass_list.h"
 
 #include <cstdio>
 

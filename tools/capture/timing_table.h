@@ -2,7 +2,7 @@
 // passes, and of whole frames.
 #pragma once
 
-#include "pass_timer.h"
+#include "gfx/pass_timer.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "instruments.h"
+#include "tools/composer/instruments.h"
 
-#include "synth.h"
+#include "tools/composer/synth.h"
 
 #include <cmath>
 #include <utility>

@@ -1,7 +1,7 @@
 // The eight instruments of the soundtrack, synthesised as 8-bit samples.
 #pragma once
 
-#include "xm_writer.h"
+#include "music/xm_writer.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "pattern_text.h"
+#include "tools/composer/pattern_text.h"
 
 #include <string>
 

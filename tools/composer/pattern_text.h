@@ -16,7 +16,7 @@
 // each other character looked up in a table of cells, e.g. "K...S...|..K.S..." for a drum part.
 #pragma once
 
-#include "xm_writer.h"
+#include "music/xm_writer.h"
 
 #include <map>
 #include <stdexcept>

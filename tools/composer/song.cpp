@@ -1,7 +1,7 @@
-#include "song.h"
+#include "tools/composer/song.h"
 
-#include "instruments.h"
-#include "pattern_text.h"
+#include "tools/composer/instruments.h"
+#include "tools/composer/pattern_text.h"
 
 #include <array>
 #include <string>

@@ -1,7 +1,7 @@
 // The soundtrack: drum and bass in F minor at 173 BPM, 8 rows per beat, 32 rows per bar.
 #pragma once
 
-#include "xm_writer.h"
+#include "music/xm_writer.h"
 
 namespace composer {
 

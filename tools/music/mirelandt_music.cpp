@@ -3,10 +3,10 @@
 //   mirelandt-music render FILE.xm OUT.wav [--seconds S] [--rate HZ]
 // Exit codes: 0 done, 1 usage or file error, 2 invalid module, 3 out of memory, 128 + the signal when
 // SIGINT or SIGTERM stopped a render (the WAV file is then not written).
-#include "module_player.h"
-#include "song_duration.h"
-#include "stop_signal.h"
-#include "wav_writer.h"
+#include "music/module_player.h"
+#include "music/song_duration.h"
+#include "tools/output/stop_signal.h"
+#include "tools/output/wav_writer.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "png_file.h"
+#include "tools/output/png_file.h"
 
-#include "safe_file.h"
+#include "tools/output/safe_file.h"
 
 #include <stb/stb_image_write.h>
 

@@ -1,6 +1,6 @@
-#include "safe_file.h"
+#include "tools/output/safe_file.h"
 
-#include "stop_signal.h"
+#include "tools/output/stop_signal.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "stop_signal.h"
+#include "tools/output/stop_signal.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "wav_writer.h"
+#include "tools/output/wav_writer.h"
 
 #include <algorithm>
 #include <cstring>

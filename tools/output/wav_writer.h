@@ -2,7 +2,7 @@
 // straight to a pipe or device, the header states the largest size instead, as streamed WAV does.
 #pragma once
 
-#include "safe_file.h"
+#include "tools/output/safe_file.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "animations.h"
+#include "tools/pagegen/animations.h"
 
-#include "page_drawing.h"
+#include "tools/pagegen/page_drawing.h"
 
 #include <algorithm>
 #include <array>

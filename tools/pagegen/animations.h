@@ -2,8 +2,8 @@
 // Generators for the animated layers. Each turns finished artwork (a page read from its source) into
 // the frames that a layer's frame track steps through. All randomness comes from a hash of the cell
 // and frame, so every build produces the same frames.
-#include "block_letters.h"
-#include "cells.h"
+#include "tools/pagegen/block_letters.h"
+#include "tools/pagegen/cells.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "block_letters.h"
+#include "tools/pagegen/block_letters.h"
 
-#include "page_drawing.h"
-#include "text_input.h"
+#include "tools/pagegen/page_drawing.h"
+#include "tools/pagegen/text_input.h"
 
 #include <algorithm>
 #include <stdexcept>

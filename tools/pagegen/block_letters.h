@@ -2,7 +2,7 @@
 // Large letters built from block characters, for logos and headers. The letter shapes come from a
 // readable bitmap font (one '#' per pixel); a banner scales each pixel to a number of columns and of
 // half rows, so that the half blocks (upper and lower) round off its edges, and casts a shade shadow.
-#include "cells.h"
+#include "tools/pagegen/cells.h"
 
 #include <map>
 #include <string>

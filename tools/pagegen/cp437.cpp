@@ -1,6 +1,6 @@
-#include "cp437.h"
+#include "tools/pagegen/cp437.h"
 
-#include "text_input.h"
+#include "tools/pagegen/text_input.h"
 
 #include <sstream>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 // Writes generated tables as C++ sources that define the objects declared in content/assets.h.
-#include "cells.h"
+#include "tools/pagegen/cells.h"
 
 #include <cstdint>
 #include <span>

@@ -1,6 +1,6 @@
-#include "font_table.h"
+#include "tools/pagegen/font_table.h"
 
-#include "text_input.h"
+#include "tools/pagegen/text_input.h"
 
 #include <stdexcept>
 #include <zlib.h>

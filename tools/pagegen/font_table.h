@@ -1,8 +1,8 @@
 #pragma once
 // The 8 x 16 code page 437 font bitmap that the text layers and the cylinder read: 256 glyphs of 128
 // integers, glyph g at g * 128, rows from the top, 8 pixels per row from the left, 1 for a set pixel.
-#include "cp437.h"
-#include "pcf_font.h"
+#include "tools/pagegen/cp437.h"
+#include "tools/pagegen/pcf_font.h"
 
 #include <cstdint>
 #include <string>

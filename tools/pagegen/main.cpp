@@ -1,12 +1,12 @@
 // mirelandt-pagegen: builds the font, palette and page tables of the show from content/data and writes
 // them as C++ sources for the mirelandt_assets library. Run by the build; any mistake in a source stops
 // it with the file and line.
-#include "animations.h"
-#include "emit.h"
-#include "font_table.h"
-#include "markup.h"
-#include "palette.h"
-#include "text_input.h"
+#include "tools/pagegen/animations.h"
+#include "tools/pagegen/emit.h"
+#include "tools/pagegen/font_table.h"
+#include "tools/pagegen/markup.h"
+#include "tools/pagegen/palette.h"
+#include "tools/pagegen/text_input.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "markup.h"
+#include "tools/pagegen/markup.h"
 
-#include "page_drawing.h"
-#include "text_input.h"
+#include "tools/pagegen/page_drawing.h"
+#include "tools/pagegen/text_input.h"
 
 #include <map>
 #include <stdexcept>

@@ -21,9 +21,9 @@
 //                                           '-' for none; bold
 //                                           thickens every stroke by one pixel to the right
 // Characters are UTF-8 and must exist in code page 437.
-#include "block_letters.h"
-#include "cells.h"
-#include "cp437.h"
+#include "tools/pagegen/block_letters.h"
+#include "tools/pagegen/cells.h"
+#include "tools/pagegen/cp437.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "page_drawing.h"
+#include "tools/pagegen/page_drawing.h"
 
 void putCell(Page& page, int x, int y, int ch, const Cell& colours) {
     if (!page.contains(x, y)) return;

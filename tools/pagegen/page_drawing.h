@@ -1,6 +1,6 @@
 #pragma once
 // Drawing on pages shared by the page sources and the animation generators.
-#include "cells.h"
+#include "tools/pagegen/cells.h"
 
 // Code page 437 characters the artwork is built from.
 namespace Glyph {

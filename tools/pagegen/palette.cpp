@@ -1,6 +1,6 @@
-#include "palette.h"
+#include "tools/pagegen/palette.h"
 
-#include "text_input.h"
+#include "tools/pagegen/text_input.h"
 
 #include <bit>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "pcf_font.h"
+#include "tools/pagegen/pcf_font.h"
 
 #include <algorithm>
 #include <stdexcept>

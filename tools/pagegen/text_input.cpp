@@ -1,4 +1,4 @@
-#include "text_input.h"
+#include "tools/pagegen/text_input.h"
 
 #include <charconv>
 #include <fstream>

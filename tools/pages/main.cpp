@@ -1,10 +1,10 @@
 // mirelandt-pages --out DIR: renders every frame of every cell page to PNG, with the font and palette
 // each layer uses, so that the artwork can be reviewed without a GPU. Writes NAME_fNN.png per frame and
 // NAME_sheet.png with all frames of a page side by side.
-#include "assets.h"
-#include "page_preview.h"
-#include "png_file.h"
-#include "stop_signal.h"
+#include "content/assets.h"
+#include "tools/output/png_file.h"
+#include "tools/output/stop_signal.h"
+#include "tools/pages/page_preview.h"
 
 #include <cstdio>
 #include <cstring>

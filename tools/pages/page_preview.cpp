@@ -1,4 +1,4 @@
-#include "page_preview.h"
+#include "tools/pages/page_preview.h"
 
 #include <algorithm>
 #include <cmath>

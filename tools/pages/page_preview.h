@@ -3,7 +3,7 @@
 // without a GPU: one 8 x 16 glyph per cell, set pixels in the foreground colour (or the layer's own
 // colour where the layer does not take it from the palette), clear pixels in the background colour, and
 // cells without a background left to the opaque black that the layers are drawn over.
-#include "assets.h"
+#include "content/assets.h"
 
 #include <cstdint>
 #include <vector>

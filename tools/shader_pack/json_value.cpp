@@ -1,4 +1,4 @@
-#include "json_value.h"
+#include "tools/shader_pack/json_value.h"
 
 #include <cstdlib>
 

@@ -5,7 +5,7 @@
 //
 // The stage follows from NAME's ending; the bindings from the reflection. Any fault stops the build with
 // the program's name and the reason.
-#include "shader_pack.h"
+#include "tools/shader_pack/shader_pack.h"
 
 #include <cstdio>
 #include <fstream>

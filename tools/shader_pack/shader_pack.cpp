@@ -1,6 +1,6 @@
-#include "shader_pack.h"
+#include "tools/shader_pack/shader_pack.h"
 
-#include "json_value.h"
+#include "tools/shader_pack/json_value.h"
 
 #include <algorithm>
 #include <cstdio>

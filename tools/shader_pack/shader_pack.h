@@ -2,7 +2,7 @@
 // How a compiled program is packed, shared by the build's packer (pack-shader-program) and the director
 // mode's run-time rebuild: the descriptor bindings read from spirv-cross's reflection, and the bytecode
 // the GPU interface takes (gpu::ShaderBytecodeHeader, the bindings, the SPIR-V words).
-#include "shader_build_options.h"
+#include "shaders/generated/shader_build_options.h"
 
 #include <span>
 #include <string>

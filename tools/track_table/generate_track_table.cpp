@@ -5,7 +5,7 @@
 // NAMES.txt holds one track name per line in table order; KEYS.txt is read as sync/track_text.h says,
 // by the same reader as the director mode's. Any fault stops the build with the file, the line and the
 // reason.
-#include "track_text.h"
+#include "sync/track_text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +74,7 @@ void writeTable(const std::string& path, const Table& table) {
     std::ostringstream out;
     out << "// Generated from content/data/tracks.txt by generate-track-table; edit the table, not this "
            "file.\n"
-        << "#include \"track_table.h\"\n\n"
+        << "#include \"content/track_table.h\"\n\n"
         << "static_assert(trackCount == " << table.names.size()
         << ", \"the names file and trackCount differ\");\n\n"
         << "const char* const trackNames[trackCount] = {\n";

@@ -1,4 +1,4 @@
-#include "canvas.h"
+#include "tools/tracks/canvas.h"
 
 #include <algorithm>
 #include <stb/stb_easy_font.h>

@@ -2,10 +2,10 @@
 //   --at SECONDS   every track's value at that music time, one `NAME VALUE` line per track
 //   --keys         every key, one `TRACK_INDEX NAME ROW VALUE CODE` line per key
 //   --plot OUT.png all tracks over the show as one image
-#include "evaluate_track.h"
-#include "stop_signal.h"
-#include "track_plot.h"
-#include "track_table.h"
+#include "content/track_table.h"
+#include "sync/evaluate_track.h"
+#include "tools/output/stop_signal.h"
+#include "tools/tracks/track_plot.h"
 
 #include <cerrno>
 #include <cmath>

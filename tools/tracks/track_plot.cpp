@@ -1,9 +1,9 @@
-#include "track_plot.h"
+#include "tools/tracks/track_plot.h"
 
-#include "canvas.h"
-#include "evaluate_track.h"
-#include "png_file.h"
-#include "sections.h"
+#include "content/sections.h"
+#include "sync/evaluate_track.h"
+#include "tools/output/png_file.h"
+#include "tools/tracks/canvas.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 #pragma once
-#include "track_set.h"
+#include "sync/track_set.h"
 
 #include <string>
 
