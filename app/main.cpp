@@ -34,7 +34,7 @@ class IntroPlatform final : public LoopPlatform {
         hadArea_ = area;
         return area;
     }
-    void renderScene() override { show_.built.scene->renderFrame(); }
+    void renderFrame(float time) override { renderShowFrame(show_, time); }
     bool present() override {
         if (!presentDisplay(display_, &error)) return false;
         if (statsEvery_ > 0 && ++presented_ % uint64_t(statsEvery_) == 0)
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
                          options.from);
         // Each lap starts as the first did: the frame before it is at the start time.
         show.state.clock.prevTime = 0.0f;
-        const LoopEnd end = runMainLoop(platform, audio, show.state);
+        const LoopEnd end = runMainLoop(platform, audio);
         closeAudioStream(audio);
         if (end == LoopEnd::PresentFailed) {
             std::fprintf(stderr, "mirelandt: %s\n", platform.error.c_str());

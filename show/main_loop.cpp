@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show) {
+LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio) {
     bool quit = false;
     for (;;) {
         bool escapePressed = false;
@@ -18,10 +18,8 @@ LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
-        prepareShowFrame(show, time);
-        platform.renderScene();
+        platform.renderFrame(time);
         if (!platform.present()) return LoopEnd::PresentFailed;
-        show.clock.prevTime = time;
         if (quit) return LoopEnd::Quit;
     }
 }

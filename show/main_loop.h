@@ -14,7 +14,8 @@ class LoopPlatform {
     virtual bool escapeDown() = 0;
     // False while the window has no area (minimised): nothing is rendered or presented then.
     virtual bool hasArea() = 0;
-    virtual void renderScene() = 0;
+    // Renders the show's frame at `time` into the window's back buffer.
+    virtual void renderFrame(float time) = 0;
     // False when the frame could not be shown: the window or the device is gone.
     virtual bool present() = 0;
 };
@@ -25,4 +26,4 @@ enum class LoopEnd { ShowEnded, Quit, PresentFailed };
 // present. A quit request ends the loop wherever the clock is; it lets the frame in progress render and
 // present first. While the window has no area the music plays on, messages are read and no frame is
 // rendered; the picture resumes at the music's time.
-LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio, ShowState& show);
+LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio);

@@ -37,7 +37,6 @@ Orvo::Gfx::PassTimer& OffscreenShow::measurePasses() {
 
 bool OffscreenShow::render(float time, std::string* error) {
     renderShowFrame(show_, time);
-    show_.state.clock.prevTime = time;
     const uint32_t rowBytes = uint32_t(show_.state.screen.width) * 4;
     if (!context_->ReadBack(image_.get(), 0, rgba_.data(), rgba_.size(), rowBytes)) {
         *error = "cannot read the frame back: " + device_->GetLastError();

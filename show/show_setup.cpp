@@ -31,4 +31,5 @@ void teardownShow(Show& show) {
 void renderShowFrame(Show& show, float time) {
     prepareShowFrame(show.state, time);
     show.built.scene->renderFrame();
+    show.state.clock.prevTime = time;
 }

@@ -20,5 +20,7 @@ void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu
 // down in order (the intro leaves all of it to process exit).
 void teardownShow(Show& show);
 
-// Renders one frame at `time` into the target (prepareShowFrame, then the scene's pass list).
+// Renders the frame at `time` into the target: the frame context and the track values (prepareShowFrame),
+// then the scene's pass list; `time` becomes the previous frame's. The intro, the director and the capture
+// all draw their frames through it, then present or read back the target.
 void renderShowFrame(Show& show, float time);

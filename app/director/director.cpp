@@ -274,13 +274,11 @@ bool runDirector(Display& display, Show& show, const IntroOptions& options, cons
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
-        prepareShowFrame(show.state, time);
-        show.built.scene->renderFrame();
+        renderShowFrame(show, time);
         if (!presentDisplay(display, &error)) {
             std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
             return false;
         }
-        show.state.clock.prevTime = time;
 
         const auto now = std::chrono::steady_clock::now();
         const double seconds = std::chrono::duration<double>(now - last).count();

@@ -23,6 +23,7 @@ struct FakePlatform final : LoopPlatform {
     int presents = 0;
     std::vector<FrameContextHeader> published;
     std::function<void(int pass)> afterPass; // after the pass's present, or in place of it without area
+    ShowState* show = nullptr;               // the frame step runs on it, as the intro's does (no scene)
 
     bool pumpMessages(bool*) override { return ++passes == quitAtPass; }
     bool escapeDown() override { return escapeAtPass > 0 && passes >= escapeAtPass; }
@@ -31,7 +32,9 @@ struct FakePlatform final : LoopPlatform {
         if (!area && afterPass) afterPass(passes);
         return area;
     }
-    void renderScene() override {
+    void renderFrame(float time) override {
+        prepareShowFrame(*show, time);
+        show->clock.prevTime = time;
         ++renders;
         published.push_back(currentFrameContext.header);
     }
@@ -57,25 +60,30 @@ class MainLoopTest : public ::testing::Test {
         show.tracks = &tracks;
         show.variables = variables.data();
         show.variableCount = uint32_t(variables.size());
+        platform.show = &show;
         currentFrameContext = {};
         // No module: the device plays silence, and its position is all the loop reads.
         openAudioStream(audio, driver, nullptr, 0);
     }
     void TearDown() override { closeAudioStream(audio); }
+    void resetPlatform() {
+        platform = {};
+        platform.show = &show;
+    }
     void setFramesPlayed(uint32_t frames) { driver.log.positionBytes = frames * 8; }
 };
 
 TEST_F(MainLoopTest, TheLastFrameBefore67SecondsRendersAndThe67SecondOneDoesNot) {
     setFramesPlayed(2954699);
     platform.quitAtPass = 2;
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     EXPECT_EQ(platform.renders, 2);
     EXPECT_LT(platform.published[0].time, 67.0f);
 
     setFramesPlayed(2954700);
-    platform = {};
+    resetPlatform();
     platform.quitAtPass = 5; // never reached: the clock ends the loop first
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     EXPECT_EQ(platform.passes, 1);
     EXPECT_EQ(platform.renders, 0);
     EXPECT_EQ(platform.presents, 0);
@@ -85,7 +93,7 @@ TEST_F(MainLoopTest, FirstFrameIsFrameZeroAndItsElapsedTimeIsItsTime) {
     setFramesPlayed(4410);
     platform.quitAtPass = 2;
     platform.afterPass = [this](int) { setFramesPlayed(3 * 4410); };
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     ASSERT_EQ(platform.published.size(), 2u);
     EXPECT_EQ(platform.published[0].frame, 0u);
     EXPECT_EQ(platform.published[0].time, 0.1f);
@@ -100,19 +108,19 @@ TEST_F(MainLoopTest, FirstFrameIsFrameZeroAndItsElapsedTimeIsItsTime) {
 
 TEST_F(MainLoopTest, PlaybackStartsOnTheFirstPassOnly) {
     platform.quitAtPass = 3;
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     EXPECT_EQ(driver.log.calls, (std::vector<std::string>{"open", "prepare", "write"}));
 }
 
 TEST_F(MainLoopTest, AQuitOrEscapeLetsTheFrameInProgressRenderAndPresent) {
     platform.escapeAtPass = 1; // held during start-up
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     EXPECT_EQ(platform.renders, 1);
     EXPECT_EQ(platform.presents, 1);
 
-    platform = {};
+    resetPlatform();
     platform.quitAtPass = 3; // the window closed during the third pass
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     EXPECT_EQ(platform.renders, 3);
     EXPECT_EQ(platform.presents, 3);
 }
@@ -123,27 +131,27 @@ TEST_F(MainLoopTest, AQuitOrEscapeLetsTheFrameInProgressRenderAndPresent) {
 TEST_F(MainLoopTest, QuitsFailuresAndAWindowWithoutArea) {
     setFramesPlayed(2954700); // 67 s
     platform.quitAtPass = 1;
-    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+    EXPECT_EQ(runMainLoop(platform, audio), LoopEnd::Quit);
     EXPECT_EQ(platform.renders, 0);
 
-    platform = {};
+    resetPlatform();
     platform.escapeAtPass = 1;
-    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+    EXPECT_EQ(runMainLoop(platform, audio), LoopEnd::Quit);
 
     setFramesPlayed(44100);
-    platform = {};
+    resetPlatform();
     platform.failPresentAt = 2;
-    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::PresentFailed);
+    EXPECT_EQ(runMainLoop(platform, audio), LoopEnd::PresentFailed);
     EXPECT_EQ(platform.presents, 2);
 
     // Passes 2 to 4 without area; the music moves 1 s a pass.
     show.clock = {};
-    platform = {};
+    resetPlatform();
     platform.noAreaFrom = 2;
     platform.noAreaTo = 4;
     platform.quitAtPass = 6;
     platform.afterPass = [this](int pass) { setFramesPlayed(uint32_t(pass + 1) * 44100); };
-    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+    EXPECT_EQ(runMainLoop(platform, audio), LoopEnd::Quit);
     EXPECT_EQ(platform.passes, 6);
     EXPECT_EQ(platform.renders, 3);
     EXPECT_EQ(platform.presents, 3);
@@ -153,11 +161,11 @@ TEST_F(MainLoopTest, QuitsFailuresAndAWindowWithoutArea) {
     EXPECT_EQ(platform.published[1].elapsedTime, 4.0f);
 
     // Escape while the window has no area ends the run without another frame.
-    platform = {};
+    resetPlatform();
     platform.noAreaFrom = 1;
     platform.noAreaTo = 100;
     platform.escapeAtPass = 3;
-    EXPECT_EQ(runMainLoop(platform, audio, show), LoopEnd::Quit);
+    EXPECT_EQ(runMainLoop(platform, audio), LoopEnd::Quit);
     EXPECT_EQ(platform.passes, 3);
     EXPECT_EQ(platform.renders, 0);
 }
@@ -165,7 +173,7 @@ TEST_F(MainLoopTest, QuitsFailuresAndAWindowWithoutArea) {
 TEST_F(MainLoopTest, EveryTrackValueLandsInItsVariable) {
     setFramesPlayed(30 * 44100);
     platform.quitAtPass = 1;
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     for (uint32_t i = 0; i < trackCount; ++i) {
         float value = 0.0f;
         std::memcpy(&value, variables[i].value, sizeof value);
@@ -182,7 +190,7 @@ TEST_F(MainLoopTest, ASceneWithFewerVariablesThanTracksGetsOnlyItsOwn) {
     show.variableCount = 3;
     setFramesPlayed(30 * 44100);
     platform.quitAtPass = 1;
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     for (unsigned char byte : few[3].value) ASSERT_EQ(byte, 0xAB);
 }
 
@@ -229,8 +237,9 @@ TEST(MainLoopWithoutAudio, ThePictureHoldsTimeZeroUntilQuit) {
     show.variables = variables.data();
     show.variableCount = trackCount;
     FakePlatform platform;
+    platform.show = &show;
     platform.quitAtPass = 6;
-    runMainLoop(platform, audio, show);
+    runMainLoop(platform, audio);
     ASSERT_EQ(platform.renders, 6);
     for (const FrameContextHeader& h : platform.published) {
         EXPECT_EQ(h.time, 0.0f);
