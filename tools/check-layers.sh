@@ -1,49 +1,117 @@
 #!/usr/bin/env bash
-# Checks that the folders stay layered in a built tree: base/ includes nothing of ours, and no object of the
-# engine's libraries (base, sync, gfx, content, music, platform, shaders) has app/ on its include path or an
-# app/ header among its compiler dependencies. Only the programs (app/, tools/) and the tests stand on app/.
-#   check-layers.sh BUILD_DIR
+# Checks the folders' floors: base < platform < sync, music, shaders < gfx < content < show < app, tools.
+# shaders/ (the programs' tables, standing on platform/gpu.h, used by gfx/ and up) is a subsystem beside sync/
+# and music/.
+# Every include of ours names its folder from the project root ("gfx/scene.h"), so the includes of every
+# .h/.cpp/.inl in the product folders are compared by folder: a file includes from its own folder and from
+# lower floors only; sync, music and shaders share a floor but include none of each other; app and tools
+# include none of each other, except that app/director/ uses the shader packer (tools/shader_pack/). So
+# base/ includes nothing of ours. A quoted include that names no product folder (a bare "scene.h") is a
+# problem too. Subfolders count for their top folder, generated headers for the folder they name
+# ("app/generated/version.h" is app's).
+# With a build tree, the sources it generates and compiles into its product folders are checked the same
+# way, and its compile commands may have on their include path only the project root, the build root and
+# folders outside both: one of our folders there would let bare includes resolve again.
+#   check-layers.sh SOURCE_DIR [BUILD_DIR]
 set -euo pipefail
-build=$(cd "${1:?usage: check-layers.sh BUILD_DIR}" && pwd)
-src=$(cd "$(dirname "$0")/.." && pwd)
-engine=(base sync gfx content music platform shaders)
-[ -f "$build/compile_commands.json" ] || { echo "no compile_commands.json in $build" >&2; exit 2; }
-
-problems=0
-report() { echo "$1"; problems=$((problems + 1)); }
-
-# Include paths: compile_commands.json lists "directory" (the target's build folder) before "command".
-while IFS=$'\t' read -r dir command; do
-  for layer in "${engine[@]}"; do
-    case "$dir" in "$build/$layer" | "$build/$layer"/*) ;; *) continue ;; esac
-    if [[ " $command " =~ [[:space:]]-(I|isystem[[:space:]]*)"$src/app"[[:space:]] ]]; then
-      report "include path: ${dir#"$build"/} compiles with $src/app"
-    fi
-  done
-done < <(awk -F'"' '/"directory":/ { dir = $4 } /"command":/ { print dir "\t" $4 }' "$build/compile_commands.json")
-
-# Dependencies the compiler recorded for every object it built.
-objects=0
-for layer in "${engine[@]}"; do
-  [ -d "$build/$layer" ] || continue
-  while IFS= read -r depfile; do
-    objects=$((objects + 1))
-    if grep -q "$src/app/" "$depfile"; then
-      report "dependency: ${depfile#"$build"/} lists $(grep -o -m 1 "$src/app/[^ ]*" "$depfile" | sed -n 1p)"
-    fi
-    if [ "$layer" = base ]; then
-      ours=$(tr ' \\' '\n\n' <"$depfile" | grep "^$src/" | grep -v "^$src/base/" || true)
-      [ -z "$ours" ] || report "dependency: ${depfile#"$build"/} (base) lists $(head -n 1 <<<"$ours")"
-    fi
-  done < <(find "$build/$layer" -name '*.o.d' -o -name '*.obj.d')
-done
-
-if ((objects == 0)); then
-  echo "no dependency files under $build: build the tree first" >&2
+usage() { echo "usage: check-layers.sh SOURCE_DIR [BUILD_DIR]" >&2; exit 2; }
+(($# == 1 || $# == 2)) && [ -d "$1" ] && [ -d "${2:-.}" ] || usage
+src=$(cd "$1" && pwd)
+build=$( (($# == 2)) && cd "$2" && pwd || true)
+if [ -n "$build" ] && [ ! -f "$build/compile_commands.json" ]; then
+  echo "no compile_commands.json in $build" >&2
   exit 2
 fi
+
+declare -A floor=([base]=0 [platform]=1 [sync]=2 [music]=2 [shaders]=2 [gfx]=3 [content]=4 [show]=5 [app]=6 [tools]=6)
+floors="base < platform < sync | music | shaders < gfx < content < show < app | tools"
+include='^[[:space:]]*#[[:space:]]*include[[:space:]]*("([^"]*)"|<([^>]*)>)'
+problems=0 includes=0
+report() { echo "$1"; problems=$((problems + 1)); }
+
+# Sets rule to why FILE (relative to its root) may not include INCLUDE, or to nothing where it may.
+brokenRule() {
+  local from=${1%%/*} to=${2%%/*}
+  rule=
+  if [[ $2 != */* ]]; then
+    rule="bare include: includes name their folder from the project root"
+  elif [ -z "${floor[$to]:-}" ]; then
+    rule="names no product folder"
+  elif ((floor[$to] > floor[$from])); then
+    rule="$to/ is on a higher floor than $from/ ($floors)"
+  elif [ "$from" = "$to" ] || ((floor[$to] < floor[$from])); then
+    :
+  elif ((floor[$from] == floor[app])); then
+    [[ $1 == app/director/* && $2 == tools/shader_pack/* ]] ||
+      rule="app/ and tools/ include none of each other (app/director/ uses tools/shader_pack/ only)"
+  else
+    rule="$from/ and $to/ are separate subsystems on one floor and include none of each other"
+  fi
+}
+
+# Checks the includes of ROOT/FILE, FILE being relative to ROOT; problems name it as SHOWN.
+checkFile() {
+  local root=$1 file=$2 shown=$3 text inc
+  while IFS= read -r text; do
+    [[ $text =~ $include ]] || continue
+    inc=${BASH_REMATCH[2]}${BASH_REMATCH[3]}
+    # Angle brackets are for outside headers; one that names a folder of ours is checked as ours.
+    [ -n "${BASH_REMATCH[2]}" ] || { [[ $inc == */* ]] && [ -n "${floor[${inc%%/*}]:-}" ]; } || continue
+    includes=$((includes + 1))
+    brokenRule "$file" "$inc"
+    [ -z "$rule" ] || report "$shown: #include \"$inc\": $rule"
+  done < <(grep -E '^[[:space:]]*#[[:space:]]*include' "$root/$file" || true)
+}
+
+sources=0
+while IFS= read -r -d '' file; do
+  sources=$((sources + 1))
+  checkFile "$src" "$file" "$file"
+done < <(cd "$src" && find "${!floor[@]}" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.inl' \) -print0 2>/dev/null || true)
+if ((sources == 0)); then
+  echo "no sources in the product folders under $src" >&2
+  exit 2
+fi
+summary="$sources source files"
+
+if [ -n "$build" ]; then
+  # compile_commands.json lists "directory" (where the command runs), "command", then "file".
+  generated=0 commands=0
+  declare -A users=() example=()
+  while IFS=$'\t' read -r dir command file; do
+    commands=$((commands + 1))
+    rel=${file#"$build"/}
+    if [ "$rel" != "$file" ] && [ -n "${floor[${rel%%/*}]:-}" ] && [ -f "$file" ]; then
+      generated=$((generated + 1))
+      checkFile "$build" "$rel" "$file"
+    fi
+    # Include folders: every -I, -isystem, -iquote and -idirafter, CMake's response files (@file) read in.
+    words=" $command "
+    for rsp in $(grep -oE ' @[^ ]+' <<<"$words" || true); do
+      words+=" $(cat "$dir/${rsp#@}" 2>/dev/null || true) "
+    done
+    for inc in $(grep -oE ' -(I|isystem|iquote|idirafter) *[^ ]+' <<<"$words" | sed -E 's/^ -[a-z]*I? *//;s#/$##'); do
+      case "$inc" in
+        "$src" | "$build") continue ;;
+        "$build"/*) top=${inc#"$build"/} && [ -n "${floor[${top%%/*}]:-}" ] || continue ;; # generated headers' folders
+        "$src"/*) ;;
+        *) continue ;;
+      esac
+      users[$inc]=$((${users[$inc]:-0} + 1))
+      example[$inc]=${example[$inc]:-$file}
+    done
+  done < <(awk -F'"' '/"directory":/ { dir = $4 } /"command":/ { command = $4 } /"file":/ { print dir "\t" command "\t" $4 }' \
+    "$build/compile_commands.json")
+  for inc in $(printf '%s\n' "${!users[@]}" | sort); do
+    report "include path: $inc in ${users[$inc]} compile command(s), e.g. for $(basename "${example[$inc]}"):\
+ our headers are found only from the project root and the build root"
+  done
+  summary+=", $generated generated files, the include paths of $commands compile commands"
+fi
+
+summary+=" ($includes includes of ours)"
 if ((problems)); then
-  echo "layering: $problems problem(s) in $objects objects" >&2
+  echo "layering: $problems problem(s) in $summary" >&2
   exit 1
 fi
-echo "layering: $objects objects of ${engine[*]} checked, none stands on app/, base/ includes nothing of ours"
+echo "layering: $summary checked: $floors; app/director/ may use tools/shader_pack/; no bare includes"
