@@ -3,6 +3,7 @@
 // 5 ms, whatever part of the ring the device has just played.
 #pragma once
 
+#include "base/show_constants.h"
 #include "music/module_player.h"
 #include "music/ring_refill.h"
 #include "platform/wave_out.h"
@@ -11,7 +12,6 @@
 #include <cstdint>
 #include <thread>
 
-constexpr uint32_t kAudioRate = 44100;
 constexpr uint32_t kRingBytes = kRingFrames * 2 * sizeof(float);
 static_assert(kRingBytes == 32768);
 

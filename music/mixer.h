@@ -3,8 +3,5 @@
 
 #include "music/module_player.h"
 
-// Frames over which a new note blends in from the previous sound.
-constexpr uint32_t kCrossfadeFrames = 32;
-
 // The channel's next sample value (no interpolation); advances the position through the sample's loop.
 float fetchSample(PlayerChannel& channel);

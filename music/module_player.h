@@ -3,6 +3,8 @@
 // music code allocates; the block is released with freeModulePlayer.
 #pragma once
 
+#include "base/show_constants.h"
+
 #include <cstdint>
 
 struct PatternCell {
@@ -65,6 +67,9 @@ struct Instrument {
     Sample* samples; // null when sampleCount is 0
 };
 
+// Frames over which a new note blends in from the previous sound.
+constexpr uint32_t kCrossfadeFrames = 32;
+
 struct PlayerChannel {
     float noteValue; // semitones: relative note + note + finetune/128 - 1
     float triggerNoteValue;
@@ -121,7 +126,7 @@ struct PlayerChannel {
     float targetLeftGain;
     float targetRightGain;
     uint32_t framesSinceTrigger;
-    float crossfadeTail[32];
+    float crossfadeTail[kCrossfadeFrames]; // the old sound's next values, one per frame
     float currentLeftGain;
     float currentRightGain;
 };
@@ -185,7 +190,8 @@ uint64_t measureModule(const uint8_t* data, uint32_t size);
 // regionStart on; returns the address right behind the last sample data.
 uint8_t* parseModule(ModulePlayer* player, const uint8_t* data, uint32_t size, uint8_t* regionStart);
 // Returns CreateOk, CreateInvalidModule (also for an output rate of 0) or CreateOutOfMemory.
-int createModulePlayer(const uint8_t* data, uint32_t size, ModulePlayer** out, uint32_t outputRate = 44100);
+int createModulePlayer(const uint8_t* data, uint32_t size, ModulePlayer** out,
+                       uint32_t outputRate = kAudioRate);
 void setLoopLimit(ModulePlayer* player, uint8_t limit);
 void freeModulePlayer(ModulePlayer* player);
 

@@ -2,14 +2,12 @@
 // from the first eight tracks, the frame context published, every track's value in its variable.
 #pragma once
 
+#include "base/show_constants.h"
 #include "gfx/frame_context.h"
 #include "sync/context_variable.h"
 #include "sync/track_set.h"
 
 #include <cstdint>
-
-// The music clock at which the show is over; a frame at or past it is not rendered.
-constexpr float kShowEndSeconds = 67.0f;
 
 struct ShowScreen {
     int width = 0;

@@ -39,7 +39,7 @@ float evaluateTrack(const TrackSet& set, uint32_t index, float seconds) {
     const DynArray<SyncKey>& keys = set.tracks[index].keys;
     if (keys.count == 0) return 0.0f;
 
-    float rowRate = float(set.rowsPerBeat) * set.beatsPerMinute / 60.0f;
+    float rowRate = set.rowRate();
     uint32_t currentRow = rowAt(rowRate, seconds);
 
     // prev is the last key at or before the current row (of equal rows the later one), next the first

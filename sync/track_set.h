@@ -7,6 +7,9 @@ struct TrackSet {
     float beatsPerMinute = 120.0f;
     uint32_t rowsPerBeat = 8;
 
+    // Rows per second of the tempo grid.
+    float rowRate() const { return float(rowsPerBeat) * beatsPerMinute / 60.0f; }
+
     // New tracks are empty with a fresh key array; removed tracks release their keys.
     void resize(uint32_t count) { tracks.resize(count); }
     SyncTrack& track(uint32_t index) { return tracks[index]; }

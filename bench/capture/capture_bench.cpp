@@ -1,5 +1,6 @@
 // Capture throughput: frames rendered and read back per second, at a small and at the default size.
 // Frames step through the show in uneven strides so every section's cost takes part.
+#include "base/show_constants.h"
 #include "show/offscreen_show.h"
 #include "tools/capture/frame_schedule.h"
 
@@ -22,7 +23,7 @@ void captureFrames(benchmark::State& state) {
             state.SkipWithError(error.c_str());
             return;
         }
-        seconds = std::fmod(seconds + 0.97, 67.0);
+        seconds = std::fmod(seconds + 0.97, double(kShowEndSeconds));
     }
     state.counters["frames_per_second"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);

@@ -1,4 +1,5 @@
 // Mixing speed: 60 s of a 20-channel module with every channel sounding, as a multiple of real time.
+#include "base/show_constants.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
 
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kRate = 44100;
 constexpr uint32_t kSeconds = 60;
 constexpr uint16_t kChannels = 20;
 
@@ -49,10 +49,10 @@ void BM_Render60Seconds(benchmark::State& state) {
     uint32_t sounding = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        PlayerPtr player = loadPlayer(bytes, kRate);
+        PlayerPtr player = loadPlayer(bytes, kAudioRate);
         state.ResumeTiming();
-        for (uint32_t done = 0; done < kSeconds * kRate; done += 4096)
-            renderFrames(player.get(), buffer.data(), std::min<uint32_t>(4096, kSeconds * kRate - done));
+        for (uint32_t done = 0; done < kSeconds * kAudioRate; done += 4096)
+            renderFrames(player.get(), buffer.data(), std::min<uint32_t>(4096, kSeconds * kAudioRate - done));
         benchmark::DoNotOptimize(buffer.data());
         sounding = 0;
         for (uint32_t ch = 0; ch < kChannels; ++ch) sounding += player->channels[ch].position >= 0.0f;

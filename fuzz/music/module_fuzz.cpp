@@ -1,4 +1,5 @@
 // Loads arbitrary bytes as a module and plays a few seconds of it.
+#include "base/show_constants.h"
 #include "music/module_player.h"
 
 #include <cstddef>
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (measureModule(data, length) > kMaxFuzzBlock) return 0;
     ModulePlayer* player = nullptr;
     // The intro's rate, and a low one that runs the same ticks over far fewer frames (and longer steps).
-    uint32_t rate = (size & 2) ? 8000 : 44100;
+    uint32_t rate = (size & 2) ? 8000 : kAudioRate;
     if (createModulePlayer(data, length, &player, rate) != CreateOk) return 0;
     setLoopLimit(player, uint8_t(size & 1)); // both silent-after-loop and endless playback
     static float buffer[2 * kChunk];

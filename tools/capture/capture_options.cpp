@@ -77,7 +77,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
                      (flag == "--size"   ? " (want WxH, each 1.." + std::to_string(kMaxSide) + ")"
                       : flag == "--fps"  ? " (want 1..1000)"
                       : flag == "--jobs" ? " (want 1.." + std::to_string(kMaxJobs) + ")"
-                                         : " (want seconds 0..67)");
+                                         : " (want seconds 0.." + std::to_string(int(kShowEndSeconds)) + ")");
             return false;
         }
     }

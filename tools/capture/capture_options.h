@@ -1,6 +1,8 @@
 // The command line of mirelandt-capture.
 #pragma once
 
+#include "base/show_constants.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,7 +17,7 @@ struct CaptureOptions {
     int height = 720;
     int fps = 60;
     double from = 0.0;
-    double to = 67.0;
+    double to = kShowEndSeconds;
     double at = 0.0; // the still's time
     std::string out;
     CaptureOutput output = CaptureOutput::Video;

@@ -3,6 +3,7 @@
 //   mirelandt-music render FILE.xm OUT.wav [--seconds S] [--rate HZ]
 // Exit codes: 0 done, 1 usage or file error, 2 invalid module, 3 out of memory, 128 + the signal when
 // SIGINT or SIGTERM stopped a render (the WAV file is then not written).
+#include "base/show_constants.h"
 #include "music/module_player.h"
 #include "music/song_duration.h"
 #include "tools/output/stop_signal.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr uint32_t kIntroRate = 44100;
 constexpr uint32_t kMaxRate = 384000;
 // Songs that never return to a played row (or an absurd --seconds) stop here.
 constexpr double kMaxSeconds = 3600.0;
@@ -82,7 +82,7 @@ PlayerPtr loadPlayer(const char* path, uint32_t rate, int& exitCode) {
 
 int info(const char* path) {
     int exitCode = ExitOk;
-    PlayerPtr player = loadPlayer(path, kIntroRate, exitCode);
+    PlayerPtr player = loadPlayer(path, kAudioRate, exitCode);
     if (!player) return exitCode;
     const ModulePlayer& p = *player;
     std::printf("channels: %u\npatterns: %u\ninstruments: %u\nsong_length: %u\nrestart: %u\n", p.channelCount,
@@ -90,8 +90,8 @@ int info(const char* path) {
     std::printf("frequency: %s\nspeed: %u\ntempo: %u\n",
                 p.frequencyMode == FrequencyLinear ? "linear" : "amiga", p.speed, p.tempo);
     std::fflush(stdout);
-    SongDuration d = measureSongDuration(player.get(), uint64_t(kMaxSeconds * kIntroRate));
-    std::printf("rows: %u\nseconds: %.3f\nlooped: %s\n", d.rows, double(d.frames) / kIntroRate,
+    SongDuration d = measureSongDuration(player.get(), uint64_t(kMaxSeconds * kAudioRate));
+    std::printf("rows: %u\nseconds: %.3f\nlooped: %s\n", d.rows, double(d.frames) / kAudioRate,
                 d.looped ? "yes" : "no");
     return ExitOk;
 }
@@ -117,7 +117,7 @@ int stopped(double seconds, const char* out) {
 int render(int argc, char** argv) {
     const char* in = argv[2];
     const char* out = argv[3];
-    double seconds = -1.0, rateValue = kIntroRate;
+    double seconds = -1.0, rateValue = kAudioRate;
     for (int i = 4; i < argc; i += 2) {
         bool known = std::strcmp(argv[i], "--seconds") == 0 || std::strcmp(argv[i], "--rate") == 0;
         double value = 0.0;

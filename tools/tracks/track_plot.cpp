@@ -1,5 +1,6 @@
 #include "tools/tracks/track_plot.h"
 
+#include "base/show_constants.h"
 #include "content/sections.h"
 #include "sync/evaluate_track.h"
 #include "tools/output/png_file.h"
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-constexpr float showSeconds = 67.0f;
 
 // Layout in pixels.
 constexpr int columns = 4;
@@ -58,12 +57,12 @@ Range sampleRange(const TrackSet& set, uint32_t index, float rowRate, float t0, 
 }
 
 int xOfSeconds(float seconds) {
-    return int(std::lround(seconds / showSeconds * plotWidth));
+    return int(std::lround(seconds / kShowEndSeconds * plotWidth));
 }
 
 void drawGrid(Canvas& canvas, int x, int y, float rowRate) {
     canvas.fill(x, y, x + plotWidth, y + plotHeight, plotBackground);
-    for (uint32_t row = 0; float(row) / rowRate < showSeconds; row += 8) {
+    for (uint32_t row = 0; float(row) / rowRate < kShowEndSeconds; row += 8) {
         int px = x + xOfSeconds(float(row) / rowRate);
         canvas.fill(px, y, px + 1, y + plotHeight, row % 32 ? beatLine : barLine);
     }
@@ -90,14 +89,14 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
 
     std::vector<Range> columnsRange(plotWidth);
     for (int px = 0; px < plotWidth; ++px) {
-        float t0 = showSeconds * float(px) / plotWidth;
-        float t1 = showSeconds * float(px + 1) / plotWidth;
+        float t0 = kShowEndSeconds * float(px) / plotWidth;
+        float t1 = kShowEndSeconds * float(px + 1) / plotWidth;
         columnsRange[size_t(px)] = sampleRange(set, index, rowRate, t0, t1);
     }
     // Mid-row samples miss the very start of a ramp; the key itself marks its peak.
     for (const SyncKey& key : keys) {
         int px = xOfSeconds(float(key.row) / rowRate);
-        if (float(key.row) / rowRate >= showSeconds || px >= plotWidth) continue;
+        if (float(key.row) / rowRate >= kShowEndSeconds || px >= plotWidth) continue;
         Range& r = columnsRange[size_t(px)];
         r = {std::min(r.low, key.value), std::max(r.high, key.value)};
     }
@@ -126,7 +125,7 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
     uint32_t beyond = 0;
     for (const SyncKey& key : keys) {
         float seconds = float(key.row) / rowRate;
-        if (seconds >= showSeconds) {
+        if (seconds >= kShowEndSeconds) {
             ++beyond;
             continue;
         }
@@ -146,7 +145,7 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
     char title[200];
     std::snprintf(title, sizeof title,
                   "Mirelandt: %u sync tracks over the show, 0-%.0f s  (%.6g BPM, %u rows per beat)", count,
-                  showSeconds, set.beatsPerMinute, set.rowsPerBeat);
+                  kShowEndSeconds, set.beatsPerMinute, set.rowsPerBeat);
     canvas.text(margin, margin - 8, title, labelText, 2);
     int x = margin;
     int y = margin + 26;
@@ -162,7 +161,7 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
     // A seconds scale above every column.
     for (int column = 0; column < columns; ++column) {
         int cx = margin + column * (plotWidth + columnGap);
-        for (int second = 0; second <= int(showSeconds); second += 5) {
+        for (int second = 0; second <= int(kShowEndSeconds); second += 5) {
             char tick[16];
             std::snprintf(tick, sizeof tick, "%d s", second);
             int px = cx + xOfSeconds(float(second));
@@ -176,7 +175,7 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
 
 bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, const char* path,
                 std::string* error) {
-    float rowRate = float(set.rowsPerBeat) * set.beatsPerMinute / 60.0f;
+    float rowRate = set.rowRate();
     uint32_t perColumn = (count + columns - 1) / columns;
     int width = 2 * margin + columns * plotWidth + (columns - 1) * columnGap;
     int height = headerHeight + int(perColumn) * chartHeight + margin;
