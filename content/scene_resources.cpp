@@ -9,8 +9,8 @@ using namespace Orvo::Gfx;
 
 namespace {
 
-constexpr int32_t colourFormat = 3; // R16G16B16A16_FLOAT: headroom for blending and blurring
-constexpr int32_t depthFormat = 6;  // D32_FLOAT
+constexpr int32_t colourFormat = FormatR16G16B16A16Float; // headroom for blending and blurring
+constexpr int32_t depthFormat = FormatD32Float;
 
 template <class T> T* registerResource(Scene& scene, uint32_t id, T* resource) {
     scene.resources.findOrInsert(id) = resource;
@@ -20,7 +20,7 @@ template <class T> T* registerResource(Scene& scene, uint32_t id, T* resource) {
 TextureRuntime* screenTexture(Scene& scene, uint32_t id, uint32_t width, uint32_t height, int32_t format) {
     auto* texture = new TextureRuntime;
     TextureDesc desc;
-    desc.dimension = 1;
+    desc.dimension = Dimension2D;
     // The screen size reaches the textures through float, as it reaches the viewport and the shaders.
     desc.width = uint32_t(float(width));
     desc.height = uint32_t(float(height));

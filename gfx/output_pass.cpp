@@ -6,13 +6,13 @@ namespace Orvo::Gfx {
 void Scene::appendOutputPass(uint32_t screenWidth, uint32_t screenHeight) {
     auto texture = std::make_unique<TextureRuntime>();
     TextureDesc textureDesc;
-    textureDesc.dimension = 1;
+    textureDesc.dimension = Dimension2D;
     // The screen size travels through float like every screen-sized texture of the show.
     textureDesc.width = uint32_t(float(screenWidth));
     textureDesc.height = uint32_t(float(screenHeight));
     textureDesc.depth = 0;
     textureDesc.generateMips = false;
-    textureDesc.format = 3;
+    textureDesc.format = FormatR16G16B16A16Float;
     texture->init(textureDesc, false);
 
     auto pass = std::make_unique<GraphicsPass>();

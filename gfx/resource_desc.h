@@ -5,15 +5,35 @@
 
 namespace Orvo::Gfx {
 
+// TextureDesc::dimension.
+enum TextureDimension : int32_t {
+    Dimension1D = 0,
+    Dimension2D = 1,
+    Dimension3D = 2,
+};
+
+// TextureDesc::format: the indices of the runtime's format table, named for the device format each
+// stands for.
+enum TextureFormat : int32_t {
+    FormatR32Float = 0,
+    FormatR8G8B8A8Unorm = 1,
+    FormatB8G8R8A8Unorm = 2,
+    FormatR16G16B16A16Float = 3,
+    FormatR32G32B32A32Float = 4,
+    FormatD24UnormS8Uint = 5, // depth
+    FormatD32Float = 6,       // depth
+    FormatR32Uint = 7,
+};
+
 struct TextureDesc {
-    int32_t dimension = 1; // 0 = 1D, 1 = 2D, 2 = 3D
-    uint32_t width = 2;    // texels
-    uint32_t height = 2;   // texels (2D, 3D)
-    uint32_t depth = 0;    // slices (3D)
+    int32_t dimension = Dimension2D; // TextureDimension
+    uint32_t width = 2;              // texels
+    uint32_t height = 2;             // texels (2D, 3D)
+    uint32_t depth = 0;              // slices (3D)
     bool reservedFlag = false;
     float reservedScale = 1.0f;
-    bool generateMips = false; // full mip chain, rebuilt after each write
-    int32_t format = 3;        // index into the runtime's format table; 5 and 6 are the depth formats
+    bool generateMips = false;                // full mip chain, rebuilt after each write
+    int32_t format = FormatR16G16B16A16Float; // TextureFormat
     uint32_t reservedCount1 = 1;
     uint32_t reservedCount2 = 1;
 };

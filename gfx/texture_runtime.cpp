@@ -8,20 +8,11 @@ namespace Orvo::Gfx {
 
 namespace {
 
-constexpr gpu::Format formatTable[] = {
-    gpu::Format::R32_FLOAT,          gpu::Format::R8G8B8A8_UNORM,     gpu::Format::B8G8R8A8_UNORM,
-    gpu::Format::R16G16B16A16_FLOAT, gpu::Format::R32G32B32A32_FLOAT, gpu::Format::D24_UNORM_S8_UINT,
-    gpu::Format::D32_FLOAT,          gpu::Format::R32_UINT,
-};
-constexpr int32_t formatCount = int32_t(std::size(formatTable));
-
-enum Dimension : int32_t { Dim1D = 0, Dim2D = 1, Dim3D = 2 };
-
 gpu::ViewDimension viewDimension(int32_t dimension) {
     switch (dimension) {
-    case Dim1D:
+    case Dimension1D:
         return gpu::ViewDimension::Texture1D;
-    case Dim3D:
+    case Dimension3D:
         return gpu::ViewDimension::Texture3D;
     default:
         return gpu::ViewDimension::Texture2D;
@@ -35,12 +26,12 @@ struct TextureShape {
 
 gpu::Ref<gpu::Resource> createTexture(gpu::Device& device, int32_t dimension, const TextureShape& s) {
     switch (dimension) {
-    case Dim1D:
+    case Dimension1D:
         return device.CreateTexture1D({s.width, s.levels, s.format, s.bindFlags, s.miscFlags}, nullptr);
-    case Dim2D:
+    case Dimension2D:
         return device.CreateTexture2D({s.width, s.height, s.levels, s.format, s.bindFlags, s.miscFlags},
                                       nullptr);
-    case Dim3D:
+    case Dimension3D:
         return device.CreateTexture3D(
             {s.width, s.height, s.depth, s.levels, s.format, s.bindFlags, s.miscFlags}, nullptr);
     }
@@ -50,18 +41,37 @@ gpu::Ref<gpu::Resource> createTexture(gpu::Device& device, int32_t dimension, co
 } // namespace
 
 gpu::Format textureFormat(int32_t index) {
-    return index >= 0 && index < formatCount ? formatTable[index] : gpu::Format::UNKNOWN;
+    switch (index) {
+    case FormatR32Float:
+        return gpu::Format::R32_FLOAT;
+    case FormatR8G8B8A8Unorm:
+        return gpu::Format::R8G8B8A8_UNORM;
+    case FormatB8G8R8A8Unorm:
+        return gpu::Format::B8G8R8A8_UNORM;
+    case FormatR16G16B16A16Float:
+        return gpu::Format::R16G16B16A16_FLOAT;
+    case FormatR32G32B32A32Float:
+        return gpu::Format::R32G32B32A32_FLOAT;
+    case FormatD24UnormS8Uint:
+        return gpu::Format::D24_UNORM_S8_UINT;
+    case FormatD32Float:
+        return gpu::Format::D32_FLOAT;
+    case FormatR32Uint:
+        return gpu::Format::R32_UINT;
+    }
+    return gpu::Format::UNKNOWN;
 }
 
 bool isDepthFormatIndex(int32_t index) {
-    return index == 5 || index == 6;
+    return index == FormatD24UnormS8Uint || index == FormatD32Float;
 }
 
 uint32_t textureMipLevels(const TextureDesc& desc) {
     if (!desc.generateMips || isDepthFormatIndex(desc.format)) return 1;
     uint32_t extent = desc.width;
-    if (desc.dimension == Dim2D || desc.dimension == Dim3D) extent = std::max(extent, desc.height);
-    if (desc.dimension == Dim3D) extent = std::max(extent, desc.depth);
+    if (desc.dimension == Dimension2D || desc.dimension == Dimension3D)
+        extent = std::max(extent, desc.height);
+    if (desc.dimension == Dimension3D) extent = std::max(extent, desc.depth);
     uint32_t levels = 1;
     while (extent > 1) {
         extent >>= 1;
@@ -80,7 +90,8 @@ bool TextureRuntime::create() {
     gpu::Device* device = currentDevice();
     const gpu::Format format = textureFormat(desc.format);
     // A dimension or format outside the tables describes no texture the device could make.
-    if (!device || format == gpu::Format::UNKNOWN || desc.dimension < Dim1D || desc.dimension > Dim3D)
+    if (!device || format == gpu::Format::UNKNOWN || desc.dimension < Dimension1D ||
+        desc.dimension > Dimension3D)
         return true;
     const bool depth = isDepthFormatIndex(desc.format);
     TextureShape shape{std::max(desc.width, 1u),
@@ -90,7 +101,7 @@ bool TextureRuntime::create() {
                        0,
                        0,
                        format};
-    if (desc.dimension == Dim2D)
+    if (desc.dimension == Dimension2D)
         shape.bindFlags =
             depth ? gpu::BIND_DEPTH_STENCIL
                   : gpu::BIND_SHADER_RESOURCE | gpu::BIND_UNORDERED_ACCESS | gpu::BIND_RENDER_TARGET;
@@ -134,7 +145,7 @@ bool TextureRuntime::create() {
     });
     forEachCopy(
         [&](gpu::Resource* t, bool b) { (b ? srvB : srvA) = device->CreateShaderResourceView(t, &srvDesc); });
-    if (desc.dimension == Dim2D)
+    if (desc.dimension == Dimension2D)
         forEachCopy([&](gpu::Resource* t, bool b) {
             (b ? rtvB : rtvA) = device->CreateRenderTargetView(t, &rtvDesc);
         });
@@ -159,7 +170,7 @@ void TextureRuntime::uploadRegion(const void* data, uint32_t width, uint32_t hei
     if (!context || !textureA || !data) return;
     // Direct3D drops an update whose box leaves the texture; clipping keeps the part that fits.
     const uint32_t texWidth = std::max(desc.width, 1u);
-    const uint32_t texHeight = desc.dimension == Dim1D ? 1u : std::max(desc.height, 1u);
+    const uint32_t texHeight = desc.dimension == Dimension1D ? 1u : std::max(desc.height, 1u);
     const gpu::Box box{0, 0, 0, std::min(width, texWidth), std::min(height, texHeight), 1};
     context->UpdateSubresource(textureA.get(), 0, &box, data, width * bytesPerTexel, 0);
 }

@@ -36,8 +36,8 @@ struct TextureRuntime : Resource {
     void generateMips();
 };
 
-// Index of the format table: the DXGI format and whether it is a depth format. An index outside the
-// table gives UNKNOWN.
+// A TextureFormat index: the DXGI format and whether it is a depth format. An index outside the table
+// gives UNKNOWN.
 gpu::Format textureFormat(int32_t index);
 bool isDepthFormatIndex(int32_t index);
 // 1 + the halvings of the largest extent down to 1 when a mip chain is wanted, else 1.

@@ -45,8 +45,8 @@ void buildBenchScene(Scene& scene, const std::vector<int32_t>& table) {
         scene.variables.append(v);
     }
     TextureRuntime* images[8];
-    for (uint32_t i = 0; i < 8; ++i) images[i] = screenTexture(scene, i, 3);
-    TextureRuntime* depth = screenTexture(scene, 8, 6);
+    for (uint32_t i = 0; i < 8; ++i) images[i] = screenTexture(scene, i, FormatR16G16B16A16Float);
+    TextureRuntime* depth = screenTexture(scene, 8, FormatD32Float);
     BufferDesc objectsDesc;
     objectsDesc.stride = 16;
     objectsDesc.countX = 256;
