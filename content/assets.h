@@ -4,7 +4,7 @@
 // the data buffers of the scene as they are: a pointer to the elements and their count.
 #include <cstdint>
 
-namespace Assets {
+namespace assets {
 
 template <typename T> struct Table {
     const T* elements;
@@ -39,4 +39,4 @@ extern const CellPages textBuffer5;   // title pulse, 120 x 34, 29 frames (L5_FR
 extern const CellPages textBuffer6;   // spare pages, 80 x 25, 16 frames, codes up to 505
 extern const CellPages cylinderCells; // the cylinder pass's spare page, 80 x 212, colours up to 200
 
-} // namespace Assets
+} // namespace assets

@@ -11,9 +11,9 @@ using namespace Orvo::Gfx;
 namespace {
 
 // Blend-table rows: what a pass stores even with blending off, where the row has no effect.
-constexpr int32_t blendAdd = 0;
-constexpr int32_t blendAlphaOverKeepDest = 1;
-constexpr int32_t blendAlphaOver = 2;
+constexpr int32_t kBlendAdd = 0;
+constexpr int32_t kBlendAlphaOverKeepDest = 1;
+constexpr int32_t kBlendAlphaOver = 2;
 
 ResourceBinding textureInput(TextureRuntime* texture) {
     return {ResourceTexture, texture};
@@ -90,7 +90,7 @@ GraphicsPassDesc cylinderDesc(const SceneResources& r) {
     desc.depthEnabled = true;
     desc.depth = {r.cylinderDepth, true};
     desc.blendEnabled = true;
-    desc.blendMode = blendAlphaOver;
+    desc.blendMode = kBlendAlphaOver;
     return desc;
 }
 
@@ -106,20 +106,20 @@ GraphicsPassDesc textDesc(const SceneResources& r) {
     desc.vertexCount = 6;
     desc.instanceCount = 10;
     desc.blendEnabled = true;
-    desc.blendMode = blendAlphaOver;
+    desc.blendMode = kBlendAlphaOver;
     return desc;
 }
 
 } // namespace
 
-const std::array<std::string_view, 11> passListNames = {"sphere update", "sphere", "char choice", "cylinder",
-                                                        "mirror B",      "text",   "blur B",      "composite",
-                                                        "lamer",         "blur A", "mirror A"};
+const std::array<std::string_view, 11> kPassListNames = {
+    "sphere update", "sphere",    "char choice", "cylinder", "mirror B", "text",
+    "blur B",        "composite", "lamer",       "blur A",   "mirror A"};
 
 void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* sphere = createGraphicsPass(
         scene, 0,
-        fullscreen(r.sphereImage, "glenz_spheres_ps", bufferInput(r.sphereBuffer), blendAlphaOverKeepDest));
+        fullscreen(r.sphereImage, "glenz_spheres_ps", bufferInput(r.sphereBuffer), kBlendAlphaOverKeepDest));
     // The glenz stream's simulation: one thread per object, writing the object buffer at u0.
     ComputePass* sphereUpdate =
         createComputePass(scene, 0, computeInto(r.sphereBuffer, "sphere_sim_cs", 256, 1, {}));
@@ -131,20 +131,20 @@ void createPassList(Scene& scene, const SceneResources& r) {
         computeInto(r.cylinderCharacters, "char_choice_cs", 256, 96, {textureInput(r.sphereImage)}));
     GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
     GraphicsPass* blurA = createGraphicsPass(
-        scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), blendAdd));
+        scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), kBlendAdd));
     GraphicsPass* composite =
         createGraphicsPass(scene, 3,
                            drawInto(r.compositeImage, "fullscreen_vs", "composite_ps",
                                     {textureInput(r.blurBImage), textureInput(r.textImage)}));
     GraphicsPass* text = createGraphicsPass(scene, 4, textDesc(r));
     GraphicsPass* blurB = createGraphicsPass(
-        scene, 5, fullscreen(r.blurBImage, "dof_blur2_ps", textureInput(r.mirrorBImage), blendAdd));
+        scene, 5, fullscreen(r.blurBImage, "dof_blur2_ps", textureInput(r.mirrorBImage), kBlendAdd));
     GraphicsPass* lamer = createGraphicsPass(
-        scene, 6, fullscreen(r.lamerImage, "lamer_ps", textureInput(r.compositeImage), blendAdd));
+        scene, 6, fullscreen(r.lamerImage, "lamer_ps", textureInput(r.compositeImage), kBlendAdd));
     GraphicsPass* mirrorA = createGraphicsPass(
-        scene, 7, fullscreen(r.sceneOutput, "mirror_ps", textureInput(r.blurAImage), blendAdd));
+        scene, 7, fullscreen(r.sceneOutput, "mirror_ps", textureInput(r.blurAImage), kBlendAdd));
     GraphicsPass* mirrorB = createGraphicsPass(
-        scene, 8, fullscreen(r.mirrorBImage, "mirror2_ps", textureInput(r.cylinderImage), blendAdd));
+        scene, 8, fullscreen(r.mirrorBImage, "mirror2_ps", textureInput(r.cylinderImage), kBlendAdd));
 
     // The simulation runs first so that the sphere pass sees this frame's positions, and the character
     // choice between the sphere pass and the cylinder, on this frame's picture; the text layers draw

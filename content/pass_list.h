@@ -13,4 +13,4 @@ struct Scene;
 void createPassList(Orvo::Gfx::Scene& scene, const SceneResources& resources);
 
 // The eleven passes in the order createPassList lists them, as the show's tools name them.
-extern const std::array<std::string_view, 11> passListNames;
+extern const std::array<std::string_view, 11> kPassListNames;

@@ -9,8 +9,8 @@ using namespace Orvo::Gfx;
 
 namespace {
 
-constexpr int32_t colourFormat = FormatR16G16B16A16Float; // headroom for blending and blurring
-constexpr int32_t depthFormat = FormatD32Float;
+constexpr int32_t kColourFormat = FormatR16G16B16A16Float; // headroom for blending and blurring
+constexpr int32_t kDepthFormat = FormatD32Float;
 
 template <class T> T* registerResource(Scene& scene, uint32_t id, T* resource) {
     scene.resources.findOrInsert(id) = resource;
@@ -46,7 +46,7 @@ BufferRuntime* computeBuffer(Scene& scene, uint32_t id, uint32_t stride, uint32_
 }
 
 // A buffer over a built-in table, used in place (the table outlives the scene).
-template <class T> BufferDataRuntime* dataBuffer(Scene& scene, uint32_t id, const Assets::Table<T>& table) {
+template <class T> BufferDataRuntime* dataBuffer(Scene& scene, uint32_t id, const assets::Table<T>& table) {
     auto* buffer = new BufferDataRuntime;
     DataSourceDesc desc;
     desc.elementType = std::is_same_v<T, float> ? ElementFloat32 : ElementInt32;
@@ -60,29 +60,29 @@ template <class T> BufferDataRuntime* dataBuffer(Scene& scene, uint32_t id, cons
 
 SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t height) {
     SceneResources r;
-    r.sphereImage = screenTexture(scene, 0, width, height, colourFormat);
+    r.sphereImage = screenTexture(scene, 0, width, height, kColourFormat);
     r.sphereBuffer = computeBuffer(scene, 1, 16, 256, 1); // one float4 per object of the glenz stream
-    r.cylinderDepth = screenTexture(scene, 2, width, height, depthFormat);
-    r.cylinderFont = dataBuffer(scene, 3, Assets::cylinderFont);
-    r.cylinderPalette = dataBuffer(scene, 4, Assets::cylinderPalette);
-    r.cylinderCells = dataBuffer(scene, 5, Assets::cylinderCells);
-    r.cylinderImage = screenTexture(scene, 6, width, height, colourFormat);
-    r.blurAImage = screenTexture(scene, 7, width, height, colourFormat);
-    r.compositeImage = screenTexture(scene, 8, width, height, colourFormat);
-    r.textImage = screenTexture(scene, 9, width, height, colourFormat);
-    r.c64fontBuffer = dataBuffer(scene, 10, Assets::c64fontBuffer);
-    r.colorpalette = dataBuffer(scene, 11, Assets::colorpalette);
-    r.textBuffer1 = dataBuffer(scene, 12, Assets::textBuffer1);
-    r.textBuffer2 = dataBuffer(scene, 13, Assets::textBuffer2);
-    r.textBuffer3 = dataBuffer(scene, 14, Assets::textBuffer3);
-    r.textBuffer4 = dataBuffer(scene, 15, Assets::textBuffer4);
-    r.fontBuffer3 = dataBuffer(scene, 16, Assets::fontBuffer3);
-    r.textBuffer5 = dataBuffer(scene, 17, Assets::textBuffer5);
-    r.blurBImage = screenTexture(scene, 18, width, height, colourFormat);
-    r.textBuffer6 = dataBuffer(scene, 19, Assets::textBuffer6);
-    r.lamerImage = screenTexture(scene, 20, width, height, colourFormat);
-    r.sceneOutput = screenTexture(scene, 21, width, height, colourFormat);
-    r.mirrorBImage = screenTexture(scene, 22, width, height, colourFormat);
+    r.cylinderDepth = screenTexture(scene, 2, width, height, kDepthFormat);
+    r.cylinderFont = dataBuffer(scene, 3, assets::cylinderFont);
+    r.cylinderPalette = dataBuffer(scene, 4, assets::cylinderPalette);
+    r.cylinderCells = dataBuffer(scene, 5, assets::cylinderCells);
+    r.cylinderImage = screenTexture(scene, 6, width, height, kColourFormat);
+    r.blurAImage = screenTexture(scene, 7, width, height, kColourFormat);
+    r.compositeImage = screenTexture(scene, 8, width, height, kColourFormat);
+    r.textImage = screenTexture(scene, 9, width, height, kColourFormat);
+    r.c64fontBuffer = dataBuffer(scene, 10, assets::c64fontBuffer);
+    r.colorpalette = dataBuffer(scene, 11, assets::colorpalette);
+    r.textBuffer1 = dataBuffer(scene, 12, assets::textBuffer1);
+    r.textBuffer2 = dataBuffer(scene, 13, assets::textBuffer2);
+    r.textBuffer3 = dataBuffer(scene, 14, assets::textBuffer3);
+    r.textBuffer4 = dataBuffer(scene, 15, assets::textBuffer4);
+    r.fontBuffer3 = dataBuffer(scene, 16, assets::fontBuffer3);
+    r.textBuffer5 = dataBuffer(scene, 17, assets::textBuffer5);
+    r.blurBImage = screenTexture(scene, 18, width, height, kColourFormat);
+    r.textBuffer6 = dataBuffer(scene, 19, assets::textBuffer6);
+    r.lamerImage = screenTexture(scene, 20, width, height, kColourFormat);
+    r.sceneOutput = screenTexture(scene, 21, width, height, kColourFormat);
+    r.mirrorBImage = screenTexture(scene, 22, width, height, kColourFormat);
     // One record per cell of the 256 x 96 character grid: a float4 colour and a code, which the
     // programs lay out at the 16-byte alignment of the colour, 32 bytes a record.
     r.cylinderCharacters = computeBuffer(scene, 23, 32, 256, 96);

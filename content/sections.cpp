@@ -3,7 +3,7 @@
 namespace {
 
 // The show ends at 67 s, in row 1545 (173 beats a minute, 8 rows a beat): the finale runs to that row's end.
-constexpr ShowSection sections[] = {
+constexpr ShowSection kSections[] = {
     {"opening", 0, 512, {90, 110, 140}},          {"drop", 512, 600, {255, 120, 90}},
     {"fill", 600, 627, {240, 180, 80}},           {"section A", 627, 768, {120, 200, 120}},
     {"section B", 768, 1024, {120, 160, 255}},    {"break", 1024, 1056, {255, 120, 200}},
@@ -13,11 +13,11 @@ constexpr ShowSection sections[] = {
 } // namespace
 
 std::span<const ShowSection> showSections() {
-    return sections;
+    return kSections;
 }
 
 const ShowSection& sectionAtRow(uint32_t row) {
-    for (const ShowSection& section : sections)
+    for (const ShowSection& section : kSections)
         if (row < section.endRow) return section;
-    return sections[std::size(sections) - 1];
+    return kSections[std::size(kSections) - 1];
 }

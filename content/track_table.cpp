@@ -8,17 +8,18 @@
 #include <memory>
 
 void layDownTrackKeys(TrackSet& set) {
-    set.beatsPerMinute = trackBeatsPerMinute;
-    set.rowsPerBeat = trackRowsPerBeat;
-    set.resize(trackCount);
-    for (uint32_t i = 0; i < trackCount; ++i)
-        for (uint32_t k = trackKeyStart[i]; k < trackKeyStart[i + 1]; ++k) set.track(i).addKey(trackKeys[k]);
+    set.beatsPerMinute = kTrackBeatsPerMinute;
+    set.rowsPerBeat = kTrackRowsPerBeat;
+    set.resize(kTrackCount);
+    for (uint32_t i = 0; i < kTrackCount; ++i)
+        for (uint32_t k = kTrackKeyStart[i]; k < kTrackKeyStart[i + 1]; ++k)
+            set.track(i).addKey(kTrackKeys[k]);
 }
 
 namespace {
 
 // A key table is some tens of kilobytes; anything near this is not one.
-constexpr long maxTrackFileSize = 16 << 20;
+constexpr long kMaxTrackFileSize = 16 << 20;
 
 std::string baseName(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -29,7 +30,7 @@ std::string baseName(const char* path) {
 
 bool readTrackText(std::string_view text, const char* fileName, TrackSet& set, std::string* error) {
     TrackTextError fault;
-    if (parseTrackText(text, trackNames, trackCount, set, fault)) return true;
+    if (parseTrackText(text, kTrackNames, kTrackCount, set, fault)) return true;
     if (error) *error = std::string(fileName) + ":" + std::to_string(fault.line) + ": " + fault.reason;
     return false;
 }
@@ -46,18 +47,18 @@ bool readTrackFile(const char* path, TrackSet& set, std::string* error) {
     char chunk[1 << 16];
     for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
         text.append(chunk, got);
-        if (text.size() > size_t(maxTrackFileSize)) return cannot("larger than 16 MiB");
+        if (text.size() > size_t(kMaxTrackFileSize)) return cannot("larger than 16 MiB");
     }
     if (std::ferror(file.get())) return cannot(std::strerror(errno));
     return readTrackText(text, name.c_str(), set, error);
 }
 
 void appendTrackVariables(DynArray<ContextVariable>& variables) {
-    for (uint32_t i = 0; i < trackCount; ++i) {
+    for (uint32_t i = 0; i < kTrackCount; ++i) {
         ContextVariable variable = {};
-        std::strncpy(variable.name, trackNames[i], sizeof variable.name - 1);
+        std::strncpy(variable.name, kTrackNames[i], sizeof variable.name - 1);
         variable.type = VariableType::Float;
-        float value = std::strcmp(trackNames[i], "NUMSPHEREZ") == 0 ? 1.0f : 0.0f;
+        float value = std::strcmp(kTrackNames[i], "NUMSPHEREZ") == 0 ? 1.0f : 0.0f;
         std::memcpy(variable.value, &value, sizeof value);
         variables.append(variable);
     }

@@ -8,17 +8,17 @@
 #include <string_view>
 
 // Track i is also context variable i and the float at byte 608 + 4i of the shared constant buffer.
-constexpr uint32_t trackCount = 104;
+constexpr uint32_t kTrackCount = 104;
 
-extern const char* const trackNames[trackCount];
-extern const float trackBeatsPerMinute;
-extern const uint32_t trackRowsPerBeat;
+extern const char* const kTrackNames[kTrackCount];
+extern const float kTrackBeatsPerMinute;
+extern const uint32_t kTrackRowsPerBeat;
 
 // All keys, track by track in table order, ascending by row within a track: the keys of track i are
-// trackKeys[trackKeyStart[i]] up to, not including, trackKeys[trackKeyStart[i + 1]].
-extern const SyncKey trackKeys[];
-extern const uint32_t trackKeyCount;
-extern const uint32_t trackKeyStart[trackCount + 1];
+// kTrackKeys[kTrackKeyStart[i]] up to, not including, kTrackKeys[kTrackKeyStart[i + 1]].
+extern const SyncKey kTrackKeys[];
+extern const uint32_t kTrackKeyCount;
+extern const uint32_t kTrackKeyStart[kTrackCount + 1];
 
 // Sets the tempo, sizes the set to the table's tracks and adds every key, track by track in ascending
 // row order, the order the scene builder lays them down in.

@@ -28,7 +28,7 @@ bool BufferDataRuntime::init(const DataSourceDesc& description, bool) {
     release();
     source = description;
     // A path that fills the whole field would have no terminator to stop the file name.
-    source.path[dataPathCapacity - 1] = '\0';
+    source.path[kDataPathCapacity - 1] = '\0';
     if (!source.elements) loadedElements = loadNumericFile(source);
     desc.constant = false;
     desc.stride = elementSize(source.elementType);

@@ -5,8 +5,8 @@
 namespace Orvo::Gfx {
 
 BufferRuntime& sharedContextBuffer() {
-    static BufferRuntime* const buffer = new BufferRuntime;
-    return *buffer;
+    static BufferRuntime* const kBuffer = new BufferRuntime;
+    return *kBuffer;
 }
 
 void refreshContextBuffer(const void* block, uint32_t size) {

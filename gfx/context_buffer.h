@@ -5,7 +5,7 @@
 
 namespace Orvo::Gfx {
 
-constexpr uint32_t contextBufferSlot = 8;
+constexpr uint32_t kContextBufferSlot = 8;
 
 // Lives until the process ends: its GPU object must never be released after the device is gone.
 BufferRuntime& sharedContextBuffer();

@@ -12,9 +12,9 @@ namespace Orvo::Gfx {
 namespace {
 
 // What unbinding a pass's slots hands the context.
-gpu::ShaderResourceView* const nullInputs[inputSlotCount] = {};
-gpu::RenderTargetView* const nullTargets[targetSlotCount] = {};
-gpu::UnorderedAccessView* const nullOutputs[outputSlotCount] = {};
+gpu::ShaderResourceView* const kNullInputs[kInputSlotCount] = {};
+gpu::RenderTargetView* const kNullTargets[kTargetSlotCount] = {};
+gpu::UnorderedAccessView* const kNullOutputs[kOutputSlotCount] = {};
 
 } // namespace
 
@@ -37,8 +37,8 @@ void executeGraphicsPass(const GraphicsPass& pass, const void* block, uint32_t s
     const gpu::Viewport viewport{0.0f, 0.0f, float(first->desc.width), float(first->desc.height), 0.0f, 1.0f};
     context->RSSetViewports(1, &viewport);
 
-    const uint32_t targetCount = std::min(d.targets.count, targetSlotCount);
-    gpu::RenderTargetView* views[targetSlotCount] = {};
+    const uint32_t targetCount = std::min(d.targets.count, kTargetSlotCount);
+    gpu::RenderTargetView* views[kTargetSlotCount] = {};
     for (uint32_t i = 0; i < targetCount; ++i) {
         const TextureRuntime* target = d.targets[i].resource;
         views[i] = target ? target->getRTV(false) : nullptr;
@@ -59,10 +59,10 @@ void executeGraphicsPass(const GraphicsPass& pass, const void* block, uint32_t s
     context->OMSetBlendState(blendState.get(), nullptr, 0xFFFFFFFFu);
 
     gpu::Buffer* const constants = sharedContextBuffer().bufferA.get();
-    context->VSSetConstantBuffers(contextBufferSlot, 1, &constants);
-    context->PSSetConstantBuffers(contextBufferSlot, 1, &constants);
+    context->VSSetConstantBuffers(kContextBufferSlot, 1, &constants);
+    context->PSSetConstantBuffers(kContextBufferSlot, 1, &constants);
 
-    const uint32_t inputCount = std::min(d.inputs.count, inputSlotCount);
+    const uint32_t inputCount = std::min(d.inputs.count, kInputSlotCount);
     for (uint32_t i = 0; i < inputCount; ++i) {
         if (!d.inputs[i].resource) continue;
         gpu::ShaderResourceView* const view = d.inputs[i].resource->getSRV(true);
@@ -73,9 +73,9 @@ void executeGraphicsPass(const GraphicsPass& pass, const void* block, uint32_t s
     context->PSSetShader(pass.pipeline.pixelShader.get());
     context->DrawInstanced(d.vertexCount, d.instanceCount, 0, 0);
 
-    context->VSSetShaderResources(0, inputCount, nullInputs);
-    context->PSSetShaderResources(0, inputCount, nullInputs);
-    context->OMSetRenderTargets(targetCount, nullTargets, nullptr);
+    context->VSSetShaderResources(0, inputCount, kNullInputs);
+    context->PSSetShaderResources(0, inputCount, kNullInputs);
+    context->OMSetRenderTargets(targetCount, kNullTargets, nullptr);
     context->VSSetShader(nullptr);
     context->PSSetShader(nullptr);
 
@@ -90,17 +90,17 @@ void executeComputePass(const ComputePass& pass, const void* block, uint32_t siz
 
     refreshContextBuffer(block, size);
     gpu::Buffer* const constants = sharedContextBuffer().bufferA.get();
-    context->CSSetConstantBuffers(contextBufferSlot, 1, &constants);
+    context->CSSetConstantBuffers(kContextBufferSlot, 1, &constants);
 
-    const uint32_t inputCount = std::min(d.inputs.count, inputSlotCount);
+    const uint32_t inputCount = std::min(d.inputs.count, kInputSlotCount);
     for (uint32_t i = 0; i < inputCount; ++i) {
         if (!d.inputs[i].resource) continue;
         gpu::ShaderResourceView* const view = d.inputs[i].resource->getSRV(true);
         context->CSSetShaderResources(i, 1, &view);
     }
     // Outputs follow the inputs in the unordered-access registers.
-    const uint32_t firstOutputSlot = std::min(d.inputs.count, outputSlotCount);
-    const uint32_t outputCount = std::min(d.outputs.count, outputSlotCount - firstOutputSlot);
+    const uint32_t firstOutputSlot = std::min(d.inputs.count, kOutputSlotCount);
+    const uint32_t outputCount = std::min(d.outputs.count, kOutputSlotCount - firstOutputSlot);
     for (uint32_t i = 0; i < outputCount; ++i) {
         if (!d.outputs[i].resource) continue;
         gpu::UnorderedAccessView* const view = d.outputs[i].resource->getUAV(false);
@@ -110,8 +110,8 @@ void executeComputePass(const ComputePass& pass, const void* block, uint32_t siz
     context->Dispatch(dispatchGroupCount(d.threadsX), dispatchGroupCount(d.threadsY),
                       dispatchGroupCount(d.threadsZ));
 
-    context->CSSetShaderResources(0, inputCount, nullInputs);
-    context->CSSetUnorderedAccessViews(firstOutputSlot, outputCount, nullOutputs, nullptr);
+    context->CSSetShaderResources(0, inputCount, kNullInputs);
+    context->CSSetUnorderedAccessViews(firstOutputSlot, outputCount, kNullOutputs, nullptr);
     context->CSSetShader(nullptr);
 
     for (uint32_t i = 0; i < outputCount; ++i) {

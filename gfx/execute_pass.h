@@ -8,9 +8,9 @@ namespace Orvo::Gfx {
 
 // Input slots t0-t15 of every stage; render targets 0-7; unordered-access slots u0-u7. Bindings beyond
 // these ranges have no register and are left out.
-constexpr uint32_t inputSlotCount = gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT;
-constexpr uint32_t targetSlotCount = gpu::SIMULTANEOUS_RENDER_TARGET_COUNT;
-constexpr uint32_t outputSlotCount = gpu::UAV_SLOT_COUNT;
+constexpr uint32_t kInputSlotCount = gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT;
+constexpr uint32_t kTargetSlotCount = gpu::SIMULTANEOUS_RENDER_TARGET_COUNT;
+constexpr uint32_t kOutputSlotCount = gpu::UAV_SLOT_COUNT;
 
 // Skipped entirely when the pass lacks a shader, a first render target, or a row of the blend or
 // topology table.

@@ -12,10 +12,10 @@ template <class T> struct IdRegistry {
         Node* next;
     };
 
-    static constexpr uint32_t initialBucketCount = 16;
+    static constexpr uint32_t kInitialBucketCount = 16;
 
-    Node** buckets = new Node* [initialBucketCount] {};
-    uint32_t bucketCount = initialBucketCount;
+    Node** buckets = new Node* [kInitialBucketCount] {};
+    uint32_t bucketCount = kInitialBucketCount;
     uint32_t count = 0;
 
     IdRegistry() = default;

@@ -12,7 +12,7 @@ namespace Orvo::Gfx {
 namespace {
 
 // Files beyond the 32-bit signed length range are refused rather than truncated.
-constexpr long long maxFileLength = INT32_MAX;
+constexpr long long kMaxFileLength = INT32_MAX;
 
 bool isSeparator(char c) {
     return c == ' ' || c == ',';
@@ -43,9 +43,9 @@ int32_t toInt32(const char* token) {
 // atof's rule, with magnitudes beyond float going to infinity instead of an undefined conversion.
 float toFloat(const char* token) {
     const double value = std::strtod(token, nullptr);
-    constexpr double largest = std::numeric_limits<float>::max();
-    if (value > largest) return std::numeric_limits<float>::infinity();
-    if (value < -largest) return -std::numeric_limits<float>::infinity();
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    if (value > kLargest) return std::numeric_limits<float>::infinity();
+    if (value < -kLargest) return -std::numeric_limits<float>::infinity();
     return float(value);
 }
 
@@ -108,10 +108,10 @@ void* loadNumericFile(DataSourceDesc& source) {
     }
     long long length = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-    if (length < 0 || length > maxFileLength || std::fseek(file, 0, SEEK_SET) != 0) {
+    if (length < 0 || length > kMaxFileLength || std::fseek(file, 0, SEEK_SET) != 0) {
         std::fclose(file);
         reportDataFileError(source.path,
-                            length > maxFileLength ? "larger than 2 GiB" : "cannot find its length");
+                            length > kMaxFileLength ? "larger than 2 GiB" : "cannot find its length");
         return nullptr;
     }
     char* text = static_cast<char*>(std::malloc(size_t(length) + 1));

@@ -10,14 +10,14 @@ struct BlendRow {
     B src, dest, srcAlpha, destAlpha;
 };
 
-constexpr BlendRow blendTable[] = {
+constexpr BlendRow kBlendTable[] = {
     {B::ONE, B::ONE, B::ONE, B::ONE},                            // additive
     {B::SRC_ALPHA, B::INV_SRC_ALPHA, B::INV_DEST_ALPHA, B::ONE}, // over, alpha accumulates coverage
     {B::SRC_ALPHA, B::INV_SRC_ALPHA, B::ONE, B::ZERO},           // over, alpha replaced
     {B::ZERO, B::INV_SRC_COLOR, B::ZERO, B::INV_SRC_ALPHA},      // darkens by the source colour
 };
 
-constexpr gpu::PrimitiveTopology topologyTable[] = {
+constexpr gpu::PrimitiveTopology kTopologyTable[] = {
     gpu::PrimitiveTopology::POINTLIST,     gpu::PrimitiveTopology::LINELIST,
     gpu::PrimitiveTopology::LINESTRIP,     gpu::PrimitiveTopology::TRIANGLELIST,
     gpu::PrimitiveTopology::TRIANGLESTRIP,
@@ -26,8 +26,8 @@ constexpr gpu::PrimitiveTopology topologyTable[] = {
 } // namespace
 
 std::optional<gpu::BlendDesc> passBlendDesc(int32_t mode, bool enabled) {
-    if (mode < 0 || mode >= int32_t(std::size(blendTable))) return std::nullopt;
-    const BlendRow& row = blendTable[mode];
+    if (mode < 0 || mode >= int32_t(std::size(kBlendTable))) return std::nullopt;
+    const BlendRow& row = kBlendTable[mode];
     gpu::BlendDesc desc;
     desc.AlphaToCoverageEnable = false;
     desc.IndependentBlendEnable = false;
@@ -44,8 +44,8 @@ std::optional<gpu::BlendDesc> passBlendDesc(int32_t mode, bool enabled) {
 }
 
 std::optional<gpu::PrimitiveTopology> passTopology(int32_t topology) {
-    if (topology < 0 || topology >= int32_t(std::size(topologyTable))) return std::nullopt;
-    return topologyTable[topology];
+    if (topology < 0 || topology >= int32_t(std::size(kTopologyTable))) return std::nullopt;
+    return kTopologyTable[topology];
 }
 
 gpu::RasterizerDesc passRasterizerDesc(bool cullBack) {

@@ -53,13 +53,13 @@ enum ElementType : int32_t {
     ElementByte = 2,
 };
 
-constexpr uint32_t dataPathCapacity = 4096;
+constexpr uint32_t kDataPathCapacity = 4096;
 
 // The elements of a data buffer: a block the supplier keeps, or, when `elements` is null, a text file of
 // numbers named by `path`.
 struct DataSourceDesc {
     int32_t elementType = ElementFloat32;
-    char path[dataPathCapacity] = {}; // NUL-terminated; empty in all content
+    char path[kDataPathCapacity] = {}; // NUL-terminated; empty in all content
     const void* elements = nullptr;
     uint32_t elementCount = 0;
 };

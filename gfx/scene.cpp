@@ -10,7 +10,7 @@ namespace Orvo::Gfx {
 
 namespace {
 
-constexpr uint32_t headerSize = sizeof(FrameContextHeader);
+constexpr uint32_t kHeaderSize = sizeof(FrameContextHeader);
 
 // Deletes every object of the registry once, however many ids it is registered under.
 template <class T> void deleteRegistered(const IdRegistry<T>& registry) {
@@ -56,10 +56,10 @@ bool passIsActive(int32_t activation, float windowStart, float windowEnd, float 
 TextureRuntime* Scene::renderFrame() {
     packVariables(packer, variables);
     // Whole 16-byte registers; the padding is zeroed so that nothing undefined is uploaded.
-    const uint32_t size = (headerSize + packer.packedLength + 15) / 16 * 16;
+    const uint32_t size = (kHeaderSize + packer.packedLength + 15) / 16 * 16;
     const std::unique_ptr<uint8_t[]> block(new uint8_t[size]());
-    std::memcpy(block.get(), &currentFrameContext.header, headerSize);
-    std::memcpy(block.get() + headerSize, packer.packed.get(), packer.packedLength);
+    std::memcpy(block.get(), &currentFrameContext.header, kHeaderSize);
+    std::memcpy(block.get() + kHeaderSize, packer.packed.get(), packer.packedLength);
     const float time = currentFrameContext.header.time;
 
     resources.forEach([](uint32_t, Resource* resource) {

@@ -35,7 +35,7 @@ bool ParseShaderBytecode(const void* bytecode, size_t size, ShaderBytecodeView* 
     ShaderBytecodeHeader header;
     if (!bytecode || size < sizeof(header) || size % 4 != 0) return false;
     std::memcpy(&header, bytecode, sizeof(header));
-    if (header.magic != SHADER_BYTECODE_MAGIC || static_cast<uint32_t>(header.stage) > 2) return false;
+    if (header.magic != kShaderBytecodeMagic || static_cast<uint32_t>(header.stage) > 2) return false;
     // Compare in 64 bits: the counts come from outside and must not wrap.
     const uint64_t expected = sizeof(header) + uint64_t(header.bindingCount) * sizeof(ShaderBinding) +
                               uint64_t(header.spirvWordCount) * 4;

@@ -324,9 +324,9 @@ constexpr uint32_t UAV_SLOT_COUNT = 8;
 // s0-s15 -> bindings 0-15, b0-b15 -> bindings 0-15 (b8 is the shared context block),
 // t0-t15 -> bindings 16-31, u0-u7 -> bindings 32-39.
 
-constexpr uint32_t SHADER_BYTECODE_MAGIC = 0x5650534d; // "MSPV"
-constexpr uint32_t TEXTURE_BINDING_BASE = 16;
-constexpr uint32_t UAV_BINDING_BASE = 32;
+constexpr uint32_t kShaderBytecodeMagic = 0x5650534d; // "MSPV"
+constexpr uint32_t kTextureBindingBase = 16;
+constexpr uint32_t kUavBindingBase = 32;
 
 enum class ShaderStage : uint32_t { Vertex, Pixel, Compute };
 
@@ -342,7 +342,7 @@ enum class ShaderBindingKind : uint32_t {
 };
 
 struct ShaderBytecodeHeader {
-    uint32_t magic = SHADER_BYTECODE_MAGIC;
+    uint32_t magic = kShaderBytecodeMagic;
     ShaderStage stage = ShaderStage::Vertex;
     uint32_t bindingCount = 0;
     uint32_t spirvWordCount = 0;

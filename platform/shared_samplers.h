@@ -8,7 +8,7 @@
 
 namespace gpu {
 
-constexpr uint32_t SHARED_SAMPLER_COUNT = 6;
+constexpr uint32_t kSharedSamplerCount = 6;
 
 // Slots 0-2 filter linearly, 3-5 take the nearest texel; within each group the address mode is
 // clamp, border (transparent black), wrap. No LOD clamp, no bias, no anisotropy.
@@ -16,7 +16,6 @@ SamplerDesc sharedSamplerDesc(uint32_t slot);
 
 // Creates the six samplers and binds them to slots 0-5 of the vertex, pixel and compute stages.
 // The context keeps them bound; the returned references let the caller hold them as well.
-std::array<Ref<SamplerState>, SHARED_SAMPLER_COUNT> bindSharedSamplers(Device& device,
-                                                                       DeviceContext& context);
+std::array<Ref<SamplerState>, kSharedSamplerCount> bindSharedSamplers(Device& device, DeviceContext& context);
 
 } // namespace gpu

@@ -18,9 +18,9 @@ CameraMatrices buildCamera(const float tracks[8], float aspect) {
     float half = float(double(fovRadians) * 0.5);
     float yScale = 1.0f / std::tan(half);
     float xScale = yScale / aspect;
-    out.projection = {{xScale, 0.0f, 0.0f, 0.0f,                //
-                       0.0f, yScale, 0.0f, 0.0f,                //
-                       0.0f, 0.0f, projectionDepthScale, -1.0f, //
-                       0.0f, 0.0f, projectionDepthOffset, 0.0f}};
+    out.projection = {{xScale, 0.0f, 0.0f, 0.0f,                 //
+                       0.0f, yScale, 0.0f, 0.0f,                 //
+                       0.0f, 0.0f, kProjectionDepthScale, -1.0f, //
+                       0.0f, 0.0f, kProjectionDepthOffset, 0.0f}};
     return out;
 }

@@ -11,5 +11,5 @@ struct CameraMatrices {
 CameraMatrices buildCamera(const float tracks[8], float aspect);
 
 // Right-handed projection mapping depth 0.1..1000 to 0..1.
-inline constexpr float projectionDepthScale = -1.0001f;   // far / (near - far)
-inline constexpr float projectionDepthOffset = -0.10001f; // near x far / (near - far)
+inline constexpr float kProjectionDepthScale = -1.0001f;   // far / (near - far)
+inline constexpr float kProjectionDepthOffset = -0.10001f; // near x far / (near - far)

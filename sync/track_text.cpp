@@ -8,15 +8,15 @@
 
 namespace {
 
-constexpr std::string_view blank = " \t\r\v\f";
+constexpr std::string_view kBlank = " \t\r\v\f";
 
 // The line's words, its comment left out.
 std::vector<std::string_view> wordsOf(std::string_view line) {
     line = line.substr(0, line.find('#'));
     std::vector<std::string_view> words;
-    for (size_t at = line.find_first_not_of(blank); at != std::string_view::npos;
-         at = line.find_first_not_of(blank, at)) {
-        size_t end = std::min(line.find_first_of(blank, at), line.size());
+    for (size_t at = line.find_first_not_of(kBlank); at != std::string_view::npos;
+         at = line.find_first_not_of(kBlank, at)) {
+        size_t end = std::min(line.find_first_of(kBlank, at), line.size());
         words.push_back(line.substr(at, end - at));
         at = end;
     }
@@ -41,9 +41,9 @@ bool parseValue(std::string_view text, float& value) {
 }
 
 int32_t interpolationCode(std::string_view word) {
-    static constexpr std::string_view words[] = {"hold", "linear", "smooth", "quadratic", "quartic"};
+    static constexpr std::string_view kWords[] = {"hold", "linear", "smooth", "quadratic", "quartic"};
     for (int32_t code = 0; code < 5; ++code)
-        if (word == words[code]) return code;
+        if (word == kWords[code]) return code;
     return -1;
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr uint32_t watchedEvents =
+constexpr uint32_t kWatchedEvents =
     IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE;
 
 } // namespace
@@ -18,7 +18,7 @@ FileWatcher::FileWatcher(std::string folder, std::chrono::milliseconds settle, M
     : folder_(std::move(folder)), settle_(settle), mode_(mode) {
     if (mode_ == Mode::Notify) {
         notify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (notify_ < 0 || inotify_add_watch(notify_, folder_.c_str(), watchedEvents) < 0) {
+        if (notify_ < 0 || inotify_add_watch(notify_, folder_.c_str(), kWatchedEvents) < 0) {
             if (notify_ >= 0) close(notify_);
             notify_ = -1;
             mode_ = Mode::Poll;

@@ -10,7 +10,7 @@
 #include <sstream>
 
 // The build's context_buffer.hlsli, embedded when the director library is built.
-extern const char builtContextBufferHlsli[];
+extern const char kBuiltContextBufferHlsli[];
 
 namespace {
 
@@ -81,7 +81,7 @@ ProgramBuilder::ProgramBuilder(std::string shaderFolder) : shaderFolder_(std::mo
     }
     scratch_ = pattern;
     std::ofstream include(scratch_ + "/context_buffer.hlsli", std::ios::binary);
-    include << builtContextBufferHlsli;
+    include << kBuiltContextBufferHlsli;
     if (!include.flush()) unavailable_ = "cannot write into the scratch folder " + scratch_;
 }
 
@@ -109,12 +109,12 @@ bool ProgramBuilder::rebuild(std::string_view name, RebuiltProgram& program, std
         return false;
     }
 
-    std::vector<std::string> compile(std::begin(shader_build::glslangOptions),
-                                     std::end(shader_build::glslangOptions));
+    std::vector<std::string> compile(std::begin(shader_build::kGlslangOptions),
+                                     std::end(shader_build::kGlslangOptions));
     compile.insert(compile.end(), {"-S", rule.glslangStage, "-e", rule.entry, "-I" + scratch_,
                                    "-I" + shaderFolder_, "--depfile", dependencies, "-o", spv, source});
-    std::vector<std::string> validate(std::begin(shader_build::spirvValOptions),
-                                      std::end(shader_build::spirvValOptions));
+    std::vector<std::string> validate(std::begin(shader_build::kSpirvValOptions),
+                                      std::end(shader_build::kSpirvValOptions));
     validate.push_back(spv);
     const struct {
         const char* tool;

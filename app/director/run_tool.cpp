@@ -15,7 +15,7 @@ extern char** environ;
 
 namespace {
 
-constexpr size_t outputLimit = 1 << 20;
+constexpr size_t kOutputLimit = 1 << 20;
 
 } // namespace
 
@@ -79,7 +79,7 @@ ToolRun runTool(const std::string& path, const std::vector<std::string>& argumen
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         run.output.append(chunk, size_t(got));
-        if (run.output.size() > outputLimit) run.output.resize(outputLimit);
+        if (run.output.size() > kOutputLimit) run.output.resize(kOutputLimit);
     }
     close(pipeEnds[0]);
     int status = 0;

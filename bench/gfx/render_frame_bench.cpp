@@ -18,9 +18,9 @@ using namespace Orvo::Gfx;
 
 namespace {
 
-const std::vector<uint32_t> vertexBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Vertex);
-const std::vector<uint32_t> pixelBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Pixel);
-const std::vector<uint32_t> computeBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Compute);
+const std::vector<uint32_t> kVertexBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Vertex);
+const std::vector<uint32_t> kPixelBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Pixel);
+const std::vector<uint32_t> kComputeBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Compute);
 
 template <class R> R* registered(Scene& scene, uint32_t id, R* resource) {
     scene.resources.findOrInsert(id) = resource;
@@ -71,8 +71,8 @@ void buildBenchScene(Scene& scene, const std::vector<int32_t>& table) {
 
     auto addCompute = [&](uint32_t id, BufferRuntime* output, uint32_t threadsY, TextureRuntime* input) {
         ComputePassDesc desc;
-        desc.computeBytecode = computeBlob.data();
-        desc.computeBytecodeSize = uint32_t(computeBlob.size() * 4);
+        desc.computeBytecode = kComputeBlob.data();
+        desc.computeBytecodeSize = uint32_t(kComputeBlob.size() * 4);
         desc.threadsX = 256;
         desc.threadsY = threadsY;
         desc.threadsZ = 1;
@@ -87,10 +87,10 @@ void buildBenchScene(Scene& scene, const std::vector<int32_t>& table) {
 
     for (uint32_t i = 0; i < 9; ++i) {
         GraphicsPassDesc desc;
-        desc.vertexBytecode = vertexBlob.data();
-        desc.vertexBytecodeSize = uint32_t(vertexBlob.size() * 4);
-        desc.pixelBytecode = pixelBlob.data();
-        desc.pixelBytecodeSize = uint32_t(pixelBlob.size() * 4);
+        desc.vertexBytecode = kVertexBlob.data();
+        desc.vertexBytecodeSize = uint32_t(kVertexBlob.size() * 4);
+        desc.pixelBytecode = kPixelBlob.data();
+        desc.pixelBytecodeSize = uint32_t(kPixelBlob.size() * 4);
         desc.targets.append({images[(i + 1) % 8], true});
         desc.inputs.append({ResourceTexture, images[i % 8]});
         if (i == 1) { // the cylinder pass, after the character choice: depth, blending, six inputs

@@ -17,7 +17,7 @@ const ShaderProgram* findShaderProgram(std::string_view name);
 
 namespace {
 
-constexpr int CALLS_PER_SUBMIT = 64;
+constexpr int kCallsPerSubmit = 64;
 
 struct Setup {
     gpu::Ref<gpu::Device> device;
@@ -101,7 +101,7 @@ void BM_Draw(benchmark::State& state) {
     int calls = 0;
     for (auto _ : state) {
         s.drawWithPassBinding();
-        if (++calls % CALLS_PER_SUBMIT == 0) c.Flush();
+        if (++calls % kCallsPerSubmit == 0) c.Flush();
     }
     s.drain(); // after the timed loop
     state.SetItemsProcessed(state.iterations());
@@ -121,7 +121,7 @@ void BM_DrawWithContextUpload(benchmark::State& state) {
         c.VSSetConstantBuffers(8, 1, constants);
         c.PSSetConstantBuffers(8, 1, constants);
         s.drawWithPassBinding();
-        if (++calls % CALLS_PER_SUBMIT == 0) c.Flush();
+        if (++calls % kCallsPerSubmit == 0) c.Flush();
     }
     s.drain(); // after the timed loop
     state.SetItemsProcessed(state.iterations());
@@ -140,7 +140,7 @@ void BM_Dispatch(benchmark::State& state) {
         c.CSSetUnorderedAccessViews(0, 1, outputs, nullptr);
         c.CSSetShader(s.cs.get());
         c.Dispatch(1, 1, 1);
-        if (++calls % CALLS_PER_SUBMIT == 0) c.Flush();
+        if (++calls % kCallsPerSubmit == 0) c.Flush();
     }
     s.drain(); // after the timed loop
     state.SetItemsProcessed(state.iterations());

@@ -11,8 +11,8 @@ void evaluateAllTracks(benchmark::State& state) {
     layDownTrackKeys(set);
     float seconds = float(state.range(0)) / 1000.0f;
     for (auto _ : state)
-        for (uint32_t i = 0; i < trackCount; ++i) benchmark::DoNotOptimize(evaluateTrack(set, i, seconds));
-    state.SetItemsProcessed(state.iterations() * trackCount);
+        for (uint32_t i = 0; i < kTrackCount; ++i) benchmark::DoNotOptimize(evaluateTrack(set, i, seconds));
+    state.SetItemsProcessed(state.iterations() * kTrackCount);
 }
 
 // Early in the show the scans stop at the first keys; late, every scan runs through whole tracks.

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const Cp437Table table = parseCp437Table(text);
         for (int code = 0; code < 256; ++code)
-            if (table.unicode[code] != Cp437Table::none && table.code(table.unicode[code]) != code)
+            if (table.unicode[code] != Cp437Table::kNone && table.code(table.unicode[code]) != code)
                 __builtin_trap();
     } catch (const std::runtime_error&) {
     }

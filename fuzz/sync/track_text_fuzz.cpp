@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (text.find('\0') != std::string_view::npos) std::abort();
-    if (set.tracks.count != trackCount) std::abort();
+    if (set.tracks.count != kTrackCount) std::abort();
     for (const SyncTrack& track : set.tracks)
         for (uint32_t k = 1; k < track.keys.count; ++k)
             if (track.keys[k - 1].row >= track.keys[k].row) std::abort();

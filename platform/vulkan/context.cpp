@@ -113,8 +113,8 @@ void ContextImpl::RSSetViewports(uint32_t count, const Viewport* viewports) {
 
 void ContextImpl::OMSetBlendState(BlendState* state, const float blendFactor[4], uint32_t) {
     blend_ = Ref<BlendState>::share(state);
-    static const float opaque[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    std::memcpy(blendFactor_, blendFactor ? blendFactor : opaque, sizeof(blendFactor_));
+    static const float kOpaque[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    std::memcpy(blendFactor_, blendFactor ? blendFactor : kOpaque, sizeof(blendFactor_));
     dynamicStateDirty_ = true;
 }
 
@@ -178,7 +178,7 @@ void ContextImpl::collectDescriptors(const ProgramLayout& layout, const StageBin
     accesses_.clear();
     writeCount_ = 0;
     for (const LayoutBinding& b : layout.bindings) {
-        if (writeCount_ == MAX_DESCRIPTORS) break;
+        if (writeCount_ == kMaxDescriptors) break;
         const StageBindings& stage = pixel && (b.stages & VK_SHADER_STAGE_FRAGMENT_BIT) ? *pixel : other;
         const uint32_t i = writeCount_++;
         VkWriteDescriptorSet& w = writes_[i];
@@ -195,12 +195,12 @@ void ContextImpl::collectDescriptors(const ProgramLayout& layout, const StageBin
         // The register range says whether a binding is an input (t#) or an output (u#).
         DescriptorSource* source = nullptr;
         bool write = false;
-        if (b.binding >= UAV_BINDING_BASE && b.binding < UAV_BINDING_BASE + UAV_SLOT_COUNT) {
-            if (!pixel) source = sourceOf(uavs_[b.binding - UAV_BINDING_BASE]);
+        if (b.binding >= kUavBindingBase && b.binding < kUavBindingBase + UAV_SLOT_COUNT) {
+            if (!pixel) source = sourceOf(uavs_[b.binding - kUavBindingBase]);
             write = true;
-        } else if (b.binding >= TEXTURE_BINDING_BASE &&
-                   b.binding < TEXTURE_BINDING_BASE + COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT) {
-            source = sourceOf(stage.resources[b.binding - TEXTURE_BINDING_BASE]);
+        } else if (b.binding >= kTextureBindingBase &&
+                   b.binding < kTextureBindingBase + COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT) {
+            source = sourceOf(stage.resources[b.binding - kTextureBindingBase]);
         }
         switch (b.kind) {
         case ShaderBindingKind::Sampler: {

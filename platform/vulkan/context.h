@@ -108,11 +108,11 @@ class ContextImpl final : public DeviceContext {
     std::vector<Access> accesses_;
 
     // Scratch for the descriptors of one call; the most a program can declare is every slot.
-    static constexpr uint32_t MAX_DESCRIPTORS = 64;
-    VkWriteDescriptorSet writes_[MAX_DESCRIPTORS];
-    VkDescriptorImageInfo imageInfos_[MAX_DESCRIPTORS];
-    VkDescriptorBufferInfo bufferInfos_[MAX_DESCRIPTORS];
-    VkBufferView texelViews_[MAX_DESCRIPTORS];
+    static constexpr uint32_t kMaxDescriptors = 64;
+    VkWriteDescriptorSet writes_[kMaxDescriptors];
+    VkDescriptorImageInfo imageInfos_[kMaxDescriptors];
+    VkDescriptorBufferInfo bufferInfos_[kMaxDescriptors];
+    VkBufferView texelViews_[kMaxDescriptors];
     uint32_t writeCount_ = 0;
     // Attachments resolved for the rendering about to begin.
     VkImageView colorViews_[SIMULTANEOUS_RENDER_TARGET_COUNT] = {};

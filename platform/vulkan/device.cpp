@@ -15,10 +15,10 @@ namespace gpu::vulkan {
 
 namespace {
 
-constexpr const char* VALIDATION_LAYER = "VK_LAYER_KHRONOS_validation";
-constexpr VkDeviceSize CHUNK_SIZE = 4u << 20;
+constexpr const char* kValidationLayer = "VK_LAYER_KHRONOS_validation";
+constexpr VkDeviceSize kChunkSize = 4u << 20;
 // How many submitted batches may be queued before the CPU waits for the oldest.
-constexpr size_t MAX_IN_FLIGHT = 3;
+constexpr size_t kMaxInFlight = 3;
 
 std::string resultName(VkResult result) {
     switch (result) {
@@ -192,8 +192,8 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     }
     std::vector<const char*> layers;
     if (options.debugLayer) {
-        if (!hasLayer(VALIDATION_LAYER)) return "the Vulkan validation layer is not installed";
-        layers.push_back(VALIDATION_LAYER);
+        if (!hasLayer(kValidationLayer)) return "the Vulkan validation layer is not installed";
+        layers.push_back(kValidationLayer);
         extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
     }
     VkApplicationInfo app{VK_STRUCTURE_TYPE_APPLICATION_INFO};
@@ -417,7 +417,7 @@ bool DeviceCore::submitRecording(VkSemaphore signal) {
         lastError = "submitting GPU work failed (" + resultName(result) + ")";
         return false;
     }
-    if (inFlight_.size() > MAX_IN_FLIGHT) {
+    if (inFlight_.size() > kMaxInFlight) {
         const uint64_t oldest = inFlight_.front()->serial;
         VkSemaphoreWaitInfo waitFor{VK_STRUCTURE_TYPE_SEMAPHORE_WAIT_INFO};
         waitFor.semaphoreCount = 1;
@@ -464,7 +464,7 @@ void DeviceCore::collect(uint64_t completed) {
 
 void DeviceCore::releaseChunks(std::vector<UploadChunk>& chunks) {
     for (UploadChunk& chunk : chunks) {
-        if (chunk.size == CHUNK_SIZE) {
+        if (chunk.size == kChunkSize) {
             chunk.used = 0;
             spareChunks_.push_back(chunk);
         } else {
@@ -486,11 +486,11 @@ UploadSpan DeviceCore::stage(VkDeviceSize size, VkDeviceSize alignment) {
         }
     }
     UploadChunk chunk;
-    if (size <= CHUNK_SIZE && !spareChunks_.empty()) {
+    if (size <= kChunkSize && !spareChunks_.empty()) {
         chunk = spareChunks_.back();
         spareChunks_.pop_back();
     } else {
-        chunk.size = std::max(size, CHUNK_SIZE);
+        chunk.size = std::max(size, kChunkSize);
         VkBufferCreateInfo info{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
         info.size = chunk.size;
         info.usage = VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT;

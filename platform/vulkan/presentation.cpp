@@ -200,7 +200,7 @@ TextureImage* SwapChainImpl::currentImage() {
         return nullptr;
     }
     if (outOfDate_ && !createSwapchain()) return nullptr;
-    VkSemaphore semaphore = acquired_[acquireCount_++ % ACQUIRE_RING];
+    VkSemaphore semaphore = acquired_[acquireCount_++ % kAcquireRing];
     VkResult result =
         vkAcquireNextImageKHR(core_.device, swapchain_, UINT64_MAX, semaphore, VK_NULL_HANDLE, &current_);
     if (result == VK_ERROR_OUT_OF_DATE_KHR) {

@@ -38,8 +38,8 @@ class SwapChainImpl final : public SwapChain {
     std::vector<std::unique_ptr<TextureImage>> images_;
     std::vector<VkSemaphore> renderDone_;
     // Acquisition semaphores are reused in a ring longer than the work the CPU may queue.
-    static constexpr uint32_t ACQUIRE_RING = 8;
-    VkSemaphore acquired_[ACQUIRE_RING] = {};
+    static constexpr uint32_t kAcquireRing = 8;
+    VkSemaphore acquired_[kAcquireRing] = {};
     uint32_t acquireCount_ = 0;
     uint32_t current_ = 0;
     bool holdsImage_ = false;

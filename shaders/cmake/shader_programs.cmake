@@ -47,9 +47,9 @@ function(mirelandt_write_shader_build_options path)
 
 namespace shader_build {
 // glslangValidator's options before the program's own (-S, -e, -I, -o and the source).
-inline constexpr const char* glslangOptions[] = {${glslang}};
+inline constexpr const char* kGlslangOptions[] = {${glslang}};
 // spirv-val's options before the SPIR-V file.
-inline constexpr const char* spirvValOptions[] = {${spirv_val}};
+inline constexpr const char* kSpirvValOptions[] = {${spirv_val}};
 
 // A program's stage and entry point follow from the end of its name.
 struct StageRule {
@@ -58,7 +58,7 @@ struct StageRule {
     const char* entry;
     gpu::ShaderStage stage;
 };
-inline constexpr StageRule stageRules[] = {
+inline constexpr StageRule kStageRules[] = {
 ${stages}};
 } // namespace shader_build
 " @ONLY)

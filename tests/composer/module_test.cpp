@@ -24,8 +24,8 @@ std::vector<uint8_t> embedded() {
 }
 
 const xmtest::Module& song() {
-    static const xmtest::Module m = xmtest::readModule(embedded());
-    return m;
+    static const xmtest::Module kM = xmtest::readModule(embedded());
+    return kM;
 }
 
 constexpr unsigned kKick = 1, kSnare = 2, kHat = 3;

@@ -12,20 +12,20 @@
 
 namespace {
 
-constexpr uint32_t third = 0x3EAAAA9F, twoThirds = 0x3F2AAAB0, one = 0x3F800000, zero = 0;
+constexpr uint32_t kThird = 0x3EAAAA9F, kTwoThirds = 0x3F2AAAB0, kOne = 0x3F800000, kZero = 0;
 
 uint32_t bits(float v) {
     return std::bit_cast<uint32_t>(v);
 }
 
-std::vector<uint32_t> colourBits(const Assets::FloatTable& palette, int index) {
+std::vector<uint32_t> colourBits(const assets::FloatTable& palette, int index) {
     return {bits(palette.elements[3 * index]), bits(palette.elements[3 * index + 1]),
             bits(palette.elements[3 * index + 2])};
 }
 
 // Pixels of a glyph, row by row.
 int glyphPixel(int code, int x, int y) {
-    return Assets::c64fontBuffer.elements[code * 128 + y * 8 + x];
+    return assets::c64fontBuffer.elements[code * 128 + y * 8 + x];
 }
 int setPixels(int code, int x0 = 0, int y0 = 0, int x1 = 8, int y1 = 16) {
     int n = 0;
@@ -40,65 +40,65 @@ uint32_t bufferBytes(uint32_t elementCount) {
 }
 
 TEST(Palettes, SixteenColoursUseTheStoredThirdsBitForBit) {
-    ASSERT_EQ(Assets::colorpalette.elementCount, 48u);
-    const std::vector<std::vector<uint32_t>> expected = {{zero, zero, zero},
-                                                         {zero, zero, twoThirds},
-                                                         {zero, twoThirds, zero},
-                                                         {zero, third, twoThirds},
-                                                         {twoThirds, zero, zero},
-                                                         {twoThirds, zero, twoThirds},
-                                                         {twoThirds, twoThirds, zero},
-                                                         {twoThirds, twoThirds, twoThirds},
-                                                         {third, third, third},
-                                                         {third, third, one},
-                                                         {third, one, third},
-                                                         {third, one, one},
-                                                         {one, third, third},
-                                                         {one, third, one},
-                                                         {one, one, third},
-                                                         {one, one, one}};
+    ASSERT_EQ(assets::colorpalette.elementCount, 48u);
+    const std::vector<std::vector<uint32_t>> expected = {{kZero, kZero, kZero},
+                                                         {kZero, kZero, kTwoThirds},
+                                                         {kZero, kTwoThirds, kZero},
+                                                         {kZero, kThird, kTwoThirds},
+                                                         {kTwoThirds, kZero, kZero},
+                                                         {kTwoThirds, kZero, kTwoThirds},
+                                                         {kTwoThirds, kTwoThirds, kZero},
+                                                         {kTwoThirds, kTwoThirds, kTwoThirds},
+                                                         {kThird, kThird, kThird},
+                                                         {kThird, kThird, kOne},
+                                                         {kThird, kOne, kThird},
+                                                         {kThird, kOne, kOne},
+                                                         {kOne, kThird, kThird},
+                                                         {kOne, kThird, kOne},
+                                                         {kOne, kOne, kThird},
+                                                         {kOne, kOne, kOne}};
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(colourBits(Assets::colorpalette, i), expected[i]) << "colour " << i;
+        EXPECT_EQ(colourBits(assets::colorpalette, i), expected[i]) << "colour " << i;
 }
 
 TEST(Palettes, CylinderPaletteSharesTheTextColoursExceptCyanAndBrown) {
-    ASSERT_EQ(Assets::cylinderPalette.elementCount, 768u);
+    ASSERT_EQ(assets::cylinderPalette.elementCount, 768u);
     for (int i = 0; i < 16; ++i) {
         if (i == 3 || i == 6) continue;
-        EXPECT_EQ(colourBits(Assets::cylinderPalette, i), colourBits(Assets::colorpalette, i))
+        EXPECT_EQ(colourBits(assets::cylinderPalette, i), colourBits(assets::colorpalette, i))
             << "colour " << i;
     }
-    EXPECT_EQ(colourBits(Assets::cylinderPalette, 3), (std::vector<uint32_t>{zero, twoThirds, twoThirds}));
-    EXPECT_EQ(colourBits(Assets::cylinderPalette, 6), (std::vector<uint32_t>{twoThirds, third, zero}));
+    EXPECT_EQ(colourBits(assets::cylinderPalette, 3), (std::vector<uint32_t>{kZero, kTwoThirds, kTwoThirds}));
+    EXPECT_EQ(colourBits(assets::cylinderPalette, 6), (std::vector<uint32_t>{kTwoThirds, kThird, kZero}));
 }
 
 TEST(Palettes, CylinderPaletteHoldsItsFixedColoursAndStaysInRange) {
-    const float* p = Assets::cylinderPalette.elements;
+    const float* p = assets::cylinderPalette.elements;
     EXPECT_EQ(p[96], 0.0f);
     EXPECT_NEAR(p[97], 0.1608f, 1e-4f);
     EXPECT_NEAR(p[98], 0.251f, 1e-4f);
     EXPECT_EQ(p[192], 1.0f);
     EXPECT_NEAR(p[193], 0.5098f, 1e-4f);
     EXPECT_NEAR(p[194], 0.5098f, 1e-4f);
-    for (uint32_t i = 0; i < Assets::cylinderPalette.elementCount; ++i) {
+    for (uint32_t i = 0; i < assets::cylinderPalette.elementCount; ++i) {
         EXPECT_GE(p[i], 0.0f) << "element " << i;
         EXPECT_LE(p[i], 1.0f) << "element " << i;
     }
 }
 
 TEST(Fonts, ThreeSeparateTablesWithOneBitmap) {
-    const Assets::IntTable* fonts[] = {&Assets::cylinderFont, &Assets::c64fontBuffer, &Assets::fontBuffer3};
+    const assets::IntTable* fonts[] = {&assets::cylinderFont, &assets::c64fontBuffer, &assets::fontBuffer3};
     for (auto* font : fonts) {
         ASSERT_EQ(font->elementCount, 32768u);
         EXPECT_EQ(bufferBytes(font->elementCount), 131072u);
-        EXPECT_EQ(std::memcmp(font->elements, Assets::c64fontBuffer.elements, 32768 * sizeof(int32_t)), 0);
+        EXPECT_EQ(std::memcmp(font->elements, assets::c64fontBuffer.elements, 32768 * sizeof(int32_t)), 0);
         for (uint32_t i = 0; i < font->elementCount; ++i)
             ASSERT_TRUE(font->elements[i] == 0 || font->elements[i] == 1);
     }
-    EXPECT_NE(Assets::cylinderFont.elements, Assets::c64fontBuffer.elements);
-    EXPECT_NE(Assets::fontBuffer3.elements, Assets::c64fontBuffer.elements);
-    EXPECT_NE(Assets::cylinderFont.elements, Assets::fontBuffer3.elements);
-    EXPECT_EQ(bufferBytes(Assets::colorpalette.elementCount), 192u);
+    EXPECT_NE(assets::cylinderFont.elements, assets::c64fontBuffer.elements);
+    EXPECT_NE(assets::fontBuffer3.elements, assets::c64fontBuffer.elements);
+    EXPECT_NE(assets::cylinderFont.elements, assets::fontBuffer3.elements);
+    EXPECT_EQ(bufferBytes(assets::colorpalette.elementCount), 192u);
 }
 
 TEST(Fonts, BlocksAndShadesSitAtTheirCodePage437Codes) {
@@ -126,8 +126,8 @@ TEST(Fonts, LettersFacesAndLinesSitAtTheirCodePage437Codes) {
     EXPECT_GT(setPixels(65), 15);
     EXPECT_EQ(setPixels(65, 0, 0, 8, 2), 0);
     EXPECT_EQ(setPixels(65, 0, 12, 8, 16), 0);
-    EXPECT_NE(std::memcmp(&Assets::c64fontBuffer.elements[65 * 128],
-                          &Assets::c64fontBuffer.elements[66 * 128], 512),
+    EXPECT_NE(std::memcmp(&assets::c64fontBuffer.elements[65 * 128],
+                          &assets::c64fontBuffer.elements[66 * 128], 512),
               0);
     // 'g' (103) has a descender, 'a' (97) has none.
     EXPECT_GT(setPixels(103, 0, 12, 8, 16), 0);
@@ -162,24 +162,24 @@ TEST(Fonts, LettersFacesAndLinesSitAtTheirCodePage437Codes) {
 
 struct PageShape {
     const char* name;
-    const Assets::CellPages* pages;
+    const assets::CellPages* pages;
     uint32_t elementCount, columns, rows, frames;
     int highestColour;
     int highestCode;
 };
 
-const PageShape shapes[] = {
-    {"textBuffer1", &Assets::textBuffer1, 354960, 120, 34, 29, 15, 255},
-    {"textBuffer2", &Assets::textBuffer2, 51120, 80, 213, 1, 15, 255},
-    {"textBuffer3", &Assets::textBuffer3, 342720, 120, 34, 28, 15, 255},
-    {"textBuffer4", &Assets::textBuffer4, 354960, 120, 34, 29, 15, 255},
-    {"textBuffer5", &Assets::textBuffer5, 354960, 120, 34, 29, 15, 255},
-    {"textBuffer6", &Assets::textBuffer6, 96000, 80, 25, 16, 15, 505},
-    {"cylinderCells", &Assets::cylinderCells, 50880, 80, 212, 1, 200, 255},
+const PageShape kShapes[] = {
+    {"textBuffer1", &assets::textBuffer1, 354960, 120, 34, 29, 15, 255},
+    {"textBuffer2", &assets::textBuffer2, 51120, 80, 213, 1, 15, 255},
+    {"textBuffer3", &assets::textBuffer3, 342720, 120, 34, 28, 15, 255},
+    {"textBuffer4", &assets::textBuffer4, 354960, 120, 34, 29, 15, 255},
+    {"textBuffer5", &assets::textBuffer5, 354960, 120, 34, 29, 15, 255},
+    {"textBuffer6", &assets::textBuffer6, 96000, 80, 25, 16, 15, 505},
+    {"cylinderCells", &assets::cylinderCells, 50880, 80, 212, 1, 200, 255},
 };
 
 TEST(Pages, ElementCountsAndShapesMatchTheResourceTable) {
-    for (const auto& s : shapes) {
+    for (const auto& s : kShapes) {
         EXPECT_EQ(s.pages->elementCount, s.elementCount) << s.name;
         EXPECT_EQ(s.pages->columns, s.columns) << s.name;
         EXPECT_EQ(s.pages->rows, s.rows) << s.name;
@@ -189,7 +189,7 @@ TEST(Pages, ElementCountsAndShapesMatchTheResourceTable) {
 }
 
 TEST(Pages, CodesStayInsideTheFontAndColoursInsideThePalette) {
-    for (const auto& s : shapes) {
+    for (const auto& s : kShapes) {
         int highestCode = 0, highestColour = 0;
         for (uint32_t i = 0; i < s.pages->elementCount; i += 3) {
             const int32_t* cell = s.pages->elements + i;
@@ -204,12 +204,12 @@ TEST(Pages, CodesStayInsideTheFontAndColoursInsideThePalette) {
     }
     // The spare pages run through the whole range the text programs address.
     int highest = 0;
-    for (uint32_t i = 0; i < Assets::textBuffer6.elementCount; i += 3)
-        highest = std::max(highest, Assets::textBuffer6.elements[i]);
+    for (uint32_t i = 0; i < assets::textBuffer6.elementCount; i += 3)
+        highest = std::max(highest, assets::textBuffer6.elements[i]);
     EXPECT_EQ(highest, 505);
 }
 
-bool sameFrame(const Assets::CellPages& pages, uint32_t a, uint32_t b) {
+bool sameFrame(const assets::CellPages& pages, uint32_t a, uint32_t b) {
     size_t size = size_t(3) * pages.columns * pages.rows;
     return std::memcmp(pages.elements + a * size, pages.elements + b * size, size * sizeof(int32_t)) == 0;
 }
@@ -218,25 +218,25 @@ TEST(Pages, EveryFrameATrackCanSelectLooksDifferent) {
     // L3_FRAME runs through 0-27 once; L1_FRAME picks any of 0-28 for the backdrop and the logo layer;
     // L5_FRAME steps through 0-8 and back.
     for (uint32_t f = 1; f < 28; ++f)
-        EXPECT_FALSE(sameFrame(Assets::textBuffer3, f - 1, f)) << "build-up frame " << f;
-    for (const auto* pages : {&Assets::textBuffer1, &Assets::textBuffer4})
+        EXPECT_FALSE(sameFrame(assets::textBuffer3, f - 1, f)) << "build-up frame " << f;
+    for (const auto* pages : {&assets::textBuffer1, &assets::textBuffer4})
         for (uint32_t a = 0; a < 29; ++a)
             for (uint32_t b = a + 1; b < 29; ++b)
                 EXPECT_FALSE(sameFrame(*pages, a, b))
-                    << (pages == &Assets::textBuffer1 ? "backdrop " : "logo ") << a << " and " << b;
+                    << (pages == &assets::textBuffer1 ? "backdrop " : "logo ") << a << " and " << b;
     for (uint32_t a = 0; a < 9; ++a)
         for (uint32_t b = a + 1; b < 9; ++b)
-            EXPECT_FALSE(sameFrame(Assets::textBuffer5, a, b)) << a << " and " << b;
+            EXPECT_FALSE(sameFrame(assets::textBuffer5, a, b)) << a << " and " << b;
 }
 
 TEST(Pages, TheBuildUpEndsOnTheLogoThatTheBeatCutStartsFrom) {
     size_t size = size_t(3) * 120 * 34;
-    EXPECT_EQ(std::memcmp(Assets::textBuffer3.elements + 27 * size, Assets::textBuffer4.elements,
+    EXPECT_EQ(std::memcmp(assets::textBuffer3.elements + 27 * size, assets::textBuffer4.elements,
                           size * sizeof(int32_t)),
               0);
     // ...and starts from a nearly empty screen.
     int visible = 0;
-    for (size_t i = 0; i < size; i += 3) visible += Assets::textBuffer3.elements[i] > 32;
+    for (size_t i = 0; i < size; i += 3) visible += assets::textBuffer3.elements[i] > 32;
     EXPECT_LT(visible, 40);
 }
 

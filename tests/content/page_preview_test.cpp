@@ -39,7 +39,7 @@ class Preview : public ::testing::Test {
 
     Image render(std::vector<int32_t> cells, uint32_t columns, uint32_t frame = 0, uint32_t frames = 1) {
         stored = std::move(cells);
-        Assets::CellPages pages{{stored.data(), uint32_t(stored.size())}, columns, 1, frames};
+        assets::CellPages pages{{stored.data(), uint32_t(stored.size())}, columns, 1, frames};
         return renderFrame(pages, frame, look);
     }
     std::vector<int32_t> stored;

@@ -39,7 +39,7 @@ template <typename F> std::string errorOf(F f) {
 
 TEST(Cp437Table, MapsBothWaysAndRejectsGapsAndDuplicates) {
     Cp437Table table = parseCp437Table(fullTable());
-    EXPECT_EQ(table.unicode[0], Cp437Table::none);
+    EXPECT_EQ(table.unicode[0], Cp437Table::kNone);
     EXPECT_EQ(table.unicode[65], 0xE041u);
     EXPECT_EQ(table.code(0xE0DB), 219);
     EXPECT_EQ(table.code('A'), -1);

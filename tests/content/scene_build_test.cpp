@@ -26,7 +26,7 @@ using ::testing::ElementsAreArray;
 
 namespace {
 
-constexpr uint32_t screenWidth = 320, screenHeight = 180;
+constexpr uint32_t kScreenWidth = 320, kScreenHeight = 180;
 
 // The resource ids of the show, as the passes and the output refer to them.
 enum : uint32_t {
@@ -55,31 +55,32 @@ enum : uint32_t {
     mirrorBImage = 22,
     cylinderCharacters = 23,
 };
-constexpr uint32_t resourceCount = 24;
+constexpr uint32_t kResourceCount = 24;
 
-const std::set<uint32_t> textureIds = {sphereImage, cylinderDepth, cylinderImage, blurAImage,  compositeImage,
-                                       textImage,   blurBImage,    lamerImage,    sceneOutput, mirrorBImage};
+const std::set<uint32_t> kTextureIds = {sphereImage,    cylinderDepth, cylinderImage, blurAImage,
+                                        compositeImage, textImage,     blurBImage,    lamerImage,
+                                        sceneOutput,    mirrorBImage};
 
 struct DataBufferRow {
     uint32_t id;
-    const Assets::IntTable* ints;
-    const Assets::FloatTable* floats;
+    const assets::IntTable* ints;
+    const assets::FloatTable* floats;
     uint32_t elements;
 };
 
-const DataBufferRow dataBuffers[] = {
-    {cylinderFont, &Assets::cylinderFont, nullptr, 32768},
-    {cylinderPalette, nullptr, &Assets::cylinderPalette, 768},
-    {cylinderCells, &Assets::cylinderCells, nullptr, 50880},
-    {c64fontBuffer, &Assets::c64fontBuffer, nullptr, 32768},
-    {colorpalette, nullptr, &Assets::colorpalette, 48},
-    {textBuffer1, &Assets::textBuffer1, nullptr, 354960},
-    {textBuffer2, &Assets::textBuffer2, nullptr, 51120},
-    {textBuffer3, &Assets::textBuffer3, nullptr, 342720},
-    {textBuffer4, &Assets::textBuffer4, nullptr, 354960},
-    {fontBuffer3, &Assets::fontBuffer3, nullptr, 32768},
-    {textBuffer5, &Assets::textBuffer5, nullptr, 354960},
-    {textBuffer6, &Assets::textBuffer6, nullptr, 96000},
+const DataBufferRow kDataBuffers[] = {
+    {cylinderFont, &assets::cylinderFont, nullptr, 32768},
+    {cylinderPalette, nullptr, &assets::cylinderPalette, 768},
+    {cylinderCells, &assets::cylinderCells, nullptr, 50880},
+    {c64fontBuffer, &assets::c64fontBuffer, nullptr, 32768},
+    {colorpalette, nullptr, &assets::colorpalette, 48},
+    {textBuffer1, &assets::textBuffer1, nullptr, 354960},
+    {textBuffer2, &assets::textBuffer2, nullptr, 51120},
+    {textBuffer3, &assets::textBuffer3, nullptr, 342720},
+    {textBuffer4, &assets::textBuffer4, nullptr, 354960},
+    {fontBuffer3, &assets::fontBuffer3, nullptr, 32768},
+    {textBuffer5, &assets::textBuffer5, nullptr, 354960},
+    {textBuffer6, &assets::textBuffer6, nullptr, 96000},
 };
 
 // A graphics pass as the show sets it up: key, programs, target, inputs by slot (kind, resource id),
@@ -98,7 +99,7 @@ struct GraphicsPassRow {
 };
 
 // In the order the passes run, leaving out the compute passes.
-const std::vector<GraphicsPassRow> graphicsPasses = {
+const std::vector<GraphicsPassRow> kGraphicsPasses = {
     {"sphere",
      0,
      "fullscreen_vs",
@@ -180,7 +181,7 @@ struct ComputePassRow {
 
 // In the order they run: the glenz simulation first, the character choice between the sphere pass
 // that draws its picture and the cylinder that reads its records.
-const std::vector<ComputePassRow> computePasses = {
+const std::vector<ComputePassRow> kComputePasses = {
     {"sphere update", 0, "sphere_sim_cs", {}, sphereBuffer, {256, 1, 1}, "Dispatch 32 1 1"},
     {"char choice",
      1,
@@ -192,18 +193,18 @@ const std::vector<ComputePassRow> computePasses = {
 };
 
 // Every pass in list order: where it runs among the others.
-const std::vector<std::string_view> passOrder = {"sphere update", "sphere", "char choice", "cylinder",
-                                                 "mirror B",      "text",   "blur B",      "composite",
-                                                 "lamer",         "blur A", "mirror A"};
+const std::vector<std::string_view> kPassOrder = {"sphere update", "sphere", "char choice", "cylinder",
+                                                  "mirror B",      "text",   "blur B",      "composite",
+                                                  "lamer",         "blur A", "mirror A"};
 
 const ComputePassRow* computeRow(std::string_view name) {
-    for (const ComputePassRow& row : computePasses)
+    for (const ComputePassRow& row : kComputePasses)
         if (name == row.name) return &row;
     return nullptr;
 }
 
 const GraphicsPassRow* graphicsRow(std::string_view name) {
-    for (const GraphicsPassRow& row : graphicsPasses)
+    for (const GraphicsPassRow& row : kGraphicsPasses)
         if (name == row.name) return &row;
     return nullptr;
 }
@@ -242,7 +243,7 @@ class BuildScene : public RecordingTest {
 
     void SetUp() override {
         RecordingTest::SetUp();
-        buildScene(&state, screenWidth, screenHeight);
+        buildScene(&state, kScreenWidth, kScreenHeight);
         buildLog = takeLog();
     }
     void TearDown() override {
@@ -269,7 +270,7 @@ class BuildScene : public RecordingTest {
     // One frame as the main loop renders it: frame context and track values at `time`, then the list.
     std::vector<std::string> frame(float time) {
         ShowState show;
-        show.screen = makeShowScreen(screenWidth, screenHeight);
+        show.screen = makeShowScreen(kScreenWidth, kScreenHeight);
         show.tracks = &state.tracks;
         show.variables = scene().variables.items;
         show.variableCount = scene().variables.count;
@@ -281,26 +282,26 @@ class BuildScene : public RecordingTest {
 };
 
 TEST_F(BuildScene, RegistersTheTwentyFourResourcesByIdAndOutputsSceneOutput) {
-    EXPECT_EQ(scene().resources.count, resourceCount);
-    EXPECT_THAT(idsOf(scene().resources), ElementsAreArray(range(resourceCount)));
+    EXPECT_EQ(scene().resources.count, kResourceCount);
+    EXPECT_THAT(idsOf(scene().resources), ElementsAreArray(range(kResourceCount)));
     std::set<Resource*> distinct;
-    for (uint32_t id = 0; id < resourceCount; ++id) {
+    for (uint32_t id = 0; id < kResourceCount; ++id) {
         ASSERT_NE(resource(id), nullptr) << id;
         EXPECT_FALSE(resource(id)->doubleBuffered) << id;
         distinct.insert(resource(id));
     }
-    EXPECT_EQ(distinct.size(), resourceCount);
+    EXPECT_EQ(distinct.size(), kResourceCount);
     EXPECT_EQ(scene().output, resource(sceneOutput));
     EXPECT_TRUE(scene().firstFrame);
 }
 
 TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
-    for (uint32_t id : textureIds) {
+    for (uint32_t id : kTextureIds) {
         const TextureRuntime* t = texture(id);
         ASSERT_NE(t, nullptr) << id;
         EXPECT_EQ(t->desc.dimension, 1) << id;
-        EXPECT_EQ(t->desc.width, screenWidth) << id;
-        EXPECT_EQ(t->desc.height, screenHeight) << id;
+        EXPECT_EQ(t->desc.width, kScreenWidth) << id;
+        EXPECT_EQ(t->desc.height, kScreenHeight) << id;
         EXPECT_FALSE(t->desc.generateMips) << id;
         EXPECT_EQ(t->desc.format, id == cylinderDepth ? 6 : 3) << id;
         EXPECT_EQ(t->getDSV() != nullptr, id == cylinderDepth) << id;
@@ -332,7 +333,7 @@ TEST_F(BuildScene, ComputeBuffersHoldTheirRecordsWithoutContents) {
 }
 
 TEST_F(BuildScene, DataBuffersHoldTheBuiltInTablesAtTheirSizes) {
-    for (const DataBufferRow& row : dataBuffers) {
+    for (const DataBufferRow& row : kDataBuffers) {
         SCOPED_TRACE(row.id);
         const BufferDataRuntime* buffer = data(row.id);
         ASSERT_NE(buffer, nullptr);
@@ -370,24 +371,24 @@ TEST_F(BuildScene, TheThreeFontsAreSeparateBuffersWithTheSameGlyphs) {
 TEST_F(BuildScene, ListsTheTwoComputeAndNineGraphicsPassesInOrderUnderTheirKeys) {
     EXPECT_THAT(idsOf(scene().graphicsPasses), ElementsAreArray(range(9)));
     EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(2)));
-    ASSERT_EQ(scene().passes.count, passOrder.size());
-    EXPECT_THAT(passListNames, ElementsAreArray(passOrder));
-    for (uint32_t i = 0; i < passOrder.size(); ++i) {
-        SCOPED_TRACE(passOrder[i]);
-        if (const ComputePassRow* row = computeRow(passOrder[i])) {
+    ASSERT_EQ(scene().passes.count, kPassOrder.size());
+    EXPECT_THAT(kPassListNames, ElementsAreArray(kPassOrder));
+    for (uint32_t i = 0; i < kPassOrder.size(); ++i) {
+        SCOPED_TRACE(kPassOrder[i]);
+        if (const ComputePassRow* row = computeRow(kPassOrder[i])) {
             EXPECT_EQ(scene().passes[i].kind, 0);
             EXPECT_EQ(scene().passes[i].compute, lookUp(scene().computePasses, row->key));
         } else {
-            ASSERT_NE(graphicsRow(passOrder[i]), nullptr);
+            ASSERT_NE(graphicsRow(kPassOrder[i]), nullptr);
             EXPECT_EQ(scene().passes[i].kind, 1);
             EXPECT_EQ(scene().passes[i].graphics,
-                      lookUp(scene().graphicsPasses, graphicsRow(passOrder[i])->key));
+                      lookUp(scene().graphicsPasses, graphicsRow(kPassOrder[i])->key));
         }
     }
 }
 
 TEST_F(BuildScene, GraphicsPassesCarryTheirProgramsBindingsAndDraws) {
-    for (const GraphicsPassRow& row : graphicsPasses) {
+    for (const GraphicsPassRow& row : kGraphicsPasses) {
         SCOPED_TRACE(row.name);
         const GraphicsPass* pass = lookUp(scene().graphicsPasses, row.key);
         ASSERT_NE(pass, nullptr);
@@ -425,7 +426,7 @@ TEST_F(BuildScene, GraphicsPassesCarryTheirProgramsBindingsAndDraws) {
 }
 
 TEST_F(BuildScene, ComputePassesCarryTheirProgramsInputsOutputsAndThreads) {
-    for (const ComputePassRow& row : computePasses) {
+    for (const ComputePassRow& row : kComputePasses) {
         SCOPED_TRACE(row.name);
         const ComputePass* pass = lookUp(scene().computePasses, row.key);
         ASSERT_NE(pass, nullptr);
@@ -456,7 +457,7 @@ TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
     for (const SyncTrack& track : state.tracks.tracks) keys += track.keys.count;
     EXPECT_EQ(keys, 1129u);
     ASSERT_EQ(scene().variables.count, 104u);
-    for (uint32_t i = 0; i < 104; ++i) EXPECT_STREQ(scene().variables[i].name, trackNames[i]) << i;
+    for (uint32_t i = 0; i < 104; ++i) EXPECT_STREQ(scene().variables[i].name, kTrackNames[i]) << i;
     EXPECT_EQ(scene().packer.variables.count, 104u);
     EXPECT_EQ(scene().packer.packedLength, 416u);
 }
@@ -467,14 +468,14 @@ TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
 TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     const unsigned colour = unsigned(gpu::Format::R16G16B16A16_FLOAT),
                    depth = unsigned(gpu::Format::D32_FLOAT);
-    const std::string size = std::to_string(screenWidth) + "x" + std::to_string(screenHeight);
+    const std::string size = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight);
     std::map<uint32_t, uint32_t> dataBytes;
-    for (const DataBufferRow& row : dataBuffers) dataBytes[row.id] = row.elements * 4;
+    for (const DataBufferRow& row : kDataBuffers) dataBytes[row.id] = row.elements * 4;
     std::vector<std::string> expected;
     dataBytes[sphereBuffer] = 4096;
     dataBytes[cylinderCharacters] = 256 * 96 * 32;
-    for (uint32_t id = 0; id < resourceCount; ++id) {
-        if (textureIds.count(id))
+    for (uint32_t id = 0; id < kResourceCount; ++id) {
+        if (kTextureIds.count(id))
             expected.push_back("CreateTexture2D " + size +
                                " format=" + std::to_string(id == cylinderDepth ? depth : colour));
         else
@@ -541,12 +542,12 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         }
     }
     runs.pop_back();
-    ASSERT_EQ(runs.size(), passOrder.size());
+    ASSERT_EQ(runs.size(), kPassOrder.size());
 
-    for (uint32_t i = 0; i < passOrder.size(); ++i) {
+    for (uint32_t i = 0; i < kPassOrder.size(); ++i) {
         const Run& run = runs[i];
-        SCOPED_TRACE(passOrder[i]);
-        if (const ComputePassRow* compute = computeRow(passOrder[i])) {
+        SCOPED_TRACE(kPassOrder[i]);
+        if (const ComputePassRow* compute = computeRow(kPassOrder[i])) {
             EXPECT_EQ(run.draw, compute->dispatch);
             EXPECT_EQ(run.uav, "CSSetUnorderedAccessViews " + std::to_string(compute->inputs.size()) + " [" +
                                    recording::labelOf(resource(compute->output)->getUAV(false)) +
@@ -557,7 +558,7 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
             EXPECT_EQ(run.inputs, inputs);
             continue;
         }
-        const GraphicsPassRow& row = *graphicsRow(passOrder[i]);
+        const GraphicsPassRow& row = *graphicsRow(kPassOrder[i]);
         const std::string depthView = recording::labelOf(resource(cylinderDepth)->getDSV());
         EXPECT_EQ(run.targets, "OMSetRenderTargets [" +
                                    recording::labelOf(texture(row.target)->getRTV(false)) +

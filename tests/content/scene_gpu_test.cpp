@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr uint32_t width = 160, height = 90;
+constexpr uint32_t kWidth = 160, kHeight = 90;
 
 class SceneOnDevice : public GpuTest {
   protected:
@@ -24,8 +24,8 @@ class SceneOnDevice : public GpuTest {
         show.frameContext.device = device.get();
         show.frameContext.immediateContext = context.get();
         Orvo::Gfx::installFrameContext(show.frameContext);
-        buildScene(&state, width, height);
-        show.screen = makeShowScreen(width, height);
+        buildScene(&state, kWidth, kHeight);
+        show.screen = makeShowScreen(kWidth, kHeight);
         show.tracks = &state.tracks;
         show.variables = state.scene->variables.items;
         show.variableCount = state.scene->variables.count;
@@ -41,9 +41,9 @@ class SceneOnDevice : public GpuTest {
         prepareShowFrame(show, time);
         state.scene->renderFrame();
         show.clock.prevTime = time;
-        std::vector<uint16_t> halves(size_t(width) * height * 4);
+        std::vector<uint16_t> halves(size_t(kWidth) * kHeight * 4);
         EXPECT_TRUE(context->ReadBack(state.scene->output->getResource(false), 0, halves.data(),
-                                      halves.size() * sizeof(uint16_t), width * 8))
+                                      halves.size() * sizeof(uint16_t), kWidth * 8))
             << device->GetLastError();
         return halves;
     }
@@ -51,11 +51,11 @@ class SceneOnDevice : public GpuTest {
 
 // How many pixels have a colour channel of at least 1/64; a positive half float's bits grow with its value.
 size_t litPixels(const std::vector<uint16_t>& halves) {
-    constexpr uint16_t oneSixtyFourth = 0x2400;
+    constexpr uint16_t kOneSixtyFourth = 0x2400;
     size_t lit = 0;
     for (size_t p = 0; p + 3 < halves.size(); p += 4) {
         bool any = false;
-        for (size_t c = 0; c < 3; ++c) any |= !(halves[p + c] & 0x8000) && halves[p + c] >= oneSixtyFourth;
+        for (size_t c = 0; c < 3; ++c) any |= !(halves[p + c] & 0x8000) && halves[p + c] >= kOneSixtyFourth;
         lit += any;
     }
     return lit;
@@ -64,7 +64,7 @@ size_t litPixels(const std::vector<uint16_t>& halves) {
 TEST_F(SceneOnDevice, RendersTheTextLayersAndTheCutsWithoutValidationMessages) {
     ASSERT_EQ(state.scene->output, state.scene->resources.findOrInsert(21));
     // At 5 s the credits layer is on; at 23 s the beat cuts run with the cylinder and the logo.
-    EXPECT_GT(litPixels(renderAt(5.0f)), size_t(width) * height / 100);
+    EXPECT_GT(litPixels(renderAt(5.0f)), size_t(kWidth) * kHeight / 100);
     renderAt(23.0f);
 }
 

@@ -203,17 +203,17 @@ TEST(ProgramRebuild, ReflectionGivesEveryBindingKindOrRefusesWithAReason) {
 }
 
 // The show's programs stand in as the recording device's fake bytecode, found by name.
-const std::vector<uint32_t> fakeVertex = recording::fakeShaderBytecode(gpu::ShaderStage::Vertex);
-const std::vector<uint32_t> fakePixel = recording::fakeShaderBytecode(gpu::ShaderStage::Pixel);
-const std::vector<uint32_t> fakePixelToo = fakePixel; // the same words in another program
-const ShaderProgram embedded[] = {
-    {"flat_vs", gpu::ShaderStage::Vertex, fakeVertex.data(), fakeVertex.size() * 4, nullptr, 0},
-    {"one_ps", gpu::ShaderStage::Pixel, fakePixel.data(), fakePixel.size() * 4, nullptr, 0},
-    {"two_ps", gpu::ShaderStage::Pixel, fakePixelToo.data(), fakePixelToo.size() * 4, nullptr, 0},
+const std::vector<uint32_t> kFakeVertex = recording::fakeShaderBytecode(gpu::ShaderStage::Vertex);
+const std::vector<uint32_t> kFakePixel = recording::fakeShaderBytecode(gpu::ShaderStage::Pixel);
+const std::vector<uint32_t> kFakePixelToo = kFakePixel; // the same words in another program
+const ShaderProgram kEmbedded[] = {
+    {"flat_vs", gpu::ShaderStage::Vertex, kFakeVertex.data(), kFakeVertex.size() * 4, nullptr, 0},
+    {"one_ps", gpu::ShaderStage::Pixel, kFakePixel.data(), kFakePixel.size() * 4, nullptr, 0},
+    {"two_ps", gpu::ShaderStage::Pixel, kFakePixelToo.data(), kFakePixelToo.size() * 4, nullptr, 0},
 };
 
 const ShaderProgram* findEmbedded(std::string_view name) {
-    for (const ShaderProgram& program : embedded)
+    for (const ShaderProgram& program : kEmbedded)
         if (name == program.name) return &program;
     return nullptr;
 }
@@ -258,7 +258,7 @@ TEST_F(ProgramSwap, EveryPassOfTheProgramTakesItAndAFailureChangesNothing) {
         }
         EXPECT_NE(a->pipeline.pixelShader.get(), before);
         EXPECT_EQ(other->pipeline.pixelShader.get(), otherShader);
-        EXPECT_EQ(other->desc.pixelBytecode, fakePixelToo.data());
+        EXPECT_EQ(other->desc.pixelBytecode, kFakePixelToo.data());
     }
 
     // A vertex program offered as a pixel program makes no shader: both passes keep what they ran.

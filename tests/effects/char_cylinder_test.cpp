@@ -270,27 +270,27 @@ class CharCylinder : public EffectPassTest {
 TEST_F(CharCylinder, FlatLayoutIsTheCharacterArtOfThePicture) {
     // The top quarter of the grid: the layout is the same for every row, and the whole grid would take
     // lavapipe many seconds.
-    constexpr uint32_t W = 96, H = 54, drawnRows = 24;
+    constexpr uint32_t kWidth = 96, kHeight = 54, kDrawnRows = 24;
     const std::vector<int32_t> font = patternFont();
-    build(W, H, drawnRows * kInstancesPerRow, font);
+    build(kWidth, kHeight, kDrawnRows * kInstancesPerRow, font);
     // Tracks that only the cylinder layout reads are set: with CYLINDER_MODE 0 they change nothing.
     setTracks({{"CYLINDER_ROTATION_X", 0.7f}, {"CYLINDER_ROTATION_Y", -1.2f}, {"CYLINDER_OFFSET_Z", -30.0f}});
     projection = {{1.5f, 0, 0, 0, 0, 2.0f, 0, 0, 0, 0, -1.0001f, -1, 0, 0, -0.10001f, 0}};
     const auto pixels = render();
-    writePng("char_cylinder_flat.png", pixels, W, H);
+    writePng("char_cylinder_flat.png", pixels, kWidth, kHeight);
 
     std::vector<CellArt> art;
     for (uint32_t row = 0; row < kRows; ++row)
         for (uint32_t column = 0; column < kColumns; ++column) art.push_back(cellArt(column, row));
     int checked = 0;
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
             // The quad whose grid pixel holds the pixel centre covers it; a centre on the edge between
             // two quads goes to one of them.
-            const double gx = (x + 0.5) * 2048.0 / W, gy = (y + 0.5) * 1536.0 / H;
-            if (gy >= drawnRows * 16 - 1) continue;
+            const double gx = (x + 0.5) * 2048.0 / kWidth, gy = (y + 0.5) * 1536.0 / kHeight;
+            if (gy >= kDrawnRows * 16 - 1) continue;
             const bool tieX = gx == std::floor(gx), tieY = gy == std::floor(gy);
-            const Float4 p = pixels[y * W + x];
+            const Float4 p = pixels[y * kWidth + x];
             bool matches = false, decided = true;
             for (int dx = tieX ? -1 : 0; dx <= 0; ++dx)
                 for (int dy = tieY ? -1 : 0; dy <= 0; ++dy) {
@@ -307,16 +307,16 @@ TEST_F(CharCylinder, FlatLayoutIsTheCharacterArtOfThePicture) {
                 ASSERT_TRUE(near(p, {0, 0, 0, 1}, 0.0f)) << x << "," << y;
             }
         }
-    EXPECT_GT(checked, int(W * 13 * 9 / 10));
+    EXPECT_GT(checked, int(kWidth * 13 * 9 / 10));
 }
 
 TEST_F(CharCylinder, ExplosionAmountsOfExactlyTheThresholdDoNotExplode) {
     // A target whose pixel centres fall exactly on the edges between cells, so that the least scatter of
     // a glyph pixel or of a whole character moves a quad across a centre, and a font of solid blocks, so that
     // neighbouring quads take their cells' different colours. The top four cell rows are enough to see it.
-    constexpr uint32_t W = 128, H = 144;
+    constexpr uint32_t kWidth = 128, kHeight = 144;
     const std::vector<int32_t> solid(256 * 128, 1);
-    build(W, H, 4 * kInstancesPerRow, solid);
+    build(kWidth, kHeight, 4 * kInstancesPerRow, solid);
     const auto still = render();
     for (const char* track : {"CYLINDER_EXPLOSION_AMOUNT", "CHAR_EXPLOSION_AMOUNT"}) {
         setTrack(track, 0.001f);

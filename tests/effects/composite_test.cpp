@@ -7,25 +7,25 @@ using namespace Orvo::Gfx;
 
 namespace {
 
-constexpr uint32_t W = 64, H = 36;
+constexpr uint32_t kWidth = 64, kHeight = 36;
 
 std::vector<Float4> uniform(Float4 colour) {
-    return std::vector<Float4>(W * H, colour);
+    return std::vector<Float4>(kWidth * kHeight, colour);
 }
 
 // Eight vertical stripes of eight columns, one colour each.
 std::vector<Float4> stripes(const std::vector<Float4>& colours) {
     std::vector<Float4> texels;
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) texels.push_back(colours[x / 8]);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) texels.push_back(colours[x / 8]);
     return texels;
 }
 
 // A grey that changes along both axes, in large squares.
 std::vector<Float4> greyBlocks() {
     std::vector<Float4> texels;
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
             const float g = float((x / 8 + 3 * (y / 6)) % 5) / 4.0f;
             texels.push_back({g, g, g, 1.0f});
         }
@@ -38,12 +38,12 @@ class Composite : public EffectPassTest {
   protected:
     // The composite pass over images t0 (back by default) and t1 (front by default).
     void build(const std::vector<Float4>& first, const std::vector<Float4>& second) {
-        target = texture(W, H);
-        firstImage = image(W, H, first);
-        graphicsPass("fullscreen_vs", "composite_ps", target, {firstImage, image(W, H, second)});
+        target = texture(kWidth, kHeight);
+        firstImage = image(kWidth, kHeight, first);
+        graphicsPass("fullscreen_vs", "composite_ps", target, {firstImage, image(kWidth, kHeight, second)});
     }
     std::vector<Float4> render(float time = 0.0f) {
-        renderFrame(time, {float(W), float(H)});
+        renderFrame(time, {float(kWidth), float(kHeight)});
         return read(target);
     }
     TextureRuntime* target = nullptr;
@@ -88,9 +88,9 @@ TEST_F(Composite, FrontPixelsThatAreNearlyBlackOrNearlyTransparentNeverCover) {
         const float k = stripe < 5 ? 0.0f : f.w;
         const Float4 expected{back.x + k * (f.x - back.x), back.y + k * (f.y - back.y),
                               back.z + k * (f.z - back.z), 1.0f};
-        for (uint32_t y = 0; y < H; ++y)
+        for (uint32_t y = 0; y < kHeight; ++y)
             for (uint32_t x = stripe * 8; x < stripe * 8 + 8; ++x)
-                ASSERT_TRUE(near(pixels[y * W + x], expected, 1e-6f)) << "stripe " << stripe;
+                ASSERT_TRUE(near(pixels[y * kWidth + x], expected, 1e-6f)) << "stripe " << stripe;
     }
 }
 
@@ -126,7 +126,7 @@ TEST_F(Composite, ToneCurveKeepsBlackAndWhiteAndLiftsTheMids) {
     for (const Float4& p : black) ASSERT_TRUE(near(p, {0, 0, 0, 1}, 0.0f));
 
     auto renderUniform = [&](Float4 colour) {
-        firstImage->uploadRegion(uniform(colour).data(), W, H, sizeof(Float4));
+        firstImage->uploadRegion(uniform(colour).data(), kWidth, kHeight, sizeof(Float4));
         return render(7.25f);
     };
     const auto white = renderUniform({1, 1, 1, 1});
@@ -174,9 +174,9 @@ TEST_F(Composite, WithoutFlickerEveryChannelIsFetchedAtOneCoordinate) {
 TEST_F(Composite, PostProcessedPictureAsAPng) {
     // Text-like front layer over a gradient back image, for looking at the cathode-ray look.
     std::vector<Float4> back, front;
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
-            back.push_back({float(x) / W, 0.3f, float(y) / H, 1.0f});
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            back.push_back({float(x) / kWidth, 0.3f, float(y) / kHeight, 1.0f});
             const bool letter = (x / 4 + y / 6) % 3 == 0 && y > 8 && y < 28;
             front.push_back(letter ? Float4{1, 1, 0.6f, 1} : Float4{0, 0, 0, 1});
         }
@@ -189,7 +189,7 @@ TEST_F(Composite, PostProcessedPictureAsAPng) {
                {"BLINKY", 1.0f}});
     const auto pixels = render(24.0f);
     // The letters stay the brightest part of the picture.
-    const Float4 letter = pixels[16 * W + 5], gap = pixels[16 * W + 1];
+    const Float4 letter = pixels[16 * kWidth + 5], gap = pixels[16 * kWidth + 1];
     EXPECT_GT(letter.x + letter.y, gap.x + gap.y + 0.5f);
-    writePng("composite_post.png", pixels, W, H);
+    writePng("composite_post.png", pixels, kWidth, kHeight);
 }

@@ -13,7 +13,7 @@ using effects_test::StreamInputs;
 
 namespace {
 
-constexpr uint32_t W = 128, H = 72;
+constexpr uint32_t kWidth = 128, kHeight = 72;
 
 struct Tube {
     const char* name;
@@ -57,7 +57,7 @@ class GlenzStream : public EffectPassTest {
     // The ray-marching pass over `objects` (the simulation pass is left out), with a level camera.
     void buildPicture(const std::vector<Float4>& objects) {
         buffer = float4Buffer(kStreamElements, &objects);
-        target = texture(W, H);
+        target = texture(kWidth, kHeight);
         graphicsPass("fullscreen_vs", "glenz_spheres_ps", target, {buffer});
         setTracks({{"GLENZBG_R", 0.4f},
                    {"AGLENZ_R", 0.9f},
@@ -69,15 +69,18 @@ class GlenzStream : public EffectPassTest {
     }
 
     std::vector<Float4> picture(float time = 0.0f) {
-        renderFrame(time, {float(W), float(H)});
+        renderFrame(time, {float(kWidth), float(kHeight)});
         return read(target);
     }
 
     int backgroundPixels(const std::vector<Float4>& pixels) {
         int count = 0;
-        for (uint32_t y = 0; y < H; ++y)
-            for (uint32_t x = 0; x < W; ++x)
-                count += near(pixels[y * W + x], gradedBackground(0.4f, pixelUv(x, y, W, H)), 1e-4f) ? 1 : 0;
+        for (uint32_t y = 0; y < kHeight; ++y)
+            for (uint32_t x = 0; x < kWidth; ++x)
+                count += near(pixels[y * kWidth + x], gradedBackground(0.4f, pixelUv(x, y, kWidth, kHeight)),
+                              1e-4f)
+                             ? 1
+                             : 0;
         return count;
     }
 
@@ -105,7 +108,7 @@ TEST_F(GlenzStream, SimulationMatchesTheCpuModelAtSeveralTimesCountsAndTubes) {
         in.exit = c.tube.exit;
         setStreamTracks(in);
         // The frame number only keeps the iteration count a run-time value; it must not change it.
-        renderFrame(c.time, {float(W), float(H)}, c.frame);
+        renderFrame(c.time, {float(kWidth), float(kHeight)}, c.frame);
         const auto gpu = read(buffer);
         const auto cpu = effects_test::simulateStream(in);
         float worst = 0.0f;
@@ -132,7 +135,7 @@ TEST_F(GlenzStream, ObjectCountsBeyondTheRangeActAsTheNearestEnd) {
     for (float count : {129.0f, 500.0f, 1.0e9f}) {
         in.numSpheres = count;
         setStreamTracks(in);
-        renderFrame(in.time, {float(W), float(H)});
+        renderFrame(in.time, {float(kWidth), float(kHeight)});
         const auto gpu = read(buffer);
         for (uint32_t k = 0; k < kStreamElements; ++k)
             ASSERT_TRUE(near(gpu[k], {full[k].x, full[k].y, full[k].z, full[k].radius}, 1e-4f))
@@ -141,7 +144,7 @@ TEST_F(GlenzStream, ObjectCountsBeyondTheRangeActAsTheNearestEnd) {
     for (float count : {0.0f, 0.99f, -4.0f}) {
         in.numSpheres = count;
         setStreamTracks(in);
-        renderFrame(in.time, {float(W), float(H)});
+        renderFrame(in.time, {float(kWidth), float(kHeight)});
         for (const Float4& e : read(buffer)) ASSERT_TRUE(near(e, {0, 0, 0, 0}, 0.0f)) << count << " objects";
     }
 }
@@ -156,12 +159,12 @@ TEST_F(GlenzStream, WithoutObjectsOnlyTheGradedBackgroundShows) {
     buildPicture(toFloat4(effects_test::simulateStream(in)));
     for (float count : {0.0f, -3.0f, 0.9f}) {
         setTrack("NUMSPHEREZ", count);
-        EXPECT_EQ(backgroundPixels(picture()), int(W * H)) << count << " objects";
+        EXPECT_EQ(backgroundPixels(picture()), int(kWidth * kHeight)) << count << " objects";
     }
     setTrack("NUMSPHEREZ", 128.0f);
     const auto full = picture();
-    EXPECT_LT(backgroundPixels(full), int(W * H * 9 / 10));
-    writePng("glenz_stream.png", full, W, H);
+    EXPECT_LT(backgroundPixels(full), int(kWidth * kHeight * 9 / 10));
+    writePng("glenz_stream.png", full, kWidth, kHeight);
     // Counts above 128 draw the same 128 objects.
     setTrack("NUMSPHEREZ", 300.0f);
     const auto beyond = picture();
@@ -186,16 +189,17 @@ TEST_F(GlenzStream, AWrappedObjectIsDrawnWhereItIsNow) {
     auto centreX = [&](const std::vector<Float4>& pixels) {
         double sum = 0;
         int count = 0;
-        for (uint32_t y = 0; y < H; ++y)
-            for (uint32_t x = 0; x < W; ++x)
-                if (!near(pixels[y * W + x], gradedBackground(0.4f, pixelUv(x, y, W, H)), 1e-4f)) {
+        for (uint32_t y = 0; y < kHeight; ++y)
+            for (uint32_t x = 0; x < kWidth; ++x)
+                if (!near(pixels[y * kWidth + x], gradedBackground(0.4f, pixelUv(x, y, kWidth, kHeight)),
+                          1e-4f)) {
                     sum += x;
                     ++count;
                 }
         EXPECT_GT(count, 50);
         return sum / std::max(count, 1);
     };
-    EXPECT_NEAR(centreX(still), W / 2.0, 1.0);
+    EXPECT_NEAR(centreX(still), kWidth / 2.0, 1.0);
 
     // More than 2 apart: it wrapped, and the blend towards the old place is skipped.
     const auto wrapped = renderWithPrevious(3.0f);

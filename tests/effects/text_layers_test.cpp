@@ -8,7 +8,7 @@ using namespace Orvo::Gfx;
 
 namespace {
 
-constexpr uint32_t W = 64, H = 36;
+constexpr uint32_t kWidth = 64, kHeight = 36;
 constexpr int kLayers = 9;
 
 struct Cell {
@@ -78,8 +78,8 @@ class TextLayers : public EffectPassTest {
     }
 
     // The text pass as the show builds it, over the pages in `text` (layer L reads text[L]).
-    void build(const Float4& clear = {0, 0, 0, 1}, uint32_t width = W) {
-        target = texture(width, H);
+    void build(const Float4& clear = {0, 0, 0, 1}, uint32_t width = kWidth) {
+        target = texture(width, kHeight);
         BufferDataRuntime* c64 = intBuffer(font);
         BufferDataRuntime* font3 = intBuffer(font);
         BufferDataRuntime* pages[kLayers];
@@ -96,13 +96,14 @@ class TextLayers : public EffectPassTest {
     }
 
     std::vector<Float4> render(float time = 0.0f) {
-        renderFrame(time, {float(W), float(H)});
+        renderFrame(time, {float(kWidth), float(kHeight)});
         return read(target);
     }
 
     void expectEverywhere(const std::vector<Float4>& pixels, const Float4& expected, const char* what) {
         for (uint32_t i = 0; i < pixels.size(); ++i)
-            ASSERT_TRUE(near(pixels[i], expected, 1e-5f)) << what << " at " << i % W << "," << i / W;
+            ASSERT_TRUE(near(pixels[i], expected, 1e-5f))
+                << what << " at " << i % kWidth << "," << i / kWidth;
     }
 
     const std::vector<int32_t> font = testFont();
@@ -149,13 +150,13 @@ TEST_F(TextLayers, ColourIndicesWrapAt256) {
     const auto layer2 = render();
     setTracks({{"L3TEXT_A", 0.0f}, {"L1TEXT_A", 1.0f}});
     const auto layer0 = render();
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
             if (x >= 30 && x < 34) continue; // the pixels that straddle the middle of the page
             const bool left = x < 32;
-            ASSERT_TRUE(near(layer2[y * W + x], paletteColour(left ? 4 : 5), 1e-5f)) << x << "," << y;
+            ASSERT_TRUE(near(layer2[y * kWidth + x], paletteColour(left ? 4 : 5), 1e-5f)) << x << "," << y;
             ASSERT_TRUE(
-                near(layer0[y * W + x], left ? paletteColour(5) : Float4{0.05f, 0.05f, 0.05f, 1}, 1e-5f))
+                near(layer0[y * kWidth + x], left ? paletteColour(5) : Float4{0.05f, 0.05f, 0.05f, 1}, 1e-5f))
                 << x << "," << y;
         }
 }
@@ -205,14 +206,14 @@ TEST_F(TextLayers, LayerQuadsArePlacedFromTheirTracksWithTransparentMargins) {
     framePage(120, 34, 2.0f / 3.0f);
     setTrack("L1TEXT_A", 1.0f);
     const auto centred = render();
-    writePng("text_layer_quad.png", centred, W, H);
+    writePng("text_layer_quad.png", centred, kWidth, kHeight);
     // Pushing the layer 30 columns along moves it left by 12 units, a quarter of its width.
     setTrack("L1_X", 30.0f);
     framePage(120, 34, 1.0f);
     const auto moved = render();
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
-            const Float4 c = centred[y * W + x], m = moved[y * W + x];
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            const Float4 c = centred[y * kWidth + x], m = moved[y * kWidth + x];
             const bool page = y >= 6 && y < 30;
             ASSERT_EQ(c.x + c.y + c.z > 0.0f, page) << x << "," << y;
             ASSERT_EQ(c.w, 1.0f);
@@ -245,24 +246,24 @@ float hash3(float x, float y, float z) {
 TEST_F(TextLayers, DisplacementMovesEachPixelSidewaysByItsHash) {
     // Layer 4 (DISP_5X) with one background colour per cell column; the pixels of the left half move
     // right, those of the right half left, each by DISP_5X times the hash of its glyph-pixel position.
-    constexpr uint32_t wide = 128; // pixel centres fall at 3.75 + 7.5 x glyph pixels, never on a whole one
+    constexpr uint32_t kWide = 128; // pixel centres fall at 3.75 + 7.5 x glyph pixels, never on a whole one
     text[4] = pages(120, 34, 1, [](uint32_t, uint32_t c) { return Cell{0, 0, int32_t(c % 16)}; });
-    build({0, 0, 0, 1}, wide);
+    build({0, 0, 0, 1}, kWide);
     setTracks({{"L5TEXT_A", 1.0f}, {"DISP_5X", 3.0f}});
-    renderFrame(0.0f, {float(wide), float(H)});
+    renderFrame(0.0f, {float(kWide), float(kHeight)});
     const auto pixels = read(target);
     int mismatches = 0, moved = 0;
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < wide; ++x) {
-            const Float2 uv = pixelUv(x, y, wide, H);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWide; ++x) {
+            const Float2 uv = pixelUv(x, y, kWide, kHeight);
             const float px = uv.x * 960.0f, py = uv.y * 34.0f * 16.0f;
             const float h = hash3(std::floor(px), std::floor(py), std::floor(px));
             const float shifted = px + (px < 480.0f ? 1.0f : -1.0f) * 3.0f * h;
             const int column = int(std::floor(shifted / 8.0f));
             moved += column != int(std::floor(px / 8.0f));
-            mismatches += near(pixels[y * wide + x], paletteColour(column % 16), 1e-5f) ? 0 : 1;
+            mismatches += near(pixels[y * kWide + x], paletteColour(column % 16), 1e-5f) ? 0 : 1;
         }
     // Rounding may put a rare pixel on the other side of a cell edge.
-    EXPECT_LE(mismatches, int(wide * H / 100));
-    EXPECT_GT(moved, int(wide * H / 10));
+    EXPECT_LE(mismatches, int(kWide * kHeight / 100));
+    EXPECT_GT(moved, int(kWide * kHeight / 10));
 }

@@ -12,17 +12,17 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const std::vector<uint32_t> vertexBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Vertex);
-const std::vector<uint32_t> pixelBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Pixel);
-const std::vector<uint32_t> computeBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Compute);
+const std::vector<uint32_t> kVertexBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Vertex);
+const std::vector<uint32_t> kPixelBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Pixel);
+const std::vector<uint32_t> kComputeBlob = recording::fakeShaderBytecode(gpu::ShaderStage::Compute);
 
 void setBlobs(PassDesc& desc, bool vertex, bool pixel, bool compute) {
-    desc.vertexBytecode = vertex ? vertexBlob.data() : nullptr;
-    desc.vertexBytecodeSize = vertex ? uint32_t(vertexBlob.size() * 4) : 0;
-    desc.pixelBytecode = pixel ? pixelBlob.data() : nullptr;
-    desc.pixelBytecodeSize = pixel ? uint32_t(pixelBlob.size() * 4) : 0;
-    desc.computeBytecode = compute ? computeBlob.data() : nullptr;
-    desc.computeBytecodeSize = compute ? uint32_t(computeBlob.size() * 4) : 0;
+    desc.vertexBytecode = vertex ? kVertexBlob.data() : nullptr;
+    desc.vertexBytecodeSize = vertex ? uint32_t(kVertexBlob.size() * 4) : 0;
+    desc.pixelBytecode = pixel ? kPixelBlob.data() : nullptr;
+    desc.pixelBytecodeSize = pixel ? uint32_t(kPixelBlob.size() * 4) : 0;
+    desc.computeBytecode = compute ? kComputeBlob.data() : nullptr;
+    desc.computeBytecodeSize = compute ? uint32_t(kComputeBlob.size() * 4) : 0;
 }
 
 TEST(PassDescriptors, CopyKeepsItsInputsAfterTheSourceIsGone) {
@@ -84,7 +84,7 @@ TEST_F(PassSetup, MissingBytecodeCreatesNothing) {
 TEST_F(PassSetup, BytecodeOfTheWrongStageLeavesTheShaderNull) {
     GraphicsPassDesc desc;
     setBlobs(desc, true, true, false);
-    desc.pixelBytecode = vertexBlob.data();
+    desc.pixelBytecode = kVertexBlob.data();
     GraphicsPass pass;
     setupGraphicsPass(pass, desc);
     EXPECT_NE(pass.pipeline.vertexShader.get(), nullptr);

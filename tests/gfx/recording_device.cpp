@@ -147,9 +147,9 @@ std::string labelOf(const gpu::Object* object) {
 }
 
 const std::vector<uint8_t>& bufferContents(const gpu::Resource* resource) {
-    static const std::vector<uint8_t> none;
+    static const std::vector<uint8_t> kNone;
     const auto* buffer = dynamic_cast<const BufferObject*>(resource);
-    return buffer ? buffer->contents : none;
+    return buffer ? buffer->contents : kNone;
 }
 
 std::vector<uint32_t> fakeShaderBytecode(gpu::ShaderStage stage) {
@@ -466,7 +466,7 @@ gpu::QueryStatus Context::GetData(gpu::Query* query, void* data, uint32_t size, 
     if (timestamp) {
         std::memcpy(data, &q->ticks, sizeof(q->ticks));
     } else {
-        const gpu::QueryDataTimestampDisjoint result{Device::ticksPerSecond, device_.disjoint};
+        const gpu::QueryDataTimestampDisjoint result{Device::kTicksPerSecond, device_.disjoint};
         std::memcpy(data, &result, sizeof(result));
     }
     return gpu::QueryStatus::OK;

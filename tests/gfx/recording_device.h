@@ -81,7 +81,7 @@ class Device final : public gpu::Device {
     // has no clock and makes no queries.
     bool clock = true;
     uint64_t ticks = 0;
-    static constexpr uint64_t ticksPerSecond = 1000;
+    static constexpr uint64_t kTicksPerSecond = 1000;
     // On: every disjoint query reports an unsteady clock.
     bool disjoint = false;
 

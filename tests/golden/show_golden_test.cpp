@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int W = 320, H = 180;
+constexpr int kWidth = 320, kHeight = 180;
 
 class ShowGolden : public ::testing::TestWithParam<int> {};
 
@@ -18,13 +18,13 @@ TEST_P(ShowGolden, MatchesTheKeptStill) {
     const int seconds = GetParam();
     OffscreenShow show;
     std::string error;
-    ASSERT_TRUE(show.open(W, H, &error)) << error;
+    ASSERT_TRUE(show.open(kWidth, kHeight, &error)) << error;
     if (!isGoldenDriver(show.adapterName()))
         GTEST_SKIP() << "the stills were made on lavapipe, not " << show.adapterName();
     ASSERT_TRUE(show.render(showTimeAt(audioFramesAtSeconds(seconds)), &error)) << error;
     char name[32];
     std::snprintf(name, sizeof(name), "show_%02d.png", seconds);
-    EXPECT_TRUE(matchesGolden(name, show.rgb(), W, H));
+    EXPECT_TRUE(matchesGolden(name, show.rgb(), kWidth, kHeight));
 }
 
 // The credits scroller with the composite's CRT look (3, 5 s), the mirrors (12 s), the drop (24 s), the

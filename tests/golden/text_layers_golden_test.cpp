@@ -17,18 +17,18 @@ using namespace Orvo::Gfx;
 
 namespace {
 
-constexpr uint32_t W = 320, H = 180;
+constexpr uint32_t kWidth = 320, kHeight = 180;
 
-std::vector<int32_t> copyOf(const Assets::IntTable& table) {
+std::vector<int32_t> copyOf(const assets::IntTable& table) {
     return {table.elements, table.elements + table.elementCount};
 }
 
 // 8-bit RGB rows top first on screen, from the target's float rows.
 std::vector<uint8_t> screenBytes(const std::vector<Float4>& pixels) {
     std::vector<uint8_t> bytes;
-    for (uint32_t y = H; y-- > 0;)
-        for (uint32_t x = 0; x < W; ++x) {
-            const Float4& p = pixels[y * W + x];
+    for (uint32_t y = kHeight; y-- > 0;)
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            const Float4& p = pixels[y * kWidth + x];
             for (float channel : {p.x, p.y, p.z})
                 bytes.push_back(uint8_t(std::clamp(channel, 0.0f, 1.0f) * 255.0f + 0.5f));
         }
@@ -44,12 +44,12 @@ class TextLayersGolden : public EffectPassTest {
         TrackSet set;
         layDownTrackKeys(set);
         float camera[8];
-        for (uint32_t i = 0; i < trackCount; ++i) {
+        for (uint32_t i = 0; i < kTrackCount; ++i) {
             const float value = evaluateTrack(set, i, seconds);
-            setTrack(trackNames[i], value);
+            setTrack(kTrackNames[i], value);
             if (i < 8) camera[i] = value;
         }
-        const CameraMatrices matrices = buildCamera(camera, float(W) / float(H));
+        const CameraMatrices matrices = buildCamera(camera, float(kWidth) / float(kHeight));
         view = matrices.view;
         projection = matrices.projection;
     }
@@ -64,13 +64,13 @@ class TextLayersGolden : public EffectPassTest {
 TEST_F(TextLayersGolden, ShowMomentsMatchTheKeptStills) {
     if (!isGoldenDriver(device->GetAdapterName()))
         GTEST_SKIP() << "the stills were made on lavapipe, not " << device->GetAdapterName();
-    const std::vector<int32_t> font = copyOf(Assets::c64fontBuffer), font3 = copyOf(Assets::fontBuffer3);
-    const std::vector<int32_t> pages[6] = {copyOf(Assets::textBuffer1), copyOf(Assets::textBuffer2),
-                                           copyOf(Assets::textBuffer3), copyOf(Assets::textBuffer4),
-                                           copyOf(Assets::textBuffer5), copyOf(Assets::textBuffer6)};
-    const std::vector<float> palette(Assets::colorpalette.elements,
-                                     Assets::colorpalette.elements + Assets::colorpalette.elementCount);
-    TextureRuntime* target = texture(W, H);
+    const std::vector<int32_t> font = copyOf(assets::c64fontBuffer), font3 = copyOf(assets::fontBuffer3);
+    const std::vector<int32_t> pages[6] = {copyOf(assets::textBuffer1), copyOf(assets::textBuffer2),
+                                           copyOf(assets::textBuffer3), copyOf(assets::textBuffer4),
+                                           copyOf(assets::textBuffer5), copyOf(assets::textBuffer6)};
+    const std::vector<float> palette(assets::colorpalette.elements,
+                                     assets::colorpalette.elements + assets::colorpalette.elementCount);
+    TextureRuntime* target = texture(kWidth, kHeight);
     BufferDataRuntime* c64 = intBuffer(font);
     BufferDataRuntime* buffers[6];
     for (int i = 0; i < 6; ++i) buffers[i] = intBuffer(pages[i]);
@@ -84,7 +84,7 @@ TEST_F(TextLayersGolden, ShowMomentsMatchTheKeptStills) {
                  settings);
     for (float seconds : {5.0f, 24.0f, 35.0f, 50.0f}) {
         showTracksAt(seconds);
-        renderFrame(seconds, {float(W), float(H)});
+        renderFrame(seconds, {float(kWidth), float(kHeight)});
         const auto pixels = read(target);
         // A visible layer must draw something: guards a golden made while the pass drew nothing.
         float strongest = 0.0f;
@@ -93,10 +93,10 @@ TEST_F(TextLayersGolden, ShowMomentsMatchTheKeptStills) {
         int lit = 0;
         for (const Float4& p : pixels) lit += p.x + p.y + p.z > 0.0f;
         if (strongest > 0.05f) {
-            EXPECT_GT(lit, int(W * H / 100)) << seconds << " s";
+            EXPECT_GT(lit, int(kWidth * kHeight / 100)) << seconds << " s";
         }
         char name[32];
         std::snprintf(name, sizeof(name), "text_layers_%02d.png", int(seconds));
-        EXPECT_TRUE(matchesGolden(name, screenBytes(pixels).data(), int(W), int(H)));
+        EXPECT_TRUE(matchesGolden(name, screenBytes(pixels).data(), int(kWidth), int(kHeight)));
     }
 }

@@ -3,7 +3,7 @@
 
 namespace {
 
-constexpr uint32_t W = 8, H = 6;
+constexpr uint32_t kWidth = 8, kHeight = 6;
 
 // A texture whose every texel says where it is: (x, y, 100 x + y, 1).
 std::vector<Float4> gradient(uint32_t width, uint32_t height) {
@@ -18,15 +18,16 @@ std::vector<Float4> gradient(uint32_t width, uint32_t height) {
 using BasePrograms = GpuTest;
 
 TEST_F(BasePrograms, FullscreenTriangleCoversTheTargetWithCoordinatesFromTheTopLeft) {
-    Target target = renderTarget(W, H);
+    Target target = renderTarget(kWidth, kHeight);
     const float clear[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
     context->ClearRenderTargetView(target.view.get(), clear);
     drawFullscreen(target, vertexShader("fullscreen_vs").get(), pixelShader("uv_ps").get());
-    const auto pixels = readFloat4(target.texture.get(), W * H);
+    const auto pixels = readFloat4(target.texture.get(), kWidth * kHeight);
     // Corners (0,0), (2,0), (0,2) interpolate to the pixel centre's position over the size.
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x)
-            EXPECT_TRUE(near(pixels[y * W + x], {(x + 0.5f) / W, (y + 0.5f) / H, 0.0f, 1.0f}, 1e-5f));
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x)
+            EXPECT_TRUE(
+                near(pixels[y * kWidth + x], {(x + 0.5f) / kWidth, (y + 0.5f) / kHeight, 0.0f, 1.0f}, 1e-5f));
 }
 
 TEST_F(BasePrograms, FullscreenTriangleIsFrontFacingInDirect3DTerms) {
@@ -87,7 +88,7 @@ class MirrorPrograms : public GpuTest, public ::testing::WithParamInterface<Mirr
 
 TEST_P(MirrorPrograms, MirrorOnlyWhenTheirOwnSwitchIsAboveOneHalf) {
     const MirrorCase c = GetParam();
-    auto source = textureView(W, H, gradient(W, H));
+    auto source = textureView(kWidth, kHeight, gradient(kWidth, kHeight));
     gpu::SamplerDesc point;
     point.Filter = gpu::Filter::MIN_MAG_MIP_POINT;
     auto sampler = device->CreateSamplerState(point);
@@ -99,15 +100,16 @@ TEST_P(MirrorPrograms, MirrorOnlyWhenTheirOwnSwitchIsAboveOneHalf) {
         {{"mirrorX", c.mirrorX}, {"mirrorY", c.mirrorY}, {"mirrorX2", c.mirrorX2}, {"mirrorY2", c.mirrorY2}});
     gpu::Buffer* constants[] = {block.get()};
     context->PSSetConstantBuffers(8, 1, constants);
-    Target target = renderTarget(W, H);
+    Target target = renderTarget(kWidth, kHeight);
     drawFullscreen(target, vertexShader("fullscreen_vs").get(), pixelShader(c.program).get());
-    const auto pixels = readFloat4(target.texture.get(), W * H);
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
+    const auto pixels = readFloat4(target.texture.get(), kWidth * kHeight);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
             // Left half copied onto the right; bottom half copied onto the top.
-            const uint32_t sx = c.horizontal && x >= W / 2 ? W - 1 - x : x;
-            const uint32_t sy = c.vertical && y < H / 2 ? H - 1 - y : y;
-            EXPECT_TRUE(near(pixels[y * W + x], {float(sx), float(sy), float(100 * sx + sy), 1.0f}, 1e-5f))
+            const uint32_t sx = c.horizontal && x >= kWidth / 2 ? kWidth - 1 - x : x;
+            const uint32_t sy = c.vertical && y < kHeight / 2 ? kHeight - 1 - y : y;
+            EXPECT_TRUE(
+                near(pixels[y * kWidth + x], {float(sx), float(sy), float(100 * sx + sy), 1.0f}, 1e-5f))
                 << x << "," << y;
         }
 }
@@ -123,14 +125,14 @@ INSTANTIATE_TEST_SUITE_P(Switches, MirrorPrograms,
                                            MirrorCase{"mirror2_ps", 0.0f, 0.0f, 0.0f, 0.75f, false, true}));
 
 TEST_F(BasePrograms, VertexColourPassesTheInterpolatedColourThrough) {
-    Target target = renderTarget(W, H);
+    Target target = renderTarget(kWidth, kHeight);
     drawFullscreen(target, vertexShader("colour_corners_vs").get(), pixelShader("vertex_colour_ps").get());
-    const auto pixels = readFloat4(target.texture.get(), W * H);
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
+    const auto pixels = readFloat4(target.texture.get(), kWidth * kHeight);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
             // Barycentric weights of corners (0,0) red, (2,0) green, (0,2) blue at the pixel centre.
-            const float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
-            EXPECT_TRUE(near(pixels[y * W + x], {1.0f - u / 2 - v / 2, u / 2, v / 2, 0.5f}, 1e-5f))
+            const float u = (x + 0.5f) / kWidth, v = (y + 0.5f) / kHeight;
+            EXPECT_TRUE(near(pixels[y * kWidth + x], {1.0f - u / 2 - v / 2, u / 2, v / 2, 0.5f}, 1e-5f))
                 << x << "," << y;
         }
 }

@@ -5,9 +5,9 @@
 using Chain = GpuTest;
 
 TEST_F(Chain, ARenderedImageIsSampledByTheNextPass) {
-    constexpr uint32_t W = 8, H = 4;
-    Target first = renderTarget(W, H);
-    Target second = renderTarget(W, H);
+    constexpr uint32_t kWidth = 8, kHeight = 4;
+    Target first = renderTarget(kWidth, kHeight);
+    Target second = renderTarget(kWidth, kHeight);
     auto vs = vertexShader("fullscreen_vs");
     drawFullscreen(first, vs.get(), pixelShader("uv_ps").get());
 
@@ -24,11 +24,12 @@ TEST_F(Chain, ARenderedImageIsSampledByTheNextPass) {
     context->PSSetConstantBuffers(8, 1, constants);
     drawFullscreen(second, vs.get(), pixelShader("mirror_ps").get());
 
-    const auto pixels = readFloat4(second.texture.get(), W * H);
-    for (uint32_t y = 0; y < H; ++y)
-        for (uint32_t x = 0; x < W; ++x) {
-            const uint32_t sx = x >= W / 2 ? W - 1 - x : x;
-            EXPECT_TRUE(near(pixels[y * W + x], {(sx + 0.5f) / W, (y + 0.5f) / H, 0.0f, 1.0f}, 1e-5f))
+    const auto pixels = readFloat4(second.texture.get(), kWidth * kHeight);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            const uint32_t sx = x >= kWidth / 2 ? kWidth - 1 - x : x;
+            EXPECT_TRUE(
+                near(pixels[y * kWidth + x], {(sx + 0.5f) / kWidth, (y + 0.5f) / kHeight, 0.0f, 1.0f}, 1e-5f))
                 << x << "," << y;
         }
 }

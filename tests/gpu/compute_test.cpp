@@ -113,19 +113,19 @@ class DataBuffers : public GpuTest, public ::testing::WithParamInterface<bool> {
 
 TEST_P(DataBuffers, ReadElementIAsValueI) {
     const bool typedViews = GetParam();
-    constexpr uint32_t N = 24;
-    std::vector<int32_t> integers(N);
-    std::vector<float> floats(N);
-    for (uint32_t i = 0; i < N; ++i) {
+    constexpr uint32_t kN = 24;
+    std::vector<int32_t> integers(kN);
+    std::vector<float> floats(kN);
+    for (uint32_t i = 0; i < kN; ++i) {
         integers[i] = int32_t(i) - 5;
         floats[i] = float(i) * 0.25f;
     }
-    auto intBuffer = structuredBuffer(*device, 4, N, integers.data());
-    auto floatBuffer = structuredBuffer(*device, 4, N, floats.data());
-    auto result = structuredBuffer(*device, 8, N, nullptr);
+    auto intBuffer = structuredBuffer(*device, 4, kN, integers.data());
+    auto floatBuffer = structuredBuffer(*device, 4, kN, floats.data());
+    auto result = structuredBuffer(*device, 8, kN, nullptr);
     gpu::ShaderResourceViewDesc typed;
     typed.ViewDimension = gpu::ViewDimension::Buffer;
-    typed.NumElements = N;
+    typed.NumElements = kN;
     typed.Format = gpu::Format::R32_SINT;
     auto intView = device->CreateShaderResourceView(intBuffer.get(), typedViews ? &typed : nullptr);
     typed.Format = gpu::Format::R32_FLOAT;
@@ -139,9 +139,9 @@ TEST_P(DataBuffers, ReadElementIAsValueI) {
     auto kernel = computeShader("typed_buffers_cs");
     context->CSSetShader(kernel.get());
     context->Dispatch(3, 1, 1);
-    std::vector<float> pairs(2 * N);
+    std::vector<float> pairs(2 * kN);
     ASSERT_TRUE(context->ReadBack(result.get(), 0, pairs.data(), pairs.size() * 4, 0));
-    for (uint32_t i = 0; i < N; ++i) {
+    for (uint32_t i = 0; i < kN; ++i) {
         EXPECT_EQ(pairs[2 * i], float(integers[i])) << i;
         EXPECT_EQ(pairs[2 * i + 1], floats[i]) << i;
     }

@@ -20,19 +20,18 @@ struct Member {
 // Reads the members of the struct named `structName` from a SPIR-V module: their names
 // (OpMemberName) and byte offsets (OpMemberDecorate Offset).
 std::vector<Member> structMembers(const uint32_t* words, uint32_t count, const std::string& structName) {
-    constexpr uint32_t OP_NAME = 5, OP_MEMBER_NAME = 6, OP_MEMBER_DECORATE = 72, DECORATION_OFFSET = 35;
+    constexpr uint32_t kOpName = 5, kOpMemberName = 6, kOpMemberDecorate = 72, kDecorationOffset = 35;
     auto text = [](const uint32_t* w) { return std::string(reinterpret_cast<const char*>(w)); };
     uint32_t structId = 0;
     for (uint32_t i = 5; i < count; i += words[i] >> 16) {
-        if ((words[i] & 0xFFFF) == OP_NAME && text(&words[i + 2]) == structName) structId = words[i + 1];
+        if ((words[i] & 0xFFFF) == kOpName && text(&words[i + 2]) == structName) structId = words[i + 1];
         if ((words[i] >> 16) == 0) break;
     }
     std::map<uint32_t, Member> members;
     for (uint32_t i = 5; i < count && structId; i += words[i] >> 16) {
         const uint32_t op = words[i] & 0xFFFF;
-        if (op == OP_MEMBER_NAME && words[i + 1] == structId)
-            members[words[i + 2]].name = text(&words[i + 3]);
-        if (op == OP_MEMBER_DECORATE && words[i + 1] == structId && words[i + 3] == DECORATION_OFFSET)
+        if (op == kOpMemberName && words[i + 1] == structId) members[words[i + 2]].name = text(&words[i + 3]);
+        if (op == kOpMemberDecorate && words[i + 1] == structId && words[i + 3] == kDecorationOffset)
             members[words[i + 2]].offset = words[i + 4];
         if ((words[i] >> 16) == 0) break;
     }

@@ -50,7 +50,7 @@ class MainLoopTest : public ::testing::Test {
     FakeWaveDriver driver;
     AudioStream audio;
     TrackSet tracks;
-    std::vector<ContextVariable> variables = std::vector<ContextVariable>(trackCount);
+    std::vector<ContextVariable> variables = std::vector<ContextVariable>(kTrackCount);
     ShowState show;
     FakePlatform platform;
 
@@ -174,10 +174,10 @@ TEST_F(MainLoopTest, EveryTrackValueLandsInItsVariable) {
     setFramesPlayed(30 * 44100);
     platform.quitAtPass = 1;
     runMainLoop(platform, audio);
-    for (uint32_t i = 0; i < trackCount; ++i) {
+    for (uint32_t i = 0; i < kTrackCount; ++i) {
         float value = 0.0f;
         std::memcpy(&value, variables[i].value, sizeof value);
-        ASSERT_EQ(value, evaluateTrack(tracks, i, 30.0f)) << trackNames[i];
+        ASSERT_EQ(value, evaluateTrack(tracks, i, 30.0f)) << kTrackNames[i];
     }
 }
 
@@ -230,12 +230,12 @@ TEST(MainLoopWithoutAudio, ThePictureHoldsTimeZeroUntilQuit) {
     openAudioStream(audio, driver, nullptr, 0);
     TrackSet tracks;
     layDownTrackKeys(tracks);
-    std::vector<ContextVariable> variables(trackCount);
+    std::vector<ContextVariable> variables(kTrackCount);
     ShowState show;
     show.screen = makeShowScreen(640, 360);
     show.tracks = &tracks;
     show.variables = variables.data();
-    show.variableCount = trackCount;
+    show.variableCount = kTrackCount;
     FakePlatform platform;
     platform.show = &show;
     platform.quitAtPass = 6;

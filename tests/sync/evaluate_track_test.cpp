@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr float rowRate = 8.0f * 173.0f / 60.0f; // 23.0667 rows a second
+constexpr float kRowRate = 8.0f * 173.0f / 60.0f; // 23.0667 rows a second
 
 // A set at the show's tempo whose track 0 holds the given keys.
 TrackSet oneTrack(std::initializer_list<SyncKey> keys) {
@@ -36,15 +36,15 @@ TEST(EvaluateTrack, TrackWithoutKeysIsZeroAtEveryTime) {
 TEST(EvaluateTrack, BeforeTheFirstKeyTheValueIsZeroNotTheKeysValue) {
     TrackSet set = oneTrack({key(56, 7.5f, Interpolation::Hold)});
     EXPECT_EQ(at(set, 0.0), 0.0f);
-    EXPECT_EQ(at(set, 55.5 / rowRate), 0.0f);
-    EXPECT_EQ(at(set, 56.5 / rowRate), 7.5f);
+    EXPECT_EQ(at(set, 55.5 / kRowRate), 0.0f);
+    EXPECT_EQ(at(set, 56.5 / kRowRate), 7.5f);
 }
 
 TEST(EvaluateTrack, HoldKeysOnNeighbouringRowsSwitchWhenTheRowIsReached) {
     TrackSet set = oneTrack({key(14, 0.1f, Interpolation::Hold), key(15, 0.0f, Interpolation::Hold)});
-    EXPECT_FLOAT_EQ(at(set, 14.5 / rowRate), 0.1f);
-    EXPECT_FLOAT_EQ(at(set, 14.999 / rowRate), 0.1f);
-    EXPECT_EQ(at(set, 15.001 / rowRate), 0.0f);
+    EXPECT_FLOAT_EQ(at(set, 14.5 / kRowRate), 0.1f);
+    EXPECT_FLOAT_EQ(at(set, 14.999 / kRowRate), 0.1f);
+    EXPECT_EQ(at(set, 15.001 / kRowRate), 0.0f);
 }
 
 TEST(EvaluateTrack, LinearKeyAtTimeZeroStartsSlightlyBelowItsValue) {
@@ -52,7 +52,7 @@ TEST(EvaluateTrack, LinearKeyAtTimeZeroStartsSlightlyBelowItsValue) {
     TrackSet set = oneTrack({key(0, 0.0f, Interpolation::Linear), key(23, 10.0f, Interpolation::Hold)});
     EXPECT_NEAR(at(set, 0.0), -0.0100290, 1e-6);
     EXPECT_LT(at(set, 0.0), 0.0f);
-    EXPECT_NEAR(at(set, 0.001 + 0.5 * 23 / rowRate), 5.0f, 1e-5);
+    EXPECT_NEAR(at(set, 0.001 + 0.5 * 23 / kRowRate), 5.0f, 1e-5);
 }
 
 TEST(EvaluateTrack, EveryCurveAtAQuarterAndAtHalfOfTheInterval) {
@@ -68,7 +68,7 @@ TEST(EvaluateTrack, EveryCurveAtAQuarterAndAtHalfOfTheInterval) {
         {Interpolation::Quadratic, 2.0f + 4.0f * 0.0625f, 3.0f},
         {Interpolation::Quartic, 2.0f + 4.0f * 0.00390625f, 2.25f},
     };
-    double interval = 46.0 / rowRate;
+    double interval = 46.0 / kRowRate;
     for (const Case& c : cases) {
         TrackSet set = oneTrack({key(0, 2.0f, c.code), key(46, 6.0f, Interpolation::Hold)});
         EXPECT_NEAR(at(set, 0.001 + 0.25 * interval), c.quarter, 2e-5) << int(c.code);
@@ -79,15 +79,15 @@ TEST(EvaluateTrack, EveryCurveAtAQuarterAndAtHalfOfTheInterval) {
 TEST(EvaluateTrack, UnknownCodesHold) {
     for (int32_t code : {7, 5, -1, 1000}) {
         TrackSet set = oneTrack({{0, 3.0f, code}, key(20, 9.0f, Interpolation::Hold)});
-        EXPECT_EQ(at(set, 10.0 / rowRate), 3.0f) << code;
+        EXPECT_EQ(at(set, 10.0 / kRowRate), 3.0f) << code;
     }
 }
 
 TEST(EvaluateTrack, TheCurveIsChosenByTheEarlierKey) {
     TrackSet set = oneTrack({key(0, 0.0f, Interpolation::Hold), key(10, 10.0f, Interpolation::Linear),
                              key(20, 20.0f, Interpolation::Hold)});
-    EXPECT_EQ(at(set, 5.0 / rowRate), 0.0f);
-    EXPECT_NEAR(at(set, 0.001 + 15.0 / rowRate), 15.0f, 1e-4);
+    EXPECT_EQ(at(set, 5.0 / kRowRate), 0.0f);
+    EXPECT_NEAR(at(set, 0.001 + 15.0 / kRowRate), 15.0f, 1e-4);
 }
 
 TEST(EvaluateTrack, ALoneOrLastKeyHoldsItsValueWhateverItsCode) {
@@ -95,15 +95,15 @@ TEST(EvaluateTrack, ALoneOrLastKeyHoldsItsValueWhateverItsCode) {
         TrackSet lone = oneTrack({key(0, 128.0f, code)});
         for (double t : {0.0, 0.0005, 66.9}) EXPECT_EQ(at(lone, t), 128.0f) << int(code) << " at " << t;
         TrackSet last = oneTrack({key(0, 1.0f, Interpolation::Linear), key(10, 5.0f, code)});
-        for (double t : {10.5 / rowRate, 100.0}) EXPECT_EQ(at(last, t), 5.0f) << int(code) << " at " << t;
+        for (double t : {10.5 / kRowRate, 100.0}) EXPECT_EQ(at(last, t), 5.0f) << int(code) << " at " << t;
     }
 }
 
 TEST(EvaluateTrack, OfKeysWithEqualRowsTheLaterOneIsCurrent) {
     TrackSet set = oneTrack({key(10, 1.0f, Interpolation::Hold), key(10, 2.0f, Interpolation::Linear),
                              key(20, 4.0f, Interpolation::Hold)});
-    EXPECT_NEAR(at(set, 0.001 + 15.0 / rowRate), 3.0f, 1e-4); // the later key's linear curve from 2 to 4
-    EXPECT_EQ(at(set, 9.5 / rowRate), 0.0f);
+    EXPECT_NEAR(at(set, 0.001 + 15.0 / kRowRate), 3.0f, 1e-4); // the later key's linear curve from 2 to 4
+    EXPECT_EQ(at(set, 9.5 / kRowRate), 0.0f);
 }
 
 TEST(EvaluateTrack, TimesOutsideTheShowNeverFault) {

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr float rowRate = 8.0f * 173.0f / 60.0f;
+constexpr float kRowRate = 8.0f * 173.0f / 60.0f;
 
 struct Expected {
     const char* name;
@@ -22,7 +22,7 @@ struct Expected {
 
 // Name, number of keys, first and last key row, for every track in table order.
 // clang-format off
-const Expected table[] = {
+const Expected kTable[] = {
     {"CameraPosX", 65, 0, 473}, {"CameraPosY", 6, 0, 537}, {"CameraPosZ", 35, 0, 520}, {"CameraDirX", 0, 0, 0},
     {"CameraDirY", 0, 0, 0}, {"CameraDirZ", 1, 0, 0}, {"CameraFOV", 12, 0, 1621}, {"CameraRoll", 30, 0, 1107},
     {"INTERLACE", 0, 0, 0}, {"BRUS", 0, 0, 0}, {"GLITCH", 0, 0, 0}, {"DECRUNCH", 0, 0, 0},
@@ -51,15 +51,15 @@ const Expected table[] = {
     {"mirrorX", 10, 372, 1478}, {"mirrorY", 6, 376, 1510}, {"mirrorX2", 9, 576, 1056}, {"mirrorY2", 6, 576, 908},
 };
 // clang-format on
-static_assert(sizeof(table) / sizeof(table[0]) == trackCount);
+static_assert(sizeof(kTable) / sizeof(kTable[0]) == kTrackCount);
 
 class Choreography : public ::testing::Test {
   protected:
     void SetUp() override { layDownTrackKeys(set); }
 
     uint32_t index(const char* name) const {
-        for (uint32_t i = 0; i < trackCount; ++i)
-            if (std::strcmp(trackNames[i], name) == 0) return i;
+        for (uint32_t i = 0; i < kTrackCount; ++i)
+            if (std::strcmp(kTrackNames[i], name) == 0) return i;
         ADD_FAILURE() << "no track " << name;
         return 0;
     }
@@ -68,7 +68,7 @@ class Choreography : public ::testing::Test {
         return evaluateTrack(set, index(name), float(seconds));
     }
     // The value in the middle of a row, well clear of the millisecond offset.
-    float atRow(const char* name, double row) const { return at(name, (row + 0.5) / rowRate); }
+    float atRow(const char* name, double row) const { return at(name, (row + 0.5) / kRowRate); }
 
     void expectKey(const char* name, uint32_t k, SyncKey expected) {
         ASSERT_LT(k, keys(name).count) << name;
@@ -90,12 +90,12 @@ class Choreography : public ::testing::Test {
 TEST_F(Choreography, TempoTrackNamesKeyCountsAndRowSpansFollowTheTable) {
     EXPECT_EQ(set.beatsPerMinute, 173.0f);
     EXPECT_EQ(set.rowsPerBeat, 8u);
-    ASSERT_EQ(set.tracks.count, trackCount);
-    EXPECT_EQ(set.tracks.capacity, trackCount);
+    ASSERT_EQ(set.tracks.count, kTrackCount);
+    EXPECT_EQ(set.tracks.capacity, kTrackCount);
     uint32_t total = 0, withKeys = 0;
-    for (uint32_t i = 0; i < trackCount; ++i) {
-        const Expected& e = table[i];
-        EXPECT_STREQ(trackNames[i], e.name) << "track " << i;
+    for (uint32_t i = 0; i < kTrackCount; ++i) {
+        const Expected& e = kTable[i];
+        EXPECT_STREQ(kTrackNames[i], e.name) << "track " << i;
         const DynArray<SyncKey>& k = set.track(i).keys;
         ASSERT_EQ(k.count, e.keys) << e.name;
         if (k.count) {
@@ -106,20 +106,20 @@ TEST_F(Choreography, TempoTrackNamesKeyCountsAndRowSpansFollowTheTable) {
         total += k.count;
     }
     EXPECT_EQ(total, 1129u);
-    EXPECT_EQ(trackKeyCount, 1129u);
+    EXPECT_EQ(kTrackKeyCount, 1129u);
     EXPECT_EQ(withKeys, 90u);
 }
 
 TEST_F(Choreography, InterpolationCodesTotalAndRowsRiseStrictly) {
     uint32_t perCode[5] = {};
-    for (uint32_t i = 0; i < trackCount; ++i) {
+    for (uint32_t i = 0; i < kTrackCount; ++i) {
         const DynArray<SyncKey>& k = set.track(i).keys;
         for (uint32_t j = 0; j < k.count; ++j) {
-            ASSERT_GE(k[j].interpolation, 0) << trackNames[i];
-            ASSERT_LT(k[j].interpolation, 5) << trackNames[i];
+            ASSERT_GE(k[j].interpolation, 0) << kTrackNames[i];
+            ASSERT_LT(k[j].interpolation, 5) << kTrackNames[i];
             ++perCode[k[j].interpolation];
             if (j) {
-                EXPECT_GT(k[j].row, k[j - 1].row) << trackNames[i] << " key " << j;
+                EXPECT_GT(k[j].row, k[j - 1].row) << kTrackNames[i] << " key " << j;
             }
         }
     }
@@ -144,7 +144,7 @@ TEST_F(Choreography, Camera) {
     expectKey("CameraFOV", 3, {520, 6.0f, 0});
     EXPECT_EQ(keys("CameraFOV")[1].row, 504u);
     EXPECT_EQ(atRow("CameraFOV", 503), 2.75f);
-    EXPECT_NEAR(at("CameraFOV", 0.001 + 516.0 / rowRate), 33.0f, 1e-3);
+    EXPECT_NEAR(at("CameraFOV", 0.001 + 516.0 / kRowRate), 33.0f, 1e-3);
     // Single-row kicks on the beat.
     const double kicks[][2] = {{14, 0.1},  {15, 0}, {16, 0.2}, {17, 0},
                                {24, -0.2}, {25, 0}, {48, 0.1}, {49, 0}};
@@ -202,7 +202,7 @@ TEST_F(Choreography, TextLayers) {
     for (uint32_t row : {796u, 852u, 908u, 964u, 1020u}) EXPECT_EQ(atRow("L5_FRAME", row), 7.0f) << row;
 
     expectKeys("L3_FRAME", {{599, 0, 1}, {626, 27, 0}});
-    EXPECT_NEAR(at("L3_FRAME", 0.001 + 612.5 / rowRate), 13.5f, 1e-3);
+    EXPECT_NEAR(at("L3_FRAME", 0.001 + 612.5 / kRowRate), 13.5f, 1e-3);
 }
 
 TEST_F(Choreography, CellZoomGlitchStreamIsShortSingleRowValues) {
@@ -277,7 +277,7 @@ TEST(ShowSections, TileTheShowFromRowZeroToItsEnd) {
     EXPECT_STREQ(sections[4].name, "section B");
     EXPECT_EQ(sections[4].startRow, 768u);
     // The finale ends with the row the show's 67th second falls in.
-    EXPECT_EQ(sections.back().endRow, uint32_t(std::ceil(67.0f * rowRate)));
+    EXPECT_EQ(sections.back().endRow, uint32_t(std::ceil(67.0f * kRowRate)));
     for (size_t i = 0; i < sections.size(); ++i) {
         EXPECT_LT(sections[i].startRow, sections[i].endRow) << sections[i].name;
         if (i > 0) {
@@ -295,10 +295,10 @@ TEST(ShowSections, TileTheShowFromRowZeroToItsEnd) {
 TEST(TrackVariables, OneFloatPerTrackInTableOrderWithNumspherezAtOne) {
     DynArray<ContextVariable> variables;
     appendTrackVariables(variables);
-    ASSERT_EQ(variables.count, trackCount);
-    for (uint32_t i = 0; i < trackCount; ++i) {
+    ASSERT_EQ(variables.count, kTrackCount);
+    for (uint32_t i = 0; i < kTrackCount; ++i) {
         const ContextVariable& v = variables[i];
-        EXPECT_STREQ(v.name, table[i].name);
+        EXPECT_STREQ(v.name, kTable[i].name);
         EXPECT_EQ(v.type, VariableType::Float);
         float value;
         std::memcpy(&value, v.value, sizeof value);

@@ -26,29 +26,29 @@ std::string readText(const char* path) {
 void expectSameTracks(const TrackSet& expected, const TrackSet& actual) {
     ASSERT_EQ(expected.beatsPerMinute, actual.beatsPerMinute);
     ASSERT_EQ(expected.rowsPerBeat, actual.rowsPerBeat);
-    ASSERT_EQ(expected.tracks.count, trackCount);
-    ASSERT_EQ(actual.tracks.count, trackCount);
+    ASSERT_EQ(expected.tracks.count, kTrackCount);
+    ASSERT_EQ(actual.tracks.count, kTrackCount);
     uint32_t lastRow = 0;
-    for (uint32_t i = 0; i < trackCount; ++i) {
+    for (uint32_t i = 0; i < kTrackCount; ++i) {
         const DynArray<SyncKey>& e = expected.track(i).keys;
         const DynArray<SyncKey>& a = actual.track(i).keys;
-        ASSERT_EQ(e.count, a.count) << trackNames[i];
+        ASSERT_EQ(e.count, a.count) << kTrackNames[i];
         for (uint32_t k = 0; k < e.count; ++k) {
-            ASSERT_EQ(e[k].row, a[k].row) << trackNames[i] << " key " << k;
+            ASSERT_EQ(e[k].row, a[k].row) << kTrackNames[i] << " key " << k;
             ASSERT_EQ(std::bit_cast<uint32_t>(e[k].value), std::bit_cast<uint32_t>(a[k].value))
-                << trackNames[i] << " key " << k;
-            ASSERT_EQ(e[k].interpolation, a[k].interpolation) << trackNames[i] << " key " << k;
+                << kTrackNames[i] << " key " << k;
+            ASSERT_EQ(e[k].interpolation, a[k].interpolation) << kTrackNames[i] << " key " << k;
             lastRow = std::max(lastRow, e[k].row);
         }
     }
     const float rowRate = float(expected.rowsPerBeat) * expected.beatsPerMinute / 60.0f;
     for (uint32_t row = 0; row <= lastRow + 16; row += row < 2000 ? 1 : 97)
         for (float part : {0.0f, 0.37f, 0.999f})
-            for (uint32_t i = 0; i < trackCount; ++i) {
+            for (uint32_t i = 0; i < kTrackCount; ++i) {
                 const float t = (float(row) + part) / rowRate;
                 ASSERT_EQ(std::bit_cast<uint32_t>(evaluateTrack(expected, i, t)),
                           std::bit_cast<uint32_t>(evaluateTrack(actual, i, t)))
-                    << trackNames[i] << " at row " << row << " + " << part;
+                    << kTrackNames[i] << " at row " << row << " + " << part;
             }
 }
 
@@ -69,14 +69,14 @@ TEST_F(TrackFileReader, ReadsTheEditedTableAsTheBuildCompiledIt) {
     TrackSet show;
     ASSERT_TRUE(readTrackFile(SHOW_TRACKS, show, &error)) << error;
     uint32_t added = 0, linearBefore = 0, linearInShow = 0;
-    for (uint32_t i = 0; i < trackCount; ++i) {
+    for (uint32_t i = 0; i < kTrackCount; ++i) {
         for (const SyncKey& key : read.track(i).keys) {
             added += key.row >= 100000;
             linearBefore += key.row < 100000 && key.interpolation == int32_t(Interpolation::Linear);
         }
         for (const SyncKey& key : show.track(i).keys)
             linearInShow += key.interpolation == int32_t(Interpolation::Linear);
-        EXPECT_EQ(read.track(i).keys.count, show.track(i).keys.count + (i % 13 ? 0 : 2)) << trackNames[i];
+        EXPECT_EQ(read.track(i).keys.count, show.track(i).keys.count + (i % 13 ? 0 : 2)) << kTrackNames[i];
     }
     EXPECT_EQ(added, 16u);
     EXPECT_EQ(linearBefore, 0u);

@@ -40,10 +40,10 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-const std::string tool = TRACKS_TOOL;
+const std::string kTool = TRACKS_TOOL;
 
 TEST(TracksTool, AtPrintsEveryTrackInOrderWithItsValue) {
-    ToolRun r = run(tool + " --at 0.2");
+    ToolRun r = run(kTool + " --at 0.2");
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> out = lines(r.out);
     ASSERT_EQ(out.size(), 104u);
@@ -53,11 +53,11 @@ TEST(TracksTool, AtPrintsEveryTrackInOrderWithItsValue) {
     EXPECT_EQ(out[5], "CameraDirZ 25");
     EXPECT_EQ(out[13], "SCENE_ONE 1");
     EXPECT_EQ(out[55], "NUMSPHEREZ 128");
-    EXPECT_EQ(lines(run(tool + " --at 0.22").out)[13], "SCENE_ONE 0");
+    EXPECT_EQ(lines(run(kTool + " --at 0.22").out)[13], "SCENE_ONE 0");
 }
 
 TEST(TracksTool, KeysPrintsOneLinePerKey) {
-    ToolRun r = run(tool + " --keys");
+    ToolRun r = run(kTool + " --keys");
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> out = lines(r.out);
     ASSERT_EQ(out.size(), 1129u);
@@ -69,7 +69,7 @@ TEST(TracksTool, KeysPrintsOneLinePerKey) {
 TEST(TracksTool, BadArgumentsPrintUsageAndExitTwo) {
     for (const char* arguments : {"", " --at", " --at abc", " --at 1.5x", " --at nan", " --at 1e99",
                                   " --keys extra", " --plot", " --bogus", " --at 1 2"}) {
-        ToolRun r = run(tool + arguments);
+        ToolRun r = run(kTool + arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         EXPECT_NE(r.err.find("usage: mirelandt-tracks"), std::string::npos) << arguments;
         EXPECT_TRUE(r.out.empty()) << arguments;
@@ -79,7 +79,7 @@ TEST(TracksTool, BadArgumentsPrintUsageAndExitTwo) {
 TEST(TracksTool, PlotWritesOnePngImage) {
     std::string png = scratch("plot.png");
     std::remove(png.c_str());
-    ToolRun r = run(tool + " --plot " + png);
+    ToolRun r = run(kTool + " --plot " + png);
     ASSERT_EQ(r.status, 0) << r.err;
     std::string bytes = readFile(png);
     ASSERT_GT(bytes.size(), 33u);
@@ -93,7 +93,7 @@ TEST(TracksTool, PlotWritesOnePngImage) {
 }
 
 TEST(TracksTool, PlotToAnUnwritablePathFailsWithAMessage) {
-    ToolRun r = run(tool + " --plot /nonexistent-folder/plot.png");
+    ToolRun r = run(kTool + " --plot /nonexistent-folder/plot.png");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos);
 }
@@ -114,7 +114,7 @@ TEST(TrackTableCompiler, AcceptsAWellFormedTable) {
     std::string generated = readFile(scratch("out.cpp"));
     EXPECT_NE(generated.find("{0u, 1.5, 1}"), std::string::npos) << generated;
     EXPECT_NE(generated.find("{3u, 100000000, 4}"), std::string::npos) << generated;
-    EXPECT_NE(generated.find("trackKeyStart[trackCount + 1] = {0, 2, 3}"), std::string::npos) << generated;
+    EXPECT_NE(generated.find("kTrackKeyStart[kTrackCount + 1] = {0, 2, 3}"), std::string::npos) << generated;
 }
 
 TEST(TrackTableCompiler, RejectsMalformedTablesNamingTheLine) {

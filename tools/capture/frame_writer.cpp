@@ -113,14 +113,14 @@ std::string findProgram(const char* name) {
     constexpr char separator = ';';
     const std::string file = std::string(name) + ".exe";
 #else
-    constexpr char separator = ':';
+    constexpr char kSeparator = ':';
     const std::string file = name;
 #endif
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin:/bin";
     size_t start = 0;
     while (start <= dirs.size()) {
-        size_t end = dirs.find(separator, start);
+        size_t end = dirs.find(kSeparator, start);
         if (end == std::string::npos) end = dirs.size();
         const std::string candidate = dirs.substr(start, end - start) + "/" + file;
 #ifdef _WIN32

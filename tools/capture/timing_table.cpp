@@ -23,7 +23,7 @@ std::string timingTable(const Orvo::Gfx::PassTimer& timer, const std::string& ad
     const auto& passes = timer.passes();
     for (size_t position = 0; position < passes.size(); ++position) {
         // The scene's own passes come first; the output pass that shows the picture follows them.
-        const std::string_view name = position < passListNames.size() ? passListNames[position] : "output";
+        const std::string_view name = position < kPassListNames.size() ? kPassListNames[position] : "output";
         appendRow(table, name, passes[position]);
     }
     appendRow(table, "frame", timer.frames());

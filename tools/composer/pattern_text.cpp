@@ -71,10 +71,10 @@ void setField(uint8_t& field, uint8_t value, unsigned row, unsigned channel) {
 
 uint8_t parseNote(std::string_view text) {
     if (text == "==") return kXmKeyOff;
-    static constexpr std::string_view names = "C-C#D-D#E-F-F#G-G#A-A#B-";
+    static constexpr std::string_view kNames = "C-C#D-D#E-F-F#G-G#A-A#B-";
     if (text.size() == 3 && text[2] >= '0' && text[2] <= '7') {
         for (size_t semitone = 0; semitone < 12; ++semitone) {
-            if (names.substr(semitone * 2, 2) == text.substr(0, 2)) {
+            if (kNames.substr(semitone * 2, 2) == text.substr(0, 2)) {
                 return uint8_t(1 + (text[2] - '0') * 12 + semitone);
             }
         }
@@ -100,11 +100,11 @@ XmCell parseCell(std::string_view words) {
             if (w.size() >= 2 && w[1] >= '0' && w[1] <= '9') {
                 cell.volume = uint8_t(0x10 + parseDecimal(w.substr(1), 64, w));
             } else if (w.size() == 3) {
-                static constexpr std::string_view commands = "dupmv";
-                static constexpr uint8_t bases[] = {0x60, 0x70, 0xC0, 0xF0, 0xB0};
-                size_t k = commands.find(w[1]);
+                static constexpr std::string_view kCommands = "dupmv";
+                static constexpr uint8_t kBases[] = {0x60, 0x70, 0xC0, 0xF0, 0xB0};
+                size_t k = kCommands.find(w[1]);
                 if (k == std::string_view::npos) throw NotationError("bad volume command " + quoted(w));
-                cell.volume = uint8_t(bases[k] + parseHexDigit(w.substr(2), w));
+                cell.volume = uint8_t(kBases[k] + parseHexDigit(w.substr(2), w));
             } else {
                 throw NotationError("bad volume word " + quoted(w));
             }

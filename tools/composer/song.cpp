@@ -43,7 +43,7 @@ std::string str(unsigned n) {
 
 // One table for every drum part: each character names a hit, whichever channel it is written to.
 const std::map<char, XmCell>& drumVoices() {
-    static const std::map<char, XmCell> voices = {
+    static const std::map<char, XmCell> kVoices = {
         {'K', parseCell("C-4 i1 v64")},      {'k', parseCell("C-4 i1 v42")},
         {'t', parseCell("A-4 i1 v44")},      {'m', parseCell("E-4 i1 v48")},
         {'l', parseCell("A-3 i1 v52")},      {'S', parseCell("C-4 i2 v52")},
@@ -52,7 +52,7 @@ const std::map<char, XmCell>& drumVoices() {
         {'x', parseCell("C-4 i3 v16 xEC1")}, {'o', parseCell("C-4 i3 v30")},
         {'r', parseCell("F-3 i3 v18 x840")}, {'R', parseCell("F-3 i3 v26 x840")},
     };
-    return voices;
+    return kVoices;
 }
 
 void grid(XmPattern& p, unsigned channel, std::string_view g, unsigned row = 0) {
@@ -229,12 +229,12 @@ XmPattern mainA(Energy energy) {
     chord(p, 32, kDbMaj7, 20);
     chord(p, 64, kAb, 20);
     chord(p, 96, kEb, 20);
-    static const std::array<std::pair<const char*, const char*>, 4> arps = {
+    static const std::array<std::pair<const char*, const char*>, 4> kArps = {
         {{"F-4", "037"}, {"C#4", "047"}, {"G#4", "047"}, {"D#4", "047"}}};
     for (unsigned bar = 0; bar < 4; ++bar) {
         // The finale lifts the arpeggio an octave.
-        const std::string root = energy == Energy::Finale ? octaveUp(arps[bar].first) : arps[bar].first;
-        arpBar(p, kChArp, bar * kBar, root, arps[bar].second, 2, energy == Energy::Groove ? 18 : 22);
+        const std::string root = energy == Energy::Finale ? octaveUp(kArps[bar].first) : kArps[bar].first;
+        arpBar(p, kChArp, bar * kBar, root, kArps[bar].second, 2, energy == Energy::Groove ? 18 : 22);
     }
     if (energy == Energy::Groove) {
         writePhrase(p, kChLead, kLeadA);

@@ -15,8 +15,8 @@ using ColourMap = std::array<int, 16>;
 
 // Block and shade characters belong to the letters; everything else is decoration around them.
 bool isLetterCell(const Cell& cell) {
-    return (cell.ch >= Glyph::lightShade && cell.ch <= Glyph::darkShade) ||
-           (cell.ch >= Glyph::fullBlock && cell.ch <= Glyph::upperHalf);
+    return (cell.ch >= glyph::kLightShade && cell.ch <= glyph::kDarkShade) ||
+           (cell.ch >= glyph::kFullBlock && cell.ch <= glyph::kUpperHalf);
 }
 
 Page recoloured(const Page& page, const ColourMap& map) {
@@ -60,16 +60,16 @@ Page glitched(const Page& page, int frame, int amplitude, uint32_t seed) {
             Cell cell = page.at(from, y);
             if (wrongColour && cell.fg >= 0) cell.fg = cellNoise(slice, 3, frame, seed) < 0.5 ? 13 : 10;
             if (isVisible(cell) && cellNoise(x, y, frame, seed + 1) < 0.07) {
-                static constexpr int noiseGlyphs[] = {Glyph::lightShade,
-                                                      Glyph::mediumShade,
-                                                      Glyph::darkShade,
-                                                      Glyph::upperHalf,
-                                                      Glyph::lowerHalf,
-                                                      '#',
-                                                      '%',
-                                                      '/',
-                                                      '\\'};
-                cell.ch = noiseGlyphs[int(cellNoise(x, y, frame, seed + 2) * std::size(noiseGlyphs))];
+                static constexpr int kNoiseGlyphs[] = {glyph::kLightShade,
+                                                       glyph::kMediumShade,
+                                                       glyph::kDarkShade,
+                                                       glyph::kUpperHalf,
+                                                       glyph::kLowerHalf,
+                                                       '#',
+                                                       '%',
+                                                       '/',
+                                                       '\\'};
+                cell.ch = kNoiseGlyphs[int(cellNoise(x, y, frame, seed + 2) * std::size(kNoiseGlyphs))];
                 cell.fg = 15;
             }
             out.at(x, y) = cell;
@@ -108,8 +108,8 @@ double cellNoise(int x, int y, int frame, uint32_t seed) {
 }
 
 int darker(int colour) {
-    static constexpr int step[16] = {0, 0, 0, 1, 0, 1, 8, 8, 0, 1, 2, 3, 4, 5, 6, 7};
-    return colour >= 0 && colour < 16 ? step[colour] : colour;
+    static constexpr int kStep[16] = {0, 0, 0, 1, 0, 1, 8, 8, 0, 1, 2, 3, 4, 5, 6, 7};
+    return colour >= 0 && colour < 16 ? kStep[colour] : colour;
 }
 
 int darker(int colour, int steps) {
@@ -154,15 +154,15 @@ Frames logoBuildUp(const Page& logo, int count) {
                 double behind = progress - arrival;
                 if (behind < 0) {
                     if (behind > -0.12 && cellNoise(x, y, f, 8) < 0.25)
-                        frame.at(x, y) = {Glyph::smallDot, behind > -0.06 ? 7 : 8, -1};
+                        frame.at(x, y) = {glyph::kSmallDot, behind > -0.06 ? 7 : 8, -1};
                 } else if (behind < 0.04) {
-                    frame.at(x, y) = {Glyph::lightShade, 1, -1};
+                    frame.at(x, y) = {glyph::kLightShade, 1, -1};
                 } else if (behind < 0.08) {
-                    frame.at(x, y) = {Glyph::mediumShade, 9, -1};
+                    frame.at(x, y) = {glyph::kMediumShade, 9, -1};
                 } else if (behind < 0.12) {
-                    frame.at(x, y) = {Glyph::darkShade, 11, -1};
+                    frame.at(x, y) = {glyph::kDarkShade, 11, -1};
                 } else if (behind < 0.16) {
-                    frame.at(x, y) = {Glyph::fullBlock, 15, -1};
+                    frame.at(x, y) = {glyph::kFullBlock, 15, -1};
                 } else {
                     frame.at(x, y) = final;
                 }
@@ -173,11 +173,11 @@ Frames logoBuildUp(const Page& logo, int count) {
 }
 
 Frames logoEffects(const Page& logo, int count) {
-    static constexpr ColourMap warm = {0, 4, 6, 4, 4, 5, 6, 14, 4, 12, 14, 14, 12, 13, 14, 15};
-    static constexpr ColourMap acid = {0, 2, 2, 2, 2, 2, 2, 10, 2, 10, 10, 10, 10, 10, 14, 15};
-    static constexpr ColourMap neon = {0, 5, 5, 5, 5, 5, 5, 13, 5, 13, 13, 13, 13, 13, 13, 15};
-    static constexpr ColourMap ghost = {0, 8, 8, 8, 8, 8, 8, 7, 8, 7, 7, 7, 7, 7, 7, 15};
-    static constexpr const ColourMap* flicker[] = {&warm, &acid, &neon, &ghost};
+    static constexpr ColourMap kWarm = {0, 4, 6, 4, 4, 5, 6, 14, 4, 12, 14, 14, 12, 13, 14, 15};
+    static constexpr ColourMap kAcid = {0, 2, 2, 2, 2, 2, 2, 10, 2, 10, 10, 10, 10, 10, 14, 15};
+    static constexpr ColourMap kNeon = {0, 5, 5, 5, 5, 5, 5, 13, 5, 13, 13, 13, 13, 13, 13, 15};
+    static constexpr ColourMap kGhost = {0, 8, 8, 8, 8, 8, 8, 7, 8, 7, 7, 7, 7, 7, 7, 15};
+    static constexpr const ColourMap* kFlicker[] = {&kWarm, &kAcid, &kNeon, &kGhost};
 
     Frames frames;
     for (int f = 0; f < count; ++f) {
@@ -197,11 +197,11 @@ Frames logoEffects(const Page& logo, int count) {
                     double ahead = x - front;
                     if (ahead < 0 || !isVisible(cell)) continue;
                     if (ahead < 2)
-                        frame.at(x, y) = {Glyph::fullBlock, 15, -1};
+                        frame.at(x, y) = {glyph::kFullBlock, 15, -1};
                     else if (ahead < 4)
-                        frame.at(x, y) = {Glyph::darkShade, 11, -1};
+                        frame.at(x, y) = {glyph::kDarkShade, 11, -1};
                     else if (ahead < 6)
-                        frame.at(x, y) = {Glyph::mediumShade, 9, -1};
+                        frame.at(x, y) = {glyph::kMediumShade, 9, -1};
                     else
                         frame.at(x, y) = cell;
                 }
@@ -211,7 +211,7 @@ Frames logoEffects(const Page& logo, int count) {
             for (int y = 0; y < logo.rows; ++y)
                 for (int x = 0; x < logo.columns; ++x)
                     if (y % 4 <= k && isVisible(logo.at(x, y)))
-                        frame.at(x, y) = y % 4 == k ? Cell{Glyph::upperHalf, 8, -1} : Cell{};
+                        frame.at(x, y) = y % 4 == k ? Cell{glyph::kUpperHalf, 8, -1} : Cell{};
         } else if (group == 3) {
             // A flash: the page inverted to white, then white letters, then the colours returning.
             if (k == 0) {
@@ -241,7 +241,7 @@ Frames logoEffects(const Page& logo, int count) {
         } else if (group == 5) {
             frame = dissolved(logo, 0.2 * (k + 1), 151);
         } else {
-            frame = recoloured(logo, *flicker[size_t(k)]);
+            frame = recoloured(logo, *kFlicker[size_t(k)]);
         }
         frames.push_back(frame);
     }
@@ -249,10 +249,11 @@ Frames logoEffects(const Page& logo, int count) {
 }
 
 Frames backdrop(int columns, int rows, int count) {
-    static constexpr int copper[] = {1, 9, 3, 11, 3, 9, 1, 0, 5, 13, 4, 12, 4, 13, 5, 0};
-    static constexpr int tunnel[] = {1, 3, 9, 11, 15, 7, 8, 0, 5, 13, 12, 4};
-    static constexpr int dim[] = {1, 8, 1, 0, 3, 8, 5};
-    static constexpr int shades[] = {Glyph::space, Glyph::lightShade, Glyph::mediumShade, Glyph::darkShade};
+    static constexpr int kCopper[] = {1, 9, 3, 11, 3, 9, 1, 0, 5, 13, 4, 12, 4, 13, 5, 0};
+    static constexpr int kTunnel[] = {1, 3, 9, 11, 15, 7, 8, 0, 5, 13, 12, 4};
+    static constexpr int kDim[] = {1, 8, 1, 0, 3, 8, 5};
+    static constexpr int kShades[] = {glyph::kSpace, glyph::kLightShade, glyph::kMediumShade,
+                                      glyph::kDarkShade};
     const int third = (count + 2) / 3;
     Frames frames;
     for (int f = 0; f < count; ++f) {
@@ -264,21 +265,23 @@ Frames backdrop(int columns, int rows, int count) {
                 if (look == 0) {
                     // Copper bands rolling upwards, each lit at its top and shaded towards its bottom.
                     int line = y + 2 * k;
-                    cell.bg = copper[(line / 3) % std::size(copper)];
-                    cell.ch = shades[line % 3];
+                    cell.bg = kCopper[(line / 3) % std::size(kCopper)];
+                    cell.ch = kShades[line % 3];
                 } else if (look == 1) {
                     // Nested frames whose colours run inwards, so that stepping the frame flies into them.
                     int ring = std::min({x, columns - 1 - x, 2 * y, 2 * (rows - 1 - y)}) / 4;
-                    cell.bg = tunnel[size_t(ring + 8 * std::size(tunnel) - k) % std::size(tunnel)];
+                    cell.bg = kTunnel[size_t(ring + 8 * std::size(kTunnel) - k) % std::size(kTunnel)];
                     int edge = std::min({x, columns - 1 - x, 2 * y, 2 * (rows - 1 - y)}) % 4;
-                    cell.ch = edge == 0 ? Glyph::mediumShade : edge == 1 ? Glyph::lightShade : Glyph::space;
+                    cell.ch = edge == 0   ? glyph::kMediumShade
+                              : edge == 1 ? glyph::kLightShade
+                                          : glyph::kSpace;
                 } else {
                     // Noise fields over dark colours, crossed by a brighter scan band moving down.
                     int band = (k * rows) / third;
                     bool lit = std::abs(y - band) <= 1;
                     cell.bg = lit ? (y == band ? 15 : 7)
-                                  : dim[int(cellNoise(x / 6, y / 2, f, 41) * std::size(dim))];
-                    cell.ch = shades[int(cellNoise(x / 2, y, f, 43) * std::size(shades))];
+                                  : kDim[int(cellNoise(x / 6, y / 2, f, 41) * std::size(kDim))];
+                    cell.ch = kShades[int(cellNoise(x / 2, y, f, 43) * std::size(kShades))];
                 }
             }
         // A dark frame line around the page holds the looks together; it cuts through the
@@ -303,11 +306,11 @@ Frames titlePulse(const Page& title, int count) {
             int d = distance[i];
             if (d == 0) continue;
             if (d <= 2 && level >= 3)
-                frame.cells[i] = {Glyph::lightShade, 1, -1};
+                frame.cells[i] = {glyph::kLightShade, 1, -1};
             else if (d > ring - 2 && d <= ring)
-                frame.cells[i] = {Glyph::mediumShade, level >= 5 ? 11 : 9, -1};
+                frame.cells[i] = {glyph::kMediumShade, level >= 5 ? 11 : 9, -1};
             else if (d > ring - 5 && d <= ring - 2)
-                frame.cells[i] = {Glyph::lightShade, level >= 5 ? 9 : 1, -1};
+                frame.cells[i] = {glyph::kLightShade, level >= 5 ? 9 : 1, -1};
         }
         int margin = std::max(0, 7 - level);
         drawBox(frame, 2 * margin, margin, title.columns - 4 * margin, title.rows - 2 * margin, level >= 6,
@@ -329,23 +332,23 @@ Frames titlePulse(const Page& title, int count) {
 }
 
 Frames codeChart(int columns, int rows, int count) {
-    constexpr int lastCode = 505, perLine = 64, left = 9, top = 3;
-    static constexpr int bands[] = {1, 9, 3, 11, 2, 10, 5, 13, 4, 12, 6, 14};
+    constexpr int kLastCode = 505, kPerLine = 64, kLeft = 9, kTop = 3;
+    static constexpr int kBands[] = {1, 9, 3, 11, 2, 10, 5, 13, 4, 12, 6, 14};
     Frames frames;
     for (int f = 0; f < count; ++f) {
         Page frame(columns, rows);
         auto text = [&](int x, int y, const char* s, int fg) {
             for (int i = 0; s[i]; ++i) putCell(frame, x + i, y, uint8_t(s[i]), {0, fg, -1});
         };
-        text(left, 1, "CODES 0-505 (256 AND UP LIE BEYOND THE FONT)", 15);
-        for (int code = 0; code <= lastCode; ++code) {
-            int line = code / perLine, x = left + code % perLine, y = top + 2 * line;
-            if (code % perLine == 0) {
+        text(kLeft, 1, "CODES 0-505 (256 AND UP LIE BEYOND THE FONT)", 15);
+        for (int code = 0; code <= kLastCode; ++code) {
+            int line = code / kPerLine, x = kLeft + code % kPerLine, y = kTop + 2 * line;
+            if (code % kPerLine == 0) {
                 char label[8];
                 std::snprintf(label, sizeof label, "%3d", code);
                 text(2, y, label, 7);
             }
-            int band = bands[(code / 16 + f) % std::size(bands)];
+            int band = kBands[(code / 16 + f) % std::size(kBands)];
             putCell(frame, x, y, code, {0, 15, band});
         }
         frames.push_back(frame);
@@ -354,18 +357,19 @@ Frames codeChart(int columns, int rows, int count) {
 }
 
 Page cylinderPlasma(const BlockFont& font, int columns, int rows) {
-    static constexpr int ramps[] = {32, 48, 144, 128, 192, 112, 96, 80, 176, 160};
-    constexpr int highestColour = 200;
-    static constexpr int shades[] = {Glyph::space, Glyph::lightShade, Glyph::mediumShade, Glyph::darkShade};
+    static constexpr int kRamps[] = {32, 48, 144, 128, 192, 112, 96, 80, 176, 160};
+    constexpr int kHighestColour = 200;
+    static constexpr int kShades[] = {glyph::kSpace, glyph::kLightShade, glyph::kMediumShade,
+                                      glyph::kDarkShade};
     Page page(columns, rows);
     for (int y = 0; y < rows; ++y)
         for (int x = 0; x < columns; ++x) {
             double v = std::sin(x * 0.11) + std::sin(y * 0.07 + x * 0.03) +
                        std::sin(std::hypot(x - 40, y * 2 - 200) * 0.09);
             int level = std::clamp(int((v + 3) / 6 * 16), 0, 15);
-            int ramp = ramps[(y / 24) % std::size(ramps)];
-            page.at(x, y) = {shades[level % 4], std::min(highestColour, ramp + std::min(15, level + 3)),
-                             std::min(highestColour, ramp + level)};
+            int ramp = kRamps[(y / 24) % std::size(kRamps)];
+            page.at(x, y) = {kShades[level % 4], std::min(kHighestColour, ramp + std::min(15, level + 3)),
+                             std::min(kHighestColour, ramp + level)};
         }
     BannerLook look;
     look.halfRowsPerPixel = 2;

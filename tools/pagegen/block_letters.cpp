@@ -106,16 +106,16 @@ void drawBanner(Page& page, const BlockFont& font, int column, int row, std::str
             Cell& cell = page.at(column + x, row + r);
             if (top && bottom) {
                 // A row with a background is shaded: the dark shade lets that colour through.
-                cell = {colours.bg >= 0 ? Glyph::darkShade : Glyph::fullBlock, colours.fg, colours.bg};
+                cell = {colours.bg >= 0 ? glyph::kDarkShade : glyph::kFullBlock, colours.fg, colours.bg};
             } else if (top || bottom) {
                 // A half block's other half shows the shadow where it falls there, else what lies below.
                 bool shadowBehind = top ? shadeBottom : shadeTop;
-                cell = {top ? Glyph::upperHalf : Glyph::lowerHalf, colours.fg,
+                cell = {top ? glyph::kUpperHalf : glyph::kLowerHalf, colours.fg,
                         shadowBehind ? look.shadowColour.fg : cell.bg};
             } else if (shadeTop || shadeBottom) {
-                cell.ch = shadeTop && shadeBottom ? Glyph::mediumShade
-                          : shadeTop              ? Glyph::upperHalf
-                                                  : Glyph::lowerHalf;
+                cell.ch = shadeTop && shadeBottom ? glyph::kMediumShade
+                          : shadeTop              ? glyph::kUpperHalf
+                                                  : glyph::kLowerHalf;
                 cell.fg = look.shadowColour.fg;
                 cell.bg = look.shadowColour.bg;
             }

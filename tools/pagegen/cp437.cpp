@@ -23,7 +23,7 @@ Cp437Table parseCp437Table(std::string_view text) {
         if (seen[code]) lines.fail("code " + std::to_string(code) + " given twice");
         seen[code] = true;
         if (words[1] == "none") {
-            table.unicode[code] = Cp437Table::none;
+            table.unicode[code] = Cp437Table::kNone;
             continue;
         }
         if (words[1].size() < 3 || words[1].substr(0, 2) != "U+")

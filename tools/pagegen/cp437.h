@@ -9,8 +9,8 @@
 #include <vector>
 
 struct Cp437Table {
-    static constexpr uint32_t none = 0xFFFFFFFFu;
-    std::array<uint32_t, 256> unicode{}; // `none` for a code that shows no character (code 0)
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+    std::array<uint32_t, 256> unicode{}; // `kNone` for a code that shows no character (code 0)
     std::unordered_map<uint32_t, int> codeOf;
 
     // Code of a Unicode character, or -1 when code page 437 has no such character.

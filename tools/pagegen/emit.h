@@ -10,7 +10,7 @@
 std::vector<int32_t> flattenCells(const Frames& frames);
 
 // A source file that defines the named tables; each entry becomes a private array and the public
-// Assets::IntTable, Assets::FloatTable or Assets::CellPages object that points at it.
+// assets::IntTable, assets::FloatTable or assets::CellPages object that points at it.
 class TableSource {
   public:
     void addInts(const std::string& name, std::span<const int32_t> values);

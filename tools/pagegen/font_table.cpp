@@ -6,18 +6,18 @@
 #include <zlib.h>
 
 std::vector<int32_t> buildFontTable(const BitmapFont& font, const Cp437Table& codePage) {
-    if (font.cellWidth != glyphWidth || font.cellHeight != glyphHeight)
+    if (font.cellWidth != kGlyphWidth || font.cellHeight != kGlyphHeight)
         throw std::runtime_error("the font has " + std::to_string(font.cellWidth) + " x " +
                                  std::to_string(font.cellHeight) + " cells, not 8 x 16");
-    std::vector<int32_t> table(size_t(fontGlyphCount) * glyphSize, 0);
-    for (int code = 0; code < fontGlyphCount; ++code) {
+    std::vector<int32_t> table(size_t(kFontGlyphCount) * kGlyphSize, 0);
+    for (int code = 0; code < kFontGlyphCount; ++code) {
         uint32_t character = codePage.unicode[code];
-        if (character == Cp437Table::none) continue;
+        if (character == Cp437Table::kNone) continue;
         auto glyph = font.glyphs.find(character);
         if (glyph == font.glyphs.end())
             throw std::runtime_error("the font has no glyph for code " + std::to_string(code) + " (U+" +
                                      hexString(character) + ")");
-        for (int i = 0; i < glyphSize; ++i) table[size_t(code) * glyphSize + i] = glyph->second[i];
+        for (int i = 0; i < kGlyphSize; ++i) table[size_t(code) * kGlyphSize + i] = glyph->second[i];
     }
     return table;
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-constexpr int fontGlyphCount = 256, glyphWidth = 8, glyphHeight = 16;
-constexpr int glyphSize = glyphWidth * glyphHeight;
+constexpr int kFontGlyphCount = 256, kGlyphWidth = 8, kGlyphHeight = 16;
+constexpr int kGlyphSize = kGlyphWidth * kGlyphHeight;
 
 // Every code that shows a character must find its glyph in the font, so that no code silently draws
 // an empty cell.

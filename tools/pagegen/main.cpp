@@ -38,7 +38,7 @@ Frames single(Page page) {
     return {std::move(page)};
 }
 
-const PageSet pageSets[] = {
+const PageSet kPageSets[] = {
     {"textBuffer1", 120, 34, 29, [](const Sources&) { return backdrop(120, 34, 29); }},
     {"textBuffer2", 80, 213, 1, [](const Sources& s) { return single(s.page("credits.page")); }},
     {"textBuffer3", 120, 34, 28, [](const Sources& s) { return logoBuildUp(s.page("logo.page"), 28); }},
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         }
         palettes.write(out + "/assets_palettes.cpp");
 
-        for (const PageSet& set : pageSets) {
+        for (const PageSet& set : kPageSets) {
             Frames frames = set.build(sources);
             checkShape(set, frames);
             TableSource pages;

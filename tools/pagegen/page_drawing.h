@@ -3,9 +3,9 @@
 #include "tools/pagegen/cells.h"
 
 // Code page 437 characters the artwork is built from.
-namespace Glyph {
-constexpr int space = 32, lightShade = 176, mediumShade = 177, darkShade = 178, fullBlock = 219,
-              lowerHalf = 220, upperHalf = 223, smallDot = 250;
+namespace glyph {
+constexpr int kSpace = 32, kLightShade = 176, kMediumShade = 177, kDarkShade = 178, kFullBlock = 219,
+              kLowerHalf = 220, kUpperHalf = 223, kSmallDot = 250;
 }
 
 // Writes a cell when it lies on the page; drawing that runs past an edge is clipped, not an error.

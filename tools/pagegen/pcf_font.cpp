@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr uint32_t accelerators = 1u << 1, metricsTable = 1u << 2, bitmapsTable = 1u << 3,
-                   encodingsTable = 1u << 5, bdfAccelerators = 1u << 8;
-constexpr uint32_t compressedMetrics = 0x100, byteOrderMsb = 1u << 2, bitOrderMsb = 1u << 3;
+constexpr uint32_t kAccelerators = 1u << 1, kMetricsTable = 1u << 2, kBitmapsTable = 1u << 3,
+                   kEncodingsTable = 1u << 5, kBdfAccelerators = 1u << 8;
+constexpr uint32_t kCompressedMetrics = 0x100, kByteOrderMsb = 1u << 2, kBitOrderMsb = 1u << 3;
 
 [[noreturn]] void damaged(const std::string& what) {
     throw std::runtime_error("PCF font: " + what);
@@ -19,7 +19,7 @@ class TableReader {
   public:
     TableReader(std::span<const uint8_t> bytes, const char* name) : bytes(bytes), name(name) {
         format = take(4, false);
-        msb = format & byteOrderMsb;
+        msb = format & kByteOrderMsb;
     }
     uint32_t u32() { return take(4, msb); }
     int32_t i32() { return int32_t(u32()); }
@@ -52,7 +52,7 @@ struct Metrics {
 };
 
 std::vector<Metrics> readMetrics(TableReader table) {
-    bool compressed = table.format & compressedMetrics;
+    bool compressed = table.format & kCompressedMetrics;
     uint32_t count = compressed ? table.u16() : table.u32();
     std::vector<Metrics> out;
     for (uint32_t i = 0; i < count; ++i) {
@@ -73,7 +73,7 @@ std::vector<Metrics> readMetrics(TableReader table) {
 std::vector<uint8_t> normalisedBitmaps(std::span<const uint8_t> raw, uint32_t format) {
     std::vector<uint8_t> out(raw.begin(), raw.end());
     size_t unit = size_t(1) << ((format >> 4) & 3);
-    bool msbBytes = format & byteOrderMsb, msbBits = format & bitOrderMsb;
+    bool msbBytes = format & kByteOrderMsb, msbBits = format & kBitOrderMsb;
     if (unit > 1 && msbBytes != msbBits) {
         if (out.size() % unit) damaged("bitmap data is not a whole number of scan units");
         for (size_t i = 0; i < out.size(); i += unit)
@@ -112,14 +112,14 @@ BitmapFont readPcfFont(std::span<const uint8_t> data) {
         return TableReader(found->second, name);
     };
 
-    TableReader accel = tables.count(bdfAccelerators) ? table(bdfAccelerators, "accelerators")
-                                                      : table(accelerators, "accelerators");
+    TableReader accel = tables.count(kBdfAccelerators) ? table(kBdfAccelerators, "accelerators")
+                                                       : table(kAccelerators, "accelerators");
     accel.block(8); // drawing hints
     int fontAscent = accel.i32(), fontDescent = accel.i32();
 
-    std::vector<Metrics> metrics = readMetrics(table(metricsTable, "metrics"));
+    std::vector<Metrics> metrics = readMetrics(table(kMetricsTable, "metrics"));
 
-    TableReader bitmaps = table(bitmapsTable, "bitmaps");
+    TableReader bitmaps = table(kBitmapsTable, "bitmaps");
     uint32_t glyphCount = bitmaps.u32();
     if (glyphCount != metrics.size()) damaged("bitmap and metric counts differ");
     std::vector<uint32_t> offsets(glyphCount);
@@ -136,7 +136,7 @@ BitmapFont readPcfFont(std::span<const uint8_t> data) {
     font.cellHeight = fontAscent + fontDescent;
     if (font.cellHeight <= 0 || font.cellHeight > 64) damaged("implausible font height");
 
-    TableReader encodings = table(encodingsTable, "encodings");
+    TableReader encodings = table(kEncodingsTable, "encodings");
     int firstColumn = encodings.i16(), lastColumn = encodings.i16();
     int firstRow = encodings.i16(), lastRow = encodings.i16();
     encodings.i16(); // default character

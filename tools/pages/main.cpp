@@ -15,7 +15,7 @@ namespace {
 
 struct PagePreview {
     const char* name;
-    const Assets::CellPages& pages;
+    const assets::CellPages& pages;
     LayerLook look;
 };
 
@@ -48,15 +48,15 @@ int main(int argc, char** argv) {
     }
     // Layer 0 draws its characters in its own near-black colour; every other layer takes the
     // foreground from the palette. Layers 4 to 8 use the third font buffer.
-    const LayerLook text{Assets::c64fontBuffer, Assets::colorpalette, true, {}};
-    const LayerLook backdrop{Assets::c64fontBuffer, Assets::colorpalette, false, {0.05f, 0.05f, 0.05f}};
-    const LayerLook font3{Assets::fontBuffer3, Assets::colorpalette, true, {}};
-    const LayerLook cylinder{Assets::cylinderFont, Assets::cylinderPalette, true, {}};
+    const LayerLook text{assets::c64fontBuffer, assets::colorpalette, true, {}};
+    const LayerLook backdrop{assets::c64fontBuffer, assets::colorpalette, false, {0.05f, 0.05f, 0.05f}};
+    const LayerLook font3{assets::fontBuffer3, assets::colorpalette, true, {}};
+    const LayerLook cylinder{assets::cylinderFont, assets::cylinderPalette, true, {}};
     const PagePreview previews[] = {
-        {"textBuffer1", Assets::textBuffer1, backdrop},     {"textBuffer2", Assets::textBuffer2, text},
-        {"textBuffer3", Assets::textBuffer3, text},         {"textBuffer4", Assets::textBuffer4, text},
-        {"textBuffer5", Assets::textBuffer5, font3},        {"textBuffer6", Assets::textBuffer6, font3},
-        {"cylinderCells", Assets::cylinderCells, cylinder},
+        {"textBuffer1", assets::textBuffer1, backdrop},     {"textBuffer2", assets::textBuffer2, text},
+        {"textBuffer3", assets::textBuffer3, text},         {"textBuffer4", assets::textBuffer4, text},
+        {"textBuffer5", assets::textBuffer5, font3},        {"textBuffer6", assets::textBuffer6, font3},
+        {"cylinderCells", assets::cylinderCells, cylinder},
     };
     catchStopSignals();
     int written = 0;

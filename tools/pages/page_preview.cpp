@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr int glyphWidth = 8, glyphHeight = 16;
+constexpr int kGlyphWidth = 8, kGlyphHeight = 16;
 
 struct Rgb {
     float r = 0, g = 0, b = 0;
@@ -13,7 +13,7 @@ struct Rgb {
 
 // The palette as the layers index it: colour c reads entries 3 * (c mod 256) onwards, and an entry past
 // the end of the buffer reads as 0.
-Rgb paletteColour(const Assets::FloatTable& palette, int32_t index) {
+Rgb paletteColour(const assets::FloatTable& palette, int32_t index) {
     uint32_t base = 3u * (uint32_t(index) % 256u);
     auto entry = [&](uint32_t i) { return i < palette.elementCount ? palette.elements[i] : 0.0f; };
     return {entry(base), entry(base + 1), entry(base + 2)};
@@ -21,9 +21,9 @@ Rgb paletteColour(const Assets::FloatTable& palette, int32_t index) {
 
 // A glyph pixel is set when the font holds 1 there; codes whose glyph would lie past the end of the font
 // buffer read 0 and so are never set.
-bool glyphPixel(const Assets::IntTable& font, int32_t ch, int x, int y) {
+bool glyphPixel(const assets::IntTable& font, int32_t ch, int x, int y) {
     if (ch <= 0) return false;
-    uint64_t index = uint64_t(ch) * glyphWidth * glyphHeight + uint64_t(y) * glyphWidth + uint64_t(x);
+    uint64_t index = uint64_t(ch) * kGlyphWidth * kGlyphHeight + uint64_t(y) * kGlyphWidth + uint64_t(x);
     return index < font.elementCount && font.elements[index] == 1;
 }
 
@@ -33,10 +33,10 @@ uint8_t toByte(float v) {
 
 } // namespace
 
-Image renderFrame(const Assets::CellPages& pages, uint32_t frame, const LayerLook& look) {
+Image renderFrame(const assets::CellPages& pages, uint32_t frame, const LayerLook& look) {
     Image image;
-    image.width = int(pages.columns) * glyphWidth;
-    image.height = int(pages.rows) * glyphHeight;
+    image.width = int(pages.columns) * kGlyphWidth;
+    image.height = int(pages.rows) * kGlyphHeight;
     image.rgb.assign(size_t(image.width) * image.height * 3, 0);
     uint64_t cellsPerFrame = uint64_t(pages.columns) * pages.rows;
     for (uint32_t row = 0; row < pages.rows; ++row)
@@ -48,14 +48,14 @@ Image renderFrame(const Assets::CellPages& pages, uint32_t frame, const LayerLoo
             Rgb foreground = look.foregroundFromPalette && fg >= 0
                                  ? paletteColour(look.palette, fg)
                                  : Rgb{look.layerColour[0], look.layerColour[1], look.layerColour[2]};
-            for (int y = 0; y < glyphHeight; ++y)
-                for (int x = 0; x < glyphWidth; ++x) {
+            for (int y = 0; y < kGlyphHeight; ++y)
+                for (int x = 0; x < kGlyphWidth; ++x) {
                     bool set = glyphPixel(look.font, ch, x, y);
                     if (!set && bg < 0) continue;
                     Rgb colour = set ? foreground : paletteColour(look.palette, bg);
-                    uint8_t* out =
-                        &image.rgb[((size_t(row) * glyphHeight + y) * image.width + column * glyphWidth + x) *
-                                   3];
+                    uint8_t* out = &image.rgb[((size_t(row) * kGlyphHeight + y) * image.width +
+                                               column * kGlyphWidth + x) *
+                                              3];
                     out[0] = toByte(colour.r);
                     out[1] = toByte(colour.g);
                     out[2] = toByte(colour.b);

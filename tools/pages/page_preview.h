@@ -9,8 +9,8 @@
 #include <vector>
 
 struct LayerLook {
-    Assets::IntTable font;
-    Assets::FloatTable palette;
+    assets::IntTable font;
+    assets::FloatTable palette;
     bool foregroundFromPalette = true;
     float layerColour[3] = {0, 0, 0};
 };
@@ -22,7 +22,7 @@ struct Image {
 
 // Renders one frame of a set of cell pages; a frame past the last one renders black, as the layers find
 // no cells there.
-Image renderFrame(const Assets::CellPages& pages, uint32_t frame, const LayerLook& look);
+Image renderFrame(const assets::CellPages& pages, uint32_t frame, const LayerLook& look);
 
 // The frames side by side, `across` per row, each scaled down by `shrink` (averaging the pixels).
 Image contactSheet(const std::vector<Image>& frames, int across, int shrink);

@@ -11,7 +11,7 @@ const JsonValue* JsonValue::member(std::string_view name) const {
 
 namespace {
 
-constexpr int maxDepth = 64;
+constexpr int kMaxDepth = 64;
 
 class Reader {
   public:
@@ -58,9 +58,9 @@ class Reader {
             }
             if (at_ >= text_.size()) return fail("unterminated string");
             c = text_[at_++];
-            static constexpr std::string_view from = "\"\\/bfnrt", to = "\"\\/\b\f\n\r\t";
-            if (size_t i = from.find(c); i != std::string_view::npos) {
-                out += to[i];
+            static constexpr std::string_view kFrom = "\"\\/bfnrt", kTo = "\"\\/\b\f\n\r\t";
+            if (size_t i = kFrom.find(c); i != std::string_view::npos) {
+                out += kTo[i];
             } else if (c == 'u' && at_ + 4 <= text_.size()) {
                 // Names in a reflection are ASCII; other characters only need to stay apart.
                 out += '?';
@@ -83,7 +83,7 @@ class Reader {
     }
 
     bool value_(JsonValue& value, int depth) {
-        if (depth > maxDepth) return fail("nested too deep");
+        if (depth > kMaxDepth) return fail("nested too deep");
         skipSpace();
         if (at_ >= text_.size()) return fail("unexpected end");
         switch (text_[at_]) {

@@ -75,22 +75,22 @@ void writeTable(const std::string& path, const Table& table) {
     out << "// Generated from content/data/tracks.txt by generate-track-table; edit the table, not this "
            "file.\n"
         << "#include \"content/track_table.h\"\n\n"
-        << "static_assert(trackCount == " << table.names.size()
-        << ", \"the names file and trackCount differ\");\n\n"
-        << "const char* const trackNames[trackCount] = {\n";
+        << "static_assert(kTrackCount == " << table.names.size()
+        << ", \"the names file and kTrackCount differ\");\n\n"
+        << "const char* const kTrackNames[kTrackCount] = {\n";
     for (const std::string& name : table.names) out << "    \"" << name << "\",\n";
     char number[64];
     std::snprintf(number, sizeof number, "%.9g", table.set.beatsPerMinute);
-    out << "};\n\nconst float trackBeatsPerMinute = " << number << ";\n"
-        << "const uint32_t trackRowsPerBeat = " << table.set.rowsPerBeat << ";\n\n"
-        << "const uint32_t trackKeyStart[trackCount + 1] = {";
+    out << "};\n\nconst float kTrackBeatsPerMinute = " << number << ";\n"
+        << "const uint32_t kTrackRowsPerBeat = " << table.set.rowsPerBeat << ";\n\n"
+        << "const uint32_t kTrackKeyStart[kTrackCount + 1] = {";
     size_t total = 0;
     for (const SyncTrack& track : table.set.tracks) {
         out << total << ", ";
         total += track.keys.count;
     }
-    out << total << "};\n\nconst uint32_t trackKeyCount = " << total << ";\n\n"
-        << "const SyncKey trackKeys[" << (total ? total : 1) << "] = {\n";
+    out << total << "};\n\nconst uint32_t kTrackKeyCount = " << total << ";\n\n"
+        << "const SyncKey kTrackKeys[" << (total ? total : 1) << "] = {\n";
     for (uint32_t i = 0; i < table.set.tracks.count; ++i) {
         const DynArray<SyncKey>& keys = table.set.track(i).keys;
         if (keys.count) out << "    // " << table.names[i] << "\n";

@@ -41,14 +41,14 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "--at") == 0 && argc == 3) {
         float seconds;
         if (!parseSeconds(argv[2], seconds)) return usage();
-        for (uint32_t i = 0; i < trackCount; ++i)
-            std::printf("%s %.9g\n", trackNames[i], double(evaluateTrack(set, i, seconds)));
+        for (uint32_t i = 0; i < kTrackCount; ++i)
+            std::printf("%s %.9g\n", kTrackNames[i], double(evaluateTrack(set, i, seconds)));
         return 0;
     }
     if (std::strcmp(command, "--keys") == 0 && argc == 2) {
-        for (uint32_t i = 0; i < trackCount; ++i)
+        for (uint32_t i = 0; i < kTrackCount; ++i)
             for (const SyncKey& key : set.track(i).keys)
-                std::printf("%u %s %u %.9g %d\n", i, trackNames[i], key.row, double(key.value),
+                std::printf("%u %s %u %.9g %d\n", i, kTrackNames[i], key.row, double(key.value),
                             key.interpolation);
         return 0;
     }
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
         // Ctrl+C or SIGTERM while it draws or writes: the plot is not put in place.
         catchStopSignals();
         std::string error;
-        if (!plotTracks(set, trackNames, trackCount, argv[2], &error)) {
+        if (!plotTracks(set, kTrackNames, kTrackCount, argv[2], &error)) {
             if (stopSignal())
                 return reportStop("mirelandt-tracks", std::string("; ") + argv[2] + " is not written");
             std::fprintf(stderr, "mirelandt-tracks: %s\n", error.c_str());

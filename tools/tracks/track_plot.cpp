@@ -14,25 +14,25 @@
 namespace {
 
 // Layout in pixels.
-constexpr int columns = 4;
-constexpr int plotWidth = 900;
-constexpr int plotHeight = 52;
-constexpr int labelHeight = 16;
-constexpr int chartGap = 10;
-constexpr int columnGap = 40;
-constexpr int margin = 24;
-constexpr int headerHeight = 96;
-constexpr int chartHeight = labelHeight + plotHeight + chartGap;
+constexpr int kColumns = 4;
+constexpr int kPlotWidth = 900;
+constexpr int kPlotHeight = 52;
+constexpr int kLabelHeight = 16;
+constexpr int kChartGap = 10;
+constexpr int kColumnGap = 40;
+constexpr int kMargin = 24;
+constexpr int kHeaderHeight = 96;
+constexpr int kChartHeight = kLabelHeight + kPlotHeight + kChartGap;
 
-constexpr Colour background{12, 14, 18};
-constexpr Colour plotBackground{24, 28, 35};
-constexpr Colour beatLine{34, 39, 47};
-constexpr Colour barLine{50, 57, 68};
-constexpr Colour zeroLine{80, 88, 100};
-constexpr Colour curve{110, 205, 255};
-constexpr Colour keyMark{255, 214, 90};
-constexpr Colour labelText{225, 230, 238};
-constexpr Colour dimText{130, 138, 150};
+constexpr Colour kBackground{12, 14, 18};
+constexpr Colour kPlotBackground{24, 28, 35};
+constexpr Colour kBeatLine{34, 39, 47};
+constexpr Colour kBarLine{50, 57, 68};
+constexpr Colour kZeroLine{80, 88, 100};
+constexpr Colour kCurve{110, 205, 255};
+constexpr Colour kKeyMark{255, 214, 90};
+constexpr Colour kLabelText{225, 230, 238};
+constexpr Colour kDimText{130, 138, 150};
 
 Colour colourOf(const ShowSection& section) {
     return {section.colour.r, section.colour.g, section.colour.b};
@@ -57,19 +57,19 @@ Range sampleRange(const TrackSet& set, uint32_t index, float rowRate, float t0, 
 }
 
 int xOfSeconds(float seconds) {
-    return int(std::lround(seconds / kShowEndSeconds * plotWidth));
+    return int(std::lround(seconds / kShowEndSeconds * kPlotWidth));
 }
 
 void drawGrid(Canvas& canvas, int x, int y, float rowRate) {
-    canvas.fill(x, y, x + plotWidth, y + plotHeight, plotBackground);
+    canvas.fill(x, y, x + kPlotWidth, y + kPlotHeight, kPlotBackground);
     for (uint32_t row = 0; float(row) / rowRate < kShowEndSeconds; row += 8) {
         int px = x + xOfSeconds(float(row) / rowRate);
-        canvas.fill(px, y, px + 1, y + plotHeight, row % 32 ? beatLine : barLine);
+        canvas.fill(px, y, px + 1, y + kPlotHeight, row % 32 ? kBeatLine : kBarLine);
     }
     for (const ShowSection& s : showSections()) {
         if (s.startRow == 0) continue;
         int px = x + xOfSeconds(float(s.startRow) / rowRate);
-        canvas.fill(px, y, px + 1, y + plotHeight, colourOf(s), 0.8f);
+        canvas.fill(px, y, px + 1, y + kPlotHeight, colourOf(s), 0.8f);
     }
 }
 
@@ -78,25 +78,25 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
     const DynArray<SyncKey>& keys = set.track(index).keys;
     char label[160];
     std::snprintf(label, sizeof label, "%u %s", index, name);
-    int labelWidth = canvas.text(x, y + 3, label, labelText);
+    int labelWidth = canvas.text(x, y + 3, label, kLabelText);
 
-    int plotY = y + labelHeight;
+    int plotY = y + kLabelHeight;
     drawGrid(canvas, x, plotY, rowRate);
     if (keys.count == 0) {
-        canvas.text(x + labelWidth + 12, y + 3, "no keys: 0 throughout", dimText);
+        canvas.text(x + labelWidth + 12, y + 3, "no keys: 0 throughout", kDimText);
         return;
     }
 
-    std::vector<Range> columnsRange(plotWidth);
-    for (int px = 0; px < plotWidth; ++px) {
-        float t0 = kShowEndSeconds * float(px) / plotWidth;
-        float t1 = kShowEndSeconds * float(px + 1) / plotWidth;
+    std::vector<Range> columnsRange(kPlotWidth);
+    for (int px = 0; px < kPlotWidth; ++px) {
+        float t0 = kShowEndSeconds * float(px) / kPlotWidth;
+        float t1 = kShowEndSeconds * float(px + 1) / kPlotWidth;
         columnsRange[size_t(px)] = sampleRange(set, index, rowRate, t0, t1);
     }
     // Mid-row samples miss the very start of a ramp; the key itself marks its peak.
     for (const SyncKey& key : keys) {
         int px = xOfSeconds(float(key.row) / rowRate);
-        if (float(key.row) / rowRate >= kShowEndSeconds || px >= plotWidth) continue;
+        if (float(key.row) / rowRate >= kShowEndSeconds || px >= kPlotWidth) continue;
         Range& r = columnsRange[size_t(px)];
         r = {std::min(r.low, key.value), std::max(r.high, key.value)};
     }
@@ -107,18 +107,18 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
     float pad = span > 0.0f ? span * 0.08f : std::max(std::fabs(all.high) * 0.5f, 0.5f);
     float low = all.low - pad, high = all.high + pad;
     auto yOf = [&](float v) {
-        return plotY + plotHeight - 1 - int(std::lround((v - low) / (high - low) * (plotHeight - 1)));
+        return plotY + kPlotHeight - 1 - int(std::lround((v - low) / (high - low) * (kPlotHeight - 1)));
     };
 
-    if (low < 0.0f && high > 0.0f) canvas.fill(x, yOf(0.0f), x + plotWidth, yOf(0.0f) + 1, zeroLine);
+    if (low < 0.0f && high > 0.0f) canvas.fill(x, yOf(0.0f), x + kPlotWidth, yOf(0.0f) + 1, kZeroLine);
     int previousTop = yOf(columnsRange[0].high), previousBottom = yOf(columnsRange[0].low);
-    for (int px = 0; px < plotWidth; ++px) {
+    for (int px = 0; px < kPlotWidth; ++px) {
         const Range& r = columnsRange[size_t(px)];
         int top = yOf(r.high), bottom = yOf(r.low);
         // Join the previous column so that jumps read as vertical edges.
         int from = std::min(top, previousBottom + 1), to = std::max(bottom, previousTop - 1);
-        canvas.fill(x + px, from, x + px + 1, to + 1, curve);
-        canvas.fill(x + px, bottom + 1, x + px + 1, yOf(low) + 1, curve, 0.18f);
+        canvas.fill(x + px, from, x + px + 1, to + 1, kCurve);
+        canvas.fill(x + px, bottom + 1, x + px + 1, yOf(low) + 1, kCurve, 0.18f);
         previousTop = top;
         previousBottom = bottom;
     }
@@ -130,7 +130,7 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
             continue;
         }
         int px = x + xOfSeconds(seconds);
-        canvas.fill(px, plotY + plotHeight, px + 1, plotY + plotHeight + 3, keyMark);
+        canvas.fill(px, plotY + kPlotHeight, px + 1, plotY + kPlotHeight + 3, kKeyMark);
     }
 
     char range[160];
@@ -138,7 +138,7 @@ void drawChart(Canvas& canvas, const TrackSet& set, uint32_t index, const char* 
     if (beyond)
         used += std::snprintf(range + used, sizeof range - size_t(used), " (%u after the end)", beyond);
     std::snprintf(range + used, sizeof range - size_t(used), "   %.6g .. %.6g", all.low, all.high);
-    canvas.text(x + plotWidth - Canvas::textWidth(range), y + 3, range, dimText);
+    canvas.text(x + kPlotWidth - Canvas::textWidth(range), y + 3, range, kDimText);
 }
 
 void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRate) {
@@ -146,11 +146,11 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
     std::snprintf(title, sizeof title,
                   "Mirelandt: %u sync tracks over the show, 0-%.0f s  (%.6g BPM, %u rows per beat)", count,
                   kShowEndSeconds, set.beatsPerMinute, set.rowsPerBeat);
-    canvas.text(margin, margin - 8, title, labelText, 2);
-    int x = margin;
-    int y = margin + 26;
+    canvas.text(kMargin, kMargin - 8, title, kLabelText, 2);
+    int x = kMargin;
+    int y = kMargin + 26;
     x += canvas.text(
-        x, y, "grid: faint line every beat, brighter every bar;  yellow ticks: keys;  sections:  ", dimText);
+        x, y, "grid: faint line every beat, brighter every bar;  yellow ticks: keys;  sections:  ", kDimText);
     for (const ShowSection& s : showSections()) {
         char name[64];
         std::snprintf(name, sizeof name, "%s (row %u, %.1f s)", s.name, s.startRow,
@@ -159,14 +159,14 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
         x += 14 + canvas.text(x + 14, y, name, colourOf(s)) + 14;
     }
     // A seconds scale above every column.
-    for (int column = 0; column < columns; ++column) {
-        int cx = margin + column * (plotWidth + columnGap);
+    for (int column = 0; column < kColumns; ++column) {
+        int cx = kMargin + column * (kPlotWidth + kColumnGap);
         for (int second = 0; second <= int(kShowEndSeconds); second += 5) {
             char tick[16];
             std::snprintf(tick, sizeof tick, "%d s", second);
             int px = cx + xOfSeconds(float(second));
-            canvas.fill(px, headerHeight - 8, px + 1, headerHeight - 2, dimText);
-            canvas.text(px + 2, headerHeight - 18, tick, dimText);
+            canvas.fill(px, kHeaderHeight - 8, px + 1, kHeaderHeight - 2, kDimText);
+            canvas.text(px + 2, kHeaderHeight - 18, tick, kDimText);
         }
     }
 }
@@ -176,15 +176,15 @@ void drawHeader(Canvas& canvas, const TrackSet& set, uint32_t count, float rowRa
 bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, const char* path,
                 std::string* error) {
     float rowRate = set.rowRate();
-    uint32_t perColumn = (count + columns - 1) / columns;
-    int width = 2 * margin + columns * plotWidth + (columns - 1) * columnGap;
-    int height = headerHeight + int(perColumn) * chartHeight + margin;
-    Canvas canvas(width, height, background);
+    uint32_t perColumn = (count + kColumns - 1) / kColumns;
+    int width = 2 * kMargin + kColumns * kPlotWidth + (kColumns - 1) * kColumnGap;
+    int height = kHeaderHeight + int(perColumn) * kChartHeight + kMargin;
+    Canvas canvas(width, height, kBackground);
     drawHeader(canvas, set, count, rowRate);
     // Column by column, so that neighbouring tracks of the table sit one above the other.
     for (uint32_t i = 0; i < count; ++i) {
-        int x = margin + int(i / perColumn) * (plotWidth + columnGap);
-        int y = headerHeight + int(i % perColumn) * chartHeight;
+        int x = kMargin + int(i / perColumn) * (kPlotWidth + kColumnGap);
+        int y = kHeaderHeight + int(i % perColumn) * kChartHeight;
         drawChart(canvas, set, i, names[i], x, y, rowRate);
     }
     return writePng(path, canvas.width(), canvas.height(), canvas.pixels(), error);
