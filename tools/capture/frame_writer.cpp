@@ -110,7 +110,7 @@ std::unique_ptr<FrameWriter> makePngFolderWriter(const std::string& folder, int 
 
 std::string findProgram(const char* name) {
 #ifdef _WIN32
-    constexpr char separator = ';';
+    constexpr char kSeparator = ';';
     const std::string file = std::string(name) + ".exe";
 #else
     constexpr char kSeparator = ':';
