@@ -4,7 +4,7 @@
 #   install-deps.sh windows    also the Windows cross build and its tests under wine (tools/windows-tests.sh)
 set -euo pipefail
 packages=(cmake g++ make glslang-tools spirv-tools spirv-cross libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
-  libsdl2-dev libstb-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool ffmpeg clang libclang-rt-14-dev
+  libsdl2-dev libstb-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool ffmpeg clang clang-tidy libclang-rt-14-dev
   sox fonts-terminus xfonts-terminus zlib1g-dev)
 if [[ ${1:-} == windows ]]; then
   # googletest: its sources, built for Windows by the cross build.
