@@ -1,5 +1,6 @@
 #include "tools/composer/song.h"
 
+#include "base/show_constants.h"
 #include "tools/composer/instruments.h"
 #include "tools/composer/pattern_text.h"
 
@@ -10,8 +11,11 @@ namespace composer {
 namespace {
 
 // The show is cut to this grid: 8 rows per beat, 4 beats per bar, speed 3 at 173 BPM.
-constexpr unsigned kBar = 32;
-constexpr unsigned kBeat = 8;
+constexpr unsigned kBeat = kRowsPerBeat;
+constexpr unsigned kBar = 4 * kBeat;
+// At speed 3 a row lasts 3 ticks of 2.5 / BPM s, which is the grid's row of 60 / (BPM * 8) s.
+constexpr unsigned kSpeed = 3;
+static_assert(5 * kSpeed * kRowsPerBeat == 2 * 60, "the module's rows must fall on the tracks' rows");
 
 enum Channel : unsigned {
     kChKick,
@@ -510,8 +514,8 @@ XmModule composeSong() {
     m.title = "Mirelandt";
     m.tracker = "mirelandt-composer";
     m.channels = kChannelCount;
-    m.speed = 3;
-    m.tempo = 173;
+    m.speed = kSpeed;
+    m.tempo = kBeatsPerMinute;
     m.linearFrequencies = true;
     m.instruments = makeInstruments();
 
