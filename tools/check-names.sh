@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the naming rules that .clang-tidy holds (constants kCamelCase, namespaces lower_case, with the
-# Direct3D, Win32 and content names it leaves alone) over every source file a built tree compiles, except
-# the build's generated ones. Prints each name that breaks them and exits 1; 0 when none does.
+# Checks the naming rules that .clang-tidy holds (constants kCamelCase, enumerators CamelCase, namespaces
+# lower_case, with the Direct3D, Win32 and show resource names it leaves alone) over every source file a
+# built tree compiles, except the build's generated ones. Prints each name that breaks them and exits 1;
+# 0 when none does.
 #   check-names.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: check-names.sh BUILD_DIR}" && pwd)
@@ -18,10 +19,10 @@ if ((files == 0)) || grep -q ': error: ' "$report"; then
   echo "names: clang-tidy could not read the sources of $build (build it first)" >&2
   exit 2
 fi
-names=$(grep -o "^$src/[^ ]*: warning: invalid case style for .*" "$report" | sed "s|^$src/||" | sort -u)
+names=$(grep -o "^$src/[^ ]*: warning: invalid case style for .*" "$report" | sed "s|^$src/||" | sort -u || true)
 if [ -n "$names" ]; then
   echo "$names"
   echo "names: $(wc -l <<<"$names") name(s) break the rules in .clang-tidy" >&2
   exit 1
 fi
-echo "names: $files files checked, every constant kCamelCase and every namespace lower_case"
+echo "names: $files files checked: constants kCamelCase, enumerators CamelCase, namespaces lower_case"

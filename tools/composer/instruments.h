@@ -8,7 +8,16 @@
 namespace composer {
 
 // Instrument numbers as the pattern data names them (1-based, as in a cell).
-enum Instrument : uint8_t { kKick = 1, kSnare, kHat, kBass, kLead, kPad, kArp, kNoise };
+enum Instrument : uint8_t {
+    InstrumentKick = 1,
+    InstrumentSnare,
+    InstrumentHat,
+    InstrumentBass,
+    InstrumentLead,
+    InstrumentPad,
+    InstrumentArp,
+    InstrumentNoise
+};
 
 std::vector<XmInstrument> makeInstruments();
 

@@ -18,27 +18,27 @@ constexpr unsigned kSpeed = 3;
 static_assert(5 * kSpeed * kRowsPerBeat == 2 * 60, "the module's rows must fall on the tracks' rows");
 
 enum Channel : unsigned {
-    kChKick,
-    kChSnare,
-    kChHat,
-    kChPerc, // ghost notes, rolls, toms
-    kChBass,
-    kChDrop, // sub drops and bass stutters
-    kChLead,
-    kChLeadEcho,
-    kChHarmony,
-    kChArp,
-    kChArpEcho,
-    kChPad1,
-    kChPad2,
-    kChPad3,
-    kChPad4,
-    kChRiser,
-    kChCrash,
-    kChStab,
-    kChBlip,
-    kChRide,
-    kChannelCount
+    ChannelKick,
+    ChannelSnare,
+    ChannelHat,
+    ChannelPerc, // ghost notes, rolls, toms
+    ChannelBass,
+    ChannelDrop, // sub drops and bass stutters
+    ChannelLead,
+    ChannelLeadEcho,
+    ChannelHarmony,
+    ChannelArp,
+    ChannelArpEcho,
+    ChannelPad1,
+    ChannelPad2,
+    ChannelPad3,
+    ChannelPad4,
+    ChannelRiser,
+    ChannelCrash,
+    ChannelStab,
+    ChannelBlip,
+    ChannelRide,
+    ChannelCount
 };
 
 std::string str(unsigned n) {
@@ -112,12 +112,13 @@ const Chord kCm7 = {"D#3", "G-3", "A#3", "C-4"};
 void chord(XmPattern& p, unsigned row, const Chord& c, unsigned volume) {
     static constexpr const char* kPans[] = {"x850", "x8B0", "x870", "x890"};
     for (unsigned v = 0; v < 4; ++v)
-        writePhrase(p, kChPad1 + v, str(row) + " " + c[v] + " i6 v" + str(volume) + " " + kPans[v]);
+        writePhrase(p, ChannelPad1 + v, str(row) + " " + c[v] + " i6 v" + str(volume) + " " + kPans[v]);
 }
 
 // Effect words on all pad voices over a range of rows, e.g. a swell with a volume slide.
 void padRows(XmPattern& p, unsigned first, unsigned last, const std::string& words) {
-    for (unsigned v = 0; v < 4; ++v) writePhrase(p, kChPad1 + v, str(first) + "-" + str(last) + " " + words);
+    for (unsigned v = 0; v < 4; ++v)
+        writePhrase(p, ChannelPad1 + v, str(first) + "-" + str(last) + " " + words);
 }
 
 void padsOff(XmPattern& p, unsigned row) {
@@ -144,7 +145,7 @@ void arpBar(XmPattern& p, unsigned channel, unsigned row, const std::string& roo
 // Chord stabs on the off-beats, each cut short by a key off.
 void stabBar(XmPattern& p, unsigned row, const char* note, const char* arp, unsigned volume) {
     for (unsigned r : {4u, 12u, 22u, 28u}) {
-        writePhrase(p, kChStab,
+        writePhrase(p, ChannelStab,
                     str(row + r) + " " + note + " i7 v" + str(volume) + " x" + arp + " | " +
                         str(row + r + 1) + " x" + arp + " | " + str(row + r + 2) + " ==");
     }
@@ -161,12 +162,12 @@ void crescendo(XmPattern& p, unsigned channel, unsigned first, unsigned last, un
 }
 
 void crash(XmPattern& p, unsigned row, unsigned volume = 34) {
-    writePhrase(p, kChCrash, str(row) + " D#5 i8 v" + str(volume) + " | " + str(row + 1) + " ==");
+    writePhrase(p, ChannelCrash, str(row) + " D#5 i8 v" + str(volume) + " | " + str(row + 1) + " ==");
 }
 
 // Cuts every channel at `row` (tick 0): the silence before a drop.
 void cutAll(XmPattern& p, unsigned row) {
-    for (unsigned c = 0; c < kChannelCount; ++c) writePhrase(p, c, str(row) + " xEC0");
+    for (unsigned c = 0; c < ChannelCount; ++c) writePhrase(p, c, str(row) + " xEC0");
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -220,15 +221,15 @@ const char* const kRide = "....r...|....R...|....r...|....R...";
 enum class Energy { Groove, Full, Finale };
 
 XmPattern mainA(Energy energy) {
-    XmPattern p(4 * kBar, kChannelCount);
+    XmPattern p(4 * kBar, ChannelCount);
     for (unsigned bar = 0; bar < 4; ++bar) {
         unsigned r = bar * kBar;
-        grid(p, kChKick, bar % 2 ? kKickTwoStepB : kKickTwoStep, r);
-        grid(p, kChSnare, bar % 2 ? kSnareTwoStepB : kSnareTwoStep, r);
-        grid(p, kChHat, kHats16, r);
-        if (energy != Energy::Groove) grid(p, kChRide, kRide, r);
+        grid(p, ChannelKick, bar % 2 ? kKickTwoStepB : kKickTwoStep, r);
+        grid(p, ChannelSnare, bar % 2 ? kSnareTwoStepB : kSnareTwoStep, r);
+        grid(p, ChannelHat, kHats16, r);
+        if (energy != Energy::Groove) grid(p, ChannelRide, kRide, r);
     }
-    writePhrase(p, kChBass, kBassA);
+    writePhrase(p, ChannelBass, kBassA);
     chord(p, 0, kFm7, 20);
     chord(p, 32, kDbMaj7, 20);
     chord(p, 64, kAb, 20);
@@ -238,29 +239,30 @@ XmPattern mainA(Energy energy) {
     for (unsigned bar = 0; bar < 4; ++bar) {
         // The finale lifts the arpeggio an octave.
         const std::string root = energy == Energy::Finale ? octaveUp(kArps[bar].first) : kArps[bar].first;
-        arpBar(p, kChArp, bar * kBar, root, kArps[bar].second, 2, energy == Energy::Groove ? 18 : 22);
+        arpBar(p, ChannelArp, bar * kBar, root, kArps[bar].second, 2, energy == Energy::Groove ? 18 : 22);
     }
     if (energy == Energy::Groove) {
-        writePhrase(p, kChLead, kLeadA);
+        writePhrase(p, ChannelLead, kLeadA);
     } else {
-        withShadow(p, kChLead, kChLeadEcho, kLeadA, 6, 0x3);
+        withShadow(p, ChannelLead, ChannelLeadEcho, kLeadA, 6, 0x3);
     }
-    if (energy == Energy::Finale) writeEvents(p, kChHarmony, shadow(parsePhrase(kHarmonyA), 0, 0xB, p.rows));
+    if (energy == Energy::Finale)
+        writeEvents(p, ChannelHarmony, shadow(parsePhrase(kHarmonyA), 0, 0xB, p.rows));
     crash(p, 0);
     return p;
 }
 
 XmPattern mainB(bool counterMelody) {
-    XmPattern p(4 * kBar, kChannelCount);
+    XmPattern p(4 * kBar, ChannelCount);
     for (unsigned bar = 0; bar < 4; ++bar) {
         unsigned r = bar * kBar;
-        grid(p, kChKick, bar == 3 ? kKickTwoStepB : kKickBreak, r);
-        grid(p, kChSnare, kSnareTwoStepB, r);
-        grid(p, kChHat, bar == 3 ? kHats16Roll : kHats16, r);
+        grid(p, ChannelKick, bar == 3 ? kKickTwoStepB : kKickBreak, r);
+        grid(p, ChannelSnare, kSnareTwoStepB, r);
+        grid(p, ChannelHat, bar == 3 ? kHats16Roll : kHats16, r);
     }
     // The phrase ends in a hat roll: the last hit retriggered on every row.
-    writePhrase(p, kChHat, "120 C-4 i3 v18 xE92 | 121-127 xE92");
-    writePhrase(p, kChBass, kBassB);
+    writePhrase(p, ChannelHat, "120 C-4 i3 v18 xE92 | 121-127 xE92");
+    writePhrase(p, ChannelBass, kBassB);
     chord(p, 0, kDbMaj7, 14);
     chord(p, 32, kEb, 14);
     chord(p, 64, kCm7, 14);
@@ -269,8 +271,8 @@ XmPattern mainB(bool counterMelody) {
     stabBar(p, 32, "D#5", "047", 17);
     stabBar(p, 64, "C-5", "037", 17);
     stabBar(p, 96, "F-5", "037", 17);
-    withShadow(p, kChArp, kChArpEcho, kLeadB, 6, 0xC);
-    if (counterMelody) writePhrase(p, kChLead, kCounterB);
+    withShadow(p, ChannelArp, ChannelArpEcho, kLeadB, 6, 0xC);
+    if (counterMelody) writePhrase(p, ChannelLead, kCounterB);
     crash(p, 0);
     return p;
 }
@@ -301,14 +303,14 @@ void clearRows(XmPattern& p, unsigned first, unsigned last) {
 // Rows 0-255: a downbeat hit, then pads and arpeggios swell in, the drums enter bar by bar and the bass
 // takes over at row 128. Cut into four 64-row patterns.
 XmPattern intro() {
-    XmPattern p(8 * kBar, kChannelCount);
+    XmPattern p(8 * kBar, ChannelCount);
     // The opening hit: kick, crash, a low bass note and a falling sub.
-    grid(p, kChKick, "K");
+    grid(p, ChannelKick, "K");
     crash(p, 0, 40);
-    writePhrase(p, kChBass, "0 F-1 i4 v50 | 24 ==");
-    writePhrase(p, kChDrop, "0 F-3 i4 v36 x208 | 1-15 x208 | 16 ==");
+    writePhrase(p, ChannelBass, "0 F-1 i4 v50 | 24 ==");
+    writePhrase(p, ChannelDrop, "0 F-3 i4 v36 x208 | 1-15 x208 | 16 ==");
     // Camera kicks on rows 14, 16, 24 and 48 get a tom each.
-    grid(p, kChPerc, "........|......t.|m.......|l.......|........|........|k.......|........");
+    grid(p, ChannelPerc, "........|......t.|m.......|l.......|........|........|k.......|........");
     // Pads fade in on Fm7 and move through Db and Eb; the arpeggio creeps up under them.
     chord(p, 8, kFm7, 4);
     padRows(p, 9, 24, "xA10");
@@ -318,29 +320,29 @@ XmPattern intro() {
     chord(p, 160, kDbMaj7, 28);
     chord(p, 192, kAb, 28);
     chord(p, 224, kEb, 28);
-    crescendo(p, kChArp, 32, 62, 2, "F-4 i7 x037", 4, 12);
-    crescendo(p, kChArp, 64, 94, 2, "C#4 i7 x047", 12, 16);
-    crescendo(p, kChArp, 96, 126, 2, "D#4 i7 x047", 16, 20);
-    arpBar(p, kChArp, 128, "F-4", "037", 2, 18);
-    arpBar(p, kChArp, 160, "C#4", "047", 2, 18);
-    arpBar(p, kChArp, 192, "G#4", "047", 2, 18);
-    arpBar(p, kChArp, 224, "D#4", "047", 2, 18);
+    crescendo(p, ChannelArp, 32, 62, 2, "F-4 i7 x037", 4, 12);
+    crescendo(p, ChannelArp, 64, 94, 2, "C#4 i7 x047", 12, 16);
+    crescendo(p, ChannelArp, 96, 126, 2, "D#4 i7 x047", 16, 20);
+    arpBar(p, ChannelArp, 128, "F-4", "037", 2, 18);
+    arpBar(p, ChannelArp, 160, "C#4", "047", 2, 18);
+    arpBar(p, ChannelArp, 192, "G#4", "047", 2, 18);
+    arpBar(p, ChannelArp, 224, "D#4", "047", 2, 18);
     // Drums, bar by bar: hats from bar 2, kick from bar 3, the full two-step from row 128.
-    grid(p, kChHat, "x...x...|x...x...|x...x...|x.x.x.x.", 32);
-    gridBars(p, kChHat, kHats8, 64, 2);
-    gridBars(p, kChHat, kHats16, 128, 4);
-    grid(p, kChKick, "K.......|........|........|........|K.......|........|....K...|........", 64);
-    grid(p, kChSnare, "........|........|........|........|........|........|........|S...S.S.", 64);
+    grid(p, ChannelHat, "x...x...|x...x...|x...x...|x.x.x.x.", 32);
+    gridBars(p, ChannelHat, kHats8, 64, 2);
+    gridBars(p, ChannelHat, kHats16, 128, 4);
+    grid(p, ChannelKick, "K.......|........|........|........|K.......|........|....K...|........", 64);
+    grid(p, ChannelSnare, "........|........|........|........|........|........|........|S...S.S.", 64);
     for (unsigned bar = 4; bar < 8; ++bar) {
-        grid(p, kChKick, bar % 2 ? kKickTwoStepB : kKickTwoStep, bar * kBar);
-        grid(p, kChSnare, bar == 7 ? "........|S.....d.|S.s.S.s.|S.S.S.SS" : kSnareTwoStep, bar * kBar);
+        grid(p, ChannelKick, bar % 2 ? kKickTwoStepB : kKickTwoStep, bar * kBar);
+        grid(p, ChannelSnare, bar == 7 ? "........|S.....d.|S.s.S.s.|S.S.S.SS" : kSnareTwoStep, bar * kBar);
     }
-    grid(p, kChPerc, "........|........|........|t.t.m.ml", 224);
+    grid(p, ChannelPerc, "........|........|........|t.t.m.ml", 224);
     // A sub line before the bass proper, then the groove of part A.
-    writePhrase(p, kChBass, "64 C#2 i4 v40 | 88 == | 96 D#2 | 120 ==");
-    writePhrase(p, kChBass, kBassA, 128);
+    writePhrase(p, ChannelBass, "64 C#2 i4 v40 | 88 == | 96 D#2 | 120 ==");
+    writePhrase(p, ChannelBass, kBassA, 128);
     // A noise riser into the bass entry, crashes on the section starts.
-    writePhrase(p, kChRiser, "96 C-3 i8 v4 x108 | 97-127 vu1 x108 | 128 xEC0");
+    writePhrase(p, ChannelRiser, "96 C-3 i8 v4 x108 | 97-127 vu1 x108 | 128 xEC0");
     crash(p, 128);
     return p;
 }
@@ -348,25 +350,25 @@ XmPattern intro() {
 // Rows 256-511: the groove with the lead; the last 36 rows rise into the drop: an arpeggio sweep, a
 // snare roll that speeds up through retriggers, a noise sweep, then two rows of silence.
 XmPattern groove() {
-    XmPattern p(8 * kBar, kChannelCount);
+    XmPattern p(8 * kBar, ChannelCount);
     constexpr unsigned kRise = 128 + 92; // row 476 of the song
     copyRows(p, 0, mainA(Energy::Groove), 0, 128);
     copyRows(p, 128, mainA(Energy::Full), 0, kRise - 128);
-    writePhrase(p, kChLead, "0 ==", kRise);
-    writePhrase(p, kChLeadEcho, "0 ==", kRise);
+    writePhrase(p, ChannelLead, "0 ==", kRise);
+    writePhrase(p, ChannelLeadEcho, "0 ==", kRise);
     // The drums thin to quarter kicks while the roll takes over.
-    grid(p, kChKick, "....K.......K.......K.......K...", kRise);
-    grid(p, kChHat, "h.h.h.h.h.h.h.h.h.h.hhhhhhhhhhhh", kRise);
-    crescendo(p, kChPerc, kRise, kRise + 14, 2, "C-4 i2", 12, 24);
-    writePhrase(p, kChPerc, "16 C-4 v20 xR92 | 17-27 xR92 | 28 xR91 | 29-33 xR91", kRise);
+    grid(p, ChannelKick, "....K.......K.......K.......K...", kRise);
+    grid(p, ChannelHat, "h.h.h.h.h.h.h.h.h.h.hhhhhhhhhhhh", kRise);
+    crescendo(p, ChannelPerc, kRise, kRise + 14, 2, "C-4 i2", 12, 24);
+    writePhrase(p, ChannelPerc, "16 C-4 v20 xR92 | 17-27 xR92 | 28 xR91 | 29-33 xR91", kRise);
     // Arpeggio sweep: the chord climbs a step every two rows.
     static const char* const kSweep[] = {"F-4", "G-4", "G#4", "A#4", "C-5", "C#5", "D#5", "F-5", "G-5",
                                          "G#5", "A#5", "C-6", "C#6", "D#6", "F-6", "G-6", "G#6"};
     for (unsigned i = 0; i < 17; ++i) {
-        writePhrase(p, kChArp, str(kRise + 2 * i) + " " + kSweep[i] + " i7 v" + str(12 + i) + " x037");
+        writePhrase(p, ChannelArp, str(kRise + 2 * i) + " " + kSweep[i] + " i7 v" + str(12 + i) + " x037");
     }
-    writePhrase(p, kChRiser, "0 C-2 i8 v6 x10C | 1-14 vu1 x10C | 15-33 x10C", kRise);
-    writePhrase(p, kChBass, "0 C-2 i4 v40 | 1-31 x102 | 32 ==", kRise);
+    writePhrase(p, ChannelRiser, "0 C-2 i8 v6 x10C | 1-14 vu1 x10C | 15-33 x10C", kRise);
+    writePhrase(p, ChannelBass, "0 C-2 i4 v40 | 1-31 x102 | 32 ==", kRise);
     chord(p, kRise + 4, kEb, 20);
     padRows(p, kRise + 5, kRise + 14, "xA10");
     cutAll(p, 254);
@@ -375,130 +377,132 @@ XmPattern groove() {
 
 // Rows 512-599: the drop, eleven one-beat blocks, each a different cut of the band.
 XmPattern drop() {
-    XmPattern p(11 * kBeat, kChannelCount);
+    XmPattern p(11 * kBeat, ChannelCount);
     // 512: everything hits.
-    grid(p, kChKick, "K");
+    grid(p, ChannelKick, "K");
     crash(p, 0, 44);
-    writePhrase(p, kChBass, "0 F-1 i4 v52 | 15 ==");
-    writePhrase(p, kChDrop, "0 F-3 i4 v44 x205 | 1-7 x205 | 8 ==");
-    writePhrase(p, kChStab, "0 F-5 i7 v34 x037 | 1-3 x037 | 4 ==");
+    writePhrase(p, ChannelBass, "0 F-1 i4 v52 | 15 ==");
+    writePhrase(p, ChannelDrop, "0 F-3 i4 v44 x205 | 1-7 x205 | 8 ==");
+    writePhrase(p, ChannelStab, "0 F-5 i7 v34 x037 | 1-3 x037 | 4 ==");
     // 520: cut to hats alone.
-    grid(p, kChHat, "h.h.H.h.", 8);
+    grid(p, ChannelHat, "h.h.H.h.", 8);
     // 528: snare and Db stabs.
-    grid(p, kChSnare, "S", 16);
-    writePhrase(p, kChStab, "16 C#5 i7 v34 x047 | 17 == | 19 C#5 v30 x047 | 20 == | 22 C#5 v26 x047 | 23 ==");
-    writePhrase(p, kChBass, "16 C#2 i4 v44 | 22 ==");
+    grid(p, ChannelSnare, "S", 16);
+    writePhrase(p, ChannelStab,
+                "16 C#5 i7 v34 x047 | 17 == | 19 C#5 v30 x047 | 20 == | 22 C#5 v26 x047 | 23 ==");
+    writePhrase(p, ChannelBass, "16 C#2 i4 v44 | 22 ==");
     // 536: stuttering kicks and a wobbling bass.
-    grid(p, kChKick, "K..k..k.", 24);
-    writePhrase(p, kChBass, "24 F-2 i4 v48 x48F | 25-31 x48F");
+    grid(p, ChannelKick, "K..k..k.", 24);
+    writePhrase(p, ChannelBass, "24 F-2 i4 v48 x48F | 25-31 x48F");
     // 544: one bar of groove.
-    grid(p, kChKick, "K.......", 32);
-    grid(p, kChSnare, "....S...", 32);
-    grid(p, kChHat, "h.h.H.h.", 32);
-    writePhrase(p, kChBass, "32 F-2 i4 v46 | 38 ==");
+    grid(p, ChannelKick, "K.......", 32);
+    grid(p, ChannelSnare, "....S...", 32);
+    grid(p, ChannelHat, "h.h.H.h.", 32);
+    writePhrase(p, ChannelBass, "32 F-2 i4 v46 | 38 ==");
     // 552: Ab stabs alone, chopped.
-    writePhrase(p, kChBass, "40 G#1 i4 v44 | 47 ==");
+    writePhrase(p, ChannelBass, "40 G#1 i4 v44 | 47 ==");
     for (unsigned r = 40; r < 48; r += 2)
-        writePhrase(p, kChStab, str(r) + " G#5 i7 v44 x047 | " + str(r + 1) + " xEC1");
+        writePhrase(p, ChannelStab, str(r) + " G#5 i7 v44 x047 | " + str(r + 1) + " xEC1");
     // 560: a noise sweep over racing hats.
-    writePhrase(p, kChRiser, "48 C-4 i8 v20 x120 | 49-54 vu2 x120 | 55 xEC0");
-    grid(p, kChHat, "xxxxxxxx", 48);
-    writePhrase(p, kChBass, "48 C-2 i4 v46 x102 | 49-54 x102 | 55 ==");
+    writePhrase(p, ChannelRiser, "48 C-4 i8 v20 x120 | 49-54 vu2 x120 | 55 xEC0");
+    grid(p, ChannelHat, "xxxxxxxx", 48);
+    writePhrase(p, ChannelBass, "48 C-2 i4 v46 x102 | 49-54 x102 | 55 ==");
     // 568: kick and bass stutter on every row.
-    grid(p, kChKick, "K.k.K.k.", 56);
-    writePhrase(p, kChDrop, "56 F-2 i4 v48 | 57 F-2 | 58 F-3 | 59 F-2 | 60 F-2 | 61 F-3 | 62 F-2 | 63 ==");
+    grid(p, ChannelKick, "K.k.K.k.", 56);
+    writePhrase(p, ChannelDrop,
+                "56 F-2 i4 v48 | 57 F-2 | 58 F-3 | 59 F-2 | 60 F-2 | 61 F-3 | 62 F-2 | 63 ==");
     // 576: a snare roll in thirty-seconds, growing, over a low drone.
-    writePhrase(p, kChBass, "64 F-1 i4 v40 | 71 ==");
-    writePhrase(p, kChPerc, "64 C-4 i2 v30 xRA2 | 65-71 xRA2 | 72 xEC0");
+    writePhrase(p, ChannelBass, "64 F-1 i4 v40 | 71 ==");
+    writePhrase(p, ChannelPerc, "64 C-4 i2 v30 xRA2 | 65-71 xRA2 | 72 xEC0");
     // 584: the band again, on Eb.
-    grid(p, kChKick, "K...", 72);
-    grid(p, kChSnare, "....S...", 72);
+    grid(p, ChannelKick, "K...", 72);
+    grid(p, ChannelSnare, "....S...", 72);
     crash(p, 72, 30);
-    writePhrase(p, kChBass, "72 D#2 i4 v48 | 80 ==");
-    writePhrase(p, kChStab, "72 D#5 i7 v30 x047 | 73-75 x047 | 76 ==");
+    writePhrase(p, ChannelBass, "72 D#2 i4 v48 | 80 ==");
+    writePhrase(p, ChannelStab, "72 D#5 i7 v30 x047 | 73-75 x047 | 76 ==");
     // 592: a falling sub and a reversed swell lead into the fill.
-    writePhrase(p, kChDrop, "80 D#3 i4 v50 x208 | 81-86 x208 | 87 ==");
-    writePhrase(p, kChRiser, "80 C-5 i8 v2 | 81-86 vu3 | 87 ==");
+    writePhrase(p, ChannelDrop, "80 D#3 i4 v50 x208 | 81-86 x208 | 87 ==");
+    writePhrase(p, ChannelRiser, "80 C-5 i8 v2 | 81-86 vu3 | 87 ==");
     return p;
 }
 
 // Rows 600-647: a drum fill under the Eb chord, then the first beat of part A; the pattern ends with a
 // break into row 8 of part A's first pattern, which holds the rest of that bar.
 XmPattern fill(const XmPattern& partA) {
-    XmPattern p(6 * kBeat, kChannelCount);
-    grid(p, kChKick, "K.......|........|....K...|........|K...K...");
-    grid(p, kChSnare, "........|S.....s.|..s.S.s.|S.S.S.S.");
-    grid(p, kChHat, "h.h.H.h.|h.h.H.h.|h.h.H.h.|h.h.h.h.");
-    grid(p, kChPerc, "........|........|........|........|t.t.m.m.", 0);
-    writePhrase(p, kChBass, "0 D#2 i4 v46 | 12 == | 16 D#2 | 28 E-2 x330 | 39 ==");
+    XmPattern p(6 * kBeat, ChannelCount);
+    grid(p, ChannelKick, "K.......|........|....K...|........|K...K...");
+    grid(p, ChannelSnare, "........|S.....s.|..s.S.s.|S.S.S.S.");
+    grid(p, ChannelHat, "h.h.H.h.|h.h.H.h.|h.h.H.h.|h.h.h.h.");
+    grid(p, ChannelPerc, "........|........|........|........|t.t.m.m.", 0);
+    writePhrase(p, ChannelBass, "0 D#2 i4 v46 | 12 == | 16 D#2 | 28 E-2 x330 | 39 ==");
     chord(p, 0, kEb, 20);
-    writePhrase(p, kChRiser, "0 xEC0 | 8 C-3 i8 v4 x10A | 9-38 vu1 x10A");
+    writePhrase(p, ChannelRiser, "0 xEC0 | 8 C-3 i8 v4 x10A | 9-38 vu1 x10A");
     copyRows(p, 5 * kBeat, partA, 0, kBeat);
-    writePhrase(p, kChRiser, "40 xEC0"); // risers stop dead on the downbeat
-    writePhrase(p, kChBlip, "47 xD08");
+    writePhrase(p, ChannelRiser, "40 xEC0"); // risers stop dead on the downbeat
+    writePhrase(p, ChannelBlip, "47 xD08");
     return p;
 }
 
 // Rows 1024-1055: the break. Drums out; the pads hold Db and Eb, blips count down the last rows.
 XmPattern breakdown() {
-    XmPattern p(kBar, kChannelCount);
+    XmPattern p(kBar, ChannelCount);
     chord(p, 0, kDbMaj7, 52);
     chord(p, 16, kEb, 52);
     crash(p, 0, 26);
-    writePhrase(p, kChDrop, "0 C#3 i4 v48 x204 | 1-15 x204 | 16 ==");
-    writePhrase(p, kChLead, "0 G#5 i5 v44 | 4-15 x444 | 16 A#5 x308 | 17-23 x300 | 24 ==");
-    writePhrase(p, kChBlip, "20 C-6 i7 v24 xEC2 | 24 C-7 i7 v20 x0C7");
+    writePhrase(p, ChannelDrop, "0 C#3 i4 v48 x204 | 1-15 x204 | 16 ==");
+    writePhrase(p, ChannelLead, "0 G#5 i5 v44 | 4-15 x444 | 16 A#5 x308 | 17-23 x300 | 24 ==");
+    writePhrase(p, ChannelBlip, "20 C-6 i7 v24 xEC2 | 24 C-7 i7 v20 x0C7");
     // One blip per row, climbing, as the screen counts down from 7.
     static const char* const kCount[] = {"C-5", "D#5", "F-5", "G-5", "A#5", "C-6", "D#6"};
     for (unsigned i = 0; i < 7; ++i)
-        writePhrase(p, kChBlip, str(25 + i) + " " + kCount[i] + " i7 v" + str(20 + 2 * i) + " xEC2");
-    writePhrase(p, kChRiser, "16 C-3 i8 v4 x110 | 17-31 vu1 x110");
+        writePhrase(p, ChannelBlip, str(25 + i) + " " + kCount[i] + " i7 v" + str(20 + 2 * i) + " xEC2");
+    writePhrase(p, ChannelRiser, "16 C-3 i8 v4 x110 | 17-31 vu1 x110");
     padsOff(p, 31);
     return p;
 }
 
 // Rows 1056-1119: the drums come back under Ab and Eb and build into part A.
 XmPattern rebuild() {
-    XmPattern p(2 * kBar, kChannelCount);
-    grid(p, kChKick, kKickTwoStep);
-    grid(p, kChKick, kKickTwoStepB, kBar);
-    grid(p, kChSnare, kSnareTwoStep);
-    grid(p, kChSnare, "........|S.....d.|S.s.S.s.|SSSSSSSS", kBar);
-    gridBars(p, kChHat, kHats16, 0, 2);
-    grid(p, kChPerc, "........|........|........|t.m.l.l.", kBar);
-    writePhrase(p, kChBass,
+    XmPattern p(2 * kBar, ChannelCount);
+    grid(p, ChannelKick, kKickTwoStep);
+    grid(p, ChannelKick, kKickTwoStepB, kBar);
+    grid(p, ChannelSnare, kSnareTwoStep);
+    grid(p, ChannelSnare, "........|S.....d.|S.s.S.s.|SSSSSSSS", kBar);
+    gridBars(p, ChannelHat, kHats16, 0, 2);
+    grid(p, ChannelPerc, "........|........|........|t.m.l.l.", kBar);
+    writePhrase(p, ChannelBass,
                 "0 G#1 i4 v46 | 10 == | 14 G#2 | 16 == | 20 G#1 | 28 A#1 x330 | 31 == |"
                 "32 D#2 | 42 == | 46 D#3 | 48 == | 52 D#2 | 60 E-2 x340 | 63 ==");
     chord(p, 0, kAb, 20);
     chord(p, 32, kEb, 20);
-    arpBar(p, kChArp, 0, "G#4", "047", 4, 16);
-    arpBar(p, kChArp, kBar, "D#4", "047", 2, 18);
+    arpBar(p, ChannelArp, 0, "G#4", "047", 4, 16);
+    arpBar(p, ChannelArp, kBar, "D#4", "047", 2, 18);
     crash(p, 0, 40);
-    writePhrase(p, kChRiser, "0 xEC0");
+    writePhrase(p, ChannelRiser, "0 xEC0");
     return p;
 }
 
 // Rows 1504-1600: the last two bars of the finale, the final hit on row 1568, and its ring-out.
 XmPattern ending(const XmPattern& finale) {
-    XmPattern p(3 * kBar + 1, kChannelCount);
+    XmPattern p(3 * kBar + 1, ChannelCount);
     copyRows(p, 0, finale, 2 * kBar, 2 * kBar);
     clearRows(p, 56, 63);
-    grid(p, kChSnare, "SsSsSSSS", 56);
-    grid(p, kChKick, "K...K...", 56);
-    grid(p, kChHat, "hhhhhhhh", 56);
-    writePhrase(p, kChBass, "56 D#2 i4 v46 | 60 E-2 x340 | 63 ==");
-    writePhrase(p, kChLead, "56 ==");
-    writePhrase(p, kChHarmony, "56 ==");
-    writePhrase(p, kChLeadEcho, "56 ==");
-    writePhrase(p, kChArp, "56 ==");
+    grid(p, ChannelSnare, "SsSsSSSS", 56);
+    grid(p, ChannelKick, "K...K...", 56);
+    grid(p, ChannelHat, "hhhhhhhh", 56);
+    writePhrase(p, ChannelBass, "56 D#2 i4 v46 | 60 E-2 x340 | 63 ==");
+    writePhrase(p, ChannelLead, "56 ==");
+    writePhrase(p, ChannelHarmony, "56 ==");
+    writePhrase(p, ChannelLeadEcho, "56 ==");
+    writePhrase(p, ChannelArp, "56 ==");
     const unsigned hit = 2 * kBar;
-    grid(p, kChKick, "K", hit);
+    grid(p, ChannelKick, "K", hit);
     crash(p, hit, 44);
-    writePhrase(p, kChCrash, "2-30 xA01", hit); // the last crash dies away before the song ends
-    writePhrase(p, kChBass, "0 F-1 i4 v52 | 20 ==", hit);
-    writePhrase(p, kChDrop, "0 F-3 i4 v40 x203 | 1-19 x203 | 20 ==", hit);
-    writePhrase(p, kChStab, "0 F-5 i7 v30 x037 | 1-11 x037 | 12 ==", hit);
-    writePhrase(p, kChLead, "0 F-5 i5 v36 | 4-15 x464 | 16 ==", hit);
+    writePhrase(p, ChannelCrash, "2-30 xA01", hit); // the last crash dies away before the song ends
+    writePhrase(p, ChannelBass, "0 F-1 i4 v52 | 20 ==", hit);
+    writePhrase(p, ChannelDrop, "0 F-3 i4 v40 x203 | 1-19 x203 | 20 ==", hit);
+    writePhrase(p, ChannelStab, "0 F-5 i7 v30 x037 | 1-11 x037 | 12 ==", hit);
+    writePhrase(p, ChannelLead, "0 F-5 i5 v36 | 4-15 x464 | 16 ==", hit);
     chord(p, hit, kFm7, 26);
     padsOff(p, hit + 6);
     // The player falls silent at once when the song would repeat, so whatever still rings is cut
@@ -513,7 +517,7 @@ XmModule composeSong() {
     XmModule m;
     m.title = "Mirelandt";
     m.tracker = "mirelandt-composer";
-    m.channels = kChannelCount;
+    m.channels = ChannelCount;
     m.speed = kSpeed;
     m.tempo = kBeatsPerMinute;
     m.linearFrequencies = true;
@@ -548,9 +552,9 @@ XmModule composeSong() {
     // The end of part B' runs into the break: a roll, then everything stops.
     XmPattern& intoBreak = m.patterns[11];
     clearRows(intoBreak, 120, 127);
-    grid(intoBreak, kChSnare, "SSSSSSS.", 120);
-    writePhrase(intoBreak, kChPerc, "120 C-4 i2 v20 xRA1 | 121-126 xRA1 | 127 xEC0");
-    grid(intoBreak, kChKick, "K...K...", 120);
+    grid(intoBreak, ChannelSnare, "SSSSSSS.", 120);
+    writePhrase(intoBreak, ChannelPerc, "120 C-4 i2 v20 xRA1 | 121-126 xRA1 | 127 xEC0");
+    grid(intoBreak, ChannelKick, "K...K...", 120);
     cutAll(intoBreak, 127);
 
     // Positions and the song rows they play: 0-3 intro (0-255), 4-5 groove and riser (256-511), 6 drop
