@@ -5,6 +5,7 @@
 // which keep the loader's handling of damaged files under test.
 #include "music/xm_writer.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -123,9 +124,10 @@ bool mutateCell(uint8_t* data, size_t& size, size_t maxSize, const Layout& layou
     *fields[field] = random() % 8 ? cellValue(random, field) : 0;
     const std::vector<uint8_t> packed = packPattern(pattern);
     if (packed.size() > 0xFFFF || size - span.packedSize + packed.size() > maxSize) return false;
-    std::vector<uint8_t> tail(data + span.data + span.packedSize, data + size);
-    std::memcpy(data + span.data, packed.data(), packed.size());
-    std::memcpy(data + span.data + packed.size(), tail.data(), tail.size());
+    // A pattern that ends the file leaves an empty tail, whose data() may be null: copy ranges, not bytes.
+    const std::vector<uint8_t> tail(data + span.data + span.packedSize, data + size);
+    std::copy(packed.begin(), packed.end(), data + span.data);
+    std::copy(tail.begin(), tail.end(), data + span.data + packed.size());
     data[span.header + 7] = uint8_t(packed.size());
     data[span.header + 8] = uint8_t(packed.size() >> 8);
     size = size - span.packedSize + packed.size();
