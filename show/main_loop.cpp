@@ -1,5 +1,7 @@
 #include "show/main_loop.h"
 
+#include "base/show_constants.h"
+
 #include <chrono>
 #include <thread>
 

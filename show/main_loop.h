@@ -3,7 +3,6 @@
 #pragma once
 
 #include "music/audio_stream.h"
-#include "show/show_frame.h"
 
 // What a pass of the loop needs from the window and the renderer.
 class LoopPlatform {

@@ -1,5 +1,6 @@
 #include "content/track_table.h"
 #include "show/main_loop.h"
+#include "show/show_frame.h"
 #include "sync/evaluate_track.h"
 #include "tests/shell/fake_wave_out.h"
 
