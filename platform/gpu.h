@@ -503,6 +503,11 @@ class Device : public Object {
     virtual std::string GetLastError() const = 0;
 };
 
+// What a context has done since it was made; a device that keeps no count answers zeros.
+struct ContextStatistics {
+    uint64_t pipelineLookups = 0; // searches of the pipeline cache, graphics and compute
+};
+
 // The immediate context: state is kept between calls as in Direct3D 11; bound objects hold a
 // reference while bound. Work is recorded and submitted at Flush, Present or ReadBack.
 class DeviceContext : public Object {
@@ -568,6 +573,8 @@ class DeviceContext : public Object {
     // Returns false when the resource cannot be read back or the device is lost.
     virtual bool ReadBack(Resource* resource, uint32_t Subresource, void* destination, size_t destinationSize,
                           uint32_t RowPitch) = 0;
+
+    virtual ContextStatistics GetStatistics() const { return {}; }
 };
 
 struct DeviceOptions {
