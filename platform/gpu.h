@@ -3,6 +3,7 @@
 // pipelines, barriers, memory and presentation. No backend type appears here.
 #pragma once
 
+#include "platform/gpu_checks.h"
 #include "platform/window.h"
 
 #include <cstddef>
@@ -229,6 +230,8 @@ struct SamplerDesc {
     float BorderColor[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     float MinLOD = -3.402823466e38f;
     float MaxLOD = 3.402823466e38f;
+
+    bool operator==(const SamplerDesc&) const = default;
 };
 
 enum class FillMode : uint32_t { WIREFRAME = 2, SOLID = 3 };
@@ -245,6 +248,8 @@ struct RasterizerDesc {
     bool ScissorEnable = false;
     bool MultisampleEnable = false;
     bool AntialiasedLineEnable = false;
+
+    bool operator==(const RasterizerDesc&) const = default;
 };
 
 enum class Blend : uint32_t {
@@ -281,6 +286,8 @@ struct RenderTargetBlendDesc {
     gpu::Blend DestBlendAlpha = gpu::Blend::ZERO;
     gpu::BlendOp BlendOpAlpha = gpu::BlendOp::ADD;
     uint8_t RenderTargetWriteMask = COLOR_WRITE_ENABLE_ALL;
+
+    bool operator==(const RenderTargetBlendDesc&) const = default;
 };
 
 constexpr uint32_t SIMULTANEOUS_RENDER_TARGET_COUNT = 8;
@@ -289,6 +296,8 @@ struct BlendDesc {
     bool AlphaToCoverageEnable = false;
     bool IndependentBlendEnable = false; // false: RenderTarget[0] applies to every target
     RenderTargetBlendDesc RenderTarget[SIMULTANEOUS_RENDER_TARGET_COUNT];
+
+    bool operator==(const BlendDesc&) const = default;
 };
 
 enum class PrimitiveTopology : uint32_t {
@@ -463,7 +472,88 @@ class SwapChain : public Object {
     virtual bool HasArea() = 0;
 };
 
+// ---------------------------------------------------------------------------------------------
+// Checks. Passed, then one code per rule of GPU_CHECK_LIST.
+
+enum class Check : uint32_t {
+    Passed,
+#define GPU_CHECK_CODE(code, message) code,
+    GPU_CHECK_LIST(GPU_CHECK_CODE)
+#undef GPU_CHECK_CODE
+};
+constexpr uint32_t kCheckCount = 1 + uint32_t(Check::QueryDataSize);
+
+const char* CheckName(Check check);
+const char* CheckMessage(Check check);
+
+// Where a device keeps the outcome of its checks: the last failed check, readable at any time. With the
+// environment variable MIRELANDT_GPU_CHECKS set (and not "0"), the first failure of each code also
+// prints its message on stderr.
+class CheckLog {
+  public:
+    CheckLog();
+    // True when `check` is Passed; otherwise records it as the last failure.
+    bool pass(Check check);
+    Check last() const { return last_; }
+
+  private:
+    Check last_ = Check::Passed;
+    bool print_ = false;
+    bool printed_[kCheckCount] = {};
+};
+
 class DeviceContext;
+
+// The levels a texture of this description has: MipLevels, at most the full chain; 0 means the full chain.
+uint32_t MipLevelCount(uint32_t width, uint32_t height, uint32_t depth, uint32_t mipLevels);
+
+// Where a buffer view's elements lie in the buffer. A null description views the whole buffer by its
+// structure stride; a view with a format counts elements of that format. False when they do not fit.
+struct ElementRange {
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+bool BufferViewRange(const BufferDesc& buffer, Format format, uint32_t firstElement, uint32_t numElements,
+                     bool described, ElementRange* range);
+
+// The checks of descriptions, run before a device creates anything.
+Check CheckBufferDesc(const BufferDesc& desc);
+Check CheckTextureDesc(const Texture1DDesc& desc);
+Check CheckTextureDesc(const Texture2DDesc& desc);
+Check CheckTextureDesc(const Texture3DDesc& desc);
+Check CheckShaderResourceView(Resource* resource, const ShaderResourceViewDesc* desc);
+Check CheckUnorderedAccessView(Resource* resource, const UnorderedAccessViewDesc* desc);
+Check CheckRenderTargetView(Resource* resource, const RenderTargetViewDesc* desc);
+Check CheckDepthStencilView(Resource* resource, const DepthStencilViewDesc* desc);
+Check CheckSamplerDesc(const SamplerDesc& desc);
+Check CheckRasterizerDesc(const RasterizerDesc& desc);
+Check CheckBlendDesc(const BlendDesc& desc);
+Check CheckShaderBytecode(const void* bytecode, size_t size, ShaderStage stage);
+Check CheckQueryDesc(const QueryDesc& desc);
+Check CheckSwapChainDesc(const SwapChainDesc& desc);
+
+// The checks of context calls, run before a context records or changes anything. A call that fails its
+// check does nothing.
+Check CheckSlots(uint32_t start, uint32_t count, uint32_t slotCount);
+Check CheckRenderTargets(uint32_t count);
+Check CheckTopology(PrimitiveTopology topology);
+// What a draw needs bound.
+struct DrawBindings {
+    bool vertexShader = false;
+    PrimitiveTopology topology = PrimitiveTopology::UNDEFINED;
+    Viewport viewport;
+    bool target = false; // a render target or a depth target
+};
+Check CheckDraw(const DrawBindings& bound);
+Check CheckDispatch(bool computeShader, uint32_t x, uint32_t y, uint32_t z);
+Check CheckClearRenderTarget(const RenderTargetView* view, const float* color);
+Check CheckClearDepthStencil(const DepthStencilView* view, uint32_t flags);
+Check CheckUpdateSubresource(Resource* resource, uint32_t subresource, const Box* box, const void* data);
+Check CheckReadBack(Resource* resource, uint32_t subresource, const void* destination, size_t destinationSize,
+                    uint32_t rowPitch);
+Check CheckGenerateMips(ShaderResourceView* view);
+Check CheckQuery(const Query* query);
+Check CheckGetData(const Query* query, const void* data, uint32_t size);
 
 class Device : public Object {
   public:
@@ -501,6 +591,8 @@ class Device : public Object {
     virtual Ref<DeviceContext> GetImmediateContext() = 0;
     virtual std::string GetAdapterName() const = 0;
     virtual std::string GetLastError() const = 0;
+    // The last call of the device or its context that broke a rule of the interface; Passed if none did.
+    virtual Check GetLastFailedCheck() const = 0;
 };
 
 // What a context has done since it was made; a device that keeps no count answers zeros.

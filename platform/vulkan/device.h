@@ -61,6 +61,13 @@ class DeviceCore {
     PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
     std::string adapterName;
     std::string lastError;
+    CheckLog checks;
+    // Runs a check: true when it passed, otherwise records it, with its message in lastError.
+    bool pass(Check check) {
+        if (checks.pass(check)) return true;
+        lastError = CheckMessage(check);
+        return false;
+    }
 
     // A sampler for program slots that nothing is bound to (null descriptors exist for images
     // and buffers only).

@@ -1,7 +1,7 @@
 // gpu::Device on Vulkan: creation of every object, and the one immediate context.
 #pragma once
 
-#include "platform/vulkan/device.h"
+#include "platform/vulkan/resources.h"
 
 namespace gpu::vulkan {
 
@@ -36,6 +36,7 @@ class DeviceImpl final : public Device {
     Ref<DeviceContext> GetImmediateContext() override;
     std::string GetAdapterName() const override { return core_->adapterName; }
     std::string GetLastError() const override { return core_->lastError; }
+    Check GetLastFailedCheck() const override { return core_->checks.last(); }
 
   private:
     // Records why a creation failed and returns the null result.
@@ -46,6 +47,10 @@ class DeviceImpl final : public Device {
 
     CorePtr core_;
     Ref<ContextImpl> context_;
+    // Every state made so far, one per normalised description.
+    std::vector<Ref<SamplerStateImpl>> samplers_;
+    std::vector<Ref<RasterizerStateImpl>> rasterizers_;
+    std::vector<Ref<BlendStateImpl>> blends_;
 };
 
 } // namespace gpu::vulkan

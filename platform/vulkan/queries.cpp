@@ -9,8 +9,7 @@
 namespace gpu::vulkan {
 
 Ref<Query> DeviceImpl::CreateQuery(const QueryDesc& desc) {
-    if (desc.Query != QueryType::TIMESTAMP && desc.Query != QueryType::TIMESTAMP_DISJOINT)
-        return fail("unknown query type " + std::to_string(uint32_t(desc.Query)));
+    if (!core_->pass(CheckQueryDesc(desc))) return nullptr;
     if (core_->timestampValidBits == 0 || !(core_->properties.limits.timestampPeriod > 0.0f))
         return fail("the adapter '" + core_->adapterName + "' keeps no GPU clock on its queue");
     VkQueryPool pool = VK_NULL_HANDLE;
@@ -25,11 +24,13 @@ Ref<Query> DeviceImpl::CreateQuery(const QueryDesc& desc) {
 }
 
 // Both kinds take their result at End alone.
-void ContextImpl::Begin(Query*) {}
+void ContextImpl::Begin(Query* query) {
+    core_->pass(CheckQuery(query));
+}
 
 void ContextImpl::End(Query* query) {
+    if (!core_->pass(CheckQuery(query))) return;
     auto* q = static_cast<QueryImpl*>(query);
-    if (!q) return;
     // A query is reset before each use, which rendering does not allow; timestamps go between passes,
     // where the rendering of one pass has ended anyway.
     const VkCommandBuffer recording = outsideRendering();
@@ -41,10 +42,10 @@ void ContextImpl::End(Query* query) {
 }
 
 QueryStatus ContextImpl::GetData(Query* query, void* data, uint32_t size, uint32_t flags) {
+    if (!core_->pass(CheckGetData(query, data, size))) return QueryStatus::UNAVAILABLE;
     auto* q = static_cast<QueryImpl*>(query);
-    const bool timestamp = q && q->pool;
-    const size_t expected = timestamp ? sizeof(uint64_t) : sizeof(QueryDataTimestampDisjoint);
-    if (!q || !data || q->serial == 0 || size != expected) return QueryStatus::UNAVAILABLE;
+    const bool timestamp = q->pool != VK_NULL_HANDLE;
+    if (q->serial == 0) return QueryStatus::UNAVAILABLE;
     if (q->serial == core_->recordingSerial()) {
         if (flags & ASYNC_GETDATA_DONOTFLUSH) return QueryStatus::NOT_READY;
         Flush();

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cstring>
 
 namespace gpu::vulkan {
@@ -33,10 +32,6 @@ VkImageType imageTypeOf(const Texture3DDesc&) {
     return VK_IMAGE_TYPE_3D;
 }
 
-uint32_t fullMipCount(VkExtent3D e) {
-    return uint32_t(std::bit_width(std::max({e.width, e.height, e.depth})));
-}
-
 VkImageViewType viewTypeOf(VkImageType type) {
     switch (type) {
     case VK_IMAGE_TYPE_1D:
@@ -58,12 +53,6 @@ VkImageView createImageView(DeviceCore& core, const TextureImage& image, VkForma
     VkImageView view = VK_NULL_HANDLE;
     if (vkCreateImageView(core.device, &info, nullptr, &view) != VK_SUCCESS) return VK_NULL_HANDLE;
     return view;
-}
-
-VkBorderColor nearestBorderColor(const float c[4]) {
-    if (c[3] < 0.5f) return VK_BORDER_COLOR_FLOAT_TRANSPARENT_BLACK;
-    return c[0] + c[1] + c[2] >= 1.5f ? VK_BORDER_COLOR_FLOAT_OPAQUE_WHITE
-                                      : VK_BORDER_COLOR_FLOAT_OPAQUE_BLACK;
 }
 
 std::atomic<uint64_t> nextShaderId{1};
@@ -219,20 +208,11 @@ template <class Interface, class Desc>
 bool TextureImpl<Interface, Desc>::create(const SubresourceData* initialData) {
     DeviceCore& core = *image_.core();
     const VkExtent3D extent = extentOf(desc_);
-    if (extent.width == 0 || extent.height == 0 || extent.depth == 0) {
-        core.lastError = "a texture needs a size of at least 1 in every dimension";
-        return false;
-    }
     VkFormat format = toVkFormat(desc_.Format);
-    if (format == VK_FORMAT_UNDEFINED) {
-        core.lastError = "a texture needs a format";
-        return false;
-    }
     const bool depth = IsDepthFormat(desc_.Format);
     if (depth && !core.formatSupports(format, VK_FORMAT_FEATURE_DEPTH_STENCIL_ATTACHMENT_BIT))
         format = depthFallback(format);
-    const uint32_t fullChain = fullMipCount(extent);
-    const uint32_t mips = desc_.MipLevels == 0 ? fullChain : std::min(desc_.MipLevels, fullChain);
+    const uint32_t mips = MipLevelCount(extent.width, extent.height, extent.depth, desc_.MipLevels);
     desc_.MipLevels = mips;
 
     VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
@@ -242,14 +222,14 @@ bool TextureImpl<Interface, Desc>::create(const SubresourceData* initialData) {
         core.formatSupports(format, VK_FORMAT_FEATURE_STORAGE_IMAGE_BIT))
         usage |= VK_IMAGE_USAGE_STORAGE_BIT;
     if (desc_.BindFlags & BIND_RENDER_TARGET) {
-        if (depth || !core.formatSupports(format, VK_FORMAT_FEATURE_COLOR_ATTACHMENT_BIT)) {
+        if (!core.formatSupports(format, VK_FORMAT_FEATURE_COLOR_ATTACHMENT_BIT)) {
             core.lastError = "the format cannot be rendered to";
             return false;
         }
         usage |= VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT;
     }
     if (desc_.BindFlags & BIND_DEPTH_STENCIL) {
-        if (!depth || !core.formatSupports(format, VK_FORMAT_FEATURE_DEPTH_STENCIL_ATTACHMENT_BIT)) {
+        if (!core.formatSupports(format, VK_FORMAT_FEATURE_DEPTH_STENCIL_ATTACHMENT_BIT)) {
             core.lastError = "the format cannot be a depth target";
             return false;
         }
@@ -334,10 +314,7 @@ Ref<DeviceContext> DeviceImpl::GetImmediateContext() {
 }
 
 Ref<Buffer> DeviceImpl::CreateBuffer(const BufferDesc& desc, const SubresourceData* initialData) {
-    if (desc.ByteWidth == 0) return fail("a buffer needs at least one byte");
-    if ((desc.MiscFlags & RESOURCE_MISC_BUFFER_STRUCTURED) &&
-        (desc.StructureByteStride == 0 || desc.ByteWidth % desc.StructureByteStride != 0))
-        return fail("a structured buffer's size must be a multiple of its nonzero stride");
+    if (!core_->pass(CheckBufferDesc(desc))) return nullptr;
     auto buffer = Ref<BufferImpl>::adopt(new BufferImpl(core_, desc));
     if (!buffer->create(initialData)) return nullptr;
     return buffer;
@@ -345,6 +322,7 @@ Ref<Buffer> DeviceImpl::CreateBuffer(const BufferDesc& desc, const SubresourceDa
 
 template <class Impl, class Desc>
 Ref<Impl> DeviceImpl::createTexture(const Desc& desc, const SubresourceData* initialData) {
+    if (!core_->pass(CheckTextureDesc(desc))) return nullptr;
     auto texture = Ref<Impl>::adopt(new Impl(core_, desc));
     if (!texture->create(initialData)) return nullptr;
     return texture;
@@ -362,30 +340,15 @@ Ref<Texture3D> DeviceImpl::CreateTexture3D(const Texture3DDesc& desc, const Subr
 
 namespace {
 
-// The element range of a buffer view, checked against the buffer; false when it does not fit.
-bool bufferRange(const BufferDesc& buffer, Format format, uint32_t first, uint32_t count, bool described,
-                 VkDeviceSize* offset, VkDeviceSize* range) {
-    const uint32_t elementSize =
-        format != Format::UNKNOWN ? FormatByteSize(format) : buffer.StructureByteStride;
-    if (elementSize == 0) return false;
-    if (!described) {
-        first = 0;
-        count = buffer.ByteWidth / elementSize;
-    }
-    const uint64_t end = (uint64_t(first) + count) * elementSize;
-    if (count == 0 || end > buffer.ByteWidth) return false;
-    *offset = VkDeviceSize(first) * elementSize;
-    *range = VkDeviceSize(count) * elementSize;
-    return true;
-}
-
-// Fills a buffer view's source with its element range, checked against the buffer.
+// Fills a buffer view's source with its element range (which the view's check found to fit).
 template <class ViewDesc>
 std::string describeBufferView(BufferImpl& buffer, const ViewDesc* desc, DescriptorSource* source) {
     const Format format = desc ? desc->Format : Format::UNKNOWN;
-    if (!bufferRange(buffer.GetDesc(), format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
-                     desc != nullptr, &source->offset, &source->range))
-        return "the view's elements do not fit the buffer (or the buffer has no element size)";
+    ElementRange range;
+    BufferViewRange(buffer.GetDesc(), format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
+                    desc != nullptr, &range);
+    source->offset = range.offset;
+    source->range = range.size;
     source->buffer = buffer.buffer;
     source->hazard = &buffer.hazard;
     source->format = format;
@@ -409,24 +372,18 @@ std::string describeTextureView(DeviceCore& core, TextureImage& image, Format fo
 
 Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
                                                              const ShaderResourceViewDesc* desc) {
+    if (!core_->pass(CheckShaderResourceView(resource, desc))) return nullptr;
     auto view = Ref<ShaderResourceViewImpl>::adopt(new ShaderResourceViewImpl(core_, resource));
     if (BufferImpl* buffer = bufferOf(resource)) {
-        if (!(buffer->GetDesc().BindFlags & BIND_SHADER_RESOURCE))
-            return fail("the buffer is not a shader resource");
         if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
             return fail(problem);
         return view;
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture) return fail("no resource to view");
-    if (!texture->image()) return fail(core_->lastError);
+    if (!texture->image()) return fail("the texture has no image to view");
     TextureImage& image = *texture->image();
-    if (!(image.usage & VK_IMAGE_USAGE_SAMPLED_BIT)) return fail("the texture is not a shader resource");
     const uint32_t first = desc ? desc->MostDetailedMip : 0;
-    if (first >= image.mipLevels) return fail("the view's first mip level is not in the texture");
     const uint32_t count = desc && desc->MipLevels != ~0u ? desc->MipLevels : image.mipLevels - first;
-    if (count == 0 || first + count > image.mipLevels)
-        return fail("the view's mip levels are not in the texture");
     const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
     if (std::string problem = describeTextureView(*core_, image, format, first, count, &view->source);
         !problem.empty())
@@ -436,26 +393,19 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
 
 Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resource,
                                                                const UnorderedAccessViewDesc* desc) {
+    if (!core_->pass(CheckUnorderedAccessView(resource, desc))) return nullptr;
     auto view = Ref<UnorderedAccessViewImpl>::adopt(new UnorderedAccessViewImpl(core_, resource));
     if (BufferImpl* buffer = bufferOf(resource)) {
-        if (!(buffer->GetDesc().BindFlags & BIND_UNORDERED_ACCESS))
-            return fail("the buffer has no unordered access");
         if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
             return fail(problem);
         return view;
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture) return fail("no resource to view");
-    if (!texture->image()) return fail(core_->lastError);
+    if (!texture->image()) return fail("the texture has no image to view");
     TextureImage& image = *texture->image();
     if (!(image.usage & VK_IMAGE_USAGE_STORAGE_BIT))
-        return fail("the texture has no unordered access (or its format has no typed unordered access)");
+        return fail("the texture's format has no typed unordered access on this adapter");
     const uint32_t mip = desc ? desc->MipSlice : 0;
-    if (mip >= image.mipLevels) return fail("the view's mip level is not in the texture");
-    // A 3D view always spans every slice: Vulkan storage views of 3D images cannot pick slices.
-    if (desc && image.type == VK_IMAGE_TYPE_3D &&
-        (desc->FirstWSlice != 0 || (desc->WSize != ~0u && desc->WSize != image.mipExtent(mip).depth)))
-        return fail("a 3D texture's unordered-access view must cover all its slices");
     const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
     if (std::string problem = describeTextureView(*core_, image, format, mip, 1, &view->source);
         !problem.empty())
@@ -465,72 +415,25 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
 
 Ref<RenderTargetView> DeviceImpl::CreateRenderTargetView(Resource* resource,
                                                          const RenderTargetViewDesc* desc) {
+    if (!core_->pass(CheckRenderTargetView(resource, desc))) return nullptr;
     TextureBase* texture = textureOf(resource);
-    if (!texture || texture->viewDimension() != ViewDimension::Texture2D)
-        return fail("render targets are 2D textures");
-    if (!texture->image()) return fail(core_->lastError);
-    TextureImage& image = *texture->image();
-    const uint32_t mip = desc ? desc->MipSlice : 0;
-    if (!(image.usage & VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT))
-        return fail("the texture is not a render target");
-    if (mip >= image.mipLevels) return fail("the view's mip level is not in the texture");
-    if (desc && desc->Format != Format::UNKNOWN && desc->Format != texture->format())
-        return fail("a render-target view keeps its texture's format");
-    return Ref<RenderTargetViewImpl>::adopt(new RenderTargetViewImpl(resource, texture, mip));
+    return Ref<RenderTargetViewImpl>::adopt(
+        new RenderTargetViewImpl(resource, texture, desc ? desc->MipSlice : 0));
 }
 
 Ref<DepthStencilView> DeviceImpl::CreateDepthStencilView(Resource* resource,
                                                          const DepthStencilViewDesc* desc) {
+    if (!core_->pass(CheckDepthStencilView(resource, desc))) return nullptr;
     TextureBase* texture = textureOf(resource);
-    if (!texture || texture->viewDimension() != ViewDimension::Texture2D)
-        return fail("depth targets are 2D textures");
-    if (!texture->image()) return fail(core_->lastError);
-    TextureImage& image = *texture->image();
-    const uint32_t mip = desc ? desc->MipSlice : 0;
-    if (!(image.usage & VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT))
-        return fail("the texture is not a depth target");
-    if (mip >= image.mipLevels) return fail("the view's mip level is not in the texture");
-    return Ref<DepthStencilViewImpl>::adopt(new DepthStencilViewImpl(resource, texture, mip));
-}
-
-Ref<SamplerState> DeviceImpl::CreateSamplerState(const SamplerDesc& desc) {
-    const bool linear = desc.Filter == Filter::MIN_MAG_MIP_LINEAR;
-    VkSamplerCreateInfo info{VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
-    info.magFilter = info.minFilter = linear ? VK_FILTER_LINEAR : VK_FILTER_NEAREST;
-    info.mipmapMode = linear ? VK_SAMPLER_MIPMAP_MODE_LINEAR : VK_SAMPLER_MIPMAP_MODE_NEAREST;
-    info.addressModeU = toVkAddressMode(desc.AddressU);
-    info.addressModeV = toVkAddressMode(desc.AddressV);
-    info.addressModeW = toVkAddressMode(desc.AddressW);
-    const float maxBias = core_->properties.limits.maxSamplerLodBias;
-    info.mipLodBias = std::clamp(desc.MipLODBias, -maxBias, maxBias);
-    // A comparison function only matters for comparison filters, which this interface lacks.
-    info.compareEnable = VK_FALSE;
-    info.compareOp = toVkCompareOp(desc.ComparisonFunc);
-    // Levels below 0 do not exist, so Direct3D's lowest-float minimum means level 0; a huge
-    // maximum means no clamp at all.
-    info.minLod = std::max(0.0f, desc.MinLOD);
-    info.maxLod = desc.MaxLOD >= VK_LOD_CLAMP_NONE ? VK_LOD_CLAMP_NONE : std::max(info.minLod, desc.MaxLOD);
-    info.borderColor = nearestBorderColor(desc.BorderColor);
-    VkSampler sampler = VK_NULL_HANDLE;
-    if (vkCreateSampler(core_->device, &info, nullptr, &sampler) != VK_SUCCESS)
-        return fail("sampler could not be created");
-    return Ref<SamplerStateImpl>::adopt(new SamplerStateImpl(core_, sampler));
-}
-
-Ref<RasterizerState> DeviceImpl::CreateRasterizerState(const RasterizerDesc& desc) {
-    return Ref<RasterizerStateImpl>::adopt(new RasterizerStateImpl(desc));
-}
-
-Ref<BlendState> DeviceImpl::CreateBlendState(const BlendDesc& desc) {
-    return Ref<BlendStateImpl>::adopt(new BlendStateImpl(desc));
+    return Ref<DepthStencilViewImpl>::adopt(
+        new DepthStencilViewImpl(resource, texture, desc ? desc->MipSlice : 0));
 }
 
 template <class Impl>
 Ref<Impl> DeviceImpl::createShader(const void* bytecode, size_t size, ShaderStage stage) {
+    if (!core_->pass(CheckShaderBytecode(bytecode, size, stage))) return nullptr;
     ShaderBytecodeView parsed;
-    if (!ParseShaderBytecode(bytecode, size, &parsed))
-        return fail("the shader bytecode is damaged or not SPIR-V");
-    if (parsed.stage != stage) return fail("the shader bytecode is for another stage");
+    ParseShaderBytecode(bytecode, size, &parsed);
     VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO};
     info.codeSize = size_t(parsed.spirvWordCount) * 4;
     info.pCode = parsed.spirv;

@@ -166,11 +166,14 @@ template <class Interface> class AttachmentViewImpl final : public Interface {
 using RenderTargetViewImpl = AttachmentViewImpl<RenderTargetView>;
 using DepthStencilViewImpl = AttachmentViewImpl<DepthStencilView>;
 
+// State objects keep the normalised description they were made from, by which the device shares them.
 class SamplerStateImpl final : public SamplerState {
   public:
-    SamplerStateImpl(CorePtr core, VkSampler sampler) : sampler(sampler), core_(std::move(core)) {}
+    SamplerStateImpl(CorePtr core, VkSampler sampler, const SamplerDesc& desc)
+        : sampler(sampler), desc(desc), core_(std::move(core)) {}
     ~SamplerStateImpl() override { core_->retire(VK_OBJECT_TYPE_SAMPLER, sampler); }
     VkSampler sampler;
+    SamplerDesc desc;
 
   private:
     CorePtr core_;

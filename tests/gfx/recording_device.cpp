@@ -70,20 +70,6 @@ class QueryObject final : public gpu::Query, public Labelled {
     gpu::QueryDesc GetDesc() const override { return desc; }
 };
 
-uint32_t bindFlagsOf(const gpu::Resource* resource) {
-    switch (resource->GetDimension()) {
-    case gpu::ResourceDimension::Buffer:
-        return static_cast<const gpu::Buffer*>(resource)->GetDesc().BindFlags;
-    case gpu::ResourceDimension::Texture1D:
-        return static_cast<const gpu::Texture1D*>(resource)->GetDesc().BindFlags;
-    case gpu::ResourceDimension::Texture2D:
-        return static_cast<const gpu::Texture2D*>(resource)->GetDesc().BindFlags;
-    case gpu::ResourceDimension::Texture3D:
-        return static_cast<const gpu::Texture3D*>(resource)->GetDesc().BindFlags;
-    }
-    return 0;
-}
-
 const char* dimensionName(gpu::ViewDimension dimension) {
     switch (dimension) {
     case gpu::ViewDimension::Buffer:
@@ -98,12 +84,11 @@ const char* dimensionName(gpu::ViewDimension dimension) {
     return "?";
 }
 
-// A view of a missing resource, or of one not bound for that use, is refused as Direct3D refuses it.
 template <class Interface>
-gpu::Ref<Interface> makeView(Device& device, gpu::Resource* resource, uint32_t requiredBind, const char* kind,
+gpu::Ref<Interface> makeView(Device& device, gpu::Resource* resource, gpu::Check check, const char* kind,
                              const std::string& call) {
     gpu::Ref<Interface> result;
-    if (resource && (bindFlagsOf(resource) & requiredBind)) {
+    if (device.checks.pass(check)) {
         auto* view = new ViewObject<Interface>;
         view->resource = gpu::Ref<gpu::Resource>::share(resource);
         device.adopt(view, *view, kind);
@@ -116,9 +101,8 @@ gpu::Ref<Interface> makeView(Device& device, gpu::Resource* resource, uint32_t r
 template <class Interface>
 gpu::Ref<Interface> makeShader(Device& device, const void* bytecode, size_t size, gpu::ShaderStage stage,
                                const char* kind, const char* call) {
-    gpu::ShaderBytecodeView view;
     gpu::Ref<Interface> result;
-    if (gpu::ParseShaderBytecode(bytecode, size, &view) && view.stage == stage) {
+    if (device.checks.pass(gpu::CheckShaderBytecode(bytecode, size, stage))) {
         auto* shader = new Plain<Interface>;
         device.adopt(shader, *shader, kind);
         result = gpu::Ref<Interface>::adopt(shader);
@@ -131,11 +115,29 @@ gpu::Ref<Interface> makeShader(Device& device, const void* bytecode, size_t size
 }
 
 template <class Interface, class Line>
-gpu::Ref<Interface> makePlain(Device& device, const char* kind, const Line& call) {
-    auto* object = new Plain<Interface>;
-    device.adopt(object, *object, kind);
-    device.record([&] { return call() + " -> " + object->label; });
-    return gpu::Ref<Interface>::adopt(object);
+gpu::Ref<Interface> makePlain(Device& device, gpu::Check check, const char* kind, const Line& call) {
+    gpu::Ref<Interface> result;
+    if (device.checks.pass(check)) {
+        auto* object = new Plain<Interface>;
+        device.adopt(object, *object, kind);
+        result = gpu::Ref<Interface>::adopt(object);
+    }
+    device.record([&] { return call() + " -> " + labelOf(result.get()); });
+    return result;
+}
+
+// A texture of the double, refused like a device refuses it.
+template <class Object, class Interface, class Desc, class Line>
+gpu::Ref<Interface> makeTexture(Device& device, const Desc& desc, const Line& call) {
+    gpu::Ref<Interface> result;
+    if (device.checks.pass(gpu::CheckTextureDesc(desc))) {
+        auto* texture = new Object;
+        texture->desc = desc;
+        device.adopt(texture, *texture, "texture");
+        result = gpu::Ref<Interface>::adopt(texture);
+    }
+    device.record([&] { return call() + " -> " + labelOf(result.get()); });
+    return result;
 }
 
 } // namespace
@@ -174,7 +176,7 @@ void Device::adopt(gpu::Object* object, Labelled& labelled, const char* kind) {
 
 gpu::Ref<gpu::Buffer> Device::CreateBuffer(const gpu::BufferDesc& desc, const gpu::SubresourceData* initial) {
     gpu::Ref<gpu::Buffer> result;
-    if (desc.ByteWidth > 0) {
+    if (checks.pass(gpu::CheckBufferDesc(desc))) {
         auto* buffer = new BufferObject;
         buffer->desc = desc;
         buffer->contents.assign(desc.ByteWidth, 0);
@@ -192,42 +194,25 @@ gpu::Ref<gpu::Buffer> Device::CreateBuffer(const gpu::BufferDesc& desc, const gp
     return result;
 }
 
-gpu::Ref<gpu::Texture1D> Device::CreateTexture1D(const gpu::Texture1DDesc& desc,
-                                                 const gpu::SubresourceData*) {
-    auto* texture = new Texture1DObject;
-    texture->desc = desc;
-    adopt(texture, *texture, "texture");
-    record([&] {
-        return format("CreateTexture1D %u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
-                      desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags, texture->label.c_str());
+gpu::Ref<gpu::Texture1D> Device::CreateTexture1D(const gpu::Texture1DDesc& d, const gpu::SubresourceData*) {
+    return makeTexture<Texture1DObject, gpu::Texture1D>(*this, d, [&] {
+        return format("CreateTexture1D %u mips=%u format=%u bind=0x%x misc=0x%x", d.Width, d.MipLevels,
+                      u(d.Format), d.BindFlags, d.MiscFlags);
     });
-    return gpu::Ref<gpu::Texture1D>::adopt(texture);
 }
 
-gpu::Ref<gpu::Texture2D> Device::CreateTexture2D(const gpu::Texture2DDesc& desc,
-                                                 const gpu::SubresourceData*) {
-    auto* texture = new Texture2DObject;
-    texture->desc = desc;
-    adopt(texture, *texture, "texture");
-    record([&] {
-        return format("CreateTexture2D %ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
-                      desc.Height, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
-                      texture->label.c_str());
+gpu::Ref<gpu::Texture2D> Device::CreateTexture2D(const gpu::Texture2DDesc& d, const gpu::SubresourceData*) {
+    return makeTexture<Texture2DObject, gpu::Texture2D>(*this, d, [&] {
+        return format("CreateTexture2D %ux%u mips=%u format=%u bind=0x%x misc=0x%x", d.Width, d.Height,
+                      d.MipLevels, u(d.Format), d.BindFlags, d.MiscFlags);
     });
-    return gpu::Ref<gpu::Texture2D>::adopt(texture);
 }
 
-gpu::Ref<gpu::Texture3D> Device::CreateTexture3D(const gpu::Texture3DDesc& desc,
-                                                 const gpu::SubresourceData*) {
-    auto* texture = new Texture3DObject;
-    texture->desc = desc;
-    adopt(texture, *texture, "texture");
-    record([&] {
-        return format("CreateTexture3D %ux%ux%u mips=%u format=%u bind=0x%x misc=0x%x -> %s", desc.Width,
-                      desc.Height, desc.Depth, desc.MipLevels, u(desc.Format), desc.BindFlags, desc.MiscFlags,
-                      texture->label.c_str());
+gpu::Ref<gpu::Texture3D> Device::CreateTexture3D(const gpu::Texture3DDesc& d, const gpu::SubresourceData*) {
+    return makeTexture<Texture3DObject, gpu::Texture3D>(*this, d, [&] {
+        return format("CreateTexture3D %ux%ux%u mips=%u format=%u bind=0x%x misc=0x%x", d.Width, d.Height,
+                      d.Depth, d.MipLevels, u(d.Format), d.BindFlags, d.MiscFlags);
     });
-    return gpu::Ref<gpu::Texture3D>::adopt(texture);
 }
 
 gpu::Ref<gpu::ShaderResourceView> Device::CreateShaderResourceView(gpu::Resource* resource,
@@ -240,7 +225,8 @@ gpu::Ref<gpu::ShaderResourceView> Device::CreateShaderResourceView(gpu::Resource
     else
         call += format(" format=%u dim=%s mip=%u levels=%u", u(d->Format), dimensionName(d->ViewDimension),
                        d->MostDetailedMip, d->MipLevels);
-    return makeView<gpu::ShaderResourceView>(*this, resource, gpu::BIND_SHADER_RESOURCE, "srv", call);
+    return makeView<gpu::ShaderResourceView>(*this, resource, gpu::CheckShaderResourceView(resource, d),
+                                             "srv", call);
 }
 
 gpu::Ref<gpu::UnorderedAccessView> Device::CreateUnorderedAccessView(gpu::Resource* resource,
@@ -256,25 +242,28 @@ gpu::Ref<gpu::UnorderedAccessView> Device::CreateUnorderedAccessView(gpu::Resour
     else
         call +=
             format(" format=%u dim=%s mip=%u", u(d->Format), dimensionName(d->ViewDimension), d->MipSlice);
-    return makeView<gpu::UnorderedAccessView>(*this, resource, gpu::BIND_UNORDERED_ACCESS, "uav", call);
+    return makeView<gpu::UnorderedAccessView>(*this, resource, gpu::CheckUnorderedAccessView(resource, d),
+                                              "uav", call);
 }
 
 gpu::Ref<gpu::RenderTargetView> Device::CreateRenderTargetView(gpu::Resource* resource,
                                                                const gpu::RenderTargetViewDesc* d) {
     const std::string call = "CreateRenderTargetView " + labelOf(resource) +
                              (d ? format(" format=%u mip=%u", u(d->Format), d->MipSlice) : " desc=null");
-    return makeView<gpu::RenderTargetView>(*this, resource, gpu::BIND_RENDER_TARGET, "rtv", call);
+    return makeView<gpu::RenderTargetView>(*this, resource, gpu::CheckRenderTargetView(resource, d), "rtv",
+                                           call);
 }
 
 gpu::Ref<gpu::DepthStencilView> Device::CreateDepthStencilView(gpu::Resource* resource,
                                                                const gpu::DepthStencilViewDesc* d) {
     const std::string call = "CreateDepthStencilView " + labelOf(resource) +
                              (d ? format(" format=%u mip=%u", u(d->Format), d->MipSlice) : " desc=null");
-    return makeView<gpu::DepthStencilView>(*this, resource, gpu::BIND_DEPTH_STENCIL, "dsv", call);
+    return makeView<gpu::DepthStencilView>(*this, resource, gpu::CheckDepthStencilView(resource, d), "dsv",
+                                           call);
 }
 
 gpu::Ref<gpu::SamplerState> Device::CreateSamplerState(const gpu::SamplerDesc& d) {
-    return makePlain<gpu::SamplerState>(*this, "sampler", [&] {
+    return makePlain<gpu::SamplerState>(*this, gpu::CheckSamplerDesc(d), "sampler", [&] {
         return format(
             "CreateSamplerState filter=0x%x address=%u,%u,%u bias=%g aniso=%u compare=%u border=%g,%g,%g,%g "
             "lod=%g,%g",
@@ -285,7 +274,7 @@ gpu::Ref<gpu::SamplerState> Device::CreateSamplerState(const gpu::SamplerDesc& d
 }
 
 gpu::Ref<gpu::RasterizerState> Device::CreateRasterizerState(const gpu::RasterizerDesc& d) {
-    return makePlain<gpu::RasterizerState>(*this, "rasterizer", [&] {
+    return makePlain<gpu::RasterizerState>(*this, gpu::CheckRasterizerDesc(d), "rasterizer", [&] {
         return format(
             "CreateRasterizerState fill=%u cull=%u ccw=%d bias=%d,%g,%g clip=%d scissor=%d msaa=%d aaline=%d",
             u(d.FillMode), u(d.CullMode), d.FrontCounterClockwise, d.DepthBias, d.DepthBiasClamp,
@@ -296,7 +285,7 @@ gpu::Ref<gpu::RasterizerState> Device::CreateRasterizerState(const gpu::Rasteriz
 
 gpu::Ref<gpu::BlendState> Device::CreateBlendState(const gpu::BlendDesc& d) {
     const gpu::RenderTargetBlendDesc& t = d.RenderTarget[0];
-    return makePlain<gpu::BlendState>(*this, "blend", [&] {
+    return makePlain<gpu::BlendState>(*this, gpu::CheckBlendDesc(d), "blend", [&] {
         return format(
             "CreateBlendState a2c=%d independent=%d enable=%d src=%u dest=%u op=%u srcAlpha=%u destAlpha=%u "
             "opAlpha=%u mask=0x%x",
@@ -323,7 +312,7 @@ gpu::Ref<gpu::ComputeShader> Device::CreateComputeShader(const void* bytecode, s
 
 gpu::Ref<gpu::Query> Device::CreateQuery(const gpu::QueryDesc& desc) {
     gpu::Ref<gpu::Query> result;
-    if (clock) {
+    if (clock && checks.pass(gpu::CheckQueryDesc(desc))) {
         auto* query = new QueryObject;
         query->desc = desc;
         adopt(query, *query, "query");
@@ -334,7 +323,8 @@ gpu::Ref<gpu::Query> Device::CreateQuery(const gpu::QueryDesc& desc) {
 }
 
 gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(const window::NativeWindow&,
-                                                          const gpu::SwapChainDesc&) {
+                                                          const gpu::SwapChainDesc& desc) {
+    checks.pass(gpu::CheckSwapChainDesc(desc));
     record([] { return std::string("CreateSwapChainForWindow -> null"); });
     return nullptr;
 }
@@ -344,50 +334,64 @@ gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(const window::NativeWi
 // Each call hands the double a function that writes its line, so that nothing is formatted while the log
 // is off.
 #define LOG(...) device_.record([&] { return format(__VA_ARGS__); })
+// Logs the call, then runs its check: a call that fails it changes nothing.
+#define LOG_CHECKED(check, ...) (LOG(__VA_ARGS__), device_.checks.pass(check))
 
 void Context::VSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    LOG("VSSetShaderResources %u %s", start, list(n, views).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT),
+                "VSSetShaderResources %u %s", start, list(n, views).c_str());
 }
 void Context::PSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    LOG("PSSetShaderResources %u %s", start, list(n, views).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT),
+                "PSSetShaderResources %u %s", start, list(n, views).c_str());
 }
 void Context::CSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    LOG("CSSetShaderResources %u %s", start, list(n, views).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT),
+                "CSSetShaderResources %u %s", start, list(n, views).c_str());
 }
 void Context::CSSetUnorderedAccessViews(uint32_t start, uint32_t n, gpu::UnorderedAccessView* const* views,
                                         const uint32_t* initialCounts) {
-    LOG("CSSetUnorderedAccessViews %u %s counts=%s", start, list(n, views).c_str(),
-        initialCounts ? "given" : "null");
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::UAV_SLOT_COUNT), "CSSetUnorderedAccessViews %u %s counts=%s",
+                start, list(n, views).c_str(), initialCounts ? "given" : "null");
 }
 void Context::VSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    LOG("VSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT),
+                "VSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
 }
 void Context::PSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    LOG("PSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT),
+                "PSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
 }
 void Context::CSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    LOG("CSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT),
+                "CSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
 }
 void Context::VSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    LOG("VSSetSamplers %u %s", start, list(n, samplers).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT), "VSSetSamplers %u %s", start,
+                list(n, samplers).c_str());
 }
 void Context::PSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    LOG("PSSetSamplers %u %s", start, list(n, samplers).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT), "PSSetSamplers %u %s", start,
+                list(n, samplers).c_str());
 }
 void Context::CSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    LOG("CSSetSamplers %u %s", start, list(n, samplers).c_str());
+    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT), "CSSetSamplers %u %s", start,
+                list(n, samplers).c_str());
 }
 void Context::VSSetShader(gpu::VertexShader* shader) {
     LOG("VSSetShader %s", labelOf(shader).c_str());
+    bound_.vertexShader = shader != nullptr;
 }
 void Context::PSSetShader(gpu::PixelShader* shader) {
     LOG("PSSetShader %s", labelOf(shader).c_str());
 }
 void Context::CSSetShader(gpu::ComputeShader* shader) {
     LOG("CSSetShader %s", labelOf(shader).c_str());
+    computeShader_ = shader != nullptr;
 }
 void Context::IASetPrimitiveTopology(gpu::PrimitiveTopology topology) {
-    LOG("IASetPrimitiveTopology %u", u(topology));
+    if (LOG_CHECKED(gpu::CheckTopology(topology), "IASetPrimitiveTopology %u", u(topology)))
+        bound_.topology = topology;
 }
 void Context::RSSetState(gpu::RasterizerState* state) {
     LOG("RSSetState %s", labelOf(state).c_str());
@@ -400,6 +404,7 @@ void Context::RSSetViewports(uint32_t n, const gpu::Viewport* v) {
                            v[i].MinDepth, v[i].MaxDepth);
         return line;
     });
+    bound_.viewport = n && v ? v[0] : gpu::Viewport{};
 }
 void Context::OMSetBlendState(gpu::BlendState* state, const float factor[4], uint32_t sampleMask) {
     LOG("OMSetBlendState %s factor=%s mask=0x%x", labelOf(state).c_str(), factor ? "given" : "null",
@@ -407,48 +412,57 @@ void Context::OMSetBlendState(gpu::BlendState* state, const float factor[4], uin
 }
 void Context::OMSetRenderTargets(uint32_t n, gpu::RenderTargetView* const* views,
                                  gpu::DepthStencilView* dsv) {
-    LOG("OMSetRenderTargets %s depth=%s", list(n, views).c_str(), labelOf(dsv).c_str());
+    if (!LOG_CHECKED(gpu::CheckRenderTargets(n), "OMSetRenderTargets %s depth=%s", list(n, views).c_str(),
+                     labelOf(dsv).c_str()))
+        return;
+    bound_.target = dsv != nullptr;
+    for (uint32_t i = 0; i < n && views; ++i) bound_.target = bound_.target || views[i];
 }
 void Context::ClearRenderTargetView(gpu::RenderTargetView* view, const float c[4]) {
+    if (!device_.checks.pass(gpu::CheckClearRenderTarget(view, c))) return;
     LOG("ClearRenderTargetView %s %g,%g,%g,%g", labelOf(view).c_str(), c[0], c[1], c[2], c[3]);
 }
 void Context::ClearDepthStencilView(gpu::DepthStencilView* view, uint32_t flags, float depth,
                                     uint8_t stencil) {
-    LOG("ClearDepthStencilView %s flags=%u depth=%g stencil=%u", labelOf(view).c_str(), flags, depth,
-        stencil);
+    LOG_CHECKED(gpu::CheckClearDepthStencil(view, flags),
+                "ClearDepthStencilView %s flags=%u depth=%g stencil=%u", labelOf(view).c_str(), flags, depth,
+                stencil);
 }
 void Context::UpdateSubresource(gpu::Resource* resource, uint32_t subresource, const gpu::Box* box,
                                 const void* data, uint32_t rowPitch, uint32_t depthPitch) {
     const std::string boxText =
         box ? format("%u,%u,%u-%u,%u,%u", box->left, box->top, box->front, box->right, box->bottom, box->back)
             : "null";
-    LOG("UpdateSubresource %s %u box=%s pitch=%u,%u", labelOf(resource).c_str(), subresource, boxText.c_str(),
-        rowPitch, depthPitch);
+    if (!LOG_CHECKED(gpu::CheckUpdateSubresource(resource, subresource, box, data),
+                     "UpdateSubresource %s %u box=%s pitch=%u,%u", labelOf(resource).c_str(), subresource,
+                     boxText.c_str(), rowPitch, depthPitch))
+        return;
     // A whole-buffer update replaces the contents, reading ByteWidth bytes as a device would.
-    if (auto* buffer = dynamic_cast<BufferObject*>(resource); buffer && !box && data)
+    if (auto* buffer = dynamic_cast<BufferObject*>(resource); buffer && !box)
         std::memcpy(buffer->contents.data(), data, buffer->contents.size());
 }
 void Context::Draw(uint32_t vertexCount, uint32_t startVertex) {
-    LOG("Draw %u %u", vertexCount, startVertex);
-    device_.ticks += vertexCount;
+    if (LOG_CHECKED(gpu::CheckDraw(bound_), "Draw %u %u", vertexCount, startVertex))
+        device_.ticks += vertexCount;
 }
 void Context::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                             uint32_t startInstance) {
-    LOG("DrawInstanced %u %u %u %u", vertexCount, instanceCount, startVertex, startInstance);
-    device_.ticks += uint64_t(vertexCount) * instanceCount;
+    if (LOG_CHECKED(gpu::CheckDraw(bound_), "DrawInstanced %u %u %u %u", vertexCount, instanceCount,
+                    startVertex, startInstance))
+        device_.ticks += uint64_t(vertexCount) * instanceCount;
 }
 void Context::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
-    LOG("Dispatch %u %u %u", x, y, z);
-    device_.ticks += uint64_t(x) * y * z;
+    if (LOG_CHECKED(gpu::CheckDispatch(computeShader_, x, y, z), "Dispatch %u %u %u", x, y, z))
+        device_.ticks += uint64_t(x) * y * z;
 }
 void Context::GenerateMips(gpu::ShaderResourceView* view) {
-    LOG("GenerateMips %s", labelOf(view).c_str());
+    LOG_CHECKED(gpu::CheckGenerateMips(view), "GenerateMips %s", labelOf(view).c_str());
 }
 void Context::Begin(gpu::Query* query) {
-    LOG("Begin %s", labelOf(query).c_str());
+    LOG_CHECKED(gpu::CheckQuery(query), "Begin %s", labelOf(query).c_str());
 }
 void Context::End(gpu::Query* query) {
-    LOG("End %s", labelOf(query).c_str());
+    if (!LOG_CHECKED(gpu::CheckQuery(query), "End %s", labelOf(query).c_str())) return;
     if (auto* q = dynamic_cast<QueryObject*>(query)) {
         q->ended = true;
         q->ticks = device_.ticks;
@@ -456,11 +470,12 @@ void Context::End(gpu::Query* query) {
     }
 }
 gpu::QueryStatus Context::GetData(gpu::Query* query, void* data, uint32_t size, uint32_t flags) {
-    LOG("GetData %s flags=%u", labelOf(query).c_str(), flags);
     auto* q = dynamic_cast<QueryObject*>(query);
-    const bool timestamp = q && q->desc.Query == gpu::QueryType::TIMESTAMP;
-    const size_t expected = timestamp ? sizeof(uint64_t) : sizeof(gpu::QueryDataTimestampDisjoint);
-    if (!q || !q->ended || !data || size != expected) return gpu::QueryStatus::UNAVAILABLE;
+    if (!LOG_CHECKED(gpu::CheckGetData(query, data, size), "GetData %s flags=%u", labelOf(query).c_str(),
+                     flags) ||
+        !q || !q->ended)
+        return gpu::QueryStatus::UNAVAILABLE;
+    const bool timestamp = q->desc.Query == gpu::QueryType::TIMESTAMP;
     if (!(flags & gpu::ASYNC_GETDATA_DONOTFLUSH)) ++flushes_;
     if (flushes_ == q->flushes) return gpu::QueryStatus::NOT_READY;
     if (timestamp) {
@@ -475,16 +490,19 @@ void Context::Flush() {
     LOG("Flush");
     ++flushes_;
 }
-bool Context::ReadBack(gpu::Resource* resource, uint32_t, void* destination, size_t destinationSize,
-                       uint32_t) {
-    LOG("ReadBack %s", labelOf(resource).c_str());
+bool Context::ReadBack(gpu::Resource* resource, uint32_t subresource, void* destination,
+                       size_t destinationSize, uint32_t rowPitch) {
+    if (!LOG_CHECKED(gpu::CheckReadBack(resource, subresource, destination, destinationSize, rowPitch),
+                     "ReadBack %s", labelOf(resource).c_str()))
+        return false;
     ++flushes_; // a read-back waits for all work
     const auto* buffer = dynamic_cast<const BufferObject*>(resource);
-    if (!buffer || destinationSize < buffer->contents.size()) return false;
+    if (!buffer) return false;
     std::memcpy(destination, buffer->contents.data(), buffer->contents.size());
     return true;
 }
 
+#undef LOG_CHECKED
 #undef LOG
 
 } // namespace recording

@@ -1,9 +1,8 @@
 #pragma once
 // A test double of platform/gpu.h that logs every call as one line of text, with each object named by its
 // kind and creation order ("buffer1", "srv3", "rtv2"). Tests compare the log with the call sequences the
-// runtime must produce. It behaves like a strict device where that matters to the runtime: a zero-sized
-// buffer, a view of a missing resource or of one without the matching bind flag, and shader bytecode of
-// the wrong stage give null.
+// runtime must produce. Every call runs the interface's checks first, as a device does: what a device
+// refuses the double refuses (null, false, or a context call that changes nothing), with the same code.
 #include "platform/gpu.h"
 
 #include <map>
@@ -65,6 +64,8 @@ class Context final : public gpu::DeviceContext {
   private:
     Device& device_;
     uint64_t flushes_ = 0;
+    gpu::DrawBindings bound_;
+    bool computeShader_ = false;
 };
 
 class Device final : public gpu::Device {
@@ -115,6 +116,8 @@ class Device final : public gpu::Device {
     gpu::Ref<gpu::DeviceContext> GetImmediateContext() override { return context_; }
     std::string GetAdapterName() const override { return "recording"; }
     std::string GetLastError() const override { return {}; }
+    gpu::Check GetLastFailedCheck() const override { return checks.last(); }
+    gpu::CheckLog checks;
 
     Context& context() { return *static_cast<Context*>(context_.get()); }
     // Logs the line `makeLine` writes, when recording.
