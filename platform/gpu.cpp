@@ -166,11 +166,11 @@ const char* CheckName(Check check) {
     switch (check) {
     case Check::Passed:
         return "Passed";
-#define GPU_CHECK_NAME(code, message)                                                                        \
+#define MIRELANDT_CHECK_NAME(code, message)                                                                  \
     case Check::code:                                                                                        \
         return #code;
-        GPU_CHECK_LIST(GPU_CHECK_NAME)
-#undef GPU_CHECK_NAME
+        MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_NAME)
+#undef MIRELANDT_CHECK_NAME
     }
     return "?";
 }
@@ -179,11 +179,11 @@ const char* CheckMessage(Check check) {
     switch (check) {
     case Check::Passed:
         return "passed";
-#define GPU_CHECK_MESSAGE(code, message)                                                                     \
+#define MIRELANDT_CHECK_MESSAGE(code, message)                                                               \
     case Check::code:                                                                                        \
         return message;
-        GPU_CHECK_LIST(GPU_CHECK_MESSAGE)
-#undef GPU_CHECK_MESSAGE
+        MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_MESSAGE)
+#undef MIRELANDT_CHECK_MESSAGE
     }
     return "?";
 }

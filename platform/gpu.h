@@ -473,13 +473,13 @@ class SwapChain : public Object {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Checks. Passed, then one code per rule of GPU_CHECK_LIST.
+// Checks. Passed, then one code per rule of MIRELANDT_GPU_CHECKS.
 
 enum class Check : uint32_t {
     Passed,
-#define GPU_CHECK_CODE(code, message) code,
-    GPU_CHECK_LIST(GPU_CHECK_CODE)
-#undef GPU_CHECK_CODE
+#define MIRELANDT_CHECK_CODE(code, message) code,
+    MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_CODE)
+#undef MIRELANDT_CHECK_CODE
 };
 constexpr uint32_t kCheckCount = 1 + uint32_t(Check::QueryDataSize);
 

@@ -4,7 +4,7 @@
 #pragma once
 
 // X(code, message)
-#define GPU_CHECK_LIST(X)                                                                                    \
+#define MIRELANDT_GPU_CHECKS(X)                                                                              \
     X(BufferEmpty, "a buffer needs at least one byte")                                                       \
     X(BufferStride, "a structured buffer's size must be a multiple of its nonzero stride")                   \
     X(TextureEmpty, "a texture needs a size of at least 1 in every dimension")                               \
