@@ -22,7 +22,7 @@ uint32_t dispatchGroupCount(uint32_t threads) {
     return std::max(1u, threads / 8 + (threads % 8 != 0));
 }
 
-void executeGraphicsPass(const GraphicsPass& pass, const void* block, uint32_t size) {
+void executeGraphicsPass(GraphicsPass& pass, const void* block, uint32_t size) {
     gpu::Device* device = currentDevice();
     gpu::DeviceContext* context = currentContext();
     const GraphicsPassDesc& d = pass.desc;
@@ -30,8 +30,9 @@ void executeGraphicsPass(const GraphicsPass& pass, const void* block, uint32_t s
     // The viewport comes from the first target; without one there is nothing to size it by.
     const TextureRuntime* first = d.targets.count ? d.targets[0].resource : nullptr;
     const auto topology = passTopology(d.topology);
-    const auto blend = passBlendDesc(d.blendMode, d.blendEnabled);
-    if (!first || !topology || !blend) return;
+    if (!first || !topology || !passBlendDesc(d.blendMode, d.blendEnabled)) return;
+    // Made at set-up; only a descriptor edited since then has states to remake.
+    refreshPassStates(pass.states, d);
 
     refreshContextBuffer(block, size);
     const gpu::Viewport viewport{0.0f, 0.0f, float(first->desc.width), float(first->desc.height), 0.0f, 1.0f};
@@ -51,12 +52,9 @@ void executeGraphicsPass(const GraphicsPass& pass, const void* block, uint32_t s
     }
     context->OMSetRenderTargets(targetCount, views, depthView);
 
-    const gpu::Ref<gpu::RasterizerState> rasterizer =
-        device->CreateRasterizerState(passRasterizerDesc(d.cullBack));
-    context->RSSetState(rasterizer.get());
+    context->RSSetState(pass.states.rasterizer.get());
     context->IASetPrimitiveTopology(*topology);
-    const gpu::Ref<gpu::BlendState> blendState = device->CreateBlendState(*blend);
-    context->OMSetBlendState(blendState.get(), nullptr, 0xFFFFFFFFu);
+    context->OMSetBlendState(pass.states.blend.get(), nullptr, 0xFFFFFFFFu);
 
     gpu::Buffer* const constants = sharedContextBuffer().bufferA.get();
     context->VSSetConstantBuffers(kContextBufferSlot, 1, &constants);

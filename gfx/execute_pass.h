@@ -13,8 +13,9 @@ constexpr uint32_t kTargetSlotCount = gpu::SIMULTANEOUS_RENDER_TARGET_COUNT;
 constexpr uint32_t kOutputSlotCount = gpu::UAV_SLOT_COUNT;
 
 // Skipped entirely when the pass lacks a shader, a first render target, or a row of the blend or
-// topology table.
-void executeGraphicsPass(const GraphicsPass& pass, const void* block, uint32_t size);
+// topology table. Binds the pass's own state objects, first remaking those whose descriptor fields
+// changed since they were made.
+void executeGraphicsPass(GraphicsPass& pass, const void* block, uint32_t size);
 // Skipped entirely when the pass lacks its compute shader.
 void executeComputePass(const ComputePass& pass, const void* block, uint32_t size);
 

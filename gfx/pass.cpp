@@ -8,7 +8,10 @@ bool setupGraphicsPass(GraphicsPass& pass, GraphicsPassDesc desc) {
     pass.desc = desc;
     pass.desc.pipelineKind = PipelineGraphics;
     pass.pipeline.desc = pass.desc;
-    return createShaders(pass.pipeline);
+    const bool created = createShaders(pass.pipeline);
+    pass.states = PassStates{};
+    refreshPassStates(pass.states, pass.desc);
+    return created;
 }
 
 bool setupComputePass(ComputePass& pass, ComputePassDesc desc) {

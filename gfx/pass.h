@@ -1,7 +1,9 @@
 #pragma once
 // Passes: a shader program run over resources. A pass owns a copy of its descriptor and the shaders made
-// from its bytecode; a pass whose shaders could not be made is skipped every frame.
+// from its bytecode, a graphics pass also its rasterizer and blend states; a pass whose shaders could not be
+// made is skipped every frame.
 #include "gfx/pass_desc.h"
+#include "gfx/pass_state.h"
 #include "platform/gpu.h"
 
 namespace Orvo::Gfx {
@@ -16,6 +18,7 @@ struct PassPipeline {
 struct GraphicsPass {
     GraphicsPassDesc desc;
     PassPipeline pipeline;
+    PassStates states; // made at set-up; remade by the frame that sees the descriptor's fields changed
 };
 
 struct ComputePass {
@@ -24,7 +27,7 @@ struct ComputePass {
 };
 
 // Make the pass's descriptor an exact copy of the given one (whatever its pipelineKind said, the pass
-// becomes a graphics or a compute pass) and create its shaders.
+// becomes a graphics or a compute pass) and create its shaders, and a graphics pass its states.
 bool setupGraphicsPass(GraphicsPass& pass, GraphicsPassDesc desc);
 bool setupComputePass(ComputePass& pass, ComputePassDesc desc);
 // Creates the shaders of the pipeline's kind from its bytecode; results are not examined.

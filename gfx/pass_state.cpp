@@ -1,5 +1,7 @@
 #include "gfx/pass_state.h"
 
+#include "gfx/gpu_access.h"
+
 namespace Orvo::Gfx {
 
 namespace {
@@ -61,6 +63,21 @@ gpu::RasterizerDesc passRasterizerDesc(bool cullBack) {
     desc.MultisampleEnable = false;
     desc.AntialiasedLineEnable = false;
     return desc;
+}
+
+void refreshPassStates(PassStates& states, const GraphicsPassDesc& desc) {
+    gpu::Device* device = currentDevice();
+    if (!device) return;
+    if (!states.made || states.cullBack != desc.cullBack)
+        states.rasterizer = device->CreateRasterizerState(passRasterizerDesc(desc.cullBack));
+    if (!states.made || states.blendMode != desc.blendMode || states.blendEnabled != desc.blendEnabled) {
+        const auto blend = passBlendDesc(desc.blendMode, desc.blendEnabled);
+        states.blend = blend ? device->CreateBlendState(*blend) : nullptr;
+    }
+    states.made = true;
+    states.cullBack = desc.cullBack;
+    states.blendMode = desc.blendMode;
+    states.blendEnabled = desc.blendEnabled;
 }
 
 } // namespace Orvo::Gfx

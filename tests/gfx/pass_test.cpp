@@ -53,7 +53,13 @@ TEST_F(PassSetup, GraphicsSetupMakesAGraphicsPipelineWhateverTheKindSaid) {
     GraphicsPass pass;
     EXPECT_TRUE(setupGraphicsPass(pass, desc));
     EXPECT_THAT(takeLog(),
-                ElementsAre("CreateVertexShader 20 bytes -> vs1", "CreatePixelShader 20 bytes -> ps1"));
+                ElementsAre("CreateVertexShader 20 bytes -> vs1", "CreatePixelShader 20 bytes -> ps1",
+                            "CreateRasterizerState fill=3 cull=1 ccw=0 bias=0,0,0 clip=1 scissor=0 msaa=0 "
+                            "aaline=0 -> rasterizer1",
+                            "CreateBlendState a2c=0 independent=0 enable=0 src=2 dest=2 op=1 srcAlpha=2 "
+                            "destAlpha=2 opAlpha=1 mask=0xf -> blend1"));
+    EXPECT_EQ(recording::labelOf(pass.states.rasterizer.get()), "rasterizer1");
+    EXPECT_EQ(recording::labelOf(pass.states.blend.get()), "blend1");
     EXPECT_EQ(pass.desc.pipelineKind, PipelineGraphics);
     EXPECT_EQ(pass.pipeline.desc.pipelineKind, PipelineGraphics);
     EXPECT_EQ(pass.desc.vertexCount, 6u);
@@ -70,15 +76,34 @@ TEST_F(PassSetup, ComputeSetupMakesOnlyTheComputeShader) {
     EXPECT_EQ(pass.pipeline.vertexShader.get(), nullptr);
 }
 
-TEST_F(PassSetup, MissingBytecodeCreatesNothing) {
+TEST_F(PassSetup, MissingBytecodeCreatesNoShader) {
     GraphicsPassDesc desc;
     setBlobs(desc, true, false, false);
     GraphicsPass pass;
     setupGraphicsPass(pass, desc);
     ComputePass compute;
     setupComputePass(compute, ComputePassDesc{});
-    EXPECT_TRUE(takeLog().empty());
+    // The graphics pass still gets its states; a compute pass has none.
+    EXPECT_THAT(takeLog(), ElementsAre(::testing::StartsWith("CreateRasterizerState "),
+                                       ::testing::StartsWith("CreateBlendState ")));
     EXPECT_EQ(pass.pipeline.vertexShader.get(), nullptr);
+}
+
+TEST_F(PassSetup, ABlendModeWithoutARowGetsNoBlendStateAndNoDeviceMakesNoStates) {
+    GraphicsPassDesc desc;
+    desc.blendMode = 4;
+    GraphicsPass pass;
+    setupGraphicsPass(pass, desc);
+    EXPECT_THAT(takeLog(), ElementsAre(::testing::StartsWith("CreateRasterizerState ")));
+    EXPECT_NE(pass.states.rasterizer.get(), nullptr);
+    EXPECT_EQ(pass.states.blend.get(), nullptr);
+
+    releaseFrameContext();
+    GraphicsPass deviceless;
+    setupGraphicsPass(deviceless, GraphicsPassDesc{});
+    EXPECT_FALSE(deviceless.states.made);
+    EXPECT_EQ(deviceless.states.rasterizer.get(), nullptr);
+    EXPECT_TRUE(takeLog().empty());
 }
 
 TEST_F(PassSetup, BytecodeOfTheWrongStageLeavesTheShaderNull) {
@@ -100,6 +125,9 @@ TEST_F(PassSetup, SettingUpAgainReplacesTheShaders) {
     setupGraphicsPass(pass, desc);
     EXPECT_EQ(pass.pipeline.vertexShader.get(), nullptr);
     EXPECT_EQ(pass.pipeline.pixelShader.get(), nullptr);
+    // The states are made anew too, for the device current now.
+    EXPECT_EQ(recording::labelOf(pass.states.rasterizer.get()), "rasterizer2");
+    EXPECT_EQ(recording::labelOf(pass.states.blend.get()), "blend2");
 }
 
 TEST(PassPrograms, ProgramsAreFoundByNameAndMissingOnesLeaveNullBytecode) {
