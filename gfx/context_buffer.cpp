@@ -11,11 +11,11 @@ BufferRuntime& sharedContextBuffer() {
 
 void refreshContextBuffer(const void* block, uint32_t size) {
     BufferRuntime& buffer = sharedContextBuffer();
-    // A buffer that does not exist yet is made even when the recorded size already matches (a block of
-    // the bare header), so that the passes never run without their constants.
-    if (contextBufferDesc.stride != size || !buffer.bufferA) {
-        contextBufferDesc.stride = size;
-        contextBufferDesc.constant = true;
+    // The descriptor takes the block's size whatever the frame publication recorded; the buffer is made
+    // anew only when it does not exist or has another size.
+    contextBufferDesc.stride = size;
+    contextBufferDesc.constant = true;
+    if (!buffer.bufferA || bufferByteWidth(buffer.desc) != bufferByteWidth(contextBufferDesc)) {
         buffer.release();
         buffer.init(contextBufferDesc, false);
     }

@@ -10,8 +10,8 @@ constexpr uint32_t kContextBufferSlot = 8;
 // Lives until the process ends: its GPU object must never be released after the device is gone.
 BufferRuntime& sharedContextBuffer();
 
-// Re-creates the buffer when the size recorded in contextBufferDesc differs from `size` (the frame
-// publication records the header size, so this happens once per frame), then uploads the block.
+// Records `size` in contextBufferDesc, creates the buffer from it when there is none or the one there has
+// another byte width, then uploads the block.
 void refreshContextBuffer(const void* block, uint32_t size);
 
 // Releases the buffer and forgets its size, so that the next pass creates it anew on the current device.

@@ -61,5 +61,6 @@ struct FrameContext {
 // The process-wide current frame context, zero until the first installation and publication.
 extern FrameContext currentFrameContext;
 
-// The size the shared constant buffer should have; the frame execution compares and updates it.
+// The size last asked of the shared constant buffer: the frame publication records the header's, the frame
+// execution the whole block's, and makes the buffer anew only when its own size differs.
 extern Orvo::Gfx::BufferDesc contextBufferDesc;

@@ -56,10 +56,13 @@ bool passIsActive(int32_t activation, float windowStart, float windowEnd, float 
 TextureRuntime* Scene::renderFrame() {
     packVariables(packer, variables);
     // Whole 16-byte registers; the padding is zeroed so that nothing undefined is uploaded.
-    const uint32_t size = (kHeaderSize + packer.packedLength + 15) / 16 * 16;
-    const std::unique_ptr<uint8_t[]> block(new uint8_t[size]());
-    std::memcpy(block.get(), &currentFrameContext.header, kHeaderSize);
-    std::memcpy(block.get() + kHeaderSize, packer.packed.get(), packer.packedLength);
+    const uint32_t length = kHeaderSize + packer.packedLength;
+    const uint32_t size = (length + 15) / 16 * 16;
+    contextBlock_.resize(size);
+    uint8_t* const block = contextBlock_.data();
+    std::memcpy(block, &currentFrameContext.header, kHeaderSize);
+    if (packer.packedLength) std::memcpy(block + kHeaderSize, packer.packed.data(), packer.packedLength);
+    std::memset(block + length, 0, size - length);
     const float time = currentFrameContext.header.time;
 
     resources.forEach([](uint32_t, Resource* resource) {
@@ -71,9 +74,9 @@ TextureRuntime* Scene::renderFrame() {
         if (!entryRuns(entry, time, firstFrame)) continue;
         if (timer) timer->beginPass(position);
         if (entry.kind == PassListGraphics)
-            executeGraphicsPass(*entry.graphics, block.get(), size);
+            executeGraphicsPass(*entry.graphics, block, size);
         else
-            executeComputePass(*entry.compute, block.get(), size);
+            executeComputePass(*entry.compute, block, size);
         if (timer) timer->endPass();
     }
     if (timer) timer->endFrame();

@@ -58,7 +58,8 @@ struct Scene {
 
     // Assembles the context block (frame header + packed variables), runs every pass whose activation
     // allows it with the block in the shared constant buffer, flips the double-buffered resources, and
-    // returns `output`. Reads the current frame context's header and device.
+    // returns `output`. Reads the current frame context's header and device. Once a frame has run, the
+    // next allocates nothing unless the variables or a pass's descriptor changed.
     TextureRuntime* renderFrame();
 
     // Adds the final stage: a screen-sized texture and a full-screen pass ("output_vs", "output_ps") that
@@ -67,6 +68,7 @@ struct Scene {
     void appendOutputPass(uint32_t screenWidth, uint32_t screenHeight);
 
   private:
+    std::vector<uint8_t> contextBlock_; // the frame's block; keeps its storage from frame to frame
     std::vector<std::unique_ptr<TextureRuntime>> outputTextures;
     std::vector<std::unique_ptr<GraphicsPass>> outputPasses;
 };

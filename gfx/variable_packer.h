@@ -5,18 +5,20 @@
 #include "sync/context_variable.h"
 
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 namespace Orvo::Gfx {
 
+// Its arrays keep their storage from one packing to the next, so that packing the same variables again
+// allocates nothing.
 struct VariablePacker {
     DynArray<ContextVariable> variables; // the copy packed last
-    DynArray<uint32_t> offsets;        // offset i is where variable i starts; one more entry holds the total
-    std::unique_ptr<uint8_t[]> packed; // the packed values, kept until the next frame packs again
-    uint32_t packedLength = 0;
+    DynArray<uint32_t> offsets;  // offset i is where variable i starts; one more entry holds the total
+    std::vector<uint8_t> packed; // the packed values, kept until the next frame packs again
+    uint32_t packedLength = 0;   // the bytes of `packed` that hold values
 };
 
-// Consumes `variables`: each variable's first size(type) value bytes land at its offset.
-void packVariables(VariablePacker& packer, DynArray<ContextVariable> variables);
+// Each variable's first size(type) value bytes land at its offset.
+void packVariables(VariablePacker& packer, const DynArray<ContextVariable>& variables);
 
 } // namespace Orvo::Gfx

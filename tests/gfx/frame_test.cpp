@@ -116,7 +116,7 @@ TEST(DispatchGroups, ThreadsDividedByEightRoundedUpAtLeastOne) {
 
 using ContextBufferRefresh = SceneTest;
 
-TEST_F(ContextBufferRefresh, FirstRunningPassOfEachFrameRecreatesItAndEveryPassUploads) {
+TEST_F(ContextBufferRefresh, MadeOnceForTheBlockSizeAndUploadedByEveryRunningPass) {
     TextureRuntime* target = addTexture(0, 8, 8);
     GraphicsPassDesc skipped = graphicsDesc(target);
     skipped.pixelBytecode = nullptr; // no shaders: uploads nothing, binds nothing
@@ -130,11 +130,18 @@ TEST_F(ContextBufferRefresh, FirstRunningPassOfEachFrameRecreatesItAndEveryPassU
                     "UpdateSubresource buffer1 0 box=null pitch=0,0", "VSSetConstantBuffers 8 [buffer1]",
                     "DrawInstanced 3 1 0 0", "UpdateSubresource buffer1 0 box=null pitch=0,0",
                     "VSSetConstantBuffers 8 [buffer1]", "DrawInstanced 3 1 0 0"));
+    // The publication records the bare header's size, but the buffer already has the block's: it stays.
     EXPECT_THAT(
         callsOf(frame(0.1f), {"CreateBuffer", "UpdateSubresource", "VSSetConstantBuffers"}),
-        ElementsAre("CreateBuffer bytes=1024 bind=0x4 misc=0x0 stride=1024 data=no -> buffer2",
-                    "UpdateSubresource buffer2 0 box=null pitch=0,0", "VSSetConstantBuffers 8 [buffer2]",
-                    "UpdateSubresource buffer2 0 box=null pitch=0,0", "VSSetConstantBuffers 8 [buffer2]"));
+        ElementsAre("UpdateSubresource buffer1 0 box=null pitch=0,0", "VSSetConstantBuffers 8 [buffer1]",
+                    "UpdateSubresource buffer1 0 box=null pitch=0,0", "VSSetConstantBuffers 8 [buffer1]"));
+    EXPECT_EQ(contextBufferDesc.stride, 1024u);
+    // A block that needs another register makes a buffer of its size.
+    addFloatVariables(1);
+    EXPECT_THAT(callsOf(frame(0.2f), {"CreateBuffer", "UpdateSubresource"}),
+                ElementsAre("CreateBuffer bytes=1040 bind=0x4 misc=0x0 stride=1040 data=no -> buffer2",
+                            "UpdateSubresource buffer2 0 box=null pitch=0,0",
+                            "UpdateSubresource buffer2 0 box=null pitch=0,0"));
     // Without a publication the recorded size already matches: the buffer stays.
     takeLog();
     scene->renderFrame();
@@ -153,6 +160,63 @@ TEST_F(ContextBufferRefresh, ANewDeviceGetsItsOwnBuffer) {
     scene->renderFrame(); // the recorded size is unchanged, but the old buffer belongs to the old device
     EXPECT_EQ(countCalls(second->log, "CreateBuffer"), 1u);
     releaseFrameContext();
+}
+
+using SteadyFrames = SceneTest;
+
+// Every object a frame needs is made before the second frame; after that only an edited descriptor makes
+// new state objects, in the frame that first runs the pass, and they are the ones bound from then on.
+TEST_F(SteadyFrames, CreateNothingAfterTheFirstUntilAPassIsEditedAndThenBindItsNewStates) {
+    TextureRuntime* image = addTexture(0, 64, 32);
+    TextureRuntime* blurred = addTexture(1, 64, 32);
+    ComputePassDesc simulation = computeDesc();
+    simulation.outputs.append({ResourceBuffer, addBuffer(2, 16, 64)});
+    addComputePass(0, simulation);
+    GraphicsPassDesc overDesc = graphicsDesc(image);
+    overDesc.blendEnabled = true;
+    overDesc.blendMode = 2;
+    GraphicsPass* over = addGraphicsPass(0, overDesc); // rasterizer1 blend1
+    GraphicsPassDesc blurDesc = graphicsDesc(blurred);
+    blurDesc.inputs.append({ResourceTexture, image});
+    addGraphicsPass(1, blurDesc); // rasterizer2 blend2
+    scene->output = blurred;
+    scene->appendOutputPass(64, 32); // rasterizer3 blend3
+    addFloatVariables(104);
+    const std::initializer_list<const char*> binds = {"Create", "RSSetState", "OMSetBlendState",
+                                                      "DrawInstanced"};
+    const char* const mask = " factor=null mask=0xffffffff";
+
+    EXPECT_EQ(countCalls(frame(0.0f), "Create"), 1u); // the context buffer
+    for (float time : {0.1f, 0.2f}) EXPECT_EQ(countCalls(frame(time), "Create"), 0u) << time;
+
+    over->desc.blendMode = 0;
+    over->desc.cullBack = true;
+    EXPECT_THAT(
+        callsOf(frame(0.3f), binds),
+        ElementsAre(
+            "CreateRasterizerState fill=3 cull=3 ccw=0 bias=0,0,0 clip=1 scissor=0 msaa=0 aaline=0 -> "
+            "rasterizer4",
+            "CreateBlendState a2c=0 independent=0 enable=1 src=2 dest=2 op=1 srcAlpha=2 destAlpha=2 "
+            "opAlpha=1 mask=0xf -> blend4",
+            "RSSetState rasterizer4", std::string("OMSetBlendState blend4") + mask, "DrawInstanced 3 1 0 0",
+            "RSSetState rasterizer2", std::string("OMSetBlendState blend2") + mask, "DrawInstanced 3 1 0 0",
+            "RSSetState rasterizer3", std::string("OMSetBlendState blend3") + mask, "DrawInstanced 3 1 0 0"));
+    EXPECT_EQ(countCalls(frame(0.4f), "Create"), 0u);
+
+    // A mode without a row stops the pass; switching blending off on a valid row brings it back with a
+    // state made for that row, and the rasterizer state, still right, is kept.
+    over->desc.blendMode = 4;
+    EXPECT_THAT(callsOf(frame(0.5f), binds),
+                ElementsAre("RSSetState rasterizer2", std::string("OMSetBlendState blend2") + mask,
+                            "DrawInstanced 3 1 0 0", "RSSetState rasterizer3",
+                            std::string("OMSetBlendState blend3") + mask, "DrawInstanced 3 1 0 0"));
+    over->desc.blendMode = 1;
+    over->desc.blendEnabled = false;
+    EXPECT_THAT(callsOf(frame(0.6f), {"Create", "RSSetState rasterizer4", "OMSetBlendState blend5"}),
+                ElementsAre("CreateBlendState a2c=0 independent=0 enable=0 src=5 dest=6 op=1 srcAlpha=8 "
+                            "destAlpha=2 opAlpha=1 mask=0xf -> blend5",
+                            "RSSetState rasterizer4", std::string("OMSetBlendState blend5") + mask));
+    EXPECT_EQ(countCalls(frame(0.7f), "Create"), 0u);
 }
 
 using Activation = SceneTest;

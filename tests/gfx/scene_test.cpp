@@ -40,7 +40,7 @@ TEST(VariablePacking, OffsetsFollowTheTypeSizesWithoutAlignment) {
                 ElementsAre(0, 12, 16, 24, 40, 44, 44, 48));
     EXPECT_EQ(packer.packedLength, 48u);
     std::vector<float> packed(12);
-    std::memcpy(packed.data(), packer.packed.get(), 48);
+    std::memcpy(packed.data(), packer.packed.data(), 48);
     EXPECT_THAT(packed, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13));
     EXPECT_EQ(packer.variables.count, 7u);
 }
@@ -53,12 +53,27 @@ TEST(VariablePacking, HundredAndFourFloatsPackToFourHundredAndSixteenBytes) {
     ASSERT_EQ(packer.offsets.count, 105u);
     for (uint32_t i = 0; i <= 104; ++i) EXPECT_EQ(packer.offsets[i], 4 * i);
     EXPECT_EQ(packer.packedLength, 416u);
-    // Packing again replaces what the previous frame left.
+    // Packing again replaces what the previous frame left, in the storage it left.
+    const void* const storage[] = {packer.variables.items, packer.offsets.items, packer.packed.data()};
     DynArray<ContextVariable> fewer;
     fewer.append(variable(VariableType::Float2, {1, 2}));
     packVariables(packer, fewer);
     EXPECT_THAT(std::vector<uint32_t>(packer.offsets.begin(), packer.offsets.end()), ElementsAre(0, 8));
     EXPECT_EQ(packer.packedLength, 8u);
+    EXPECT_EQ(packer.variables.count, 1u);
+    for (int round = 0; round < 2; ++round) {
+        packVariables(packer, variables);
+        EXPECT_EQ(packer.packedLength, 416u);
+        float last;
+        std::memcpy(&last, packer.packed.data() + 412, 4);
+        EXPECT_EQ(last, 103.0f);
+    }
+    const void* const reused[] = {packer.variables.items, packer.offsets.items, packer.packed.data()};
+    EXPECT_THAT(reused, ::testing::ElementsAreArray(storage));
+    // The packer's own copy packs to itself.
+    packVariables(packer, packer.variables);
+    EXPECT_EQ(packer.packedLength, 416u);
+    EXPECT_EQ(packer.variables.count, 104u);
 }
 
 using ContextBlock = SceneTest;
