@@ -334,20 +334,17 @@ void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, ui
     if (!layout) return;
     collectDescriptors(*layout, vs_, &ps_);
 
-    GraphicsState state;
-    state.rasterizer =
-        rasterizer_ ? static_cast<RasterizerStateImpl*>(rasterizer_.get())->desc : RasterizerDesc{};
-    state.blend = blend_ ? static_cast<BlendStateImpl*>(blend_.get())->desc : BlendDesc{};
-    state.topology = toVkTopology(topology_);
     commands();
     // Inputs written since the last barrier force one, which cannot sit inside rendering.
     if (rendering_ && conflicts(accesses_)) endRendering();
     const bool begin = !rendering_;
     if (begin && !resolveTargets()) return;
-    state.colorCount = targetCount_;
-    std::copy_n(colorFormats_, targetCount_, state.colorFormats);
-    state.depthFormat = depthFormat_;
-    const VkPipeline pipeline = pipelines_.graphics(*vs, ps, state, *layout);
+    GraphicsKey key;
+    key.setState(*vs, ps, toVkTopology(topology_),
+                 rasterizer_ ? static_cast<RasterizerStateImpl*>(rasterizer_.get())->desc : RasterizerDesc{},
+                 blend_ ? static_cast<BlendStateImpl*>(blend_.get())->desc : BlendDesc{});
+    key.setTargets(targetCount_, colorFormats_, depthFormat_);
+    const VkPipeline pipeline = pipelines_.graphics(key, *vs, ps, *layout);
     if (!pipeline) return;
     prepareAccesses(accesses_);
     if (begin) beginRendering();

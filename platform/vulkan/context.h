@@ -45,6 +45,7 @@ class ContextImpl final : public DeviceContext {
     void Flush() override;
     bool ReadBack(Resource* resource, uint32_t subresource, void* destination, size_t destinationSize,
                   uint32_t rowPitch) override;
+    ContextStatistics GetStatistics() const override { return {pipelines_.lookups()}; }
 
     // For presentation: the command buffer with no rendering open, ready for a transfer or barrier.
     VkCommandBuffer outsideRendering();

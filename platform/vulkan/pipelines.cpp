@@ -41,18 +41,6 @@ VkShaderStageFlags stageFlag(ShaderStage stage) {
     return 0;
 }
 
-void appendRasterizer(std::vector<uint32_t>& key, const RasterizerDesc& r) {
-    key.insert(key.end(), {uint32_t(r.FillMode), uint32_t(r.CullMode), r.FrontCounterClockwise,
-                           uint32_t(r.DepthBias), std::bit_cast<uint32_t>(r.DepthBiasClamp),
-                           std::bit_cast<uint32_t>(r.SlopeScaledDepthBias), r.DepthClipEnable});
-}
-
-void appendBlend(std::vector<uint32_t>& key, const RenderTargetBlendDesc& b) {
-    key.insert(key.end(), {b.BlendEnable, uint32_t(b.SrcBlend), uint32_t(b.DestBlend), uint32_t(b.BlendOp),
-                           uint32_t(b.SrcBlendAlpha), uint32_t(b.DestBlendAlpha), uint32_t(b.BlendOpAlpha),
-                           b.RenderTargetWriteMask});
-}
-
 const RenderTargetBlendDesc& targetBlend(const BlendDesc& blend, uint32_t target) {
     return blend.RenderTarget[blend.IndependentBlendEnable ? target : 0];
 }
@@ -69,16 +57,43 @@ VkPipelineShaderStageCreateInfo stageInfo(const ShaderCode& code) {
 
 } // namespace
 
-size_t Pipelines::KeyHash::operator()(const Key& key) const {
-    uint64_t hash = 1469598103934665603ull;
-    for (uint32_t word : key) hash = (hash ^ word) * 1099511628211ull;
-    return size_t(hash);
+void GraphicsKey::setState(const ShaderCode& vs, const ShaderCode* ps, VkPrimitiveTopology primitiveTopology,
+                           const RasterizerDesc& rasterizer, const BlendDesc& blendDesc) {
+    vertexProgram = vs.id;
+    pixelProgram = ps ? ps->id : 0;
+    topology = uint16_t(primitiveTopology);
+    fillMode = uint8_t(rasterizer.FillMode);
+    cullMode = uint8_t(rasterizer.CullMode);
+    frontCounterClockwise = rasterizer.FrontCounterClockwise;
+    depthBias = rasterizer.DepthBias;
+    depthBiasClamp = std::bit_cast<uint32_t>(rasterizer.DepthBiasClamp);
+    slopeScaledDepthBias = std::bit_cast<uint32_t>(rasterizer.SlopeScaledDepthBias);
+    depthClipEnable = rasterizer.DepthClipEnable;
+    alphaToCoverage = blendDesc.AlphaToCoverageEnable;
+    for (uint32_t i = 0; i < SIMULTANEOUS_RENDER_TARGET_COUNT; ++i) {
+        const RenderTargetBlendDesc& b = targetBlend(blendDesc, i);
+        blend[i] = {b.BlendEnable,           uint8_t(b.SrcBlend),      uint8_t(b.DestBlend),
+                    uint8_t(b.BlendOp),      uint8_t(b.SrcBlendAlpha), uint8_t(b.DestBlendAlpha),
+                    uint8_t(b.BlendOpAlpha), b.RenderTargetWriteMask};
+    }
+}
+
+void GraphicsKey::setTargets(uint32_t count, const VkFormat* colors, VkFormat depth) {
+    colorCount = uint8_t(count);
+    for (uint32_t i = 0; i < SIMULTANEOUS_RENDER_TARGET_COUNT; ++i)
+        colorFormats[i] = i < count ? colors[i] : VK_FORMAT_UNDEFINED;
+    depthFormat = depth;
+}
+
+bool GraphicsKey::sameTargets(uint32_t count, const VkFormat* colors, VkFormat depth) const {
+    return count == colorCount && depth == depthFormat && std::equal(colors, colors + count, colorFormats);
 }
 
 Pipelines::~Pipelines() {
     VkDevice device = core_->device;
     vkDeviceWaitIdle(device);
-    for (auto& [key, pipeline] : pipelines_) vkDestroyPipeline(device, pipeline, nullptr);
+    for (auto& [key, pipeline] : graphics_) vkDestroyPipeline(device, pipeline, nullptr);
+    for (auto& [key, pipeline] : compute_) vkDestroyPipeline(device, pipeline, nullptr);
     for (auto& [key, layout] : layouts_) {
         vkDestroyPipelineLayout(device, layout.pipelineLayout, nullptr);
         vkDestroyDescriptorSetLayout(device, layout.setLayout, nullptr);
@@ -86,8 +101,7 @@ Pipelines::~Pipelines() {
 }
 
 const ProgramLayout* Pipelines::layout(const ShaderCode& first, const ShaderCode* second) {
-    const Key key = {uint32_t(first.id), uint32_t(first.id >> 32), second ? uint32_t(second->id) : 0,
-                     second ? uint32_t(second->id >> 32) : 0};
+    const LayoutKey key{first.id, second ? second->id : 0};
     if (auto found = layouts_.find(key); found != layouts_.end()) return &found->second;
 
     std::vector<LayoutBinding> merged;
@@ -130,23 +144,10 @@ const ProgramLayout* Pipelines::layout(const ShaderCode& first, const ShaderCode
     return &layouts_.emplace(key, std::move(layout)).first->second;
 }
 
-VkPipeline Pipelines::graphics(const ShaderCode& vs, const ShaderCode* ps, const GraphicsState& state,
+VkPipeline Pipelines::graphics(const GraphicsKey& key, const ShaderCode& vs, const ShaderCode* ps,
                                const ProgramLayout& layout) {
-    Key key = {0,
-               uint32_t(vs.id),
-               uint32_t(vs.id >> 32),
-               ps ? uint32_t(ps->id) : 0,
-               ps ? uint32_t(ps->id >> 32) : 0,
-               uint32_t(state.topology),
-               state.colorCount,
-               uint32_t(state.depthFormat)};
-    appendRasterizer(key, state.rasterizer);
-    key.push_back(state.blend.AlphaToCoverageEnable);
-    for (uint32_t i = 0; i < state.colorCount; ++i) {
-        key.push_back(uint32_t(state.colorFormats[i]));
-        appendBlend(key, targetBlend(state.blend, i));
-    }
-    if (auto found = pipelines_.find(key); found != pipelines_.end()) return found->second;
+    ++lookups_;
+    if (auto found = graphics_.find(key); found != graphics_.end()) return found->second;
 
     VkPipelineShaderStageCreateInfo stages[2] = {stageInfo(vs)};
     if (ps) stages[1] = stageInfo(*ps);
@@ -154,55 +155,55 @@ VkPipeline Pipelines::graphics(const ShaderCode& vs, const ShaderCode* ps, const
         VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
     VkPipelineInputAssemblyStateCreateInfo assembly{
         VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO};
-    assembly.topology = state.topology;
+    assembly.topology = VkPrimitiveTopology(key.topology);
     VkPipelineViewportStateCreateInfo viewport{VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO};
     viewport.viewportCount = viewport.scissorCount = 1;
 
-    const RasterizerDesc& r = state.rasterizer;
     VkPipelineRasterizationStateCreateInfo raster{VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO};
-    raster.polygonMode = r.FillMode == FillMode::WIREFRAME && core_->features.fillModeNonSolid
+    raster.polygonMode = FillMode(key.fillMode) == FillMode::WIREFRAME && core_->features.fillModeNonSolid
                              ? VK_POLYGON_MODE_LINE
                              : VK_POLYGON_MODE_FILL;
-    raster.cullMode = r.CullMode == CullMode::BACK    ? VK_CULL_MODE_BACK_BIT
-                      : r.CullMode == CullMode::FRONT ? VK_CULL_MODE_FRONT_BIT
-                                                      : VK_CULL_MODE_NONE;
+    const CullMode cull = CullMode(key.cullMode);
+    raster.cullMode = cull == CullMode::BACK    ? VK_CULL_MODE_BACK_BIT
+                      : cull == CullMode::FRONT ? VK_CULL_MODE_FRONT_BIT
+                                                : VK_CULL_MODE_NONE;
     // With the viewport flipped, framebuffer winding is the winding seen on screen, which is
     // what Direct3D's FrontCounterClockwise describes.
-    raster.frontFace = r.FrontCounterClockwise ? VK_FRONT_FACE_COUNTER_CLOCKWISE : VK_FRONT_FACE_CLOCKWISE;
-    raster.depthClampEnable = !r.DepthClipEnable && core_->features.depthClamp;
-    raster.depthBiasEnable = r.DepthBias != 0 || r.SlopeScaledDepthBias != 0.0f;
-    raster.depthBiasConstantFactor = float(r.DepthBias);
-    raster.depthBiasClamp = r.DepthBiasClamp;
-    raster.depthBiasSlopeFactor = r.SlopeScaledDepthBias;
+    raster.frontFace = key.frontCounterClockwise ? VK_FRONT_FACE_COUNTER_CLOCKWISE : VK_FRONT_FACE_CLOCKWISE;
+    raster.depthClampEnable = !key.depthClipEnable && core_->features.depthClamp;
+    raster.depthBiasConstantFactor = float(key.depthBias);
+    raster.depthBiasClamp = std::bit_cast<float>(key.depthBiasClamp);
+    raster.depthBiasSlopeFactor = std::bit_cast<float>(key.slopeScaledDepthBias);
+    raster.depthBiasEnable = key.depthBias != 0 || raster.depthBiasSlopeFactor != 0.0f;
     raster.lineWidth = 1.0f;
 
     VkPipelineMultisampleStateCreateInfo multisample{
         VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO};
     multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
-    multisample.alphaToCoverageEnable = state.blend.AlphaToCoverageEnable;
+    multisample.alphaToCoverageEnable = key.alphaToCoverage;
 
     // A bound depth target gets Direct3D's default depth state: test LESS, write on.
     VkPipelineDepthStencilStateCreateInfo depth{VK_STRUCTURE_TYPE_PIPELINE_DEPTH_STENCIL_STATE_CREATE_INFO};
-    depth.depthTestEnable = depth.depthWriteEnable = state.depthFormat != VK_FORMAT_UNDEFINED;
+    depth.depthTestEnable = depth.depthWriteEnable = key.depthFormat != VK_FORMAT_UNDEFINED;
     depth.depthCompareOp = VK_COMPARE_OP_LESS;
 
     VkPipelineColorBlendAttachmentState attachments[SIMULTANEOUS_RENDER_TARGET_COUNT]{};
     // Without independent blending on the adapter every target blends like the first.
     const bool independent = core_->features.independentBlend;
-    for (uint32_t i = 0; i < state.colorCount; ++i) {
-        const RenderTargetBlendDesc& b = targetBlend(state.blend, independent ? i : 0);
+    for (uint32_t i = 0; i < key.colorCount; ++i) {
+        const TargetBlendKey& b = key.blend[independent ? i : 0];
         VkPipelineColorBlendAttachmentState& a = attachments[i];
-        a.blendEnable = b.BlendEnable;
-        a.srcColorBlendFactor = toVkBlendFactor(b.SrcBlend);
-        a.dstColorBlendFactor = toVkBlendFactor(b.DestBlend);
-        a.colorBlendOp = toVkBlendOp(b.BlendOp);
-        a.srcAlphaBlendFactor = toVkBlendFactor(b.SrcBlendAlpha);
-        a.dstAlphaBlendFactor = toVkBlendFactor(b.DestBlendAlpha);
-        a.alphaBlendOp = toVkBlendOp(b.BlendOpAlpha);
-        a.colorWriteMask = b.RenderTargetWriteMask & 0xF; // R, G, B, A bits match
+        a.blendEnable = b.enable;
+        a.srcColorBlendFactor = toVkBlendFactor(Blend(b.source));
+        a.dstColorBlendFactor = toVkBlendFactor(Blend(b.destination));
+        a.colorBlendOp = toVkBlendOp(BlendOp(b.operation));
+        a.srcAlphaBlendFactor = toVkBlendFactor(Blend(b.sourceAlpha));
+        a.dstAlphaBlendFactor = toVkBlendFactor(Blend(b.destinationAlpha));
+        a.alphaBlendOp = toVkBlendOp(BlendOp(b.operationAlpha));
+        a.colorWriteMask = b.writeMask & 0xF; // R, G, B, A bits match
     }
     VkPipelineColorBlendStateCreateInfo blend{VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
-    blend.attachmentCount = state.colorCount;
+    blend.attachmentCount = key.colorCount;
     blend.pAttachments = attachments;
 
     const VkDynamicState dynamics[] = {VK_DYNAMIC_STATE_VIEWPORT, VK_DYNAMIC_STATE_SCISSOR,
@@ -212,11 +213,11 @@ VkPipeline Pipelines::graphics(const ShaderCode& vs, const ShaderCode* ps, const
     dynamic.pDynamicStates = dynamics;
 
     VkPipelineRenderingCreateInfo rendering{VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
-    rendering.colorAttachmentCount = state.colorCount;
-    rendering.pColorAttachmentFormats = state.colorFormats;
-    rendering.depthAttachmentFormat = state.depthFormat;
-    if (aspectOf(state.depthFormat) & VK_IMAGE_ASPECT_STENCIL_BIT)
-        rendering.stencilAttachmentFormat = state.depthFormat;
+    rendering.colorAttachmentCount = key.colorCount;
+    rendering.pColorAttachmentFormats = key.colorFormats;
+    rendering.depthAttachmentFormat = key.depthFormat;
+    if (aspectOf(key.depthFormat) & VK_IMAGE_ASPECT_STENCIL_BIT)
+        rendering.stencilAttachmentFormat = key.depthFormat;
 
     VkGraphicsPipelineCreateInfo info{VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO, &rendering};
     info.stageCount = ps ? 2 : 1;
@@ -236,13 +237,14 @@ VkPipeline Pipelines::graphics(const ShaderCode& vs, const ShaderCode* ps, const
         core_->lastError = "graphics pipeline could not be created";
         return VK_NULL_HANDLE;
     }
-    pipelines_.emplace(std::move(key), pipeline);
+    graphics_.emplace(key, pipeline);
     return pipeline;
 }
 
 VkPipeline Pipelines::compute(const ShaderCode& cs, const ProgramLayout& layout) {
-    Key key = {1, uint32_t(cs.id), uint32_t(cs.id >> 32)};
-    if (auto found = pipelines_.find(key); found != pipelines_.end()) return found->second;
+    const ComputeKey key{cs.id};
+    ++lookups_;
+    if (auto found = compute_.find(key); found != compute_.end()) return found->second;
     VkComputePipelineCreateInfo info{VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO};
     info.stage = stageInfo(cs);
     info.layout = layout.pipelineLayout;
@@ -251,7 +253,7 @@ VkPipeline Pipelines::compute(const ShaderCode& cs, const ProgramLayout& layout)
         core_->lastError = "compute pipeline could not be created";
         return VK_NULL_HANDLE;
     }
-    pipelines_.emplace(std::move(key), pipeline);
+    compute_.emplace(key, pipeline);
     return pipeline;
 }
 
