@@ -92,18 +92,23 @@ void ContextImpl::CSSetSamplers(uint32_t start, uint32_t count, SamplerState* co
 }
 void ContextImpl::VSSetShader(VertexShader* shader) {
     vertexShader_ = Ref<VertexShader>::share(shader);
+    graphicsDirty_ = true;
 }
 void ContextImpl::PSSetShader(PixelShader* shader) {
     pixelShader_ = Ref<PixelShader>::share(shader);
+    graphicsDirty_ = true;
 }
 void ContextImpl::CSSetShader(ComputeShader* shader) {
     computeShader_ = Ref<ComputeShader>::share(shader);
+    computeDirty_ = true;
 }
 void ContextImpl::IASetPrimitiveTopology(PrimitiveTopology topology) {
     topology_ = topology;
+    graphicsDirty_ = true;
 }
 void ContextImpl::RSSetState(RasterizerState* state) {
     rasterizer_ = Ref<RasterizerState>::share(state);
+    graphicsDirty_ = true;
 }
 
 void ContextImpl::RSSetViewports(uint32_t count, const Viewport* viewports) {
@@ -113,6 +118,7 @@ void ContextImpl::RSSetViewports(uint32_t count, const Viewport* viewports) {
 
 void ContextImpl::OMSetBlendState(BlendState* state, const float blendFactor[4], uint32_t) {
     blend_ = Ref<BlendState>::share(state);
+    graphicsDirty_ = true;
     static const float kOpaque[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     std::memcpy(blendFactor_, blendFactor ? blendFactor : kOpaque, sizeof(blendFactor_));
     dynamicStateDirty_ = true;
@@ -330,22 +336,31 @@ void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, ui
     if (!vs || topology_ == PrimitiveTopology::UNDEFINED || !(viewport_.Width > 0.0f) ||
         !(viewport_.Height > 0.0f))
         return;
-    const ProgramLayout* layout = pipelines_.layout(*vs, ps);
-    if (!layout) return;
-    collectDescriptors(*layout, vs_, &ps_);
+    // The layout depends on the programs only, each of which sets the flag when it changes.
+    if (graphicsDirty_) graphicsLayout_ = pipelines_.layout(*vs, ps);
+    if (!graphicsLayout_) return;
+    collectDescriptors(*graphicsLayout_, vs_, &ps_);
 
     commands();
     // Inputs written since the last barrier force one, which cannot sit inside rendering.
     if (rendering_ && conflicts(accesses_)) endRendering();
     const bool begin = !rendering_;
     if (begin && !resolveTargets()) return;
-    GraphicsKey key;
-    key.setState(*vs, ps, toVkTopology(topology_),
-                 rasterizer_ ? static_cast<RasterizerStateImpl*>(rasterizer_.get())->desc : RasterizerDesc{},
-                 blend_ ? static_cast<BlendStateImpl*>(blend_.get())->desc : BlendDesc{});
-    key.setTargets(targetCount_, colorFormats_, depthFormat_);
-    const VkPipeline pipeline = pipelines_.graphics(key, *vs, ps, *layout);
-    if (!pipeline) return;
+    // Target formats are known once resolved (a swap chain's buffer is chosen then); while
+    // rendering goes on they stay those the key was last built with.
+    if (begin && !graphicsKey_.sameTargets(targetCount_, colorFormats_, depthFormat_)) graphicsDirty_ = true;
+    if (graphicsDirty_) {
+        graphicsKey_.setState(*vs, ps, toVkTopology(topology_),
+                              rasterizer_ ? static_cast<RasterizerStateImpl*>(rasterizer_.get())->desc
+                                          : RasterizerDesc{},
+                              blend_ ? static_cast<BlendStateImpl*>(blend_.get())->desc : BlendDesc{});
+        graphicsKey_.setTargets(targetCount_, colorFormats_, depthFormat_);
+        graphicsPipeline_ = pipelines_.graphics(graphicsKey_, *vs, ps, *graphicsLayout_);
+        if (!graphicsPipeline_) return;
+        graphicsDirty_ = false;
+    }
+    const VkPipeline pipeline = graphicsPipeline_;
+    const ProgramLayout* layout = graphicsLayout_;
     prepareAccesses(accesses_);
     if (begin) beginRendering();
 
@@ -377,10 +392,15 @@ void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
         core_->lastError = "dispatch of more thread groups than the device allows";
         return;
     }
-    const ProgramLayout* layout = pipelines_.layout(*cs, nullptr);
-    if (!layout) return;
-    const VkPipeline pipeline = pipelines_.compute(*cs, *layout);
-    if (!pipeline) return;
+    if (computeDirty_) {
+        computeLayout_ = pipelines_.layout(*cs, nullptr);
+        if (!computeLayout_) return;
+        computePipeline_ = pipelines_.compute(*cs, *computeLayout_);
+        if (!computePipeline_) return;
+        computeDirty_ = false;
+    }
+    const VkPipeline pipeline = computePipeline_;
+    const ProgramLayout* layout = computeLayout_;
     collectDescriptors(*layout, cs_, nullptr);
     endRendering();
     prepareAccesses(accesses_);

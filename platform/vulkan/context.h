@@ -98,6 +98,16 @@ class ContextImpl final : public DeviceContext {
     uint32_t targetCount_ = 0;
     Ref<DepthStencilView> depthTarget_;
 
+    // The pipelines of the bound state, looked up again only after a change that can alter them
+    // (the dirty flags). Failed look-ups leave the flag set, so the next call tries again.
+    GraphicsKey graphicsKey_;
+    bool graphicsDirty_ = true;
+    const ProgramLayout* graphicsLayout_ = nullptr;
+    VkPipeline graphicsPipeline_ = VK_NULL_HANDLE;
+    bool computeDirty_ = true;
+    const ProgramLayout* computeLayout_ = nullptr;
+    VkPipeline computePipeline_ = VK_NULL_HANDLE;
+
     // Recording state of the current batch.
     uint64_t batchSerial_ = 0;
     uint64_t epoch_ = 1;
