@@ -521,6 +521,11 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         std::string targets, depthClear, blend, uav, draw;
         std::map<uint32_t, std::string> inputs; // pixel-stage slot -> view
     };
+    // The passes make their blend states when they are built; the frame binds them by label.
+    std::map<std::string, std::string> blendOf;
+    for (const std::string& line : buildLog)
+        if (line.rfind("CreateBlendState", 0) == 0)
+            blendOf[line.substr(line.rfind(' ') + 1)] = line.substr(line.find("enable="), 8);
     std::vector<Run> runs(1);
     for (const std::string& line : frame(5.0f)) {
         Run& run = runs.back();
@@ -529,7 +534,8 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         if (line.rfind("OMSetRenderTargets", 0) == 0 && line.find("[null") == std::string::npos)
             run.targets = line;
         if (line.rfind("ClearDepthStencilView", 0) == 0) run.depthClear = line;
-        if (line.rfind("CreateBlendState", 0) == 0) run.blend = line.substr(line.find("enable="), 8);
+        if (line.rfind("OMSetBlendState", 0) == 0)
+            run.blend = blendOf[line.substr(16, line.find(' ', 16) - 16)];
         if (line.rfind("CSSetUnorderedAccessViews", 0) == 0 && bindsOneView) run.uav = line;
         if ((line.rfind("PSSetShaderResources", 0) == 0 || line.rfind("CSSetShaderResources", 0) == 0) &&
             bindsOneView) {
