@@ -380,7 +380,7 @@ Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
         return view;
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture->image()) return fail("the texture has no image to view");
+    if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
     const uint32_t first = desc ? desc->MostDetailedMip : 0;
     const uint32_t count = desc && desc->MipLevels != ~0u ? desc->MipLevels : image.mipLevels - first;
@@ -401,7 +401,7 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
         return view;
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture->image()) return fail("the texture has no image to view");
+    if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
     if (!(image.usage & VK_IMAGE_USAGE_STORAGE_BIT))
         return fail("the texture's format has no typed unordered access on this adapter");
@@ -417,6 +417,8 @@ Ref<RenderTargetView> DeviceImpl::CreateRenderTargetView(Resource* resource,
                                                          const RenderTargetViewDesc* desc) {
     if (!core_->pass(CheckRenderTargetView(resource, desc))) return nullptr;
     TextureBase* texture = textureOf(resource);
+    // Buffer 0 of a window without area has no image this frame (the reason is in lastError).
+    if (!texture->image()) return fail(core_->lastError);
     return Ref<RenderTargetViewImpl>::adopt(
         new RenderTargetViewImpl(resource, texture, desc ? desc->MipSlice : 0));
 }
@@ -425,6 +427,7 @@ Ref<DepthStencilView> DeviceImpl::CreateDepthStencilView(Resource* resource,
                                                          const DepthStencilViewDesc* desc) {
     if (!core_->pass(CheckDepthStencilView(resource, desc))) return nullptr;
     TextureBase* texture = textureOf(resource);
+    if (!texture->image()) return fail(core_->lastError);
     return Ref<DepthStencilViewImpl>::adopt(
         new DepthStencilViewImpl(resource, texture, desc ? desc->MipSlice : 0));
 }
