@@ -30,6 +30,10 @@ class OffscreenShow {
     Orvo::Gfx::PassTimer& measurePasses();
     // The Vulkan adapter the frames are drawn on, once open.
     std::string adapterName() const { return device_ ? device_->GetAdapterName() : std::string(); }
+    // What the context has done so far (pipeline look-ups), for the capture benchmark.
+    gpu::ContextStatistics statistics() const {
+        return context_ ? context_->GetStatistics() : gpu::ContextStatistics{};
+    }
 
   private:
     gpu::Ref<gpu::Device> device_;

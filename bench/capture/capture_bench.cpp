@@ -1,4 +1,5 @@
-// Capture throughput: frames rendered and read back per second, at a small and at the default size.
+// Capture throughput: frames rendered and read back per second, at a small and at the default size, and the
+// pipeline-cache searches a frame costs.
 // Frames step through the show in uneven strides so every section's cost takes part.
 #include "base/show_constants.h"
 #include "show/offscreen_show.h"
@@ -18,6 +19,7 @@ void captureFrames(benchmark::State& state) {
         return;
     }
     double seconds = 0.0;
+    const uint64_t lookupsBefore = show.statistics().pipelineLookups;
     for (auto _ : state) {
         if (!show.render(showTimeAt(audioFramesAtSeconds(seconds)), &error)) {
             state.SkipWithError(error.c_str());
@@ -25,6 +27,8 @@ void captureFrames(benchmark::State& state) {
         }
         seconds = std::fmod(seconds + 0.97, double(kShowEndSeconds));
     }
+    state.counters["pipeline_lookups_per_frame"] =
+        double(show.statistics().pipelineLookups - lookupsBefore) / double(state.iterations());
     state.counters["frames_per_second"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }

@@ -10,10 +10,12 @@ namespace gpu::vulkan {
 
 namespace {
 
-template <class Slot, class Object>
-void setSlots(Ref<Slot>* slots, uint32_t capacity, uint32_t start, uint32_t count, Object* const* objects) {
-    for (uint32_t i = 0; i < count && start + i < capacity; ++i)
-        slots[start + i] = Ref<Slot>::share(objects ? objects[i] : nullptr);
+// Binds `count` objects from slot `start` on; null objects (or none given) unbind.
+template <class Slot, class Object, size_t capacity>
+void setSlots(DeviceCore& core, Ref<Slot> (&slots)[capacity], uint32_t start, uint32_t count,
+              Object* const* objects) {
+    if (!core.pass(CheckSlots(start, count, capacity))) return;
+    for (uint32_t i = 0; i < count; ++i) slots[start + i] = Ref<Slot>::share(objects ? objects[i] : nullptr);
 }
 
 DescriptorSource* sourceOf(const Ref<ShaderResourceView>& view) {
@@ -60,35 +62,35 @@ ContextImpl::~ContextImpl() {
 // --- binding ----------------------------------------------------------------------------------
 
 void ContextImpl::VSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setSlots(vs_.resources, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, start, count, views);
+    setSlots(*core_, vs_.resources, start, count, views);
 }
 void ContextImpl::PSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setSlots(ps_.resources, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, start, count, views);
+    setSlots(*core_, ps_.resources, start, count, views);
 }
 void ContextImpl::CSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setSlots(cs_.resources, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, start, count, views);
+    setSlots(*core_, cs_.resources, start, count, views);
 }
 void ContextImpl::CSSetUnorderedAccessViews(uint32_t start, uint32_t count, UnorderedAccessView* const* views,
                                             const uint32_t*) {
-    setSlots(uavs_, UAV_SLOT_COUNT, start, count, views);
+    setSlots(*core_, uavs_, start, count, views);
 }
 void ContextImpl::VSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
-    setSlots(vs_.constantBuffers, COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT, start, count, buffers);
+    setSlots(*core_, vs_.constantBuffers, start, count, buffers);
 }
 void ContextImpl::PSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
-    setSlots(ps_.constantBuffers, COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT, start, count, buffers);
+    setSlots(*core_, ps_.constantBuffers, start, count, buffers);
 }
 void ContextImpl::CSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
-    setSlots(cs_.constantBuffers, COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT, start, count, buffers);
+    setSlots(*core_, cs_.constantBuffers, start, count, buffers);
 }
 void ContextImpl::VSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
-    setSlots(vs_.samplers, COMMONSHADER_SAMPLER_SLOT_COUNT, start, count, samplers);
+    setSlots(*core_, vs_.samplers, start, count, samplers);
 }
 void ContextImpl::PSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
-    setSlots(ps_.samplers, COMMONSHADER_SAMPLER_SLOT_COUNT, start, count, samplers);
+    setSlots(*core_, ps_.samplers, start, count, samplers);
 }
 void ContextImpl::CSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
-    setSlots(cs_.samplers, COMMONSHADER_SAMPLER_SLOT_COUNT, start, count, samplers);
+    setSlots(*core_, cs_.samplers, start, count, samplers);
 }
 void ContextImpl::VSSetShader(VertexShader* shader) {
     vertexShader_ = Ref<VertexShader>::share(shader);
@@ -103,6 +105,7 @@ void ContextImpl::CSSetShader(ComputeShader* shader) {
     computeDirty_ = true;
 }
 void ContextImpl::IASetPrimitiveTopology(PrimitiveTopology topology) {
+    if (!core_->pass(CheckTopology(topology))) return;
     topology_ = topology;
     graphicsDirty_ = true;
 }
@@ -126,8 +129,9 @@ void ContextImpl::OMSetBlendState(BlendState* state, const float blendFactor[4],
 
 void ContextImpl::OMSetRenderTargets(uint32_t count, RenderTargetView* const* views,
                                      DepthStencilView* depth) {
+    if (!core_->pass(CheckRenderTargets(count))) return;
     endRendering();
-    targetCount_ = std::min(count, SIMULTANEOUS_RENDER_TARGET_COUNT);
+    targetCount_ = count;
     for (uint32_t i = 0; i < SIMULTANEOUS_RENDER_TARGET_COUNT; ++i)
         targets_[i] = Ref<RenderTargetView>::share(i < targetCount_ && views ? views[i] : nullptr);
     depthTarget_ = Ref<DepthStencilView>::share(depth);
@@ -329,13 +333,11 @@ void ContextImpl::Draw(uint32_t vertexCount, uint32_t startVertex) {
 
 void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                                 uint32_t startInstance) {
-    // What Direct3D would draw nothing for is skipped: no vertex program, no topology, no
-    // target or an empty viewport.
     const ShaderCode* vs = codeOf(vertexShader_);
     const ShaderCode* ps = codeOf(pixelShader_);
-    if (!vs || topology_ == PrimitiveTopology::UNDEFINED || !(viewport_.Width > 0.0f) ||
-        !(viewport_.Height > 0.0f))
-        return;
+    DrawBindings bound{vs != nullptr, topology_, viewport_, depthTarget_.get() != nullptr};
+    for (uint32_t i = 0; i < targetCount_; ++i) bound.target = bound.target || targets_[i];
+    if (!core_->pass(CheckDraw(bound))) return;
     // The layout depends on the programs only, each of which sets the flag when it changes.
     if (graphicsDirty_) graphicsLayout_ = pipelines_.layout(*vs, ps);
     if (!graphicsLayout_) return;
@@ -386,12 +388,8 @@ void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, ui
 
 void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
     const ShaderCode* cs = codeOf(computeShader_);
-    if (!cs) return;
-    const uint32_t* limit = core_->properties.limits.maxComputeWorkGroupCount;
-    if (x > limit[0] || y > limit[1] || z > limit[2]) {
-        core_->lastError = "dispatch of more thread groups than the device allows";
-        return;
-    }
+    // Every Vulkan device takes at least the 65535 groups a dimension that the check allows.
+    if (!core_->pass(CheckDispatch(cs != nullptr, x, y, z))) return;
     if (computeDirty_) {
         computeLayout_ = pipelines_.layout(*cs, nullptr);
         if (!computeLayout_) return;
@@ -416,9 +414,10 @@ void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
 // --- transfers ------------------------------------------------------------------------------------
 
 void ContextImpl::ClearRenderTargetView(RenderTargetView* view, const float color[4]) {
+    if (!core_->pass(CheckClearRenderTarget(view, color))) return;
     auto* rtv = static_cast<RenderTargetViewImpl*>(view);
     // Buffer 0 of a window with no area has no image: there is nothing to clear.
-    if (!rtv || !color || !rtv->texture->image()) return;
+    if (!rtv->texture->image()) return;
     endRendering();
     commands();
     TextureImage& image = *rtv->texture->image();
@@ -430,8 +429,8 @@ void ContextImpl::ClearRenderTargetView(RenderTargetView* view, const float colo
 
 void ContextImpl::ClearDepthStencilView(DepthStencilView* view, uint32_t flags, float depth,
                                         uint8_t stencil) {
+    if (!core_->pass(CheckClearDepthStencil(view, flags))) return;
     auto* dsv = static_cast<DepthStencilViewImpl*>(view);
-    if (!dsv) return;
     endRendering();
     TextureImage& image = *dsv->texture->image();
     VkImageAspectFlags aspects = 0;
@@ -446,33 +445,28 @@ void ContextImpl::ClearDepthStencilView(DepthStencilView* view, uint32_t flags, 
 
 void ContextImpl::UpdateSubresource(Resource* resource, uint32_t subresource, const Box* box,
                                     const void* data, uint32_t rowPitch, uint32_t depthPitch) {
-    if (!data) return;
+    if (!core_->pass(CheckUpdateSubresource(resource, subresource, box, data))) return;
     if (BufferImpl* buffer = bufferOf(resource)) {
-        const uint32_t size = buffer->GetDesc().ByteWidth;
-        const uint32_t begin = box ? box->left : 0, end = box ? box->right : size;
-        if (subresource != 0 || begin >= end || end > size) return;
+        const uint32_t begin = box ? box->left : 0, end = box ? box->right : buffer->GetDesc().ByteWidth;
         endRendering();
         prepareAccesses({{&buffer->hazard, true}});
         copyToBuffer(*core_, commands(), buffer->buffer, begin, data, end - begin);
         return;
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture || !texture->image()) return;
+    if (!texture->image()) return;
     TextureImage& image = *texture->image();
-    if (subresource >= image.mipLevels) return;
     const VkExtent3D e = image.mipExtent(subresource);
     const Box region = box ? *box : Box{0, 0, 0, e.width, e.height, e.depth};
-    if (region.left >= region.right || region.top >= region.bottom || region.front >= region.back ||
-        region.right > e.width || region.bottom > e.height || region.back > e.depth)
-        return;
     endRendering();
     prepareAccesses({{&image.hazard, true}});
     copyToImage(*core_, commands(), image, subresource, region, data, rowPitch, depthPitch);
 }
 
 void ContextImpl::GenerateMips(ShaderResourceView* view) {
+    if (!core_->pass(CheckGenerateMips(view))) return;
     auto* srv = static_cast<ShaderResourceViewImpl*>(view);
-    if (!srv || !srv->source.image) return;
+    if (!srv->source.image) return;
     TextureImage& image = *srv->source.image;
     const uint32_t first = srv->source.mostDetailedMip;
     if (first + 1 >= image.mipLevels) return;
@@ -509,10 +503,10 @@ void ContextImpl::Flush() {
 
 bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* destination,
                            size_t destinationSize, uint32_t rowPitch) {
-    if (!destination) return false;
+    if (!core_->pass(CheckReadBack(resource, subresource, destination, destinationSize, rowPitch)))
+        return false;
     if (BufferImpl* buffer = bufferOf(resource)) {
         const VkDeviceSize size = buffer->GetDesc().ByteWidth;
-        if (subresource != 0 || destinationSize < size) return false;
         endRendering();
         prepareAccesses({{&buffer->hazard, false}});
         const UploadSpan span = core_->stage(size);
@@ -523,10 +517,10 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
         return core_->waitIdle([&] { std::memcpy(destination, span.mapped, size); });
     }
     TextureBase* texture = textureOf(resource);
-    if (!texture || !texture->image()) return false;
+    if (!texture->image()) return false;
     TextureImage& image = *texture->image();
-    if (subresource >= image.mipLevels) return false;
     const VkExtent3D e = image.mipExtent(subresource);
+    // The image's own texels: a depth format may stand in for another of a different size.
     const size_t rowBytes = size_t(e.width) * texelSize(image.format);
     if (rowPitch == 0) rowPitch = uint32_t(rowBytes);
     const size_t rows = size_t(e.height) * e.depth;
