@@ -84,60 +84,57 @@ const char* dimensionName(gpu::ViewDimension dimension) {
     return "?";
 }
 
+// Every creation: the call's check first; when it passes, `make` builds the object (or gives null) and the
+// object gets its label. The call is logged with its result either way.
+template <class Interface, class Make, class Line>
+gpu::Ref<Interface> create(Device& device, gpu::Check check, const char* kind, const Make& make,
+                           const Line& call) {
+    gpu::Ref<Interface> result;
+    if (device.checks.pass(check)) {
+        if (auto* object = make()) {
+            device.adopt(object, *object, kind);
+            result = gpu::Ref<Interface>::adopt(object);
+        }
+    }
+    device.record([&] { return call() + " -> " + labelOf(result.get()); });
+    return result;
+}
+
 template <class Interface>
 gpu::Ref<Interface> makeView(Device& device, gpu::Resource* resource, gpu::Check check, const char* kind,
                              const std::string& call) {
-    gpu::Ref<Interface> result;
-    if (device.checks.pass(check)) {
+    const auto make = [&] {
         auto* view = new ViewObject<Interface>;
         view->resource = gpu::Ref<gpu::Resource>::share(resource);
-        device.adopt(view, *view, kind);
-        result = gpu::Ref<Interface>::adopt(view);
-    }
-    device.record([&] { return call + " -> " + labelOf(result.get()); });
-    return result;
+        return view;
+    };
+    return create<Interface>(device, check, kind, make, [&] { return call; });
 }
 
 template <class Interface>
 gpu::Ref<Interface> makeShader(Device& device, const void* bytecode, size_t size, gpu::ShaderStage stage,
                                const char* kind, const char* call) {
-    gpu::Ref<Interface> result;
-    if (device.checks.pass(gpu::CheckShaderBytecode(bytecode, size, stage))) {
-        auto* shader = new Plain<Interface>;
-        device.adopt(shader, *shader, kind);
-        result = gpu::Ref<Interface>::adopt(shader);
-    }
-    device.record([&] {
-        return format("%s %llu bytes -> %s", call, static_cast<unsigned long long>(size),
-                      labelOf(result.get()).c_str());
-    });
-    return result;
+    return create<Interface>(
+        device, gpu::CheckShaderBytecode(bytecode, size, stage), kind, [] { return new Plain<Interface>; },
+        [&] { return format("%s %llu bytes", call, static_cast<unsigned long long>(size)); });
 }
 
-template <class Interface, class Line>
-gpu::Ref<Interface> makePlain(Device& device, gpu::Check check, const char* kind, const Line& call) {
-    gpu::Ref<Interface> result;
-    if (device.checks.pass(check)) {
-        auto* object = new Plain<Interface>;
-        device.adopt(object, *object, kind);
-        result = gpu::Ref<Interface>::adopt(object);
-    }
-    device.record([&] { return call() + " -> " + labelOf(result.get()); });
-    return result;
-}
-
-// A texture of the double, refused like a device refuses it.
 template <class Object, class Interface, class Desc, class Line>
 gpu::Ref<Interface> makeTexture(Device& device, const Desc& desc, const Line& call) {
-    gpu::Ref<Interface> result;
-    if (device.checks.pass(gpu::CheckTextureDesc(desc))) {
+    const auto make = [&] {
         auto* texture = new Object;
         texture->desc = desc;
-        device.adopt(texture, *texture, "texture");
-        result = gpu::Ref<Interface>::adopt(texture);
-    }
-    device.record([&] { return call() + " -> " + labelOf(result.get()); });
-    return result;
+        return texture;
+    };
+    return create<Interface>(device, gpu::CheckTextureDesc(desc), "texture", make, call);
+}
+
+// Logs a call that binds objects to slots, and checks the slots.
+template <class T>
+void bindSlots(Device& device, const char* call, uint32_t start, uint32_t n, T* const* objects,
+               uint32_t slots) {
+    device.record([&] { return format("%s %u %s", call, start, list(n, objects).c_str()); });
+    device.checks.pass(gpu::CheckSlots(start, n, slots));
 }
 
 } // namespace
@@ -175,23 +172,19 @@ void Device::adopt(gpu::Object* object, Labelled& labelled, const char* kind) {
 }
 
 gpu::Ref<gpu::Buffer> Device::CreateBuffer(const gpu::BufferDesc& desc, const gpu::SubresourceData* initial) {
-    gpu::Ref<gpu::Buffer> result;
-    if (checks.pass(gpu::CheckBufferDesc(desc))) {
+    const auto make = [&] {
         auto* buffer = new BufferObject;
         buffer->desc = desc;
         buffer->contents.assign(desc.ByteWidth, 0);
         // A device reads ByteWidth bytes of initial data; so does the double, for the sanitizers to see.
         if (initial && initial->pSysMem)
             std::memcpy(buffer->contents.data(), initial->pSysMem, desc.ByteWidth);
-        adopt(buffer, *buffer, "buffer");
-        result = gpu::Ref<gpu::Buffer>::adopt(buffer);
-    }
-    record([&] {
-        return format("CreateBuffer bytes=%u bind=0x%x misc=0x%x stride=%u data=%s -> %s", desc.ByteWidth,
-                      desc.BindFlags, desc.MiscFlags, desc.StructureByteStride, initial ? "yes" : "no",
-                      labelOf(result.get()).c_str());
+        return buffer;
+    };
+    return create<gpu::Buffer>(*this, gpu::CheckBufferDesc(desc), "buffer", make, [&] {
+        return format("CreateBuffer bytes=%u bind=0x%x misc=0x%x stride=%u data=%s", desc.ByteWidth,
+                      desc.BindFlags, desc.MiscFlags, desc.StructureByteStride, initial ? "yes" : "no");
     });
-    return result;
 }
 
 gpu::Ref<gpu::Texture1D> Device::CreateTexture1D(const gpu::Texture1DDesc& d, const gpu::SubresourceData*) {
@@ -263,36 +256,42 @@ gpu::Ref<gpu::DepthStencilView> Device::CreateDepthStencilView(gpu::Resource* re
 }
 
 gpu::Ref<gpu::SamplerState> Device::CreateSamplerState(const gpu::SamplerDesc& d) {
-    return makePlain<gpu::SamplerState>(*this, gpu::CheckSamplerDesc(d), "sampler", [&] {
-        return format(
-            "CreateSamplerState filter=0x%x address=%u,%u,%u bias=%g aniso=%u compare=%u border=%g,%g,%g,%g "
-            "lod=%g,%g",
-            u(d.Filter), u(d.AddressU), u(d.AddressV), u(d.AddressW), d.MipLODBias, d.MaxAnisotropy,
-            u(d.ComparisonFunc), d.BorderColor[0], d.BorderColor[1], d.BorderColor[2], d.BorderColor[3],
-            d.MinLOD, d.MaxLOD);
-    });
+    return create<gpu::SamplerState>(
+        *this, gpu::CheckSamplerDesc(d), "sampler", [] { return new Plain<gpu::SamplerState>; },
+        [&] {
+            return format("CreateSamplerState filter=0x%x address=%u,%u,%u bias=%g aniso=%u compare=%u "
+                          "border=%g,%g,%g,%g "
+                          "lod=%g,%g",
+                          u(d.Filter), u(d.AddressU), u(d.AddressV), u(d.AddressW), d.MipLODBias,
+                          d.MaxAnisotropy, u(d.ComparisonFunc), d.BorderColor[0], d.BorderColor[1],
+                          d.BorderColor[2], d.BorderColor[3], d.MinLOD, d.MaxLOD);
+        });
 }
 
 gpu::Ref<gpu::RasterizerState> Device::CreateRasterizerState(const gpu::RasterizerDesc& d) {
-    return makePlain<gpu::RasterizerState>(*this, gpu::CheckRasterizerDesc(d), "rasterizer", [&] {
-        return format(
-            "CreateRasterizerState fill=%u cull=%u ccw=%d bias=%d,%g,%g clip=%d scissor=%d msaa=%d aaline=%d",
-            u(d.FillMode), u(d.CullMode), d.FrontCounterClockwise, d.DepthBias, d.DepthBiasClamp,
-            d.SlopeScaledDepthBias, d.DepthClipEnable, d.ScissorEnable, d.MultisampleEnable,
-            d.AntialiasedLineEnable);
-    });
+    return create<gpu::RasterizerState>(
+        *this, gpu::CheckRasterizerDesc(d), "rasterizer", [] { return new Plain<gpu::RasterizerState>; },
+        [&] {
+            return format("CreateRasterizerState fill=%u cull=%u ccw=%d bias=%d,%g,%g clip=%d scissor=%d "
+                          "msaa=%d aaline=%d",
+                          u(d.FillMode), u(d.CullMode), d.FrontCounterClockwise, d.DepthBias,
+                          d.DepthBiasClamp, d.SlopeScaledDepthBias, d.DepthClipEnable, d.ScissorEnable,
+                          d.MultisampleEnable, d.AntialiasedLineEnable);
+        });
 }
 
 gpu::Ref<gpu::BlendState> Device::CreateBlendState(const gpu::BlendDesc& d) {
     const gpu::RenderTargetBlendDesc& t = d.RenderTarget[0];
-    return makePlain<gpu::BlendState>(*this, gpu::CheckBlendDesc(d), "blend", [&] {
-        return format(
-            "CreateBlendState a2c=%d independent=%d enable=%d src=%u dest=%u op=%u srcAlpha=%u destAlpha=%u "
-            "opAlpha=%u mask=0x%x",
-            d.AlphaToCoverageEnable, d.IndependentBlendEnable, t.BlendEnable, u(t.SrcBlend), u(t.DestBlend),
-            u(t.BlendOp), u(t.SrcBlendAlpha), u(t.DestBlendAlpha), u(t.BlendOpAlpha),
-            u(t.RenderTargetWriteMask));
-    });
+    return create<gpu::BlendState>(
+        *this, gpu::CheckBlendDesc(d), "blend", [] { return new Plain<gpu::BlendState>; },
+        [&] {
+            return format("CreateBlendState a2c=%d independent=%d enable=%d src=%u dest=%u op=%u srcAlpha=%u "
+                          "destAlpha=%u "
+                          "opAlpha=%u mask=0x%x",
+                          d.AlphaToCoverageEnable, d.IndependentBlendEnable, t.BlendEnable, u(t.SrcBlend),
+                          u(t.DestBlend), u(t.BlendOp), u(t.SrcBlendAlpha), u(t.DestBlendAlpha),
+                          u(t.BlendOpAlpha), u(t.RenderTargetWriteMask));
+        });
 }
 
 gpu::Ref<gpu::VertexShader> Device::CreateVertexShader(const void* bytecode, size_t size) {
@@ -311,15 +310,14 @@ gpu::Ref<gpu::ComputeShader> Device::CreateComputeShader(const void* bytecode, s
 }
 
 gpu::Ref<gpu::Query> Device::CreateQuery(const gpu::QueryDesc& desc) {
-    gpu::Ref<gpu::Query> result;
-    if (clock && checks.pass(gpu::CheckQueryDesc(desc))) {
+    const auto make = [&]() -> QueryObject* {
+        if (!clock) return nullptr;
         auto* query = new QueryObject;
         query->desc = desc;
-        adopt(query, *query, "query");
-        result = gpu::Ref<gpu::Query>::adopt(query);
-    }
-    record([&] { return format("CreateQuery %u -> %s", u(desc.Query), labelOf(result.get()).c_str()); });
-    return result;
+        return query;
+    };
+    return create<gpu::Query>(*this, gpu::CheckQueryDesc(desc), "query", make,
+                              [&] { return format("CreateQuery %u", u(desc.Query)); });
 }
 
 gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(const window::NativeWindow&,
@@ -338,16 +336,13 @@ gpu::Ref<gpu::SwapChain> Device::CreateSwapChainForWindow(const window::NativeWi
 #define LOG_CHECKED(check, ...) (LOG(__VA_ARGS__), device_.checks.pass(check))
 
 void Context::VSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT),
-                "VSSetShaderResources %u %s", start, list(n, views).c_str());
+    bindSlots(device_, "VSSetShaderResources", start, n, views, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT);
 }
 void Context::PSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT),
-                "PSSetShaderResources %u %s", start, list(n, views).c_str());
+    bindSlots(device_, "PSSetShaderResources", start, n, views, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT);
 }
 void Context::CSSetShaderResources(uint32_t start, uint32_t n, gpu::ShaderResourceView* const* views) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT),
-                "CSSetShaderResources %u %s", start, list(n, views).c_str());
+    bindSlots(device_, "CSSetShaderResources", start, n, views, gpu::COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT);
 }
 void Context::CSSetUnorderedAccessViews(uint32_t start, uint32_t n, gpu::UnorderedAccessView* const* views,
                                         const uint32_t* initialCounts) {
@@ -355,28 +350,25 @@ void Context::CSSetUnorderedAccessViews(uint32_t start, uint32_t n, gpu::Unorder
                 start, list(n, views).c_str(), initialCounts ? "given" : "null");
 }
 void Context::VSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT),
-                "VSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
+    bindSlots(device_, "VSSetConstantBuffers", start, n, buffers,
+              gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT);
 }
 void Context::PSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT),
-                "PSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
+    bindSlots(device_, "PSSetConstantBuffers", start, n, buffers,
+              gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT);
 }
 void Context::CSSetConstantBuffers(uint32_t start, uint32_t n, gpu::Buffer* const* buffers) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT),
-                "CSSetConstantBuffers %u %s", start, list(n, buffers).c_str());
+    bindSlots(device_, "CSSetConstantBuffers", start, n, buffers,
+              gpu::COMMONSHADER_CONSTANT_BUFFER_SLOT_COUNT);
 }
 void Context::VSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT), "VSSetSamplers %u %s", start,
-                list(n, samplers).c_str());
+    bindSlots(device_, "VSSetSamplers", start, n, samplers, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT);
 }
 void Context::PSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT), "PSSetSamplers %u %s", start,
-                list(n, samplers).c_str());
+    bindSlots(device_, "PSSetSamplers", start, n, samplers, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT);
 }
 void Context::CSSetSamplers(uint32_t start, uint32_t n, gpu::SamplerState* const* samplers) {
-    LOG_CHECKED(gpu::CheckSlots(start, n, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT), "CSSetSamplers %u %s", start,
-                list(n, samplers).c_str());
+    bindSlots(device_, "CSSetSamplers", start, n, samplers, gpu::COMMONSHADER_SAMPLER_SLOT_COUNT);
 }
 void Context::VSSetShader(gpu::VertexShader* shader) {
     LOG("VSSetShader %s", labelOf(shader).c_str());
