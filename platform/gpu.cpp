@@ -162,30 +162,31 @@ bool knownBlend(const RenderTargetBlendDesc& t) {
 
 } // namespace
 
+namespace {
+
+struct CheckText {
+    const char* name;
+    const char* message;
+};
+
+#define MIRELANDT_CHECK_TEXT(code, message) {#code, message},
+constexpr CheckText kCheckTexts[kCheckCount] = {{"Passed", "passed"},
+                                                MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_TEXT)};
+#undef MIRELANDT_CHECK_TEXT
+
+const CheckText& textOf(Check check) {
+    static constexpr CheckText kUnknown = {"?", "?"};
+    return uint32_t(check) < kCheckCount ? kCheckTexts[uint32_t(check)] : kUnknown;
+}
+
+} // namespace
+
 const char* CheckName(Check check) {
-    switch (check) {
-    case Check::Passed:
-        return "Passed";
-#define MIRELANDT_CHECK_NAME(code, message)                                                                  \
-    case Check::code:                                                                                        \
-        return #code;
-        MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_NAME)
-#undef MIRELANDT_CHECK_NAME
-    }
-    return "?";
+    return textOf(check).name;
 }
 
 const char* CheckMessage(Check check) {
-    switch (check) {
-    case Check::Passed:
-        return "passed";
-#define MIRELANDT_CHECK_MESSAGE(code, message)                                                               \
-    case Check::code:                                                                                        \
-        return message;
-        MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_MESSAGE)
-#undef MIRELANDT_CHECK_MESSAGE
-    }
-    return "?";
+    return textOf(check).message;
 }
 
 CheckLog::CheckLog() {

@@ -481,7 +481,10 @@ enum class Check : uint32_t {
     MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_CODE)
 #undef MIRELANDT_CHECK_CODE
 };
-constexpr uint32_t kCheckCount = 1 + uint32_t(Check::QueryDataSize);
+// Passed and every code of the list.
+#define MIRELANDT_CHECK_ONE(code, message) +1
+constexpr uint32_t kCheckCount = 1 MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_ONE);
+#undef MIRELANDT_CHECK_ONE
 
 const char* CheckName(Check check);
 const char* CheckMessage(Check check);
