@@ -80,10 +80,16 @@ build/tools/capture/mirelandt-capture --at 30 --size 160x90 --out "$still/linux.
 "$wine" "$build/tools/capture/mirelandt-capture.exe" --at 30 --size 160x90 --out "$still/windows.png"
 build/tests/golden/compare_stills "$still/linux.png" "$still/windows.png" || status=1
 
-echo "== the Windows package"
-(cd "$build" && cpack -G ZIP >/dev/null)
+echo "== the Windows package, its stills rendered by the Linux build's mirelandt-capture"
+cmake --preset windows -DMIRELANDT_HOST_CAPTURE="$PWD/build/tools/capture/mirelandt-capture" >/dev/null
+rm -f "$build"/mirelandt-*-windows-x64.zip
+(cd "$build" && cpack -G ZIP >/dev/null) || status=1
+expected="LICENSE LICENSE-Terminus.txt README.md file_id.diz mirelandt-capture.exe mirelandt-music.exe \
+mirelandt-pages.exe mirelandt-thumb.png mirelandt-tracks.exe mirelandt.exe mirelandt.png mirelandt.txt"
 for zip in "$build"/mirelandt-*-windows-x64.zip; do
-  echo "$zip: $(stat -c %s "$zip") bytes; $(unzip -Z1 "$zip" | sed 's|^[^/]*/||' | sort | tr '\n' ' ')"
+  files=$(unzip -Z1 "$zip" | sed 's|^[^/]*/||' | LC_ALL=C sort | tr '\n' ' ')
+  echo "$zip: $(stat -c %s "$zip") bytes; $files"
+  [[ ${files% } == "$expected" ]] || { echo "FAIL: the zip should hold exactly: $expected"; status=1; }
 done
 
 echo "tools/windows-tests.sh: $(($(date +%s) - started)) s in all"
