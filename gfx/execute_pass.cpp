@@ -35,7 +35,12 @@ void executeGraphicsPass(GraphicsPass& pass, const void* block, uint32_t size) {
     refreshPassStates(pass.states, d);
 
     refreshContextBuffer(block, size);
-    const gpu::Viewport viewport{0.0f, 0.0f, float(first->desc.width), float(first->desc.height), 0.0f, 1.0f};
+    const gpu::Viewport viewport{float(pass.originX),
+                                 float(pass.originY),
+                                 float(first->desc.width),
+                                 float(first->desc.height),
+                                 0.0f,
+                                 1.0f};
     context->RSSetViewports(1, &viewport);
 
     const uint32_t targetCount = std::min(d.targets.count, kTargetSlotCount);

@@ -1,6 +1,8 @@
 #include "gfx/pass_programs.h"
 #include "gfx/scene.h"
 
+#include <algorithm>
+
 namespace Orvo::Gfx {
 
 void Scene::appendOutputPass(uint32_t screenWidth, uint32_t screenHeight) {
@@ -28,8 +30,12 @@ void Scene::appendOutputPass(uint32_t screenWidth, uint32_t screenHeight) {
     outputPasses.push_back(std::move(pass));
 }
 
-void useBackBuffer(Scene& scene, gpu::RenderTargetView* backBuffer) {
+void useBackBuffer(Scene& scene, gpu::RenderTargetView* backBuffer, uint32_t backWidth, uint32_t backHeight) {
     if (scene.output) scene.output->rtvA = gpu::Ref<gpu::RenderTargetView>::share(backBuffer);
+    GraphicsPass* pass = scene.outputPass();
+    if (!pass || !scene.output) return;
+    pass->originX = (backWidth - std::min(backWidth, scene.output->desc.width)) / 2;
+    pass->originY = (backHeight - std::min(backHeight, scene.output->desc.height)) / 2;
 }
 
 } // namespace Orvo::Gfx

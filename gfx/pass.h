@@ -19,6 +19,10 @@ struct GraphicsPass {
     GraphicsPassDesc desc;
     PassPipeline pipeline;
     PassStates states; // made at set-up; remade by the frame that sees the descriptor's fields changed
+    // Where the viewport (the first target's size) starts in the target: the output pass moves it to
+    // centre a picture smaller than the presented image.
+    uint32_t originX = 0;
+    uint32_t originY = 0;
 };
 
 struct ComputePass {

@@ -67,6 +67,9 @@ struct Scene {
     // render target at the presented image with useBackBuffer.
     void appendOutputPass(uint32_t screenWidth, uint32_t screenHeight);
 
+    // The pass appendOutputPass made last; null before.
+    GraphicsPass* outputPass() const { return outputPasses.empty() ? nullptr : outputPasses.back().get(); }
+
   private:
     std::vector<uint8_t> contextBlock_; // the frame's block; keeps its storage from frame to frame
     std::vector<std::unique_ptr<TextureRuntime>> outputTextures;
@@ -74,8 +77,9 @@ struct Scene {
 };
 
 // Makes the output pass draw into `backBuffer` (the swap chain's image of the frame) instead of the texture
-// appendOutputPass made; that texture then only gives the pass its viewport size.
-void useBackBuffer(Scene& scene, gpu::RenderTargetView* backBuffer);
+// appendOutputPass made; that texture then only gives the pass its viewport size. A back buffer larger
+// than that (backWidth x backHeight) gets the picture in its middle; the pass clears the rest to black.
+void useBackBuffer(Scene& scene, gpu::RenderTargetView* backBuffer, uint32_t backWidth, uint32_t backHeight);
 
 // Whether a pass with this activation and window runs in a frame at `time`.
 bool passIsActive(int32_t activation, float windowStart, float windowEnd, float time, bool firstFrame);

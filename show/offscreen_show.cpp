@@ -37,7 +37,7 @@ Orvo::Gfx::PassTimer& OffscreenShow::measurePasses() {
 
 bool OffscreenShow::render(float time, std::string* error) {
     renderShowFrame(show_, time);
-    const uint32_t rowBytes = uint32_t(show_.state.screen.width) * 4;
+    const uint32_t rowBytes = uint32_t(image_->GetDesc().Width) * 4;
     if (!context_->ReadBack(image_.get(), 0, rgba_.data(), rgba_.size(), rowBytes)) {
         *error = "cannot read the frame back: " + device_->GetLastError();
         return false;

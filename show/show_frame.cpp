@@ -10,6 +10,12 @@ ShowScreen makeShowScreen(int width, int height) {
     return {width, height, float(width) / float(height)};
 }
 
+ShowScreen showPicture(int width, int height) {
+    // The show is composed for 16:9.
+    if (int64_t(width) * 9 >= int64_t(height) * 16) return makeShowScreen(width, height);
+    return makeShowScreen(width, std::max(1, int((int64_t(width) * 9 + 8) / 16)));
+}
+
 void prepareShowFrame(ShowState& show, float time) {
     float camera[8];
     for (uint32_t i = 0; i < 8; ++i) camera[i] = evaluateTrack(*show.tracks, i, time);

@@ -30,6 +30,9 @@ struct ShowState {
 };
 
 ShowScreen makeShowScreen(int width, int height);
+// The part of a width x height image the show draws: all of it at 16:9 or wider (a wider one shows more at
+// the sides); on a narrower one the 16:9 picture at its full width, with bands above and below.
+ShowScreen showPicture(int width, int height);
 
 // Fills and publishes the frame context for `time` (counting the frame) and writes the value of every
 // track that has a variable into it. The caller renders next and then records `time` as prevTime.

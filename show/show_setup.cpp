@@ -5,15 +5,16 @@
 
 void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu::RenderTargetView* target,
                int width, int height) {
-    show.state.screen = makeShowScreen(width, height);
+    const ShowScreen picture = showPicture(width, height);
+    show.state.screen = picture;
     show.state.frameContext = {};
     show.state.frameContext.device = device;
     show.state.frameContext.immediateContext = context;
     Orvo::Gfx::installFrameContext(show.state.frameContext);
 
-    buildScene(&show.built, uint32_t(width), uint32_t(height));
-    show.built.scene->appendOutputPass(uint32_t(width), uint32_t(height));
-    Orvo::Gfx::useBackBuffer(*show.built.scene, target);
+    buildScene(&show.built, uint32_t(picture.width), uint32_t(picture.height));
+    show.built.scene->appendOutputPass(uint32_t(picture.width), uint32_t(picture.height));
+    Orvo::Gfx::useBackBuffer(*show.built.scene, target, uint32_t(width), uint32_t(height));
 
     show.state.tracks = &show.built.tracks;
     show.state.variables = show.built.scene->variables.items;

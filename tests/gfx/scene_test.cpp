@@ -174,9 +174,14 @@ TEST_F(OutputPass, BackBufferViewReplacesTheTargetOfTheFinalPass) {
     scene->appendOutputPass(640, 360); // rtv2
     TextureRuntime backBuffer;
     backBuffer.init(TextureDesc{}, false); // rtv3
-    useBackBuffer(*scene, backBuffer.getRTV(false));
-    EXPECT_THAT(callsOf(frame(0.0f), {"ClearRenderTargetView", "OMSetRenderTargets [r"}),
-                ElementsAre("ClearRenderTargetView rtv3 0,0,0,1", "OMSetRenderTargets [rtv3] depth=null"));
+    // A back buffer taller than the picture gets it in the middle, on black.
+    useBackBuffer(*scene, backBuffer.getRTV(false), 640, 480);
+    EXPECT_THAT(callsOf(frame(0.0f), {"RSSetViewports", "ClearRenderTargetView", "OMSetRenderTargets [r"}),
+                ElementsAre("RSSetViewports [0,60,640,360,0,1]", "ClearRenderTargetView rtv3 0,0,0,1",
+                            "OMSetRenderTargets [rtv3] depth=null"));
+    // One of the picture's own size has it at the origin.
+    useBackBuffer(*scene, backBuffer.getRTV(false), 640, 360);
+    EXPECT_THAT(callsOf(frame(1.0f), {"RSSetViewports"}), ElementsAre("RSSetViewports [0,0,640,360,0,1]"));
 }
 
 TEST(FrameContextInstallation, CopiesTheHeaderAndBindsTheSixSamplersToEveryStage) {
