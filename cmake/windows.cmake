@@ -23,16 +23,6 @@ include_directories(SYSTEM "${header_dir}")
 # The Vulkan loader is vulkan-1.dll, opened at run time: only the headers are needed.
 add_library(Vulkan::Headers INTERFACE IMPORTED)
 set_target_properties(Vulkan::Headers PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${header_dir}")
-# PNG reading and writing, compiled here where Linux links Debian's libstb: one object each, so that a
-# program defining the writer itself takes only the reader from here.
-foreach(part image image_write)
-  string(TOUPPER "${part}" macro)
-  file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/stb/stb_${part}.c"
-       CONTENT "#define STB_${macro}_IMPLEMENTATION\n#include <stb/stb_${part}.h>\n")
-endforeach()
-add_library(stb STATIC "${CMAKE_BINARY_DIR}/stb/stb_image.c" "${CMAKE_BINARY_DIR}/stb/stb_image_write.c")
-set_target_properties(stb PROPERTIES COMPILE_OPTIONS "")
-
 # GoogleTest from Debian's sources (googletest package), without our warnings-as-errors.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
