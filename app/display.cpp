@@ -1,6 +1,7 @@
 #include "app/display.h"
 
-bool setupDisplay(Display& display, const window::WindowPlacement& placement, std::string* error) {
+bool setupDisplay(Display& display, const window::WindowPlacement& placement, bool vsync,
+                  std::string* error) {
     if (!window::createIntroWindow(placement, &display.window, error)) return false;
     const window::ScreenSize screen = placement.size;
 
@@ -13,6 +14,7 @@ bool setupDisplay(Display& display, const window::WindowPlacement& placement, st
     desc.Height = uint32_t(screen.height);
     desc.Format = gpu::Format::R8G8B8A8_UNORM;
     desc.BufferCount = 2;
+    desc.VSync = vsync;
     display.swapChain = display.device->CreateSwapChainForWindow(display.window, desc);
     if (!display.swapChain) {
         *error = "cannot create the swap chain: " + display.device->GetLastError();

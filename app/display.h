@@ -15,14 +15,15 @@ struct Display {
 };
 
 // The window as placed, the device and a two-buffer RGBA8 swap chain of the window's size presenting on
-// the display's refresh, and the render-target view of buffer 0. False with a one-line reason when any of
-// them cannot be had: the intro has nothing to show without them.
-bool setupDisplay(Display& display, const window::WindowPlacement& placement, std::string* error);
+// the display's refresh (or without waiting for it when `vsync` is false), and the render-target view of
+// buffer 0. False with a one-line reason when any of them cannot be had: the intro has nothing to show
+// without them.
+bool setupDisplay(Display& display, const window::WindowPlacement& placement, bool vsync, std::string* error);
 
 // False while the window is minimised, by the window system's word or its surface's: there is nothing to
 // draw into or show then.
 bool displayHasArea(Display& display);
 
-// Shows the frame drawn into the back buffer, waiting for the display's refresh. False with a one-line
-// reason when the window or the device is gone.
+// Shows the frame drawn into the back buffer, waiting for the display's refresh when set up with vsync.
+// False with a one-line reason when the window or the device is gone.
 bool presentDisplay(Display& display, std::string* error);

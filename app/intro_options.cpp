@@ -7,12 +7,15 @@
 
 const char* const kIntroUsage =
     "usage: mirelandt [--window WxH | --fullscreen] [--display N] [--from S] [--loop] [--no-audio]\n"
+    "                 [--vsync on|off]\n"
     "  --window WxH  a normal window of that size instead of the full screen\n"
     "  --fullscreen  borderless over the whole monitor (the default)\n"
     "  --display N   the monitor for the full screen, 0 the primary one\n"
     "  --from S      start the music and the show at S seconds (0 to under 67)\n"
     "  --loop        at the end start again (at S with --from), until Escape or the window closes\n"
     "  --no-audio    play silently on the wall clock\n"
+    "  --vsync V     on (the default): frames in step with the display's refresh; off: each one shown as\n"
+    "                soon as it is drawn\n"
     "  --stats N     every N frames print the frames rendered and the resident memory (stderr)\n"
     "  --edit        director mode (Linux): a window to pause (Space), step a beat (Left/Right) or a bar\n"
     "                (Page Up/Down), go to the start (Home) and loop the section (L); the key table and\n"
@@ -31,7 +34,7 @@ struct ValueOption {
 constexpr ValueOption kValueOptions[] = {
     {"--window", "a size WxH, each side 1 to 16384"}, {"--display", "a monitor number 0 to 63"},
     {"--from", "seconds from 0 to under 67"},         {"--stats", "a frame count 1 to 1000000"},
-    {"--source", "the folder of a checkout"},
+    {"--source", "the folder of a checkout"},         {"--vsync", "on or off"},
 };
 
 bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
@@ -48,6 +51,10 @@ bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
     if (flag == "--source") {
         o.source = value;
         return *value != '\0';
+    }
+    if (flag == "--vsync") {
+        o.vsync = std::strcmp(value, "on") == 0;
+        return o.vsync || std::strcmp(value, "off") == 0;
     }
     if (flag == "--stats") {
         const bool ok = parseWhole(value, 1, 1000000, &whole);

@@ -19,6 +19,7 @@ struct IntroOptions {
     bool loop = false;                 // --loop: at the end, start again at `from`
     bool noAudio = false;              // --no-audio: silent, on the wall clock
     int statsEvery = 0;                // --stats N: every N frames, frames rendered and resident memory
+    bool vsync = true;                 // --vsync on|off: frames in step with the display's refresh
     bool edit = false;                 // --edit: the director mode, in a window
     std::string source;                // --source DIR: the checkout the director mode watches
 };

@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     if (!placement.windowed) placement.size = screen;
     // The display, like the scene, is reclaimed by process exit, never torn down piecewise.
     Display& display = *new Display();
-    if (!setupDisplay(display, placement, &error)) return fail(error);
+    if (!setupDisplay(display, placement, options.vsync, &error)) return fail(error);
 
     Show show;
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),

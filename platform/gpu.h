@@ -454,6 +454,9 @@ struct SwapChainDesc {
     // R8G8B8A8_UNORM or B8G8R8A8_UNORM; the other one is taken when the surface lacks it.
     gpu::Format Format = gpu::Format::R8G8B8A8_UNORM;
     uint32_t BufferCount = 2;
+    // True presents in step with the display (FIFO); false takes MAILBOX where the surface offers it,
+    // else IMMEDIATE, else FIFO.
+    bool VSync = true;
 };
 
 // A window's presentable images. Buffer 0 always stands for the image being drawn this frame,
@@ -462,10 +465,11 @@ class SwapChain : public Object {
   public:
     virtual SwapChainDesc GetDesc() const = 0;
     virtual Ref<Texture2D> GetBuffer(uint32_t index) = 0;
-    // Submits the frame's work and shows buffer 0, in step with the display's refresh (FIFO, i.e.
-    // sync interval 1, whatever SyncInterval says). Returns false with a message in the device's
-    // GetLastError() when the window can no longer be shown. While the window has no area the work is
-    // submitted, nothing is shown and the call succeeds, as a present to an occluded window does.
+    // Submits the frame's work and shows buffer 0 in the mode the desc's VSync chose, whatever
+    // SyncInterval says: in step with the display's refresh under FIFO (sync interval 1), at once under
+    // MAILBOX or IMMEDIATE. Returns false with a message in the device's GetLastError() when the window
+    // can no longer be shown. While the window has no area the work is submitted, nothing is shown and
+    // the call succeeds, as a present to an occluded window does.
     virtual bool Present(uint32_t SyncInterval, uint32_t Flags) = 0;
     // False while the window has no area to present to (a minimised window): buffer 0 has no image
     // then, and drawing into it does nothing.

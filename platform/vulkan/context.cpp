@@ -159,13 +159,13 @@ VkCommandBuffer ContextImpl::outsideRendering() {
 
 void ContextImpl::endRendering() {
     if (!rendering_) return;
-    vkCmdEndRendering(core_->mainCommands());
+    core_->vk.cmdEndRendering(core_->mainCommands());
     rendering_ = false;
 }
 
 void ContextImpl::fullBarrier() {
     endRendering();
-    recordMemoryBarrier(commands());
+    recordMemoryBarrier(*core_, commands());
     ++epoch_;
 }
 
@@ -322,7 +322,7 @@ void ContextImpl::beginRendering() {
     info.pDepthAttachment = depthView_ ? &depth : nullptr;
     info.pStencilAttachment =
         depthView_ && (aspectOf(depthFormat_) & VK_IMAGE_ASPECT_STENCIL_BIT) ? &depth : nullptr;
-    vkCmdBeginRendering(commands(), &info);
+    core_->vk.cmdBeginRendering(commands(), &info);
     rendering_ = true;
     dynamicStateDirty_ = true;
 }
@@ -513,7 +513,7 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
         if (!span.mapped) return false;
         const VkBufferCopy region{0, span.offset, size};
         vkCmdCopyBuffer(commands(), buffer->buffer, span.buffer, 1, &region);
-        recordMemoryBarrier(commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
+        recordMemoryBarrier(*core_, commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
         return core_->waitIdle([&] { std::memcpy(destination, span.mapped, size); });
     }
     TextureBase* texture = textureOf(resource);
@@ -536,7 +536,7 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
                                subresource, 0, 1};
     region.imageExtent = e;
     vkCmdCopyImageToBuffer(commands(), image.image, VK_IMAGE_LAYOUT_GENERAL, span.buffer, 1, &region);
-    recordMemoryBarrier(commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
+    recordMemoryBarrier(*core_, commands(), VK_PIPELINE_STAGE_2_HOST_BIT, VK_ACCESS_2_HOST_READ_BIT);
     return core_->waitIdle([&] {
         for (size_t row = 0; row < rows; ++row)
             std::memcpy(static_cast<uint8_t*>(destination) + row * rowPitch, span.mapped + row * rowBytes,

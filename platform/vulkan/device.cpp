@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <type_traits>
 #include <utility>
 
 namespace gpu::vulkan {
@@ -62,35 +64,91 @@ bool hasLayer(const char* name) {
                        [&](const VkLayerProperties& l) { return std::strcmp(l.layerName, name) == 0; });
 }
 
+// MIRELANDT_VULKAN_FORCE_1_2=1 takes the Vulkan 1.2 path (dynamic rendering and synchronization2 from
+// their KHR extensions) on a 1.3 device too, and asks for no more than Vulkan 1.2 of the instance, so
+// validation holds the backend to 1.2. A setting for the tests only.
+bool forcedTo12() {
+    const char* forced = std::getenv("MIRELANDT_VULKAN_FORCE_1_2");
+    return forced && std::strcmp(forced, "1") == 0;
+}
+
+constexpr const char* kPathExtensions[] = {VK_KHR_DYNAMIC_RENDERING_EXTENSION_NAME,
+                                           VK_KHR_SYNCHRONIZATION_2_EXTENSION_NAME};
+
+// The features the backend needs beyond Vulkan 1.0's, chained for vkGetPhysicalDeviceFeatures2 or
+// vkCreateDevice: dynamic rendering and synchronization2 in the Vulkan 1.3 block on the 1.3 path, in
+// the extensions' own blocks on the 1.2 path.
+struct PathFeatures {
+    explicit PathFeatures(bool core13) : core13(core13) {
+        if (core13) {
+            v13.pNext = &robustness;
+            v12.pNext = &v13;
+        } else {
+            synchronization2.pNext = &robustness;
+            dynamicRendering.pNext = &synchronization2;
+            v12.pNext = &dynamicRendering;
+        }
+    }
+    PathFeatures(const PathFeatures&) = delete;
+    PathFeatures& operator=(const PathFeatures&) = delete;
+
+    bool supported() const {
+        return core13 ? v13.dynamicRendering && v13.synchronization2
+                      : dynamicRendering.dynamicRendering && synchronization2.synchronization2;
+    }
+    void enable() {
+        robustness.nullDescriptor = VK_TRUE;
+        v12.timelineSemaphore = VK_TRUE;
+        v13.dynamicRendering = v13.synchronization2 = VK_TRUE;
+        dynamicRendering.dynamicRendering = VK_TRUE;
+        synchronization2.synchronization2 = VK_TRUE;
+    }
+
+    const bool core13;
+    VkPhysicalDeviceRobustness2FeaturesEXT robustness{
+        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
+    VkPhysicalDeviceSynchronization2FeaturesKHR synchronization2{
+        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SYNCHRONIZATION_2_FEATURES_KHR};
+    VkPhysicalDeviceDynamicRenderingFeaturesKHR dynamicRendering{
+        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DYNAMIC_RENDERING_FEATURES_KHR};
+    VkPhysicalDeviceVulkan13Features v13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES};
+    VkPhysicalDeviceVulkan12Features v12{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES};
+    VkPhysicalDeviceFeatures2 features{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v12};
+};
+
 struct Candidate {
     VkPhysicalDevice device;
     VkPhysicalDeviceProperties properties;
     uint32_t queueFamily;
     uint32_t timestampValidBits;
+    bool core13;
     std::string unsuitable; // empty when usable
 };
 
 Candidate examine(VkPhysicalDevice device, bool presentation) {
-    Candidate c{device, {}, 0, 0, {}};
+    Candidate c{device, {}, 0, 0, false, {}};
     auto unsuitable = [&](std::string reason) {
         c.unsuitable = std::move(reason);
         return c;
     };
     vkGetPhysicalDeviceProperties(device, &c.properties);
-    if (c.properties.apiVersion < VK_API_VERSION_1_3) return unsuitable("no Vulkan 1.3");
+    if (c.properties.apiVersion < VK_API_VERSION_1_2) return unsuitable("no Vulkan 1.3, nor 1.2");
+    c.core13 = c.properties.apiVersion >= VK_API_VERSION_1_3 && !forcedTo12();
+    if (!c.core13) {
+        std::string missing;
+        for (const char* ext : kPathExtensions)
+            if (!hasExtension(device, ext)) missing += std::string(missing.empty() ? "" : " and ") + ext;
+        if (!missing.empty()) return unsuitable("no Vulkan 1.3, and Vulkan 1.2 without " + missing);
+    }
     for (const char* ext : {VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME}) {
         if (!hasExtension(device, ext)) return unsuitable(std::string("no ") + ext);
     }
     if (presentation && !hasExtension(device, VK_KHR_SWAPCHAIN_EXTENSION_NAME))
         return unsuitable("no swap chains");
-    VkPhysicalDeviceRobustness2FeaturesEXT robustness{
-        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
-    VkPhysicalDeviceVulkan13Features v13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES, &robustness};
-    VkPhysicalDeviceVulkan12Features v12{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES, &v13};
-    VkPhysicalDeviceFeatures2 features{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v12};
-    vkGetPhysicalDeviceFeatures2(device, &features);
-    if (!robustness.nullDescriptor) return unsuitable("no null descriptors");
-    if (!v13.dynamicRendering || !v13.synchronization2 || !v12.timelineSemaphore)
+    PathFeatures available(c.core13);
+    vkGetPhysicalDeviceFeatures2(device, &available.features);
+    if (!available.robustness.nullDescriptor) return unsuitable("no null descriptors");
+    if (!available.supported() || !available.v12.timelineSemaphore)
         return unsuitable("no dynamic rendering, synchronization2 or timeline semaphores");
     uint32_t count = 0;
     vkGetPhysicalDeviceQueueFamilyProperties(device, &count, nullptr);
@@ -198,7 +256,7 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     }
     VkApplicationInfo app{VK_STRUCTURE_TYPE_APPLICATION_INFO};
     app.pApplicationName = "Mirelandt";
-    app.apiVersion = VK_API_VERSION_1_3;
+    app.apiVersion = forcedTo12() ? VK_API_VERSION_1_2 : VK_API_VERSION_1_3;
     VkDebugUtilsMessengerCreateInfoEXT messengerInfo{VK_STRUCTURE_TYPE_DEBUG_UTILS_MESSENGER_CREATE_INFO_EXT};
     messengerInfo.messageSeverity =
         VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT;
@@ -245,6 +303,7 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     properties = chosen->properties;
     queueFamily = chosen->queueFamily;
     timestampValidBits = chosen->timestampValidBits;
+    core13 = chosen->core13;
     // The driver beside the adapter's name, so that a timing report says what produced its figures.
     VkPhysicalDeviceDriverProperties driver{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES};
     VkPhysicalDeviceProperties2 withDriver{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2, &driver};
@@ -255,15 +314,9 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
 
     VkPhysicalDeviceFeatures2 available{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2};
     vkGetPhysicalDeviceFeatures2(physicalDevice, &available);
-    VkPhysicalDeviceRobustness2FeaturesEXT robustness{
-        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
-    robustness.nullDescriptor = VK_TRUE;
-    VkPhysicalDeviceVulkan13Features v13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES, &robustness};
-    v13.dynamicRendering = VK_TRUE;
-    v13.synchronization2 = VK_TRUE;
-    VkPhysicalDeviceVulkan12Features v12{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES, &v13};
-    v12.timelineSemaphore = VK_TRUE;
-    VkPhysicalDeviceFeatures2 enabled{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v12};
+    PathFeatures needed(core13);
+    needed.enable();
+    VkPhysicalDeviceFeatures2& enabled = needed.features;
     // Optional features that Direct3D 11 always has; taken where the adapter offers them.
     const VkPhysicalDeviceFeatures& has = available.features;
     enabled.features.independentBlend = has.independentBlend;
@@ -276,6 +329,9 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     std::vector<const char*> deviceExtensions = {VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME,
                                                  VK_EXT_ROBUSTNESS_2_EXTENSION_NAME};
     if (presentationEnabled) deviceExtensions.push_back(VK_KHR_SWAPCHAIN_EXTENSION_NAME);
+    if (!core13)
+        deviceExtensions.insert(deviceExtensions.end(), std::begin(kPathExtensions),
+                                std::end(kPathExtensions));
     const float priority = 1.0f;
     VkDeviceQueueCreateInfo queueInfo{VK_STRUCTURE_TYPE_DEVICE_QUEUE_CREATE_INFO};
     queueInfo.queueFamilyIndex = queueFamily;
@@ -293,6 +349,17 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     vkGetDeviceQueue(device, queueFamily, 0, &queue);
     cmdPushDescriptorSet = reinterpret_cast<PFN_vkCmdPushDescriptorSetKHR>(
         vkGetDeviceProcAddr(device, "vkCmdPushDescriptorSetKHR"));
+    bool found = cmdPushDescriptorSet != nullptr;
+    auto find = [&](auto* function, const char* coreName, const char* khrName) {
+        *function = reinterpret_cast<std::remove_pointer_t<decltype(function)>>(
+            vkGetDeviceProcAddr(device, core13 ? coreName : khrName));
+        found = found && *function;
+    };
+    find(&vk.cmdBeginRendering, "vkCmdBeginRendering", "vkCmdBeginRenderingKHR");
+    find(&vk.cmdEndRendering, "vkCmdEndRendering", "vkCmdEndRenderingKHR");
+    find(&vk.cmdPipelineBarrier2, "vkCmdPipelineBarrier2", "vkCmdPipelineBarrier2KHR");
+    find(&vk.cmdWriteTimestamp2, "vkCmdWriteTimestamp2", "vkCmdWriteTimestamp2KHR");
+    find(&vk.queueSubmit2, "vkQueueSubmit2", "vkQueueSubmit2KHR");
 
     VkSemaphoreTypeCreateInfo timelineType{VK_STRUCTURE_TYPE_SEMAPHORE_TYPE_CREATE_INFO};
     timelineType.semaphoreType = VK_SEMAPHORE_TYPE_TIMELINE;
@@ -301,10 +368,24 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW =
         VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
     if (vkCreateSemaphore(device, &semaphoreInfo, nullptr, &timeline_) != VK_SUCCESS ||
-        vkCreateSampler(device, &samplerInfo, nullptr, &defaultSampler) != VK_SUCCESS ||
-        !cmdPushDescriptorSet)
+        vkCreateSampler(device, &samplerInfo, nullptr, &defaultSampler) != VK_SUCCESS || !found)
         return "the Vulkan device '" + adapterName + "' could not be set up";
+    // With a window the line comes with the swap chain, which adds its present mode.
+    if (!presentationEnabled && infoRequested())
+        std::fprintf(stderr, "vulkan: %s, %s, no presentation\n", adapterName.c_str(), pathName().c_str());
     return {};
+}
+
+std::string DeviceCore::pathName() const {
+    if (core13) return "Vulkan 1.3 path";
+    std::string name = "Vulkan 1.2 path (";
+    for (const char* ext : kPathExtensions) name += std::string(name.back() == '(' ? "" : ", ") + ext;
+    return name + ")";
+}
+
+bool infoRequested() {
+    const char* info = std::getenv("MIRELANDT_VULKAN_INFO");
+    return info && std::strcmp(info, "1") == 0;
 }
 
 DeviceCore::~DeviceCore() {
@@ -360,7 +441,7 @@ Batch& DeviceCore::recording() {
     begin.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
     vkBeginCommandBuffer(recording_->main, &begin);
     // Orders this batch after everything submitted before it, including its own setup commands.
-    recordMemoryBarrier(recording_->main);
+    recordMemoryBarrier(*this, recording_->main);
     return *recording_;
 }
 
@@ -409,7 +490,7 @@ bool DeviceCore::submitRecording(VkSemaphore signal) {
     submitInfo.pCommandBufferInfos = commands;
     submitInfo.signalSemaphoreInfoCount = signal ? 2 : 1;
     submitInfo.pSignalSemaphoreInfos = signals;
-    const VkResult result = vkQueueSubmit2(queue, 1, &submitInfo, VK_NULL_HANDLE);
+    const VkResult result = vk.queueSubmit2(queue, 1, &submitInfo, VK_NULL_HANDLE);
     submittedSerial_ = batch.serial;
     inFlight_.push_back(std::move(recording_));
     if (result != VK_SUCCESS) {
@@ -571,7 +652,7 @@ bool DeviceCore::formatSupports(VkFormat format, VkFormatFeatureFlags features, 
     return ((buffer ? props.bufferFeatures : props.optimalTilingFeatures) & features) == features;
 }
 
-void recordMemoryBarrier(VkCommandBuffer commands, VkPipelineStageFlags2 laterStages,
+void recordMemoryBarrier(const DeviceCore& core, VkCommandBuffer commands, VkPipelineStageFlags2 laterStages,
                          VkAccessFlags2 laterAccesses) {
     VkMemoryBarrier2 barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER_2};
     barrier.srcStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
@@ -581,7 +662,7 @@ void recordMemoryBarrier(VkCommandBuffer commands, VkPipelineStageFlags2 laterSt
     VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
     dependency.memoryBarrierCount = 1;
     dependency.pMemoryBarriers = &barrier;
-    vkCmdPipelineBarrier2(commands, &dependency);
+    core.vk.cmdPipelineBarrier2(commands, &dependency);
 }
 
 bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceContext>* immediateContext,

@@ -40,6 +40,16 @@ struct Batch {
     std::vector<UploadChunk> chunks;
 };
 
+// The device functions of dynamic rendering and synchronization2: the core ones on a Vulkan 1.3
+// device, the KHR extensions' on a 1.2 device. Calls go through these so one code serves both.
+struct PathFunctions {
+    PFN_vkCmdBeginRendering cmdBeginRendering = nullptr;
+    PFN_vkCmdEndRendering cmdEndRendering = nullptr;
+    PFN_vkCmdPipelineBarrier2 cmdPipelineBarrier2 = nullptr;
+    PFN_vkCmdWriteTimestamp2 cmdWriteTimestamp2 = nullptr;
+    PFN_vkQueueSubmit2 queueSubmit2 = nullptr;
+};
+
 class DeviceCore {
   public:
     ~DeviceCore();
@@ -59,6 +69,11 @@ class DeviceCore {
     uint32_t timestampValidBits = 0;     // of the queue's clock; 0 when it keeps none
     bool presentationEnabled = false;
     PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
+    // False on a Vulkan 1.2 device, whose dynamic rendering and synchronization2 come from extensions.
+    bool core13 = true;
+    PathFunctions vk;
+    // "Vulkan 1.3 path", or the 1.2 path with the extensions it takes.
+    std::string pathName() const;
     std::string adapterName;
     std::string lastError;
     CheckLog checks;
@@ -136,8 +151,12 @@ class DeviceCore {
 
 using CorePtr = std::shared_ptr<DeviceCore>;
 
+// True when MIRELANDT_VULKAN_INFO=1: one line on stderr then names the adapter, the path and the
+// present mode, when the swap chain is made (or the device, when it has no window).
+bool infoRequested();
+
 // Makes every earlier write available and visible to the given later stages and accesses.
-void recordMemoryBarrier(VkCommandBuffer commands,
+void recordMemoryBarrier(const DeviceCore& core, VkCommandBuffer commands,
                          VkPipelineStageFlags2 laterStages = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT,
                          VkAccessFlags2 laterAccesses = VK_ACCESS_2_MEMORY_READ_BIT |
                                                         VK_ACCESS_2_MEMORY_WRITE_BIT);

@@ -28,7 +28,8 @@ class BackBuffer final : public Texture2D, public TextureBase {
     Ref<SwapChainImpl> swapChain_;
 };
 
-void imageBarrier(VkCommandBuffer commands, VkImage image, VkImageLayout from, VkImageLayout to) {
+void imageBarrier(const DeviceCore& core, VkCommandBuffer commands, VkImage image, VkImageLayout from,
+                  VkImageLayout to) {
     VkImageMemoryBarrier2 barrier{VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
     barrier.srcStageMask = barrier.dstStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
     barrier.srcAccessMask = VK_ACCESS_2_MEMORY_WRITE_BIT;
@@ -41,7 +42,20 @@ void imageBarrier(VkCommandBuffer commands, VkImage image, VkImageLayout from, V
     VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
     dependency.imageMemoryBarrierCount = 1;
     dependency.pImageMemoryBarriers = &barrier;
-    vkCmdPipelineBarrier2(commands, &dependency);
+    core.vk.cmdPipelineBarrier2(commands, &dependency);
+}
+
+const char* presentModeName(VkPresentModeKHR mode) {
+    switch (mode) {
+    case VK_PRESENT_MODE_IMMEDIATE_KHR:
+        return "IMMEDIATE";
+    case VK_PRESENT_MODE_MAILBOX_KHR:
+        return "MAILBOX";
+    case VK_PRESENT_MODE_FIFO_KHR:
+        return "FIFO";
+    default:
+        return "other";
+    }
 }
 
 } // namespace
@@ -77,7 +91,25 @@ bool SwapChainImpl::create() {
     }
     const VkSemaphoreCreateInfo info{VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
     for (VkSemaphore& s : acquired_) vkCreateSemaphore(core_.device, &info, nullptr, &s);
-    return createSwapchain();
+    if (!createSwapchain()) return false;
+    if (infoRequested())
+        std::fprintf(stderr, "vulkan: %s, %s, present mode %s\n", core_.adapterName.c_str(),
+                     core_.pathName().c_str(), presentModeName(presentMode_));
+    return true;
+}
+
+VkPresentModeKHR SwapChainImpl::choosePresentMode() const {
+    // FIFO waits for the display's refresh, Direct3D's sync interval 1, and is always there.
+    if (desc_.VSync) return VK_PRESENT_MODE_FIFO_KHR;
+    uint32_t count = 0;
+    vkGetPhysicalDeviceSurfacePresentModesKHR(core_.physicalDevice, surface_, &count, nullptr);
+    std::vector<VkPresentModeKHR> modes(count);
+    vkGetPhysicalDeviceSurfacePresentModesKHR(core_.physicalDevice, surface_, &count, modes.data());
+    // Without vertical sync: the newest frame replaces a waiting one (no tearing), else frames show at
+    // once (tearing).
+    for (VkPresentModeKHR wanted : {VK_PRESENT_MODE_MAILBOX_KHR, VK_PRESENT_MODE_IMMEDIATE_KHR})
+        if (std::find(modes.begin(), modes.end(), wanted) != modes.end()) return wanted;
+    return VK_PRESENT_MODE_FIFO_KHR;
 }
 
 VkSurfaceCapabilitiesKHR SwapChainImpl::surfaceCapabilities() {
@@ -150,8 +182,8 @@ bool SwapChainImpl::createSwapchain() {
         (caps.supportedCompositeAlpha & VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR)
             ? VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR
             : VkCompositeAlphaFlagBitsKHR(caps.supportedCompositeAlpha & -caps.supportedCompositeAlpha);
-    // FIFO waits for the display's refresh, Direct3D's sync interval 1, and is always there.
-    info.presentMode = VK_PRESENT_MODE_FIFO_KHR;
+    presentMode_ = choosePresentMode();
+    info.presentMode = presentMode_;
     info.clipped = VK_TRUE;
     info.oldSwapchain = swapchain_;
     VkSwapchainKHR created = VK_NULL_HANDLE;
@@ -216,7 +248,7 @@ TextureImage* SwapChainImpl::currentImage() {
     core_.waitBeforeNextSubmit(semaphore);
     // The previous contents are discarded, as with a flip-discard swap chain.
     TextureImage* image = images_[current_].get();
-    imageBarrier(context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_UNDEFINED,
+    imageBarrier(core_, context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_UNDEFINED,
                  VK_IMAGE_LAYOUT_GENERAL);
     image->hazard = {};
     return image;
@@ -230,7 +262,7 @@ bool SwapChainImpl::Present(uint32_t, uint32_t) {
     }
     TextureImage* image = currentImage();
     if (!image) return false;
-    imageBarrier(context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_GENERAL,
+    imageBarrier(core_, context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_GENERAL,
                  VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
     if (!core_.submit(renderDone_[current_])) return false;
     holdsImage_ = false;

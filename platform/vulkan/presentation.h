@@ -1,4 +1,4 @@
-// Presentation to a window surface through a FIFO swap chain.
+// Presentation to a window surface: FIFO with vertical sync, else MAILBOX or IMMEDIATE where offered.
 #pragma once
 
 #include "platform/vulkan/context.h"
@@ -27,6 +27,7 @@ class SwapChainImpl final : public SwapChain {
     // The surface's capabilities, with no area while the test setting says the window is minimised.
     VkSurfaceCapabilitiesKHR surfaceCapabilities();
     bool createSwapchain();
+    VkPresentModeKHR choosePresentMode() const;
     void destroyImages();
 
     Ref<ContextImpl> context_;
@@ -35,6 +36,7 @@ class SwapChainImpl final : public SwapChain {
     VkSwapchainKHR swapchain_ = VK_NULL_HANDLE;
     SwapChainDesc desc_;
     VkFormat format_ = VK_FORMAT_UNDEFINED;
+    VkPresentModeKHR presentMode_ = VK_PRESENT_MODE_FIFO_KHR;
     std::vector<std::unique_ptr<TextureImage>> images_;
     std::vector<VkSemaphore> renderDone_;
     // Acquisition semaphores are reused in a ring longer than the work the CPU may queue.

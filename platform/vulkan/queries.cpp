@@ -36,7 +36,7 @@ void ContextImpl::End(Query* query) {
     const VkCommandBuffer recording = outsideRendering();
     if (q->pool) {
         vkCmdResetQueryPool(recording, q->pool, 0, 1);
-        vkCmdWriteTimestamp2(recording, VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT, q->pool, 0);
+        core_->vk.cmdWriteTimestamp2(recording, VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT, q->pool, 0);
     }
     q->serial = core_->recordingSerial();
 }

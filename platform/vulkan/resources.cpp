@@ -162,7 +162,7 @@ bool TextureImage::create(VkImageType type_, VkFormat format_, VkExtent3D extent
     VkDependencyInfo dependency{VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
     dependency.imageMemoryBarrierCount = 1;
     dependency.pImageMemoryBarriers = &barrier;
-    vkCmdPipelineBarrier2(core_->setupCommands(), &dependency);
+    core_->vk.cmdPipelineBarrier2(core_->setupCommands(), &dependency);
     return true;
 }
 

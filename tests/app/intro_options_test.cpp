@@ -35,11 +35,13 @@ TEST(IntroOptions, NoArgumentsPlaysOnceFullScreenFromTheStartWithSound) {
     EXPECT_EQ(p.options.from, 0.0);
     EXPECT_FALSE(p.options.loop);
     EXPECT_FALSE(p.options.noAudio);
+    EXPECT_TRUE(p.options.vsync);
 }
 
 TEST(IntroOptions, GoodValuesLandInTheirFields) {
-    Parsed p = parse("--window 640x360 --from 30.5 --loop --no-audio --stats 50");
+    Parsed p = parse("--window 640x360 --from 30.5 --loop --no-audio --stats 50 --vsync off");
     ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_FALSE(p.options.vsync);
     EXPECT_TRUE(p.options.placement.windowed);
     EXPECT_EQ(p.options.placement.size.width, 640);
     EXPECT_EQ(p.options.placement.size.height, 360);
@@ -52,6 +54,7 @@ TEST(IntroOptions, GoodValuesLandInTheirFields) {
     EXPECT_FALSE(p.options.placement.windowed);
     EXPECT_EQ(p.options.placement.display, 2);
     EXPECT_EQ(p.options.from, 66.99);
+    EXPECT_TRUE(parse("--vsync off --vsync on").options.vsync);
 
     EXPECT_EQ(parse("--loop --help").options.command, IntroCommand::Help);
     EXPECT_EQ(parse("--version").options.command, IntroCommand::Version);
@@ -76,6 +79,10 @@ TEST(IntroOptions, BadAndMissingValuesNameTheOptionAndWhatItTakes) {
         {"--from 30s", "--from takes seconds from 0 to under 67, not '30s'"},
         {"--loop --from --loop", "--from takes seconds from 0 to under 67, not '--loop'"},
         {"--stats 0", "--stats takes a frame count 1 to 1000000, not '0'"},
+        {"--vsync", "--vsync takes on or off"},
+        {"--vsync yes", "--vsync takes on or off, not 'yes'"},
+        {"--vsync ON", "--vsync takes on or off, not 'ON'"},
+        {"--vsync 0", "--vsync takes on or off, not '0'"},
         {"--fast", "unknown option --fast (--help lists them)"},
         {"30", "unknown option 30 (--help lists them)"},
     };

@@ -35,6 +35,35 @@ TEST(DeviceChoice, NoVulkanDriverIsOneClearErrorLine) {
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
 }
 
+// The information line names the adapter and the path; the test setting takes the 1.2 path on any
+// device, with its extensions named, and validation has nothing to say about either path.
+TEST(DeviceChoice, TheInformationLineNamesThePathAndTheForcedPathIsVulkan12) {
+    ScopedVariable info("MIRELANDT_VULKAN_INFO", "1");
+    auto lineOf = [](const char* force) {
+        ScopedVariable forced("MIRELANDT_VULKAN_FORCE_1_2", force);
+        std::vector<std::string> messages;
+        gpu::Ref<gpu::Device> device;
+        gpu::Ref<gpu::DeviceContext> context;
+        std::string error;
+        ::testing::internal::CaptureStderr();
+        const bool created = gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error);
+        std::string line = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(created) << error;
+        for (const std::string& message : messages) ADD_FAILURE() << "validation: " << message;
+        return line;
+    };
+    const std::string usual = lineOf(nullptr);
+    const std::string forced = lineOf("1");
+    const std::string forcedPath =
+        ", Vulkan 1.2 path (VK_KHR_dynamic_rendering, VK_KHR_synchronization2), no presentation\n";
+    ASSERT_GT(forced.size(), forcedPath.size());
+    EXPECT_EQ(forced.substr(forced.size() - forcedPath.size()), forcedPath) << forced;
+    const std::string adapter = forced.substr(0, forced.size() - forcedPath.size());
+    EXPECT_EQ(adapter.rfind("vulkan: ", 0), 0u) << forced;
+    // The same adapter unforced: the 1.3 path where it has Vulkan 1.3, else the same 1.2 path.
+    EXPECT_TRUE(usual == adapter + ", Vulkan 1.3 path, no presentation\n" || usual == forced) << usual;
+}
+
 using Refusals = GpuTest;
 
 TEST_F(Refusals, DamagedOrMismatchedBytecodeMakesNoShader) {
