@@ -72,6 +72,11 @@ TEST_F(Tool, InfoDescribesTheSong) {
                              "restart: 0\n", "frequency: linear\n", "speed: 6\n", "tempo: 125\n",
                              "rows: 32\n", "seconds: 3.840\n", "looped: yes\n"})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
+    // Without a file it describes the module compiled into the intro: the show's 20 channels at its tempo.
+    ToolRun own = runTool("info");
+    EXPECT_EQ(own.exitCode, 0) << own.output;
+    for (const char* line : {"channels: 20\n", "frequency: linear\n", "tempo: 173\n", "looped: yes\n"})
+        EXPECT_NE(own.output.find(line), std::string::npos) << line << own.output;
 }
 
 TEST_F(Tool, RenderWritesFloatStereoWav) {

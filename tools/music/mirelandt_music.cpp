@@ -1,9 +1,10 @@
 // mirelandt-music: inspect and render XM modules with the intro's own player.
-//   mirelandt-music info FILE.xm
+//   mirelandt-music info [FILE.xm]          (without a file: the module compiled into the intro)
 //   mirelandt-music render FILE.xm OUT.wav [--seconds S] [--rate HZ]
 // Exit codes: 0 done, 1 usage or file error, 2 invalid module, 3 out of memory, 128 + the signal when
 // SIGINT or SIGTERM stopped a render (the WAV file is then not written).
 #include "base/show_constants.h"
+#include "content/music/embedded_module.h"
 #include "music/module_player.h"
 #include "music/song_duration.h"
 #include "tools/output/stop_signal.h"
@@ -33,7 +34,7 @@ struct PlayerDeleter {
 using PlayerPtr = std::unique_ptr<ModulePlayer, PlayerDeleter>;
 
 int usage() {
-    std::fprintf(stderr, "usage: mirelandt-music info FILE.xm\n"
+    std::fprintf(stderr, "usage: mirelandt-music info [FILE.xm]   (no file: the intro's own module)\n"
                          "       mirelandt-music render FILE.xm OUT.wav [--seconds S] [--rate HZ]\n");
     return ExitUsageOrFile;
 }
@@ -51,10 +52,14 @@ bool readFile(const char* path, std::vector<uint8_t>& bytes) {
     return !failed;
 }
 
-// Loads the module into a player, or prints why not and sets the exit code.
+// Loads the module (the intro's own when `path` is null) into a player, or prints why not and sets the
+// exit code.
 PlayerPtr loadPlayer(const char* path, uint32_t rate, int& exitCode) {
     std::vector<uint8_t> bytes;
-    if (!readFile(path, bytes)) {
+    if (!path) {
+        bytes.assign(embeddedModuleData(), embeddedModuleData() + embeddedModuleSize());
+        path = "the intro's module";
+    } else if (!readFile(path, bytes)) {
         std::fprintf(stderr, "mirelandt-music: %s: %s\n", path, std::strerror(errno));
         exitCode = ExitUsageOrFile;
         return nullptr;
@@ -180,7 +185,8 @@ int render(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+    if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "info") == 0)
+        return info(argc == 3 ? argv[2] : nullptr);
     if (argc >= 4 && std::strcmp(argv[1], "render") == 0) return render(argc, argv);
     return usage();
 }
