@@ -2,11 +2,12 @@
 // the bytes it has handed over. With no sound card SDL's "dummy" driver still consumes in real time.
 #include "platform/wave_out.h"
 
-#include <SDL.h>
+#include "platform/sdl/sdl_library.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string>
 
 namespace wave {
 namespace {
@@ -18,10 +19,10 @@ constexpr Uint16 kDevicePeriodFrames = 512;
 class SdlWaveOut final : public WaveOut {
   public:
     // Takes one reference on SDL's audio subsystem, released by the destructor.
-    SdlWaveOut() = default;
+    explicit SdlWaveOut(const sdl::Functions& api) : api_(api) {}
     ~SdlWaveOut() override {
-        if (device_ != 0) SDL_CloseAudioDevice(device_);
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (device_ != 0) api_.CloseAudioDevice(device_);
+        api_.QuitSubSystem(SDL_INIT_AUDIO);
     }
 
     // The device starts paused: nothing is consumed until the buffer is written.
@@ -34,20 +35,20 @@ class SdlWaveOut final : public WaveOut {
         want.callback = &SdlWaveOut::fill;
         want.userdata = this;
         SDL_AudioSpec have{};
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        device_ = api_.OpenAudioDevice(nullptr, 0, &want, &have, 0);
         return device_ != 0;
     }
 
     void prepareHeader(WaveHeader*) override {}
 
     void write(WaveHeader* header) override {
-        SDL_LockAudioDevice(device_);
+        api_.LockAudioDevice(device_);
         data_ = static_cast<const uint8_t*>(header->data);
         length_ = header->bufferLength;
         looping_ = (header->flags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
         played_ = 0;
-        SDL_UnlockAudioDevice(device_);
-        SDL_PauseAudioDevice(device_, 0);
+        api_.UnlockAudioDevice(device_);
+        api_.PauseAudioDevice(device_, 0);
     }
 
     bool getPositionBytes(uint32_t* bytes) override {
@@ -55,15 +56,15 @@ class SdlWaveOut final : public WaveOut {
         return true;
     }
 
-    void pause() override { SDL_PauseAudioDevice(device_, 1); }
+    void pause() override { api_.PauseAudioDevice(device_, 1); }
 
     void reset() override {
-        SDL_PauseAudioDevice(device_, 1);
-        SDL_LockAudioDevice(device_);
+        api_.PauseAudioDevice(device_, 1);
+        api_.LockAudioDevice(device_);
         data_ = nullptr;
         length_ = 0;
         played_ = 0;
-        SDL_UnlockAudioDevice(device_);
+        api_.UnlockAudioDevice(device_);
     }
 
     static void SDLCALL fill(void* user, Uint8* out, int size) {
@@ -86,6 +87,7 @@ class SdlWaveOut final : public WaveOut {
         played_.store(played, std::memory_order_release);
     }
 
+    const sdl::Functions& api_;
     SDL_AudioDeviceID device_ = 0;
     const uint8_t* data_ = nullptr;
     uint32_t length_ = 0;
@@ -99,8 +101,11 @@ class SdlDriver final : public WaveOutDriver {
         // The ring is float stereo; SDL converts to whatever the hardware takes.
         if (format.formatTag != WAVE_FORMAT_IEEE_FLOAT || format.bitsPerSample != 32 || format.channels == 0)
             return nullptr;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
-        SdlWaveOut* device = new SdlWaveOut();
+        // Without SDL2 there is no device, as without a sound card.
+        std::string error;
+        const sdl::Functions* api = sdl::load(&error);
+        if (!api || api->InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+        SdlWaveOut* device = new SdlWaveOut(*api);
         if (device->openDevice(format)) return device;
         delete device;
         return nullptr;

@@ -1,8 +1,7 @@
 // The intro's window on SDL2: SDL_PollEvent stands for the message pump and SDL_QUIT for WM_QUIT.
 #include "platform/window.h"
 
-#include <SDL.h>
-#include <SDL_syswm.h>
+#include "platform/sdl/sdl_library.h"
 
 #include <csignal>
 #include <cstdio>
@@ -13,6 +12,9 @@
 namespace window {
 
 namespace {
+
+// SDL's functions, once the display has been asked for.
+const sdl::Functions* api = nullptr;
 
 // SIGINT and SIGTERM ask the intro to quit, as closing the window does. SDL's own handlers come and go
 // with its subsystems (the sound device is closed and opened again on every lap of a loop), so the
@@ -25,7 +27,7 @@ void recordQuitSignal(int) {
 
 // Must come before SDL starts its subsystems, which would otherwise install SDL's handlers.
 void takeQuitSignals() {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    api->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     struct sigaction action {};
     action.sa_handler = recordQuitSignal;
     action.sa_flags = SA_RESTART;
@@ -47,27 +49,29 @@ bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
             "to a video without one";
         return false;
     }
+    api = sdl::load(error);
+    if (!api) return false;
     // With X alone, keep SDL from probing Wayland (which complains on stderr when it is absent).
-    if (!wayland || !*wayland) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
+    if (!wayland || !*wayland) api->SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
     takeQuitSignals();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        *error = std::string("no display: ") + SDL_GetError();
+    if (api->InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        *error = std::string("no display: ") + api->GetError();
         return false;
     }
-    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* driver = api->GetCurrentVideoDriver();
     if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
         *error = std::string("no display: SDL found only its '") + (driver ? driver : "?") + "' video driver";
         return false;
     }
-    const int displays = SDL_GetNumVideoDisplays();
+    const int displays = api->GetNumVideoDisplays();
     if (display >= displays) {
         *error = "no display " + std::to_string(display) + ": this machine has " + std::to_string(displays) +
                  " (0 is the primary one)";
         return false;
     }
     SDL_DisplayMode mode{};
-    if (SDL_GetDesktopDisplayMode(display, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
-        *error = std::string("cannot read the screen size: ") + SDL_GetError();
+    if (api->GetDesktopDisplayMode(display, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+        *error = std::string("cannot read the screen size: ") + api->GetError();
         return false;
     }
     *size = {mode.w, mode.h};
@@ -97,8 +101,8 @@ void recordKey(SDL_Scancode code) {
 bool nativeHandles(SDL_Window* sdlWindow, NativeWindow* window, std::string* error) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(sdlWindow, &info)) {
-        *error = std::string("cannot read the window's handles: ") + SDL_GetError();
+    if (!api->GetWindowWMInfo(sdlWindow, &info)) {
+        *error = std::string("cannot read the window's handles: ") + api->GetError();
         return false;
     }
     switch (info.subsystem) {
@@ -114,7 +118,7 @@ bool nativeHandles(SDL_Window* sdlWindow, NativeWindow* window, std::string* err
         return true;
 #endif
     default:
-        *error = "the window system of SDL's '" + std::string(SDL_GetCurrentVideoDriver()) +
+        *error = "the window system of SDL's '" + std::string(api->GetCurrentVideoDriver()) +
                  "' driver cannot be presented to (X11 or Wayland is needed)";
         return false;
     }
@@ -123,26 +127,31 @@ bool nativeHandles(SDL_Window* sdlWindow, NativeWindow* window, std::string* err
 } // namespace
 
 bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, std::string* error) {
+    if (!api) {
+        *error = "the window is created after the display has been asked for";
+        return false;
+    }
     // Not resizable: the show renders at the size it started with.
     const Uint32 flags = placement.windowed
                              ? SDL_WINDOW_SHOWN
                              : SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
     const int position = int(SDL_WINDOWPOS_CENTERED_DISPLAY(placement.windowed ? 0 : placement.display));
-    SDL_Window* sdlWindow =
-        SDL_CreateWindow("Mirelandt", position, position, placement.size.width, placement.size.height, flags);
+    SDL_Window* sdlWindow = api->CreateWindow("Mirelandt", position, position, placement.size.width,
+                                              placement.size.height, flags);
     if (!sdlWindow) {
-        *error = std::string("cannot create the window: ") + SDL_GetError();
+        *error = std::string("cannot create the window: ") + api->GetError();
         return false;
     }
-    if (!placement.windowed) SDL_ShowCursor(SDL_DISABLE);
+    if (!placement.windowed) api->ShowCursor(SDL_DISABLE);
     introWindow = sdlWindow;
     return nativeHandles(sdlWindow, window, error);
 }
 
 bool pumpMessages(bool* escapePressed) {
     bool quit = quitSignal != 0;
+    if (!api) return quit;
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (api->PollEvent(&event)) {
         if (event.type == SDL_QUIT) quit = true;
         if (event.type != SDL_KEYDOWN) continue;
         if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) *escapePressed = true;
@@ -156,16 +165,17 @@ std::vector<Key> takeKeyPresses() {
 }
 
 void setWindowTitle(const std::string& title) {
-    if (introWindow) SDL_SetWindowTitle(introWindow, title.c_str());
+    if (introWindow) api->SetWindowTitle(introWindow, title.c_str());
 }
 
 bool windowHasArea() {
-    return introWindow && !(SDL_GetWindowFlags(introWindow) & SDL_WINDOW_MINIMIZED);
+    return introWindow && !(api->GetWindowFlags(introWindow) & SDL_WINDOW_MINIMIZED);
 }
 
 bool escapeDown() {
+    if (!api) return false;
     int count = 0;
-    const Uint8* keys = SDL_GetKeyboardState(&count);
+    const Uint8* keys = api->GetKeyboardState(&count);
     return SDL_SCANCODE_ESCAPE < count && keys[SDL_SCANCODE_ESCAPE] != 0;
 }
 
