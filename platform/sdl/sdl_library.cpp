@@ -24,17 +24,15 @@ std::string besideProgram() {
 // The library stays loaded until the process ends: SDL's threads and the window's handles live in it.
 void* openLibrary(std::string* error) {
     const std::string bundled = besideProgram();
-    if (!bundled.empty() && access(bundled.c_str(), F_OK) == 0) {
-        if (void* library = dlopen(bundled.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
-        // The copy is there but does not load (most often for a sound or window library it needs): say
-        // why, unless the system's own SDL2 does the work instead.
-        *error = std::string("cannot load SDL2: ") + dlerror();
+    const bool haveCopy = !bundled.empty() && access(bundled.c_str(), F_OK) == 0;
+    const char* first = haveCopy ? bundled.c_str() : kLibraryName;
+    if (void* library = dlopen(first, RTLD_NOW | RTLD_LOCAL)) return library;
+    // A copy that is there but does not load most often lacks a sound or window library of the system:
+    // its reason is the one to give, unless the system's own SDL2 does the work instead.
+    *error = std::string("cannot load SDL2 (") + first + "): " + dlerror() +
+             "; the system's SDL2 package (libsdl2-2.0-0 on Debian) brings what it needs";
+    if (haveCopy)
         if (void* library = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL)) return library;
-        return nullptr;
-    }
-    if (void* library = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL)) return library;
-    *error = std::string("cannot load SDL2 (") + kLibraryName + "): " + dlerror() +
-             "; the system's SDL2 package brings it";
     return nullptr;
 }
 
