@@ -61,9 +61,9 @@ Loaded loadOnce() {
 } // namespace
 
 const Functions* load(std::string* error) {
-    static const Loaded loaded = loadOnce();
-    if (loaded.complete) return &loaded.functions;
-    *error = loaded.error;
+    static const Loaded kLoaded = loadOnce();
+    if (kLoaded.complete) return &kLoaded.functions;
+    *error = kLoaded.error;
     return nullptr;
 }
 
