@@ -1,17 +1,16 @@
 #include "app/display.h"
 
-bool setupDisplay(Display& display, const window::WindowPlacement& placement, bool vsync,
-                  std::string* error) {
+bool setupDisplay(Display& display, const window::WindowPlacement& placement, window::ScreenSize picture,
+                  bool vsync, std::string* error) {
     if (!window::createIntroWindow(placement, &display.window, error)) return false;
-    const window::ScreenSize screen = placement.size;
 
     gpu::DeviceOptions options;
     options.window = display.window;
     if (!gpu::CreateDevice(options, &display.device, &display.immediateContext, error)) return false;
 
     gpu::SwapChainDesc desc;
-    desc.Width = uint32_t(screen.width);
-    desc.Height = uint32_t(screen.height);
+    desc.Width = uint32_t(picture.width);
+    desc.Height = uint32_t(picture.height);
     desc.Format = gpu::Format::R8G8B8A8_UNORM;
     desc.BufferCount = 2;
     desc.VSync = vsync;

@@ -6,16 +6,20 @@
 #include <cstring>
 
 const char* const kIntroUsage =
-    "usage: mirelandt [--window WxH | --fullscreen] [--display N] [--from S] [--loop] [--no-audio]\n"
-    "                 [--vsync on|off]\n"
+    "usage: mirelandt [--window WxH | --fullscreen] [--resolution WxH] [--display N] [--from S] [--loop]\n"
+    "                 [--no-audio] [--vsync on|off] [--no-dialog]\n"
     "  --window WxH  a normal window of that size instead of the full screen\n"
     "  --fullscreen  borderless over the whole monitor (the default)\n"
+    "  --resolution WxH  the full screen's picture rendered at WxH and scaled to the monitor (the default:\n"
+    "                the monitor's size); the display's mode does not change\n"
     "  --display N   the monitor for the full screen, 0 the primary one\n"
     "  --from S      start the music and the show at S seconds (0 to under 67)\n"
     "  --loop        at the end start again (at S with --from), until Escape or the window closes\n"
     "  --no-audio    play silently on the wall clock\n"
     "  --vsync V     on (the default): frames in step with the display's refresh; off: each one shown as\n"
     "                soon as it is drawn\n"
+    "  --no-dialog   Windows: start at once, without the start-up dialog (any option does; so does\n"
+    "                MIRELANDT_NO_DIALOG=1)\n"
     "  --stats N     every N frames print the frames rendered and the resident memory (stderr)\n"
     "  --edit        director mode (Linux): a window to pause (Space), step a beat (Left/Right) or a bar\n"
     "                (Page Up/Down), go to the start (Home) and loop the section (L); the key table and\n"
@@ -32,9 +36,13 @@ struct ValueOption {
     const char* takes;
 };
 constexpr ValueOption kValueOptions[] = {
-    {"--window", "a size WxH, each side 1 to 16384"}, {"--display", "a monitor number 0 to 63"},
-    {"--from", "seconds from 0 to under 67"},         {"--stats", "a frame count 1 to 1000000"},
-    {"--source", "the folder of a checkout"},         {"--vsync", "on or off"},
+    {"--window", "a size WxH, each side 1 to 16384"},
+    {"--resolution", "a size WxH, each side 1 to 16384"},
+    {"--display", "a monitor number 0 to 63"},
+    {"--from", "seconds from 0 to under 67"},
+    {"--stats", "a frame count 1 to 1000000"},
+    {"--source", "the folder of a checkout"},
+    {"--vsync", "on or off"},
 };
 
 bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
@@ -43,6 +51,7 @@ bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
         o.placement.windowed = true;
         return parseSize(value, 16384, &o.placement.size.width, &o.placement.size.height);
     }
+    if (flag == "--resolution") return parseSize(value, 16384, &o.resolution.width, &o.resolution.height);
     if (flag == "--display") {
         const bool ok = parseWhole(value, 0, 63, &whole);
         o.placement.display = int(whole);
@@ -81,6 +90,8 @@ bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options,
             o.loop = true;
         else if (flag == "--no-audio")
             o.noAudio = true;
+        else if (flag == "--no-dialog")
+            continue; // any option skips the start-up dialog; this one does nothing else
         else if (flag == "--edit")
             o.edit = true;
         else {

@@ -15,6 +15,7 @@ enum class IntroCommand {
 struct IntroOptions {
     IntroCommand command = IntroCommand::Play;
     window::WindowPlacement placement; // --window WxH, --fullscreen, --display N
+    window::ScreenSize resolution;     // --resolution WxH: the full screen's picture size (0: the monitor's)
     double from = 0.0;                 // --from S: music and show start at S seconds
     bool loop = false;                 // --loop: at the end, start again at `from`
     bool noAudio = false;              // --no-audio: silent, on the wall clock

@@ -98,13 +98,16 @@ int main(int argc, char** argv) {
     window::ScreenSize screen;
     if (!window::readDisplaySize(placement.display, &screen, &error)) return fail(error);
     if (!placement.windowed) placement.size = screen;
+    // A full screen at another resolution renders at it and is scaled to the monitor, whose mode stays.
+    const window::ScreenSize picture =
+        !placement.windowed && options.resolution.width > 0 ? options.resolution : placement.size;
     // The display, like the scene, is reclaimed by process exit, never torn down piecewise.
     Display& display = *new Display();
-    if (!setupDisplay(display, placement, options.vsync, &error)) return fail(error);
+    if (!setupDisplay(display, placement, picture, options.vsync, &error)) return fail(error);
 
     Show show;
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
-              placement.size.width, placement.size.height);
+              picture.width, picture.height);
 #ifndef _WIN32
     if (options.edit) return runDirector(display, show, options, source) ? 0 : 1;
 #endif

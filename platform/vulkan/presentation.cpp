@@ -58,6 +58,15 @@ const char* presentModeName(VkPresentModeKHR mode) {
     }
 }
 
+// Where a picture of `from` lands in an image of `to`: as large as fits with its shape kept, centred.
+VkOffset3D fittedEnd(VkExtent2D from, VkExtent2D to, VkOffset3D* start) {
+    const bool widthBound = uint64_t(from.width) * to.height >= uint64_t(from.height) * to.width;
+    const auto width = int32_t(widthBound ? to.width : uint64_t(from.width) * to.height / from.height);
+    const auto height = int32_t(widthBound ? uint64_t(from.height) * to.width / from.width : to.height);
+    *start = {(int32_t(to.width) - width) / 2, (int32_t(to.height) - height) / 2, 0};
+    return {start->x + std::max(width, 1), start->y + std::max(height, 1), 1};
+}
+
 } // namespace
 
 SwapChainImpl::SwapChainImpl(Ref<ContextImpl> context, VkSurfaceKHR surface, const SwapChainDesc& desc)
@@ -161,8 +170,25 @@ bool SwapChainImpl::createSwapchain() {
         core_.lastError = "the window has no area to present to";
         return false;
     }
-    desc_.Width = extent.width;
-    desc_.Height = extent.height;
+    // Buffers of another size than the window's are drawn into a canvas of their own and scaled at present.
+    if (extent.width != desc_.Width || extent.height != desc_.Height) {
+        if (!(caps.supportedUsageFlags & VK_IMAGE_USAGE_TRANSFER_DST_BIT)) {
+            core_.lastError = "the window cannot take a picture scaled to its size";
+            return false;
+        }
+        if (!canvas_ || canvas_->format != format_) {
+            canvas_ = std::make_unique<TextureImage>(context_->sharedCore());
+            const VkImageUsageFlags usage = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT |
+                                            VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
+            if (!canvas_->create(VK_IMAGE_TYPE_2D, format_, {desc_.Width, desc_.Height, 1}, 1, usage)) {
+                canvas_.reset();
+                return false;
+            }
+        }
+    } else {
+        canvas_.reset();
+    }
+    extent_ = extent;
     uint32_t images = std::max(caps.minImageCount, desc_.BufferCount);
     if (caps.maxImageCount) images = std::min(images, caps.maxImageCount);
 
@@ -224,7 +250,7 @@ Ref<Texture2D> SwapChainImpl::GetBuffer(uint32_t index) {
 }
 
 TextureImage* SwapChainImpl::currentImage() {
-    if (holdsImage_) return images_[current_].get();
+    if (holdsImage_) return canvas_ ? canvas_.get() : images_[current_].get();
     // A minimised window's surface has no size: no swap chain fits it until it is restored.
     if (!HasArea()) {
         core_.lastError = "the window has no area to present to";
@@ -232,6 +258,14 @@ TextureImage* SwapChainImpl::currentImage() {
         return nullptr;
     }
     if (outOfDate_ && !createSwapchain()) return nullptr;
+    if (canvas_) {
+        holdsImage_ = true;
+        return canvas_.get();
+    }
+    return acquireImage();
+}
+
+TextureImage* SwapChainImpl::acquireImage() {
     VkSemaphore semaphore = acquired_[acquireCount_++ % kAcquireRing];
     VkResult result =
         vkAcquireNextImageKHR(core_.device, swapchain_, UINT64_MAX, semaphore, VK_NULL_HANDLE, &current_);
@@ -254,6 +288,25 @@ TextureImage* SwapChainImpl::currentImage() {
     return image;
 }
 
+void SwapChainImpl::scaleCanvasInto(TextureImage& image) {
+    const VkCommandBuffer commands = context_->outsideRendering();
+    imageBarrier(core_, commands, canvas_->image, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL);
+    // The bands beside a picture of another shape are black.
+    const VkClearColorValue black{};
+    const VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    vkCmdClearColorImage(commands, image.image, VK_IMAGE_LAYOUT_GENERAL, &black, 1, &range);
+    imageBarrier(core_, commands, image.image, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL);
+    VkImageBlit blit{};
+    blit.srcSubresource = blit.dstSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    blit.srcOffsets[1] = {int32_t(desc_.Width), int32_t(desc_.Height), 1};
+    blit.dstOffsets[1] = fittedEnd({desc_.Width, desc_.Height}, extent_, &blit.dstOffsets[0]);
+    vkCmdBlitImage(commands, canvas_->image, VK_IMAGE_LAYOUT_GENERAL, image.image, VK_IMAGE_LAYOUT_GENERAL, 1,
+                   &blit, VK_FILTER_LINEAR);
+    // The next frame draws into the canvas only after the copy has read it.
+    imageBarrier(core_, commands, canvas_->image, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL);
+    canvas_->hazard = {};
+}
+
 bool SwapChainImpl::Present(uint32_t, uint32_t) {
     // Nothing was drawn into buffer 0 and there is nowhere to show it: the frame's other work still runs.
     if (!holdsImage_ && !HasArea()) {
@@ -262,6 +315,12 @@ bool SwapChainImpl::Present(uint32_t, uint32_t) {
     }
     TextureImage* image = currentImage();
     if (!image) return false;
+    if (canvas_) {
+        image = acquireImage();
+        if (!image) return false;
+        // A window that has just taken the buffers' size needs no scaling any more (its canvas went).
+        if (canvas_) scaleCanvasInto(*image);
+    }
     imageBarrier(core_, context_->outsideRendering(), image->image, VK_IMAGE_LAYOUT_GENERAL,
                  VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
     if (!core_.submit(renderDone_[current_])) return false;

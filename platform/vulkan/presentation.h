@@ -1,4 +1,5 @@
 // Presentation to a window surface: FIFO with vertical sync, else MAILBOX or IMMEDIATE where offered.
+// Buffers of another size than the window's are scaled to it at present, their shape kept, with black bands.
 #pragma once
 
 #include "platform/vulkan/context.h"
@@ -29,6 +30,10 @@ class SwapChainImpl final : public SwapChain {
     bool createSwapchain();
     VkPresentModeKHR choosePresentMode() const;
     void destroyImages();
+    // Acquires the next image of the swap chain and moves it to GENERAL layout, its contents discarded.
+    TextureImage* acquireImage();
+    // Records the scaled copy of the canvas into `image`, which is cleared to black around it.
+    void scaleCanvasInto(TextureImage& image);
 
     Ref<ContextImpl> context_;
     DeviceCore& core_;
@@ -38,6 +43,9 @@ class SwapChainImpl final : public SwapChain {
     VkFormat format_ = VK_FORMAT_UNDEFINED;
     VkPresentModeKHR presentMode_ = VK_PRESENT_MODE_FIFO_KHR;
     std::vector<std::unique_ptr<TextureImage>> images_;
+    VkExtent2D extent_{}; // the size of the swap chain's images: the window's
+    // Buffer 0 when its size is not the window's.
+    std::unique_ptr<TextureImage> canvas_;
     std::vector<VkSemaphore> renderDone_;
     // Acquisition semaphores are reused in a ring longer than the work the CPU may queue.
     static constexpr uint32_t kAcquireRing = 8;

@@ -36,6 +36,7 @@ TEST(IntroOptions, NoArgumentsPlaysOnceFullScreenFromTheStartWithSound) {
     EXPECT_FALSE(p.options.loop);
     EXPECT_FALSE(p.options.noAudio);
     EXPECT_TRUE(p.options.vsync);
+    EXPECT_EQ(p.options.resolution.width, 0) << "the monitor's own size";
 }
 
 TEST(IntroOptions, GoodValuesLandInTheirFields) {
@@ -49,9 +50,11 @@ TEST(IntroOptions, GoodValuesLandInTheirFields) {
     EXPECT_TRUE(p.options.loop && p.options.noAudio);
     EXPECT_EQ(p.options.statsEvery, 50);
 
-    p = parse("--window 640x360 --fullscreen --display 2 --from 66.99");
+    p = parse("--window 640x360 --fullscreen --display 2 --from 66.99 --resolution 1280x720 --no-dialog");
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_FALSE(p.options.placement.windowed);
+    EXPECT_EQ(p.options.resolution.width, 1280);
+    EXPECT_EQ(p.options.resolution.height, 720);
     EXPECT_EQ(p.options.placement.display, 2);
     EXPECT_EQ(p.options.from, 66.99);
     EXPECT_TRUE(parse("--vsync off --vsync on").options.vsync);
@@ -68,6 +71,7 @@ TEST(IntroOptions, BadAndMissingValuesNameTheOptionAndWhatItTakes) {
         {"--window 0x360", "--window takes a size WxH, each side 1 to 16384, not '0x360'"},
         {"--window 640x360x2", "--window takes a size WxH, each side 1 to 16384, not '640x360x2'"},
         {"--window 99999x1", "--window takes a size WxH, each side 1 to 16384, not '99999x1'"},
+        {"--resolution 1280", "--resolution takes a size WxH, each side 1 to 16384, not '1280'"},
         {"--display", "--display takes a monitor number 0 to 63"},
         {"--display -1", "--display takes a monitor number 0 to 63, not '-1'"},
         {"--display 1.5", "--display takes a monitor number 0 to 63, not '1.5'"},

@@ -4,6 +4,7 @@
 #include "tests/gpu/gpu_fixture.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -127,3 +128,55 @@ TEST_F(Presentation, AWindowWithoutAreaDrawsNothingAndComesBack) {
         EXPECT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
     }
 }
+
+#ifndef _WIN32
+// The X screen as RGB bytes, read by ffmpeg's screen grabber; empty when it cannot be read.
+std::vector<uint8_t> grabScreen(window::ScreenSize screen) {
+    const std::string command = "ffmpeg -loglevel error -f x11grab -video_size " +
+                                std::to_string(screen.width) + "x" + std::to_string(screen.height) +
+                                " -i \"$DISPLAY\" -frames:v 1 -f rawvideo " + "-pix_fmt rgb24 - 2>/dev/null";
+    std::vector<uint8_t> pixels(size_t(screen.width) * size_t(screen.height) * 3);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return {};
+    const size_t read = std::fread(pixels.data(), 1, pixels.size(), pipe);
+    return pclose(pipe) == 0 && read == pixels.size() ? pixels : std::vector<uint8_t>{};
+}
+
+// A square swap chain on the wider screen: buffer 0 keeps the size asked for, and each presented frame fills
+// the screen's height, centred, with black bands at the sides, as on the X screen.
+TEST_F(Presentation, BuffersOfAnotherSizeAreScaledToTheWindowWithTheirShapeKept) {
+    const uint32_t side = uint32_t(screen.height) / 2;
+    gpu::SwapChainDesc desc;
+    desc.Width = desc.Height = side;
+    swapChain = device->CreateSwapChainForWindow(native, desc);
+    ASSERT_TRUE(swapChain) << device->GetLastError();
+    EXPECT_EQ(swapChain->GetDesc().Width, side);
+    EXPECT_EQ(swapChain->GetDesc().Height, side);
+    auto backBuffer = swapChain->GetBuffer(0);
+    auto view = device->CreateRenderTargetView(backBuffer.get(), nullptr);
+    ASSERT_TRUE(view) << device->GetLastError();
+    const float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+    std::vector<uint8_t> buffer(size_t(side) * side * 4);
+    for (int frame = 0; frame < 3; ++frame) {
+        context->ClearRenderTargetView(view.get(), colour);
+        ASSERT_TRUE(context->ReadBack(backBuffer.get(), 0, buffer.data(), buffer.size(), 0))
+            << device->GetLastError();
+        EXPECT_NEAR(buffer[buffer.size() - 3], 128, 1);
+        ASSERT_TRUE(swapChain->Present(1, 0)) << device->GetLastError();
+    }
+    context->Flush();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::vector<uint8_t> shown = grabScreen(screen);
+    ASSERT_FALSE(shown.empty()) << "ffmpeg could not read the screen";
+    const int picture = screen.height, band = (screen.width - picture) / 2;
+    const auto green = [&](int x, int y) {
+        return int(shown[(size_t(y) * size_t(screen.width) + size_t(x)) * 3 + 1]);
+    };
+    for (int y : {0, screen.height / 2, screen.height - 1}) {
+        for (int x : {0, band - 1, screen.width - band, screen.width - 1})
+            EXPECT_EQ(green(x, y), 0) << x << "," << y;
+        for (int x : {band, screen.width / 2, screen.width - band - 1})
+            EXPECT_NEAR(green(x, y), 128, 1) << x << "," << y;
+    }
+}
+#endif
