@@ -7,6 +7,7 @@
 #include "content/music/embedded_module.h"
 #include "gfx/scene.h"
 #include "platform/process_memory.h"
+#include "platform/start_dialog.h"
 #include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/wave_out.h"
 #include "platform/window.h"
@@ -79,6 +80,24 @@ int main(int argc, char** argv) {
     }
 
 #ifdef _WIN32
+    // Started without options (a double click), the viewer chooses first; the defaults start as ever.
+    if (argc == 1 && window::dialogsWanted()) {
+        window::StartChoice choice{options.placement, options.resolution, options.vsync, options.loop};
+        switch (window::runStartDialog(&choice, &error)) {
+        case window::DialogAnswer::Quit:
+            return 0;
+        case window::DialogAnswer::Start:
+            options.placement = choice.placement;
+            options.resolution = choice.resolution;
+            options.vsync = choice.vsync;
+            options.loop = choice.loop;
+            break;
+        case window::DialogAnswer::Failed:
+            window::attachParentConsole();
+            std::fprintf(stderr, "mirelandt: %s; starting with the defaults\n", error.c_str());
+            break;
+        }
+    }
     if (options.edit) {
         window::attachParentConsole();
         std::fprintf(stderr, "mirelandt: the director mode (--edit) runs on Linux\n");

@@ -1,14 +1,14 @@
 // The intro's window on Win32: class "DemoTemplate" with icon resource 101, a WS_POPUP window covering
 // a monitor (the primary one by default) or a fixed-size overlapped window, the message pump with WM_QUIT
 // and the Escape key.
+#include "platform/start_dialog.h"
+#include "platform/win32/monitors.h"
 #include "platform/window.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,37 +54,16 @@ std::string systemError(const char* what) {
     return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
 }
 
-// The rectangles of the monitors, the primary one first.
-std::vector<RECT> monitorRectangles() {
-    std::vector<RECT> monitors;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
-            MONITORINFO info{};
-            info.cbSize = sizeof info;
-            if (GetMonitorInfoW(monitor, &info)) {
-                auto& rectangles = *reinterpret_cast<std::vector<RECT>*>(list);
-                if (info.dwFlags & MONITORINFOF_PRIMARY)
-                    rectangles.insert(rectangles.begin(), info.rcMonitor);
-                else
-                    rectangles.push_back(info.rcMonitor);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&monitors));
-    return monitors;
-}
-
 } // namespace
 
 bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
-    const std::vector<RECT> monitors = monitorRectangles();
+    const std::vector<Monitor> monitors = listMonitors();
     if (display >= int(monitors.size())) {
         *error = "no display " + std::to_string(display) + ": this machine has " +
                  std::to_string(monitors.size()) + " (0 is the primary one)";
         return false;
     }
-    const RECT& r = monitors[size_t(display)];
+    const RECT& r = monitors[size_t(display)].area;
     *size = {int(r.right - r.left), int(r.bottom - r.top)};
     if (size->width > 0 && size->height > 0) return true;
     *error = "cannot read the screen's size";
@@ -116,10 +95,9 @@ bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, s
         return false;
     }
     // Centred on its monitor, which for a full-screen window is the monitor's origin.
-    const std::vector<RECT> monitors = monitorRectangles();
-    const RECT area = monitors.empty()
-                          ? RECT{0, 0, size.width, size.height}
-                          : monitors[size_t(placement.windowed ? 0 : placement.display) % monitors.size()];
+    const std::vector<Monitor> monitors = listMonitors();
+    const RECT area = monitors.empty() ? RECT{0, 0, size.width, size.height}
+                                       : monitors[size_t(placement.display) % monitors.size()].area;
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     SetWindowPos(handle, nullptr, area.left + (area.right - area.left - width) / 2,
                  area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
@@ -182,8 +160,7 @@ void reportStartFailure(const std::string& reason) {
     std::fprintf(stderr, "mirelandt: %s\n", reason.c_str());
     std::fflush(stderr);
 
-    const char* noDialog = std::getenv("MIRELANDT_NO_DIALOG");
-    if (noDialog && std::strcmp(noDialog, "1") == 0) return;
+    if (!dialogsWanted()) return;
     const std::string text = "Mirelandt cannot start: " + reason;
     std::wstring wide(size_t(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0)), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), int(wide.size()));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows intro under wine, on the X display and the sound server named in the environment (as
-# tools/windows-tests.sh sets them up): it plays a few seconds, is ended once by Escape through the X
+# tools/windows-tests.sh sets them up), started with --no-dialog: it plays a few seconds, is ended once by Escape through the X
 # server and once by WM_CLOSE sent to its window, and exits with code 0 each time. Without a Vulkan driver
 # it says why in one line and exits with code 1. Minimised and restored, it plays on to its end.
 #   intro_end_to_end_wine.sh MIRELANDT_EXE CLOSE_INTRO_WINDOW_EXE WINE
@@ -21,7 +21,7 @@ await_window() { # $1: the intro's process id
 }
 
 run() { # $1: how to end it (escape or close)
-    "$wine" "$intro" 2>"$log" &
+    "$wine" "$intro" --no-dialog 2>"$log" &
     local pid=$!
     local shown=no
     await_window "$pid" && shown=yes
@@ -43,7 +43,7 @@ run() { # $1: how to end it (escape or close)
 }
 
 no_vulkan() {
-    VK_DRIVER_FILES=/nonexistent VK_ICD_FILENAMES=/nonexistent MIRELANDT_NO_DIALOG=1 "$wine" "$intro" 2>"$log"
+    VK_DRIVER_FILES=/nonexistent VK_ICD_FILENAMES=/nonexistent MIRELANDT_NO_DIALOG=1 "$wine" "$intro" --no-dialog 2>"$log"
     local rc=$?
     local lines
     lines=$(grep -c . "$log")
