@@ -28,7 +28,9 @@ status=0
 run /opt/mirelandt/bin/mirelandt --version || status=1
 run /opt/mirelandt/bin/mirelandt-music info || status=1
 run /opt/mirelandt/bin/mirelandt-capture --size 320x180 --at 30 --out /tmp/still.png || status=1
-run ldd /opt/mirelandt/bin/mirelandt | tee /dev/stderr | grep -q "not found" && status=1
+libraries=$(run ldd /opt/mirelandt/bin/mirelandt) || status=1
+echo "$libraries"
+grep -q "not found" <<<"$libraries" && status=1
 echo "== the newest glibc symbol version the programs need"
 objdump -T "$root"/opt/mirelandt/bin/* | grep -o 'GLIBC_[0-9.]*' | sort -uV | tail -1
 exit $status
