@@ -18,12 +18,15 @@ die() {
   exit 2
 }
 wav=$1
-[ -r "$wav" ] && [ -f "$wav" ] || die "cannot read $wav"
+if [ ! -f "$wav" ] || [ ! -r "$wav" ]; then die "cannot read $wav"; fi
 for tool in ffmpeg sox awk; do
   command -v "$tool" >/dev/null || die "needs $tool (apt-get install ffmpeg sox)"
 done
 channels=$(sox --i -c "$wav" 2>/dev/null) || die "$wav is not a sound file sox can read"
 [ "$channels" = 2 ] || die "$wav has $channels channels; the intro's music is stereo"
+# The sections reach the show's end at 67 s; a shorter file would measure as silence there.
+seconds=$(sox --i -D "$wav")
+awk -v s="$seconds" 'BEGIN { exit !(s >= 67) }' || die "$wav lasts $seconds s, less than the show's 67 s"
 
 # Sections of the show in seconds (row r plays at r * 60 / 1384 s): name, start, end.
 sections=(
@@ -65,7 +68,7 @@ integrated=$(summaryValue "$whole" "Integrated loudness" I)
 range=$(summaryValue "$whole" "Loudness range" LRA)
 samplePeak=$(summaryValue "$whole" "Sample peak" Peak)
 truePeak=$(summaryValue "$whole" "True peak" Peak)
-[ -n "$integrated" ] && [ -n "$truePeak" ] || die "no loudness summary from ffmpeg for $wav"
+if [ -z "$integrated" ] || [ -z "$truePeak" ]; then die "no loudness summary from ffmpeg for $wav"; fi
 
 # Largest absolute sample value: at 1.0 or above the float mix has clipped (or would, as integers).
 maxAbs=$(sox "$wav" -n stat 2>&1 | awk '/^Maximum amplitude/ { a = $3 } /^Minimum amplitude/ { b = -$3 }
