@@ -87,7 +87,9 @@ printf '%-24s %8s LUFS\n' "integrated" "$integrated"
 declare -A loud
 for s in "${sections[@]}"; do
   read -r name start end <<<"$s"
-  loud[$name]=$(summaryValue "$(ebur128 "$start" "$end")" "Integrated loudness" I)
+  summary=$(ebur128 "$start" "$end")
+  loud[$name]=$(summaryValue "$summary" "Integrated loudness" I)
+  [ -n "${loud[$name]}" ] || die "no loudness summary from ffmpeg for $name of $wav"
   printf '%-24s %8s LUFS\n' "$name $start-$end s" "${loud[$name]}"
 done
 printf '%-24s %8s LU\n' "loudness range" "$range"
