@@ -1,6 +1,8 @@
 // The intro's module as the build embeds it: identical to the committed file, of the shape the player
 // and the show's timing expect, and arranged on the rows the choreography is written against.
+#include "base/show_constants.h"
 #include "content/music/embedded_module.h"
+#include "music/module_player.h"
 #include "tests/composer/xm_reader.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 
 namespace {
@@ -161,7 +164,52 @@ TEST(Module, SamplesLoopSeamlesslyAndOneShotsStartAndEndQuietly) {
         double sum = 0;
         for (int8_t v : s.data) sum += v;
         EXPECT_LT(std::fabs(sum / s.data.size()), 3.0) << "DC in a sample";
+        // The note's volume scales the sample down in the mixer; a sample drawn below full scale would
+        // only bring its 8-bit quantisation noise closer to the sound.
+        int peak = 0;
+        for (int8_t v : s.data) peak = std::max(peak, std::abs(int(v)));
+        EXPECT_GE(peak, 126) << "instrument " << (&ins - song().instruments.data()) + 1
+                             << " does not reach the full 8-bit range";
     }
+}
+
+// The show's part of the song as the intro hears it, judged by left/right correlation, peak and the mean
+// power of the sections the show is cut into.
+TEST(Module, TheMixIsWideHasHeadroomAndRisesAndFallsWithTheShow) {
+    ModulePlayer* raw = nullptr;
+    ASSERT_EQ(createModulePlayer(embeddedModuleData(), embeddedModuleSize(), &raw, kAudioRate), CreateOk);
+    const std::unique_ptr<ModulePlayer, void (*)(ModulePlayer*)> player(raw, freeModulePlayer);
+    setLoopLimit(player.get(), 1);
+    std::vector<float> song(size_t(kShowEndSeconds * kAudioRate) * 2);
+    renderFrames(player.get(), song.data(), uint32_t(song.size() / 2));
+
+    double leftRight = 0, left = 0, right = 0;
+    float peak = 0;
+    for (size_t i = 0; i < song.size(); i += 2) {
+        leftRight += double(song[i]) * song[i + 1];
+        left += double(song[i]) * song[i];
+        right += double(song[i + 1]) * song[i + 1];
+        peak = std::max({peak, std::fabs(song[i]), std::fabs(song[i + 1])});
+    }
+    // Drums and bass sit in the middle; pads, leads and their echoes are spread far enough apart that
+    // the two sides are no longer one signal.
+    EXPECT_LE(leftRight / std::sqrt(left * right), 0.85) << "the mix is close to mono";
+    EXPECT_LT(peak, 0.89f) << "less than 1 dB of headroom under full scale";
+
+    // Mean power of [from, to) seconds in dB.
+    auto power = [&](double from, double to) {
+        const size_t first = size_t(from * kAudioRate) * 2, last = size_t(to * kAudioRate) * 2;
+        double sum = 0;
+        for (size_t i = first; i < last; ++i) sum += double(song[i]) * song[i];
+        return 10.0 * std::log10(sum / double(last - first));
+    };
+    const double intro = power(0, 10), drop = power(22.2, 26), beforeBreak = power(40, 44.3),
+                 breakdown = power(44.3, 45.8), afterBreak = power(45.8, 50), finale = power(59.3, 67);
+    EXPECT_GE(drop, intro + 3) << "the drop must hit harder than the intro builds";
+    EXPECT_LE(breakdown, beforeBreak - 6) << "the break must fall away";
+    EXPECT_LE(breakdown, afterBreak - 6) << "the drums must come back out of the break";
+    for (double other : {intro, drop, power(27.2, 33.3), power(33.3, 44.3)})
+        EXPECT_GT(finale, other) << "the finale is the loudest part of the show";
 }
 
 TEST(Module, HeldInstrumentsReleaseThroughSustainAndFadeout) {

@@ -141,7 +141,7 @@ XmInstrument bass() {
     Signal s(size_t(kCycle * kCycles));
     addSaw(s, kCycles - 1.0, 22, 0.55f);
     addSaw(s, kCycles + 1.0, 22, 0.55f, 0.25);
-    addSine(s, kCycles / 2.0, 0.75f);
+    addSine(s, kCycles / 2.0, 0.35f);
     saturate(s, 1.6f);
     normalise(s, 1.0f);
     XmInstrument i = instrument("reese bass", looped("reese bass", s, kCycle, 56), 1200);
@@ -151,20 +151,22 @@ XmInstrument bass() {
 
 // Narrow pulse with a slightly sharp saw beside it: a bright chip lead with a little chorus. The
 // instrument's vibrato fades in so that held notes sing. The default volume is the echo's level: the
-// lead itself sets its volume, its echo and harmony copies play at the default.
+// lead itself sets its volume, its echo and harmony copies play at the default. It sits right of centre;
+// the echo answers from the far left.
 XmInstrument lead() {
     constexpr double kCycle = 64.0, kCycles = 128.0;
     Signal s(size_t(kCycle * kCycles));
     addPulse(s, kCycles, 18, 0.3, 0.7f);
     addSaw(s, kCycles + 1.0, 14, 0.45f);
-    normalise(s, 0.98f);
+    normalise(s, 1.0f);
     XmInstrument i =
-        instrument("pulse lead", looped("pulse lead", s, kCycle * kCycles / (kCycles + 0.4), 22), 700);
+        instrument("pulse lead", looped("pulse lead", s, kCycle * kCycles / (kCycles + 0.4), 30), 700);
     i.volumeEnvelope = envelope({{0, 36}, {2, 64}, {14, 50}, {34, 0}}, 2);
     i.vibratoType = 0;
     i.vibratoSweep = 48;
     i.vibratoDepth = 12;
     i.vibratoRate = 16;
+    i.samples[0].panning = 0x98;
     return i;
 }
 
@@ -175,18 +177,20 @@ XmInstrument pad() {
     addSaw(s, kCycles - 1.0, 10, 0.5f);
     addSaw(s, kCycles, 10, 0.5f, 0.33);
     addSaw(s, kCycles + 1.0, 10, 0.5f, 0.66);
-    normalise(s, 0.98f);
+    normalise(s, 1.0f);
     XmInstrument i = instrument("saw pad", looped("saw pad", s, kCycle, 40), 300);
     i.volumeEnvelope = envelope({{0, 0}, {14, 56}, {40, 64}, {90, 0}}, 2);
     return i;
 }
 
 // A raw 32-point square: the arpeggio effect spells chords with it, and the plucky envelope keeps fast
-// runs apart. Its default volume, like the lead's, is the level of its echo.
+// runs apart. Its default volume, like the lead's, is the level of its echo. It sits left; its echo and
+// the off-beat stabs answer from the right.
 XmInstrument arp() {
     Signal s(32);
-    for (size_t k = 0; k < s.size(); ++k) s[k] = k < 16 ? 0.85f : -0.85f;
-    XmInstrument i = instrument("chip square", looped("chip square", s, 32.0, 18), 900);
+    for (size_t k = 0; k < s.size(); ++k) s[k] = k < 16 ? 1.0f : -1.0f;
+    XmInstrument i = instrument("chip square", looped("chip square", s, 32.0, 24), 900);
+    i.samples[0].panning = 0x40;
     i.volumeEnvelope = envelope({{0, 64}, {4, 42}, {22, 28}, {28, 0}}, 2);
     return i;
 }
@@ -198,7 +202,7 @@ XmInstrument noiseFx() {
     for (float& x : s) x = noise.next();
     lowPass(s, 0.35);
     removeDc(s);
-    normalise(s, 0.95f);
+    normalise(s, 1.0f);
     XmSample sample = looped("noise", s, 1.0, 40);
     tune(sample, tuningForRate(kDrumRate));
     XmInstrument i = instrument("noise sweep", sample, 260);

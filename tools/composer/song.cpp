@@ -5,6 +5,7 @@
 #include "tools/composer/pattern_text.h"
 
 #include <array>
+#include <iterator>
 #include <string>
 
 namespace composer {
@@ -50,7 +51,7 @@ const std::map<char, XmCell>& drumVoices() {
     static const std::map<char, XmCell> kVoices = {
         {'K', parseCell("C-4 i1 v64")},      {'k', parseCell("C-4 i1 v42")},
         {'t', parseCell("A-4 i1 v44")},      {'m', parseCell("E-4 i1 v48")},
-        {'l', parseCell("A-3 i1 v52")},      {'S', parseCell("C-4 i2 v52")},
+        {'l', parseCell("A-3 i1 v52")},      {'S', parseCell("C-4 i2 v58")},
         {'s', parseCell("C-4 i2 v18")},      {'d', parseCell("C-4 i2 v20 xED1")}, // late ghost: swing
         {'h', parseCell("C-4 i3 v22 xEC2")}, {'H', parseCell("C-4 i3 v32 xEC2")},
         {'x', parseCell("C-4 i3 v16 xEC1")}, {'o', parseCell("C-4 i3 v30")},
@@ -110,7 +111,7 @@ const Chord kCm7 = {"D#3", "G-3", "A#3", "C-4"};
 
 // Each voice has its own place in the stereo field (set on every note, since a note resets the pan).
 void chord(XmPattern& p, unsigned row, const Chord& c, unsigned volume) {
-    static constexpr const char* kPans[] = {"x850", "x8B0", "x870", "x890"};
+    static constexpr const char* kPans[] = {"x800", "x8FF", "x838", "x8C8"};
     for (unsigned v = 0; v < 4; ++v)
         writePhrase(p, ChannelPad1 + v, str(row) + " " + c[v] + " i6 v" + str(volume) + " " + kPans[v]);
 }
@@ -142,12 +143,13 @@ void arpBar(XmPattern& p, unsigned channel, unsigned row, const std::string& roo
     }
 }
 
-// Chord stabs on the off-beats, each cut short by a key off.
-void stabBar(XmPattern& p, unsigned row, const char* note, const char* arp, unsigned volume) {
+// Chord stabs on the off-beats, each cut short by a key off. They play at the instrument's volume and sit
+// right, across from the arpeggios on the same instrument.
+void stabBar(XmPattern& p, unsigned row, const char* note, const char* arp) {
     for (unsigned r : {4u, 12u, 22u, 28u}) {
         writePhrase(p, ChannelStab,
-                    str(row + r) + " " + note + " i7 v" + str(volume) + " x" + arp + " | " +
-                        str(row + r + 1) + " x" + arp + " | " + str(row + r + 2) + " ==");
+                    str(row + r) + " " + note + " i7 vpC x" + arp + " | " + str(row + r + 1) + " x" + arp +
+                        " | " + str(row + r + 2) + " ==");
     }
 }
 
@@ -174,21 +176,21 @@ void cutAll(XmPattern& p, unsigned row) {
 // Parts shared by several sections.
 
 const char* const kBassA = // Fm | Db | Ab | Eb, the groove under main part A
-    "0 F-2 i4 v54 | 10 == | 14 F-3 | 16 == | 20 F-2 | 28 G#2 x330 | 31 == |"
+    "0 F-2 i4 | 10 == | 14 F-3 | 16 == | 20 F-2 | 28 G#2 x330 | 31 == |"
     "32 C#2 | 42 == | 46 C#3 | 48 == | 52 C#2 | 60 D#2 x330 | 63 == |"
     "64 G#1 | 74 == | 78 G#2 | 80 == | 84 G#1 | 92 A#1 x330 | 95 == |"
     "96 D#2 | 106 == | 110 D#3 | 112 == | 116 D#2 | 122 G-2 | 124 E-2 x340 | 127 ==";
 
 const char* const kBassB = // Db | Eb | Cm | Fm
-    "0 C#2 i4 v46 | 12 == | 14 C#3 | 15 == | 16 C#2 | 22 == | 24 G#1 | 28 C-2 x330 | 31 == |"
+    "0 C#2 i4 | 12 == | 14 C#3 | 15 == | 16 C#2 | 22 == | 24 G#1 | 28 C-2 x330 | 31 == |"
     "32 D#2 | 44 == | 46 D#3 | 47 == | 48 D#2 | 54 == | 56 A#1 | 60 D-2 x330 | 63 == |"
     "64 C-2 | 76 == | 78 C-3 | 79 == | 80 C-2 | 86 == | 88 G-1 | 92 A#1 x330 | 95 == |"
     "96 F-2 | 108 == | 110 F-3 | 111 == | 112 F-2 | 118 == | 120 D#2 | 124 C-2 x330 | 127 ==";
 
 const char* const kLeadA = // the hook: dotted rhythm, slides up into each second bar
-    "0 F-5 i5 v54 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
+    "0 F-5 i5 | 6-11 x464 | 12 D#5 | 16 C-5 | 20-23 x454 | 24 D#5 | 28 F-5 |"
     "32 G#5 x310 | 36-43 x465 | 44 F-5 | 48 D#5 | 52-55 x454 | 56 C#5 | 60 C-5 |"
-    "64 C-5 i5 v54 | 70-75 x464 | 76 D#5 | 80 G#5 | 84-87 x454 | 88 G-5 | 92 G#5 |"
+    "64 C-5 i5 | 70-75 x464 | 76 D#5 | 80 G#5 | 84-87 x454 | 88 G-5 | 92 G#5 |"
     "96 A#5 x310 | 100-111 x466 | 112 G-5 | 116 F-5 | 120 D#5 | 122-123 x454 | 124 ==";
 
 const char* const kHarmonyA = // a third under the hook, for the finale
@@ -198,13 +200,13 @@ const char* const kHarmonyA = // a third under the hook, for the finale
     "96 G-5 x310 | 100-111 x466 | 112 D#5 | 116 A#4 | 120 G-4 | 124 ==";
 
 const char* const kLeadB = // main part B: a chip lead on the square, octave sparkle on held notes
-    "0 G#5 i7 v34 | 4 F-5 | 8 G#5 | 12 C#6 | 16 C-6 | 16-23 x0C0 | 24 G#5 | 28 F-5 |"
+    "0 G#5 i7 | 4 F-5 | 8 G#5 | 12 C#6 | 16 C-6 | 16-23 x0C0 | 24 G#5 | 28 F-5 |"
     "32 G-5 | 36 D#5 | 40 G-5 | 44 A#5 | 48 G#5 | 48-55 x0C0 | 56 G-5 | 60 D#5 |"
     "64 G-5 | 68 D#5 | 72 G-5 | 76 C-6 | 80 A#5 | 80-87 x0C0 | 88 G-5 | 92 D#5 |"
     "96 F-5 | 100 G#5 | 104 C-6 | 108 D#6 | 112 F-6 x318 | 113-115 x300 | 116-121 x0C0 | 124 ==";
 
 const char* const kCounterB = // slow lead line over part B's second pass
-    "0 F-5 i5 v30 | 4-31 x444 | 32 G-5 | 36-63 x444 | 64 D#5 | 68-95 x444 | 96 C-5 | 100-123 x444 | 124 ==";
+    "0 F-5 i5 | 4-31 x444 | 32 G-5 | 36-63 x444 | 64 D#5 | 68-95 x444 | 96 C-5 | 100-123 x444 | 124 ==";
 
 // Drum bars.
 const char* const kKickTwoStep = "K.......|........|....K...|........";
@@ -217,10 +219,23 @@ const char* const kHats16Roll = "h.h.H.h.|h.h.H.h.|h.h.H.h.|........";
 const char* const kHats8 = "h...H...|h...H...|h...H...|h...H...";
 const char* const kRide = "....r...|....R...|....r...|....R...";
 
-// Main part A, 4 bars (Fm Db Ab Eb). The full version adds the ride, the echoes and the harmony.
+// Main part A, 4 bars (Fm Db Ab Eb). The full version adds the ride, the echoes and louder melody; the
+// finale adds the harmony and the stabs and lifts the arpeggio an octave.
 enum class Energy { Groove, Full, Finale };
 
+// Volumes of the melodic parts, rising with the energy of a section (indexed by Energy).
+struct Levels {
+    unsigned bass, pads, arp, lead;
+};
+constexpr Levels kLevels[] = {{60, 36, 24, 60}, {62, 44, 28, 62}, {64, 60, 34, 64}};
+
+// Sets the volume of the note a phrase starts with (phrases leave it out so that sections can differ).
+void level(XmPattern& p, unsigned channel, unsigned row, unsigned volume) {
+    writePhrase(p, channel, str(row) + " v" + str(volume));
+}
+
 XmPattern mainA(Energy energy) {
+    const Levels& mix = kLevels[size_t(energy)];
     XmPattern p(4 * kBar, ChannelCount);
     for (unsigned bar = 0; bar < 4; ++bar) {
         unsigned r = bar * kBar;
@@ -230,24 +245,31 @@ XmPattern mainA(Energy energy) {
         if (energy != Energy::Groove) grid(p, ChannelRide, kRide, r);
     }
     writePhrase(p, ChannelBass, kBassA);
-    chord(p, 0, kFm7, 20);
-    chord(p, 32, kDbMaj7, 20);
-    chord(p, 64, kAb, 20);
-    chord(p, 96, kEb, 20);
+    level(p, ChannelBass, 0, mix.bass);
+    chord(p, 0, kFm7, mix.pads);
+    chord(p, 32, kDbMaj7, mix.pads);
+    chord(p, 64, kAb, mix.pads);
+    chord(p, 96, kEb, mix.pads);
     static const std::array<std::pair<const char*, const char*>, 4> kArps = {
         {{"F-4", "037"}, {"C#4", "047"}, {"G#4", "047"}, {"D#4", "047"}}};
     for (unsigned bar = 0; bar < 4; ++bar) {
-        // The finale lifts the arpeggio an octave.
         const std::string root = energy == Energy::Finale ? octaveUp(kArps[bar].first) : kArps[bar].first;
-        arpBar(p, ChannelArp, bar * kBar, root, kArps[bar].second, 2, energy == Energy::Groove ? 18 : 22);
+        arpBar(p, ChannelArp, bar * kBar, root, kArps[bar].second, 2, mix.arp);
     }
     if (energy == Energy::Groove) {
         writePhrase(p, ChannelLead, kLeadA);
     } else {
-        withShadow(p, ChannelLead, ChannelLeadEcho, kLeadA, 6, 0x3);
+        withShadow(p, ChannelLead, ChannelLeadEcho, kLeadA, 6, 0x0);
     }
-    if (energy == Energy::Finale)
-        writeEvents(p, ChannelHarmony, shadow(parsePhrase(kHarmonyA), 0, 0xB, p.rows));
+    level(p, ChannelLead, 0, mix.lead);
+    level(p, ChannelLead, 64, mix.lead);
+    if (energy == Energy::Finale) {
+        writeEvents(p, ChannelHarmony, shadow(parsePhrase(kHarmonyA), 0, 0xC, p.rows));
+        stabBar(p, 0, "F-5", "037");
+        stabBar(p, 32, "C#5", "047");
+        stabBar(p, 64, "G#5", "047");
+        stabBar(p, 96, "D#5", "047");
+    }
     crash(p, 0);
     return p;
 }
@@ -263,16 +285,21 @@ XmPattern mainB(bool counterMelody) {
     // The phrase ends in a hat roll: the last hit retriggered on every row.
     writePhrase(p, ChannelHat, "120 C-4 i3 v18 xE92 | 121-127 xE92");
     writePhrase(p, ChannelBass, kBassB);
-    chord(p, 0, kDbMaj7, 14);
-    chord(p, 32, kEb, 14);
-    chord(p, 64, kCm7, 14);
-    chord(p, 96, kFm7, 14);
-    stabBar(p, 0, "C#5", "047", 17);
-    stabBar(p, 32, "D#5", "047", 17);
-    stabBar(p, 64, "C-5", "037", 17);
-    stabBar(p, 96, "F-5", "037", 17);
-    withShadow(p, ChannelArp, ChannelArpEcho, kLeadB, 6, 0xC);
-    if (counterMelody) writePhrase(p, ChannelLead, kCounterB);
+    level(p, ChannelBass, 0, 58);
+    chord(p, 0, kDbMaj7, 32);
+    chord(p, 32, kEb, 32);
+    chord(p, 64, kCm7, 32);
+    chord(p, 96, kFm7, 32);
+    stabBar(p, 0, "C#5", "047");
+    stabBar(p, 32, "D#5", "047");
+    stabBar(p, 64, "C-5", "037");
+    stabBar(p, 96, "F-5", "037");
+    withShadow(p, ChannelArp, ChannelArpEcho, kLeadB, 6, 0xE);
+    level(p, ChannelArp, 0, 46);
+    if (counterMelody) {
+        writePhrase(p, ChannelLead, kCounterB);
+        level(p, ChannelLead, 0, 44);
+    }
     crash(p, 0);
     return p;
 }
@@ -341,6 +368,7 @@ XmPattern intro() {
     // A sub line before the bass proper, then the groove of part A.
     writePhrase(p, ChannelBass, "64 C#2 i4 v40 | 88 == | 96 D#2 | 120 ==");
     writePhrase(p, ChannelBass, kBassA, 128);
+    level(p, ChannelBass, 128, 52);
     // A noise riser into the bass entry, crashes on the section starts.
     writePhrase(p, ChannelRiser, "96 C-3 i8 v4 x108 | 97-127 vu1 x108 | 128 xEC0");
     crash(p, 128);
@@ -375,53 +403,78 @@ XmPattern groove() {
     return p;
 }
 
-// Rows 512-599: the drop, eleven one-beat blocks, each a different cut of the band.
+// Rows 512-599: the drop, eleven one-beat blocks, each a different cut of the band over a wall of pad
+// chords, the loudest passage before the finale.
 XmPattern drop() {
     XmPattern p(11 * kBeat, ChannelCount);
+    constexpr unsigned kWall = 64;
+    chord(p, 0, kFm7, kWall);
+    chord(p, 16, kDbMaj7, kWall);
+    chord(p, 32, kFm7, kWall);
+    chord(p, 40, kAb, kWall);
+    chord(p, 56, kFm7, kWall);
+    chord(p, 72, kEb, kWall);
+    // A running arpeggio over the chords keeps the wall moving through the cuts, on the right against the
+    // stabs and the lead (it plays at the instrument's volume, so every note is free to carry the pan).
+    struct Run {
+        unsigned row;
+        const char* notes;
+    };
+    static constexpr Run kRuns[] = {{0, "F-5 x037"},  {16, "C#5 x047"}, {32, "F-5 x037"},
+                                    {40, "G#4 x047"}, {56, "F-5 x037"}, {72, "D#5 x047"}};
+    for (size_t i = 0; i < std::size(kRuns); ++i) {
+        const unsigned end = i + 1 < std::size(kRuns) ? kRuns[i + 1].row : p.rows;
+        for (unsigned r = kRuns[i].row; r < end; r += 2)
+            writePhrase(p, ChannelArp, str(r) + " " + kRuns[i].notes + " vpC" + (r ? "" : " i7"));
+    }
+    writePhrase(p, ChannelArp, str(p.rows - 1) + " ==");
     // 512: everything hits.
     grid(p, ChannelKick, "K");
-    crash(p, 0, 44);
-    writePhrase(p, ChannelBass, "0 F-1 i4 v52 | 15 ==");
+    crash(p, 0, 40);
+    writePhrase(p, ChannelBass, "0 F-1 i4 v64 | 15 ==");
     writePhrase(p, ChannelDrop, "0 F-3 i4 v44 x205 | 1-7 x205 | 8 ==");
-    writePhrase(p, ChannelStab, "0 F-5 i7 v34 x037 | 1-3 x037 | 4 ==");
-    // 520: cut to hats alone.
-    grid(p, ChannelHat, "h.h.H.h.", 8);
+    writePhrase(p, ChannelStab, "0 F-5 i7 v60 x037 | 1-3 x037 | 4 ==");
+    writePhrase(p, ChannelLead, "0 F-5 i5 v64 | 6 ==");
+    // 520: cut to the hats and the wall.
+    grid(p, ChannelHat, "H.h.H.h.", 8);
     // 528: snare and Db stabs.
     grid(p, ChannelSnare, "S", 16);
     writePhrase(p, ChannelStab,
-                "16 C#5 i7 v34 x047 | 17 == | 19 C#5 v30 x047 | 20 == | 22 C#5 v26 x047 | 23 ==");
-    writePhrase(p, ChannelBass, "16 C#2 i4 v44 | 22 ==");
+                "16 C#5 i7 v60 x047 | 17 == | 19 C#5 v54 x047 | 20 == | 22 C#5 v48 x047 | 23 ==");
+    writePhrase(p, ChannelBass, "16 C#2 i4 v64 | 22 ==");
     // 536: stuttering kicks and a wobbling bass.
     grid(p, ChannelKick, "K..k..k.", 24);
-    writePhrase(p, ChannelBass, "24 F-2 i4 v48 x48F | 25-31 x48F");
+    writePhrase(p, ChannelBass, "24 F-2 i4 v64 x48F | 25-31 x48F");
     // 544: one bar of groove.
     grid(p, ChannelKick, "K.......", 32);
     grid(p, ChannelSnare, "....S...", 32);
     grid(p, ChannelHat, "h.h.H.h.", 32);
-    writePhrase(p, ChannelBass, "32 F-2 i4 v46 | 38 ==");
+    writePhrase(p, ChannelBass, "32 F-2 i4 v64 | 38 ==");
+    writePhrase(p, ChannelLead, "32 C-5 i5 v64 | 36 D#5 | 39 ==");
     // 552: Ab stabs alone, chopped.
-    writePhrase(p, ChannelBass, "40 G#1 i4 v44 | 47 ==");
+    writePhrase(p, ChannelBass, "40 G#1 i4 v64 | 47 ==");
     for (unsigned r = 40; r < 48; r += 2)
-        writePhrase(p, ChannelStab, str(r) + " G#5 i7 v44 x047 | " + str(r + 1) + " xEC1");
+        writePhrase(p, ChannelStab, str(r) + " G#5 i7 v60 x047 | " + str(r + 1) + " xEC1");
     // 560: a noise sweep over racing hats.
-    writePhrase(p, ChannelRiser, "48 C-4 i8 v20 x120 | 49-54 vu2 x120 | 55 xEC0");
+    writePhrase(p, ChannelRiser, "48 C-4 i8 v24 x120 | 49-54 vu2 x120 | 55 xEC0");
     grid(p, ChannelHat, "xxxxxxxx", 48);
-    writePhrase(p, ChannelBass, "48 C-2 i4 v46 x102 | 49-54 x102 | 55 ==");
+    writePhrase(p, ChannelBass, "48 C-2 i4 v64 x102 | 49-54 x102 | 55 ==");
     // 568: kick and bass stutter on every row.
     grid(p, ChannelKick, "K.k.K.k.", 56);
     writePhrase(p, ChannelDrop,
-                "56 F-2 i4 v48 | 57 F-2 | 58 F-3 | 59 F-2 | 60 F-2 | 61 F-3 | 62 F-2 | 63 ==");
+                "56 F-2 i4 v64 | 57 F-2 | 58 F-3 | 59 F-2 | 60 F-2 | 61 F-3 | 62 F-2 | 63 ==");
     // 576: a snare roll in thirty-seconds, growing, over a low drone.
-    writePhrase(p, ChannelBass, "64 F-1 i4 v40 | 71 ==");
-    writePhrase(p, ChannelPerc, "64 C-4 i2 v30 xRA2 | 65-71 xRA2 | 72 xEC0");
+    writePhrase(p, ChannelBass, "64 F-1 i4 v64 | 71 ==");
+    writePhrase(p, ChannelPerc, "64 C-4 i2 v36 xRA2 | 65-71 xRA2 | 72 xEC0");
     // 584: the band again, on Eb.
     grid(p, ChannelKick, "K...", 72);
     grid(p, ChannelSnare, "....S...", 72);
-    crash(p, 72, 30);
-    writePhrase(p, ChannelBass, "72 D#2 i4 v48 | 80 ==");
-    writePhrase(p, ChannelStab, "72 D#5 i7 v30 x047 | 73-75 x047 | 76 ==");
+    crash(p, 72, 36);
+    writePhrase(p, ChannelBass, "72 D#2 i4 v64 | 80 ==");
+    writePhrase(p, ChannelStab, "72 D#5 i7 v60 x047 | 73-75 x047 | 76 ==");
+    writePhrase(p, ChannelLead, "72 G-5 i5 v64 | 78 ==");
     // 592: a falling sub and a reversed swell lead into the fill.
-    writePhrase(p, ChannelDrop, "80 D#3 i4 v50 x208 | 81-86 x208 | 87 ==");
+    writePhrase(p, ChannelDrop, "80 D#3 i4 v64 x208 | 81-86 x208 | 87 ==");
     writePhrase(p, ChannelRiser, "80 C-5 i8 v2 | 81-86 vu3 | 87 ==");
     return p;
 }
@@ -443,20 +496,20 @@ XmPattern fill(const XmPattern& partA) {
     return p;
 }
 
-// Rows 1024-1055: the break. Drums out; the pads hold Db and Eb, blips count down the last rows.
+// Rows 1024-1055: the break. Drums out; the pads hold Db and Eb quietly, so that the song falls away
+// before the rebuild, and blips count down the last rows.
 XmPattern breakdown() {
     XmPattern p(kBar, ChannelCount);
-    chord(p, 0, kDbMaj7, 52);
-    chord(p, 16, kEb, 52);
-    crash(p, 0, 26);
-    writePhrase(p, ChannelDrop, "0 C#3 i4 v48 x204 | 1-15 x204 | 16 ==");
-    writePhrase(p, ChannelLead, "0 G#5 i5 v44 | 4-15 x444 | 16 A#5 x308 | 17-23 x300 | 24 ==");
-    writePhrase(p, ChannelBlip, "20 C-6 i7 v24 xEC2 | 24 C-7 i7 v20 x0C7");
+    chord(p, 0, kDbMaj7, 16);
+    chord(p, 16, kEb, 16);
+    crash(p, 0, 14);
+    writePhrase(p, ChannelLead, "0 G#5 i5 v20 | 4-15 x444 | 16 A#5 x308 | 17-23 x300 | 24 ==");
+    writePhrase(p, ChannelBlip, "20 C-6 i7 v14 xEC2 | 24 C-7 i7 v12 x0C7");
     // One blip per row, climbing, as the screen counts down from 7.
     static const char* const kCount[] = {"C-5", "D#5", "F-5", "G-5", "A#5", "C-6", "D#6"};
     for (unsigned i = 0; i < 7; ++i)
-        writePhrase(p, ChannelBlip, str(25 + i) + " " + kCount[i] + " i7 v" + str(20 + 2 * i) + " xEC2");
-    writePhrase(p, ChannelRiser, "16 C-3 i8 v4 x110 | 17-31 vu1 x110");
+        writePhrase(p, ChannelBlip, str(25 + i) + " " + kCount[i] + " i7 v" + str(12 + i) + " xEC2");
+    writePhrase(p, ChannelRiser, "16 C-3 i8 v2 x110 | 17-31 vu1 x110");
     padsOff(p, 31);
     return p;
 }
@@ -471,13 +524,13 @@ XmPattern rebuild() {
     gridBars(p, ChannelHat, kHats16, 0, 2);
     grid(p, ChannelPerc, "........|........|........|t.m.l.l.", kBar);
     writePhrase(p, ChannelBass,
-                "0 G#1 i4 v46 | 10 == | 14 G#2 | 16 == | 20 G#1 | 28 A#1 x330 | 31 == |"
+                "0 G#1 i4 v62 | 10 == | 14 G#2 | 16 == | 20 G#1 | 28 A#1 x330 | 31 == |"
                 "32 D#2 | 42 == | 46 D#3 | 48 == | 52 D#2 | 60 E-2 x340 | 63 ==");
-    chord(p, 0, kAb, 20);
-    chord(p, 32, kEb, 20);
-    arpBar(p, ChannelArp, 0, "G#4", "047", 4, 16);
-    arpBar(p, ChannelArp, kBar, "D#4", "047", 2, 18);
-    crash(p, 0, 40);
+    chord(p, 0, kAb, 40);
+    chord(p, 32, kEb, 40);
+    arpBar(p, ChannelArp, 0, "G#4", "047", 4, 24);
+    arpBar(p, ChannelArp, kBar, "D#4", "047", 2, 26);
+    crash(p, 0, 44);
     writePhrase(p, ChannelRiser, "0 xEC0");
     return p;
 }
