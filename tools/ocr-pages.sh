@@ -80,11 +80,10 @@ def found(item, text_lines):
 
 for title, folder, items in pages:
     frames = sorted(glob.glob(os.path.join(out, folder, "frame_*.txt")))
-    first = math.ceil(starts[folder] * fps - 1e-9)
     texts = []
     for f in frames:
         n = int(re.search(r"frame_(\d+)", f).group(1))
-        texts.append(((first + n) / fps, [l for l in open(f, errors="replace") if l.strip()]))
+        texts.append((n / fps, [l for l in open(f, errors="replace") if l.strip()]))
     print(f"{title}: {len(frames)} frames at 1280x720, every {1 / fps:g} s from {starts[folder]:g} s")
     unread = []
     for row, item in items:
