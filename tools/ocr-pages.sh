@@ -4,8 +4,8 @@
 # mirelandt-capture, runs tesseract on each, and prints for every line that `mirelandt-tracks --reading`
 # lists the times at which it was read, then the lines never read. Each line is split into its items
 # (the two names of a greetings row, a credit and its name); an item counts as read in a frame when one
-# line of the OCR text holds at least 85 % of its letters and digits in order (all of them for items of
-# up to six). A check for the working notes, not a test: it needs tesseract-ocr and about half an hour of
+# line of the OCR text holds at least 85 % of its letters and digits in order and close together (all
+# of them for items of up to six). A check for the working notes, not a test: it needs tesseract-ocr and about half an hour of
 # a two-core CPU renderer.
 #   ocr-pages.sh BUILD_DIR OUT_DIR [FRAMES_PER_SECOND]
 # Frames already under OUT_DIR are read again rather than rendered again.
@@ -33,17 +33,21 @@ readBack() {
   fi
   for png in "$out/$name"/frame_*.png; do
     [ -s "${png%.png}.txt" ] && continue
-    # Light text on black reads best to tesseract as dark text on white.
+    # Light text on black reads best to tesseract as dark text on white. Two readings: the middle third
+    # of the screen as a block of lines (the sharp band, where the lines are meant to be read, without
+    # the block letters above and below that confuse the page layout), and the whole frame as sparse text.
+    ffmpeg -v error -y -i "$png" -vf "crop=iw:ih*0.34:0:ih*0.33,format=gray,negate" "${png%.png}.band.png"
     ffmpeg -v error -y -i "$png" -vf negate,format=gray "${png%.png}.neg.png"
-    tesseract "${png%.png}.neg.png" - --psm 11 2>/dev/null >"${png%.png}.txt"
-    rm -f "${png%.png}.neg.png"
+    { tesseract "${png%.png}.band.png" - --psm 6 && tesseract "${png%.png}.neg.png" - --psm 11; } \
+      2>/dev/null >"${png%.png}.txt"
+    rm -f "${png%.png}.band.png" "${png%.png}.neg.png"
   done
 }
 readBack opening 0 22.5
 readBack title 33.5 45.5
 
 python3 - "$out" "$fps" <<'EOF'
-import glob, math, os, re, sys
+import difflib, glob, math, os, re, sys
 out, fps = sys.argv[1], int(sys.argv[2])
 starts = {"opening": 0.0, "title": 33.5}
 
@@ -60,21 +64,19 @@ for line in open(os.path.join(out, "lines.txt")):
     m = re.match(r"\s+(\d+)\s+[\d.]+\s+[\d.]+\s+[\d.]+\s+[\d.]+  (.*)$", line)
     if m and page:
         items = [s.strip(" .") for s in re.split(r"\s{3,}|\.{2,}|►", m.group(2))]
-        page[2] += [(int(m.group(1)), item) for item in items if len(letters(item)) >= 2]
+        page[2].extend((int(m.group(1)), item) for item in items if len(letters(item)) >= 2)
 
 def found(item, text_lines):
     want = letters(item)
     need = len(want) if len(want) <= 6 else math.ceil(0.85 * len(want))
     for line in text_lines:
         have = letters(line)
-        # Longest common subsequence of the item's characters within the line.
-        prev = [0] * (len(have) + 1)
-        for a in want:
-            cur = [0]
-            for j, b in enumerate(have):
-                cur.append(prev[j] + 1 if a == b else max(prev[j + 1], cur[j]))
-            prev = cur
-        if prev[-1] >= need:
+        blocks = [b for b in difflib.SequenceMatcher(None, want, have, autojunk=False).get_matching_blocks()
+                  if b.size]
+        # Enough of the item's characters in order, and close together rather than spread over a
+        # longer line that happens to hold them.
+        if blocks and sum(b.size for b in blocks) >= need and \
+                blocks[-1].b + blocks[-1].size - blocks[0].b <= 1.25 * len(want) + 2:
             return True
     return False
 
