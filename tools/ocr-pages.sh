@@ -5,8 +5,8 @@
 # lists the times at which it was read, then the lines never read. Each line is split into its items
 # (the two names of a greetings row, a credit and its name); an item counts as read in a frame when one
 # line of the OCR text holds at least 85 % of its letters and digits in order and close together (all
-# of them for items of up to six). A check for the working notes, not a test: it needs tesseract-ocr and about half an hour of
-# a two-core CPU renderer.
+# of them for items of up to six). A check for the working notes, not a test: it needs tesseract-ocr
+# and about half an hour of a two-core CPU renderer.
 #   ocr-pages.sh BUILD_DIR OUT_DIR [FRAMES_PER_SECOND]
 # Frames already under OUT_DIR are read again rather than rendered again.
 set -euo pipefail
@@ -28,7 +28,8 @@ mkdir -p "$out"
 readBack() {
   local name=$1 from=$2 to=$3 png
   if ! compgen -G "$out/$name/frame_*.png" >/dev/null; then
-    "$capture" --size 1280x720 --fps "$fps" --from "$from" --to "$to" --out "$out/$name/" >/dev/null 2>"$out/$name.log"
+    "$capture" --size 1280x720 --fps "$fps" --from "$from" --to "$to" --out "$out/$name/" \
+      >/dev/null 2>"$out/$name.log"
     rm -f "$out/$name/music.wav"
   fi
   for png in "$out/$name"/frame_*.png; do
