@@ -4,6 +4,9 @@
 #include "content/track_table.h"
 #include "gfx/scene.h"
 
+#include <cstdlib>
+#include <cstring>
+
 void buildScene(SceneState* state, uint32_t screenWidth, uint32_t screenHeight) {
     auto* scene = new Orvo::Gfx::Scene;
     state->scene = scene;
@@ -15,6 +18,14 @@ void buildScene(SceneState* state, uint32_t screenWidth, uint32_t screenHeight) 
     Orvo::Gfx::packVariables(scene->packer, std::move(variables));
 
     layDownTrackKeys(state->tracks);
+    // For checks of what the cylinder covers: MIRELANDT_NO_CYLINDER=1 renders the show with SCENE_ONE at 0
+    // throughout, so the composite takes nothing from the cylinder chain.
+    if (const char* off = std::getenv("MIRELANDT_NO_CYLINDER"); off && std::strcmp(off, "1") == 0) {
+        constexpr uint32_t kSceneOneTrack = 13;
+        DynArray<SyncKey>& sceneOne = state->tracks.track(kSceneOneTrack).keys;
+        sceneOne.resize(1);
+        sceneOne[0] = {0, 0.0f, int32_t(Interpolation::Hold)};
+    }
 
     const SceneResources resources = createSceneResources(*scene, screenWidth, screenHeight);
     createPassList(*scene, resources);

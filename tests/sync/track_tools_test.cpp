@@ -68,7 +68,7 @@ TEST(TracksTool, KeysPrintsOneLinePerKey) {
 
 TEST(TracksTool, BadArgumentsPrintUsageAndExitTwo) {
     for (const char* arguments : {"", " --at", " --at abc", " --at 1.5x", " --at nan", " --at 1e99",
-                                  " --keys extra", " --plot", " --bogus", " --at 1 2"}) {
+                                  " --keys extra", " --plot", " --bogus", " --at 1 2", " --reading a b"}) {
         ToolRun r = run(kTool + arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         EXPECT_NE(r.err.find("usage: mirelandt-tracks"), std::string::npos) << arguments;
@@ -96,6 +96,78 @@ TEST(TracksTool, PlotToAnUnwritablePathFailsWithAMessage) {
     ToolRun r = run(kTool + " --plot /nonexistent-folder/plot.png");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+// The reading-time report: per page, one line per text row (`row from secs total cell-px text`), then
+// `under 1.2 s: K of N lines`.
+struct PageReading {
+    std::string title;
+    std::vector<std::pair<uint32_t, float>> rowSeconds;
+    std::vector<float> cellPx;
+    std::string summary;
+};
+
+std::vector<PageReading> parseReading(const std::string& out) {
+    std::vector<PageReading> pages;
+    for (const std::string& line : lines(out)) {
+        if (!line.empty() && line[0] != ' ') {
+            pages.push_back({line, {}, {}, {}});
+            continue;
+        }
+        if (pages.empty()) continue;
+        unsigned row;
+        float from, secs, total, px;
+        if (std::sscanf(line.c_str(), " %u %f %f %f %f", &row, &from, &secs, &total, &px) == 5) {
+            pages.back().rowSeconds.push_back({row, secs});
+            pages.back().cellPx.push_back(px);
+        } else if (line.find("under ") != std::string::npos) {
+            pages.back().summary = line;
+        }
+    }
+    return pages;
+}
+
+TEST(TracksTool, ReadingTimeHoldsEveryLineOfTheShowsPagesAndFlagsAFastScroll) {
+    ToolRun r = run(kTool + " --reading");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<PageReading> pages = parseReading(r.out);
+    ASSERT_EQ(pages.size(), 2u) << r.out;
+    EXPECT_EQ(pages[0].title.rfind("credits scroller", 0), 0u);
+    EXPECT_EQ(pages[1].title.rfind("section B title", 0), 0u);
+    // The credits, every greeting name, the lines after them and the end: over thirty text rows.
+    EXPECT_GT(pages[0].rowSeconds.size(), 30u);
+    EXPECT_FALSE(pages[1].rowSeconds.empty());
+    for (const PageReading& page : pages) {
+        for (size_t i = 0; i < page.rowSeconds.size(); ++i) {
+            EXPECT_GE(page.rowSeconds[i].second, 1.2f) << page.title << " row " << page.rowSeconds[i].first;
+            EXPECT_GE(page.cellPx[i], 14.0f) << page.title << " row " << page.rowSeconds[i].first;
+        }
+        EXPECT_NE(page.summary.find("under 1.2 s: 0 of"), std::string::npos) << page.summary;
+    }
+
+    // The same keys with the scroller sweeping the page at an even nine rows a second: no line stays in
+    // the sharp band long enough, and the report names them.
+    std::string show = readFile(SHOW_TRACKS), edited;
+    for (const std::string& line : lines(show)) {
+        if (line.rfind("L2_Y ", 0) == 0) continue;
+        if (line == "end") edited += "L2_Y 0 -95 linear\nL2_Y 480 94 hold\n";
+        edited += line + "\n";
+    }
+    std::string path = scratch("sweep.txt");
+    std::ofstream(path) << edited;
+    r = run(kTool + " --reading " + path);
+    ASSERT_EQ(r.status, 0) << r.err;
+    pages = parseReading(r.out);
+    ASSERT_EQ(pages.size(), 2u);
+    for (auto [row, seconds] : pages[0].rowSeconds) EXPECT_LT(seconds, 1.2f) << "row " << row;
+    EXPECT_NE(pages[0].summary.find("of " + std::to_string(pages[0].rowSeconds.size()) + " lines, rows"),
+              std::string::npos)
+        << pages[0].summary;
+
+    r = run(kTool + " --reading /nonexistent-folder/tracks.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("tracks.txt: cannot read"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
 }
 
 // The table compiler on a small names file and a keys text given here.
