@@ -51,7 +51,8 @@ void printReading(const TrackSet& set, const ReadingLayer& layer, const ReadingS
         std::printf("  %3u %6.2f %6.2f %6.2f %8.1f  %s\n", r.row, double(r.longestFrom), double(r.longest),
                     double(r.total), double(r.cellPxAtBest), r.text.c_str());
         if (r.longest < kLeastReadingSeconds) {
-            below += " " + std::to_string(r.row);
+            below += ' ';
+            below += std::to_string(r.row);
             ++belowCount;
         }
     }
