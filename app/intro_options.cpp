@@ -12,7 +12,7 @@ const char* const kIntroUsage =
     "  --fullscreen  borderless over the whole monitor (the default)\n"
     "  --resolution WxH  the full screen's picture rendered at WxH and scaled to the monitor (the default:\n"
     "                the monitor's size); the display's mode does not change\n"
-    "  --display N   the monitor for the full screen, 0 the primary one\n"
+    "  --display N   the monitor of the full screen or the window, 0 the primary one\n"
     "  --from S      start the music and the show at S seconds (0 to under 67)\n"
     "  --loop        at the end start again (at S with --from), until Escape or the window closes\n"
     "  --no-audio    play silently on the wall clock\n"

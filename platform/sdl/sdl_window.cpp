@@ -135,7 +135,7 @@ bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, s
     const Uint32 flags = placement.windowed
                              ? SDL_WINDOW_SHOWN
                              : SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
-    const int position = int(SDL_WINDOWPOS_CENTERED_DISPLAY(placement.windowed ? 0 : placement.display));
+    const int position = int(SDL_WINDOWPOS_CENTERED_DISPLAY(placement.display));
     SDL_Window* sdlWindow = api->CreateWindow("Mirelandt", position, position, placement.size.width,
                                               placement.size.height, flags);
     if (!sdlWindow) {
