@@ -1,4 +1,7 @@
 // Mixing speed: 60 s of a 20-channel module with every channel sounding, as a multiple of real time.
+//   music_bench [benchmark options]
+//   music_bench --write-module FILE.xm   writes the module, its pattern repeated in the order list for
+//                                        the same 60 s, for timing other players on it
 #include "base/show_constants.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
@@ -6,6 +9,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -13,8 +18,9 @@ namespace {
 constexpr uint32_t kSeconds = 60;
 constexpr uint16_t kChannels = 20;
 
-// Looping 8- and 16-bit instruments, notes on every channel with the effects a demo song uses.
-std::vector<uint8_t> busyModule() {
+// Looping 8- and 16-bit instruments, notes on every channel with the effects a demo song uses; the one
+// pattern is played `orders` times.
+std::vector<uint8_t> busyModule(uint8_t orders = 1) {
     XmModule song = makeSong(64, kChannels, 3);
     song.tempo = 173;
     XmInstrument wide;
@@ -40,7 +46,24 @@ std::vector<uint8_t> busyModule() {
             song.cell(0, row, ch) = {uint8_t(note ? 30 + (ch * 5 + row) % 40 : 0),
                                      uint8_t(note ? 1 + ch % 2 : 0), uint8_t(note ? 0x50 : 0), e[0], e[1]};
         }
+    song.order.assign(orders, 0);
     return writeXm(song);
+}
+
+// The module played through once lasts at least the benchmark's seconds: 64 rows of 3 ticks, each tick
+// 2.5 / tempo seconds.
+int writeBusyModule(const char* path) {
+    constexpr double kPatternSeconds = 64 * 3 * 2.5 / 173;
+    auto orders = uint8_t(std::ceil(kSeconds / kPatternSeconds));
+    std::vector<uint8_t> bytes = busyModule(orders);
+    std::FILE* f = std::fopen(path, "wb");
+    bool written = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f && std::fclose(f) != 0) written = false;
+    if (!written) {
+        std::fprintf(stderr, "music_bench: cannot write %s\n", path);
+        return 1;
+    }
+    return 0;
 }
 
 void BM_Render60Seconds(benchmark::State& state) {
@@ -66,4 +89,11 @@ BENCHMARK(BM_Render60Seconds)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--write-module") == 0) return writeBusyModule(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
