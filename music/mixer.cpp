@@ -9,6 +9,7 @@
 #include "music/replayer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -27,7 +28,7 @@ struct SampleBounds {
 // gives the same product, so the settled loop folds the scale into its gains.
 template <int Bits> constexpr float kPointScale = Bits == 16 ? 1.0f / 32768.0f : 1.0f / 128.0f;
 
-template <int Bits> float readRaw(const void* data, uint32_t index) {
+template <int Bits> int32_t readRaw(const void* data, uint32_t index) {
     if constexpr (Bits == 16)
         return static_cast<const int16_t*>(data)[index];
     else
@@ -128,17 +129,110 @@ uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* out, uint
     return i;
 }
 
-// Settled frames: fixed gains, no crossfade. Same arithmetic as fetchSample, state kept in locals
-// (the output buffer could otherwise alias the channel's floats and force reloads).
+// Within one binade [2^e, 2^(e+1)) floats are spaced 2^(e-23) apart, so there a position is a whole
+// number of these units in [2^23, 2^24), its point index is the units shifted right by 23 - e, and
+// adding the step moves it by the step rounded to whole units: the same count every frame, unless the
+// step lies exactly halfway between two counts (then the rounding goes by the position). A run is the
+// frames whose float advance is exactly that plain move in units: it reaches neither the loop end nor
+// the sample's end (moving backward: the loop start) and stays in the binade.
+struct UnitRun {
+    uint32_t frames = 0;
+    uint32_t units, delta; // a backward move's delta wraps round
+    int shift;             // units = position * 2^shift
+
+    float endPosition() const {
+        return float(units + frames * delta) * std::bit_cast<float>(uint32_t(127 - shift) << 23);
+    }
+};
+
+template <int Loop>
+UnitRun unitRun(float position, bool forward, float step, const SampleBounds& s, uint32_t maxFrames) {
+    constexpr uint32_t kBinadeStart = 1u << 23, kBinadeEnd = 1u << 24, kMantissa = kBinadeStart - 1;
+    UnitRun run;
+    const auto positionBits = std::bit_cast<uint32_t>(position), stepBits = std::bit_cast<uint32_t>(step);
+    const int exponent = int(positionBits >> 23);
+    run.shift = 150 - exponent;
+    // Positions from 2^-8 up to 2^24: index shifts of 31 down to 0.
+    if (!(position > 0.0f) || run.shift < 0 || run.shift > 31 || !(step >= 0.0f)) return run;
+    const uint32_t units = (positionBits & kMantissa) | kBinadeStart;
+
+    // The step in units: its mantissa shifted right by the exponents' difference, rounded to nearest.
+    const uint32_t stepMantissa = (stepBits & kMantissa) | kBinadeStart;
+    const int drop = exponent - int(stepBits >> 23);
+    uint32_t delta;
+    if (step == 0.0f || drop >= 25) {
+        delta = 0; // less than half a unit: the sum rounds back to the position
+    } else if (drop <= 0) {
+        return run; // a step of a whole binade or more
+    } else {
+        uint32_t rest = stepMantissa & ((1u << drop) - 1), half = 1u << (drop - 1);
+        if (rest == half) return run;
+        delta = (stepMantissa >> drop) + (rest > half ? 1 : 0);
+    }
+
+    // Frame k of the run moves the position to units +- (k + 1) * delta, which must stay short of the
+    // limit where the float advance does more than the plain move.
+    uint32_t frames;
+    if (Loop != LoopPingPong || forward) {
+        const float bound = Loop == LoopNone ? s.length : s.loopEnd;
+        const auto limit = uint32_t(std::min<uint64_t>(kBinadeEnd, uint64_t(bound) << run.shift));
+        frames = units >= limit ? 0 : delta == 0 ? maxFrames : (limit - units - 1) / delta;
+        run.delta = delta;
+    } else {
+        const auto limit = uint32_t(std::max<uint64_t>(kBinadeStart, uint64_t(s.loopStart) << run.shift));
+        frames = units <= limit ? 0 : delta == 0 ? maxFrames : (units - limit - 1) / delta;
+        run.delta = 0u - delta;
+    }
+    run.frames = std::min(frames, maxFrames);
+    run.units = units;
+    return run;
+}
+
+// The run's frames, a chunk at a time: first the points under the positions (the index from the
+// units), then the same product and sum as frame by frame, in a loop the compiler vectorises.
+template <int Bits> void mixRun(const void* data, const UnitRun& run, float left, float right, float* frame) {
+    constexpr uint32_t kChunkFrames = 64;
+    int32_t points[kChunkFrames];
+    uint32_t units = run.units;
+    for (uint32_t done = 0; done < run.frames; done += kChunkFrames) {
+        const uint32_t count = std::min(kChunkFrames, run.frames - done);
+        for (uint32_t k = 0; k < count; ++k, units += run.delta)
+            points[k] = readRaw<Bits>(data, units >> run.shift);
+        float* chunk = frame + 2 * size_t(done);
+        for (uint32_t k = 0; k < count; ++k) {
+            float v = float(points[k]);
+            chunk[2 * k] += v * left;
+            chunk[2 * k + 1] += v * right;
+        }
+    }
+}
+
+// A binade must hold this many frames before a run is worth setting up: positions below this many
+// steps go frame by frame.
+constexpr float kRunFromSteps = 32.0f;
+
+// Settled frames: fixed gains, no crossfade. From kRunFromSteps steps up, runs of plain moves go
+// through mixRun; every other frame (below that, and the frame that ends a run at a loop end, the
+// sample's end or a binade's end) takes fetchSample's steps, with the state kept in locals (the output
+// buffer could otherwise alias the channel's floats and force reloads).
 template <int Bits, int Loop> void mixSettled(PlayerChannel& c, float* out, uint32_t frames) {
     const SampleBounds s(*c.sample);
     float position = c.position;
     uint8_t forward = c.forward;
     const float step = c.step, left = c.currentLeftGain * kPointScale<Bits>,
-                right = c.currentRightGain * kPointScale<Bits>;
+                right = c.currentRightGain * kPointScale<Bits>, runFrom = step * kRunFromSteps;
     float* frame = out;
     float* const end = out + 2 * size_t(frames);
     while (frame < end) {
+        if (position >= runFrom) {
+            UnitRun run = unitRun<Loop>(position, forward, step, s, uint32_t((end - frame) / 2));
+            if (run.frames) {
+                mixRun<Bits>(s.data, run, left, right, frame);
+                frame += 2 * size_t(run.frames);
+                position = run.endPosition();
+                if (frame == end) break;
+            }
+        }
         float v = readRaw<Bits>(s.data, uint32_t(position));
         frame[0] += v * left;
         frame[1] += v * right;
