@@ -188,16 +188,19 @@ UnitRun unitRun(float position, bool forward, float step, const SampleBounds& s,
     return run;
 }
 
-// The run's frames, a chunk at a time: first the points under the positions (the index from the
-// units), then the same product and sum as frame by frame, in a loop the compiler vectorises.
+// The run's frames, a chunk at a time: first the points under the positions, then the same product and
+// sum as frame by frame, in a loop the compiler vectorises. The units are held as 32.32 fixed point, so
+// that the index is the upper word.
 template <int Bits> void mixRun(const void* data, const UnitRun& run, float left, float right, float* frame) {
     constexpr uint32_t kChunkFrames = 64;
     int32_t points[kChunkFrames];
-    uint32_t units = run.units;
+    uint64_t fixed = uint64_t(run.units) << (32 - run.shift);
+    const uint64_t delta = uint64_t(int64_t(int32_t(run.delta))) << (32 - run.shift);
     for (uint32_t done = 0; done < run.frames; done += kChunkFrames) {
         const uint32_t count = std::min(kChunkFrames, run.frames - done);
-        for (uint32_t k = 0; k < count; ++k, units += run.delta)
-            points[k] = readRaw<Bits>(data, units >> run.shift);
+#pragma GCC unroll 4
+        for (uint32_t k = 0; k < count; ++k, fixed += delta)
+            points[k] = readRaw<Bits>(data, uint32_t(fixed >> 32));
         float* chunk = frame + 2 * size_t(done);
         for (uint32_t k = 0; k < count; ++k) {
             float v = float(points[k]);
