@@ -304,12 +304,18 @@ void renderFrames(ModulePlayer* p, float* out, uint32_t frames) {
     while (done < frames) {
         if (p->framesToNextTick <= 0.0f) advanceTick(p);
         // The frames up to the next due tick form one segment; the countdown moves exactly as it would
-        // frame by frame.
+        // frame by frame. Below 2^24, taking whole frames off a countdown that stays above 0 is exact, so
+        // all but the segment's last frame come off in one subtraction.
+        const uint32_t room = frames - done;
         uint32_t count = 0;
+        if (p->framesToNextTick > 1.0f && p->framesToNextTick < 16777216.0f) {
+            count = std::min(room - 1, uint32_t(std::ceil(p->framesToNextTick)) - 1);
+            p->framesToNextTick -= float(count);
+        }
         do {
             p->framesToNextTick -= 1.0f;
             ++count;
-        } while (done + count < frames && p->framesToNextTick > 0.0f);
+        } while (count < room && p->framesToNextTick > 0.0f);
         mixSegment(p, out + 2 * size_t(done), count);
         done += count;
     }
