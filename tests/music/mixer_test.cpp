@@ -1,4 +1,5 @@
-// The mixer: tick clock, loop-limit silence, sample fetch through loops, gain ramps, crossfade, output gain.
+// The mixer: tick clock, loop-limit silence, sample fetch through loops, gain ramps, crossfade, output gain,
+// settled channels against the frame-by-frame rule.
 #include "music/mixer.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
@@ -7,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
+#include <random>
 
 namespace {
 
@@ -215,6 +218,116 @@ TEST(OutputGain, QuarterTimesGlobalVolumeWithoutClipping) {
     p->channels[3].mute = 1;
     renderFrames(p.get(), out.data(), 10);
     EXPECT_NEAR(out[0], 7 * (127 / 128.0f) * 0.25f * 0.5f, 1e-5f);
+}
+
+// One settled channel (gains fixed, crossfade over) against the frame-by-frame rule written out here:
+// read the point under the position, add point x gain, move by the step through the loop, scale the
+// sum by the output gain. Every float must come out bit for bit, over 8- and 16-bit samples, the three
+// loop types, long samples (positions through many binades), steps from a standstill to many points,
+// both ping-pong directions and render calls of any length. The first cases land exactly on a loop
+// end (one of them the sample's end), a binade's start or end, and cross a binade's start by less than
+// one float spacing.
+struct SettledCase {
+    XmLoop loop;
+    bool forward;
+    float step, position;
+};
+
+TEST(SettledMix, EveryFrameFollowsTheFrameByFrameRule) {
+    std::mt19937 random(25);
+    auto uniform = [&](double low, double high) {
+        return std::uniform_real_distribution<double>(low, high)(random);
+    };
+    std::vector<SettledCase> cases = {
+        {XmLoop::Forward, true, 1.0f, 10.0f},    {XmLoop::Forward, true, 0.5f, 100.5f},
+        {XmLoop::PingPong, false, 0.5f, 70.0f},  {XmLoop::PingPong, false, 1.0f + 3.0f / (1 << 20), 65.0f},
+        {XmLoop::PingPong, true, 0.375f, 1.0f},  {XmLoop::None, true, 0.25f, 3.0f},
+        {XmLoop::None, true, 1.0f / 1024, 0.0f}, {XmLoop::Forward, true, 0.0f, 33.0f},
+        {XmLoop::Forward, true, 1e-7f, 33.0f},   {XmLoop::PingPong, false, 7.25f, 900.0f},
+        {XmLoop::Forward, true, 1.5f, 0.0f},     {XmLoop::PingPong, true, 3.0f, 2.0f},
+        {XmLoop::PingPong, true, 1.0f, 20.0f}};
+    for (int trial = 0; trial < 60; ++trial) {
+        auto loop = XmLoop(trial % 3);
+        bool forward = loop != XmLoop::PingPong || trial % 4 < 2;
+        // Steps of 1/64 to a quarter of a 3000-point loop; positions on a grid of eighths or anywhere.
+        float step = float(std::exp(uniform(-6.0, 0.0)) * 750), position = float(uniform(0.0, 3000.0));
+        cases.push_back({loop, forward, step, trial % 2 ? std::floor(position * 8) / 8 : position});
+    }
+    int sounding = 0;
+    for (size_t trial = 0; trial < cases.size(); ++trial) {
+        const SettledCase& t = cases[trial];
+        const bool wide = trial % 2;
+        // Loops from the sample's start or from inside it, up to the end or short of it.
+        const uint32_t length = trial % 5 == 0 ? 70000 : 3000 + uint32_t(random() % 3000);
+        const uint32_t loopStart = t.loop == XmLoop::None || trial % 3 == 0 ? 0 : uint32_t(random() % 60);
+        const uint32_t loopLength =
+            t.loop == XmLoop::None ? 0 : length - loopStart - (trial % 4 < 2 ? 0 : 500);
+        XmSample sample;
+        sample.sixteenBit = wide;
+        for (uint32_t i = 0; i < length; ++i)
+            sample.points.push_back(int16_t(int(random() % (wide ? 65536 : 256)) - (wide ? 32768 : 128)));
+        sample.loop = t.loop;
+        sample.loopStart = loopStart * (wide ? 2 : 1);
+        sample.loopLength = loopLength * (wide ? 2 : 1);
+        XmInstrument instrument;
+        instrument.samples.push_back(sample);
+        XmModule song;
+        song.channels = 1;
+        song.addPattern(1);
+        song.instruments.push_back(instrument);
+        auto p = loadPlayer(writeXm(song));
+        p->framesToNextTick = 1e6f; // no tick meanwhile
+        p->globalVolume = float(uniform(0.1, 1.0));
+        PlayerChannel& c = p->channels[0];
+        c.instrument = &p->instruments[0];
+        c.sample = &p->instruments[0].samples[0];
+        c.framesSinceTrigger = kCrossfadeFrames;
+        c.currentLeftGain = c.targetLeftGain = float(uniform(0.0, 1.0));
+        c.currentRightGain = c.targetRightGain = float(uniform(0.0, 1.0));
+        c.step = t.step;
+        c.position = t.position;
+        c.forward = t.forward;
+
+        const float loopEnd = float(loopStart + loopLength), scale = wide ? 1.0f / 32768 : 1.0f / 128;
+        const float outputGain = p->amplification * p->globalVolume;
+        float position = t.position;
+        bool forward = t.forward;
+        const uint32_t frames = 30000;
+        std::vector<float> expected(2 * frames, 0.0f), out(2 * frames), positions(frames, -1.0f);
+        for (uint32_t i = 0; i < frames && position >= 0.0f; ++i) {
+            float v = sample.points[uint32_t(position)] * scale;
+            expected[2 * i] = (0.0f + v * c.currentLeftGain) * outputGain;
+            expected[2 * i + 1] = (0.0f + v * c.currentRightGain) * outputGain;
+            if (t.loop == XmLoop::None) {
+                position += t.step;
+                if (position >= float(length)) position = -1.0f;
+            } else if (t.loop == XmLoop::Forward) {
+                position += t.step;
+                while (position >= loopEnd) position -= float(loopLength);
+            } else if (forward) {
+                position += t.step;
+                if (position >= loopEnd) forward = false, position = 2 * loopEnd - position;
+                // Reflected exactly onto a loop end that is the sample's end: the last point.
+                if (position >= float(length)) position = float(length) - 1.0f;
+            } else {
+                position -= t.step;
+                if (position <= float(loopStart)) forward = true, position = 2 * float(loopStart) - position;
+            }
+            positions[i] = position;
+        }
+        // The position after each call as well, where a run has been cut off.
+        for (uint32_t done = 0, n = 1; done < frames; done += n, n = n * 3 + 1) {
+            n = std::min(n, frames - done);
+            renderFrames(p.get(), out.data() + 2 * done, n);
+            ASSERT_EQ(c.position, positions[done + n - 1]) << "case " << trial << " frame " << done + n - 1;
+        }
+        ASSERT_EQ(std::memcmp(out.data(), expected.data(), out.size() * sizeof(float)), 0)
+            << "case " << trial << " step " << t.step << " position " << t.position;
+        EXPECT_EQ(c.position, position) << trial;
+        EXPECT_EQ(bool(c.forward), forward) << trial;
+        sounding += std::count_if(out.begin(), out.end(), [](float v) { return v != 0.0f; }) > int(frames);
+    }
+    EXPECT_GT(sounding, 50);
 }
 
 } // namespace
