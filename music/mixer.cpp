@@ -3,7 +3,9 @@
 // Between two ticks nothing changes a channel from outside, so the mixer works a segment of frames
 // (up to the next tick) channel by channel. While a channel's gains are still ramping or its crossfade
 // is running, frames go through fetchSample one by one; after that a loop specialised for the
-// sample's width and loop type does the same arithmetic with the state held in registers.
+// sample's width and loop type does the same arithmetic with the state held in registers, and takes
+// the stretches where the float position moves by a fixed whole number of its own units as integer
+// runs (UnitRun), which the compiler can vectorise. Every output float comes out as frame by frame.
 #include "music/mixer.h"
 
 #include "music/replayer.h"
