@@ -219,28 +219,33 @@ constexpr float kRunFromSteps = 32.0f;
 // Settled frames: fixed gains, no crossfade. From kRunFromSteps steps up, runs of plain moves go
 // through mixRun; every other frame (below that, and the frame that ends a run at a loop end, the
 // sample's end or a binade's end) takes fetchSample's steps, with the state kept in locals (the output
-// buffer could otherwise alias the channel's floats and force reloads).
+// buffer could otherwise alias the channel's floats and force reloads). A channel whose gains are both
+// 0 only moves on: its products are zeros, and adding a zero leaves every sum as it is (a sum that
+// starts at +0 never becomes -0).
 template <int Bits, int Loop> void mixSettled(PlayerChannel& c, float* out, uint32_t frames) {
     const SampleBounds s(*c.sample);
     float position = c.position;
     uint8_t forward = c.forward;
     const float step = c.step, left = c.currentLeftGain * kPointScale<Bits>,
                 right = c.currentRightGain * kPointScale<Bits>, runFrom = step * kRunFromSteps;
+    const bool silent = left == 0.0f && right == 0.0f;
     float* frame = out;
     float* const end = out + 2 * size_t(frames);
     while (frame < end) {
         if (position >= runFrom) {
             UnitRun run = unitRun<Loop>(position, forward, step, s, uint32_t((end - frame) / 2));
             if (run.frames) {
-                mixRun<Bits>(s.data, run, left, right, frame);
+                if (!silent) mixRun<Bits>(s.data, run, left, right, frame);
                 frame += 2 * size_t(run.frames);
                 position = run.endPosition();
                 if (frame == end) break;
             }
         }
-        float v = readRaw<Bits>(s.data, uint32_t(position));
-        frame[0] += v * left;
-        frame[1] += v * right;
+        if (!silent) {
+            float v = readRaw<Bits>(s.data, uint32_t(position));
+            frame[0] += v * left;
+            frame[1] += v * right;
+        }
         frame += 2;
         advance<Loop>(position, forward, step, s);
         // Stopped: the end of a one-shot sample.

@@ -224,9 +224,9 @@ TEST(OutputGain, QuarterTimesGlobalVolumeWithoutClipping) {
 // read the point under the position, add point x gain, move by the step through the loop, scale the
 // sum by the output gain. Every float must come out bit for bit, over 8- and 16-bit samples, the three
 // loop types, long samples (positions through many binades), steps from a standstill to many points,
-// both ping-pong directions and render calls of any length. The first cases land exactly on a loop
-// end (one of them the sample's end), a binade's start or end, and cross a binade's start by less than
-// one float spacing.
+// both ping-pong directions, silent channels and render calls of any length. The first cases land
+// exactly on a loop end (one of them the sample's end), a binade's start or end, and cross a binade's
+// start by less than one float spacing.
 struct SettledCase {
     XmLoop loop;
     bool forward;
@@ -282,8 +282,10 @@ TEST(SettledMix, EveryFrameFollowsTheFrameByFrameRule) {
         c.instrument = &p->instruments[0];
         c.sample = &p->instruments[0].samples[0];
         c.framesSinceTrigger = kCrossfadeFrames;
-        c.currentLeftGain = c.targetLeftGain = float(uniform(0.0, 1.0));
-        c.currentRightGain = c.targetRightGain = float(uniform(0.0, 1.0));
+        // Some channels silent: they still move through their sample.
+        const bool silent = trial % 7 == 3;
+        c.currentLeftGain = c.targetLeftGain = silent ? 0.0f : float(uniform(0.0, 1.0));
+        c.currentRightGain = c.targetRightGain = silent ? 0.0f : float(uniform(0.0, 1.0));
         c.step = t.step;
         c.position = t.position;
         c.forward = t.forward;
@@ -327,7 +329,7 @@ TEST(SettledMix, EveryFrameFollowsTheFrameByFrameRule) {
         EXPECT_EQ(bool(c.forward), forward) << trial;
         sounding += std::count_if(out.begin(), out.end(), [](float v) { return v != 0.0f; }) > int(frames);
     }
-    EXPECT_GT(sounding, 50);
+    EXPECT_GT(sounding, 40); // most of the audible channels keep sounding through the frames
 }
 
 } // namespace
