@@ -231,6 +231,7 @@ struct SettledCase {
     XmLoop loop;
     bool forward;
     float step, position;
+    uint32_t shortLoop = 0; // a sample of this many points, all of them looped
 };
 
 TEST(SettledMix, EveryFrameFollowsTheFrameByFrameRule) {
@@ -253,15 +254,30 @@ TEST(SettledMix, EveryFrameFollowsTheFrameByFrameRule) {
         float step = float(std::exp(uniform(-6.0, 0.0)) * 750), position = float(uniform(0.0, 3000.0));
         cases.push_back({loop, forward, step, trial % 2 ? std::floor(position * 8) / 8 : position});
     }
+    // Loops of a few dozen points at the pitches of a chip tune: each pass climbs through a handful of
+    // binades, and the position after a wrap is wherever the float rounding left it. (Drawn from a
+    // generator of their own, so that the cases above keep their samples and gains.)
+    std::mt19937 chip(32);
+    for (int trial = 0; trial < 24; ++trial) {
+        auto loop = trial % 3 ? XmLoop::Forward : XmLoop::PingPong;
+        const uint32_t points = trial % 4 ? 32 : 16 + uint32_t(trial);
+        const float step = float(std::exp(std::uniform_real_distribution<double>(-2.5, 0.1)(chip))),
+                    position = float(std::uniform_real_distribution<double>(0.0, points)(chip));
+        cases.push_back({loop, loop == XmLoop::Forward || trial % 2 == 0, step, position, points});
+    }
     int sounding = 0;
     for (size_t trial = 0; trial < cases.size(); ++trial) {
         const SettledCase& t = cases[trial];
         const bool wide = trial % 2;
         // Loops from the sample's start or from inside it, up to the end or short of it.
-        const uint32_t length = trial % 5 == 0 ? 70000 : 3000 + uint32_t(random() % 3000);
-        const uint32_t loopStart = t.loop == XmLoop::None || trial % 3 == 0 ? 0 : uint32_t(random() % 60);
-        const uint32_t loopLength =
-            t.loop == XmLoop::None ? 0 : length - loopStart - (trial % 4 < 2 ? 0 : 500);
+        const uint32_t length = t.shortLoop      ? t.shortLoop
+                                : trial % 5 == 0 ? 70000
+                                                 : 3000 + uint32_t(random() % 3000);
+        const uint32_t loopStart =
+            t.loop == XmLoop::None || trial % 3 == 0 || t.shortLoop ? 0 : uint32_t(random() % 60);
+        const uint32_t loopLength = t.loop == XmLoop::None ? 0
+                                    : t.shortLoop          ? length
+                                                           : length - loopStart - (trial % 4 < 2 ? 0 : 500);
         XmSample sample;
         sample.sixteenBit = wide;
         for (uint32_t i = 0; i < length; ++i)
