@@ -61,10 +61,10 @@ struct Scene {
     ~Scene();
 
     // Assembles the context block (frame header + packed variables), runs every pass whose activation
-    // allows it and whose work the frame needs with the block in the shared constant buffer, flips the
-    // double-buffered resources, and
-    // returns `output`. Reads the current frame context's header and device. Once a frame has run, the
-    // next allocates nothing unless the variables or a pass's descriptor changed.
+    // allows it and whose work the frame needs (gfx/pass_plan.h) with the block in the shared constant
+    // buffer, flips the double-buffered resources, and returns `output`. Reads the current frame
+    // context's header and device. Once a frame has run, the next allocates nothing unless the
+    // variables or a pass's descriptor changed.
     TextureRuntime* renderFrame();
 
     // Adds the final stage: a screen-sized texture and a full-screen pass ("output_vs", "output_ps") that
