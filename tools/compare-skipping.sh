@@ -44,33 +44,54 @@ done
 [[ $size =~ ^[1-9][0-9]*x[1-9][0-9]*$ && $fps =~ ^[1-9][0-9]*$ ]] || usage
 [[ -z $around || $around =~ ^[0-9]+(\.[0-9]+)?$ ]] || usage
 
+# Every switch of SCENE_ONE as "SECONDS STATE" (1 on, 0 off): the keys whose value crosses 0.5, at the
+# seconds of their rows by the table's tempo line.
+switches() {
+  awk '
+    $1 == "tempo" { rowSeconds = 60 / ($2 * $3) }
+    $1 == "SCENE_ONE" {
+      on = $3 > 0.5
+      if (seen && on != wasOn) { printf "%.4f %d\n", $2 * rowSeconds, on; found = 1 }
+      seen = 1; wasOn = on
+    }
+    END { if (!rowSeconds || !found) { print "no tempo line or no SCENE_ONE switch in " FILENAME > "/dev/stderr"; exit 1 } }
+  ' "$tracks"
+}
+
 # The ranges to capture, one "FROM TO" a line: the whole show, or the windows around the switches.
 ranges() {
   if [ -z "$around" ]; then
     echo "0 67"
     return
   fi
-  awk -v half="$around" '
-    $1 == "tempo" { rowSeconds = 60 / ($2 * $3) }
-    $1 == "SCENE_ONE" {
-      on = $3 > 0.5
-      if (seen && on != wasOn) switches[n++] = $2 * rowSeconds
-      seen = 1; wasOn = on
+  switches | awk -v half="$around" '
+    {
+      from = $1 - half / 2; to = $1 + half / 2
+      if (from < 0) from = 0
+      if (NR > 1 && from <= end) { end = to; next }
+      if (NR > 1) printf "%.3f %.3f\n", start, end
+      start = from; end = to
     }
-    END {
-      if (!rowSeconds || !n) { print "no tempo line or no SCENE_ONE switch in the track table" > "/dev/stderr"; exit 1 }
-      for (i = 0; i < n; ++i) {
-        from = switches[i] - half / 2; to = switches[i] + half / 2
-        if (from < 0) from = 0
-        if (i && from <= end) { end = to; continue }
-        if (i) printf "%.3f %.3f\n", start, end
-        start = from; end = to
-      }
-      printf "%.3f %.3f\n", start, end
-    }' "$tracks"
+    END { if (NR) printf "%.3f %.3f\n", start, end }'
 }
 
+# The setting must really run every pass: in the middle of the first stretch with SCENE_ONE off, the
+# cylinder pass runs with it and is left out without it.
+moment=$(switches | awk '$2 == 0 && !off { off = $1; next } off { printf "%.3f", (off + $1) / 2; exit }')
+[ -n "$moment" ] || {
+  echo "no stretch with SCENE_ONE off in $tracks" >&2
+  exit 1
+}
+cylinderRuns() { "$@" --timings --size "$size" --at "$moment" --out "$out/moment.png" | awk '$1 == "cylinder" { print $2 }'; }
 mkdir -p "$out"
+left=$(cylinderRuns "$capture")
+kept=$(MIRELANDT_NO_PASS_SKIP=1 cylinderRuns "$capture")
+echo "cylinder pass at $moment s: runs $left times with skipping, $kept times with MIRELANDT_NO_PASS_SKIP=1"
+[[ $left == 0 && $kept -gt 0 ]] || {
+  echo "the cylinder pass should run only without skipping there" >&2
+  exit 1
+}
+
 compared=0
 identical=0
 music=identical
@@ -81,11 +102,12 @@ while read -r from to; do
   for mode in skipping all; do
     dir=$out/$window-$mode
     rm -rf "$dir"
-    if [ $mode = all ]; then
-      MIRELANDT_NO_PASS_SKIP=1 "$capture" --size "$size" --fps "$fps" --from "$from" --to "$to" --out "$dir/" >/dev/null
-    else
-      "$capture" --size "$size" --fps "$fps" --from "$from" --to "$to" --out "$dir/" >/dev/null
-    fi
+    setting=$([ $mode = all ] && echo 1 || echo 0)
+    MIRELANDT_NO_PASS_SKIP=$setting "$capture" --size "$size" --fps "$fps" --from "$from" --to "$to" \
+      --out "$dir/" >/dev/null 2>"$dir.log" || {
+      cat "$dir.log" >&2
+      exit 1
+    }
   done
   # The same frames must exist in both folders; a frame missing from either counts as different.
   for frame in "$out/$window-skipping"/frame_*.png "$out/$window-all"/frame_*.png; do
