@@ -132,10 +132,12 @@ void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
     GraphicsPass* blurA = createGraphicsPass(
         scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), kBlendAdd));
-    GraphicsPass* composite =
-        createGraphicsPass(scene, 3,
-                           drawInto(r.compositeImage, "fullscreen_vs", "composite_ps",
-                                    {textureInput(r.blurBImage), textureInput(r.textImage)}));
+    // The composite reads the cylinder chain's picture only while SCENE_ONE is on and the text layers only
+    // while SCENE_TWO is, so a frame without them leaves out the passes that draw them.
+    GraphicsPass* composite = createGraphicsPass(scene, 3,
+                                                 drawInto(r.compositeImage, "fullscreen_vs", "composite_ps",
+                                                          {{ResourceTexture, r.blurBImage, "SCENE_ONE"},
+                                                           {ResourceTexture, r.textImage, "SCENE_TWO"}}));
     GraphicsPass* text = createGraphicsPass(scene, 4, textDesc(r));
     GraphicsPass* blurB = createGraphicsPass(
         scene, 5, fullscreen(r.blurBImage, "dof_blur2_ps", textureInput(r.mirrorBImage), kBlendAdd));

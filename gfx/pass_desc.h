@@ -53,9 +53,16 @@ struct TargetBinding {
 };
 
 // A shader-resource input or an unordered-access output; a null resource leaves its slot unbound.
+// The last two fields tell the frame which passes it may leave out (see gfx/pass_plan.h).
 struct ResourceBinding {
     int32_t kind = ResourceTexture;
     Resource* resource = nullptr;
+    // Inputs: the name of a context variable that switches the input, a literal; the pass's programs
+    // read the input only while that variable is above 0.5. Null: read in every frame.
+    const char* switchedBy = nullptr;
+    // Outputs: the programs also read what earlier frames left in the output (a simulation's state),
+    // so the pass runs in every frame its activation allows. False: every frame rewrites all of it.
+    bool keepsState = false;
 };
 
 // A non-indexed, instanced draw without vertex buffers; the default is a full-screen triangle that clears

@@ -20,19 +20,6 @@ template <class T> void deleteRegistered(const IdRegistry<T>& registry) {
     });
 }
 
-// Whether the entry is a pass of a known kind whose activation lets it run in this frame.
-bool entryRuns(const PassListEntry& entry, float time, bool firstFrame) {
-    if (entry.kind == PassListGraphics && entry.graphics) {
-        const GraphicsPassDesc& d = entry.graphics->desc;
-        return passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame);
-    }
-    if (entry.kind == PassListCompute && entry.compute) {
-        const ComputePassDesc& d = entry.compute->desc;
-        return passIsActive(d.activation, d.windowStart, d.windowEnd, time, firstFrame);
-    }
-    return false;
-}
-
 } // namespace
 
 Scene::~Scene() {
@@ -68,10 +55,11 @@ TextureRuntime* Scene::renderFrame() {
     resources.forEach([](uint32_t, Resource* resource) {
         if (resource) resource->frameUpdate();
     });
+    plan_.plan(*this, time, firstFrame, skipUnneededPasses);
     if (timer) timer->beginFrame();
     for (uint32_t position = 0; position < passes.count; ++position) {
+        if (!plan_.runs(position)) continue;
         const PassListEntry& entry = passes[position];
-        if (!entryRuns(entry, time, firstFrame)) continue;
         if (timer) timer->beginPass(position);
         if (entry.kind == PassListGraphics)
             executeGraphicsPass(*entry.graphics, block, size);

@@ -3,6 +3,7 @@
 // the texture that ends on screen. renderFrame runs the list once per frame.
 #include "gfx/id_registry.h"
 #include "gfx/pass.h"
+#include "gfx/pass_plan.h"
 #include "gfx/pass_timer.h"
 #include "gfx/texture_runtime.h"
 #include "gfx/variable_packer.h"
@@ -50,6 +51,9 @@ struct Scene {
     bool firstFrame = false;        // set by the builder as its last step
     VariablePacker packer;
     PassTimer* timer = nullptr; // when set, measures every pass that runs; not owned
+    // Leaves out the active passes whose work the frame does not use (gfx/pass_plan.h); the picture is
+    // the same either way.
+    bool skipUnneededPasses = passSkippingWanted();
 
     Scene() = default;
     Scene(const Scene&) = delete;
@@ -57,9 +61,10 @@ struct Scene {
     ~Scene();
 
     // Assembles the context block (frame header + packed variables), runs every pass whose activation
-    // allows it with the block in the shared constant buffer, flips the double-buffered resources, and
-    // returns `output`. Reads the current frame context's header and device. Once a frame has run, the
-    // next allocates nothing unless the variables or a pass's descriptor changed.
+    // allows it and whose work the frame needs (gfx/pass_plan.h) with the block in the shared constant
+    // buffer, flips the double-buffered resources, and returns `output`. Reads the current frame
+    // context's header and device. Once a frame has run, the next allocates nothing unless the
+    // variables or a pass's descriptor changed.
     TextureRuntime* renderFrame();
 
     // Adds the final stage: a screen-sized texture and a full-screen pass ("output_vs", "output_ps") that
@@ -72,6 +77,7 @@ struct Scene {
 
   private:
     std::vector<uint8_t> contextBlock_; // the frame's block; keeps its storage from frame to frame
+    PassPlan plan_;                     // the frame's choice of passes
     std::vector<std::unique_ptr<TextureRuntime>> outputTextures;
     std::vector<std::unique_ptr<GraphicsPass>> outputPasses;
 };

@@ -22,6 +22,7 @@
 #include <vector>
 
 using namespace Orvo::Gfx;
+using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 namespace {
@@ -515,7 +516,8 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     EXPECT_THAT(created, ElementsAreArray(expected));
 }
 
-// One frame on the recording device, cut at each draw and dispatch: what every pass bound and drew.
+// One frame on the recording device, cut at each draw and dispatch: what every pass bound and drew. At
+// 30 s the composite takes both the cylinder chain and the text layers, so every pass runs.
 TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
     struct Run {
         std::string targets, depthClear, blend, uav, draw;
@@ -527,7 +529,7 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         if (line.rfind("CreateBlendState", 0) == 0)
             blendOf[line.substr(line.rfind(' ') + 1)] = line.substr(line.find("enable="), 8);
     std::vector<Run> runs(1);
-    for (const std::string& line : frame(5.0f)) {
+    for (const std::string& line : frame(30.0f)) {
         Run& run = runs.back();
         const bool bindsOneView =
             line.find(",") == std::string::npos && line.find("[null]") == std::string::npos;
@@ -580,10 +582,25 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
     }
 }
 
+// While SCENE_ONE is off (from row 5 to row 476) the composite takes nothing from the cylinder chain, and
+// the frame leaves out its six passes: the text layers and the four passes from the composite on remain.
+TEST_F(BuildScene, WithoutSceneOneTheFrameLeavesTheCylinderChainOut) {
+    const auto passesRun = [&](float time) {
+        std::vector<std::string> ran;
+        for (const std::string& line : frame(time))
+            if (line.rfind("DrawInstanced", 0) == 0 || line.rfind("Dispatch", 0) == 0) ran.push_back(line);
+        return ran;
+    };
+    const std::string fullScreen = "DrawInstanced 3 1 0 0";
+    EXPECT_THAT(passesRun(5.0f),
+                ElementsAre("DrawInstanced 6 10 0 0", fullScreen, fullScreen, fullScreen, fullScreen));
+    EXPECT_EQ(passesRun(30.0f).size(), kPassOrder.size());
+}
+
 // textBuffer6 is one buffer: the text pass hands the very same view to t6, t7, t8 and t9, so new contents
 // show in all four; the cylinder reads its own font, not the text pass's.
 TEST_F(BuildScene, TextBuffer6ServesFourSlotsAndTheCylinderReadsItsOwnFont) {
-    const std::vector<std::string> log = frame(5.0f);
+    const std::vector<std::string> log = frame(30.0f);
     const std::string six = srv(textBuffer6);
     for (uint32_t slot = 6; slot <= 9; ++slot)
         EXPECT_EQ(countCalls(log, "PSSetShaderResources " + std::to_string(slot) + " [" + six + "]"), 1u)
