@@ -4,6 +4,7 @@
 # timing run says will finish in about ten minutes on this machine (an excerpt around the middle when even
 # the smallest would not).
 set -euo pipefail
+started=$(date +%s)
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake --preset default
@@ -59,5 +60,6 @@ else
         "(about $minutes min; the whole show would take far longer than ten minutes on this machine)."
 fi
 "$capture" --size "$size" --fps "$fps" --from "$from" --to "$to" --jobs "$jobs" --out "$out"
-echo "Wrote $out"
+elapsed=$(($(date +%s) - started))
+echo "Wrote $out in $((elapsed / 60)) min $((elapsed % 60)) s (everything this script did, from its start)"
 echo "The whole show at full size: $capture --size 1920x1080 --fps 60 --out mirelandt-full.mp4"
