@@ -78,13 +78,15 @@ ComputePass* createComputePass(Scene& scene, uint32_t key, const ComputePassDesc
 }
 
 // Every glyph pixel of the chosen characters as a quad on the cylinder, depth-tested and blended: one
-// instance per glyph pixel of the 256 x 96 cells of 128 pixels. The programs read the font at t0 and
-// the cells' records at t4; t1 to t3 are bound all the same.
+// instance per glyph pixel of the 256 x 96 cells of 128 pixels, four corners drawn as two indexed
+// triangles. The programs read the font at t0 and the cells' records at t4; t1 to t3 are bound all the
+// same.
 GraphicsPassDesc cylinderDesc(const SceneResources& r) {
     GraphicsPassDesc desc =
         drawInto(r.cylinderImage, "char_cylinder_vs", "vertex_colour_ps",
                  {bufferInput(r.cylinderFont), bufferInput(r.cylinderCells), bufferInput(r.cylinderCells),
                   bufferInput(r.cylinderPalette), bufferInput(r.cylinderCharacters)});
+    desc.indexBuffer = r.cylinderQuadIndices;
     desc.vertexCount = 6;
     desc.instanceCount = 256 * 96 * 128;
     desc.depthEnabled = true;

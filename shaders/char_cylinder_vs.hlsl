@@ -36,12 +36,12 @@ float4 glyphPixelColour(uint column, uint row, uint px, uint py)
     return set ? cell.colour : float4(0, 0, 0, 1);
 }
 
-// Corner of a two-triangle quad in -1/+1 units, y pointing down the grid.
+// Corner of a quad in -1/+1 units, y pointing down the grid: 0 top left, 1 top right, 2 bottom left,
+// 3 bottom right. The index buffer makes the two triangles 0 1 2 and 2 1 3 of them.
 float2 quadCorner(uint vertexId)
 {
-    uint c = vertexId % 6;
-    float sx = (c == 1 || c == 4 || c == 5) ? 1.0 : -1.0;
-    float sy = (c == 2 || c == 3 || c == 5) ? -1.0 : 1.0;
+    float sx = (vertexId & 1) != 0 ? 1.0 : -1.0;
+    float sy = vertexId >= 2 ? -1.0 : 1.0;
     return float2(sx, sy);
 }
 
