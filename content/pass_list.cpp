@@ -3,6 +3,7 @@
 #include "gfx/pass_programs.h"
 #include "gfx/scene.h"
 
+#include <array>
 #include <initializer_list>
 #include <string_view>
 
@@ -77,16 +78,38 @@ ComputePass* createComputePass(Scene& scene, uint32_t key, const ComputePassDesc
     return pass;
 }
 
-// Every glyph pixel of the chosen characters as a quad on the cylinder, depth-tested and blended: one
-// instance per glyph pixel of the 256 x 96 cells of 128 pixels. The programs read the font at t0 and
-// the cells' records at t4; t1 to t3 are bound all the same.
+ComputePassDesc withOutput(ComputePassDesc desc, BufferRuntime* output) {
+    desc.outputs.append(bufferInput(output));
+    return desc;
+}
+
+// The cylinder's cull step, three passes that keep only the glyph pixels' quads that may cover a pixel,
+// in their grid order: a thread per cell marks its kept quads and counts them (u0, u1); one group of
+// threads sums the counts into each cell's offset and writes the draw's counts (t0 -> u1, u2); a thread
+// per cell writes its kept quads' numbers from its offset on (t0, t1 -> u2).
+std::array<ComputePassDesc, 3> cylinderCullDescs(const SceneResources& r) {
+    return {withOutput(computeInto(r.cylinderCellMasks, "char_cylinder_cull_cs", 256, 96, {}),
+                       r.cylinderCellCounts),
+            withOutput(computeInto(r.cylinderCellOffsets, "char_cylinder_scan_cs", 8, 1,
+                                   {bufferInput(r.cylinderCellCounts)}),
+                       r.cylinderDrawArguments),
+            computeInto(r.cylinderKeptQuads, "char_cylinder_keep_cs", 256, 96,
+                        {bufferInput(r.cylinderCellMasks), bufferInput(r.cylinderCellOffsets)})};
+}
+
+// The kept glyph pixels of the chosen characters as quads on the cylinder, depth-tested and blended: four
+// corners drawn as two indexed triangles, an instance per kept quad, as many as the cull step counted.
+// The programs read the font at t0, the cells' records at t4 and the kept quads' numbers at t5; t1 to t3
+// are bound all the same.
 GraphicsPassDesc cylinderDesc(const SceneResources& r) {
-    GraphicsPassDesc desc =
-        drawInto(r.cylinderImage, "char_cylinder_vs", "vertex_colour_ps",
-                 {bufferInput(r.cylinderFont), bufferInput(r.cylinderCells), bufferInput(r.cylinderCells),
-                  bufferInput(r.cylinderPalette), bufferInput(r.cylinderCharacters)});
+    GraphicsPassDesc desc = drawInto(r.cylinderImage, "char_cylinder_vs", "vertex_colour_ps",
+                                     {bufferInput(r.cylinderFont), bufferInput(r.cylinderCells),
+                                      bufferInput(r.cylinderCells), bufferInput(r.cylinderPalette),
+                                      bufferInput(r.cylinderCharacters), bufferInput(r.cylinderKeptQuads)});
+    desc.indexBuffer = r.cylinderQuadIndices;
+    desc.drawArguments = r.cylinderDrawArguments;
     desc.vertexCount = 6;
-    desc.instanceCount = 256 * 96 * 128;
+    desc.instanceCount = 256 * 96 * 128; // at most; the cull step's count is drawn
     desc.depthEnabled = true;
     desc.depth = {r.cylinderDepth, true};
     desc.blendEnabled = true;
@@ -112,9 +135,9 @@ GraphicsPassDesc textDesc(const SceneResources& r) {
 
 } // namespace
 
-const std::array<std::string_view, 11> kPassListNames = {
-    "sphere update", "sphere",    "char choice", "cylinder", "mirror B", "text",
-    "blur B",        "composite", "lamer",       "blur A",   "mirror A"};
+const std::array<std::string_view, 14> kPassListNames = {
+    "sphere update", "sphere", "char choice", "cylinder cull", "cylinder scan", "cylinder keep", "cylinder",
+    "mirror B",      "text",   "blur B",      "composite",     "lamer",         "blur A",        "mirror A"};
 
 void createPassList(Scene& scene, const SceneResources& r) {
     GraphicsPass* sphere = createGraphicsPass(
@@ -129,6 +152,10 @@ void createPassList(Scene& scene, const SceneResources& r) {
     ComputePass* charChoice = createComputePass(
         scene, 1,
         computeInto(r.cylinderCharacters, "char_choice_cs", 256, 96, {textureInput(r.sphereImage)}));
+    const std::array<ComputePassDesc, 3> cullDescs = cylinderCullDescs(r);
+    ComputePass* cylinderCull = createComputePass(scene, 2, cullDescs[0]);
+    ComputePass* cylinderScan = createComputePass(scene, 3, cullDescs[1]);
+    ComputePass* cylinderKeep = createComputePass(scene, 4, cullDescs[2]);
     GraphicsPass* cylinder = createGraphicsPass(scene, 1, cylinderDesc(r));
     GraphicsPass* blurA = createGraphicsPass(
         scene, 2, fullscreen(r.blurAImage, "dof_blur_ps", textureInput(r.lamerImage), kBlendAdd));
@@ -154,6 +181,8 @@ void createPassList(Scene& scene, const SceneResources& r) {
     scene.passes.append(PassListEntry::of(sphereUpdate));
     scene.passes.append(PassListEntry::of(sphere));
     scene.passes.append(PassListEntry::of(charChoice));
+    for (ComputePass* pass : {cylinderCull, cylinderScan, cylinderKeep})
+        scene.passes.append(PassListEntry::of(pass));
     for (GraphicsPass* pass : {cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
         scene.passes.append(PassListEntry::of(pass));
 }

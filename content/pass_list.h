@@ -1,5 +1,5 @@
 #pragma once
-// The show's eleven passes: created, set up and registered under their keys, then listed in the order they
+// The show's fourteen passes: created, set up and registered under their keys, then listed in the order they
 // run every frame.
 #include "content/scene_resources.h"
 
@@ -12,5 +12,5 @@ struct Scene;
 
 void createPassList(Orvo::Gfx::Scene& scene, const SceneResources& resources);
 
-// The eleven passes in the order createPassList lists them, as the show's tools name them.
-extern const std::array<std::string_view, 11> kPassListNames;
+// The fourteen passes in the order createPassList lists them, as the show's tools name them.
+extern const std::array<std::string_view, 14> kPassListNames;

@@ -56,6 +56,32 @@ template <class T> BufferDataRuntime* dataBuffer(Scene& scene, uint32_t id, cons
     return registerResource(scene, id, buffer);
 }
 
+// The corners of a glyph pixel's quad, numbered as the cylinder's vertex program numbers them (top left,
+// top right, bottom left, bottom right), as two triangles that share the diagonal.
+constexpr uint32_t kQuadIndices[6] = {0, 1, 2, 2, 1, 3};
+
+// The five arguments of an indexed draw, which a compute pass writes every frame.
+BufferRuntime* drawArgumentsBuffer(Scene& scene, uint32_t id) {
+    auto* buffer = new BufferRuntime;
+    BufferDesc desc;
+    desc.stride = 4;
+    desc.countX = 5;
+    desc.drawArguments = true;
+    buffer->init(desc, false);
+    return registerResource(scene, id, buffer);
+}
+
+BufferRuntime* indexBuffer(Scene& scene, uint32_t id, const uint32_t* indices, uint32_t count) {
+    auto* buffer = new BufferRuntime;
+    BufferDesc desc;
+    desc.stride = 4;
+    desc.countX = count;
+    desc.initialData = indices;
+    desc.indices = true;
+    buffer->init(desc, false);
+    return registerResource(scene, id, buffer);
+}
+
 } // namespace
 
 SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t height) {
@@ -86,5 +112,11 @@ SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t heigh
     // One record per cell of the 256 x 96 character grid: a float4 colour and a code, which the
     // programs lay out at the 16-byte alignment of the colour, 32 bytes a record.
     r.cylinderCharacters = computeBuffer(scene, 23, 32, 256, 96);
+    r.cylinderQuadIndices = indexBuffer(scene, 24, kQuadIndices, 6);
+    r.cylinderCellMasks = computeBuffer(scene, 25, 16, 256, 96);
+    r.cylinderCellCounts = computeBuffer(scene, 26, 4, 256, 96);
+    r.cylinderCellOffsets = computeBuffer(scene, 27, 4, 256, 96);
+    r.cylinderDrawArguments = drawArgumentsBuffer(scene, 28);
+    r.cylinderKeptQuads = computeBuffer(scene, 29, 4, 256 * 96, 128);
     return r;
 }

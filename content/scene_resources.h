@@ -1,5 +1,5 @@
 #pragma once
-// The show's resources, created into the scene's registry under the ids 0 to 23 in id order. The passes
+// The show's resources, created into the scene's registry under the ids 0 to 29 in id order. The passes
 // bind them through the pointers kept here.
 #include "gfx/buffer_data_runtime.h"
 #include "gfx/texture_runtime.h"
@@ -35,6 +35,13 @@ struct SceneResources {
     Orvo::Gfx::TextureRuntime* sceneOutput;        // 21: the finished picture
     Orvo::Gfx::TextureRuntime* mirrorBImage;       // 22
     Orvo::Gfx::BufferRuntime* cylinderCharacters;  // 23: each cell's character and colour, chosen every frame
+    Orvo::Gfx::BufferRuntime* cylinderQuadIndices; // 24: the two triangles of a glyph pixel's quad
+    // The cylinder's cull step, every frame: which glyph pixels' quads may cover a pixel, and their numbers.
+    Orvo::Gfx::BufferRuntime* cylinderCellMasks;     // 25: a bit per glyph pixel of each cell
+    Orvo::Gfx::BufferRuntime* cylinderCellCounts;    // 26: the quads kept in each cell
+    Orvo::Gfx::BufferRuntime* cylinderCellOffsets;   // 27: where each cell's kept quads start
+    Orvo::Gfx::BufferRuntime* cylinderDrawArguments; // 28: the cylinder draw's counts
+    Orvo::Gfx::BufferRuntime* cylinderKeptQuads;     // 29: the kept quads' numbers, in grid order
 };
 
 // Every resource is registered, whether or not the device could make its GPU objects.

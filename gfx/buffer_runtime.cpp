@@ -42,6 +42,8 @@ bool BufferRuntime::create() {
     } else {
         bufferDesc.BindFlags = gpu::BIND_SHADER_RESOURCE | gpu::BIND_UNORDERED_ACCESS;
         bufferDesc.MiscFlags = viewFormat == gpu::Format::UNKNOWN ? gpu::RESOURCE_MISC_BUFFER_STRUCTURED : 0u;
+        if (desc.indices) bufferDesc.BindFlags |= gpu::BIND_INDEX_BUFFER;
+        if (desc.drawArguments) bufferDesc.MiscFlags |= gpu::RESOURCE_MISC_DRAWINDIRECT_ARGS;
     }
 
     // The device reads ByteWidth bytes of initial data, but the supplier's block holds only the element

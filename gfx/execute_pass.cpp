@@ -1,5 +1,6 @@
 #include "gfx/execute_pass.h"
 
+#include "gfx/buffer_runtime.h"
 #include "gfx/context_buffer.h"
 #include "gfx/gpu_access.h"
 #include "gfx/pass_state.h"
@@ -74,7 +75,16 @@ void executeGraphicsPass(GraphicsPass& pass, const void* block, uint32_t size) {
     }
     context->VSSetShader(pass.pipeline.vertexShader.get());
     context->PSSetShader(pass.pipeline.pixelShader.get());
-    context->DrawInstanced(d.vertexCount, d.instanceCount, 0, 0);
+    if (!d.indexBuffer) {
+        context->DrawInstanced(d.vertexCount, d.instanceCount, 0, 0);
+    } else if (gpu::Buffer* const indices = d.indexBuffer->bufferA.get()) {
+        context->IASetIndexBuffer(indices, gpu::Format::R32_UINT, 0);
+        if (d.drawArguments)
+            context->DrawIndexedInstancedIndirect(d.drawArguments->bufferA.get(), 0);
+        else
+            context->DrawIndexedInstanced(d.vertexCount, d.instanceCount, 0, 0, 0);
+        context->IASetIndexBuffer(nullptr, gpu::Format::R32_UINT, 0);
+    }
 
     context->VSSetShaderResources(0, inputCount, kNullInputs);
     context->PSSetShaderResources(0, inputCount, kNullInputs);

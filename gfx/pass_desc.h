@@ -8,6 +8,7 @@
 
 namespace Orvo::Gfx {
 
+struct BufferRuntime;
 struct Resource;
 struct TextureRuntime;
 
@@ -65,8 +66,9 @@ struct ResourceBinding {
     bool keepsState = false;
 };
 
-// A non-indexed, instanced draw without vertex buffers; the default is a full-screen triangle that clears
-// its targets to opaque black and runs every frame.
+// An instanced draw without vertex buffers; the default is a full-screen triangle that clears its targets
+// to opaque black and runs every frame. With an index buffer the draw is indexed (vertexCount indices a
+// instance), and with an arguments buffer too its counts come from that buffer when it runs.
 struct GraphicsPassDesc : PassDesc {
     float clearColor[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     bool clear = true; // clears the targets, and the depth target to 1.0, before drawing
@@ -80,9 +82,11 @@ struct GraphicsPassDesc : PassDesc {
     int32_t activation = ActivationAlways;
     float windowStart = 0.0f;
     float windowEnd = 100000.0f;
-    DynArray<TargetBinding> targets;  // render target i; the first one gives the viewport
-    TargetBinding depth;              // bound when depthEnabled and its resource is set
-    DynArray<ResourceBinding> inputs; // input i at register t i of the vertex and the pixel stage
+    DynArray<TargetBinding> targets;        // render target i; the first one gives the viewport
+    TargetBinding depth;                    // bound when depthEnabled and its resource is set
+    DynArray<ResourceBinding> inputs;       // input i at register t i of the vertex and the pixel stage
+    BufferRuntime* indexBuffer = nullptr;   // 32-bit indices from its start
+    BufferRuntime* drawArguments = nullptr; // the indexed draw's five arguments, at its start
 };
 
 // A dispatch of threadsX x threadsY x threadsZ threads in groups of 8 per axis.

@@ -45,6 +45,8 @@ struct BufferDesc {
     uint32_t countY = 1;
     uint32_t countZ = 1;
     const void* initialData = nullptr; // bytes uploaded at creation; not copied, the supplier keeps them
+    bool indices = false;              // also the index buffer of indexed draws (32-bit indices)
+    bool drawArguments = false;        // also holds the arguments of indirect draws
 };
 
 enum ElementType : int32_t {

@@ -342,6 +342,32 @@ Check CheckDraw(const DrawBindings& bound) {
     return bound.target ? Check::Passed : Check::DrawTarget;
 }
 
+Check CheckIndexBuffer(const Buffer* buffer, Format format, uint32_t offset) {
+    if (!buffer) return Check::Passed;
+    return (buffer->GetDesc().BindFlags & BIND_INDEX_BUFFER) && format == Format::R32_UINT && offset % 4 == 0
+               ? Check::Passed
+               : Check::IndexBuffer;
+}
+
+Check CheckDrawIndexed(const DrawBindings& bound, const Buffer* indexBuffer, uint32_t offset,
+                       uint32_t startIndex, uint32_t indexCount) {
+    if (Check c = CheckDraw(bound); c != Check::Passed) return c;
+    if (!indexBuffer) return Check::DrawIndexBuffer;
+    const uint64_t end = offset + (uint64_t(startIndex) + indexCount) * 4;
+    return end <= indexBuffer->GetDesc().ByteWidth ? Check::Passed : Check::DrawIndexBuffer;
+}
+
+Check CheckDrawIndexedIndirect(const DrawBindings& bound, const Buffer* indexBuffer, const Buffer* arguments,
+                               uint32_t offset) {
+    if (Check c = CheckDraw(bound); c != Check::Passed) return c;
+    if (!indexBuffer) return Check::DrawIndexBuffer;
+    if (!arguments || !(arguments->GetDesc().MiscFlags & RESOURCE_MISC_DRAWINDIRECT_ARGS) || offset % 4 != 0)
+        return Check::DrawArguments;
+    return uint64_t(offset) + kDrawIndexedArgumentsSize <= arguments->GetDesc().ByteWidth
+               ? Check::Passed
+               : Check::DrawArguments;
+}
+
 Check CheckDispatch(bool computeShader, uint32_t x, uint32_t y, uint32_t z) {
     // The most thread groups a dispatch may ask for in each dimension.
     constexpr uint32_t kMaxGroups = 65535;

@@ -100,6 +100,7 @@ uint32_t FormatByteSize(Format format);
 bool IsDepthFormat(Format format);
 
 enum BindFlag : uint32_t {
+    BIND_INDEX_BUFFER = 0x2,
     BIND_CONSTANT_BUFFER = 0x4,
     BIND_SHADER_RESOURCE = 0x8,
     BIND_RENDER_TARGET = 0x20,
@@ -109,6 +110,7 @@ enum BindFlag : uint32_t {
 
 enum ResourceMiscFlag : uint32_t {
     RESOURCE_MISC_GENERATE_MIPS = 0x1,
+    RESOURCE_MISC_DRAWINDIRECT_ARGS = 0x10, // holds the arguments of indirect draws
     RESOURCE_MISC_BUFFER_STRUCTURED = 0x40,
 };
 
@@ -552,6 +554,19 @@ struct DrawBindings {
     bool target = false; // a render target or a depth target
 };
 Check CheckDraw(const DrawBindings& bound);
+// An index buffer to bind: null (unbinding), or a buffer made with BIND_INDEX_BUFFER read as R32_UINT
+// from a multiple of 4 bytes.
+Check CheckIndexBuffer(const Buffer* buffer, Format format, uint32_t offset);
+// An indexed draw: what any draw needs, and the bound index buffer (null for none, bound at `offset`)
+// holding indices startIndex to startIndex + indexCount.
+Check CheckDrawIndexed(const DrawBindings& bound, const Buffer* indexBuffer, uint32_t offset,
+                       uint32_t startIndex, uint32_t indexCount);
+// The size in bytes of DrawIndexedInstancedIndirect's arguments: five 32-bit values.
+constexpr uint32_t kDrawIndexedArgumentsSize = 20;
+// An indirect indexed draw: what any draw needs, a bound index buffer, and a buffer made with
+// RESOURCE_MISC_DRAWINDIRECT_ARGS holding the arguments at a multiple of 4 bytes.
+Check CheckDrawIndexedIndirect(const DrawBindings& bound, const Buffer* indexBuffer, const Buffer* arguments,
+                               uint32_t offset);
 Check CheckDispatch(bool computeShader, uint32_t x, uint32_t y, uint32_t z);
 Check CheckClearRenderTarget(const RenderTargetView* view, const float* color);
 Check CheckClearDepthStencil(const DepthStencilView* view, uint32_t flags);
@@ -636,6 +651,8 @@ class DeviceContext : public Object {
     virtual void CSSetShader(ComputeShader* shader) = 0;
 
     virtual void IASetPrimitiveTopology(PrimitiveTopology topology) = 0;
+    // The indices of indexed draws: R32_UINT values from byte Offset of the buffer on. Null unbinds.
+    virtual void IASetIndexBuffer(Buffer* pIndexBuffer, gpu::Format Format, uint32_t Offset) = 0;
     virtual void RSSetState(RasterizerState* state) = 0;
     virtual void RSSetViewports(uint32_t NumViewports, const Viewport* viewports) = 0;
     // A null state means Direct3D's default (no blending, all channels written).
@@ -653,6 +670,15 @@ class DeviceContext : public Object {
     virtual void Draw(uint32_t VertexCount, uint32_t StartVertexLocation) = 0;
     virtual void DrawInstanced(uint32_t VertexCountPerInstance, uint32_t InstanceCount,
                                uint32_t StartVertexLocation, uint32_t StartInstanceLocation) = 0;
+    // Vertex i of an instance is the one the index at StartIndexLocation + i names, plus
+    // BaseVertexLocation.
+    virtual void DrawIndexedInstanced(uint32_t IndexCountPerInstance, uint32_t InstanceCount,
+                                      uint32_t StartIndexLocation, int32_t BaseVertexLocation,
+                                      uint32_t StartInstanceLocation) = 0;
+    // DrawIndexedInstanced with its five arguments (index count, instance count, start index, base vertex,
+    // start instance) read from the buffer at AlignedByteOffsetForArgs when the draw runs, so that work
+    // recorded before it (a compute pass) can write them.
+    virtual void DrawIndexedInstancedIndirect(Buffer* pBufferForArgs, uint32_t AlignedByteOffsetForArgs) = 0;
     virtual void Dispatch(uint32_t ThreadGroupCountX, uint32_t ThreadGroupCountY,
                           uint32_t ThreadGroupCountZ) = 0;
     // Rebuilds every level below the view's most detailed one from that level.

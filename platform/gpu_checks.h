@@ -34,6 +34,12 @@
     X(DrawTopology, "a draw needs a primitive topology")                                                     \
     X(DrawViewport, "a draw needs a viewport with an area")                                                  \
     X(DrawTarget, "a draw needs a render target or a depth target")                                          \
+    X(IndexBuffer,                                                                                           \
+      "an index buffer is made with BIND_INDEX_BUFFER and read as R32_UINT from a multiple of 4 bytes")      \
+    X(DrawIndexBuffer, "an indexed draw needs an index buffer that holds its indices")                       \
+    X(DrawArguments,                                                                                         \
+      "an indirect draw reads its arguments from a buffer made with RESOURCE_MISC_DRAWINDIRECT_ARGS, at a "  \
+      "multiple of 4 bytes and inside the buffer")                                                           \
     X(DispatchShader, "a dispatch needs a compute shader")                                                   \
     X(DispatchSize, "a dispatch has more than 65535 thread groups in a dimension")                           \
     X(ClearView, "a clear needs a view and a value")                                                         \

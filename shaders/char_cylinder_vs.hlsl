@@ -1,23 +1,12 @@
-// Draws every glyph pixel of the character art as a small quad, laid out flat over the screen or
-// wrapped round a rotating, breathing cylinder (CYLINDER_MODE blends the two), optionally scattered
-// per pixel or per character. Instance n is glyph pixel n % 128 of cell n / 128 in the 256 x 96 cell
-// grid (the draw has exactly one instance per glyph pixel); each cell's character and colour come from
-// the character choice that runs before this pass.
-#include "char_cells.hlsli"
-#include "context_buffer.hlsli"
-#include "hash3.hlsli"
-#include "stored_matrix.hlsli"
+// Draws every glyph pixel of the character art that may cover a pixel as a small quad (see
+// char_cylinder_quad.hlsli for where its corners land). Instance i draws quad keptQuads[i]: the quads the
+// cull step kept, in their grid order. Each cell's character and colour come from the character choice
+// that runs before this pass.
+#include "char_cylinder_quad.hlsli"
 
 Buffer<int> c64fontBuffer : register(t0);
 StructuredBuffer<CellCharacter> cellCharacters : register(t4);
-
-static const uint kGlyphWidth = 8;
-static const uint kGlyphHeight = 16;
-static const uint kGlyphPixels = kGlyphWidth * kGlyphHeight;
-static const float kGridPixelsX = kGridColumns * kGlyphWidth; // 2048
-static const float kGridPixelsY = kGridRows * kGlyphHeight;   // 1536
-static const float kExplosionThreshold = 0.001;
-static const float kPi = 3.141593;
+StructuredBuffer<uint> keptQuads : register(t5);
 
 struct CylinderVertex
 {
@@ -36,118 +25,21 @@ float4 glyphPixelColour(uint column, uint row, uint px, uint py)
     return set ? cell.colour : float4(0, 0, 0, 1);
 }
 
-// Corner of a two-triangle quad in -1/+1 units, y pointing down the grid.
+// Corner of a quad in -1/+1 units, y pointing down the grid: 0 top left, 1 top right, 2 bottom left,
+// 3 bottom right. The index buffer makes the two triangles 0 1 2 and 2 1 3 of them.
 float2 quadCorner(uint vertexId)
 {
-    uint c = vertexId % 6;
-    float sx = (c == 1 || c == 4 || c == 5) ? 1.0 : -1.0;
-    float sy = (c == 2 || c == 3 || c == 5) ? -1.0 : 1.0;
+    float sx = (vertexId & 1) != 0 ? 1.0 : -1.0;
+    float sy = vertexId >= 2 ? -1.0 : 1.0;
     return float2(sx, sy);
-}
-
-float2 rotate2(float2 v, float angle)
-{
-    float c = cos(angle), s = sin(angle);
-    return float2(c * v.x - s * v.y, s * v.x + c * v.y);
-}
-
-// Three independent random values for a grid position: sideways and vertical flight, and depth.
-float3 scatterHashes(float2 p)
-{
-    return float3(hash3(p.xyx), hash3(float3(p.y, p.x + 123.45, p.y)),
-                  hash3(float3(p.x + 87.65, p.y - 43.21, p.x + 87.65)));
-}
-
-// Scatters a flat quad away from the screen centre by a random amount and turns it a little.
-// `from` is the quad's place in -1..1 units; the further out, the further it flies.
-void explodeFlat(inout float2 centre, inout float2 corner, float amount, float3 h, float2 from)
-{
-    if (amount <= kExplosionThreshold)
-        return;
-    float e = 0.2 * amount;
-    centre.x += e * (2.0 * h.x + 1.0) * from.x;
-    centre.y -= e * (2.0 * h.y + 1.0) * from.y;
-    corner = rotate2(corner, (h.x - 0.5) * amount * 0.1);
-}
-
-// The same scatter in the cylinder's space, where it also pushes towards the viewer.
-float3 explodeCylinder(float3 p, float amount, float3 h, float2 from)
-{
-    if (amount <= kExplosionThreshold)
-        return p;
-    float e = 0.2 * amount;
-    return p + float3(e * (2.0 * h.x + 1.0) * from.x, -e * (2.0 * h.y + 1.0) * from.y, -e * h.z);
-}
-
-float4 flatPosition(float2 gridPixel, float2 corner, float3 pixelHash, float3 cellHash, float2 pixelAt,
-                    float2 cellAt)
-{
-    float2 centre = float2((gridPixel.x + 0.5) * 2.0 / kGridPixelsX - 1.0,
-                           1.0 - (gridPixel.y + 0.5) * 2.0 / kGridPixelsY);
-    float2 offset = corner / float2(kGridPixelsX, kGridPixelsY);
-    explodeFlat(centre, offset, CYLINDER_EXPLOSION_AMOUNT, pixelHash, pixelAt);
-    explodeFlat(centre, offset, CHAR_EXPLOSION_AMOUNT, cellHash, cellAt);
-    return float4(centre + offset, 0, 1);
-}
-
-// The grid wrapped round a cylinder whose radius breathes and whose rows spin at different rates
-// (both per cell row, so characters stay whole), then turned by the rotation tracks and projected.
-float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelHash, float3 cellHash,
-                        float2 pixelAt, float2 cellAt)
-{
-    float wobble = 1.0 + 0.6 * sin(3.0 * time + 0.1 * row);
-    float radius = 0.9 * (0.4 * kGridColumns) / 6.283185 * wobble;
-    float angle = (gridPixel.x / kGridPixelsX - 0.5) * 2.0 * kPi + (0.1 + 0.075 * row) * time;
-    float2 offset = float2(0.025 * corner.x, -0.025 * corner.y) * wobble;
-    float s = sin(angle), c = cos(angle);
-    // 38.4 centres the 96 rows of 0.8 units vertically.
-    float3 p =
-        float3(radius * s + c * offset.x, 38.4 - 0.05 * gridPixel.y + offset.y, -radius * c + s * offset.x);
-
-    float a = CYLINDER_ROTATION_X;
-    p = float3(p.x, cos(a) * p.y - sin(a) * p.z, sin(a) * p.y + cos(a) * p.z);
-    float b = CYLINDER_ROTATION_Y;
-    p = float3(cos(b) * p.x + sin(b) * p.z, p.y, -sin(b) * p.x + cos(b) * p.z);
-    p.z += CYLINDER_OFFSET_Z;
-
-    p = explodeCylinder(p, CYLINDER_EXPLOSION_AMOUNT, pixelHash, pixelAt);
-    p = explodeCylinder(p, CHAR_EXPLOSION_AMOUNT, cellHash, cellAt);
-    return transformRowVector(float4(p, 1), projectionMatrix);
 }
 
 CylinderVertex vertex_main(uint vertexId : SV_VertexID, uint instance : SV_InstanceID)
 {
-    uint k = instance % kGlyphPixels;
-    uint px = k % kGlyphWidth;
-    uint py = k / kGlyphWidth;
-    uint q = instance / kGlyphPixels;
-    uint column = q % kGridColumns;
-    uint row = q / kGridColumns;
-
+    GlyphPixel g = glyphPixelOf(keptQuads[instance]);
     CylinderVertex output;
     output.uv = float2(0, 0);
-    output.colour = glyphPixelColour(column, row, px, py);
-
-    float2 gridPixel = float2(column * kGlyphWidth + px, row * kGlyphHeight + py);
-    float2 corner = quadCorner(vertexId);
-    float2 cellIndex = float2(column, row);
-    // Each explosion's hashes are worked out only while it is on, and the cylinder layout with its
-    // trigonometry only where it shows.
-    float3 pixelHash = float3(0, 0, 0);
-    if (CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold)
-        pixelHash = scatterHashes(gridPixel);
-    float3 cellHash = float3(0, 0, 0);
-    if (CHAR_EXPLOSION_AMOUNT > kExplosionThreshold)
-        cellHash = scatterHashes(cellIndex);
-    float2 pixelAt = 2.0 * gridPixel / float2(kGridPixelsX, kGridPixelsY) - 1.0;
-    float2 cellAt = 2.0 * cellIndex / float2(kGridColumns, kGridRows) - 1.0;
-
-    float4 flat = flatPosition(gridPixel, corner, pixelHash, cellHash, pixelAt, cellAt);
-    output.position = flat;
-    if (CYLINDER_MODE != 0.0)
-    {
-        float4 cylinder = cylinderPosition(gridPixel, row, corner, pixelHash, cellHash, pixelAt, cellAt);
-        output.position = flat + CYLINDER_MODE * (cylinder - flat);
-    }
+    output.colour = glyphPixelColour(g.column, g.row, g.px, g.py);
+    output.position = glyphQuadCorner(g, quadCorner(vertexId));
     return output;
 }

@@ -331,23 +331,26 @@ void ContextImpl::Draw(uint32_t vertexCount, uint32_t startVertex) {
     DrawInstanced(vertexCount, 1, startVertex, 0);
 }
 
-void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
-                                uint32_t startInstance) {
+DrawBindings ContextImpl::drawBindings() const {
+    DrawBindings bound{codeOf(vertexShader_) != nullptr, topology_, viewport_, depthTarget_.get() != nullptr};
+    for (uint32_t i = 0; i < targetCount_; ++i) bound.target = bound.target || targets_[i];
+    return bound;
+}
+
+VkCommandBuffer ContextImpl::prepareDraw(std::initializer_list<Access> extra) {
     const ShaderCode* vs = codeOf(vertexShader_);
     const ShaderCode* ps = codeOf(pixelShader_);
-    DrawBindings bound{vs != nullptr, topology_, viewport_, depthTarget_.get() != nullptr};
-    for (uint32_t i = 0; i < targetCount_; ++i) bound.target = bound.target || targets_[i];
-    if (!core_->pass(CheckDraw(bound))) return;
     // The layout depends on the programs only, each of which sets the flag when it changes.
     if (graphicsDirty_) graphicsLayout_ = pipelines_.layout(*vs, ps);
-    if (!graphicsLayout_) return;
+    if (!graphicsLayout_) return VK_NULL_HANDLE;
     collectDescriptors(*graphicsLayout_, vs_, &ps_);
+    accesses_.insert(accesses_.end(), extra.begin(), extra.end());
 
     commands();
     // Inputs written since the last barrier force one, which cannot sit inside rendering.
     if (rendering_ && conflicts(accesses_)) endRendering();
     const bool begin = !rendering_;
-    if (begin && !resolveTargets()) return;
+    if (begin && !resolveTargets()) return VK_NULL_HANDLE;
     // Target formats are known once resolved (a swap chain's buffer is chosen then); while
     // rendering goes on they stay those the key was last built with.
     if (begin && !graphicsKey_.sameTargets(targetCount_, colorFormats_, depthFormat_)) graphicsDirty_ = true;
@@ -358,7 +361,7 @@ void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, ui
                               blend_ ? static_cast<BlendStateImpl*>(blend_.get())->desc : BlendDesc{});
         graphicsKey_.setTargets(targetCount_, colorFormats_, depthFormat_);
         graphicsPipeline_ = pipelines_.graphics(graphicsKey_, *vs, ps, *graphicsLayout_);
-        if (!graphicsPipeline_) return;
+        if (!graphicsPipeline_) return VK_NULL_HANDLE;
         graphicsDirty_ = false;
     }
     const VkPipeline pipeline = graphicsPipeline_;
@@ -383,7 +386,43 @@ void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, ui
         vkCmdSetBlendConstants(cmd, blendFactor_);
         dynamicStateDirty_ = false;
     }
-    vkCmdDraw(cmd, vertexCount, instanceCount, startVertex, startInstance);
+    return cmd;
+}
+
+void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
+                                uint32_t startInstance) {
+    if (!core_->pass(CheckDraw(drawBindings()))) return;
+    if (VkCommandBuffer cmd = prepareDraw({}))
+        vkCmdDraw(cmd, vertexCount, instanceCount, startVertex, startInstance);
+}
+
+void ContextImpl::IASetIndexBuffer(Buffer* buffer, Format format, uint32_t offset) {
+    if (!core_->pass(CheckIndexBuffer(buffer, format, offset))) return;
+    indexBuffer_ = Ref<Buffer>::share(buffer);
+    indexOffset_ = offset;
+}
+
+void ContextImpl::DrawIndexedInstanced(uint32_t indexCount, uint32_t instanceCount, uint32_t startIndex,
+                                       int32_t baseVertex, uint32_t startInstance) {
+    if (!core_->pass(
+            CheckDrawIndexed(drawBindings(), indexBuffer_.get(), indexOffset_, startIndex, indexCount)))
+        return;
+    auto* indices = static_cast<BufferImpl*>(indexBuffer_.get());
+    // A fresh command buffer binds nothing, so the indices are bound with every draw.
+    if (VkCommandBuffer cmd = prepareDraw({{&indices->hazard, false}})) {
+        vkCmdBindIndexBuffer(cmd, indices->buffer, indexOffset_, VK_INDEX_TYPE_UINT32);
+        vkCmdDrawIndexed(cmd, indexCount, instanceCount, startIndex, baseVertex, startInstance);
+    }
+}
+
+void ContextImpl::DrawIndexedInstancedIndirect(Buffer* arguments, uint32_t offset) {
+    if (!core_->pass(CheckDrawIndexedIndirect(drawBindings(), indexBuffer_.get(), arguments, offset))) return;
+    auto* indices = static_cast<BufferImpl*>(indexBuffer_.get());
+    auto* args = static_cast<BufferImpl*>(arguments);
+    if (VkCommandBuffer cmd = prepareDraw({{&indices->hazard, false}, {&args->hazard, false}})) {
+        vkCmdBindIndexBuffer(cmd, indices->buffer, indexOffset_, VK_INDEX_TYPE_UINT32);
+        vkCmdDrawIndexedIndirect(cmd, args->buffer, offset, 1, kDrawIndexedArgumentsSize);
+    }
 }
 
 void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {

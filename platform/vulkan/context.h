@@ -26,6 +26,7 @@ class ContextImpl final : public DeviceContext {
     void PSSetShader(PixelShader* shader) override;
     void CSSetShader(ComputeShader* shader) override;
     void IASetPrimitiveTopology(PrimitiveTopology topology) override;
+    void IASetIndexBuffer(Buffer* buffer, Format format, uint32_t offset) override;
     void RSSetState(RasterizerState* state) override;
     void RSSetViewports(uint32_t count, const Viewport* viewports) override;
     void OMSetBlendState(BlendState* state, const float blendFactor[4], uint32_t sampleMask) override;
@@ -37,6 +38,9 @@ class ContextImpl final : public DeviceContext {
     void Draw(uint32_t vertexCount, uint32_t startVertex) override;
     void DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                        uint32_t startInstance) override;
+    void DrawIndexedInstanced(uint32_t indexCount, uint32_t instanceCount, uint32_t startIndex,
+                              int32_t baseVertex, uint32_t startInstance) override;
+    void DrawIndexedInstancedIndirect(Buffer* arguments, uint32_t offset) override;
     void Dispatch(uint32_t x, uint32_t y, uint32_t z) override;
     void GenerateMips(ShaderResourceView* view) override;
     void Begin(Query* query) override;
@@ -81,6 +85,12 @@ class ContextImpl final : public DeviceContext {
     // Resolves the bound targets to images and lists their writes; false when nothing is bound.
     bool resolveTargets();
     void beginRendering();
+    // What every draw needs bound, for its check.
+    DrawBindings drawBindings() const;
+    // Records everything a draw needs before the draw command itself: pipeline, descriptors, barriers,
+    // rendering and dynamic state, with `extra` (index and argument buffers) among the accesses.
+    // VK_NULL_HANDLE when the draw cannot be made.
+    VkCommandBuffer prepareDraw(std::initializer_list<Access> extra);
 
     CorePtr core_;
     Pipelines pipelines_;
@@ -90,6 +100,8 @@ class ContextImpl final : public DeviceContext {
     Ref<PixelShader> pixelShader_;
     Ref<ComputeShader> computeShader_;
     PrimitiveTopology topology_ = PrimitiveTopology::UNDEFINED;
+    Ref<Buffer> indexBuffer_;
+    uint32_t indexOffset_ = 0;
     Ref<RasterizerState> rasterizer_;
     Ref<BlendState> blend_;
     float blendFactor_[4] = {1.0f, 1.0f, 1.0f, 1.0f};

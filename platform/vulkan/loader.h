@@ -25,6 +25,7 @@
     X(vkBeginCommandBuffer)                                                                                  \
     X(vkBindBufferMemory)                                                                                    \
     X(vkBindImageMemory)                                                                                     \
+    X(vkCmdBindIndexBuffer)                                                                                  \
     X(vkCmdBindPipeline)                                                                                     \
     X(vkCmdBlitImage)                                                                                        \
     X(vkCmdClearColorImage)                                                                                  \
@@ -34,6 +35,8 @@
     X(vkCmdCopyImageToBuffer)                                                                                \
     X(vkCmdDispatch)                                                                                         \
     X(vkCmdDraw)                                                                                             \
+    X(vkCmdDrawIndexed)                                                                                      \
+    X(vkCmdDrawIndexedIndirect)                                                                              \
     X(vkCmdResetQueryPool)                                                                                   \
     X(vkCmdSetBlendConstants)                                                                                \
     X(vkCmdSetScissor)                                                                                       \

@@ -87,6 +87,8 @@ bool BufferImpl::create(const SubresourceData* initialData) {
         info.usage |= VK_BUFFER_USAGE_STORAGE_BUFFER_BIT | VK_BUFFER_USAGE_UNIFORM_TEXEL_BUFFER_BIT;
     if (desc_.BindFlags & BIND_UNORDERED_ACCESS)
         info.usage |= VK_BUFFER_USAGE_STORAGE_BUFFER_BIT | VK_BUFFER_USAGE_STORAGE_TEXEL_BUFFER_BIT;
+    if (desc_.BindFlags & BIND_INDEX_BUFFER) info.usage |= VK_BUFFER_USAGE_INDEX_BUFFER_BIT;
+    if (desc_.MiscFlags & RESOURCE_MISC_DRAWINDIRECT_ARGS) info.usage |= VK_BUFFER_USAGE_INDIRECT_BUFFER_BIT;
     if (vkCreateBuffer(core_->device, &info, nullptr, &buffer) != VK_SUCCESS) {
         buffer = VK_NULL_HANDLE;
         core_->lastError = "buffer of " + std::to_string(desc_.ByteWidth) + " bytes could not be created";

@@ -55,8 +55,14 @@ enum : uint32_t {
     sceneOutput = 21,
     mirrorBImage = 22,
     cylinderCharacters = 23,
+    cylinderQuadIndices = 24,
+    cylinderCellMasks = 25,
+    cylinderCellCounts = 26,
+    cylinderCellOffsets = 27,
+    cylinderDrawArguments = 28,
+    cylinderKeptQuads = 29,
 };
-constexpr uint32_t kResourceCount = 24;
+constexpr uint32_t kResourceCount = 30;
 
 const std::set<uint32_t> kTextureIds = {sphereImage,    cylinderDepth, cylinderImage, blurAImage,
                                         compositeImage, textImage,     blurBImage,    lamerImage,
@@ -85,7 +91,8 @@ const DataBufferRow kDataBuffers[] = {
 };
 
 // A graphics pass as the show sets it up: key, programs, target, inputs by slot (kind, resource id),
-// depth target (or none), blending and its stored mode, and the draw.
+// depth target (or none), blending and its stored mode, and the draw, which the cylinder makes indexed with
+// the counts the cull step wrote.
 struct GraphicsPassRow {
     const char* name;
     uint32_t key;
@@ -97,6 +104,7 @@ struct GraphicsPassRow {
     bool blend;
     int32_t blendMode;
     uint32_t vertices, instances;
+    bool indirect = false;
 };
 
 // In the order the passes run, leaving out the compute passes.
@@ -121,12 +129,14 @@ const std::vector<GraphicsPassRow> kGraphicsPasses = {
       {1, cylinderCells},
       {1, cylinderCells},
       {1, cylinderPalette},
-      {1, cylinderCharacters}},
+      {1, cylinderCharacters},
+      {1, cylinderKeptQuads}},
      true,
      true,
      2,
      6,
-     256 * 96 * 128},
+     256 * 96 * 128,
+     true},
     {"mirror B", 8, "fullscreen_vs", "mirror2_ps", mirrorBImage, {{0, cylinderImage}}, false, false, 0, 3, 1},
     {"text",
      4,
@@ -168,35 +178,57 @@ const std::vector<GraphicsPassRow> kGraphicsPasses = {
     {"mirror A", 7, "fullscreen_vs", "mirror_ps", sceneOutput, {{0, blurAImage}}, false, false, 0, 3, 1},
 };
 
-// A compute pass as the show sets it up: key, program, inputs by slot (kind, resource id), the one
-// buffer it writes (at the unordered-access register after the inputs), threads and the dispatch.
+// A compute pass as the show sets it up: key, program, inputs by slot (kind, resource id), the buffers it
+// writes (at the unordered-access registers after the inputs), threads and the dispatch.
 struct ComputePassRow {
     const char* name;
     uint32_t key;
     const char* program;
     std::vector<std::pair<int32_t, uint32_t>> inputs;
-    uint32_t output;
+    std::vector<uint32_t> outputs;
     uint32_t threads[3];
     const char* dispatch;
 };
 
 // In the order they run: the glenz simulation first, the character choice between the sphere pass
-// that draws its picture and the cylinder that reads its records.
+// that draws its picture and the cylinder that reads its records, then the cylinder's cull step: a thread
+// per cell, one group, a thread per cell.
 const std::vector<ComputePassRow> kComputePasses = {
-    {"sphere update", 0, "sphere_sim_cs", {}, sphereBuffer, {256, 1, 1}, "Dispatch 32 1 1"},
+    {"sphere update", 0, "sphere_sim_cs", {}, {sphereBuffer}, {256, 1, 1}, "Dispatch 32 1 1"},
     {"char choice",
      1,
      "char_choice_cs",
      {{0, sphereImage}},
-     cylinderCharacters,
+     {cylinderCharacters},
+     {256, 96, 1},
+     "Dispatch 32 12 1"},
+    {"cylinder cull",
+     2,
+     "char_cylinder_cull_cs",
+     {},
+     {cylinderCellMasks, cylinderCellCounts},
+     {256, 96, 1},
+     "Dispatch 32 12 1"},
+    {"cylinder scan",
+     3,
+     "char_cylinder_scan_cs",
+     {{1, cylinderCellCounts}},
+     {cylinderCellOffsets, cylinderDrawArguments},
+     {8, 1, 1},
+     "Dispatch 1 1 1"},
+    {"cylinder keep",
+     4,
+     "char_cylinder_keep_cs",
+     {{1, cylinderCellMasks}, {1, cylinderCellOffsets}},
+     {cylinderKeptQuads},
      {256, 96, 1},
      "Dispatch 32 12 1"},
 };
 
 // Every pass in list order: where it runs among the others.
-const std::vector<std::string_view> kPassOrder = {"sphere update", "sphere", "char choice", "cylinder",
-                                                  "mirror B",      "text",   "blur B",      "composite",
-                                                  "lamer",         "blur A", "mirror A"};
+const std::vector<std::string_view> kPassOrder = {
+    "sphere update", "sphere", "char choice", "cylinder cull", "cylinder scan", "cylinder keep", "cylinder",
+    "mirror B",      "text",   "blur B",      "composite",     "lamer",         "blur A",        "mirror A"};
 
 const ComputePassRow* computeRow(std::string_view name) {
     for (const ComputePassRow& row : kComputePasses)
@@ -282,7 +314,7 @@ class BuildScene : public RecordingTest {
     }
 };
 
-TEST_F(BuildScene, RegistersTheTwentyFourResourcesByIdAndOutputsSceneOutput) {
+TEST_F(BuildScene, RegistersTheThirtyResourcesByIdAndOutputsSceneOutput) {
     EXPECT_EQ(scene().resources.count, kResourceCount);
     EXPECT_THAT(idsOf(scene().resources), ElementsAreArray(range(kResourceCount)));
     std::set<Resource*> distinct;
@@ -311,11 +343,17 @@ TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
 }
 
 // The sphere buffer holds 256 float4; the character records, one per cell of the 256 x 96 grid, are a
-// float4 colour and a code at the programs' 32-byte record stride.
+// float4 colour and a code at the programs' 32-byte record stride. The cull step keeps a mask of four
+// words, a count and an offset per cell, and a number for each of the 256 x 96 x 128 quads.
 TEST_F(BuildScene, ComputeBuffersHoldTheirRecordsWithoutContents) {
     const struct {
         uint32_t id, stride, count;
-    } rows[] = {{sphereBuffer, 16, 256}, {cylinderCharacters, 32, 256 * 96}};
+    } rows[] = {{sphereBuffer, 16, 256},
+                {cylinderCharacters, 32, 256 * 96},
+                {cylinderCellMasks, 16, 256 * 96},
+                {cylinderCellCounts, 4, 256 * 96},
+                {cylinderCellOffsets, 4, 256 * 96},
+                {cylinderKeptQuads, 4, 256 * 96 * 128}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.id);
         auto* buffer = dynamic_cast<BufferRuntime*>(resource(row.id));
@@ -331,6 +369,24 @@ TEST_F(BuildScene, ComputeBuffersHoldTheirRecordsWithoutContents) {
         EXPECT_NE(buffer->getUAV(false), nullptr);
         EXPECT_NE(buffer->getSRV(true), nullptr);
     }
+}
+
+// The cylinder's quads are two triangles over four corners, and its draw reads its counts from a buffer
+// that only the cull step writes.
+TEST_F(BuildScene, TheCylinderDrawsIndexedQuadsWithCountsFromItsArgumentsBuffer) {
+    auto* indices = dynamic_cast<BufferRuntime*>(resource(cylinderQuadIndices));
+    auto* arguments = dynamic_cast<BufferRuntime*>(resource(cylinderDrawArguments));
+    ASSERT_TRUE(indices && indices->bufferA && arguments && arguments->bufferA);
+    EXPECT_TRUE(indices->bufferA->GetDesc().BindFlags & gpu::BIND_INDEX_BUFFER);
+    const std::vector<uint8_t>& contents = recording::bufferContents(indices->bufferA.get());
+    ASSERT_EQ(contents.size(), 32u);
+    const uint32_t quad[6] = {0, 1, 2, 2, 1, 3};
+    EXPECT_EQ(std::memcmp(contents.data(), quad, sizeof(quad)), 0);
+    EXPECT_FALSE(arguments->bufferA->GetDesc().BindFlags & gpu::BIND_INDEX_BUFFER);
+    EXPECT_TRUE(arguments->bufferA->GetDesc().MiscFlags & gpu::RESOURCE_MISC_DRAWINDIRECT_ARGS);
+    EXPECT_GE(arguments->bufferA->GetDesc().ByteWidth, gpu::kDrawIndexedArgumentsSize);
+    EXPECT_EQ(arguments->desc.initialData, nullptr);
+    EXPECT_NE(arguments->getUAV(false), nullptr);
 }
 
 TEST_F(BuildScene, DataBuffersHoldTheBuiltInTablesAtTheirSizes) {
@@ -369,9 +425,9 @@ TEST_F(BuildScene, TheThreeFontsAreSeparateBuffersWithTheSameGlyphs) {
     EXPECT_EQ(buffers.size(), 3u);
 }
 
-TEST_F(BuildScene, ListsTheTwoComputeAndNineGraphicsPassesInOrderUnderTheirKeys) {
+TEST_F(BuildScene, ListsTheFiveComputeAndNineGraphicsPassesInOrderUnderTheirKeys) {
     EXPECT_THAT(idsOf(scene().graphicsPasses), ElementsAreArray(range(9)));
-    EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(2)));
+    EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(5)));
     ASSERT_EQ(scene().passes.count, kPassOrder.size());
     EXPECT_THAT(kPassListNames, ElementsAreArray(kPassOrder));
     for (uint32_t i = 0; i < kPassOrder.size(); ++i) {
@@ -416,6 +472,8 @@ TEST_F(BuildScene, GraphicsPassesCarryTheirProgramsBindingsAndDraws) {
         EXPECT_EQ(d.blendMode, row.blendMode);
         EXPECT_EQ(d.vertexCount, row.vertices);
         EXPECT_EQ(d.instanceCount, row.instances);
+        EXPECT_EQ(d.indexBuffer, row.indirect ? resource(cylinderQuadIndices) : nullptr);
+        EXPECT_EQ(d.drawArguments, row.indirect ? resource(cylinderDrawArguments) : nullptr);
         EXPECT_TRUE(d.clear);
         EXPECT_THAT(d.clearColor, ::testing::ElementsAre(0.0f, 0.0f, 0.0f, 1.0f));
         EXPECT_FALSE(d.cullBack);
@@ -441,9 +499,11 @@ TEST_F(BuildScene, ComputePassesCarryTheirProgramsInputsOutputsAndThreads) {
         EXPECT_EQ(d.threadsY, row.threads[1]);
         EXPECT_EQ(d.threadsZ, row.threads[2]);
         expectInputs(d.inputs, row.inputs);
-        ASSERT_EQ(d.outputs.count, 1u);
-        EXPECT_EQ(d.outputs[0].kind, 1);
-        EXPECT_EQ(d.outputs[0].resource, resource(row.output));
+        ASSERT_EQ(d.outputs.count, row.outputs.size());
+        for (uint32_t i = 0; i < d.outputs.count; ++i) {
+            EXPECT_EQ(d.outputs[i].kind, 1) << i;
+            EXPECT_EQ(d.outputs[i].resource, resource(row.outputs[i])) << i;
+        }
         EXPECT_EQ(d.activation, 0);
         EXPECT_EQ(d.windowStart, 0.0f);
         EXPECT_EQ(d.windowEnd, 100000.0f);
@@ -463,9 +523,9 @@ TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
     EXPECT_EQ(scene().packer.packedLength, 416u);
 }
 
-// The device sees the 24 resources in id order, then the programs of the eleven passes in the order the
-// passes are created (sphere, update, char choice, cylinder, blur A, composite, text, blur B, lamer,
-// mirror A, mirror B).
+// The device sees the 30 resources in id order, then the programs of the fourteen passes in the order the
+// passes are created (sphere, update, char choice, cylinder cull, scan and keep, cylinder, blur A,
+// composite, text, blur B, lamer, mirror A, mirror B).
 TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     const unsigned colour = unsigned(gpu::Format::R16G16B16A16_FLOAT),
                    depth = unsigned(gpu::Format::D32_FLOAT);
@@ -475,6 +535,12 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     std::vector<std::string> expected;
     dataBytes[sphereBuffer] = 4096;
     dataBytes[cylinderCharacters] = 256 * 96 * 32;
+    dataBytes[cylinderQuadIndices] = 6 * 4;
+    dataBytes[cylinderCellMasks] = 256 * 96 * 16;
+    dataBytes[cylinderCellCounts] = 256 * 96 * 4;
+    dataBytes[cylinderCellOffsets] = 256 * 96 * 4;
+    dataBytes[cylinderDrawArguments] = 5 * 4;
+    dataBytes[cylinderKeptQuads] = 256 * 96 * 128 * 4;
     for (uint32_t id = 0; id < kResourceCount; ++id) {
         if (kTextureIds.count(id))
             expected.push_back("CreateTexture2D " + size +
@@ -497,6 +563,9 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
         if (std::strcmp(pixel, "glenz_spheres_ps") == 0) {
             expected.push_back(shader("CreateComputeShader", "sphere_sim_cs"));
             expected.push_back(shader("CreateComputeShader", "char_choice_cs"));
+            for (const char* cull :
+                 {"char_cylinder_cull_cs", "char_cylinder_scan_cs", "char_cylinder_keep_cs"})
+                expected.push_back(shader("CreateComputeShader", cull));
         }
     }
 
@@ -520,7 +589,8 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
 // 30 s the composite takes both the cylinder chain and the text layers, so every pass runs.
 TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
     struct Run {
-        std::string targets, depthClear, blend, uav, draw;
+        std::string targets, depthClear, blend, indices, draw;
+        std::vector<std::string> uavs;
         std::map<uint32_t, std::string> inputs; // pixel-stage slot -> view
     };
     // The passes make their blend states when they are built; the frame binds them by label.
@@ -538,13 +608,16 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         if (line.rfind("ClearDepthStencilView", 0) == 0) run.depthClear = line;
         if (line.rfind("OMSetBlendState", 0) == 0)
             run.blend = blendOf[line.substr(16, line.find(' ', 16) - 16)];
-        if (line.rfind("CSSetUnorderedAccessViews", 0) == 0 && bindsOneView) run.uav = line;
+        if (line.rfind("CSSetUnorderedAccessViews", 0) == 0 && bindsOneView) run.uavs.push_back(line);
+        if (line.rfind("IASetIndexBuffer", 0) == 0 && line.find("null") == std::string::npos)
+            run.indices = line;
         if ((line.rfind("PSSetShaderResources", 0) == 0 || line.rfind("CSSetShaderResources", 0) == 0) &&
             bindsOneView) {
             const size_t open = line.find('[');
             run.inputs[std::stoul(line.substr(21))] = line.substr(open + 1, line.size() - open - 2);
         }
-        if (line.rfind("DrawInstanced", 0) == 0 || line.rfind("Dispatch", 0) == 0) {
+        if (line.rfind("DrawInstanced", 0) == 0 || line.rfind("DrawIndexedInstanced", 0) == 0 ||
+            line.rfind("Dispatch", 0) == 0) {
             run.draw = line;
             runs.emplace_back();
         }
@@ -557,9 +630,12 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         SCOPED_TRACE(kPassOrder[i]);
         if (const ComputePassRow* compute = computeRow(kPassOrder[i])) {
             EXPECT_EQ(run.draw, compute->dispatch);
-            EXPECT_EQ(run.uav, "CSSetUnorderedAccessViews " + std::to_string(compute->inputs.size()) + " [" +
-                                   recording::labelOf(resource(compute->output)->getUAV(false)) +
-                                   "] counts=null");
+            std::vector<std::string> uavs;
+            for (uint32_t i = 0; i < compute->outputs.size(); ++i)
+                uavs.push_back("CSSetUnorderedAccessViews " + std::to_string(compute->inputs.size() + i) +
+                               " [" + recording::labelOf(resource(compute->outputs[i])->getUAV(false)) +
+                               "] counts=null");
+            EXPECT_EQ(run.uavs, uavs);
             std::map<uint32_t, std::string> inputs;
             for (uint32_t slot = 0; slot < compute->inputs.size(); ++slot)
                 inputs[slot] = srv(compute->inputs[slot].second);
@@ -577,8 +653,19 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         std::map<uint32_t, std::string> inputs;
         for (uint32_t slot = 0; slot < row.inputs.size(); ++slot) inputs[slot] = srv(row.inputs[slot].second);
         EXPECT_EQ(run.inputs, inputs);
-        EXPECT_EQ(run.draw, "DrawInstanced " + std::to_string(row.vertices) + " " +
-                                std::to_string(row.instances) + " 0 0");
+        if (row.indirect) {
+            const std::string r32Uint = std::to_string(unsigned(gpu::Format::R32_UINT));
+            EXPECT_EQ(run.indices, "IASetIndexBuffer " +
+                                       recording::labelOf(resource(cylinderQuadIndices)->getResource(false)) +
+                                       " " + r32Uint + " 0");
+            EXPECT_EQ(run.draw, "DrawIndexedInstancedIndirect " +
+                                    recording::labelOf(resource(cylinderDrawArguments)->getResource(false)) +
+                                    " 0");
+        } else {
+            EXPECT_EQ(run.indices, "");
+            EXPECT_EQ(run.draw, "DrawInstanced " + std::to_string(row.vertices) + " " +
+                                    std::to_string(row.instances) + " 0 0");
+        }
     }
 }
 

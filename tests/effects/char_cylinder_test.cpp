@@ -5,6 +5,8 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
+#include <list>
 #include <set>
 
 using namespace Orvo::Gfx;
@@ -241,21 +243,63 @@ class CharCylinder : public EffectPassTest {
     }
 
     // The character choice over the picture, then the cylinder pass as the show sets it up (depth,
-    // blending, the spare slots t1-t3 empty here), drawing the first `instances` instances into a
-    // width x height target.
+    // blending, indexed quads, the spare slots t1-t3 empty here), drawing the first `instances` quads
+    // into a width x height target.
     void build(uint32_t width, uint32_t height, uint32_t instances, const std::vector<int32_t>& font) {
+        records = charChoice(picture());
+        target = drawQuads(width, height, font, everyQuad(instances), instances, nullptr);
+    }
+
+    TextureRuntime* picture() {
         std::vector<Float4> texels;
         for (uint32_t y = 0; y < kImageHeight; ++y)
             for (uint32_t x = 0; x < kImageWidth; ++x) texels.push_back(texelOf(x, y));
-        BufferRuntime* records = charChoice(image(kImageWidth, kImageHeight, texels));
-        target = texture(width, height);
+        return image(kImageWidth, kImageHeight, texels);
+    }
+
+    // The numbers 0 to count - 1, for a draw of the first count quads.
+    BufferRuntime* everyQuad(uint32_t count) {
+        auto& numbers = quadLists.emplace_back(count);
+        for (uint32_t i = 0; i < count; ++i) numbers[i] = i;
+        return uintBuffer(numbers);
+    }
+
+    // The cylinder pass into a new width x height target: instance i draws quad quads[i], for `instances`
+    // instances or as many as `drawArguments` says.
+    TextureRuntime* drawQuads(uint32_t width, uint32_t height, const std::vector<int32_t>& font,
+                              BufferRuntime* quads, uint32_t instances, BufferRuntime* drawArguments) {
+        TextureRuntime* drawn = texture(width, height);
         PassSettings settings;
         settings.vertexCount = 6;
         settings.instanceCount = instances;
         settings.blend = true;
         settings.depth = texture(width, height, kDepthFormat);
-        graphicsPass("char_cylinder_vs", "vertex_colour_ps", target,
-                     {intBuffer(font), nullptr, nullptr, nullptr, records}, settings);
+        settings.indexBuffer = uintBuffer(quadIndices, true);
+        settings.drawArguments = drawArguments;
+        graphicsPass("char_cylinder_vs", "vertex_colour_ps", drawn,
+                     {intBuffer(font), nullptr, nullptr, nullptr, records, quads}, settings);
+        return drawn;
+    }
+
+    // The cull step as the show runs it, with its buffers.
+    struct Cull {
+        BufferRuntime *masks, *counts, *offsets, *arguments, *kept;
+    };
+    Cull cullStep() {
+        Cull c{recordBuffer(16, kCells), recordBuffer(4, kCells), recordBuffer(4, kCells),
+               uintBuffer(noArguments, false, true), recordBuffer(4, kCells * 128)};
+        computePass("char_cylinder_cull_cs", {c.masks, c.counts}, kColumns, kRows, {});
+        computePass("char_cylinder_scan_cs", {c.offsets, c.arguments}, 8, 1, {c.counts});
+        computePass("char_cylinder_keep_cs", {c.kept}, kColumns, kRows, {c.masks, c.offsets});
+        return c;
+    }
+
+    // A buffer's 32-bit words.
+    std::vector<uint32_t> words(BufferRuntime* buffer) {
+        const std::vector<Float4> raw = read(buffer);
+        std::vector<uint32_t> out(raw.size() * 4);
+        std::memcpy(out.data(), raw.data(), out.size() * 4);
+        return out;
     }
 
     std::vector<Float4> render() {
@@ -265,6 +309,10 @@ class CharCylinder : public EffectPassTest {
     }
 
     TextureRuntime* target = nullptr;
+    BufferRuntime* records = nullptr;
+    const std::vector<uint32_t> quadIndices = {0, 1, 2, 2, 1, 3};
+    const std::vector<uint32_t> noArguments = {0, 0, 0, 0, 0};
+    std::list<std::vector<uint32_t>> quadLists; // kept for the buffers over them
 };
 
 TEST_F(CharCylinder, FlatLayoutIsTheCharacterArtOfThePicture) {
@@ -308,6 +356,67 @@ TEST_F(CharCylinder, FlatLayoutIsTheCharacterArtOfThePicture) {
             }
         }
     EXPECT_GT(checked, int(kWidth * 13 * 9 / 10));
+}
+
+TEST_F(CharCylinder, TheCullStepKeepsEveryQuadThatDrawsInGridOrder) {
+    // The whole grid drawn twice into like targets: every quad, and only those the cull step kept, through
+    // the counts it wrote. The pictures must agree to the bit in every layout: flat, on the cylinder seen
+    // from the side and from within, halfway between with both explosions on.
+    constexpr uint32_t kWidth = 80, kHeight = 45;
+    const std::vector<int32_t> font = patternFont();
+    records = charChoice(picture());
+    const Cull cull = cullStep();
+    TextureRuntime* culled = drawQuads(kWidth, kHeight, font, cull.kept, kCells * 128, cull.arguments);
+    TextureRuntime* whole = drawQuads(kWidth, kHeight, font, everyQuad(kCells * 128), kCells * 128, nullptr);
+    projection = {{1.5f, 0, 0, 0, 0, 2.0f, 0, 0, 0, 0, -1.0001f, -1, 0, 0, -0.10001f, 0}};
+    const struct {
+        const char* layout;
+        float mode, rotationX, rotationY, offsetZ, pixelExplosion, charExplosion;
+        uint32_t mostKept; // quads behind the eye are always kept
+    } layouts[] = {{"flat", 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, kCells * 128 / 8},
+                   {"side", 1.0f, 0.3f, 0.8f, -60.0f, 0.0f, 0.0f, kCells * 128 / 8},
+                   {"within", 1.0f, 1.2f, -0.4f, -4.0f, 0.0f, 0.0f, kCells * 128 - 1},
+                   {"halfway, exploding", 0.5f, -0.2f, 0.4f, -40.0f, 0.6f, 0.3f, kCells * 128 / 8}};
+    for (const auto& l : layouts) {
+        SCOPED_TRACE(l.layout);
+        setTracks({{"CYLINDER_MODE", l.mode},
+                   {"CYLINDER_ROTATION_X", l.rotationX},
+                   {"CYLINDER_ROTATION_Y", l.rotationY},
+                   {"CYLINDER_OFFSET_Z", l.offsetZ},
+                   {"CYLINDER_EXPLOSION_AMOUNT", l.pixelExplosion},
+                   {"CHAR_EXPLOSION_AMOUNT", l.charExplosion}});
+        renderFrame(2.5f, {float(kWidth), float(kHeight)});
+        const std::vector<Float4> expected = read(whole), drawn = read(culled);
+        int lit = 0;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_TRUE(near(drawn[i], expected[i], 0.0f)) << "pixel " << i;
+            lit += near(expected[i], {0, 0, 0, 1}, 0.0f) ? 0 : 1;
+        }
+        EXPECT_GT(lit, 0);
+
+        // Counts, offsets and numbers agree with the marks: each cell's kept quads follow those of the
+        // cells before it, in glyph-pixel order, and the draw asks for all of them and no more.
+        const std::vector<uint32_t> masks = words(cull.masks), counts = words(cull.counts),
+                                    offsets = words(cull.offsets), arguments = words(cull.arguments),
+                                    kept = words(cull.kept);
+        uint32_t total = 0;
+        for (uint32_t cell = 0; cell < kCells; ++cell) {
+            ASSERT_EQ(offsets[cell], total) << cell;
+            uint32_t marked = 0;
+            for (uint32_t k = 0; k < 128; ++k) {
+                if (!(masks[cell * 4 + k / 32] >> (k % 32) & 1)) continue;
+                ASSERT_EQ(kept[total + marked], cell * 128 + k) << cell;
+                ++marked;
+            }
+            ASSERT_EQ(counts[cell], marked) << cell;
+            total += marked;
+        }
+        EXPECT_EQ(std::vector<uint32_t>(arguments.begin(), arguments.begin() + 5),
+                  (std::vector<uint32_t>{6, total, 0, 0, 0}));
+        // At this size most quads in front of the eye fall between pixel centres.
+        EXPECT_GT(total, 0u);
+        EXPECT_LE(total, l.mostKept);
+    }
 }
 
 TEST_F(CharCylinder, ExplosionAmountsOfExactlyTheThresholdDoNotExplode) {

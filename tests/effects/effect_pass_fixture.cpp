@@ -74,11 +74,14 @@ BufferDataRuntime* dataBuffer(int32_t elementType, const void* elements, size_t 
     return buffer;
 }
 
-BufferRuntime* structuredBuffer(uint32_t stride, uint32_t count, const void* initial) {
+BufferRuntime* structuredBuffer(uint32_t stride, uint32_t count, const void* initial, bool indices = false,
+                                bool drawArguments = false) {
     BufferDesc desc;
     desc.stride = stride;
     desc.countX = count;
     desc.initialData = initial;
+    desc.indices = indices;
+    desc.drawArguments = drawArguments;
     auto* buffer = new BufferRuntime;
     buffer->init(desc, false);
     return buffer;
@@ -112,6 +115,14 @@ BufferRuntime* EffectPassTest::recordBuffer(uint32_t stride, uint32_t count) {
     return buffer;
 }
 
+BufferRuntime* EffectPassTest::uintBuffer(const std::vector<uint32_t>& elements, bool indices,
+                                          bool drawArguments) {
+    BufferRuntime* buffer =
+        registered(structuredBuffer(4, uint32_t(elements.size()), elements.data(), indices, drawArguments));
+    EXPECT_TRUE(buffer->getSRV(false)) << device->GetLastError();
+    return buffer;
+}
+
 GraphicsPass* EffectPassTest::graphicsPass(std::string_view vertexProgram, std::string_view pixelProgram,
                                            TextureRuntime* target, std::initializer_list<Resource*> inputs,
                                            const PassSettings& settings) {
@@ -125,6 +136,8 @@ GraphicsPass* EffectPassTest::graphicsPass(std::string_view vertexProgram, std::
     desc.blendMode = 2;
     desc.depthEnabled = settings.depth != nullptr;
     desc.depth.resource = settings.depth;
+    desc.indexBuffer = settings.indexBuffer;
+    desc.drawArguments = settings.drawArguments;
     desc.targets.append({target, true});
     for (Resource* input : inputs) desc.inputs.append(bindingOf(input));
     auto* pass = new GraphicsPass;
@@ -136,6 +149,12 @@ GraphicsPass* EffectPassTest::graphicsPass(std::string_view vertexProgram, std::
 
 ComputePass* EffectPassTest::computePass(std::string_view program, BufferRuntime* output, uint32_t threadsX,
                                          uint32_t threadsY, std::initializer_list<Resource*> inputs) {
+    return computePass(program, {output}, threadsX, threadsY, inputs);
+}
+
+ComputePass* EffectPassTest::computePass(std::string_view program,
+                                         std::initializer_list<BufferRuntime*> outputs, uint32_t threadsX,
+                                         uint32_t threadsY, std::initializer_list<Resource*> inputs) {
     ComputePassDesc desc;
     useComputeProgram(desc, program);
     EXPECT_TRUE(desc.computeBytecode) << program;
@@ -143,7 +162,7 @@ ComputePass* EffectPassTest::computePass(std::string_view program, BufferRuntime
     desc.threadsY = threadsY;
     desc.threadsZ = 1;
     for (Resource* input : inputs) desc.inputs.append(bindingOf(input));
-    desc.outputs.append({ResourceBuffer, output});
+    for (BufferRuntime* output : outputs) desc.outputs.append({ResourceBuffer, output});
     auto* pass = new ComputePass;
     setupComputePass(*pass, desc);
     scene->computePasses.findOrInsert(scene->passes.count) = pass;

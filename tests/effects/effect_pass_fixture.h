@@ -27,6 +27,8 @@ struct PassSettings {
     bool blend = false; // source alpha over inverse source alpha, as the text and cylinder passes
     Orvo::Gfx::TextureRuntime* depth = nullptr;
     Float4 clearColour{0.0f, 0.0f, 0.0f, 1.0f};
+    Orvo::Gfx::BufferRuntime* indexBuffer = nullptr;   // an indexed draw of vertexCount indices
+    Orvo::Gfx::BufferRuntime* drawArguments = nullptr; // with an index buffer: the counts drawn
 };
 
 class EffectPassTest : public GpuTest {
@@ -44,6 +46,10 @@ class EffectPassTest : public GpuTest {
     Orvo::Gfx::BufferRuntime* float4Buffer(uint32_t count, const std::vector<Float4>* initial = nullptr);
     // A structured buffer of `count` records of `stride` bytes, without contents.
     Orvo::Gfx::BufferRuntime* recordBuffer(uint32_t stride, uint32_t count);
+    // A structured buffer of 32-bit elements, which must outlive the scene; also an index buffer or a
+    // buffer of draw arguments when asked.
+    Orvo::Gfx::BufferRuntime* uintBuffer(const std::vector<uint32_t>& elements, bool indices = false,
+                                         bool drawArguments = false);
 
     // Appends a pass of the show's programs to the scene's pass list.
     Orvo::Gfx::GraphicsPass* graphicsPass(std::string_view vertexProgram, std::string_view pixelProgram,
@@ -55,6 +61,11 @@ class EffectPassTest : public GpuTest {
     Orvo::Gfx::ComputePass* computePass(std::string_view program, Orvo::Gfx::BufferRuntime* output,
                                         uint32_t threadsX, uint32_t threadsY = 1,
                                         std::initializer_list<Orvo::Gfx::Resource*> inputs = {});
+    // The same with several outputs, at the u registers after the inputs in their order.
+    Orvo::Gfx::ComputePass* computePass(std::string_view program,
+                                        std::initializer_list<Orvo::Gfx::BufferRuntime*> outputs,
+                                        uint32_t threadsX, uint32_t threadsY,
+                                        std::initializer_list<Orvo::Gfx::Resource*> inputs);
 
     // Track values stay as set until changed; every track starts at 0.
     void setTrack(std::string_view name, float value);

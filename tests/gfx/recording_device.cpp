@@ -385,6 +385,13 @@ void Context::IASetPrimitiveTopology(gpu::PrimitiveTopology topology) {
     if (LOG_CHECKED(gpu::CheckTopology(topology), "IASetPrimitiveTopology %u", u(topology)))
         bound_.topology = topology;
 }
+void Context::IASetIndexBuffer(gpu::Buffer* buffer, gpu::Format indexFormat, uint32_t offset) {
+    if (LOG_CHECKED(gpu::CheckIndexBuffer(buffer, indexFormat, offset), "IASetIndexBuffer %s %u %u",
+                    labelOf(buffer).c_str(), u(indexFormat), offset)) {
+        indexBuffer_ = gpu::Ref<gpu::Buffer>::share(buffer);
+        indexOffset_ = offset;
+    }
+}
 void Context::RSSetState(gpu::RasterizerState* state) {
     LOG("RSSetState %s", labelOf(state).c_str());
 }
@@ -442,6 +449,22 @@ void Context::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32
     if (LOG_CHECKED(gpu::CheckDraw(bound_), "DrawInstanced %u %u %u %u", vertexCount, instanceCount,
                     startVertex, startInstance))
         device_.ticks += uint64_t(vertexCount) * instanceCount;
+}
+void Context::DrawIndexedInstanced(uint32_t indexCount, uint32_t instanceCount, uint32_t startIndex,
+                                   int32_t baseVertex, uint32_t startInstance) {
+    if (LOG_CHECKED(gpu::CheckDrawIndexed(bound_, indexBuffer_.get(), indexOffset_, startIndex, indexCount),
+                    "DrawIndexedInstanced %u %u %u %d %u", indexCount, instanceCount, startIndex, baseVertex,
+                    startInstance))
+        device_.ticks += uint64_t(indexCount) * instanceCount;
+}
+void Context::DrawIndexedInstancedIndirect(gpu::Buffer* arguments, uint32_t offset) {
+    if (!LOG_CHECKED(gpu::CheckDrawIndexedIndirect(bound_, indexBuffer_.get(), arguments, offset),
+                     "DrawIndexedInstancedIndirect %s %u", labelOf(arguments).c_str(), offset))
+        return;
+    const std::vector<uint8_t>& bytes = bufferContents(arguments);
+    uint32_t counts[2] = {};
+    if (bytes.size() >= offset + sizeof(counts)) std::memcpy(counts, bytes.data() + offset, sizeof(counts));
+    device_.ticks += uint64_t(counts[0]) * counts[1];
 }
 void Context::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
     if (LOG_CHECKED(gpu::CheckDispatch(computeShader_, x, y, z), "Dispatch %u %u %u", x, y, z))

@@ -36,6 +36,7 @@ class Context final : public gpu::DeviceContext {
     void PSSetShader(gpu::PixelShader* shader) override;
     void CSSetShader(gpu::ComputeShader* shader) override;
     void IASetPrimitiveTopology(gpu::PrimitiveTopology topology) override;
+    void IASetIndexBuffer(gpu::Buffer* buffer, gpu::Format format, uint32_t offset) override;
     void RSSetState(gpu::RasterizerState* state) override;
     void RSSetViewports(uint32_t n, const gpu::Viewport* viewports) override;
     void OMSetBlendState(gpu::BlendState* state, const float factor[4], uint32_t sampleMask) override;
@@ -49,6 +50,10 @@ class Context final : public gpu::DeviceContext {
     void Draw(uint32_t vertexCount, uint32_t startVertex) override;
     void DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                        uint32_t startInstance) override;
+    void DrawIndexedInstanced(uint32_t indexCount, uint32_t instanceCount, uint32_t startIndex,
+                              int32_t baseVertex, uint32_t startInstance) override;
+    // Ticks as many vertices as the arguments in the buffer's contents ask for.
+    void DrawIndexedInstancedIndirect(gpu::Buffer* arguments, uint32_t offset) override;
     void Dispatch(uint32_t x, uint32_t y, uint32_t z) override;
     void GenerateMips(gpu::ShaderResourceView* view) override;
     void Begin(gpu::Query* query) override;
@@ -65,6 +70,8 @@ class Context final : public gpu::DeviceContext {
     Device& device_;
     uint64_t flushes_ = 0;
     gpu::DrawBindings bound_;
+    gpu::Ref<gpu::Buffer> indexBuffer_;
+    uint32_t indexOffset_ = 0;
     bool computeShader_ = false;
 };
 

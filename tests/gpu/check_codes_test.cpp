@@ -247,6 +247,30 @@ const std::vector<Row>& rows() {
              k.context.Draw(3, 0);
              return true;
          }},
+        {Check::IndexBuffer,
+         [](Kit& k) {
+             // The kit's buffer was not made for indices.
+             k.context.IASetIndexBuffer(k.buffer.get(), gpu::Format::R32_UINT, 0);
+             return true;
+         }},
+        {Check::DrawIndexBuffer,
+         [](Kit& k) {
+             k.bindDraw();
+             k.context.IASetIndexBuffer(nullptr, gpu::Format::R32_UINT, 0);
+             k.context.DrawIndexedInstanced(3, 1, 0, 0, 0);
+             return true;
+         }},
+        {Check::DrawArguments,
+         [](Kit& k) {
+             k.bindDraw();
+             gpu::Ref<gpu::Buffer> indices =
+                 k.device.CreateBuffer({16, gpu::BIND_INDEX_BUFFER, 0, 0}, nullptr);
+             k.context.IASetIndexBuffer(indices.get(), gpu::Format::R32_UINT, 0);
+             // The kit's buffer was not made for draw arguments.
+             k.context.DrawIndexedInstancedIndirect(k.buffer.get(), 0);
+             k.context.IASetIndexBuffer(nullptr, gpu::Format::R32_UINT, 0);
+             return true;
+         }},
         {Check::DispatchShader,
          [](Kit& k) {
              k.context.CSSetShader(nullptr);

@@ -74,6 +74,58 @@ TEST_F(Context, ClearsADepthTargetAndDrawsWithTheDefaultDepthTest) {
     for (const Float4& pixel : readFloat4(target.texture.get(), 16)) EXPECT_EQ(pixel.w, -1.0f);
 }
 
+TEST_F(Context, IndexedDrawsTakeTheirTrianglesFromTheIndicesAndIndirectOnesTheCountsAKernelWrote) {
+    // Instance i fills pixel column i only when its six indices are 0 1 2 2 1 3; index 0 is a decoy that
+    // the draws skip by starting at index 1.
+    const uint32_t indices[7] = {3, 0, 1, 2, 2, 1, 3};
+    const gpu::SubresourceData indexData{indices};
+    auto indexBuffer = device->CreateBuffer({sizeof(indices), gpu::BIND_INDEX_BUFFER, 0, 0}, &indexData);
+    // The kernel rewrites the instance count 1 to the 3 of the context block's CameraPosX.
+    const uint32_t initialArguments[5] = {6, 1, 1, 0, 0};
+    const gpu::SubresourceData argumentData{initialArguments};
+    auto arguments =
+        device->CreateBuffer({20, gpu::BIND_UNORDERED_ACCESS,
+                              gpu::RESOURCE_MISC_DRAWINDIRECT_ARGS | gpu::RESOURCE_MISC_BUFFER_STRUCTURED, 4},
+                             &argumentData);
+    ASSERT_TRUE(indexBuffer && arguments) << device->GetLastError();
+    auto argumentView = device->CreateUnorderedAccessView(arguments.get(), nullptr);
+    auto block = contextBlock({{"CameraPosX", 3.0f}});
+    Target target = renderTarget(4, 4);
+    auto vs = vertexShader("instance_quads_vs");
+    auto ps = pixelShader("vertex_colour_ps");
+    const gpu::Viewport viewport{0.0f, 0.0f, 4.0f, 4.0f, 0.0f, 1.0f};
+    const float background[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+    gpu::RenderTargetView* views[] = {target.view.get()};
+    context->RSSetViewports(1, &viewport);
+    context->IASetPrimitiveTopology(gpu::PrimitiveTopology::TRIANGLELIST);
+    context->VSSetShader(vs.get());
+    context->PSSetShader(ps.get());
+    context->IASetIndexBuffer(indexBuffer.get(), gpu::Format::R32_UINT, 0);
+    // Red in each column: instance + 1 where an instance drew, the background's -1 elsewhere.
+    auto expectColumns = [&](const std::vector<float>& reds) {
+        const std::vector<Float4> pixels = readFloat4(target.texture.get(), 16);
+        for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(pixels[i].x, reds[i % 4]) << "pixel " << i;
+    };
+
+    context->ClearRenderTargetView(target.view.get(), background);
+    context->OMSetRenderTargets(1, views, nullptr);
+    context->DrawIndexedInstanced(6, 2, 1, 0, 0);
+    expectColumns({1.0f, 2.0f, -1.0f, -1.0f});
+
+    gpu::Buffer* constants[] = {block.get()};
+    gpu::UnorderedAccessView* outputs[] = {argumentView.get()};
+    auto kernel = computeShader("draw_arguments_cs");
+    context->CSSetConstantBuffers(8, 1, constants);
+    context->CSSetUnorderedAccessViews(0, 1, outputs, nullptr);
+    context->CSSetShader(kernel.get());
+    context->Dispatch(1, 1, 1);
+    context->ClearRenderTargetView(target.view.get(), background);
+    context->OMSetRenderTargets(1, views, nullptr);
+    context->DrawIndexedInstancedIndirect(arguments.get(), 0);
+    expectColumns({1.0f, 2.0f, 3.0f, -1.0f});
+    EXPECT_EQ(device->GetLastFailedCheck(), gpu::Check::Passed);
+}
+
 TEST_F(Context, UpdateSubresourceWritesOnlyTheBox) {
     Target target = renderTarget(4, 4);
     const float zero[4] = {0.0f, 0.0f, 0.0f, 0.0f};

@@ -3,10 +3,14 @@
 #include "tools/capture/frame_schedule.h"
 #include "tools/output/stop_signal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
 #include <vector>
 
 #ifndef _WIN32
@@ -61,11 +65,24 @@ bool readAll(int fd, uint8_t* data, size_t size) {
     return true;
 }
 
+// llvmpipe, the CPU Vulkan driver, starts a rasterising thread per core in every process; with a worker
+// per core, those threads would outnumber the cores several times over. Unless the user chose
+// LP_NUM_THREADS, each worker gets its share of the cores: a worker with one core or less rasterises in
+// its own thread (0 extra threads), one with more starts a thread per core of its share. Other drivers
+// ignore the variable.
+void shareCoresAmongWorkers(int jobs) {
+    if (std::getenv("LP_NUM_THREADS")) return;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned share = cores / unsigned(jobs);
+    setenv("LP_NUM_THREADS", std::to_string(share > 1 ? share : 0).c_str(), 1);
+}
+
 // A worker's whole life: its own device, every `jobs`-th frame of the range from `first`, each frame's
 // pixels down the pipe. Frames of the other workers lie between its own, so before each one it takes
 // the state the frame before would have left: counter, previous time and camera.
 [[noreturn]] void runWorker(int index, int jobs, int width, int height, const FrameRange& range, int out) {
     restoreStopSignals();
+    shareCoresAmongWorkers(jobs);
     OffscreenShow show;
     std::string error;
     bool ok = show.open(width, height, &error);

@@ -12,7 +12,8 @@ const char* const kCaptureUsage =
     "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] [--jobs N] [--timings]\n"
     "                         --out FILE.mp4|DIR/\n"
     "       mirelandt-capture [--size WxH] [--timings] --at S --out FILE.png\n"
-    "  --jobs N   render in N worker processes, each on its own device (default: one per core)\n"
+    "  --jobs N   render in N worker processes, each on its own device (default: one per core); on\n"
+    "             llvmpipe each worker rasterises on its share of the cores unless LP_NUM_THREADS is set\n"
     "  --timings  after the run, print each pass's mean and maximum GPU milliseconds (renders in one\n"
     "             process)\n";
 

@@ -1,0 +1,49 @@
+// Places the kept quads of every cell after those of the cells before it: an exclusive running sum of the
+// 24,576 cells' counts, in grid order, and the cylinder draw's arguments, whose instance count is the
+// total. One group of 256 threads, each summing 96 consecutive cells.
+#include "char_cells.hlsli"
+
+StructuredBuffer<uint> cellCounts : register(t0);
+RWStructuredBuffer<uint> cellOffsets : register(u1);
+RWStructuredBuffer<uint> drawArguments : register(u2);
+
+static const uint kThreads = 256;
+static const uint kCells = kGridColumns * kGridRows;
+static const uint kCellsPerThread = kCells / kThreads;
+static const uint kQuadIndexCount = 6;
+
+groupshared uint threadStarts[kThreads];
+
+[numthreads(kThreads, 1, 1)]
+void kernel_main(uint t : SV_GroupIndex)
+{
+    uint first = t * kCellsPerThread;
+    uint sum = 0;
+    for (uint i = 0; i < kCellsPerThread; ++i)
+        sum += cellCounts[first + i];
+    threadStarts[t] = sum;
+    GroupMemoryBarrierWithGroupSync();
+    if (t == 0)
+    {
+        uint total = 0;
+        for (uint j = 0; j < kThreads; ++j)
+        {
+            uint part = threadStarts[j];
+            threadStarts[j] = total;
+            total += part;
+        }
+        // Index count, instance count, first index, base vertex, first instance.
+        drawArguments[0] = kQuadIndexCount;
+        drawArguments[1] = total;
+        drawArguments[2] = 0;
+        drawArguments[3] = 0;
+        drawArguments[4] = 0;
+    }
+    GroupMemoryBarrierWithGroupSync();
+    uint offset = threadStarts[t];
+    for (uint c = 0; c < kCellsPerThread; ++c)
+    {
+        cellOffsets[first + c] = offset;
+        offset += cellCounts[first + c];
+    }
+}
