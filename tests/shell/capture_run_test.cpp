@@ -104,9 +104,9 @@ TEST_F(CaptureRun, ASignalEndsTheCaptureCleanly) {
         std::string out;  // what may remain
     };
     const Case cases[] = {
-        // A still on lavapipe takes seconds: 1.5 s in, it is rendering. To a FIFO without a reader, it is
-        // rendering or, on a faster device, waiting for the reader.
-        {"--size 160x90 --at 30 --out " + dir + "still.png", SIGINT, afterSeconds(1.5),
+        // A 1280x720 still on lavapipe takes seconds: 1.5 s in, it is rendering. To a FIFO without a reader,
+        // it is rendering or, on a faster device, waiting for the reader.
+        {"--size 1280x720 --at 30 --out " + dir + "still.png", SIGINT, afterSeconds(1.5),
          " before the still at 30.000 s; " + dir + "still.png is not written", ""},
         {"--size 160x90 --at 30 --out " + dir + "fifo.png", SIGTERM, afterSeconds(1.5),
          " before the still at 30.000 s; " + dir + "fifo.png is not written", ""},
