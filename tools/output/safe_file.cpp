@@ -113,6 +113,33 @@ std::string cannotWrite(const std::string& path, int error) {
     return "cannot write " + path + ": " + std::strerror(error);
 }
 
+// Opens a FIFO, a device or a socket in place. A FIFO's open waits for a reader, and a stop signal may be
+// taken by one of the GPU driver's threads instead of the one blocked in the open: so the open is tried
+// without waiting, every 20 ms, until a reader comes or a stop is asked for (then it fails with EINTR).
+int openDirect(const std::string& path) {
+#ifdef _WIN32
+    int fd;
+    do fd = _open(path.c_str(), _O_WRONLY | _O_BINARY);
+    while (fd < 0 && errno == EINTR && !stopSignal());
+    return fd;
+#else
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0) {
+            const int flags = fcntl(fd, F_GETFL);
+            if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) return fd;
+            const int failure = errno;
+            ::close(fd);
+            errno = failure;
+            return -1;
+        }
+        if (stopSignal()) errno = EINTR;
+        if (stopSignal() || (errno != ENXIO && errno != EINTR)) return -1;
+        usleep(20000);
+    }
+#endif
+}
+
 } // namespace
 
 SafeFile::~SafeFile() {
@@ -150,14 +177,7 @@ bool SafeFile::open(const std::string& path, std::string* error) {
     direct_ = destination.direct;
     if (direct_) {
         written_ = final_;
-        // A FIFO's open waits for a reader; a stop interrupts it.
-        do {
-#ifdef _WIN32
-            fd_ = _open(final_.c_str(), _O_WRONLY | _O_BINARY);
-#else
-            fd_ = ::open(final_.c_str(), O_WRONLY | O_CLOEXEC);
-#endif
-        } while (fd_ < 0 && errno == EINTR && !stopSignal());
+        fd_ = openDirect(final_);
     } else {
         // Created with 0666 the umask applies as for any new file; an existing file keeps its mode.
         for (int attempt = 0; attempt < 16; ++attempt) {
