@@ -82,7 +82,7 @@ moment=$(switches | awk '$2 == 0 && !off { off = $1; next } off { printf "%.3f",
   echo "no stretch with SCENE_ONE off in $tracks" >&2
   exit 1
 }
-cylinderRuns() { "$@" --timings --size "$size" --at "$moment" --out "$out/moment.png" | awk '$1 == "cylinder" { print $2 }'; }
+cylinderRuns() { "$@" --timings --size "$size" --at "$moment" --out "$out/moment.png" | awk '$1 == "cylinder" && $2 ~ /^[0-9]+$/ { print $2 }'; }
 mkdir -p "$out"
 left=$(cylinderRuns "$capture")
 kept=$(MIRELANDT_NO_PASS_SKIP=1 cylinderRuns "$capture")
