@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -30,7 +31,7 @@ struct SampleBounds {
 // gives the same product, so the settled loop folds the scale into its gains.
 template <int Bits> constexpr float kPointScale = Bits == 16 ? 1.0f / 32768.0f : 1.0f / 128.0f;
 
-template <int Bits> int32_t readRaw(const void* data, uint32_t index) {
+template <int Bits> int32_t readRaw(const void* data, size_t index) {
     if constexpr (Bits == 16)
         return static_cast<const int16_t*>(data)[index];
     else
@@ -115,14 +116,14 @@ bool isSettled(const PlayerChannel& c) {
 
 // Frames one by one through fetchSample, until the channel settles (when the settled loop may take
 // over) or stops; returns how many frames it mixed.
-uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames, bool audible,
-                       bool mayLeaveSettled) {
+uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* left, float* right, uint32_t frames,
+                       bool audible, bool mayLeaveSettled) {
     uint32_t i = 0;
     for (; i < frames && isSounding(c) && !(mayLeaveSettled && isSettled(c)); ++i) {
         float v = fetchSample(c);
         if (audible) {
-            out[2 * i] += v * c.currentLeftGain;
-            out[2 * i + 1] += v * c.currentRightGain;
+            left[i] += v * c.currentLeftGain;
+            right[i] += v * c.currentRightGain;
         }
         ++c.framesSinceTrigger;
         c.currentLeftGain = rampTowards(c.currentLeftGain, c.targetLeftGain, p->rampStep);
@@ -190,30 +191,50 @@ UnitRun unitRun(float position, bool forward, float step, const SampleBounds& s,
     return run;
 }
 
+// A run's positions as 32.32 fixed point, the index and the fraction in words of their own, so that a
+// frame's move is an add with carry.
+struct RunCursor {
+    uint64_t index, indexDelta;
+    uint32_t fraction, fractionDelta;
+
+    explicit RunCursor(const UnitRun& run) {
+        const uint64_t start = uint64_t(run.units) << (32 - run.shift);
+        const int64_t delta = int64_t(int32_t(run.delta)) * (int64_t(1) << (32 - run.shift));
+        index = start >> 32;
+        fraction = uint32_t(start);
+        indexDelta = uint64_t(delta >> 32);
+        fractionDelta = uint32_t(delta);
+    }
+    [[gnu::always_inline]] void next() {
+        fraction += fractionDelta;
+        index += indexDelta + (fraction < fractionDelta ? 1u : 0u);
+    }
+};
+
 // The run's frames, a chunk at a time: first the points under the positions, then the same product and
-// sum as frame by frame, in a loop the compiler vectorises. The units are held as 32.32 fixed point, so
-// that the index is the upper word.
-template <int Bits> void mixRun(const void* data, const UnitRun& run, float left, float right, float* frame) {
+// sum as frame by frame, in a loop the compiler vectorises.
+template <int Bits>
+void mixRun(const void* data, const UnitRun& run, float leftGain, float rightGain, float* __restrict left,
+            float* __restrict right) {
     constexpr uint32_t kChunkFrames = 64;
     int32_t points[kChunkFrames];
-    uint64_t fixed = uint64_t(run.units) << (32 - run.shift);
-    const uint64_t delta = uint64_t(int64_t(int32_t(run.delta))) << (32 - run.shift);
+    RunCursor cursor(run);
     for (uint32_t done = 0; done < run.frames; done += kChunkFrames) {
         const uint32_t count = std::min(kChunkFrames, run.frames - done);
 #pragma GCC unroll 4
-        for (uint32_t k = 0; k < count; ++k, fixed += delta)
-            points[k] = readRaw<Bits>(data, uint32_t(fixed >> 32));
-        float* chunk = frame + 2 * size_t(done);
+        for (uint32_t k = 0; k < count; ++k, cursor.next()) points[k] = readRaw<Bits>(data, cursor.index);
+        float* __restrict chunkLeft = left + done;
+        float* __restrict chunkRight = right + done;
         for (uint32_t k = 0; k < count; ++k) {
             float v = float(points[k]);
-            chunk[2 * k] += v * left;
-            chunk[2 * k + 1] += v * right;
+            chunkLeft[k] += v * leftGain;
+            chunkRight[k] += v * rightGain;
         }
     }
 }
 
-// A binade must hold this many frames before a run is worth setting up: positions below this many
-// steps go frame by frame.
+// A binade, and the frames left to mix, must hold this many frames before a run is worth setting up:
+// positions below this many steps, and the last frames of a short render, go frame by frame.
 constexpr float kRunFromSteps = 32.0f;
 
 // Settled frames: fixed gains, no crossfade. From kRunFromSteps steps up, runs of plain moves go
@@ -222,73 +243,92 @@ constexpr float kRunFromSteps = 32.0f;
 // buffer could otherwise alias the channel's floats and force reloads). A channel whose gains are both
 // 0 only moves on: its products are zeros, and adding a zero leaves every sum as it is (a sum that
 // starts at +0 never becomes -0).
-template <int Bits, int Loop> void mixSettled(PlayerChannel& c, float* out, uint32_t frames) {
+template <int Bits, int Loop>
+[[gnu::noinline]] void mixSettled(PlayerChannel& c, float* left, float* right, uint32_t frames) {
     const SampleBounds s(*c.sample);
     float position = c.position;
     uint8_t forward = c.forward;
-    const float step = c.step, left = c.currentLeftGain * kPointScale<Bits>,
-                right = c.currentRightGain * kPointScale<Bits>, runFrom = step * kRunFromSteps;
-    const bool silent = left == 0.0f && right == 0.0f;
-    float* frame = out;
-    float* const end = out + 2 * size_t(frames);
-    while (frame < end) {
-        if (position >= runFrom) {
-            UnitRun run = unitRun<Loop>(position, forward, step, s, uint32_t((end - frame) / 2));
+    const float step = c.step, leftGain = c.currentLeftGain * kPointScale<Bits>,
+                rightGain = c.currentRightGain * kPointScale<Bits>, runFrom = step * kRunFromSteps;
+    const bool silent = leftGain == 0.0f && rightGain == 0.0f;
+    float* frameLeft = left;
+    float* frameRight = right;
+    float* const end = left + frames;
+    while (frameLeft != end) {
+        if (position >= runFrom && float(end - frameLeft) >= kRunFromSteps) {
+            UnitRun run = unitRun<Loop>(position, forward, step, s, uint32_t(end - frameLeft));
             if (run.frames) {
-                if (!silent) mixRun<Bits>(s.data, run, left, right, frame);
-                frame += 2 * size_t(run.frames);
+                if (!silent) mixRun<Bits>(s.data, run, leftGain, rightGain, frameLeft, frameRight);
+                frameLeft += run.frames;
+                frameRight += run.frames;
                 position = run.endPosition();
-                if (frame == end) break;
+                if (frameLeft == end) break;
             }
         }
         if (!silent) {
-            float v = readRaw<Bits>(s.data, uint32_t(position));
-            frame[0] += v * left;
-            frame[1] += v * right;
+            float v = float(readRaw<Bits>(s.data, uint32_t(position)));
+            *frameLeft += v * leftGain;
+            *frameRight += v * rightGain;
         }
-        frame += 2;
+        ++frameLeft;
+        ++frameRight;
         advance<Loop>(position, forward, step, s);
         // Stopped: the end of a one-shot sample.
         if (!(position >= 0.0f)) break;
     }
     c.position = position;
     c.forward = forward;
-    c.framesSinceTrigger += uint32_t((frame - out) / 2);
+    c.framesSinceTrigger += uint32_t(frameLeft - left);
 }
 
-template <int Bits> void mixSettledFor(PlayerChannel& c, float* out, uint32_t frames) {
+template <int Bits> void mixSettledFor(PlayerChannel& c, float* left, float* right, uint32_t frames) {
     switch (c.sample->loopType) {
     case LoopForward:
-        mixSettled<Bits, LoopForward>(c, out, frames);
+        mixSettled<Bits, LoopForward>(c, left, right, frames);
         break;
     case LoopPingPong:
-        mixSettled<Bits, LoopPingPong>(c, out, frames);
+        mixSettled<Bits, LoopPingPong>(c, left, right, frames);
         break;
     default:
-        mixSettled<Bits, LoopNone>(c, out, frames);
+        mixSettled<Bits, LoopNone>(c, left, right, frames);
         break;
     }
 }
 
-void mixChannel(const ModulePlayer* p, PlayerChannel& c, float* out, uint32_t frames) {
+void mixChannel(const ModulePlayer* p, PlayerChannel& c, float* left, float* right, uint32_t frames) {
     bool audible = !c.mute && !c.instrument->mute;
     // Muted channels and empty samples are rare: they stay on the frame-by-frame path.
-    uint32_t done = mixTransition(p, c, out, frames, audible, audible && c.sample->length > 0);
+    uint32_t done = mixTransition(p, c, left, right, frames, audible, audible && c.sample->length > 0);
     if (done == frames || !isSounding(c)) return;
     if (c.sample->bits == 16)
-        mixSettledFor<16>(c, out + 2 * done, frames - done);
+        mixSettledFor<16>(c, left + done, right + done, frames - done);
     else
-        mixSettledFor<8>(c, out + 2 * done, frames - done);
+        mixSettledFor<8>(c, left + done, right + done, frames - done);
 }
 
-// Mixes frames that all fall between two ticks, so no channel state changes from outside meanwhile.
+// Mixes frames that all fall between two ticks, so no channel state changes from outside meanwhile. The
+// channels add into a left and a right buffer in channel order, as they would into the interleaved
+// frames, and the output gain scales the sums as it interleaves them.
 void mixSegment(ModulePlayer* p, float* out, uint32_t frames) {
-    std::fill(out, out + 2 * size_t(frames), 0.0f);
-    if (p->loopLimit && p->loopCount >= p->loopLimit) return;
-    for (uint32_t i = 0; i < p->channelCount; ++i)
-        if (isSounding(p->channels[i])) mixChannel(p, p->channels[i], out, frames);
-    float gain = p->amplification * p->globalVolume;
-    for (size_t i = 0; i < 2 * size_t(frames); ++i) out[i] *= gain;
+    if (p->loopLimit && p->loopCount >= p->loopLimit) {
+        std::fill(out, out + 2 * size_t(frames), 0.0f);
+        return;
+    }
+    constexpr uint32_t kMixFrames = 1024;
+    float left[kMixFrames], right[kMixFrames];
+    const float gain = p->amplification * p->globalVolume;
+    for (uint32_t done = 0; done < frames; done += kMixFrames) {
+        const uint32_t count = std::min(kMixFrames, frames - done);
+        std::fill(left, left + count, 0.0f);
+        std::fill(right, right + count, 0.0f);
+        for (uint32_t i = 0; i < p->channelCount; ++i)
+            if (isSounding(p->channels[i])) mixChannel(p, p->channels[i], left, right, count);
+        float* frame = out + 2 * size_t(done);
+        for (uint32_t k = 0; k < count; ++k) {
+            frame[2 * k] = left[k] * gain;
+            frame[2 * k + 1] = right[k] * gain;
+        }
+    }
 }
 
 } // namespace
@@ -326,4 +366,11 @@ void renderFrames(ModulePlayer* p, float* out, uint32_t frames) {
         mixSegment(p, out + 2 * size_t(done), count);
         done += count;
     }
+}
+
+uint32_t framesToTick(const ModulePlayer* p, uint32_t limit) {
+    const float due = p->framesToNextTick;
+    if (due <= 0.0f) return std::min(limit, 1u);
+    // Whole frames come off the countdown until it reaches 0: as many as it has, rounded up.
+    return due < float(limit) ? uint32_t(std::ceil(due)) : limit;
 }

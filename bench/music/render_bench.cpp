@@ -1,8 +1,10 @@
-// Mixing speed: 60 s of a 20-channel module with every channel sounding, as a multiple of real time.
+// Mixing speed, as a multiple of real time: 60 s of a 20-channel module with every channel sounding, and
+// the intro's own module played once.
 //   music_bench [benchmark options]
 //   music_bench --write-module FILE.xm   writes the module, its pattern repeated in the order list for
 //                                        the same 60 s, for timing other players on it
 #include "base/show_constants.h"
+#include "content/music/embedded_module.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
 
@@ -86,6 +88,25 @@ void BM_Render60Seconds(benchmark::State& state) {
     state.counters["channels_sounding"] = sounding;
 }
 BENCHMARK(BM_Render60Seconds)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The intro's module from its start to the end of the song, as the intro plays it.
+void BM_RenderIntroModule(benchmark::State& state) {
+    std::vector<uint8_t> bytes(embeddedModuleData(), embeddedModuleData() + embeddedModuleSize());
+    std::vector<float> buffer(2 * 4096);
+    uint64_t frames = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        PlayerPtr player = loadPlayer(bytes, kAudioRate);
+        setLoopLimit(player.get(), 1);
+        state.ResumeTiming();
+        while (player->loopCount < player->loopLimit) renderFrames(player.get(), buffer.data(), 4096);
+        benchmark::DoNotOptimize(buffer.data());
+        frames += player->framesRendered;
+    }
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(frames) / kAudioRate, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderIntroModule)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -24,7 +25,10 @@ namespace {
 constexpr uint32_t kMaxRate = 384000;
 // Songs that never return to a played row (or an absurd --seconds) stop here.
 constexpr double kMaxSeconds = 3600.0;
-constexpr uint32_t kBlockFrames = 441;
+// Frames written to the file at a time.
+constexpr uint32_t kBlockFrames = 4096;
+// The song's end is looked for every 10 ms of output (at 44100 frames a second).
+constexpr uint32_t kEndCheckFrames = 441;
 
 enum ExitCode { ExitOk = 0, ExitUsageOrFile = 1, ExitInvalidModule = 2, ExitOutOfMemory = 3 };
 
@@ -156,14 +160,26 @@ int render(int argc, char** argv) {
     bool showProgress = total > rate;
     uint64_t lastReport = 0;
     float block[2 * kBlockFrames];
+    uint32_t filled = 0;
     ModulePlayer* p = player.get();
+    // The player is driven a tick at a time, so that a tick never falls inside a render call except at
+    // its first frame, and the loop count seen after a call holds for every frame of it but the first:
+    // the end checks see the loop count as it is at their frame without the mixing stopping there.
     while (p->framesRendered < total) {
         if (stopSignal()) break;
-        auto n = uint32_t(std::min<uint64_t>(kBlockFrames, total - p->framesRendered));
-        renderFrames(p, block, n);
-        if (!wav.write(block, n)) break;
+        const bool ended = p->loopLimit && p->loopCount >= p->loopLimit;
+        auto n = uint32_t(std::min<uint64_t>(kBlockFrames - filled, total - p->framesRendered));
+        if (untilSilent && ended)
+            n = std::min(n, kEndCheckFrames - uint32_t(p->framesRendered % kEndCheckFrames));
+        n = framesToTick(p, n);
+        renderFrames(p, block + 2 * size_t(filled), n);
+        filled += n;
+        if ((filled == kBlockFrames || p->framesRendered == total) &&
+            !wav.write(block, std::exchange(filled, 0)))
+            break;
         // The song has gone silent: one more second, then stop.
-        if (untilSilent && p->loopCount >= p->loopLimit && total > p->framesRendered + rate)
+        if (untilSilent && p->loopCount >= p->loopLimit && p->framesRendered % kEndCheckFrames == 0 &&
+            total > p->framesRendered + rate)
             total = p->framesRendered + rate;
         if (showProgress && p->framesRendered - lastReport >= 5ull * rate) {
             lastReport = p->framesRendered;
