@@ -1,7 +1,6 @@
 #include "music/song_duration.h"
 
 #include <algorithm>
-#include <cmath>
 
 SongDuration measureSongDuration(ModulePlayer* p, uint64_t maxFrames) {
     constexpr uint32_t kChunk = 1024;
@@ -10,9 +9,9 @@ SongDuration measureSongDuration(ModulePlayer* p, uint64_t maxFrames) {
     while (p->framesRendered < maxFrames) {
         if (p->framesToNextTick > 0.0f) {
             // Frames before the next tick: nothing to observe.
-            auto untilTick = uint64_t(std::ceil(p->framesToNextTick));
-            renderFrames(p, scratch,
-                         uint32_t(std::min<uint64_t>({untilTick, kChunk, maxFrames - p->framesRendered})));
+            renderFrames(
+                p, scratch,
+                framesToTick(p, uint32_t(std::min<uint64_t>(kChunk, maxFrames - p->framesRendered))));
             continue;
         }
         bool rowStarts = p->tick == 0;

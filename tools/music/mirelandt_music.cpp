@@ -167,9 +167,8 @@ int render(int argc, char** argv) {
     // the end checks see the loop count as it is at their frame without the mixing stopping there.
     while (p->framesRendered < total) {
         if (stopSignal()) break;
-        const bool ended = p->loopLimit && p->loopCount >= p->loopLimit;
         auto n = uint32_t(std::min<uint64_t>(kBlockFrames - filled, total - p->framesRendered));
-        if (untilSilent && ended)
+        if (untilSilent && p->loopCount >= p->loopLimit)
             n = std::min(n, kEndCheckFrames - uint32_t(p->framesRendered % kEndCheckFrames));
         n = framesToTick(p, n);
         renderFrames(p, block + 2 * size_t(filled), n);

@@ -133,8 +133,11 @@ int openDirect(const std::string& path) {
             errno = failure;
             return -1;
         }
-        if (stopSignal()) errno = EINTR;
-        if (stopSignal() || (errno != ENXIO && errno != EINTR)) return -1;
+        if (stopSignal()) {
+            errno = EINTR;
+            return -1;
+        }
+        if (errno != ENXIO && errno != EINTR) return -1;
         usleep(20000);
     }
 #endif
