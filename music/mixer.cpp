@@ -307,13 +307,16 @@ void mixRun(const Sample& sample, const UnitRun& run, float leftGain, float righ
     mixRunPoints<Bits>(sample.data, rest, leftGain, rightGain, left + done, right + done);
 }
 
-// The bound of the stretch a position moves through before anything but a plain add can happen:
-// moving up, the end of its binade [2^e, 2^(e+1)) or the loop's or sample's end, whichever comes
-// first; moving down (a ping-pong loop's way back), the start of its binade or the loop's start.
-template <int Loop> float stretchBound(float position, bool up, const SampleBounds& s) {
-    const uint32_t binade = std::bit_cast<uint32_t>(position) & 0x7F800000u;
-    if (up) return std::min(std::bit_cast<float>(binade + 0x00800000u), Loop == LoopNone ? s.length : s.loopEnd);
-    return std::max(std::bit_cast<float>(binade), s.loopStart);
+// The bound of the stretch a position moves through by plain adds, or frame by frame up to where one
+// may hold a run. A binade [2^e, 2^(e+1)) can hold a run only from 2^e >= runFloor; moving up, the
+// stretch ends at the binade's end (or at runFloor, below it) or at the loop's or sample's end,
+// whichever comes first; moving down (a ping-pong loop's way back), at the binade's start where that
+// binade can hold a run, otherwise at the loop's start.
+template <int Loop> float stretchBound(float position, bool up, float runFloor, const SampleBounds& s) {
+    const float binadeStart = std::bit_cast<float>(std::bit_cast<uint32_t>(position) & 0x7F800000u);
+    if (up)
+        return std::min(std::max(2.0f * binadeStart, runFloor), Loop == LoopNone ? s.length : s.loopEnd);
+    return std::max(binadeStart >= runFloor ? binadeStart : 0.0f, s.loopStart);
 }
 
 // Frames one by one while the position stays short of the bound (moving up) or above it (moving down):
@@ -355,12 +358,14 @@ template <int Bits, int Loop>
                 rightGain = c.currentRightGain * kPointScale<Bits>;
     const bool silent = leftGain == 0.0f && rightGain == 0.0f;
     const float runSpan = step * kRunFromSteps;
+    // The power of two at or above runSpan.
+    const float runFloor = std::bit_cast<float>((std::bit_cast<uint32_t>(runSpan) + 0x007FFFFFu) & 0xFF800000u);
     float* frameLeft = left;
     float* frameRight = right;
     float* const end = left + frames;
     while (frameLeft != end) {
         const bool up = Loop != LoopPingPong || forward;
-        const float bound = stretchBound<Loop>(position, up, s);
+        const float bound = stretchBound<Loop>(position, up, runFloor, s);
         if ((up ? bound - position : position - bound) >= runSpan && float(end - frameLeft) >= kRunFromSteps) {
             UnitRun run = unitRun<Loop>(position, forward, step, s, uint32_t(end - frameLeft));
             if (run.frames) {
