@@ -281,6 +281,45 @@ void mixRunPoints(const void* data, const UnitRun& run, float leftGain, float ri
     return frames;
 }
 
+// Frames one by one up to the bound, as mixStretch does for an 8-bit sample, where the positions of up
+// to 64 frames span at most 64 points: the positions come first, a float add each; then the points of
+// all these frames come out of one byte permute, and the products and sums go 8 frames at a time.
+// Returns where it stopped.
+template <bool Up>
+[[gnu::target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")]] float* mixStretchWide(
+    const int8_t* data, uint32_t length, float& position, float step, float bound, float leftGain,
+    float rightGain, float* left, float* right, float* end) {
+    alignas(32) float positions[64];
+    const auto most = uint32_t(std::min<ptrdiff_t>(64, end - left));
+    uint32_t count = 0;
+    float p = position;
+    do {
+        positions[count++] = p;
+        p = Up ? p + step : p - step;
+    } while (count < most && (Up ? p < bound : p > bound));
+    position = p;
+    const auto first = uint32_t(positions[Up ? 0 : count - 1]);
+    const uint32_t available = std::min(64u, length - first);
+    const __m256i lowBytes = _mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available), data + first),
+                  highBytes = _mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available - std::min(available, 32u)),
+                                                      data + first + 32);
+    const __m256i base = _mm256_set1_epi32(int(first));
+    const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
+    for (uint32_t k = 0; k < count; k += 8) {
+        const auto lanes = __mmask8(_bzhi_u32(0xFF, count - k));
+        // Each frame's point goes to the top byte of its lane, and the arithmetic shift widens it.
+        const __m256i index = _mm256_slli_epi32(
+            _mm256_sub_epi32(_mm256_cvttps_epi32(_mm256_maskz_load_ps(lanes, positions + k)), base), 24);
+        const __m256 v =
+            _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_permutex2var_epi8(lowBytes, index, highBytes), 24));
+        _mm256_mask_storeu_ps(left + k, lanes,
+                              _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, left + k), _mm256_mul_ps(v, leftGains)));
+        _mm256_mask_storeu_ps(right + k, lanes,
+                              _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, right + k), _mm256_mul_ps(v, rightGains)));
+    }
+    return left + count;
+}
+
 bool wideMixAvailable() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -380,8 +419,17 @@ template <int Bits, int Loop>
         using Stretch = float* (*)(const void*, float&, float, float, float, float, float*, float*, float*);
         constexpr Stretch kStretches[2][2] = {{mixStretch<Bits, false, false>, mixStretch<Bits, false, true>},
                                               {mixStretch<Bits, true, false>, mixStretch<Bits, true, true>}};
-        float* const stretchEnd =
-            kStretches[up][silent](s.data, position, step, bound, leftGain, rightGain, frameLeft, frameRight, end);
+        float* stretchEnd;
+#ifdef MIRELANDT_WIDE_MIX
+        // Up to 64 frames' positions, with room for their rounding, spanning at most 64 points.
+        if (Bits == 8 && kWideMix && !silent && std::min(up ? bound - position : position - bound, 64.0f * step) < 60.0f)
+            stretchEnd = (up ? mixStretchWide<true> : mixStretchWide<false>)(
+                static_cast<const int8_t*>(s.data), c.sample->length, position, step, bound, leftGain, rightGain,
+                frameLeft, frameRight, end);
+        else
+#endif
+            stretchEnd = kStretches[up][silent](s.data, position, step, bound, leftGain, rightGain, frameLeft,
+                                                frameRight, end);
         frameRight += stretchEnd - frameLeft;
         frameLeft = stretchEnd;
         if constexpr (Loop == LoopForward) {
