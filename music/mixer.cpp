@@ -242,53 +242,61 @@ void mixRunPoints(const void* data, const UnitRun& run, float leftGain, float ri
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-// The whole chunks of 32 frames of an 8-bit sample's run, with 256-bit vectors: the points of 32 frames
-// that lie within 64 bytes of each other come out of one byte permute over those bytes (AVX-512 VBMI),
-// instead of 32 loads. The products and sums are the scalar loop's, frame for frame. Returns the frames
-// it mixed.
-[[gnu::target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")]] uint32_t mixRunWide(const int8_t* data, uint32_t length,
-                                                                          const UnitRun& run, float leftGain,
-                                                                          float rightGain, float* left,
-                                                                          float* right) {
-    const __m256i delta = _mm256_set1_epi32(int(run.delta));
-    const __m256i laneUnits = _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), delta);
-    const __m256i groupUnits = _mm256_slli_epi32(delta, 3);
-    const __m128i shift = _mm_cvtsi32_si128(run.shift);
+#define MIRELANDT_WIDE_TARGET [[gnu::target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")]]
+
+// The 64 bytes of an 8-bit sample from a point on, as far as the sample goes (masked loads do not touch
+// the rest).
+struct ByteWindow {
+    __m256i low, high;
+};
+MIRELANDT_WIDE_TARGET ByteWindow loadWindow(const int8_t* data, uint32_t length, uint32_t first) {
+    const uint32_t available = std::min(64u, length - first);
+    return {_mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available), data + first),
+            _mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available - std::min(available, 32u)), data + first + 32)};
+}
+
+// Eight frames, in the lanes the mask keeps: bits 24..29 of each lane's index are its point's offset in
+// the window. The byte permute puts the point in the top byte of the lane, where the arithmetic shift
+// widens it; then the same product and sum as frame by frame.
+MIRELANDT_WIDE_TARGET void mixEight(const ByteWindow& window, __m256i index, __m256 leftGains, __m256 rightGains,
+                                    float* left, float* right, __mmask8 lanes) {
+    const __m256 v =
+        _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_permutex2var_epi8(window.low, index, window.high), 24));
+    _mm256_mask_storeu_ps(left, lanes, _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, left), _mm256_mul_ps(v, leftGains)));
+    _mm256_mask_storeu_ps(right, lanes,
+                          _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, right), _mm256_mul_ps(v, rightGains)));
+}
+
+// A forward run of an 8-bit sample whose 32 frames span at most 64 points, from positions of at least a
+// half (shift <= 24), 32 frames to a window. A frame's offset in the window is its units, less the
+// window's first point, shifted right by the shift; shifted left by 24 - shift instead, the units keep
+// the offset in bits 24..29, and a frame's index is the last frame's plus the delta so shifted.
+MIRELANDT_WIDE_TARGET void mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float leftGain,
+                                      float rightGain, float* left, float* right) {
+    const int lift = 24 - run.shift;
+    const __m256i laneSteps =
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(run.delta << lift)));
+    const __m256i groupStep = _mm256_set1_epi32(int((8 * run.delta) << lift));
     const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
-    const uint32_t frames = run.frames / 32 * 32;
+    const uint32_t fraction = (1u << run.shift) - 1;
     uint32_t units = run.units;
-    for (uint32_t done = 0; done < frames; done += 32, units += 32 * run.delta) {
-        const uint32_t first = units >> run.shift;
-        const __m256i base = _mm256_set1_epi32(int(first));
-        __m256i u = _mm256_add_epi32(_mm256_set1_epi32(int(units)), laneUnits);
-        // The 64 bytes from the first point on, as far as the sample goes (masked loads do not touch the
-        // rest).
-        const uint32_t available = std::min(64u, length - first);
-        const __mmask32 low = _bzhi_u32(~0u, available), high = _bzhi_u32(~0u, available - std::min(available, 32u));
-        const __m256i lowBytes = _mm256_maskz_loadu_epi8(low, data + first),
-                      highBytes = _mm256_maskz_loadu_epi8(high, data + first + 32);
-        for (uint32_t g = 0; g < 4; ++g, u = _mm256_add_epi32(u, groupUnits)) {
-            // Each frame's point goes to the top byte of its lane, and the arithmetic shift widens it.
-            const __m256i index = _mm256_slli_epi32(_mm256_sub_epi32(_mm256_srl_epi32(u, shift), base), 24);
-            const __m256i points = _mm256_srai_epi32(_mm256_permutex2var_epi8(lowBytes, index, highBytes), 24);
-            const __m256 v = _mm256_cvtepi32_ps(points);
-            float* l = left + done + 8 * g;
-            float* r = right + done + 8 * g;
-            _mm256_storeu_ps(l, _mm256_add_ps(_mm256_loadu_ps(l), _mm256_mul_ps(v, leftGains)));
-            _mm256_storeu_ps(r, _mm256_add_ps(_mm256_loadu_ps(r), _mm256_mul_ps(v, rightGains)));
-        }
+    for (uint32_t done = 0; done < run.frames; done += 32, units += 32 * run.delta) {
+        const ByteWindow window = loadWindow(data, length, units >> run.shift);
+        __m256i index = _mm256_add_epi32(_mm256_set1_epi32(int((units & fraction) << lift)), laneSteps);
+        const uint32_t count = std::min(32u, run.frames - done);
+        for (uint32_t k = 0; k < count; k += 8, index = _mm256_add_epi32(index, groupStep))
+            mixEight(window, index, leftGains, rightGains, left + done + k, right + done + k,
+                     __mmask8(_bzhi_u32(0xFF, count - k)));
     }
-    return frames;
 }
 
 // Frames one by one up to the bound, as mixStretch does for an 8-bit sample, where the positions of up
-// to 64 frames span at most 64 points: the positions come first, a float add each; then the points of
-// all these frames come out of one byte permute, and the products and sums go 8 frames at a time.
-// Returns where it stopped.
+// to 64 frames span at most 64 points: the positions come first, a float add each; then their points
+// come from one window, 8 frames at a time. Returns where it stopped.
 template <bool Up>
-[[gnu::target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")]] float* mixStretchWide(
-    const int8_t* data, uint32_t length, float& position, float step, float bound, float leftGain,
-    float rightGain, float* left, float* right, float* end) {
+MIRELANDT_WIDE_TARGET float* mixStretchWide(const int8_t* data, uint32_t length, float& position, float step,
+                                            float bound, float leftGain, float rightGain, float* left,
+                                            float* right, float* end) {
     alignas(32) float positions[64];
     const auto most = uint32_t(std::min<ptrdiff_t>(64, end - left));
     uint32_t count = 0;
@@ -299,23 +307,14 @@ template <bool Up>
     } while (count < most && (Up ? p < bound : p > bound));
     position = p;
     const auto first = uint32_t(positions[Up ? 0 : count - 1]);
-    const uint32_t available = std::min(64u, length - first);
-    const __m256i lowBytes = _mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available), data + first),
-                  highBytes = _mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available - std::min(available, 32u)),
-                                                      data + first + 32);
+    const ByteWindow window = loadWindow(data, length, first);
     const __m256i base = _mm256_set1_epi32(int(first));
     const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
     for (uint32_t k = 0; k < count; k += 8) {
         const auto lanes = __mmask8(_bzhi_u32(0xFF, count - k));
-        // Each frame's point goes to the top byte of its lane, and the arithmetic shift widens it.
-        const __m256i index = _mm256_slli_epi32(
-            _mm256_sub_epi32(_mm256_cvttps_epi32(_mm256_maskz_load_ps(lanes, positions + k)), base), 24);
-        const __m256 v =
-            _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_permutex2var_epi8(lowBytes, index, highBytes), 24));
-        _mm256_mask_storeu_ps(left + k, lanes,
-                              _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, left + k), _mm256_mul_ps(v, leftGains)));
-        _mm256_mask_storeu_ps(right + k, lanes,
-                              _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, right + k), _mm256_mul_ps(v, rightGains)));
+        const __m256i points = _mm256_cvttps_epi32(_mm256_maskz_load_ps(lanes, positions + k));
+        mixEight(window, _mm256_slli_epi32(_mm256_sub_epi32(points, base), 24), leftGains, rightGains, left + k,
+                 right + k, lanes);
     }
     return left + count;
 }
@@ -329,21 +328,17 @@ const bool kWideMix = wideMixAvailable();
 #pragma GCC diagnostic pop
 #endif
 
-// A run's frames: where the CPU has byte permutes, an 8-bit sample's forward run whose 32 frames span
-// at most 64 points goes through mixRunWide a chunk at a time; the rest through mixRunPoints.
+// A run's frames: through mixRunWide where the CPU has byte permutes and the run suits it, otherwise
+// through mixRunPoints.
 template <int Bits>
 void mixRun(const Sample& sample, const UnitRun& run, float leftGain, float rightGain, float* left, float* right) {
-    UnitRun rest = run;
 #ifdef MIRELANDT_WIDE_MIX
-    if (Bits == 8 && kWideMix && int32_t(run.delta) >= 0 && ((uint64_t(31) * run.delta) >> run.shift) + 1 <= 63) {
-        const uint32_t done = mixRunWide(static_cast<const int8_t*>(sample.data), sample.length, run, leftGain,
-                                         rightGain, left, right);
-        rest.units += done * run.delta;
-        rest.frames -= done;
-    }
+    if (Bits == 8 && kWideMix && int32_t(run.delta) >= 0 && run.shift <= 24 &&
+        ((uint64_t(31) * run.delta) >> run.shift) + 1 <= 63)
+        return mixRunWide(static_cast<const int8_t*>(sample.data), sample.length, run, leftGain, rightGain, left,
+                          right);
 #endif
-    const uint32_t done = run.frames - rest.frames;
-    mixRunPoints<Bits>(sample.data, rest, leftGain, rightGain, left + done, right + done);
+    mixRunPoints<Bits>(sample.data, run, leftGain, rightGain, left, right);
 }
 
 // The bound of the stretch a position moves through by plain adds, or frame by frame up to where one
