@@ -273,17 +273,24 @@ MIRELANDT_WIDE_TARGET void mixEight(const ByteWindow& window, __m256i index, __m
 // the offset in bits 24..29, and a frame's index is the last frame's plus the delta so shifted.
 MIRELANDT_WIDE_TARGET void mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float leftGain,
                                       float rightGain, float* left, float* right) {
-    const int lift = 24 - run.shift;
+    const uint32_t frames = run.frames, delta = run.delta;
+    const int shift = run.shift, lift = 24 - shift;
     const __m256i laneSteps =
-        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(run.delta << lift)));
-    const __m256i groupStep = _mm256_set1_epi32(int((8 * run.delta) << lift));
+        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(delta << lift)));
+    const __m256i groupStep = _mm256_set1_epi32(int((8 * delta) << lift));
     const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
-    const uint32_t fraction = (1u << run.shift) - 1;
+    const uint32_t fraction = (1u << shift) - 1;
     uint32_t units = run.units;
-    for (uint32_t done = 0; done < run.frames; done += 32, units += 32 * run.delta) {
-        const ByteWindow window = loadWindow(data, length, units >> run.shift);
+    for (uint32_t done = 0; done < frames; done += 32, units += 32 * delta) {
+        const ByteWindow window = loadWindow(data, length, units >> shift);
         __m256i index = _mm256_add_epi32(_mm256_set1_epi32(int((units & fraction) << lift)), laneSteps);
-        const uint32_t count = std::min(32u, run.frames - done);
+        const uint32_t count = std::min(32u, frames - done);
+        if (count == 32) {
+#pragma GCC unroll 4
+            for (uint32_t k = 0; k < 32; k += 8, index = _mm256_add_epi32(index, groupStep))
+                mixEight(window, index, leftGains, rightGains, left + done + k, right + done + k, 0xFF);
+            continue;
+        }
         for (uint32_t k = 0; k < count; k += 8, index = _mm256_add_epi32(index, groupStep))
             mixEight(window, index, leftGains, rightGains, left + done + k, right + done + k,
                      __mmask8(_bzhi_u32(0xFF, count - k)));
