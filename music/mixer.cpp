@@ -9,13 +9,12 @@
 #include "music/mixer.h"
 
 #include "music/replayer.h"
+#include "music/unit_run.h"
+#include "music/wide_mix.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace {
 
@@ -134,22 +133,6 @@ uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* left, flo
     return i;
 }
 
-// Within one binade [2^e, 2^(e+1)) floats are spaced 2^(e-23) apart, so there a position is a whole
-// number of these units in [2^23, 2^24), its point index is the units shifted right by 23 - e, and
-// adding the step moves it by the step rounded to whole units: the same count every frame, unless the
-// step lies exactly halfway between two counts (then the rounding goes by the position). A run is the
-// frames whose float advance is exactly that plain move in units: it reaches neither the loop end nor
-// the sample's end (moving backward: the loop start) and stays in the binade.
-struct UnitRun {
-    uint32_t frames = 0;
-    uint32_t units, delta; // a backward move's delta wraps round
-    int shift;             // units = position * 2^shift
-
-    float endPosition() const {
-        return float(units + frames * delta) * std::bit_cast<float>(uint32_t(127 - shift) << 23);
-    }
-};
-
 template <int Loop>
 UnitRun unitRun(float position, bool forward, float step, const SampleBounds& s, uint32_t maxFrames) {
     constexpr uint32_t kBinadeStart = 1u << 23, kBinadeEnd = 1u << 24, kMantissa = kBinadeStart - 1;
@@ -216,8 +199,8 @@ struct RunCursor {
 // The run's frames, a chunk at a time: first the points under the positions, then the same product and
 // sum as frame by frame, in a loop the compiler vectorises.
 template <int Bits>
-void mixRunPoints(const void* data, const UnitRun& run, float leftGain, float rightGain, float* __restrict left,
-                  float* __restrict right) {
+void mixRunPoints(const void* data, const UnitRun& run, float leftGain, float rightGain,
+                  float* __restrict left, float* __restrict right) {
     constexpr uint32_t kChunkFrames = 64;
     int32_t points[kChunkFrames];
     RunCursor cursor(run);
@@ -235,116 +218,13 @@ void mixRunPoints(const void* data, const UnitRun& run, float leftGain, float ri
     }
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define MIRELANDT_WIDE_MIX 1
-// GCC's vector headers start some results from deliberately undefined registers, which its own warnings
-// then take for uninitialised values.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#define MIRELANDT_WIDE_TARGET [[gnu::target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")]]
-
-// The 64 bytes of an 8-bit sample from a point on, as far as the sample goes (masked loads do not touch
-// the rest).
-struct ByteWindow {
-    __m256i low, high;
-};
-MIRELANDT_WIDE_TARGET ByteWindow loadWindow(const int8_t* data, uint32_t length, uint32_t first) {
-    const uint32_t available = std::min(64u, length - first);
-    return {_mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available), data + first),
-            _mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available - std::min(available, 32u)), data + first + 32)};
-}
-
-// Eight frames, in the lanes the mask keeps: bits 24..29 of each lane's index are its point's offset in
-// the window. The byte permute puts the point in the top byte of the lane, where the arithmetic shift
-// widens it; then the same product and sum as frame by frame.
-MIRELANDT_WIDE_TARGET void mixEight(const ByteWindow& window, __m256i index, __m256 leftGains, __m256 rightGains,
-                                    float* left, float* right, __mmask8 lanes) {
-    const __m256 v =
-        _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_permutex2var_epi8(window.low, index, window.high), 24));
-    _mm256_mask_storeu_ps(left, lanes, _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, left), _mm256_mul_ps(v, leftGains)));
-    _mm256_mask_storeu_ps(right, lanes,
-                          _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, right), _mm256_mul_ps(v, rightGains)));
-}
-
-// A forward run of an 8-bit sample whose 32 frames span at most 64 points, from positions of at least a
-// half (shift <= 24), 32 frames to a window. A frame's offset in the window is its units, less the
-// window's first point, shifted right by the shift; shifted left by 24 - shift instead, the units keep
-// the offset in bits 24..29, and a frame's index is the last frame's plus the delta so shifted.
-MIRELANDT_WIDE_TARGET void mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float leftGain,
-                                      float rightGain, float* left, float* right) {
-    const uint32_t frames = run.frames, delta = run.delta;
-    const int shift = run.shift, lift = 24 - shift;
-    const __m256i laneSteps =
-        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(delta << lift)));
-    const __m256i groupStep = _mm256_set1_epi32(int((8 * delta) << lift));
-    const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
-    const uint32_t fraction = (1u << shift) - 1;
-    uint32_t units = run.units;
-    for (uint32_t done = 0; done < frames; done += 32, units += 32 * delta) {
-        const ByteWindow window = loadWindow(data, length, units >> shift);
-        __m256i index = _mm256_add_epi32(_mm256_set1_epi32(int((units & fraction) << lift)), laneSteps);
-        const uint32_t count = std::min(32u, frames - done);
-        if (count == 32) {
-#pragma GCC unroll 4
-            for (uint32_t k = 0; k < 32; k += 8, index = _mm256_add_epi32(index, groupStep))
-                mixEight(window, index, leftGains, rightGains, left + done + k, right + done + k, 0xFF);
-            continue;
-        }
-        for (uint32_t k = 0; k < count; k += 8, index = _mm256_add_epi32(index, groupStep))
-            mixEight(window, index, leftGains, rightGains, left + done + k, right + done + k,
-                     __mmask8(_bzhi_u32(0xFF, count - k)));
-    }
-}
-
-// Frames one by one up to the bound, as mixStretch does for an 8-bit sample, where the positions of up
-// to 64 frames span at most 64 points: the positions come first, a float add each; then their points
-// come from one window, 8 frames at a time. Returns where it stopped.
-template <bool Up>
-MIRELANDT_WIDE_TARGET float* mixStretchWide(const int8_t* data, uint32_t length, float& position, float step,
-                                            float bound, float leftGain, float rightGain, float* left,
-                                            float* right, float* end) {
-    alignas(32) float positions[64];
-    const auto most = uint32_t(std::min<ptrdiff_t>(64, end - left));
-    uint32_t count = 0;
-    float p = position;
-    do {
-        positions[count++] = p;
-        p = Up ? p + step : p - step;
-    } while (count < most && (Up ? p < bound : p > bound));
-    position = p;
-    const auto first = uint32_t(positions[Up ? 0 : count - 1]);
-    const ByteWindow window = loadWindow(data, length, first);
-    const __m256i base = _mm256_set1_epi32(int(first));
-    const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
-    for (uint32_t k = 0; k < count; k += 8) {
-        const auto lanes = __mmask8(_bzhi_u32(0xFF, count - k));
-        const __m256i points = _mm256_cvttps_epi32(_mm256_maskz_load_ps(lanes, positions + k));
-        mixEight(window, _mm256_slli_epi32(_mm256_sub_epi32(points, base), 24), leftGains, rightGains, left + k,
-                 right + k, lanes);
-    }
-    return left + count;
-}
-
-bool wideMixAvailable() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-}
-const bool kWideMix = wideMixAvailable();
-#pragma GCC diagnostic pop
-#endif
-
-// A run's frames: through mixRunWide where the CPU has byte permutes and the run suits it, otherwise
-// through mixRunPoints.
+// A run's frames: an 8-bit sample's through mixRunWide where it takes them, the rest through mixRunPoints.
 template <int Bits>
-void mixRun(const Sample& sample, const UnitRun& run, float leftGain, float rightGain, float* left, float* right) {
-#ifdef MIRELANDT_WIDE_MIX
-    if (Bits == 8 && kWideMix && int32_t(run.delta) >= 0 && run.shift <= 24 &&
-        ((uint64_t(31) * run.delta) >> run.shift) + 1 <= 63)
-        return mixRunWide(static_cast<const int8_t*>(sample.data), sample.length, run, leftGain, rightGain, left,
-                          right);
-#endif
+void mixRun(const Sample& sample, const UnitRun& run, float leftGain, float rightGain, float* left,
+            float* right) {
+    if (Bits == 8 && mixRunWide(static_cast<const int8_t*>(sample.data), sample.length, run, leftGain,
+                                rightGain, left, right))
+        return;
     mixRunPoints<Bits>(sample.data, run, leftGain, rightGain, left, right);
 }
 
@@ -355,8 +235,7 @@ void mixRun(const Sample& sample, const UnitRun& run, float leftGain, float righ
 // binade can hold a run, otherwise at the loop's start.
 template <int Loop> float stretchBound(float position, bool up, float runFloor, const SampleBounds& s) {
     const float binadeStart = std::bit_cast<float>(std::bit_cast<uint32_t>(position) & 0x7F800000u);
-    if (up)
-        return std::min(std::max(2.0f * binadeStart, runFloor), Loop == LoopNone ? s.length : s.loopEnd);
+    if (up) return std::min(std::max(2.0f * binadeStart, runFloor), Loop == LoopNone ? s.length : s.loopEnd);
     return std::max(binadeStart >= runFloor ? binadeStart : 0.0f, s.loopStart);
 }
 
@@ -400,14 +279,16 @@ template <int Bits, int Loop>
     const bool silent = leftGain == 0.0f && rightGain == 0.0f;
     const float runSpan = step * kRunFromSteps;
     // The power of two at or above runSpan.
-    const float runFloor = std::bit_cast<float>((std::bit_cast<uint32_t>(runSpan) + 0x007FFFFFu) & 0xFF800000u);
+    const float runFloor =
+        std::bit_cast<float>((std::bit_cast<uint32_t>(runSpan) + 0x007FFFFFu) & 0xFF800000u);
     float* frameLeft = left;
     float* frameRight = right;
     float* const end = left + frames;
     while (frameLeft != end) {
         const bool up = Loop != LoopPingPong || forward;
         const float bound = stretchBound<Loop>(position, up, runFloor, s);
-        if ((up ? bound - position : position - bound) >= runSpan && float(end - frameLeft) >= kRunFromSteps) {
+        if ((up ? bound - position : position - bound) >= runSpan &&
+            float(end - frameLeft) >= kRunFromSteps) {
             UnitRun run = unitRun<Loop>(position, forward, step, s, uint32_t(end - frameLeft));
             if (run.frames) {
                 if (!silent) mixRun<Bits>(*c.sample, run, leftGain, rightGain, frameLeft, frameRight);
@@ -421,15 +302,12 @@ template <int Bits, int Loop>
         using Stretch = float* (*)(const void*, float&, float, float, float, float, float*, float*, float*);
         constexpr Stretch kStretches[2][2] = {{mixStretch<Bits, false, false>, mixStretch<Bits, false, true>},
                                               {mixStretch<Bits, true, false>, mixStretch<Bits, true, true>}};
-        float* stretchEnd;
-#ifdef MIRELANDT_WIDE_MIX
-        // Up to 64 frames' positions, with room for their rounding, spanning at most 64 points.
-        if (Bits == 8 && kWideMix && !silent && std::min(up ? bound - position : position - bound, 64.0f * step) < 60.0f)
-            stretchEnd = (up ? mixStretchWide<true> : mixStretchWide<false>)(
-                static_cast<const int8_t*>(s.data), c.sample->length, position, step, bound, leftGain, rightGain,
-                frameLeft, frameRight, end);
-        else
-#endif
+        float* stretchEnd =
+            Bits == 8 && !silent
+                ? mixStretchWide(static_cast<const int8_t*>(s.data), c.sample->length, position, step, bound,
+                                 up, leftGain, rightGain, frameLeft, frameRight, end)
+                : nullptr;
+        if (!stretchEnd)
             stretchEnd = kStretches[up][silent](s.data, position, step, bound, leftGain, rightGain, frameLeft,
                                                 frameRight, end);
         frameRight += stretchEnd - frameLeft;
