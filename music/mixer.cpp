@@ -3,9 +3,11 @@
 // Between two ticks nothing changes a channel from outside, so the mixer works a segment of frames
 // (up to the next tick) channel by channel. While a channel's gains are still ramping or its crossfade
 // is running, frames go through fetchSample one by one; after that a loop specialised for the
-// sample's width and loop type does the same arithmetic with the state held in registers, and takes
-// the stretches where the float position moves by a fixed whole number of its own units as integer
-// runs (UnitRun), which the compiler can vectorise. Every output float comes out as frame by frame.
+// sample's width and loop type does the same arithmetic with the state held in registers. It moves the
+// position a stretch at a time (up to the end of its binade or loop), takes the stretches where the
+// float position moves by a fixed whole number of its own units as integer runs (UnitRun), which the
+// compiler can vectorise, and mixes 8-bit samples with byte permutes where the CPU has them
+// (wide_mix.h). Every output float comes out as frame by frame.
 #include "music/mixer.h"
 
 #include "music/replayer.h"
@@ -68,24 +70,24 @@ void reflectPingPong(float& position, uint8_t& forward, const SampleBounds& s) {
     if (!(position < s.length)) position = s.length - 1.0f;
 }
 
+// After a move: a forward loop wraps at its end, a ping-pong loop reflects off the end it passed, a
+// one-shot sample stops at its end (position -1).
+template <int Loop>
+[[gnu::always_inline]] inline void keepInSample(float& position, uint8_t& forward, const SampleBounds& s) {
+    if constexpr (Loop == LoopForward) {
+        if (position >= s.loopEnd) wrapForward(position, s);
+    } else if constexpr (Loop == LoopPingPong) {
+        if (forward ? position >= s.loopEnd : position <= s.loopStart) reflectPingPong(position, forward, s);
+    } else {
+        if (position >= s.length) position = -1.0f;
+    }
+}
+
 template <int Loop>
 [[gnu::always_inline]] inline void advance(float& position, uint8_t& forward, float step,
                                            const SampleBounds& s) {
-    if constexpr (Loop == LoopForward) {
-        position += step;
-        if (position >= s.loopEnd) wrapForward(position, s);
-    } else if constexpr (Loop == LoopPingPong) {
-        if (forward) {
-            position += step;
-            if (position >= s.loopEnd) reflectPingPong(position, forward, s);
-        } else {
-            position -= step;
-            if (position <= s.loopStart) reflectPingPong(position, forward, s);
-        }
-    } else {
-        position += step;
-        if (position >= s.length) position = -1.0f;
-    }
+    position = Loop != LoopPingPong || forward ? position + step : position - step;
+    keepInSample<Loop>(position, forward, s);
 }
 
 // Reads the point under the position and moves on, for one sample width and loop type.
@@ -312,13 +314,7 @@ template <int Bits, int Loop>
                                                 frameRight, end);
         frameRight += stretchEnd - frameLeft;
         frameLeft = stretchEnd;
-        if constexpr (Loop == LoopForward) {
-            if (position >= s.loopEnd) wrapForward(position, s);
-        } else if constexpr (Loop == LoopPingPong) {
-            if (up ? position >= s.loopEnd : position <= s.loopStart) reflectPingPong(position, forward, s);
-        } else {
-            if (position >= s.length) position = -1.0f;
-        }
+        keepInSample<Loop>(position, forward, s);
         // Stopped: the end of a one-shot sample.
         if (!(position >= 0.0f)) break;
     }
