@@ -112,26 +112,41 @@ float rampTowards(float current, float target, float step) {
     return current < target ? std::min(current + step, target) : std::max(current - step, target);
 }
 
-bool isSettled(const PlayerChannel& c) {
-    return c.framesSinceTrigger >= kCrossfadeFrames && c.currentLeftGain == c.targetLeftGain &&
-           c.currentRightGain == c.targetRightGain;
-}
-
-// Frames one by one through fetchSample, until the channel settles (when the settled loop may take
-// over) or stops; returns how many frames it mixed.
+// Frames one by one as fetchSample takes them, with the channel's state in locals, until the channel
+// settles (when the settled loop may take over) or stops; returns how many frames it mixed. An empty
+// sample gives zeros and stays where it is.
+template <int Bits, int Loop>
 uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* left, float* right, uint32_t frames,
                        bool audible, bool mayLeaveSettled) {
-    uint32_t i = 0;
-    for (; i < frames && isSounding(c) && !(mayLeaveSettled && isSettled(c)); ++i) {
-        float v = fetchSample(c);
-        if (audible) {
-            left[i] += v * c.currentLeftGain;
-            right[i] += v * c.currentRightGain;
+    const SampleBounds s(*c.sample);
+    const bool empty = c.sample->length == 0;
+    const float step = c.step, rampStep = p->rampStep, leftTarget = c.targetLeftGain,
+                rightTarget = c.targetRightGain;
+    float position = c.position, leftGain = c.currentLeftGain, rightGain = c.currentRightGain;
+    uint8_t forward = c.forward;
+    uint32_t k = c.framesSinceTrigger, i = 0;
+    for (; i < frames && position >= 0.0f &&
+           !(mayLeaveSettled && k >= kCrossfadeFrames && leftGain == leftTarget && rightGain == rightTarget);
+         ++i, ++k) {
+        float v = 0.0f;
+        if (!empty) {
+            v = readPoint<Bits>(s.data, uint32_t(position));
+            advance<Loop>(position, forward, step, s);
+            if (k < kCrossfadeFrames)
+                v = c.crossfadeTail[k] + (v - c.crossfadeTail[k]) * (float(k) / float(kCrossfadeFrames));
         }
-        ++c.framesSinceTrigger;
-        c.currentLeftGain = rampTowards(c.currentLeftGain, c.targetLeftGain, p->rampStep);
-        c.currentRightGain = rampTowards(c.currentRightGain, c.targetRightGain, p->rampStep);
+        if (audible) {
+            left[i] += v * leftGain;
+            right[i] += v * rightGain;
+        }
+        leftGain = rampTowards(leftGain, leftTarget, rampStep);
+        rightGain = rampTowards(rightGain, rightTarget, rampStep);
     }
+    c.position = position;
+    c.forward = forward;
+    c.framesSinceTrigger = k;
+    c.currentLeftGain = leftGain;
+    c.currentRightGain = rightGain;
     return i;
 }
 
@@ -323,29 +338,33 @@ template <int Bits, int Loop>
     c.framesSinceTrigger += uint32_t(frameLeft - left);
 }
 
-template <int Bits> void mixSettledFor(PlayerChannel& c, float* left, float* right, uint32_t frames) {
+template <int Bits, int Loop>
+void mixChannelAs(const ModulePlayer* p, PlayerChannel& c, float* left, float* right, uint32_t frames) {
+    bool audible = !c.mute && !c.instrument->mute;
+    // Muted channels and empty samples are rare: they stay on the frame-by-frame path.
+    uint32_t done =
+        mixTransition<Bits, Loop>(p, c, left, right, frames, audible, audible && c.sample->length > 0);
+    if (done == frames || !isSounding(c)) return;
+    mixSettled<Bits, Loop>(c, left + done, right + done, frames - done);
+}
+
+template <int Bits>
+void mixChannelOfWidth(const ModulePlayer* p, PlayerChannel& c, float* left, float* right, uint32_t frames) {
     switch (c.sample->loopType) {
     case LoopForward:
-        mixSettled<Bits, LoopForward>(c, left, right, frames);
-        break;
+        return mixChannelAs<Bits, LoopForward>(p, c, left, right, frames);
     case LoopPingPong:
-        mixSettled<Bits, LoopPingPong>(c, left, right, frames);
-        break;
+        return mixChannelAs<Bits, LoopPingPong>(p, c, left, right, frames);
     default:
-        mixSettled<Bits, LoopNone>(c, left, right, frames);
-        break;
+        return mixChannelAs<Bits, LoopNone>(p, c, left, right, frames);
     }
 }
 
 void mixChannel(const ModulePlayer* p, PlayerChannel& c, float* left, float* right, uint32_t frames) {
-    bool audible = !c.mute && !c.instrument->mute;
-    // Muted channels and empty samples are rare: they stay on the frame-by-frame path.
-    uint32_t done = mixTransition(p, c, left, right, frames, audible, audible && c.sample->length > 0);
-    if (done == frames || !isSounding(c)) return;
     if (c.sample->bits == 16)
-        mixSettledFor<16>(c, left + done, right + done, frames - done);
+        mixChannelOfWidth<16>(p, c, left, right, frames);
     else
-        mixSettledFor<8>(c, left + done, right + done, frames - done);
+        mixChannelOfWidth<8>(p, c, left, right, frames);
 }
 
 // Mixes frames that all fall between two ticks, so no channel state changes from outside meanwhile. The

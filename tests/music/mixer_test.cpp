@@ -222,26 +222,27 @@ TEST(OutputGain, QuarterTimesGlobalVolumeWithoutClipping) {
     EXPECT_NEAR(out[0], 7 * (127 / 128.0f) * 0.25f * 0.5f, 1e-5f);
 }
 
-// One settled channel (gains fixed, crossfade over) against the frame-by-frame rule written out here:
-// read the point under the position, add point x gain, move by the step through the loop, scale the
-// sum by the output gain. Every float must come out bit for bit, over 8- and 16-bit samples, the three
-// loop types, long samples (positions through many binades), steps from a standstill to many points,
-// both ping-pong directions, silent channels and render calls of any length. The first cases land
-// exactly on a loop end (one of them the sample's end), a binade's start or end, and cross a binade's
-// start by less than one float spacing.
-struct SettledCase {
+// One channel against the frame-by-frame rule written out here: read the point under the position,
+// blend it with the old sound's tail while the crossfade runs, add point x gain, move by the step
+// through the loop, ramp the gains one step towards their targets, scale the sum by the output gain.
+// Every float must come out bit for bit, over 8- and 16-bit samples, the three loop types, long samples
+// (positions through many binades), steps from a standstill to many points, both ping-pong directions,
+// silent channels, gains that ramp before they settle, crossfades under way and render calls of any
+// length. The first cases land exactly on a loop end (one of them the sample's end), a binade's start
+// or end, and cross a binade's start by less than one float spacing.
+struct ChannelCase {
     XmLoop loop;
     bool forward;
     float step, position;
     uint32_t shortLoop = 0; // a sample of this many points, all of them looped
 };
 
-void checkSettledMix() {
+void checkChannelMix() {
     std::mt19937 random(25);
     auto uniform = [&](double low, double high) {
         return std::uniform_real_distribution<double>(low, high)(random);
     };
-    std::vector<SettledCase> cases = {
+    std::vector<ChannelCase> cases = {
         {XmLoop::Forward, true, 1.0f, 10.0f},    {XmLoop::Forward, true, 0.5f, 100.5f},
         {XmLoop::PingPong, false, 0.5f, 70.0f},  {XmLoop::PingPong, false, 1.0f + 3.0f / (1 << 20), 65.0f},
         {XmLoop::PingPong, true, 0.375f, 1.0f},  {XmLoop::None, true, 0.25f, 3.0f},
@@ -275,9 +276,13 @@ void checkSettledMix() {
                     position = float(std::uniform_real_distribution<double>(0.0, 2990.0)(slow));
         cases.push_back({loop, loop != XmLoop::PingPong || trial % 4 < 2, step, position});
     }
+    std::mt19937 ramps(128); // gains to ramp from and crossfade tails, drawn apart for the same reason
+    auto fromRamps = [&](double low, double high) {
+        return float(std::uniform_real_distribution<double>(low, high)(ramps));
+    };
     int sounding = 0;
     for (size_t trial = 0; trial < cases.size(); ++trial) {
-        const SettledCase& t = cases[trial];
+        const ChannelCase& t = cases[trial];
         const bool wide = trial % 2;
         // Loops from the sample's start or from inside it, up to the end or short of it.
         const uint32_t length = t.shortLoop      ? t.shortLoop
@@ -307,11 +312,22 @@ void checkSettledMix() {
         PlayerChannel& c = p->channels[0];
         c.instrument = &p->instruments[0];
         c.sample = &p->instruments[0].samples[0];
-        c.framesSinceTrigger = kCrossfadeFrames;
         // Some channels silent: they still move through their sample.
         const bool silent = trial % 7 == 3;
         c.currentLeftGain = c.targetLeftGain = silent ? 0.0f : float(uniform(0.0, 1.0));
         c.currentRightGain = c.targetRightGain = silent ? 0.0f : float(uniform(0.0, 1.0));
+        // Some gains still ramp; some channels are inside the crossfade from an old sound.
+        if (trial % 5 == 1) {
+            c.currentLeftGain = fromRamps(0.0, 1.0);
+            c.currentRightGain = fromRamps(0.0, 1.0);
+        }
+        c.framesSinceTrigger = trial % 6 == 2 ? uint32_t(ramps() % kCrossfadeFrames) : kCrossfadeFrames;
+        for (float& value : c.crossfadeTail) value = fromRamps(-1.0, 1.0);
+        float leftGain = c.currentLeftGain, rightGain = c.currentRightGain;
+        auto ramp = [&](float gain, float target) {
+            return gain < target ? std::min(gain + p->rampStep, target)
+                                 : std::max(gain - p->rampStep, target);
+        };
         c.step = t.step;
         c.position = t.position;
         c.forward = t.forward;
@@ -324,8 +340,12 @@ void checkSettledMix() {
         std::vector<float> expected(2 * frames, 0.0f), out(2 * frames), positions(frames, -1.0f);
         for (uint32_t i = 0; i < frames && position >= 0.0f; ++i) {
             float v = sample.points[uint32_t(position)] * scale;
-            expected[2 * i] = (0.0f + v * c.currentLeftGain) * outputGain;
-            expected[2 * i + 1] = (0.0f + v * c.currentRightGain) * outputGain;
+            const uint32_t k = c.framesSinceTrigger + i;
+            if (k < kCrossfadeFrames) v = c.crossfadeTail[k] + (v - c.crossfadeTail[k]) * (float(k) / 32.0f);
+            expected[2 * i] = (0.0f + v * leftGain) * outputGain;
+            expected[2 * i + 1] = (0.0f + v * rightGain) * outputGain;
+            leftGain = ramp(leftGain, c.targetLeftGain);
+            rightGain = ramp(rightGain, c.targetRightGain);
             if (t.loop == XmLoop::None) {
                 position += t.step;
                 if (position >= float(length)) position = -1.0f;
@@ -359,18 +379,18 @@ void checkSettledMix() {
 }
 
 // Without the byte permutes, then with them where the CPU has them: the same floats either way.
-TEST(SettledMix, EveryFrameFollowsTheFrameByFrameRule) {
+TEST(ChannelMix, EveryFrameFollowsTheFrameByFrameRule) {
     setWideMixing(false);
     {
         SCOPED_TRACE("without byte permutes");
-        checkSettledMix();
+        checkChannelMix();
     }
     if (!setWideMixing(true)) {
         std::printf("this CPU has no byte permutes: the wide paths are not checked\n");
         return;
     }
     SCOPED_TRACE("with byte permutes");
-    checkSettledMix();
+    checkChannelMix();
 }
 
 } // namespace
