@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 
 namespace {
 
@@ -256,24 +257,39 @@ template <int Loop> float stretchBound(float position, bool up, float runFloor, 
     return std::max(binadeStart >= runFloor ? binadeStart : 0.0f, s.loopStart);
 }
 
-// Frames one by one while the position stays short of the bound (moving up) or above it (moving down):
-// the point under the position times the gains, then the step. Returns where it stopped.
+// Frames one by one while the position stays short of the bound (moving up) or above it (moving down),
+// up to 64 at a time: first the positions, a float add each, then the points under them, then the same
+// product and sum as frame by frame, in a loop the compiler vectorises. A silent channel only moves on.
+// Returns where it stopped.
 template <int Bits, bool Up, bool Silent>
 float* mixStretch(const void* data, float& position, float step, float bound, float leftGain, float rightGain,
-                  float* left, float* right, float* end) {
+                  float* __restrict left, float* __restrict right, float* end) {
     float p = position;
+    if constexpr (Silent) {
+        do {
+            ++left;
+            p = Up ? p + step : p - step;
+        } while (left != end && (Up ? p < bound : p > bound));
+        position = p;
+        return left;
+    }
+    constexpr uint32_t kMostFrames = 64;
+    float positions[kMostFrames];
+    const auto most = uint32_t(std::min<std::ptrdiff_t>(kMostFrames, end - left));
+    uint32_t count = 0;
     do {
-        if constexpr (!Silent) {
-            float v = float(readRaw<Bits>(data, uint32_t(p)));
-            *left += v * leftGain;
-            *right += v * rightGain;
-        }
-        ++left;
-        ++right;
+        positions[count++] = p;
         p = Up ? p + step : p - step;
-    } while (left != end && (Up ? p < bound : p > bound));
+    } while (count < most && (Up ? p < bound : p > bound));
     position = p;
-    return left;
+    int32_t points[kMostFrames];
+    for (uint32_t k = 0; k < count; ++k) points[k] = readRaw<Bits>(data, uint32_t(positions[k]));
+    for (uint32_t k = 0; k < count; ++k) {
+        float v = float(points[k]);
+        left[k] += v * leftGain;
+        right[k] += v * rightGain;
+    }
+    return left + count;
 }
 
 // A stretch, and the frames left to mix, must hold this many steps before the stretch's plain moves are
