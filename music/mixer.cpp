@@ -258,12 +258,12 @@ template <int Loop> float stretchBound(float position, bool up, float runFloor, 
 }
 
 // Frames one by one while the position stays short of the bound (moving up) or above it (moving down),
-// up to 64 at a time: first the positions, a float add each, then the points under them, then the same
-// product and sum as frame by frame, in a loop the compiler vectorises. A silent channel only moves on.
-// Returns where it stopped.
+// up to 64 at a time: first the positions, a float add each, then the points under them (mixPointsWide
+// takes an 8-bit sample's where it can), then the same product and sum as frame by frame, in a loop the
+// compiler vectorises. A silent channel only moves on. Returns where it stopped.
 template <int Bits, bool Up, bool Silent>
-float* mixStretch(const void* data, float& position, float step, float bound, float leftGain, float rightGain,
-                  float* __restrict left, float* __restrict right, float* end) {
+float* mixStretch(const Sample& sample, float& position, float step, float bound, float leftGain,
+                  float rightGain, float* __restrict left, float* __restrict right, float* end) {
     float p = position;
     if constexpr (Silent) {
         do {
@@ -282,8 +282,11 @@ float* mixStretch(const void* data, float& position, float step, float bound, fl
         p = Up ? p + step : p - step;
     } while (count < most && (Up ? p < bound : p > bound));
     position = p;
+    if (Bits == 8 && mixPointsWide(static_cast<const int8_t*>(sample.data), sample.length, positions, count,
+                                   Up, leftGain, rightGain, left, right))
+        return left + count;
     int32_t points[kMostFrames];
-    for (uint32_t k = 0; k < count; ++k) points[k] = readRaw<Bits>(data, uint32_t(positions[k]));
+    for (uint32_t k = 0; k < count; ++k) points[k] = readRaw<Bits>(sample.data, uint32_t(positions[k]));
     for (uint32_t k = 0; k < count; ++k) {
         float v = float(points[k]);
         left[k] += v * leftGain;
@@ -332,17 +335,11 @@ template <int Bits, int Loop>
             }
         }
         // Frame by frame up to the bound; past it, the loop's end or start, or the sample's end.
-        using Stretch = float* (*)(const void*, float&, float, float, float, float, float*, float*, float*);
+        using Stretch = float* (*)(const Sample&, float&, float, float, float, float, float*, float*, float*);
         constexpr Stretch kStretches[2][2] = {{mixStretch<Bits, false, false>, mixStretch<Bits, false, true>},
                                               {mixStretch<Bits, true, false>, mixStretch<Bits, true, true>}};
-        float* stretchEnd =
-            Bits == 8 && !silent
-                ? mixStretchWide(static_cast<const int8_t*>(s.data), c.sample->length, position, step, bound,
-                                 up, leftGain, rightGain, frameLeft, frameRight, end)
-                : nullptr;
-        if (!stretchEnd)
-            stretchEnd = kStretches[up][silent](s.data, position, step, bound, leftGain, rightGain, frameLeft,
-                                                frameRight, end);
+        float* const stretchEnd = kStretches[up][silent](*c.sample, position, step, bound, leftGain,
+                                                         rightGain, frameLeft, frameRight, end);
         frameRight += stretchEnd - frameLeft;
         frameLeft = stretchEnd;
         keepInSample<Loop>(position, forward, s);

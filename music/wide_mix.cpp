@@ -75,32 +75,18 @@ WIDE_TARGET void mixRunChunks(const int8_t* data, uint32_t length, const UnitRun
     }
 }
 
-// The stretch's positions first, a float add each; then their points from one window, eight frames at
-// a time.
-template <bool Up>
-WIDE_TARGET float* mixStretchPoints(const int8_t* data, uint32_t length, float& position, float step,
-                                    float bound, float leftGain, float rightGain, float* left, float* right,
-                                    float* end) {
-    alignas(32) float positions[64];
-    const auto most = uint32_t(std::min<ptrdiff_t>(64, end - left));
-    uint32_t count = 0;
-    float p = position;
-    do {
-        positions[count++] = p;
-        p = Up ? p + step : p - step;
-    } while (count < most && (Up ? p < bound : p > bound));
-    position = p;
-    const auto first = uint32_t(positions[Up ? 0 : count - 1]);
+// Frames at the given positions, eight to a vector, their points from one window.
+WIDE_TARGET void mixPointsChunk(const int8_t* data, uint32_t length, const float* positions, uint32_t count,
+                                uint32_t first, float leftGain, float rightGain, float* left, float* right) {
     const ByteWindow window = loadWindow(data, length, first);
     const __m256i base = _mm256_set1_epi32(int(first));
     const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
     for (uint32_t k = 0; k < count; k += 8) {
         const auto lanes = __mmask8(_bzhi_u32(0xFF, count - k));
-        const __m256i points = _mm256_cvttps_epi32(_mm256_maskz_load_ps(lanes, positions + k));
+        const __m256i points = _mm256_cvttps_epi32(_mm256_maskz_loadu_ps(lanes, positions + k));
         mixEight(window, _mm256_slli_epi32(_mm256_sub_epi32(points, base), 24), leftGains, rightGains,
                  left + k, right + k, lanes);
     }
-    return left + count;
 }
 
 bool cpuHasBytePermutes() {
@@ -133,14 +119,13 @@ bool mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float l
     return true;
 }
 
-float* mixStretchWide(const int8_t* data, uint32_t length, float& position, float step, float bound, bool up,
-                      float leftGain, float rightGain, float* left, float* right, float* end) {
-    // Up to 64 frames' positions, with room for their rounding, spanning at most 64 points.
-    if (!gWideMixing.load(std::memory_order_relaxed) ||
-        !(std::min(up ? bound - position : position - bound, 64.0f * step) < 60.0f))
-        return nullptr;
-    return (up ? mixStretchPoints<true> : mixStretchPoints<false>)(data, length, position, step, bound,
-                                                                   leftGain, rightGain, left, right, end);
+bool mixPointsWide(const int8_t* data, uint32_t length, const float* positions, uint32_t count,
+                   bool ascending, float leftGain, float rightGain, float* left, float* right) {
+    const auto first = uint32_t(positions[ascending ? 0 : count - 1]),
+               last = uint32_t(positions[ascending ? count - 1 : 0]);
+    if (!gWideMixing.load(std::memory_order_relaxed) || count > 64 || last - first >= 64) return false;
+    mixPointsChunk(data, length, positions, count, first, leftGain, rightGain, left, right);
+    return true;
 }
 
 #else

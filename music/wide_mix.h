@@ -18,8 +18,7 @@ bool setWideMixing(bool on);
 bool mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float leftGain, float rightGain,
                 float* left, float* right);
 
-// Mixes frames one by one from the position while it stays short of the bound (moving up) or above it
-// (moving down), up to 64 frames and not past end, if wide mixing is on and these frames span at most 64
-// points. Returns where it stopped, with the position moved on, or nullptr when it mixed nothing.
-float* mixStretchWide(const int8_t* data, uint32_t length, float& position, float step, float bound, bool up,
-                      float leftGain, float rightGain, float* left, float* right, float* end);
+// Mixes the frames at up to 64 positions, in ascending or descending order (point x gain added to left
+// and right), if wide mixing is on and their points span at most 64. Returns whether it mixed them.
+bool mixPointsWide(const int8_t* data, uint32_t length, const float* positions, uint32_t count,
+                   bool ascending, float leftGain, float rightGain, float* left, float* right);
