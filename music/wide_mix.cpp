@@ -138,9 +138,8 @@ bool mixRunWide(const int8_t*, uint32_t, const UnitRun&, float, float, float*, f
     return false;
 }
 
-float* mixStretchWide(const int8_t*, uint32_t, float&, float, float, bool, float, float, float*, float*,
-                      float*) {
-    return nullptr;
+bool mixPointsWide(const int8_t*, uint32_t, const float*, uint32_t, bool, float, float, float*, float*) {
+    return false;
 }
 
 #endif

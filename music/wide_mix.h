@@ -1,6 +1,6 @@
 // Mixing 8-bit samples with the CPU's byte permutes (AVX-512 VBMI, on 64-bit x86 outside Windows): the
-// points of up to 32 frames come out of one permute over a 64-byte window of the sample instead of one
-// load each. The products and sums are the frame-by-frame loop's, so the output is the same bytes with
+// points of eight frames come out of one permute over a 64-byte window of the sample instead of a load
+// each. The products and sums are the frame-by-frame loop's, so the output is the same bytes with
 // and without them.
 #pragma once
 
