@@ -101,18 +101,18 @@ bool wideMixingWanted() {
     return !(off && std::strcmp(off, "1") == 0);
 }
 
-std::atomic<bool> gWideMixing{cpuHasBytePermutes() && wideMixingWanted()};
+std::atomic<bool> wideMixing{cpuHasBytePermutes() && wideMixingWanted()};
 
 } // namespace
 
 bool setWideMixing(bool on) {
-    gWideMixing.store(on && cpuHasBytePermutes(), std::memory_order_relaxed);
-    return gWideMixing.load(std::memory_order_relaxed);
+    wideMixing.store(on && cpuHasBytePermutes(), std::memory_order_relaxed);
+    return wideMixing.load(std::memory_order_relaxed);
 }
 
 bool mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float leftGain, float rightGain,
                 float* left, float* right) {
-    if (!gWideMixing.load(std::memory_order_relaxed) || int32_t(run.delta) < 0 || run.shift > 24 ||
+    if (!wideMixing.load(std::memory_order_relaxed) || int32_t(run.delta) < 0 || run.shift > 24 ||
         ((uint64_t(31) * run.delta) >> run.shift) + 1 > 63)
         return false;
     mixRunChunks(data, length, run, leftGain, rightGain, left, right);
@@ -123,7 +123,7 @@ bool mixPointsWide(const int8_t* data, uint32_t length, const float* positions, 
                    bool ascending, float leftGain, float rightGain, float* left, float* right) {
     const auto first = uint32_t(positions[ascending ? 0 : count - 1]),
                last = uint32_t(positions[ascending ? count - 1 : 0]);
-    if (!gWideMixing.load(std::memory_order_relaxed) || count > 64 || last - first >= 64) return false;
+    if (!wideMixing.load(std::memory_order_relaxed) || count > 64 || last - first >= 64) return false;
     mixPointsChunk(data, length, positions, count, first, leftGain, rightGain, left, right);
     return true;
 }
