@@ -1,9 +1,9 @@
 // Mixing: drives the tick clock frame by frame and sums the channels with ramped gains.
 //
 // Between two ticks nothing changes a channel from outside, so the mixer works a segment of frames
-// (up to the next tick) channel by channel. While a channel's gains are still ramping or its crossfade
-// is running, frames go through fetchSample one by one; after that a loop specialised for the
-// sample's width and loop type does the same arithmetic with the state held in registers. It moves the
+// (up to the next tick) channel by channel, in loops specialised for the sample's width and loop type
+// that do fetchSample's arithmetic with the state held in registers. While a channel's gains are still
+// ramping or its crossfade is running, its frames go one by one; after that the settled loop moves the
 // position a stretch at a time (up to the end of its binade or loop), takes the stretches where the
 // float position moves by a fixed whole number of its own units as integer runs (UnitRun), which the
 // compiler can vectorise, and mixes 8-bit samples with byte permutes where the CPU has them
@@ -109,6 +109,13 @@ bool isSounding(const PlayerChannel& c) {
     return c.instrument && c.sample && c.position >= 0.0f;
 }
 
+// The value of frame k after a trigger: blended in from the old sound's tail during the crossfade.
+float crossfaded(const PlayerChannel& c, uint32_t k, float value) {
+    return k < kCrossfadeFrames
+               ? c.crossfadeTail[k] + (value - c.crossfadeTail[k]) * (float(k) / float(kCrossfadeFrames))
+               : value;
+}
+
 float rampTowards(float current, float target, float step) {
     return current < target ? std::min(current + step, target) : std::max(current - step, target);
 }
@@ -133,8 +140,7 @@ uint32_t mixTransition(const ModulePlayer* p, PlayerChannel& c, float* left, flo
         if (!empty) {
             v = readPoint<Bits>(s.data, uint32_t(position));
             advance<Loop>(position, forward, step, s);
-            if (k < kCrossfadeFrames)
-                v = c.crossfadeTail[k] + (v - c.crossfadeTail[k]) * (float(k) / float(kCrossfadeFrames));
+            v = crossfaded(c, k, v);
         }
         if (audible) {
             left[i] += v * leftGain;
@@ -409,14 +415,13 @@ void mixSegment(ModulePlayer* p, float* out, uint32_t frames) {
 
 float fetchSample(PlayerChannel& c) {
     uint32_t k = c.framesSinceTrigger;
-    float blend = float(k) / float(kCrossfadeFrames);
     if (isSounding(c)) {
         const Sample& s = *c.sample;
         if (s.length == 0) return 0.0f;
         float value = (s.bits == 16 ? stepFor<16>(s.loopType) : stepFor<8>(s.loopType))(c, SampleBounds(s));
-        return k < kCrossfadeFrames ? c.crossfadeTail[k] + (value - c.crossfadeTail[k]) * blend : value;
+        return crossfaded(c, k, value);
     }
-    return k < kCrossfadeFrames ? c.crossfadeTail[k] * (1.0f - blend) : 0.0f;
+    return k < kCrossfadeFrames ? c.crossfadeTail[k] * (1.0f - float(k) / float(kCrossfadeFrames)) : 0.0f;
 }
 
 void renderFrames(ModulePlayer* p, float* out, uint32_t frames) {
