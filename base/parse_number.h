@@ -1,4 +1,5 @@
-// Numbers as command lines give them: the whole text must be the number, inside the stated bounds.
+// Numbers as command lines give them: the whole text must be the number in plain decimal notation (no
+// blanks, hexadecimal, inf or nan), inside the stated bounds.
 #pragma once
 
 // A decimal number in [low, high].
