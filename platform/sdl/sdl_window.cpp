@@ -2,6 +2,7 @@
 #include "platform/window.h"
 
 #include "platform/sdl/sdl_library.h"
+#include "platform/sdl/x11_errors.h"
 
 #include <csignal>
 #include <cstdio>
@@ -55,10 +56,14 @@ bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
     if (!wayland || !*wayland) api->SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
     takeQuitSignals();
     if (api->InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        *error = std::string("no display: ") + api->GetError();
+        // SDL's own words ("x11 not available") read as missing X11 support: name the display instead.
+        *error = wayland && *wayland ? std::string("no display: ") + api->GetError()
+                                     : std::string("no display: cannot open the X display '") + x11 +
+                                           "' that DISPLAY names (is its X server running?)";
         return false;
     }
     const char* driver = api->GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0) sdl::reportXErrors();
     if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
         *error = std::string("no display: SDL found only its '") + (driver ? driver : "?") + "' video driver";
         return false;
