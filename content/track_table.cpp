@@ -21,11 +21,6 @@ namespace {
 // A key table is some tens of kilobytes; anything near this is not one.
 constexpr long kMaxTrackFileSize = 16 << 20;
 
-std::string baseName(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash && slash[1] ? slash + 1 : path;
-}
-
 } // namespace
 
 bool readTrackText(std::string_view text, const char* fileName, TrackSet& set, std::string* error) {
@@ -35,10 +30,11 @@ bool readTrackText(std::string_view text, const char* fileName, TrackSet& set, s
     return false;
 }
 
-bool readTrackFile(const char* path, TrackSet& set, std::string* error) {
-    const std::string name = baseName(path);
+bool readTrackFile(const char* path, TrackSet& set, std::string* error, bool* unreadable) {
+    if (unreadable) *unreadable = false;
     auto cannot = [&](const char* why) {
-        if (error) *error = name + ": cannot read (" + why + ")";
+        if (error) *error = std::string(path) + ": cannot read (" + why + ")";
+        if (unreadable) *unreadable = true;
         return false;
     };
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path, "rb"), std::fclose);
@@ -50,7 +46,7 @@ bool readTrackFile(const char* path, TrackSet& set, std::string* error) {
         if (text.size() > size_t(kMaxTrackFileSize)) return cannot("larger than 16 MiB");
     }
     if (std::ferror(file.get())) return cannot(std::strerror(errno));
-    return readTrackText(text, name.c_str(), set, error);
+    return readTrackText(text, path, set, error);
 }
 
 void appendTrackVariables(DynArray<ContextVariable>& variables) {

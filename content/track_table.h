@@ -26,9 +26,9 @@ void layDownTrackKeys(TrackSet& set);
 
 // Reads a key table written like content/data/tracks.txt (see sync/track_text.h) against the compiled-in
 // track names into `set`: its tempo and every track's keys, the way the director mode follows the file
-// while the show runs. On a fault `set` keeps what it had and `error` gets one line, `NAME:LINE: what is
-// wrong` (NAME: `path` without its folders), or `NAME: cannot read (why)`.
-bool readTrackFile(const char* path, TrackSet& set, std::string* error);
+// while the show runs. On a fault `set` keeps what it had and `error` gets one line, `PATH:LINE: what is
+// wrong` or `PATH: cannot read (why)` (PATH as given; `unreadable` then true).
+bool readTrackFile(const char* path, TrackSet& set, std::string* error, bool* unreadable = nullptr);
 // The same for text already read, named `fileName` in the message.
 bool readTrackText(std::string_view text, const char* fileName, TrackSet& set, std::string* error);
 

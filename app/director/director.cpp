@@ -120,11 +120,13 @@ class Watches {
             std::fprintf(stderr, " and %s/*.hlsl, *.hlsli\n", shaderFolder_.c_str());
         else
             std::fprintf(stderr, "; programs are not rebuilt: %s\n", builder_.unavailableReason().c_str());
+        // The table on disk may differ from the keys built in: it is what the author works on from the start.
+        readTracks(true);
     }
 
     void takeChanges() {
         for (const std::string& name : data_.settledChanges())
-            if (name == "tracks.txt") reloadTracks();
+            if (name == "tracks.txt") readTracks(false);
         if (!builder_.available()) return;
         for (const std::string& name : shaders_.settledChanges()) {
             if (name.ends_with(".hlsl"))
@@ -135,16 +137,18 @@ class Watches {
     }
 
   private:
-    void reloadTracks() {
+    // Takes in the key table, or keeps the tracks as they are and says why in one line.
+    void readTracks(bool atStart) {
         std::string error;
         if (!readTrackFile((dataFolder_ + "/tracks.txt").c_str(), show_.built.tracks, &error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
+            std::fprintf(stderr, "%s%s\n", error.c_str(),
+                         atStart ? "; playing the built-in keys until it is saved" : "");
             return;
         }
         uint32_t keys = 0;
         for (uint32_t i = 0; i < show_.built.tracks.tracks.count; ++i)
             keys += show_.built.tracks.track(i).keys.count;
-        std::fprintf(stderr, "tracks.txt: reloaded, %u keys\n", keys);
+        std::fprintf(stderr, "tracks.txt: %s, %u keys\n", atStart ? "read" : "reloaded", keys);
     }
 
     // Rebuilds `program` and swaps it in; after a change of `header`, only where the compiler read that
@@ -212,13 +216,13 @@ bool checkDirectorSource(const std::string& source, std::string* error) {
 }
 
 bool runDirector(Display& display, Show& show, const IntroOptions& options, const std::string& source) {
+    Watches watches(source, show);
     const TrackSet& tracks = show.built.tracks;
     const double rowSeconds = 60.0 / (double(tracks.beatsPerMinute) * double(tracks.rowsPerBeat));
     const double beat = 60.0 / double(tracks.beatsPerMinute);
     // The row at a time, allowing for the float time of a row's start landing a hair below it.
     const auto rowAt = [rowSeconds](float time) { return uint32_t(double(time) / rowSeconds + 1e-4); };
     const std::vector<SongPlace> song = mapSong();
-    Watches watches(source, show);
     DirectorClock clock(options.noAudio ? wave::wallClockWaveOutDriver() : wave::systemWaveOutDriver(),
                         float(options.from));
 

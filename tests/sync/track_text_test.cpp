@@ -123,9 +123,12 @@ TEST_F(TrackFileReader, AFaultNamesItsLineAndLeavesTheTracksAsTheyWere) {
     EXPECT_FALSE(readTrackText(noTempo, "tracks.txt", set, &error));
     EXPECT_EQ(error, "tracks.txt:" + std::to_string(endLine) + ": no tempo line before `end`");
 
-    EXPECT_FALSE(readTrackFile("/nonexistent/folder/tracks.txt", set, &error));
-    EXPECT_EQ(error, "tracks.txt: cannot read (No such file or directory)");
-    EXPECT_FALSE(readTrackFile("/", set, &error));
+    bool unreadable = false;
+    EXPECT_FALSE(readTrackFile("/nonexistent/folder/tracks.txt", set, &error, &unreadable));
+    EXPECT_EQ(error, "/nonexistent/folder/tracks.txt: cannot read (No such file or directory)");
+    EXPECT_TRUE(unreadable);
+    EXPECT_FALSE(readTrackFile("/", set, &error, &unreadable));
+    EXPECT_TRUE(unreadable);
     // The system's words for a folder differ (Linux: "Is a directory", Windows: "Permission denied").
     EXPECT_EQ(error.rfind("/: cannot read (", 0), 0u) << error;
     expectSameTracks(compiled, set);
