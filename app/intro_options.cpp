@@ -1,13 +1,18 @@
 #include "app/intro_options.h"
 
+#include "base/exit_code_help.h"
 #include "base/parse_number.h"
 #include "show/show_frame.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 const char* const kIntroUsage =
     "usage: mirelandt [--window WxH | --fullscreen] [--resolution WxH] [--display N] [--from S] [--loop]\n"
-    "                 [--no-audio] [--vsync on|off] [--no-dialog]\n"
+    "                 [--no-audio] [--vsync on|off] [--no-dialog] [--stats N]\n"
+    "       mirelandt --edit [--source DIR] [--window WxH] [--display N] [--from S] [--no-audio] [--vsync "
+    "on|off]\n"
     "  --window WxH  a normal window of that size instead of the full screen\n"
     "  --fullscreen  borderless over the whole monitor (the default)\n"
     "  --resolution WxH  the full screen's picture rendered at WxH and scaled to the monitor (the default:\n"
@@ -26,7 +31,7 @@ const char* const kIntroUsage =
     "                the programs of the checkout are taken in when saved\n"
     "  --source DIR  the checkout the director mode watches (default: the one it was built from)\n"
     "  --help        this text;  --version  the version and the commit it was built from\n"
-    "Escape or closing the window ends it.\n";
+    "Escape or closing the window ends it.\n" MIRELANDT_EXIT_CODES_HELP;
 
 namespace {
 
@@ -74,12 +79,42 @@ bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
     return parseDecimal(value, 0.0, kShowEndSeconds, &o.from) && o.from < kShowEndSeconds;
 }
 
+// Options that contradict each other, or that do nothing beside the other: refused rather than ignored.
+struct Conflict {
+    const char* first;
+    const char* second;
+    const char* why;
+};
+constexpr Conflict kConflicts[] = {
+    {"--window", "--fullscreen", "a window or the full screen, not both"},
+    {"--window", "--resolution", "--resolution sets the full screen's picture; a window renders at its size"},
+    {"--edit", "--fullscreen", "the director mode runs in a window"},
+    {"--edit", "--resolution", "the director mode runs in a window, at its size"},
+    {"--edit", "--loop", "the director mode holds the end and loops a section with L"},
+    {"--edit", "--stats", "the director mode shows its frame rate in the title bar"},
+};
+
+// The first conflict among the options given, as one line naming both; empty when there is none.
+std::string findConflict(const std::vector<std::string>& given) {
+    const auto has = [&](const char* flag) {
+        return std::find(given.begin(), given.end(), flag) != given.end();
+    };
+    if (has("--source") && !has("--edit"))
+        return "--source names the checkout of --edit; without --edit it does nothing";
+    for (const Conflict& c : kConflicts)
+        if (has(c.first) && has(c.second))
+            return std::string(c.first) + " and " + c.second + " conflict: " + c.why;
+    return {};
+}
+
 } // namespace
 
 bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options, std::string* error) {
     IntroOptions o;
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
+        given.push_back(flag);
         if (flag == "--help" || flag == "-h")
             o.command = IntroCommand::Help;
         else if (flag == "--version")
@@ -109,6 +144,12 @@ bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options,
             }
             ++i;
         }
+    }
+    // Help and the version ask nothing of the other options.
+    const std::string conflict = o.command == IntroCommand::Play ? findConflict(given) : std::string();
+    if (!conflict.empty()) {
+        *error = conflict;
+        return false;
     }
     *options = o;
     return true;

@@ -2,7 +2,7 @@
 // or when the window is closed; the options choose a window, a monitor, a start, a loop or silence.
 #include "app/director/director.h"
 #include "app/display.h"
-#include "app/generated/version.h"
+#include "base/generated/version.h"
 #include "app/intro_options.h"
 #include "content/music/embedded_module.h"
 #include "gfx/scene.h"

@@ -8,7 +8,7 @@
 # include none of each other, except that app/director/ uses the shader packer (tools/shader_pack/). So
 # base/ includes nothing of ours. A quoted include that names no product folder (a bare "scene.h") is a
 # problem too. Subfolders count for their top folder, generated headers for the folder they name
-# ("app/generated/version.h" is app's).
+# ("base/generated/version.h" is base's).
 # With a build tree, the sources it generates and compiles into its product folders are checked the same
 # way, and its compile commands may have on their include path only the project root, the build root and
 # folders outside both: one of our folders there would let bare includes resolve again.

@@ -1,12 +1,15 @@
 #include "tools/capture/capture_options.h"
 
+#include "base/exit_code_help.h"
 #include "base/parse_number.h"
 #include "show/show_frame.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <thread>
+#include <vector>
 
 const char* const kCaptureUsage =
     "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] [--jobs N] [--timings]\n"
@@ -15,7 +18,9 @@ const char* const kCaptureUsage =
     "  --jobs N   render in N worker processes, each on its own device (default: one per core); on\n"
     "             llvmpipe each worker rasterises on its share of the cores unless LP_NUM_THREADS is set\n"
     "  --timings  after the run, print each pass's mean and maximum GPU milliseconds (renders in one\n"
-    "             process)\n";
+    "             process)\n"
+    "  --help     this text;  --version  the version and the commit it was built "
+    "from\n" MIRELANDT_EXIT_CODES_HELP;
 
 namespace {
 
@@ -29,6 +34,9 @@ bool endsWith(const std::string& text, const char* suffix) {
     return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
 }
 
+// The options that take a value; --timings takes none.
+constexpr const char* kValueOptions[] = {"--size", "--fps", "--from", "--to", "--at", "--jobs", "--out"};
+
 bool parseSeconds(const char* text, double* seconds) {
     return parseDecimal(text, 0.0, kShowEndSeconds, seconds);
 }
@@ -38,12 +46,18 @@ bool parseSeconds(const char* text, double* seconds) {
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
     CaptureOptions o;
     o.jobs = int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMaxJobs)));
-    bool still = false;
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
+        given.push_back(flag);
         if (flag == "--timings") {
             o.timings = true;
             continue;
+        }
+        const char* const* known = std::find(std::begin(kValueOptions), std::end(kValueOptions), flag);
+        if (known == std::end(kValueOptions)) {
+            *error = "unknown option " + flag + " (--help lists them)";
+            return false;
         }
         if (i + 1 >= argc) {
             *error = flag + " needs a value";
@@ -61,18 +75,13 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
             ok = parseSeconds(value, &o.from);
         else if (flag == "--to")
             ok = parseSeconds(value, &o.to);
-        else if (flag == "--at") {
+        else if (flag == "--at")
             ok = parseSeconds(value, &o.at);
-            still = true;
-        } else if (flag == "--jobs") {
+        else if (flag == "--jobs") {
             ok = parseWhole(value, 1, kMaxJobs, &whole);
             o.jobs = int(whole);
-        } else if (flag == "--out")
+        } else
             o.out = value;
-        else {
-            *error = "unknown option " + flag;
-            return false;
-        }
         if (!ok) {
             *error = "bad value for " + flag + ": " + value +
                      (flag == "--size"   ? " (want WxH, each 1.." + std::to_string(kMaxSide) + ")"
@@ -81,6 +90,20 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
                                          : " (want seconds 0.." + std::to_string(int(kShowEndSeconds)) + ")");
             return false;
         }
+    }
+    const auto has = [&](const char* flag) {
+        return std::find(given.begin(), given.end(), flag) != given.end();
+    };
+    const bool still = has("--at");
+    // A still is one frame at its own time in this process; the options of a sequence would do nothing.
+    for (const char* sequenceOnly : {"--from", "--to", "--fps", "--jobs"})
+        if (still && has(sequenceOnly)) {
+            *error = std::string("--at and ") + sequenceOnly + " conflict: --at renders one still";
+            return false;
+        }
+    if (o.timings && has("--jobs")) {
+        *error = "--timings and --jobs conflict: timing renders every frame in one process";
+        return false;
     }
     if (o.out.empty()) {
         *error = "--out is required";

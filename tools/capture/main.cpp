@@ -1,5 +1,7 @@
 // mirelandt-capture: the show rendered offline on a deterministic clock (frame n at n / fps) into an
 // H.264 video with the music, a folder of PNGs with music.wav, or one still.
+#include "base/exit_codes.h"
+#include "base/generated/version.h"
 #include "content/music/embedded_module.h"
 #include "show/offscreen_show.h"
 #include "tools/capture/capture_frames.h"
@@ -9,20 +11,21 @@
 #include "tools/capture/music_capture.h"
 #include "tools/capture/progress_bar.h"
 #include "tools/capture/timing_table.h"
+#include "tools/output/output_folder.h"
 #include "tools/output/png_file.h"
 #include "tools/output/safe_file.h"
 #include "tools/output/stop_signal.h"
 
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <vector>
 
 namespace {
 
 int fail(const std::string& reason) {
     std::fprintf(stderr, "mirelandt-capture: %s\n", reason.c_str());
-    return 1;
+    return ExitFailure;
 }
 
 // A file removed when the capture ends, however it ends.
@@ -32,8 +35,6 @@ struct TemporaryFile {
         if (!path.empty()) std::remove(path.c_str());
     }
 };
-
-constexpr int kRefused = 2; // the exit code of a capture that the arguments rule out
 
 // Frames cost seconds each on a CPU device: an output that cannot be written is refused before them, by a
 // look that leaves nothing behind and does not open a FIFO (its reader would see an empty stream). An MP4
@@ -47,7 +48,7 @@ int checkOut(const CaptureOptions& o) {
             stderr,
             "mirelandt-capture: cannot write %s: a video needs a regular file, not a FIFO or a device\n",
             o.out.c_str());
-        return kRefused;
+        return ExitUsage;
     }
     return 0;
 }
@@ -106,7 +107,7 @@ int captureSequence(const CaptureOptions& o) {
     if (range.first >= range.end) {
         std::fprintf(stderr, "mirelandt-capture: --from %g --to %g holds no frame at %d fps\n", o.from, o.to,
                      o.fps);
-        return kRefused;
+        return ExitUsage;
     }
     std::string error;
     std::string ffmpeg;
@@ -117,10 +118,8 @@ int captureSequence(const CaptureOptions& o) {
                 "the ffmpeg program is not installed: install it (apt-get install ffmpeg) or write PNGs "
                 "with --out DIR/");
         if (const int refused = checkOut(o)) return refused;
-    } else {
-        std::error_code ec;
-        std::filesystem::create_directories(o.out, ec);
-        if (ec) return fail("cannot create " + o.out + ": " + ec.message());
+    } else if (!makeOutputFolder(o.out, &error)) {
+        return fail(error);
     }
     // Timing needs every pass of every frame on one device: that run stays in this process. Otherwise the
     // workers start first, before the encoder or any thread exists.
@@ -142,7 +141,9 @@ int captureSequence(const CaptureOptions& o) {
         o.output == CaptureOutput::Video ? hiddenNameBeside(o.out, ".music.wav") : o.out + "music.wav";
     // Declared before the writer, so the encoder has finished with the video's music when it goes.
     TemporaryFile videoMusic{o.output == CaptureOutput::Video ? music : std::string()};
-    std::fprintf(stderr, "music %.3f-%.3f s -> %s\n", o.from, o.to, music.c_str());
+    // The music runs from the first frame's time to the end of the last frame, as the frames show it.
+    std::fprintf(stderr, "music %.3f-%.3f s -> %s\n", double(captureFrameTime(range.first, o.fps)),
+                 double(captureFrameTime(range.end, o.fps)), music.c_str());
     if (!captureMusic(embeddedModuleData(), embeddedModuleSize(), audioFramesAt(range.first, o.fps),
                       audioFramesAt(range.end, o.fps), music, &error))
         return stopSignal() ? stopped(o, range, range.first) : fail(error);
@@ -170,16 +171,22 @@ int captureSequence(const CaptureOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+    // Help and the version ask nothing of the other arguments.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kCaptureUsage, stdout);
-            return 0;
+            return ExitOk;
         }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("mirelandt-capture %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
+            return ExitOk;
+        }
+    }
     CaptureOptions options;
     std::string error;
     if (!parseCaptureOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "mirelandt-capture: %s\n%s", error.c_str(), kCaptureUsage);
-        return kRefused;
+        std::fprintf(stderr, "mirelandt-capture: %s\n", error.c_str());
+        return ExitUsage;
     }
     // A dead encoder shows up as a failed write with a message, not as a silent SIGPIPE.
 #ifdef SIGPIPE

@@ -1,14 +1,17 @@
 // mirelandt-pages --out DIR: renders every frame of every cell page to PNG, with the font and palette
 // each layer uses, so that the artwork can be reviewed without a GPU. Writes NAME_fNN.png per frame and
 // NAME_sheet.png with all frames of a page side by side.
+#include "base/exit_code_help.h"
+#include "base/exit_codes.h"
+#include "base/generated/version.h"
 #include "content/assets.h"
+#include "tools/output/output_folder.h"
 #include "tools/output/png_file.h"
 #include "tools/output/stop_signal.h"
 #include "tools/pages/page_preview.h"
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -32,19 +35,40 @@ int stopped(int written, const std::string& out) {
                                              " frames; the images written before stay in " + out);
 }
 
+const char* const kUsage =
+    "usage: mirelandt-pages --out DIR   every frame of every text-mode page as DIR/NAME_fNN.png, and\n"
+    "                                   NAME_sheet.png with the frames of a page side by side\n"
+    "       mirelandt-pages --help | --version\n" MIRELANDT_EXIT_CODES_HELP;
+
+int refuse(const std::string& reason) {
+    std::fprintf(stderr, "mirelandt-pages: %s\n", reason.c_str());
+    return ExitUsage;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || std::strcmp(argv[1], "--out") != 0) {
-        std::fputs("usage: mirelandt-pages --out DIR\n", stderr);
-        return 2;
+    // Help and the version ask nothing of the other arguments.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return ExitOk;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("mirelandt-pages %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
+            return ExitOk;
+        }
     }
-    std::string out = argv[2];
-    std::error_code error;
-    std::filesystem::create_directories(out, error);
-    if (error) {
-        std::fprintf(stderr, "mirelandt-pages: cannot create %s: %s\n", out.c_str(), error.message().c_str());
-        return 1;
+    if (argc < 2) return refuse("--out DIR is required (--help lists the options)");
+    if (std::strcmp(argv[1], "--out") != 0)
+        return refuse(std::string("unknown option ") + argv[1] + " (--help lists them)");
+    if (argc < 3) return refuse("--out needs a folder");
+    if (argc > 3) return refuse(std::string("unexpected argument '") + argv[3] + "' after --out DIR");
+    const std::string out = argv[2];
+    std::string error;
+    if (!makeOutputFolder(out, &error)) {
+        std::fprintf(stderr, "mirelandt-pages: %s\n", error.c_str());
+        return ExitFailure;
     }
     // Layer 0 draws its characters in its own near-black colour; every other layer takes the
     // foreground from the palette. Layers 4 to 8 use the third font buffer.
@@ -68,13 +92,13 @@ int main(int argc, char** argv) {
             char name[32];
             std::snprintf(name, sizeof name, "_f%02u.png", f);
             if (!writeImage(out + "/" + preview.name + name, frames.back()))
-                return stopSignal() ? stopped(written, out) : 1;
+                return stopSignal() ? stopped(written, out) : ExitFailure;
             ++written;
         }
         if (frames.size() > 1 &&
             !writeImage(out + "/" + preview.name + "_sheet.png", contactSheet(frames, 4, 2)))
-            return stopSignal() ? stopped(written, out) : 1;
+            return stopSignal() ? stopped(written, out) : ExitFailure;
     }
     std::printf("mirelandt-pages: wrote %d frames to %s\n", written, out.c_str());
-    return 0;
+    return ExitOk;
 }

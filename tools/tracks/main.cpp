@@ -1,18 +1,21 @@
 // mirelandt-tracks: the show's sync tracks from the command line.
-//   --at SECONDS   every track's value at that music time, one `NAME VALUE` line per track
+//   --at SECONDS   every track's value at that music time (0 to 67), one `NAME VALUE` line per track
 //   --keys         every key, one `TRACK_INDEX NAME ROW VALUE CODE` line per key
 //   --plot OUT.png all tracks over the show as one image
 //   --reading [TRACKS.txt]  how long each text line of the credits scroller and the title page can be
 //                  read (on screen, sharp, cells tall enough at 1280x720), from the compiled-in keys or
 //                  from a key table written like content/data/tracks.txt
+#include "base/exit_code_help.h"
+#include "base/exit_codes.h"
+#include "base/generated/version.h"
+#include "base/parse_number.h"
+#include "base/show_constants.h"
 #include "content/track_table.h"
 #include "sync/evaluate_track.h"
 #include "tools/output/stop_signal.h"
 #include "tools/tracks/reading_time.h"
 #include "tools/tracks/track_plot.h"
 
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,19 +26,21 @@ namespace {
 // The least time a line must stay readable to be read.
 constexpr float kLeastReadingSeconds = 1.2f;
 
-int usage() {
-    std::fprintf(stderr, "usage: mirelandt-tracks --at SECONDS\n"
-                         "       mirelandt-tracks --keys\n"
-                         "       mirelandt-tracks --plot OUT.png\n"
-                         "       mirelandt-tracks --reading [TRACKS.txt]\n");
-    return 2;
+const char* const kUsage =
+    "usage: mirelandt-tracks --at SECONDS     every track's value at that time (0 to 67)\n"
+    "       mirelandt-tracks --keys           every key: TRACK_INDEX NAME ROW VALUE CODE\n"
+    "       mirelandt-tracks --plot OUT.png   all tracks over the show as one PNG image\n"
+    "       mirelandt-tracks --reading [TRACKS.txt]  how long each text line can be read\n"
+    "       mirelandt-tracks --help | --version\n" MIRELANDT_EXIT_CODES_HELP;
+
+int refuse(const std::string& reason) {
+    std::fprintf(stderr, "mirelandt-tracks: %s\n", reason.c_str());
+    return ExitUsage;
 }
 
-bool parseSeconds(const char* text, float& seconds) {
-    char* end = nullptr;
-    errno = 0;
-    seconds = std::strtof(text, &end);
-    return end != text && *end == '\0' && errno == 0 && std::isfinite(seconds);
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 // The lines of one page with the longest time each can be read, then those under the least time.
@@ -80,26 +85,51 @@ int reading(const TrackSet& set) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    const char* command = argv[1];
+    // Help and the version ask nothing of the other arguments.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return ExitOk;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("mirelandt-tracks %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
+            return ExitOk;
+        }
+    }
+    if (argc < 2)
+        return refuse(
+            "give --at SECONDS, --keys, --plot OUT.png or --reading [TRACKS.txt] (--help lists them)");
+    const std::string command = argv[1];
+    // Each command takes at most one value; --at and --plot need theirs.
+    const bool takesValue = command == "--at" || command == "--plot" || command == "--reading";
+    if (!takesValue && command != "--keys")
+        return refuse("unknown option " + command + " (--help lists them)");
+    if ((command == "--at" || command == "--plot") && argc < 3)
+        return refuse(command + (command == "--at" ? " needs seconds from 0 to 67" : " needs a .png file"));
+    if (argc > (takesValue ? 3 : 2))
+        return refuse("unexpected argument '" + std::string(argv[takesValue ? 3 : 2]) + "' after " + command);
     TrackSet set;
     layDownTrackKeys(set);
 
-    if (std::strcmp(command, "--at") == 0 && argc == 3) {
-        float seconds;
-        if (!parseSeconds(argv[2], seconds)) return usage();
+    if (command == "--at") {
+        double seconds = 0.0;
+        if (!parseDecimal(argv[2], 0.0, kShowEndSeconds, &seconds))
+            return refuse(std::string("--at takes seconds from 0 to 67, not '") + argv[2] + "'");
         for (uint32_t i = 0; i < kTrackCount; ++i)
-            std::printf("%s %.9g\n", kTrackNames[i], double(evaluateTrack(set, i, seconds)));
-        return 0;
+            std::printf("%s %.9g\n", kTrackNames[i], double(evaluateTrack(set, i, float(seconds))));
+        return ExitOk;
     }
-    if (std::strcmp(command, "--keys") == 0 && argc == 2) {
+    if (command == "--keys") {
         for (uint32_t i = 0; i < kTrackCount; ++i)
             for (const SyncKey& key : set.track(i).keys)
                 std::printf("%u %s %u %.9g %d\n", i, kTrackNames[i], key.row, double(key.value),
                             key.interpolation);
-        return 0;
+        return ExitOk;
     }
-    if (std::strcmp(command, "--plot") == 0 && argc == 3) {
+    if (command == "--plot") {
+        // The plot is a PNG whatever the name says: a name promising another format is refused.
+        if (!endsWith(argv[2], ".png"))
+            return refuse(std::string("--plot writes a PNG image: name a .png file, not '") + argv[2] + "'");
         // Ctrl+C or SIGTERM while it draws or writes: the plot is not put in place.
         catchStopSignals();
         std::string error;
@@ -107,17 +137,15 @@ int main(int argc, char** argv) {
             if (stopSignal())
                 return reportStop("mirelandt-tracks", std::string("; ") + argv[2] + " is not written");
             std::fprintf(stderr, "mirelandt-tracks: %s\n", error.c_str());
-            return 1;
+            return ExitFailure;
         }
-        return 0;
+        return ExitOk;
     }
-    if (std::strcmp(command, "--reading") == 0 && argc <= 3) {
-        std::string error;
-        if (argc == 3 && !readTrackFile(argv[2], set, &error)) {
-            std::fprintf(stderr, "mirelandt-tracks: %s\n", error.c_str());
-            return 1;
-        }
-        return reading(set);
+    std::string error;
+    bool unreadable = false;
+    if (argc == 3 && !readTrackFile(argv[2], set, &error, &unreadable)) {
+        std::fprintf(stderr, "mirelandt-tracks: %s\n", error.c_str());
+        return unreadable ? ExitFailure : ExitInvalidInput;
     }
-    return usage();
+    return reading(set);
 }
