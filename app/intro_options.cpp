@@ -111,15 +111,20 @@ std::string findConflict(const std::vector<std::string>& given) {
 
 bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options, std::string* error) {
     IntroOptions o;
+    // Help and the version ask nothing of the other arguments, even wrong ones.
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (flag == "--help" || flag == "-h" || flag == "--version") {
+            o.command = flag == "--version" ? IntroCommand::Version : IntroCommand::Help;
+            *options = o;
+            return true;
+        }
+    }
     std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
         given.push_back(flag);
-        if (flag == "--help" || flag == "-h")
-            o.command = IntroCommand::Help;
-        else if (flag == "--version")
-            o.command = IntroCommand::Version;
-        else if (flag == "--fullscreen")
+        if (flag == "--fullscreen")
             o.placement.windowed = false;
         else if (flag == "--loop")
             o.loop = true;
@@ -145,8 +150,7 @@ bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options,
             ++i;
         }
     }
-    // Help and the version ask nothing of the other options.
-    const std::string conflict = o.command == IntroCommand::Play ? findConflict(given) : std::string();
+    const std::string conflict = findConflict(given);
     if (!conflict.empty()) {
         *error = conflict;
         return false;

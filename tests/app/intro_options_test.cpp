@@ -50,7 +50,7 @@ TEST(IntroOptions, GoodValuesLandInTheirFields) {
     EXPECT_TRUE(p.options.loop && p.options.noAudio);
     EXPECT_EQ(p.options.statsEvery, 50);
 
-    p = parse("--window 640x360 --fullscreen --display 2 --from 66.99 --resolution 1280x720 --no-dialog");
+    p = parse("--fullscreen --display 2 --from 66.99 --resolution 1280x720 --no-dialog");
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_FALSE(p.options.placement.windowed);
     EXPECT_EQ(p.options.resolution.width, 1280);
@@ -87,6 +87,12 @@ TEST(IntroOptions, BadAndMissingValuesNameTheOptionAndWhatItTakes) {
         {"--vsync yes", "--vsync takes on or off, not 'yes'"},
         {"--vsync ON", "--vsync takes on or off, not 'ON'"},
         {"--vsync 0", "--vsync takes on or off, not '0'"},
+        {"--from 0x1E", "--from takes seconds from 0 to under 67, not '0x1E'"},
+        {"--from inf", "--from takes seconds from 0 to under 67, not 'inf'"},
+        {"--display 0x1", "--display takes a monitor number 0 to 63, not '0x1'"},
+        {"--stats 99999999999999999999",
+         "--stats takes a frame count 1 to 1000000, not '99999999999999999999'"},
+        {"--window 1e2x90", "--window takes a size WxH, each side 1 to 16384, not '1e2x90'"},
         {"--fast", "unknown option --fast (--help lists them)"},
         {"30", "unknown option 30 (--help lists them)"},
     };
@@ -96,6 +102,36 @@ TEST(IntroOptions, BadAndMissingValuesNameTheOptionAndWhatItTakes) {
         EXPECT_EQ(p.error, message) << line;
         EXPECT_EQ(p.error.find('\n'), std::string::npos) << line;
     }
+}
+
+// Options that contradict each other, or that do nothing beside another, are refused naming both, in
+// either order; --help and --version still answer.
+TEST(IntroOptions, ConflictingOptionsNameBoth) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--window 160x90 --resolution 1920x1080", "--window and --resolution conflict: --resolution sets "
+                                                   "the full screen's picture; a window renders at "
+                                                   "its size"},
+        {"--resolution 1920x1080 --window 160x90", "--window and --resolution conflict: --resolution sets "
+                                                   "the full screen's picture; a window renders at "
+                                                   "its size"},
+        {"--window 640x360 --fullscreen",
+         "--window and --fullscreen conflict: a window or the full screen, not both"},
+        {"--source /tmp", "--source names the checkout of --edit; without --edit it does nothing"},
+        {"--edit --stats 5",
+         "--edit and --stats conflict: the director mode shows its frame rate in the title bar"},
+        {"--loop --edit",
+         "--edit and --loop conflict: the director mode holds the end and loops a section with L"},
+        {"--edit --fullscreen", "--edit and --fullscreen conflict: the director mode runs in a window"},
+        {"--edit --resolution 640x360",
+         "--edit and --resolution conflict: the director mode runs in a window, at its size"},
+    };
+    for (const auto& [line, message] : cases) {
+        const Parsed p = parse(line);
+        EXPECT_FALSE(p.ok) << line;
+        EXPECT_EQ(p.error, message) << line;
+    }
+    EXPECT_TRUE(parse("--edit --source /tmp --window 320x180 --from 5 --no-audio --vsync off").ok);
+    EXPECT_EQ(parse("--window 160x90 --resolution 1920x1080 --help").options.command, IntroCommand::Help);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -68,6 +69,41 @@ TEST_F(CaptureRun, AFolderGetsNumberedFramesAndTheMusic) {
     // 0.3 s of float stereo behind the header.
     EXPECT_GE(std::filesystem::file_size(dir + "frames/music.wav"), 13230u * 8);
     EXPECT_NE(run.output.find("3/3 frames"), std::string::npos) << run.output;
+}
+
+// A range starts at its first frame, not at --from: frame n shows n / fps and is named by that number in
+// the show; the music (and the line naming it) runs from the first frame's time to the end of the last.
+TEST_F(CaptureRun, ARangeStartsAtItsFirstFrameInNameAndMusic) {
+    struct Case {
+        std::string arguments;
+        uint64_t first, last; // the frames written
+        std::string music;    // the line naming the music's times
+        uint32_t musicFrames; // 44100 Hz stereo frames in music.wav
+    };
+    const Case cases[] = {
+        {"--fps 1 --from 60.5 --to 62.5", 61, 62, "music 61.000-63.000 s", 2 * 44100},
+        {"--fps 30 --from 20 --to 20.1", 600, 602, "music 20.000-20.100 s", 4410},
+        {"--fps 7 --from 1 --to 1.3", 7, 9, "music 1.000-1.429 s", 63000 - 44100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const std::string out = dir + "range/";
+        std::filesystem::remove_all(out);
+        const ProgramRun run = capture("--size 32x18 --jobs 1 " + c.arguments + " --out " + out);
+        ASSERT_EQ(run.status, 0) << run.output;
+        char name[32];
+        for (uint64_t n : {c.first - 1, c.first, c.last, c.last + 1}) {
+            std::snprintf(name, sizeof name, "frame_%06llu.png", static_cast<unsigned long long>(n));
+            EXPECT_EQ(std::filesystem::exists(out + name), n >= c.first && n <= c.last) << name;
+        }
+        EXPECT_NE(run.output.find(c.music + " -> " + out + "music.wav"), std::string::npos) << run.output;
+        const std::string wav = readText(out + "music.wav");
+        const size_t data = wav.find("data");
+        ASSERT_NE(data, std::string::npos);
+        uint32_t bytes = 0;
+        std::memcpy(&bytes, wav.data() + data + 4, 4);
+        EXPECT_EQ(bytes, c.musicFrames * 8u);
+    }
 }
 
 // Three workers, each entering the range at its own frames, write the same files as one process, over
@@ -213,7 +249,7 @@ TEST_F(CaptureRun, SaysWhatIsMissingOrWrong) {
 
     run = capture("--size huge --out " + dir + "x.mp4");
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("usage:"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output, "mirelandt-capture: bad value for --size: huge (want WxH, each 1..16384)\n");
 }
 
 } // namespace

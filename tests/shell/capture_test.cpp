@@ -54,26 +54,44 @@ TEST(CaptureOptions, DefaultsAndTheThreeOutputs) {
     EXPECT_EQ(o.width, 640);
 }
 
+// Each refusal is one line naming the option, or both options of a conflict.
 TEST(CaptureOptions, RejectsWhatCannotBeCaptured) {
-    CaptureOptions o;
-    std::string error;
-    for (const std::vector<const char*>& bad : std::vector<std::vector<const char*>>{
-             {},
-             {"--size", "640", "--out", "a.mp4"},
-             {"--size", "0x10", "--out", "a.mp4"},
-             {"--size", "640x360junk", "--out", "a.mp4"},
-             {"--fps", "0", "--out", "a.mp4"},
-             {"--from", "10", "--to", "5", "--out", "a.mp4"},
-             {"--to", "68", "--out", "a.mp4"},
-             {"--from", "-1", "--out", "a.mp4"},
-             {"--at", "30", "--out", "a.mp4"},
-             {"--out", "a.avi"},
-             {"--colour", "red", "--out", "a.mp4"},
-             {"--out"},
-         }) {
-        error.clear();
-        EXPECT_FALSE(parse(bad, &o, &error)) << (bad.empty() ? "(no arguments)" : bad[0]);
-        EXPECT_FALSE(error.empty());
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{}, "--out is required"},
+        {{"--size", "640", "--out", "a.mp4"}, "bad value for --size: 640 (want WxH, each 1..16384)"},
+        {{"--size", "0x10", "--out", "a.mp4"}, "bad value for --size: 0x10 (want WxH, each 1..16384)"},
+        {{"--size", "640x360junk", "--out", "a.mp4"},
+         "bad value for --size: 640x360junk (want WxH, each 1..16384)"},
+        {{"--size", "0x140x90", "--out", "a.mp4"},
+         "bad value for --size: 0x140x90 (want WxH, each 1..16384)"},
+        {{"--fps", "0", "--out", "a.mp4"}, "bad value for --fps: 0 (want 1..1000)"},
+        {{"--fps", "0x1E", "--out", "a.mp4"}, "bad value for --fps: 0x1E (want 1..1000)"},
+        {{"--jobs", "2.5", "--out", "a.mp4"}, "bad value for --jobs: 2.5 (want 1..64)"},
+        {{"--from", "10", "--to", "5", "--out", "a.mp4"}, "--from must lie before --to"},
+        {{"--to", "68", "--out", "a.mp4"}, "bad value for --to: 68 (want seconds 0..67)"},
+        {{"--from", "-1", "--out", "a.mp4"}, "bad value for --from: -1 (want seconds 0..67)"},
+        {{"--from", "0x1E", "--out", "a.mp4"}, "bad value for --from: 0x1E (want seconds 0..67)"},
+        {{"--at", "nan", "--out", "a.png"}, "bad value for --at: nan (want seconds 0..67)"},
+        {{"--at", "inf", "--out", "a.png"}, "bad value for --at: inf (want seconds 0..67)"},
+        {{"--at", "30s", "--out", "a.png"}, "bad value for --at: 30s (want seconds 0..67)"},
+        {{"--at", "30", "--out", "a.mp4"}, "--at writes one still: --out must name a .png file"},
+        {{"--out", "a.avi"}, "--out must be FILE.mp4 or a folder ending in / (or FILE.png with --at)"},
+        {{"--colour", "red", "--out", "a.mp4"}, "unknown option --colour (--help lists them)"},
+        {{"--out", "a.png", "extra"}, "unknown option extra (--help lists them)"},
+        {{"--out"}, "--out needs a value"},
+        {{"--at", "30", "--from", "10", "--to", "20", "--jobs", "3", "--out", "a.png"},
+         "--at and --from conflict: --at renders one still"},
+        {{"--to", "20", "--at", "30", "--out", "a.png"}, "--at and --to conflict: --at renders one still"},
+        {{"--at", "30", "--fps", "30", "--out", "a.png"}, "--at and --fps conflict: --at renders one still"},
+        {{"--jobs", "2", "--at", "30", "--out", "a.png"}, "--at and --jobs conflict: --at renders one still"},
+        {{"--timings", "--jobs", "3", "--out", "a.mp4"},
+         "--timings and --jobs conflict: timing renders every frame in one process"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        CaptureOptions o;
+        std::string error;
+        EXPECT_FALSE(parse(arguments, &o, &error)) << message;
+        EXPECT_EQ(error, message);
     }
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# A director session under a virtual X server on a copy of the sources: a broken key table is named by its
-# line and the show goes on, the mended one reloads, a broken program is reported and kept, a mended one is
-# swapped in, a header rebuilds every program that reads it (through other headers too), the keys move the
-# clock (read from the title bar), the finale loops although the show ends before it does, and Escape ends
-# it with exit code 0. A source folder that cannot be watched is one line and exit code 2.
+# A director session under a virtual X server on a copy of the sources: the key table on disk is read at
+# start (one cut short is named by its line, and the built-in keys play until it is saved), a broken key
+# table is named by its line and the show goes on, the mended one reloads, a broken program is reported and
+# kept, a mended one is swapped in, a header rebuilds every program that reads it (through other headers
+# too), the keys move the clock (read from the title bar), the finale loops although the show ends before it
+# does, and Escape ends it with exit code 0. A source folder that cannot be watched is one line and exit code 2.
 #   director_end_to_end.sh INTRO SOURCE_DIR
 set -uo pipefail
 intro=$1 source=$2
@@ -30,6 +31,21 @@ for folder in "${bad[@]}"; do
 done
 chmod -R u+rwx "$work/locked" 2>/dev/null
 
+tracks=$work/src/content/data/tracks.txt
+cp "$tracks" "$work/tracks.good"
+# Cut short before its `end` line, the table on disk is refused at start, naming the file and line.
+sed -i '/^end$/d' "$tracks"
+DISPLAY=$display SDL_AUDIODRIVER=dummy "$intro" --edit --no-audio --window 160x90 --source "$work/src" 2>"$log" &
+pid=$!
+since=1
+for _ in $(seq 1800); do grep -q "^$tracks:[0-9]*: " "$log" && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+echo "start with the end line removed: $(grep "^$tracks:" "$log")"
+grep -q "^$tracks:[0-9]*: the table ends before its \`end\` line.*; playing the built-in keys until it is saved\$" "$log" ||
+  fail "the table cut short was not refused at start"
+kill -9 "$pid"; wait "$pid" 2>/dev/null; pid=
+# With one key fewer on disk than built in, the table read at start is the one on disk.
+grep -v "^CameraPosX  *14 " "$work/tracks.good" >"$tracks"
+
 DISPLAY=$display SDL_AUDIODRIVER=dummy "$intro" --edit --no-audio --window 160x90 --from 5 --source "$work/src" \
   2>"$log" &
 pid=$!
@@ -43,6 +59,7 @@ expect() {
 title() { DISPLAY=$display xdotool search --name "Mirelandt director" getwindowname 2>/dev/null | sed -n 1p; }
 
 expect "director mode: watching"
+expect "^tracks.txt: read, 1128 keys\$"
 # Paused first: on a CPU renderer a frame takes seconds, and the show must not run out meanwhile.
 for _ in $(seq 1200); do [ -n "$(title)" ] && break; sleep 0.1; done
 echo "title: $(title)"
@@ -52,11 +69,10 @@ for _ in $(seq 1200); do [[ $(title) == *paused* ]] && break; sleep 0.1; done
 [[ $(title) == *paused* ]] || fail "Space did not pause: $(title)"
 echo "title: $(title)"
 
-tracks=$work/src/content/data/tracks.txt
 cp "$tracks" "$work/tracks.good"
 line=$(grep -n "^CameraPosX" "$tracks" | sed -n 3p | cut -d: -f1)
 sed -i "${line}s/hold\$/sideways/" "$tracks"
-expect "^tracks.txt:$line: "
+expect "^$tracks:$line: "
 kill -0 "$pid" || fail "the show stopped on a broken key table"
 cp "$work/tracks.good" "$tracks"
 expect "^tracks.txt: reloaded, [0-9]+ keys"

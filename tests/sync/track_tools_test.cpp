@@ -66,12 +66,44 @@ TEST(TracksTool, KeysPrintsOneLinePerKey) {
     EXPECT_EQ(out[1128].rfind("103 mirrorY2 908 ", 0), 0u) << out[1128];
 }
 
-TEST(TracksTool, BadArgumentsPrintUsageAndExitTwo) {
-    for (const char* arguments : {"", " --at", " --at abc", " --at 1.5x", " --at nan", " --at 1e99",
-                                  " --keys extra", " --plot", " --bogus", " --at 1 2", " --reading a b"}) {
-        ToolRun r = run(kTool + arguments);
+// Seconds are plain decimals from 0 to 67, as the capture takes them: the bounds themselves are times of
+// the show, anything outside, hexadecimal, nan or a number with words after it is refused.
+TEST(TracksTool, AtTakesTheShowsSecondsOnly) {
+    for (const char* seconds : {"0", "67", "67.000", "6.7e1", "+30"}) {
+        const ToolRun r = run(kTool + " --at " + seconds);
+        EXPECT_EQ(r.status, 0) << seconds << ": " << r.err;
+        EXPECT_EQ(lines(r.out).size(), 104u) << seconds;
+    }
+    // The first key's value, not a line extended back from the keys after it.
+    EXPECT_EQ(lines(run(kTool + " --at 0").out)[2].rfind("CameraPosZ -9.98", 0), 0u);
+}
+
+// Each refusal is one line on stderr naming the option (or the stray word), exit code 2, nothing on stdout.
+TEST(TracksTool, BadArgumentsGetOneLineAndExitTwo) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "give --at SECONDS, --keys, --plot OUT.png or --reading [TRACKS.txt] (--help lists them)"},
+        {" --at", "--at needs seconds from 0 to 67"},
+        {" --at abc", "--at takes seconds from 0 to 67, not 'abc'"},
+        {" --at 1.5x", "--at takes seconds from 0 to 67, not '1.5x'"},
+        {" --at nan", "--at takes seconds from 0 to 67, not 'nan'"},
+        {" --at inf", "--at takes seconds from 0 to 67, not 'inf'"},
+        {" --at 1e99", "--at takes seconds from 0 to 67, not '1e99'"},
+        {" --at -5", "--at takes seconds from 0 to 67, not '-5'"},
+        {" --at -3.4e38", "--at takes seconds from 0 to 67, not '-3.4e38'"},
+        {" --at 67.001", "--at takes seconds from 0 to 67, not '67.001'"},
+        {" --at 0x1E", "--at takes seconds from 0 to 67, not '0x1E'"},
+        {" --at ' 5'", "--at takes seconds from 0 to 67, not ' 5'"},
+        {" --keys extra", "unexpected argument 'extra' after --keys"},
+        {" --plot", "--plot needs a .png file"},
+        {" --plot plot.jpg", "--plot writes a PNG image: name a .png file, not 'plot.jpg'"},
+        {" --bogus", "unknown option --bogus (--help lists them)"},
+        {" --at 1 2", "unexpected argument '2' after --at"},
+        {" --reading a b", "unexpected argument 'b' after --reading"},
+    };
+    for (const auto& [arguments, line] : cases) {
+        const ToolRun r = run(kTool + arguments);
         EXPECT_EQ(r.status, 2) << arguments;
-        EXPECT_NE(r.err.find("usage: mirelandt-tracks"), std::string::npos) << arguments;
+        EXPECT_EQ(r.err, "mirelandt-tracks: " + line + "\n") << arguments;
         EXPECT_TRUE(r.out.empty()) << arguments;
     }
 }
