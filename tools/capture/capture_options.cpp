@@ -1,6 +1,6 @@
 #include "tools/capture/capture_options.h"
 
-#include "base/exit_code_help.h"
+#include "base/command_line.h"
 #include "base/parse_number.h"
 #include "show/show_frame.h"
 

@@ -1,7 +1,7 @@
 // mirelandt-capture: the show rendered offline on a deterministic clock (frame n at n / fps) into an
 // H.264 video with the music, a folder of PNGs with music.wav, or one still.
+#include "base/command_line.h"
 #include "base/exit_codes.h"
-#include "base/generated/version.h"
 #include "content/music/embedded_module.h"
 #include "show/offscreen_show.h"
 #include "tools/capture/capture_frames.h"
@@ -18,7 +18,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -171,17 +170,7 @@ int captureSequence(const CaptureOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Help and the version ask nothing of the other arguments.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kCaptureUsage, stdout);
-            return ExitOk;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("mirelandt-capture %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
-            return ExitOk;
-        }
-    }
+    if (answerHelpOrVersion(argc, argv, "mirelandt-capture", kCaptureUsage)) return ExitOk;
     CaptureOptions options;
     std::string error;
     if (!parseCaptureOptions(argc, argv, &options, &error)) {

@@ -1,9 +1,8 @@
 // mirelandt-pages --out DIR: renders every frame of every cell page to PNG, with the font and palette
 // each layer uses, so that the artwork can be reviewed without a GPU. Writes NAME_fNN.png per frame and
 // NAME_sheet.png with all frames of a page side by side.
-#include "base/exit_code_help.h"
+#include "base/command_line.h"
 #include "base/exit_codes.h"
-#include "base/generated/version.h"
 #include "content/assets.h"
 #include "tools/output/output_folder.h"
 #include "tools/output/png_file.h"
@@ -41,24 +40,13 @@ const char* const kUsage =
     "       mirelandt-pages --help | --version\n" MIRELANDT_EXIT_CODES_HELP;
 
 int refuse(const std::string& reason) {
-    std::fprintf(stderr, "mirelandt-pages: %s\n", reason.c_str());
-    return ExitUsage;
+    return refuseCommandLine("mirelandt-pages", reason);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    // Help and the version ask nothing of the other arguments.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return ExitOk;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("mirelandt-pages %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
-            return ExitOk;
-        }
-    }
+    if (answerHelpOrVersion(argc, argv, "mirelandt-pages", kUsage)) return ExitOk;
     if (argc < 2) return refuse("--out DIR is required (--help lists the options)");
     if (std::strcmp(argv[1], "--out") != 0)
         return refuse(std::string("unknown option ") + argv[1] + " (--help lists them)");

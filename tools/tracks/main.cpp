@@ -5,9 +5,8 @@
 //   --reading [TRACKS.txt]  how long each text line of the credits scroller and the title page can be
 //                  read (on screen, sharp, cells tall enough at 1280x720), from the compiled-in keys or
 //                  from a key table written like content/data/tracks.txt
-#include "base/exit_code_help.h"
+#include "base/command_line.h"
 #include "base/exit_codes.h"
-#include "base/generated/version.h"
 #include "base/parse_number.h"
 #include "base/show_constants.h"
 #include "content/track_table.h"
@@ -18,7 +17,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -34,8 +32,7 @@ const char* const kUsage =
     "       mirelandt-tracks --help | --version\n" MIRELANDT_EXIT_CODES_HELP;
 
 int refuse(const std::string& reason) {
-    std::fprintf(stderr, "mirelandt-tracks: %s\n", reason.c_str());
-    return ExitUsage;
+    return refuseCommandLine("mirelandt-tracks", reason);
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
@@ -85,17 +82,7 @@ int reading(const TrackSet& set) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Help and the version ask nothing of the other arguments.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return ExitOk;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("mirelandt-tracks %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
-            return ExitOk;
-        }
-    }
+    if (answerHelpOrVersion(argc, argv, "mirelandt-tracks", kUsage)) return ExitOk;
     if (argc < 2)
         return refuse(
             "give --at SECONDS, --keys, --plot OUT.png or --reading [TRACKS.txt] (--help lists them)");
