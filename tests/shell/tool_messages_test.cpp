@@ -110,6 +110,8 @@ TEST_F(ToolMessages, RefusalsAreOneLineNamingTheOptionWithTheTablesCode) {
         {kPages + " --outdir a", 2, "mirelandt-pages: unknown option --outdir (--help lists them)"},
         {kTracks + " --plot plot.jpg", 2,
          "mirelandt-tracks: --plot writes a PNG image: name a .png file, not 'plot.jpg'"},
+        {kTracks + " --plot plot.PNG.gif", 2,
+         "mirelandt-tracks: --plot writes a PNG image: name a .png file, not 'plot.PNG.gif'"},
         {kTracks + " --reading /dev/null", 3,
          "mirelandt-tracks: /dev/null:1: the table ends before its `end` line (cut short, or caught while "
          "being "

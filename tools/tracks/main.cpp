@@ -15,6 +15,7 @@
 #include "tools/tracks/reading_time.h"
 #include "tools/tracks/track_plot.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -35,9 +36,13 @@ int refuse(const std::string& reason) {
     return refuseCommandLine("mirelandt-tracks", reason);
 }
 
-bool endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+// The extension of the path's last name, lower case ("" for none: a FIFO, /dev/stdout, "-").
+std::string extension(const std::string& path) {
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const size_t dot = name.find_last_of('.');
+    std::string ext = dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
 }
 
 // The lines of one page with the longest time each can be read, then those under the least time.
@@ -114,8 +119,10 @@ int main(int argc, char** argv) {
         return ExitOk;
     }
     if (command == "--plot") {
-        // The plot is a PNG whatever the name says: a name promising another format is refused.
-        if (!endsWith(argv[2], ".png"))
+        // The plot is a PNG whatever the name says: a name promising another format is refused; one
+        // without an extension (a FIFO, a device) takes it as it comes.
+        const std::string ext = extension(argv[2]);
+        if (!ext.empty() && ext != ".png")
             return refuse(std::string("--plot writes a PNG image: name a .png file, not '") + argv[2] + "'");
         // Ctrl+C or SIGTERM while it draws or writes: the plot is not put in place.
         catchStopSignals();
