@@ -2,8 +2,8 @@
 // or when the window is closed; the options choose a window, a monitor, a start, a loop or silence.
 #include "app/director/director.h"
 #include "app/display.h"
-#include "base/generated/version.h"
 #include "app/intro_options.h"
+#include "base/generated/version.h"
 #include "content/music/embedded_module.h"
 #include "gfx/scene.h"
 #include "platform/process_memory.h"
