@@ -67,7 +67,7 @@ uint chooseCharacter(float brightness, float regions[6])
 {
     float bestError = 1e20;
     uint best = 0;
-    [unroll] for (uint e = 0; e < kPaletteSize; ++e)
+    [loop] for (uint e = 0; e < kPaletteSize; ++e)
     {
         float d = brightness - kCharTargets[e];
         float error = 4.0 * d * d;

@@ -43,7 +43,7 @@ float4 pixel_main(FullscreenVertex input) : SV_TARGET
     // The weight of sample k is 0.7515 * lamerdecay^k, kept as a running product so that a decay of
     // 0 leaves exactly the first sample.
     float weight = kSampleWeight;
-    [unroll] for (int k = 0; k < kStreakSamples; ++k)
+    [loop] for (int k = 0; k < kStreakSamples; ++k)
     {
         colour += weight * inputColour(uv + step * (dither - float(k + 1)));
         weight *= lamerdecay;

@@ -29,9 +29,9 @@ float4 tiltShiftBlur(float2 uv, float blurSwitch)
     float twoSigmaSquared = 2.0 * sigma * sigma;
     float3 sum = 0;
     float weightSum = 0;
-    [unroll] for (int y = -kBlurRadius; y <= kBlurRadius; ++y)
+    [loop] for (int y = -kBlurRadius; y <= kBlurRadius; ++y)
     {
-        [unroll] for (int x = -kBlurRadius; x <= kBlurRadius; ++x)
+        [loop] for (int x = -kBlurRadius; x <= kBlurRadius; ++x)
         {
             float w = exp(-float(x * x + y * y) / twoSigmaSquared) / (kPi * twoSigmaSquared);
             float2 at = uv + float2(x, y) / resolution;
