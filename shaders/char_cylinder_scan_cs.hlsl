@@ -5,7 +5,7 @@
 
 StructuredBuffer<uint> cellCounts : register(t0);
 RWStructuredBuffer<uint> cellOffsets : register(u1);
-RWStructuredBuffer<uint> drawArguments : register(u2);
+RWBuffer<uint> drawArguments : register(u2);
 
 // A #define: the group size must be a literal where [numthreads] reads it.
 #define kThreads 256
