@@ -6,6 +6,7 @@
 // One thread per cell writes a bit per glyph pixel (bit k % 32 of word k / 32 for glyph pixel k) and the
 // number of quads kept.
 #include "char_cylinder_quad.hlsli"
+#include "targets.hlsli"
 
 RWStructuredBuffer<uint4> cellMasks : register(u0);
 RWStructuredBuffer<uint> cellCounts : register(u1);
@@ -44,7 +45,7 @@ void kernel_main(uint3 id : SV_DispatchThreadID)
     uint cell = id.y * kGridColumns + id.x;
     uint4 mask = uint4(0, 0, 0, 0);
     uint count = 0;
-    [loop] for (uint k = 0; k < kGlyphPixels; ++k)
+    LOOP_IN_DXBC for (uint k = 0; k < kGlyphPixels; ++k)
     {
         GlyphPixel g = glyphPixelOf(cell * kGlyphPixels + k);
         float4 corners[4] = {glyphQuadCorner(g, float2(-1.0, 1.0)), glyphQuadCorner(g, float2(1.0, 1.0)),

@@ -3,7 +3,7 @@
 // cull step kept, in their grid order. Each cell's character and colour come from the character choice
 // that runs before this pass.
 #include "char_cylinder_quad.hlsli"
-#include "stage_location.hlsli"
+#include "targets.hlsli"
 
 Buffer<int> c64fontBuffer : register(t0);
 StructuredBuffer<CellCharacter> cellCharacters : register(t4);

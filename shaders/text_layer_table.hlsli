@@ -1,7 +1,7 @@
 #ifndef TEXT_LAYER_TABLE_HLSLI
 #define TEXT_LAYER_TABLE_HLSLI
 
-#include "stage_location.hlsli"
+#include "targets.hlsli"
 
 // The nine text-mode layers. The vertex program places each layer's quad from this table and the
 // pixel program decodes its cells from the same entries, so both include this one definition.
