@@ -67,6 +67,8 @@ BufferRuntime* drawArgumentsBuffer(Scene& scene, uint32_t id) {
     desc.stride = 4;
     desc.countX = 5;
     desc.drawArguments = true;
+    // Typed, not structured: Direct3D 11 refuses a structured buffer of draw arguments.
+    buffer->viewFormat = gpu::Format::R32_UINT;
     buffer->init(desc, false);
     return registerResource(scene, id, buffer);
 }
@@ -78,6 +80,8 @@ BufferRuntime* indexBuffer(Scene& scene, uint32_t id, const uint32_t* indices, u
     desc.countX = count;
     desc.initialData = indices;
     desc.indices = true;
+    // Typed, not structured: Direct3D 11 refuses a structured index buffer.
+    buffer->viewFormat = gpu::Format::R32_UINT;
     buffer->init(desc, false);
     return registerResource(scene, id, buffer);
 }

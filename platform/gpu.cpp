@@ -228,6 +228,10 @@ Check CheckBufferDesc(const BufferDesc& desc) {
     if ((desc.MiscFlags & RESOURCE_MISC_BUFFER_STRUCTURED) &&
         (desc.StructureByteStride == 0 || desc.ByteWidth % desc.StructureByteStride != 0))
         return Check::BufferStride;
+    // Direct3D 11 refuses both combinations; such buffers are written through typed (R32_UINT) views.
+    if ((desc.MiscFlags & RESOURCE_MISC_BUFFER_STRUCTURED) &&
+        ((desc.BindFlags & BIND_INDEX_BUFFER) || (desc.MiscFlags & RESOURCE_MISC_DRAWINDIRECT_ARGS)))
+        return Check::BufferStructuredUse;
     return Check::Passed;
 }
 

@@ -7,6 +7,8 @@
 #define MIRELANDT_GPU_CHECKS(X)                                                                              \
     X(BufferEmpty, "a buffer needs at least one byte")                                                       \
     X(BufferStride, "a structured buffer's size must be a multiple of its nonzero stride")                   \
+    X(BufferStructuredUse,                                                                                   \
+      "a structured buffer is neither an index buffer nor a buffer of indirect draw arguments")              \
     X(TextureEmpty, "a texture needs a size of at least 1 in every dimension")                               \
     X(TextureFormat, "a texture needs a known format")                                                       \
     X(TextureTargetFormat, "render targets take colour formats and depth targets depth formats")             \

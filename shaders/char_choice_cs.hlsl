@@ -3,6 +3,7 @@
 // record instead of choosing again for each of the cell's 768 vertices. One thread per cell: the
 // dispatch of 256 x 96 threads covers the grid exactly.
 #include "char_cells.hlsli"
+#include "targets.hlsli"
 
 Texture2D imageTexture : register(t0);
 SamplerState smpLinearClamp : register(s0);
@@ -67,7 +68,7 @@ uint chooseCharacter(float brightness, float regions[6])
 {
     float bestError = 1e20;
     uint best = 0;
-    [unroll] for (uint e = 0; e < kPaletteSize; ++e)
+    LOOP_UNROLLED_IN_SPIRV for (uint e = 0; e < kPaletteSize; ++e)
     {
         float d = brightness - kCharTargets[e];
         float error = 4.0 * d * d;

@@ -6,6 +6,7 @@
 // One thread per cell writes a bit per glyph pixel (bit k % 32 of word k / 32 for glyph pixel k) and the
 // number of quads kept.
 #include "char_cylinder_quad.hlsli"
+#include "targets.hlsli"
 
 RWStructuredBuffer<uint4> cellMasks : register(u0);
 RWStructuredBuffer<uint> cellCounts : register(u1);
@@ -44,14 +45,15 @@ void kernel_main(uint3 id : SV_DispatchThreadID)
     uint cell = id.y * kGridColumns + id.x;
     uint4 mask = uint4(0, 0, 0, 0);
     uint count = 0;
-    for (uint k = 0; k < kGlyphPixels; ++k)
+    LOOP_IN_DXBC for (uint k = 0; k < kGlyphPixels; ++k)
     {
         GlyphPixel g = glyphPixelOf(cell * kGlyphPixels + k);
         float4 corners[4] = {glyphQuadCorner(g, float2(-1.0, 1.0)), glyphQuadCorner(g, float2(1.0, 1.0)),
                              glyphQuadCorner(g, float2(-1.0, -1.0)), glyphQuadCorner(g, float2(1.0, -1.0))};
         if (mayCoverPixel(corners))
         {
-            mask[k / 32] |= 1u << (k % 32);
+            // Bit k of the 128: set in the word k / 32 without indexing the vector by a variable.
+            mask |= uint4(k / 32 == uint4(0, 1, 2, 3)) << (k % 32);
             ++count;
         }
     }

@@ -5,9 +5,10 @@
 
 StructuredBuffer<uint> cellCounts : register(t0);
 RWStructuredBuffer<uint> cellOffsets : register(u1);
-RWStructuredBuffer<uint> drawArguments : register(u2);
+RWBuffer<uint> drawArguments : register(u2);
 
-static const uint kThreads = 256;
+// A #define: the group size must be a literal where [numthreads] reads it.
+#define kThreads 256
 static const uint kCells = kGridColumns * kGridRows;
 static const uint kCellsPerThread = kCells / kThreads;
 static const uint kQuadIndexCount = 6;

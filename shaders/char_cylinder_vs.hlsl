@@ -3,6 +3,7 @@
 // cull step kept, in their grid order. Each cell's character and colour come from the character choice
 // that runs before this pass.
 #include "char_cylinder_quad.hlsli"
+#include "targets.hlsli"
 
 Buffer<int> c64fontBuffer : register(t0);
 StructuredBuffer<CellCharacter> cellCharacters : register(t4);
@@ -11,8 +12,8 @@ StructuredBuffer<uint> keptQuads : register(t5);
 struct CylinderVertex
 {
     float4 position : SV_POSITION;
-    [[vk::location(0)]] float2 uv : TEXCOORD0;
-    [[vk::location(1)]] float4 colour : TEXCOORD1;
+    STAGE_LOCATION(0) float2 uv : TEXCOORD0;
+    STAGE_LOCATION(1) float4 colour : TEXCOORD1;
 };
 
 // Colour of glyph pixel (px, py) of the cell: the cell's colour where its character has ink, opaque

@@ -3,6 +3,7 @@
 #include "context_buffer.hlsli"
 #include "fullscreen.hlsli"
 #include "glenz_object.hlsli"
+#include "targets.hlsli"
 
 StructuredBuffer<float4> sphereBuffer : register(t0);
 
@@ -105,7 +106,7 @@ bool mayHit(GlenzObject o, Ray ray)
 float marchObject(GlenzObject o, Ray ray)
 {
     float t = 0.0;
-    for (uint step = 0; step < kMarchSteps; ++step)
+    LOOP_IN_DXBC for (uint step = 0; step < kMarchSteps; ++step)
     {
         float d = objectDistance(o, ray.origin + ray.direction * t);
         if (d < kHitDistance)
@@ -154,13 +155,13 @@ float softShadow(float3 surfacePoint, uint count)
     ray.origin = surfacePoint;
     ray.direction = kLightDirection;
     float res = 1.0;
-    for (uint i = 0; i < count; ++i)
+    LOOP_IN_DXBC for (uint i = 0; i < count; ++i)
     {
         GlenzObject o = glenzObject(i);
         if (!mayHit(o, ray))
             continue;
         float t = kShadowStart;
-        for (uint step = 0; step < kShadowSteps; ++step)
+        LOOP_IN_DXBC for (uint step = 0; step < kShadowSteps; ++step)
         {
             float d = objectDistance(o, ray.origin + ray.direction * t);
             float h = min(res, kShadowSharpness * d / t);
@@ -198,7 +199,7 @@ float3 traceStream(Ray camera)
     float alpha = 0;
     float layerStart = 0;
 
-    for (uint layer = 0; layer < kMaxLayers; ++layer)
+    LOOP_IN_DXBC for (uint layer = 0; layer < kMaxLayers; ++layer)
     {
         Ray ray;
         ray.origin = camera.origin + camera.direction * layerStart;
@@ -206,7 +207,7 @@ float3 traceStream(Ray camera)
 
         float best = kNoHit;
         uint hitIndex = 0;
-        for (uint i = 0; i < count; ++i)
+        LOOP_IN_DXBC for (uint i = 0; i < count; ++i)
         {
             GlenzObject o = glenzObject(i);
             if (!mayHit(o, ray))

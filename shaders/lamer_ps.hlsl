@@ -2,6 +2,7 @@
 // screen centre, so bright areas smear outwards in rays. A dither per pixel hides the sample steps.
 #include "context_buffer.hlsli"
 #include "fullscreen.hlsli"
+#include "targets.hlsli"
 
 Texture2D inputTexture : register(t0);
 SamplerState samplerState : register(s0);
@@ -43,7 +44,7 @@ float4 pixel_main(FullscreenVertex input) : SV_TARGET
     // The weight of sample k is 0.7515 * lamerdecay^k, kept as a running product so that a decay of
     // 0 leaves exactly the first sample.
     float weight = kSampleWeight;
-    [unroll] for (int k = 0; k < kStreakSamples; ++k)
+    LOOP_UNROLLED_IN_SPIRV for (int k = 0; k < kStreakSamples; ++k)
     {
         colour += weight * inputColour(uv + step * (dither - float(k + 1)));
         weight *= lamerdecay;

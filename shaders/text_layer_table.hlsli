@@ -1,6 +1,8 @@
 #ifndef TEXT_LAYER_TABLE_HLSLI
 #define TEXT_LAYER_TABLE_HLSLI
 
+#include "targets.hlsli"
+
 // The nine text-mode layers. The vertex program places each layer's quad from this table and the
 // pixel program decodes its cells from the same entries, so both include this one definition.
 
@@ -89,10 +91,10 @@ TextLayer textLayer(int L)
 struct TextLayerVertex
 {
     float4 position : SV_POSITION;
-    [[vk::location(0)]] float2 cell : TEXCOORD0;
-    [[vk::location(1)]] nointerpolation uint instance : TEXCOORD1;
-    [[vk::location(2)]] nointerpolation uint backgroundMarker : TEXCOORD2;
-    [[vk::location(3)]] nointerpolation int layer : TEXCOORD3;
+    STAGE_LOCATION(0) float2 cell : TEXCOORD0;
+    STAGE_LOCATION(1) nointerpolation uint instance : TEXCOORD1;
+    STAGE_LOCATION(2) nointerpolation uint backgroundMarker : TEXCOORD2;
+    STAGE_LOCATION(3) nointerpolation int layer : TEXCOORD3;
 };
 
 #endif

@@ -22,59 +22,25 @@ static const float4 kTransparent = float4(0, 0, 0, 0);
 // Opacities this small are treated as "layer hidden", backgrounds included.
 static const float kAlphaDiscard = 0.001;
 
-// Element i of a data buffer, or 0 past its end: the pages bound may be shorter than the cell bound
-// of their layer, and an element past the end must read as empty rather than as whatever lies there.
-int loadInt(Buffer<int> buffer, uint i)
-{
-    uint count;
-    buffer.GetDimensions(count);
-    return i < count ? buffer[i] : 0;
-}
-
-float loadFloat(Buffer<float> buffer, uint i)
-{
-    uint count;
-    buffer.GetDimensions(count);
-    return i < count ? buffer[i] : 0.0;
-}
-
-uint textBufferLength(int L)
-{
-    uint count = 0;
-    switch (L)
-    {
-    case 0: textBuffer1.GetDimensions(count); break;
-    case 1: textBuffer2.GetDimensions(count); break;
-    case 2: textBuffer3.GetDimensions(count); break;
-    case 3: textBuffer4.GetDimensions(count); break;
-    case 4: textBuffer5.GetDimensions(count); break;
-    case 5: textBuffer6.GetDimensions(count); break;
-    case 6: textBuffer7.GetDimensions(count); break;
-    case 7: textBuffer8.GetDimensions(count); break;
-    default: textBuffer9.GetDimensions(count); break;
-    }
-    return count;
-}
-
 int loadText(int L, uint i)
 {
     switch (L)
     {
-    case 0: return loadInt(textBuffer1, i);
-    case 1: return loadInt(textBuffer2, i);
-    case 2: return loadInt(textBuffer3, i);
-    case 3: return loadInt(textBuffer4, i);
-    case 4: return loadInt(textBuffer5, i);
-    case 5: return loadInt(textBuffer6, i);
-    case 6: return loadInt(textBuffer7, i);
-    case 7: return loadInt(textBuffer8, i);
-    default: return loadInt(textBuffer9, i);
+    case 0: return textBuffer1[i];
+    case 1: return textBuffer2[i];
+    case 2: return textBuffer3[i];
+    case 3: return textBuffer4[i];
+    case 4: return textBuffer5[i];
+    case 5: return textBuffer6[i];
+    case 6: return textBuffer7[i];
+    case 7: return textBuffer8[i];
+    default: return textBuffer9[i];
     }
 }
 
 bool glyphPixelSet(uint font, uint index)
 {
-    int value = font == kFont3 ? loadInt(fontBuffer3, index) : loadInt(c64fontBuffer, index);
+    int value = font == kFont3 ? fontBuffer3[index] : c64fontBuffer[index];
     return value == 1;
 }
 
@@ -82,8 +48,7 @@ bool glyphPixelSet(uint font, uint index)
 float3 paletteColour(int index)
 {
     uint base = 3 * (uint(index) % 256);
-    return float3(loadFloat(colorpalette, base), loadFloat(colorpalette, base + 1),
-                  loadFloat(colorpalette, base + 2));
+    return float3(colorpalette[base], colorpalette[base + 1], colorpalette[base + 2]);
 }
 
 // The page frame on show: from the layer's frame track, or running at the layer's rate.
@@ -141,13 +106,15 @@ float4 layerColour(float2 uv, int L)
     if (any(cell < 0.0) || cell.x >= layer.cols || cell.y >= layer.rows)
         return kTransparent;
     uint cellIndex = frame * layer.cols * layer.rows + uint(cell.y) * layer.cols + uint(cell.x);
-    if (cellIndex >= layer.cells || 3 * cellIndex + 2 >= textBufferLength(L))
+    if (cellIndex >= layer.cells)
         return kTransparent;
 
     int character = loadText(L, 3 * cellIndex);
     int foreground = loadText(L, 3 * cellIndex + 1);
     int background = loadText(L, 3 * cellIndex + 2);
-    if (character == 0 && background == -1)
+    // A page may hold fewer cells than its layer's bound. Both targets read an element past the end of a
+    // bound buffer as 0, and no page holds character 0 on background 0, so that cell is past the end.
+    if (character == 0 && (background == -1 || background == 0))
         return kTransparent;
 
     // A zoomed cell shows its glyph magnified (or shrunk) about the cell centre and darkened by the

@@ -2,6 +2,7 @@
 #define TILT_SHIFT_BLUR_HLSLI
 
 #include "fullscreen.hlsli"
+#include "targets.hlsli"
 
 // Tilt-shift focus blur shared by the two blur passes, which differ only in the track that switches
 // them: sharp along the horizontal middle, a Gaussian that widens towards the top and bottom edges.
@@ -29,9 +30,9 @@ float4 tiltShiftBlur(float2 uv, float blurSwitch)
     float twoSigmaSquared = 2.0 * sigma * sigma;
     float3 sum = 0;
     float weightSum = 0;
-    [unroll] for (int y = -kBlurRadius; y <= kBlurRadius; ++y)
+    LOOP_UNROLLED_IN_SPIRV for (int y = -kBlurRadius; y <= kBlurRadius; ++y)
     {
-        [unroll] for (int x = -kBlurRadius; x <= kBlurRadius; ++x)
+        LOOP_UNROLLED_IN_SPIRV for (int x = -kBlurRadius; x <= kBlurRadius; ++x)
         {
             float w = exp(-float(x * x + y * y) / twoSigmaSquared) / (kPi * twoSigmaSquared);
             float2 at = uv + float2(x, y) / resolution;

@@ -98,6 +98,9 @@ struct PathFeatures {
     }
     void enable() {
         robustness.nullDescriptor = VK_TRUE;
+        // Reads past the end of a bound buffer give 0, as in Direct3D 11; the text layers rely on it.
+        robustness.robustBufferAccess2 = VK_TRUE;
+        features.features.robustBufferAccess = VK_TRUE;
         v12.timelineSemaphore = VK_TRUE;
         v13.dynamicRendering = v13.synchronization2 = VK_TRUE;
         dynamicRendering.dynamicRendering = VK_TRUE;
@@ -148,6 +151,7 @@ Candidate examine(VkPhysicalDevice device, bool presentation) {
     PathFeatures available(c.core13);
     vkGetPhysicalDeviceFeatures2(device, &available.features);
     if (!available.robustness.nullDescriptor) return unsuitable("no null descriptors");
+    if (!available.robustness.robustBufferAccess2) return unsuitable("no robust buffer access");
     if (!available.supported() || !available.v12.timelineSemaphore)
         return unsuitable("no dynamic rendering, synchronization2 or timeline semaphores");
     uint32_t count = 0;

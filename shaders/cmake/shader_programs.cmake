@@ -15,7 +15,7 @@ find_program(SPIRV_CROSS spirv-cross REQUIRED)
 # RWStructuredBuffer as well as RWTexture). SV_Position.w in pixel programs keeps its Direct3D meaning
 # (w, not 1/w). Stages: file-name suffix:glslang stage:entry point:gpu::ShaderStage.
 macro(mirelandt_shader_build_rules)
-  set(MIRELANDT_GLSLANG_OPTIONS -D -V --quiet --target-env vulkan1.1 --hlsl-iomap --shift-texture-binding 16
+  set(MIRELANDT_GLSLANG_OPTIONS -D -V -DMIRELANDT_SPIRV --quiet --target-env vulkan1.1 --hlsl-iomap --shift-texture-binding 16
       --shift-ssbo-binding 16 --shift-uav-binding 32 --hlsl-dx-position-w)
   set(MIRELANDT_SPIRV_VAL_OPTIONS --target-env vulkan1.1)
   set(MIRELANDT_SHADER_STAGES _vs:vert:vertex_main:Vertex _ps:frag:pixel_main:Pixel _cs:comp:kernel_main:Compute)

@@ -209,6 +209,18 @@ TEST(Pages, CodesStayInsideTheFontAndColoursInsideThePalette) {
     EXPECT_EQ(highest, 505);
 }
 
+// The text layers read an element past the end of a page as 0 and take character 0 on background 0 for
+// such a cell, so no page of theirs may hold that cell.
+TEST(Pages, NoTextPageHoldsTheCellThatStandsForPastItsEnd) {
+    for (const auto& s : kShapes) {
+        if (s.pages == &assets::cylinderCells) continue;
+        for (uint32_t i = 0; i < s.pages->elementCount; i += 3) {
+            const int32_t* cell = s.pages->elements + i;
+            ASSERT_FALSE(cell[0] == 0 && cell[2] == 0) << s.name << " cell " << i / 3;
+        }
+    }
+}
+
 bool sameFrame(const assets::CellPages& pages, uint32_t a, uint32_t b) {
     size_t size = size_t(3) * pages.columns * pages.rows;
     return std::memcmp(pages.elements + a * size, pages.elements + b * size, size * sizeof(int32_t)) == 0;

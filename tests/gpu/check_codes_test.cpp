@@ -99,6 +99,15 @@ const std::vector<Row>& rows() {
              return refused(k.device.CreateBuffer(
                  {60, gpu::BIND_SHADER_RESOURCE, gpu::RESOURCE_MISC_BUFFER_STRUCTURED, 16}, nullptr));
          }},
+        {Check::BufferStructuredUse,
+         [](Kit& k) {
+             return refused(k.device.CreateBuffer(
+                        {16, gpu::BIND_UNORDERED_ACCESS,
+                         gpu::RESOURCE_MISC_DRAWINDIRECT_ARGS | gpu::RESOURCE_MISC_BUFFER_STRUCTURED, 4},
+                        nullptr)) &&
+                    refused(k.device.CreateBuffer(
+                        {16, gpu::BIND_INDEX_BUFFER, gpu::RESOURCE_MISC_BUFFER_STRUCTURED, 4}, nullptr));
+         }},
         {Check::TextureEmpty,
          [](Kit& k) {
              return refused(k.device.CreateTexture2D(

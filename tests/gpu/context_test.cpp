@@ -83,12 +83,14 @@ TEST_F(Context, IndexedDrawsTakeTheirTrianglesFromTheIndicesAndIndirectOnesTheCo
     // The kernel rewrites the instance count 1 to the 3 of the context block's CameraPosX.
     const uint32_t initialArguments[5] = {6, 1, 1, 0, 0};
     const gpu::SubresourceData argumentData{initialArguments};
-    auto arguments =
-        device->CreateBuffer({20, gpu::BIND_UNORDERED_ACCESS,
-                              gpu::RESOURCE_MISC_DRAWINDIRECT_ARGS | gpu::RESOURCE_MISC_BUFFER_STRUCTURED, 4},
-                             &argumentData);
+    auto arguments = device->CreateBuffer(
+        {20, gpu::BIND_UNORDERED_ACCESS, gpu::RESOURCE_MISC_DRAWINDIRECT_ARGS, 0}, &argumentData);
     ASSERT_TRUE(indexBuffer && arguments) << device->GetLastError();
-    auto argumentView = device->CreateUnorderedAccessView(arguments.get(), nullptr);
+    gpu::UnorderedAccessViewDesc argumentViewDesc;
+    argumentViewDesc.Format = gpu::Format::R32_UINT;
+    argumentViewDesc.ViewDimension = gpu::ViewDimension::Buffer;
+    argumentViewDesc.NumElements = 5;
+    auto argumentView = device->CreateUnorderedAccessView(arguments.get(), &argumentViewDesc);
     auto block = contextBlock({{"CameraPosX", 3.0f}});
     Target target = renderTarget(4, 4);
     auto vs = vertexShader("instance_quads_vs");

@@ -2,7 +2,7 @@
 // CameraPosX track says, base vertex and first instance 0.
 #include "context_buffer.hlsli"
 
-RWStructuredBuffer<uint> drawArguments : register(u0);
+RWBuffer<uint> drawArguments : register(u0);
 
 [numthreads(1, 1, 1)]
 void kernel_main()
