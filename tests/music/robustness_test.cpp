@@ -1,5 +1,6 @@
 // Damaged and foreign modules: truncations of a valid module and, when MIRELANDT_XM_CORPUS names one, an
 // outside corpus of modules (some malformed) load, or are rejected with a reason, and play without fault.
+#include "music/mixer.h"
 #include "music/replayer.h"
 #include "music/wide_mix.h"
 #include "tests/music/test_modules.h"
