@@ -1,5 +1,6 @@
 #include "music/audio_stream.h"
 
+#include "music/mixer.h"
 #include "platform/time_critical_thread.h"
 
 #include <algorithm>

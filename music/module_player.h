@@ -194,9 +194,3 @@ int createModulePlayer(const uint8_t* data, uint32_t size, ModulePlayer** out,
                        uint32_t outputRate = kAudioRate);
 void setLoopLimit(ModulePlayer* player, uint8_t limit);
 void freeModulePlayer(ModulePlayer* player);
-
-// Mixes frames stereo frames (left, right) into interleavedStereo, overwriting it.
-void renderFrames(ModulePlayer* player, float* interleavedStereo, uint32_t frames);
-// How many frames, at most `limit`, a render call can mix before the next tick is due: 1 when a tick is
-// due now (the call's first frame plays it), so that a caller can split a render at the ticks.
-uint32_t framesToTick(const ModulePlayer* player, uint32_t limit);

@@ -1,4 +1,5 @@
 #include "music/song_duration.h"
+#include "music/mixer.h"
 
 #include <algorithm>
 

@@ -1,145 +1,99 @@
-// The wide paths: byte windows, eight frames to a vector, and the check for the CPU's support.
+// The choice of the wide tier, once at start from what the CPU has and what the environment asks, and the
+// calls into its kernels.
 #include "music/wide_mix.h"
 
-#include <algorithm>
+#include "music/wide_mix_kernels.h"
+
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__))
-// (Windows is left out: its GCC does not align the stack for 256-bit values.)
-#include <immintrin.h>
-
 namespace {
 
-#if !defined(__clang__)
-// GCC's vector headers start some results from deliberately undefined registers, which its own warnings
-// then take for uninitialised values.
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-#define WIDE_TARGET [[gnu::target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")]]
-
-// The 64 bytes of an 8-bit sample from a point on, as far as the sample goes (masked loads do not touch
-// the rest).
-struct ByteWindow {
-    __m256i low, high;
-};
-WIDE_TARGET ByteWindow loadWindow(const int8_t* data, uint32_t length, uint32_t first) {
-    const uint32_t available = std::min(64u, length - first);
-    return {_mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available), data + first),
-            _mm256_maskz_loadu_epi8(_bzhi_u32(~0u, available - std::min(available, 32u)), data + first + 32)};
-}
-
-// Eight frames, in the lanes the mask keeps: bits 24..29 of each lane's index are its point's offset in
-// the window. The byte permute puts the point in the top byte of the lane, where the arithmetic shift
-// widens it; then the same product and sum as frame by frame.
-WIDE_TARGET void mixEight(const ByteWindow& window, __m256i index, __m256 leftGains, __m256 rightGains,
-                          float* left, float* right, __mmask8 lanes) {
-    const __m256 v =
-        _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_permutex2var_epi8(window.low, index, window.high), 24));
-    _mm256_mask_storeu_ps(left, lanes,
-                          _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, left), _mm256_mul_ps(v, leftGains)));
-    _mm256_mask_storeu_ps(right, lanes,
-                          _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, right), _mm256_mul_ps(v, rightGains)));
-}
-
-// A forward run of an 8-bit sample whose 32 frames span at most 64 points, from positions of at least a
-// half (shift <= 24), 32 frames to a window. A frame's offset in the window is its units, less the
-// window's first point, shifted right by the shift; shifted left by 24 - shift instead, the units keep
-// the offset in bits 24..29, and a frame's index is the last frame's plus the delta so shifted.
-WIDE_TARGET void mixRunChunks(const int8_t* data, uint32_t length, const UnitRun& run, float leftGain,
-                              float rightGain, float* left, float* right) {
-    const uint32_t frames = run.frames, delta = run.delta;
-    const int shift = run.shift, lift = 24 - shift;
-    const __m256i laneSteps =
-        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(int(delta << lift)));
-    const __m256i groupStep = _mm256_set1_epi32(int((8 * delta) << lift));
-    const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
-    const uint32_t fraction = (1u << shift) - 1;
-    uint32_t units = run.units;
-    for (uint32_t done = 0; done < frames; done += 32, units += 32 * delta) {
-        const ByteWindow window = loadWindow(data, length, units >> shift);
-        __m256i index = _mm256_add_epi32(_mm256_set1_epi32(int((units & fraction) << lift)), laneSteps);
-        const uint32_t count = std::min(32u, frames - done);
-        if (count == 32) {
-#pragma GCC unroll 4
-            for (uint32_t k = 0; k < 32; k += 8, index = _mm256_add_epi32(index, groupStep))
-                mixEight(window, index, leftGains, rightGains, left + done + k, right + done + k, 0xFF);
-            continue;
-        }
-        for (uint32_t k = 0; k < count; k += 8, index = _mm256_add_epi32(index, groupStep))
-            mixEight(window, index, leftGains, rightGains, left + done + k, right + done + k,
-                     __mmask8(_bzhi_u32(0xFF, count - k)));
-    }
-}
-
-// Frames at the given positions, eight to a vector, their points from one window.
-WIDE_TARGET void mixPointsChunk(const int8_t* data, uint32_t length, const float* positions, uint32_t count,
-                                uint32_t first, float leftGain, float rightGain, float* left, float* right) {
-    const ByteWindow window = loadWindow(data, length, first);
-    const __m256i base = _mm256_set1_epi32(int(first));
-    const __m256 leftGains = _mm256_set1_ps(leftGain), rightGains = _mm256_set1_ps(rightGain);
-    for (uint32_t k = 0; k < count; k += 8) {
-        const auto lanes = __mmask8(_bzhi_u32(0xFF, count - k));
-        const __m256i points = _mm256_cvttps_epi32(_mm256_maskz_loadu_ps(lanes, positions + k));
-        mixEight(window, _mm256_slli_epi32(_mm256_sub_epi32(points, base), 24), leftGains, rightGains,
-                 left + k, right + k, lanes);
-    }
-}
-
-bool cpuHasBytePermutes() {
+MixTier bestTierOfCpu() {
+#ifdef MIRELANDT_WIDE_MIX
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
-           __builtin_cpu_supports("bmi2");
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+        __builtin_cpu_supports("bmi2"))
+        return MixTier::Avx512;
+    if (__builtin_cpu_supports("avx2")) return MixTier::Avx2;
+#endif
+    return MixTier::Scalar;
 }
 
-bool wideMixingWanted() {
+// The tier the environment asks for, or the CPU's best; a request the CPU cannot serve says so.
+MixTier startingTier() {
+    const MixTier best = bestTierOfCpu();
     const char* off = std::getenv("MIRELANDT_NO_WIDE_MIX");
-    return !(off && std::strcmp(off, "1") == 0);
+    if (off && std::strcmp(off, "1") == 0) return MixTier::Scalar;
+    const char* asked = std::getenv("MIRELANDT_MIX_TIER");
+    if (!asked) return best;
+    for (MixTier tier : {MixTier::Scalar, MixTier::Avx2, MixTier::Avx512}) {
+        if (std::strcmp(asked, mixTierName(tier)) != 0) continue;
+        if (tier <= best) return tier;
+        std::fprintf(stderr, "MIRELANDT_MIX_TIER=%s: this CPU lacks it; mixing with %s\n", asked,
+                     mixTierName(best));
+        return best;
+    }
+    std::fprintf(stderr, "MIRELANDT_MIX_TIER=%s: not scalar, avx2 or avx512; mixing with %s\n", asked,
+                 mixTierName(best));
+    return best;
 }
 
-std::atomic<bool> wideMixing{cpuHasBytePermutes() && wideMixingWanted()};
+std::atomic<MixTier>& tierInUse() {
+    static std::atomic<MixTier> tier{startingTier()};
+    return tier;
+}
 
 } // namespace
 
-bool setWideMixing(bool on) {
-    wideMixing.store(on && cpuHasBytePermutes(), std::memory_order_relaxed);
-    return wideMixing.load(std::memory_order_relaxed);
+const char* mixTierName(MixTier tier) {
+    return tier == MixTier::Avx512 ? "avx512" : tier == MixTier::Avx2 ? "avx2" : "scalar";
+}
+
+MixTier mixTier() {
+    return tierInUse().load(std::memory_order_relaxed);
+}
+
+MixTier setMixTier(MixTier wanted) {
+    const MixTier best = bestTierOfCpu();
+    tierInUse().store(wanted <= best ? wanted : best, std::memory_order_relaxed);
+    return mixTier();
 }
 
 bool mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float leftGain, float rightGain,
                 float* left, float* right) {
-    if (!wideMixing.load(std::memory_order_relaxed) || int32_t(run.delta) < 0 || run.shift > 24 ||
-        ((uint64_t(31) * run.delta) >> run.shift) + 1 > 63)
-        return false;
-    mixRunChunks(data, length, run, leftGain, rightGain, left, right);
-    return true;
+#ifdef MIRELANDT_WIDE_MIX
+    switch (mixTier()) {
+    case MixTier::Avx512:
+        return mixRunAvx512(data, length, run, leftGain, rightGain, left, right);
+    case MixTier::Avx2:
+        return mixRunAvx2(data, length, run, leftGain, rightGain, left, right);
+    case MixTier::Scalar:
+        break;
+    }
+#else
+    (void)data, (void)length, (void)run, (void)leftGain, (void)rightGain, (void)left, (void)right;
+#endif
+    return false;
 }
 
 bool mixPointsWide(const int8_t* data, uint32_t length, const float* positions, uint32_t count,
                    bool ascending, float leftGain, float rightGain, float* left, float* right) {
-    const auto first = uint32_t(positions[ascending ? 0 : count - 1]),
-               last = uint32_t(positions[ascending ? count - 1 : 0]);
-    if (!wideMixing.load(std::memory_order_relaxed) || count > 64 || last - first >= 64) return false;
-    mixPointsChunk(data, length, positions, count, first, leftGain, rightGain, left, right);
-    return true;
-}
-
+#ifdef MIRELANDT_WIDE_MIX
+    switch (mixTier()) {
+    case MixTier::Avx512:
+        return mixPointsAvx512(data, length, positions, count, ascending, leftGain, rightGain, left, right);
+    case MixTier::Avx2:
+        return mixPointsAvx2(data, length, positions, count, ascending, leftGain, rightGain, left, right);
+    case MixTier::Scalar:
+        break;
+    }
 #else
-
-bool setWideMixing(bool) {
-    return false;
-}
-
-bool mixRunWide(const int8_t*, uint32_t, const UnitRun&, float, float, float*, float*) {
-    return false;
-}
-
-bool mixPointsWide(const int8_t*, uint32_t, const float*, uint32_t, bool, float, float, float*, float*) {
-    return false;
-}
-
+    (void)data, (void)length, (void)positions, (void)count, (void)ascending, (void)leftGain, (void)rightGain,
+        (void)left, (void)right;
 #endif
+    return false;
+}

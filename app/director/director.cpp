@@ -8,6 +8,7 @@
 #include "content/track_table.h"
 #include "gfx/scene.h"
 #include "music/audio_stream.h"
+#include "music/mixer.h"
 #include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/window.h"
 

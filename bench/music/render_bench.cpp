@@ -5,6 +5,7 @@
 //                                        the same 60 s, for timing other players on it
 #include "base/show_constants.h"
 #include "content/music/embedded_module.h"
+#include "music/mixer.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
 

@@ -6,7 +6,8 @@
 # benchmark's busy module (written by music_bench --write-module). Each player renders the whole song to
 # /dev/null five times; the best run counts. Prints, per module, the wall-clock seconds of ours and of
 # xmp and their ratio, then the same for CPU seconds (user + system), which a loaded machine skews less;
-# a second row times ours with MIRELANDT_NO_WIDE_MIX=1 (no byte permutes, as on a CPU without them).
+# a row for each mixing tier (MIRELANDT_MIX_TIER: scalar, avx2, avx512), its label naming the tier; a tier
+# the CPU lacks is timed as the best it has, and the label says so.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -41,18 +42,20 @@ best_of_5() {
   echo "$best_wall $best_cpu"
 }
 
-printf '%-28s %8s %8s %6s   %8s %8s %6s\n' module ours_s xmp_s ratio ours_cpu xmp_cpu ratio
+printf '%-34s %8s %8s %6s   %8s %8s %6s\n' module ours_s xmp_s ratio ours_cpu xmp_cpu ratio
 for module in "${modules[@]}"; do
   [ -r "$module" ] || { echo "xmp-ratio: cannot read $module" >&2; exit 2; }
   theirs=$(best_of_5 xmp -i nearest -o /dev/null "$module")
   read -r xmp_wall xmp_cpu <<<"$theirs"
-  for wide in 0 1; do
-    label=$(basename "$module")
-    [ $wide = 1 ] && label="$label, no permutes"
-    ours=$(export MIRELANDT_NO_WIDE_MIX=$wide; best_of_5 "$player" render "$module" /dev/null)
+  for tier in scalar avx2 avx512; do
+    label="$(basename "$module"), $tier"
+    if MIRELANDT_MIX_TIER=$tier "$player" info "$module" 2>&1 >/dev/null | grep -q 'lacks it'; then
+      label="$label (lacks it)"
+    fi
+    ours=$(export MIRELANDT_MIX_TIER=$tier; best_of_5 "$player" render "$module" /dev/null)
     read -r ours_wall ours_cpu <<<"$ours"
     awk -v m="$label" -v ow="$ours_wall" -v xw="$xmp_wall" -v oc="$ours_cpu" -v xc="$xmp_cpu" \
       'function ratio(a, b) { return b > 0 ? sprintf("%6.2f", a / b) : "     -" }
-       BEGIN { printf "%-28s %8.3f %8.3f %s   %8.3f %8.3f %s\n", m, ow, xw, ratio(ow, xw), oc, xc, ratio(oc, xc) }'
+       BEGIN { printf "%-34s %8.3f %8.3f %s   %8.3f %8.3f %s\n", m, ow, xw, ratio(ow, xw), oc, xc, ratio(oc, xc) }'
   done
 done

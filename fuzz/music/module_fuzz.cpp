@@ -1,5 +1,6 @@
 // Loads arbitrary bytes as a module and plays a few seconds of it.
 #include "base/show_constants.h"
+#include "music/mixer.h"
 #include "music/module_player.h"
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 // and the show's timing expect, and arranged on the rows the choreography is written against.
 #include "base/show_constants.h"
 #include "content/music/embedded_module.h"
+#include "music/mixer.h"
 #include "music/module_player.h"
 #include "tests/composer/xm_reader.h"
 

@@ -1,6 +1,7 @@
 // Nothing is allocated while playing: the player lives in the one block made at creation. The test
 // executable is linked with malloc, calloc and realloc wrapped, and replaces operator new, so every
 // allocation the player could make is counted.
+#include "music/mixer.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
 

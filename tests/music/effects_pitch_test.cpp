@@ -1,4 +1,5 @@
 // Pitch effects: arpeggio, portamentos, tone portamento, vibrato, fine and extra fine slides, finetune.
+#include "music/mixer.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
 

@@ -1,6 +1,7 @@
 // The player heard from outside: tiny modules rendered through renderFrames, and the left and right
 // output compared with levels, pan positions and pitches worked out from the format's rules (volume and
 // pan laws, the gain ramp, the period arithmetic of slides and vibratos, envelope points).
+#include "music/mixer.h"
 #include "music/replayer.h"
 #include "tests/music/test_modules.h"
 

@@ -1,11 +1,14 @@
 // Damaged and foreign modules: truncations of a valid module and, when MIRELANDT_XM_CORPUS names one, an
 // outside corpus of modules (some malformed) load, or are rejected with a reason, and play without fault.
+#include "music/mixer.h"
 #include "music/replayer.h"
+#include "music/wide_mix.h"
 #include "tests/music/test_modules.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,6 +32,22 @@ void renderChecked(ModulePlayer* p, uint32_t frames) {
             ASSERT_TRUE(std::isfinite(block[i])) << "frame " << p->framesRendered;
         frames -= n;
     }
+}
+
+// The first `frames` frames of the module on each mixing tier the CPU has: the same bytes as the scalar
+// loops give.
+void expectEveryTierMixesTheSame(const std::vector<uint8_t>& bytes, uint32_t frames) {
+    const MixTier before = mixTier();
+    std::vector<float> scalar(2 * size_t(frames)), wide(2 * size_t(frames));
+    setMixTier(MixTier::Scalar);
+    renderFrames(loadPlayer(bytes).get(), scalar.data(), frames);
+    for (MixTier tier : {MixTier::Avx2, MixTier::Avx512}) {
+        if (setMixTier(tier) != tier) continue;
+        renderFrames(loadPlayer(bytes).get(), wide.data(), frames);
+        EXPECT_EQ(std::memcmp(scalar.data(), wide.data(), scalar.size() * sizeof(float)), 0)
+            << mixTierName(tier);
+    }
+    setMixTier(before);
 }
 
 // A module using most of the format: envelopes, both sample widths, loops, effects on every channel.
@@ -85,6 +104,14 @@ TEST(Truncation, EveryCutLoadsAndPlays) {
     }
 }
 
+// The intro's own module, the whole song: the same bytes on every tier.
+TEST(MixTiers, TheIntrosModuleIsTheSameOnEveryTier) {
+    std::ifstream in(MIRELANDT_TEST_MODULE, std::ios::binary);
+    ASSERT_TRUE(in) << MIRELANDT_TEST_MODULE;
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    expectEveryTierMixesTheSame(bytes, 70 * 44100);
+}
+
 // The folder named at configuration, empty when none was.
 const std::string kCorpus = MIRELANDT_XM_CORPUS;
 
@@ -135,6 +162,7 @@ TEST_P(Corpus, LoadsOrIsRejectedAndPlaysTenSeconds) {
     EXPECT_EQ(p->blockSize, blockSize);
     expectLayoutMatchesMeasurement(p.get());
     renderChecked(p.get(), 10 * 44100);
+    expectEveryTierMixesTheSame(bytes, 10 * 44100);
 
     // A few cuts through the file load and play a little too.
     for (size_t part = 1; part < 8; ++part) {

@@ -3,6 +3,7 @@
 #include "content/music/embedded_module.h"
 #include "music/audio_stream.h"
 #include "tests/shell/fake_wave_out.h"
+#include "music/mixer.h"
 
 #include <gtest/gtest.h>
 

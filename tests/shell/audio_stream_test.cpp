@@ -1,4 +1,5 @@
 #include "music/audio_stream.h"
+#include "music/mixer.h"
 #include "music/ring_refill.h"
 #include "tests/shell/fake_wave_out.h"
 

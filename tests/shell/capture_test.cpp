@@ -1,3 +1,4 @@
+#include "music/mixer.h"
 #include "tools/capture/capture_options.h"
 #include "tools/capture/frame_schedule.h"
 #include "tools/capture/music_capture.h"

@@ -5,6 +5,7 @@
 // SIGINT or SIGTERM stopped a render (the WAV file is then not written).
 #include "base/show_constants.h"
 #include "content/music/embedded_module.h"
+#include "music/mixer.h"
 #include "music/module_player.h"
 #include "music/song_duration.h"
 #include "tools/output/stop_signal.h"
