@@ -169,8 +169,10 @@ bool parseNumber(const char* text, double& value) {
 }
 
 bool endsWithXm(const std::string& name) {
-    return name.size() >= 3 && name[name.size() - 3] == '.' && std::tolower(name[name.size() - 2]) == 'x' &&
-           std::tolower(name[name.size() - 1]) == 'm';
+    const auto lower = [&](size_t fromEnd) {
+        return std::tolower(static_cast<unsigned char>(name[name.size() - fromEnd]));
+    };
+    return name.size() >= 3 && name[name.size() - 3] == '.' && lower(2) == 'x' && lower(1) == 'm';
 }
 
 void reportProgress(double seconds, bool done) {
@@ -188,7 +190,7 @@ int stopped(double seconds, const char* out) {
 // file) and the options in any order.
 int render(int argc, char** argv) {
     std::vector<const char*> names;
-    double seconds = -1.0, rateValue = kAudioRate;
+    double seconds = -1.0, rateValue = kAudioRate; // no --seconds: until the song has ended
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.size() < 2 || arg[0] != '-') {
@@ -290,7 +292,7 @@ int main(int argc, char** argv) {
     }
     if (command == "info" && argc <= 3) {
         if (argc == 3 && argv[2][0] == '-' && argv[2][1])
-            return refuse(std::string("unknown option ") + argv[2]);
+            return refuse(std::string("unknown option ") + argv[2] + " (see --help)");
         return info(argc == 3 ? argv[2] : nullptr);
     }
     if (command == "render") return render(argc, argv);
