@@ -43,12 +43,15 @@ uint64_t alignUp(uint64_t n) {
 }
 
 // Hands out consecutive 8-byte aligned regions. Without a base it only counts, which is how the
-// module is measured.
+// module is measured; it keeps the largest region asked for, to name it when the block is too large.
 struct BlockCursor {
     uint8_t* base;
     uint64_t used;
+    ModuleClaim largest;
 
-    template <class T> T* take(uint64_t count) {
+    template <class T> T* take(uint64_t count, ModuleClaim what) {
+        what.bytes = sizeof(T) * count;
+        if (what.bytes > largest.bytes) largest = what;
         uint64_t offset = used;
         used = alignUp(used + sizeof(T) * count);
         return base ? reinterpret_cast<T*>(base + offset) : nullptr;
@@ -196,8 +199,8 @@ void decodeSample(const ModuleBytes& m, uint64_t at, Sample& s) {
 
 // Lays out (and, with a block base, fills) the pattern, instrument, cell and sample regions.
 void layoutSong(const ModuleBytes& m, const SongHeader& h, BlockCursor& block, ModulePlayer* player) {
-    Pattern* patterns = block.take<Pattern>(h.patternCount);
-    Instrument* instruments = block.take<Instrument>(h.instrumentCount);
+    Pattern* patterns = block.take<Pattern>(h.patternCount, {0, PartPatternTable, 0, 0});
+    Instrument* instruments = block.take<Instrument>(h.instrumentCount, {0, PartInstrumentTable, 0, 0});
     if (player) {
         player->patterns = patterns;
         player->instruments = instruments;
@@ -209,7 +212,7 @@ void layoutSong(const ModuleBytes& m, const SongHeader& h, BlockCursor& block, M
         uint16_t rows = m.u16(at + 5);
         uint16_t packedSize = m.u16(at + 7);
         uint64_t cellCount = uint64_t(rows) * h.channelCount;
-        PatternCell* cells = block.take<PatternCell>(cellCount);
+        PatternCell* cells = block.take<PatternCell>(cellCount, {0, PartPatternCells, 0, p});
         if (player) {
             patterns[p].rowCount = rows;
             patterns[p].cells = cells;
@@ -228,7 +231,7 @@ void layoutSong(const ModuleBytes& m, const SongHeader& h, BlockCursor& block, M
         at += ih.size;
         if (sampleCount == 0) continue;
 
-        Sample* samples = block.take<Sample>(sampleCount);
+        Sample* samples = block.take<Sample>(sampleCount, {0, PartSampleTable, i + 1, 0});
         if (player) {
             instruments[i].sampleCount = sampleCount;
             instruments[i].samples = samples;
@@ -237,7 +240,7 @@ void layoutSong(const ModuleBytes& m, const SongHeader& h, BlockCursor& block, M
         uint64_t dataAt = at + uint64_t(kSampleHeaderSize) * sampleCount;
         for (uint32_t s = 0; s < sampleCount; ++s) {
             SampleHeader sh = readSampleHeader(m, at + uint64_t(kSampleHeaderSize) * s);
-            uint8_t* data = block.take<uint8_t>(sh.lengthBytes);
+            uint8_t* data = block.take<uint8_t>(sh.lengthBytes, {0, PartSampleData, i + 1, s});
             if (player) {
                 fillSample(sh, samples[s]);
                 samples[s].data = data;
@@ -290,9 +293,16 @@ const char* describeModuleCheck(int check) {
 uint64_t measureModule(const uint8_t* data, uint32_t size) {
     ModuleBytes m{data, size};
     SongHeader h = readSongHeader(m);
-    BlockCursor block{nullptr, 0};
+    BlockCursor block{nullptr, 0, {}};
     layoutSong(m, h, block, nullptr);
     return headerRegionSize() + block.used + channelRegionSize(h) + 256 * uint64_t(h.songLength);
+}
+
+ModuleClaim largestModuleClaim(const uint8_t* data, uint32_t size) {
+    ModuleBytes m{data, size};
+    BlockCursor block{nullptr, 0, {}};
+    layoutSong(m, readSongHeader(m), block, nullptr);
+    return block.largest;
 }
 
 uint8_t* parseModule(ModulePlayer* player, const uint8_t* data, uint32_t size, uint8_t* regionStart) {
@@ -308,7 +318,7 @@ uint8_t* parseModule(ModulePlayer* player, const uint8_t* data, uint32_t size, u
     player->tempo = h.tempo;
     uint32_t orderBytes = size > 80 ? std::min<uint32_t>(size - 80, 256) : 0;
     if (orderBytes) std::memcpy(player->orderTable, data + 80, orderBytes);
-    BlockCursor block{regionStart, 0};
+    BlockCursor block{regionStart, 0, {}};
     layoutSong(m, h, block, player);
     return regionStart + block.used;
 }

@@ -186,6 +186,23 @@ constexpr uint64_t kMaxPlayerBlockSize = uint64_t(1) << 30;
 int validateModule(const uint8_t* data, uint32_t size);
 const char* describeModuleCheck(int check);
 uint64_t measureModule(const uint8_t* data, uint32_t size);
+
+// The one part of a module that asks for the most bytes of the player's block: what a message names when
+// the module needs more than kMaxPlayerBlockSize.
+enum ModulePart : int {
+    PartPatternTable = 0,    // the pattern count's table
+    PartInstrumentTable = 1, // the instrument count's table
+    PartPatternCells = 2,    // rows x channels of pattern `index`
+    PartSampleTable = 3,     // the sample count of `instrument`
+    PartSampleData = 4,      // the length of sample `index` of `instrument`
+};
+struct ModuleClaim {
+    uint64_t bytes;
+    ModulePart part;
+    uint32_t instrument; // counted from 1, as trackers show them
+    uint32_t index;      // a pattern or a sample, counted from 0
+};
+ModuleClaim largestModuleClaim(const uint8_t* data, uint32_t size);
 // Fills the song fields of the header and the pattern, instrument, cell and sample regions from
 // regionStart on; returns the address right behind the last sample data.
 uint8_t* parseModule(ModulePlayer* player, const uint8_t* data, uint32_t size, uint8_t* regionStart);

@@ -3,6 +3,7 @@
 #include "gfx/scene.h"
 
 #include <cstring>
+#include <new>
 
 OffscreenShow::~OffscreenShow() {
     // The scene's objects go before the device they live on.
@@ -23,9 +24,16 @@ bool OffscreenShow::open(int width, int height, std::string* error) {
                  " image: " + device_->GetLastError();
         return false;
     }
+    // The read-back copies take 7 bytes a pixel: a large picture may not fit where the GPU image did.
+    try {
+        rgba_.resize(size_t(width) * size_t(height) * 4);
+        rgb_.resize(size_t(width) * size_t(height) * 3);
+    } catch (const std::bad_alloc&) {
+        *error = pictureOutOfMemory(width, height);
+        outOfMemory_ = true;
+        return false;
+    }
     setupShow(show_, device_.get(), context_.get(), view_.get(), width, height);
-    rgba_.resize(size_t(width) * size_t(height) * 4);
-    rgb_.resize(size_t(width) * size_t(height) * 3);
     return true;
 }
 
@@ -45,4 +53,9 @@ bool OffscreenShow::render(float time, std::string* error) {
     // The presented image is opaque; its alpha channel carries nothing to keep.
     for (size_t p = 0, n = rgb_.size() / 3; p < n; ++p) std::memcpy(&rgb_[3 * p], &rgba_[4 * p], 3);
     return true;
+}
+
+std::string pictureOutOfMemory(int width, int height) {
+    return "cannot make a " + std::to_string(width) + "x" + std::to_string(height) +
+           " picture: out of memory";
 }

@@ -19,6 +19,8 @@ class OffscreenShow {
 
     // False with a one-line reason when there is no Vulkan device or the image cannot be made.
     bool open(int width, int height, std::string* error);
+    // After a failed open: the picture's memory could not be had.
+    bool outOfMemory() const { return outOfMemory_; }
     // Renders the frame at `time`; its pixels are then in rgb(), rows top first, 3 bytes a pixel.
     bool render(float time, std::string* error);
     const uint8_t* rgb() const { return rgb_.data(); }
@@ -43,4 +45,8 @@ class OffscreenShow {
     std::unique_ptr<Orvo::Gfx::PassTimer> timer_; // its queries go before the device
     Show show_;
     std::vector<uint8_t> rgba_, rgb_;
+    bool outOfMemory_ = false;
 };
+
+// "cannot make a WxH picture: out of memory".
+std::string pictureOutOfMemory(int width, int height);

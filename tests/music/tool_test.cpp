@@ -102,10 +102,9 @@ TEST_F(Tool, RenderWritesFloatStereoWav) {
 }
 
 TEST_F(Tool, RenderStopsASecondAfterTheSongEnds) {
-    // The end is looked for every 441 frames: the render stops a second after the first look that finds
-    // the song over. At 44100 frames a second the last row ends on a look's frame (169344 = 384 x 441),
-    // which does not see the tick that starts there; at 48000 it ends between two (184320).
-    for (auto [rate, frames] : {std::pair{44100u, 169785u + 44100}, std::pair{48000u, 184338u + 48000}}) {
+    // The song ends where its last row does (32 rows of 6 ticks: 169344 frames at 44100, 184320 at 48000),
+    // and the render a second later.
+    for (auto [rate, frames] : {std::pair{44100u, 169344u + 44100}, std::pair{48000u, 184320u + 48000}}) {
         std::string out = (dir / "b.wav").string();
         ToolRun run = runTool("render " + testModule() + " " + out + " --rate " + std::to_string(rate));
         ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -136,14 +135,14 @@ TEST_F(Tool, BadInputGivesClearErrors) {
                                 {eof, "missing 0x1A"},
                                 {version, "version not 1.04"}}) {
         ToolRun run = runTool("info " + write("bad.xm", file));
-        EXPECT_EQ(run.exitCode, 2) << reason;
+        EXPECT_EQ(run.exitCode, 3) << reason;
         EXPECT_NE(run.output.find(reason), std::string::npos) << run.output;
         run = runTool("render " + write("bad.xm", file) + " " + (dir / "c.wav").string());
-        EXPECT_EQ(run.exitCode, 2) << reason;
+        EXPECT_EQ(run.exitCode, 3) << reason;
     }
     EXPECT_EQ(runTool("render " + testModule() + " " + (dir / "no/such/dir.wav").string()).exitCode, 1);
-    EXPECT_EQ(runTool("render " + testModule() + " x.wav --rate 0").exitCode, 1);
-    EXPECT_EQ(runTool("frobnicate").exitCode, 1);
+    EXPECT_EQ(runTool("render " + testModule() + " x.wav --rate 0").exitCode, 2);
+    EXPECT_EQ(runTool("frobnicate").exitCode, 2);
 }
 
 } // namespace

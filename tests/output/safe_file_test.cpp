@@ -214,9 +214,13 @@ TEST_F(SafeFileTest, LinksAndModesSurviveTheRename) {
 // Where the bytes go is decided by stat of the path itself, and the check before a long run opens no FIFO
 // or device: a FIFO without a reader does not block it, and /dev/fd/N of a pipe (what /dev/stdout and
 // process substitution name) gets the bytes in place. A loop of links and a folder are refused by both
-// the check and the write, and left as they were; a dangling link gets its target created.
+// the check and the write, and left as they were; a dangling link gets its target created. A file with
+// another name (hard link), reached by itself or by a link, is refused: the other name keeps its bytes.
 TEST_F(SafeFileTest, PathsAreJudgedByStatAlone) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_TRUE(writeText((dir / "linked").string(), "old"));
+    fs::create_hard_link(dir / "linked", dir / "other");
+    fs::create_symlink("linked", dir / "to-linked");
     fs::create_symlink("b", dir / "a");
     fs::create_symlink("a", dir / "b");
     fs::create_directories(dir / "folder");
@@ -239,6 +243,10 @@ TEST_F(SafeFileTest, PathsAreJudgedByStatAlone) {
         {(dir / "a").string(), false, ": Too many levels of symbolic links"},
         {(dir / "folder").string(), false, ": Is a directory"},
         {(dir / std::string(256, 'n')).string(), false, ": File name too long"},
+        {(dir / "linked").string(), false,
+         ": it has 2 names (hard links), and the others would keep the old content"},
+        {(dir / "to-linked").string(), false,
+         ": it has 2 names (hard links), and the others would keep the old content"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.substr(c.path.size() > 40 ? c.path.size() - 40 : 0));
@@ -269,8 +277,9 @@ TEST_F(SafeFileTest, PathsAreJudgedByStatAlone) {
     EXPECT_EQ(readFile(dir / "target"), "bytes");
     EXPECT_EQ(fs::read_symlink(dir / "a"), "b");
     EXPECT_EQ(fs::read_symlink(dir / "b"), "a");
-    EXPECT_EQ(listing(dir),
-              (std::vector<std::string>{"a", "b", "dangling", "fifo", "folder", "new.bin", "target"}));
+    EXPECT_EQ(readFile(dir / "other"), "old");
+    EXPECT_EQ(listing(dir), (std::vector<std::string>{"a", "b", "dangling", "fifo", "folder", "linked",
+                                                      "new.bin", "other", "target", "to-linked"}));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
 }
 

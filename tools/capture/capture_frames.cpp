@@ -1,5 +1,6 @@
 #include "tools/capture/capture_frames.h"
 
+#include "base/exit_codes.h"
 #include "tools/capture/frame_schedule.h"
 #include "tools/output/stop_signal.h"
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +88,8 @@ void shareCoresAmongWorkers(int jobs) {
     OffscreenShow show;
     std::string error;
     bool ok = show.open(width, height, &error);
+    // The parent names the picture that did not fit, once for all the workers.
+    if (!ok && show.outOfMemory()) _exit(ExitOutOfMemory);
     const size_t bytes = size_t(width) * size_t(height) * 3;
     for (uint64_t n = range.first + uint64_t(index); ok && n < range.end; n += uint64_t(jobs)) {
         if (n > range.first) show.seek(uint32_t(n - range.first), captureFrameTime(n - 1, range.fps));
@@ -105,7 +109,7 @@ struct Worker {
 class FramesFromWorkers final : public CaptureFrames {
   public:
     FramesFromWorkers(int width, int height, const FrameRange& range)
-        : range_(range), n_(range.first), frame_(size_t(width) * size_t(height) * 3) {}
+        : width_(width), height_(height), range_(range), n_(range.first) {}
     ~FramesFromWorkers() override {
         for (Worker& w : workers_) {
             if (w.input >= 0) close(w.input);
@@ -117,7 +121,14 @@ class FramesFromWorkers final : public CaptureFrames {
         }
     }
 
-    bool start(int jobs, int width, int height, std::string* error) {
+    bool start(int jobs, std::string* error, bool* outOfMemory) {
+        try {
+            frame_.resize(size_t(width_) * size_t(height_) * 3);
+        } catch (const std::bad_alloc&) {
+            *error = pictureOutOfMemory(width_, height_);
+            *outOfMemory = true;
+            return false;
+        }
         for (int k = 0; k < jobs && range_.first + uint64_t(k) < range_.end; ++k) {
             int fds[2];
             if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -128,7 +139,7 @@ class FramesFromWorkers final : public CaptureFrames {
             if (pid == 0) {
                 close(fds[0]);
                 for (const Worker& w : workers_) close(w.input);
-                runWorker(k, jobs, width, height, range_, fds[1]);
+                runWorker(k, jobs, width_, height_, range_, fds[1]);
             }
             close(fds[1]);
             if (pid < 0) {
@@ -151,6 +162,11 @@ class FramesFromWorkers final : public CaptureFrames {
             int status = 0;
             waitpid(w.pid, &status, 0);
             w.pid = -1;
+            outOfMemory_ = WIFEXITED(status) && WEXITSTATUS(status) == ExitOutOfMemory;
+            if (outOfMemory_) {
+                *error = pictureOutOfMemory(width_, height_);
+                return false;
+            }
             *error = "the worker rendering frame " + std::to_string(n_) + " stopped (" +
                      (WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
                                         : "signal " + std::to_string(WTERMSIG(status))) +
@@ -161,8 +177,11 @@ class FramesFromWorkers final : public CaptureFrames {
         *rgb = frame_.data();
         return true;
     }
+    bool outOfMemory() const override { return outOfMemory_; }
 
   private:
+    int width_, height_;
+    bool outOfMemory_ = false;
     FrameRange range_;
     uint64_t n_;
     std::vector<uint8_t> frame_;
@@ -175,7 +194,11 @@ class FramesFromWorkers final : public CaptureFrames {
 class FramesOnOwnShow final : public CaptureFrames {
   public:
     explicit FramesOnOwnShow(const FrameRange& range) : frames_(show_, range) {}
-    bool open(int width, int height, std::string* error) { return show_.open(width, height, error); }
+    bool open(int width, int height, std::string* error, bool* outOfMemory) {
+        if (show_.open(width, height, error)) return true;
+        *outOfMemory = show_.outOfMemory();
+        return false;
+    }
     bool next(const uint8_t** rgb, std::string* error) override { return frames_.next(rgb, error); }
 
   private:
@@ -191,14 +214,14 @@ std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange&
 }
 
 std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, const FrameRange& range,
-                                               std::string* error) {
+                                               std::string* error, bool* outOfMemory) {
 #ifdef _WIN32
     (void)jobs;
     auto frames = std::make_unique<FramesOnOwnShow>(range);
-    if (!frames->open(width, height, error)) return nullptr;
+    if (!frames->open(width, height, error, outOfMemory)) return nullptr;
 #else
     auto frames = std::make_unique<FramesFromWorkers>(width, height, range);
-    if (!frames->start(jobs, width, height, error)) return nullptr;
+    if (!frames->start(jobs, error, outOfMemory)) return nullptr;
 #endif
     return frames;
 }

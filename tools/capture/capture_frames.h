@@ -13,6 +13,8 @@ class CaptureFrames {
     virtual ~CaptureFrames() = default;
     // The next frame's pixels (RGB rows, top first), valid until the next call; false with a reason.
     virtual bool next(const uint8_t** rgb, std::string* error) = 0;
+    // After a failed next(): the picture's memory could not be had.
+    virtual bool outOfMemory() const { return false; }
 };
 
 struct FrameRange {
@@ -26,9 +28,10 @@ std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange&
 
 // Frames rendered by `jobs` worker processes started now, before the caller starts any other process or
 // thread; worker k renders frames first + k, first + k + jobs, ... and each frame is handed over exactly
-// as one process rendering the whole range would have drawn it. Null with a reason when no worker starts.
+// as one process rendering the whole range would have drawn it. Null with a reason when no worker starts,
+// and `*outOfMemory` set when that is for want of memory for the picture.
 std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, const FrameRange& range,
-                                               std::string* error);
+                                               std::string* error, bool* outOfMemory);
 
 // The show time of video frame n.
 float captureFrameTime(uint64_t frame, int fps);

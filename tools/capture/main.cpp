@@ -22,9 +22,14 @@
 
 namespace {
 
-int fail(const std::string& reason) {
+int fail(const std::string& reason, int code = ExitFailure) {
     std::fprintf(stderr, "mirelandt-capture: %s\n", reason.c_str());
-    return ExitFailure;
+    return code;
+}
+
+// A show that did not open: out of memory for its picture, or no device.
+int failOpen(const OffscreenShow& offscreen, const std::string& reason) {
+    return fail(reason, offscreen.outOfMemory() ? ExitOutOfMemory : ExitFailure);
 }
 
 // A file removed when the capture ends, however it ends.
@@ -71,16 +76,18 @@ int captureStill(const CaptureOptions& o) {
     OffscreenShow offscreen;
     std::string error;
     if (const int refused = checkOut(o)) return refused;
-    if (!offscreen.open(o.width, o.height, &error)) return stopSignal() ? stillStopped(o) : fail(error);
+    if (!offscreen.open(o.width, o.height, &error))
+        return stopSignal() ? stillStopped(o) : failOpen(offscreen, error);
     Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
     // One frame before the still gives the double-buffered images their previous frame.
     const uint64_t at = audioFramesAtSeconds(o.at);
     const uint64_t before = at >= kAudioRate / 60 ? at - kAudioRate / 60 : 0;
     // The write itself refuses to put the still in place once a stop is asked for.
+    bool outOfMemory = false;
     if (stopSignal() || !offscreen.render(showTimeAt(before), &error) || stopSignal() ||
         !offscreen.render(showTimeAt(at), &error) ||
-        !writePng(o.out, o.width, o.height, offscreen.rgb(), &error))
-        return stopSignal() ? stillStopped(o) : fail(error);
+        !writePng(o.out, o.width, o.height, offscreen.rgb(), &error, &outOfMemory))
+        return stopSignal() ? stillStopped(o) : fail(error, outOfMemory ? ExitOutOfMemory : ExitFailure);
     std::fprintf(stderr, "wrote %s (%dx%d, %.3f s)\n", o.out.c_str(), o.width, o.height,
                  double(showTimeAt(at)));
     return printTimings(timer, offscreen, o);
@@ -126,12 +133,13 @@ int captureSequence(const CaptureOptions& o) {
     Orvo::Gfx::PassTimer* timer = nullptr;
     std::unique_ptr<CaptureFrames> frames;
     if (o.timings) {
-        if (!offscreen.open(o.width, o.height, &error)) return fail(error);
+        if (!offscreen.open(o.width, o.height, &error)) return failOpen(offscreen, error);
         timer = &offscreen.measurePasses();
         frames = renderHere(offscreen, range);
     } else {
-        frames = renderInWorkers(o.jobs, o.width, o.height, range, &error);
-        if (!frames) return fail(error);
+        bool outOfMemory = false;
+        frames = renderInWorkers(o.jobs, o.width, o.height, range, &error, &outOfMemory);
+        if (!frames) return fail(error, outOfMemory ? ExitOutOfMemory : ExitFailure);
     }
 
     // A video's music goes to a hidden file of its own beside it: its name fits however long the video's
@@ -159,7 +167,7 @@ int captureSequence(const CaptureOptions& o) {
         const bool written = rendered && writer->write(rgb, &error);
         // A signal during the write interrupts it: that is a stop, not a failed write.
         if (stopSignal()) return stopped(o, range, n);
-        if (!written) return fail(error);
+        if (!written) return fail(error, !rendered && frames->outOfMemory() ? ExitOutOfMemory : ExitFailure);
         progress.update(n + 1 - range.first);
     }
     if (!writer->finish(&error)) return stopSignal() ? stopped(o, range, range.end) : fail(error);

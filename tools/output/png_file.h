@@ -4,5 +4,7 @@
 #include <cstdint>
 #include <string>
 
-// Rows top first, tightly packed; false with "cannot write PATH: reason".
-bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error);
+// Rows top first, tightly packed; false with "cannot write PATH: reason", and `*outOfMemory` (where given)
+// set when the reason is that the encoder's buffers could not be had.
+bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error,
+              bool* outOfMemory = nullptr);

@@ -88,29 +88,43 @@ struct Destination {
     unsigned mode = 0; // an existing file's permission bits
 };
 
-// False with errno set when nothing can be written at `path`: a folder, a loop of links, a name too long,
-// a folder on the way that cannot be searched.
-bool locate(const std::string& path, Destination* destination) {
+std::string cannotWrite(const std::string& path, int error) {
+    return "cannot write " + path + ": " + std::strerror(error);
+}
+
+// False with "cannot write PATH: reason" when nothing can be written at `path`: a folder, a loop of links, a
+// name too long, a folder on the way that cannot be searched. An existing file is refused, as the shell
+// refuses it, when the user may not write it (replacing it through the folder would bypass its mode), and
+// when it has other names (hard links): those would keep the old bytes while this name got the new ones.
+bool locate(const std::string& path, Destination* destination, std::string* error) {
     struct stat existing {};
     if (stat(path.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode)) {
-            errno = EISDIR;
+            *error = cannotWrite(path, EISDIR);
             return false;
         }
         destination->direct = !S_ISREG(existing.st_mode);
         destination->exists = true;
         destination->mode = existing.st_mode & 07777;
+#ifndef _WIN32
+        if (!destination->direct && access(path.c_str(), W_OK) != 0) {
+            *error = cannotWrite(path, errno);
+            return false;
+        }
+        if (!destination->direct && existing.st_nlink > 1) {
+            *error = "cannot write " + path + ": it has " + std::to_string(existing.st_nlink) +
+                     " names (hard links), and the others would keep the old content";
+            return false;
+        }
+#endif
     } else if (errno != ENOENT) {
+        *error = cannotWrite(path, errno);
         return false;
     }
     // A pipe reached through /dev/stdout or /dev/fd/N links to "pipe:[N]", which names no file: only a
     // regular file or a new name is looked up through its links.
     destination->final = destination->direct ? path : resolveLinks(path);
     return true;
-}
-
-std::string cannotWrite(const std::string& path, int error) {
-    return "cannot write " + path + ": " + std::strerror(error);
 }
 
 // Opens a FIFO, a device or a socket in place. A FIFO's open waits for a reader, and a stop signal may be
@@ -172,10 +186,7 @@ bool SafeFile::open(const std::string& path, std::string* error) {
         return true;
     }
     Destination destination;
-    if (!locate(path, &destination)) {
-        *error = cannotWrite(path, errno);
-        return false;
-    }
+    if (!locate(path, &destination, error)) return false;
     final_ = destination.final;
     direct_ = destination.direct;
     if (direct_) {
@@ -272,8 +283,7 @@ bool checkOutput(const std::string& path, bool* direct, std::string* error) {
     Destination destination;
     if (path == "-") {
         destination.direct = true;
-    } else if (!locate(path, &destination)) {
-        *error = cannotWrite(path, errno);
+    } else if (!locate(path, &destination, error)) {
         return false;
     }
     *direct = destination.direct;

@@ -6,7 +6,8 @@
 // plain create would give (the umask, or the existing file's mode), then renamed into place; a symbolic link
 // is followed, so the link stays a link and its target is replaced. A device, a FIFO (/dev/stdout into a
 // pipe included) or "-" (standard output) is written directly and never renamed over. Which of the two a
-// path is comes from stat of the path itself. After SIGINT or SIGTERM (stop_signal.h) nothing is committed.
+// path is comes from stat of the path itself. An existing file that the user may not write, or that has
+// other names (hard links), is refused. After SIGINT or SIGTERM (stop_signal.h) nothing is committed.
 #pragma once
 
 #include <cstddef>
