@@ -6,7 +6,7 @@ list(LENGTH names count)
 if(NOT count EQUAL 104)
   message(FATAL_ERROR "${TRACK_NAMES}: expected 104 track names, found ${count}")
 endif()
-set(text "// Generated from ${TRACK_NAMES}; edit the track table, not this file.
+set(text "// Generated from content/data/track_names.txt; edit the track table, not this file.
 #ifndef CONTEXT_BUFFER_HLSLI
 #define CONTEXT_BUFFER_HLSLI
 cbuffer ContextBuffer : register(b8)

@@ -83,6 +83,8 @@ BufferRuntime* structuredBuffer(uint32_t stride, uint32_t count, const void* ini
     desc.indices = indices;
     desc.drawArguments = drawArguments;
     auto* buffer = new BufferRuntime;
+    // Index and argument buffers are typed, as the show makes them: no backend takes them structured.
+    if (indices || drawArguments) buffer->viewFormat = gpu::Format::R32_UINT;
     buffer->init(desc, false);
     return buffer;
 }
