@@ -1,7 +1,7 @@
 #include "tools/capture/capture_frames.h"
 
+#include "platform/stop_signal.h"
 #include "tools/capture/frame_schedule.h"
-#include "tools/output/stop_signal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -113,6 +113,7 @@ class FramesFromWorkers final : public CaptureFrames {
             if (w.pid > 0) {
                 kill(w.pid, SIGTERM);
                 waitpid(w.pid, nullptr, 0);
+                forgetOnStop(w.pid);
             }
         }
     }
@@ -136,6 +137,7 @@ class FramesFromWorkers final : public CaptureFrames {
                 *error = std::string("cannot start a worker: ") + std::strerror(errno);
                 return false;
             }
+            endOnStop(pid);
             workers_.push_back({pid, fds[0]});
         }
         return true;
@@ -150,6 +152,7 @@ class FramesFromWorkers final : public CaptureFrames {
             }
             int status = 0;
             waitpid(w.pid, &status, 0);
+            forgetOnStop(w.pid);
             w.pid = -1;
             *error = "the worker rendering frame " + std::to_string(n_) + " stopped (" +
                      (WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))

@@ -2,8 +2,8 @@
 // each layer uses, so that the artwork can be reviewed without a GPU. Writes NAME_fNN.png per frame and
 // NAME_sheet.png with all frames of a page side by side.
 #include "content/assets.h"
+#include "platform/stop_signal.h"
 #include "tools/output/png_file.h"
-#include "tools/output/stop_signal.h"
 #include "tools/pages/page_preview.h"
 
 #include <cstdio>

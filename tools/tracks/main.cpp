@@ -6,8 +6,8 @@
 //                  read (on screen, sharp, cells tall enough at 1280x720), from the compiled-in keys or
 //                  from a key table written like content/data/tracks.txt
 #include "content/track_table.h"
+#include "platform/stop_signal.h"
 #include "sync/evaluate_track.h"
-#include "tools/output/stop_signal.h"
 #include "tools/tracks/reading_time.h"
 #include "tools/tracks/track_plot.h"
 
