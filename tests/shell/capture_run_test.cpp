@@ -150,7 +150,8 @@ TEST_F(CaptureRun, ASignalEndsTheCaptureCleanly) {
 // A stop in the middle of frames that take many seconds each (on lavapipe): a still, a video whose frames
 // render in the capture itself (--timings) and a folder rendered by workers, each ended within 5 s by
 // either signal, with its exit code and line, no process and no file or temporary left (the folder keeps
-// whole frames); a second signal ends the run at once, well before the second the first one allows.
+// whole frames and its music); a second signal ends the run at once, well before the second the first one
+// allows.
 TEST_F(CaptureRun, ALongFrameIsAbandonedWithinSecondsAndASecondSignalEndsAtOnce) {
     const std::string log = dir + "log.txt";
     struct Case {
@@ -190,7 +191,7 @@ TEST_F(CaptureRun, ALongFrameIsAbandonedWithinSecondsAndASecondSignalEndsAtOnce)
         EXPECT_EQ(hiddenFiles(dir), std::vector<std::string>{});
         for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
             const std::string name = entry.path().string();
-            EXPECT_TRUE(name == log || name + "/" == dir + "frames/" ||
+            EXPECT_TRUE(name == log || name + "/" == dir + "frames/" || name == dir + "frames/music.wav" ||
                         (name.starts_with(dir + "frames/frame_") && isPng(name, 1280, 720)))
                 << name;
         }
@@ -245,6 +246,35 @@ TEST_F(CaptureRun, OutputPathsAreCheckedBeforeRendering) {
     EXPECT_NE(video.find("avc1"), std::string::npos) << "no H.264 stream";
     EXPECT_NE(video.find("mp4a"), std::string::npos) << "no AAC stream";
     EXPECT_EQ(hiddenFiles(dir), std::vector<std::string>{});
+}
+
+// The encoder is started without a shell: a video name holding what a shell or cmd.exe would read ('%',
+// '$', quotes, a backslash, spaces, a newline) is the file's name. Into a pipe (not a terminal), the
+// progress is a plain line at each tenth of the frames and one at the end, with no carriage return.
+TEST_F(CaptureRun, AnyOutputNameReachesTheEncoderAndALogGetsPlainProgressLines) {
+    const std::string name = "a %PATH% $HOME `x` \"q\" 'p' \\ ;&|\nb.mp4";
+    setenv("MIRELANDT_TEST_OUT", (dir + name).c_str(), 1);
+    ProgramRun run = capture("--size 32x18 --fps 4 --from 1 --to 1.5 --out \"$MIRELANDT_TEST_OUT\"");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string video = readText(dir + name);
+    EXPECT_NE(video.find("avc1"), std::string::npos) << "no H.264 stream\n" << run.output;
+    EXPECT_NE(video.find("mp4a"), std::string::npos) << "no AAC stream";
+    EXPECT_EQ(hiddenFiles(dir), std::vector<std::string>{});
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) entries += entry.exists();
+    EXPECT_EQ(entries, 1u);
+
+    run = capture("--size 32x18 --fps 10 --from 1 --to 3 --out " + dir + "frames/");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find('\r'), std::string::npos) << run.output;
+    std::vector<std::string> progress;
+    for (size_t at = 0, end; (end = run.output.find('\n', at)) != std::string::npos; at = end + 1)
+        if (const std::string line = run.output.substr(at, end - at);
+            line.find(" frames ") != std::string::npos)
+            progress.push_back(line.substr(line.find(']') + 2, line.find(" frames") - line.find(']') - 2));
+    EXPECT_EQ(progress, (std::vector<std::string>{"2/20", "4/20", "6/20", "8/20", "10/20", "12/20", "14/20",
+                                                  "16/20", "18/20", "20/20"}))
+        << run.output;
 }
 
 TEST_F(CaptureRun, SaysWhatIsMissingOrWrong) {

@@ -141,7 +141,7 @@ int captureSequence(const CaptureOptions& o) {
         if (ec) return fail("cannot create " + o.out + ": " + ec.message());
     }
     // Timing needs every pass of every frame on one device: that run stays in this process. Otherwise the
-    // workers start first, before the encoder or any thread exists.
+    // workers start first, before the encoder or any thread but the idle stop watchdog exists.
     OffscreenShow offscreen;
     Orvo::Gfx::PassTimer* timer = nullptr;
     std::unique_ptr<CaptureFrames> frames;
