@@ -8,6 +8,7 @@
 #include "gfx/scene.h"
 #include "platform/process_memory.h"
 #include "platform/start_dialog.h"
+#include "platform/stop_signal.h"
 #include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/wave_out.h"
 #include "platform/window.h"
@@ -111,6 +112,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 #endif
+    // Installed before the window system starts, which then leaves both signals to us: a stop ends the
+    // show with its own line and exit code, as it ends the tools.
+    catchStopSignals();
     window::WindowPlacement placement = options.placement;
     // The director works in a window beside the author's editor.
     if (options.edit && !placement.windowed) placement = {true, {1280, 720}, 0};
@@ -128,7 +132,10 @@ int main(int argc, char** argv) {
     setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
               picture.width, picture.height);
 #ifndef _WIN32
-    if (options.edit) return runDirector(display, show, options, source) ? 0 : 1;
+    if (options.edit) {
+        const bool ran = runDirector(display, show, options, source);
+        return stopSignal() ? reportStop("mirelandt", "") : ran ? 0 : 1;
+    }
 #endif
     IntroPlatform platform(display, show, options.statsEvery);
     wave::WaveOutDriver& driver =
@@ -145,7 +152,13 @@ int main(int argc, char** argv) {
         // Each lap starts as the first did: the frame before it is at the start time.
         show.state.clock.prevTime = 0.0f;
         const LoopEnd end = runMainLoop(platform, audio);
+        const float stoppedAt = audioTimeSeconds(audio);
         closeAudioStream(audio);
+        if (end == LoopEnd::Stopped) {
+            char at[32];
+            std::snprintf(at, sizeof at, " at %.1f s", double(stoppedAt));
+            return reportStop("mirelandt", at);
+        }
         if (end == LoopEnd::PresentFailed) {
             std::fprintf(stderr, "mirelandt: %s\n", platform.error.c_str());
             return 1;

@@ -1,6 +1,7 @@
 #include "show/main_loop.h"
 
 #include "base/show_constants.h"
+#include "platform/stop_signal.h"
 
 #include <chrono>
 #include <thread>
@@ -8,6 +9,7 @@
 LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio) {
     bool quit = false;
     for (;;) {
+        if (stopSignal()) return LoopEnd::Stopped;
         bool escapePressed = false;
         if (platform.pumpMessages(&escapePressed)) quit = true;
         if (!quit && (escapePressed || platform.escapeDown())) quit = true;

@@ -1,5 +1,5 @@
-// The intro's main loop: the music clock read once per frame drives the show until 67 s, Escape or a
-// closed window.
+// The intro's main loop: the music clock read once per frame drives the show until 67 s, Escape, a
+// closed window or SIGINT/SIGTERM.
 #pragma once
 
 #include "music/audio_stream.h"
@@ -19,10 +19,11 @@ class LoopPlatform {
     virtual bool present() = 0;
 };
 
-enum class LoopEnd { ShowEnded, Quit, PresentFailed };
+enum class LoopEnd { ShowEnded, Quit, PresentFailed, Stopped };
 
-// Runs frames until the clock reaches the end (that frame is not rendered), a quit request or a failed
-// present. A quit request ends the loop wherever the clock is; it lets the frame in progress render and
-// present first. While the window has no area the music plays on, messages are read and no frame is
-// rendered; the picture resumes at the music's time.
+// Runs frames until the clock reaches the end (that frame is not rendered), a quit request, a failed
+// present or a stop signal (platform/stop_signal.h), which ends it before the next frame. A quit request
+// ends the loop wherever the clock is; it lets the frame in progress render and present first. While the
+// window has no area the music plays on, messages are read and no frame is rendered; the picture resumes at
+// the music's time.
 LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio);

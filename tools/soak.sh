@@ -2,7 +2,7 @@
 # A long run of the intro: looping in a window under its own Xvfb, silent on the wall clock, with the Khronos
 # validation layer (synchronisation checks included) on. Prints, every N frames, the frames rendered and the
 # resident memory, then the validation messages counted and the exit code on SIGTERM. Fails only on a
-# validation message or a non-zero exit; the memory figures are for the reader.
+# validation message or an exit other than SIGTERM's 143; the memory figures are for the reader.
 #   tools/soak.sh [--shows N] [--from S] [--every N] [--size WxH] [--intro PATH]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,11 +49,11 @@ else
   rc=0
   wait "$pid" || rc=$?
   echo "soak: the intro ended before it was asked to (exit code $rc)"
-  rc=${rc/#0/1}
+  rc="$rc (early)"
 fi
 grep "frames, resident" "$log" | sed -n "$((shown + 1)),\$p"
 messages=$(grep -cE "Validation (Error|Warning)|VUID-|SYNC-HAZARD" "$log" || true)
 echo "soak: validation messages: $messages"
 grep -E "Validation (Error|Warning)|VUID-|SYNC-HAZARD" "$log" | head -n 5 || true
 echo "soak: exit code on SIGTERM: $rc"
-((messages == 0 && rc == 0))
+((messages == 0)) && [[ $rc == 143 ]]

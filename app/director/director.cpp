@@ -9,6 +9,7 @@
 #include "gfx/scene.h"
 #include "music/audio_stream.h"
 #include "music/mixer.h"
+#include "platform/stop_signal.h"
 #include "platform/wall_clock/wall_clock_wave_out.h"
 #include "platform/window.h"
 
@@ -233,7 +234,7 @@ bool runDirector(Display& display, Show& show, const IntroOptions& options, cons
     auto last = std::chrono::steady_clock::now();
     for (;;) {
         bool escape = false;
-        if (window::pumpMessages(&escape) || escape) return true;
+        if (window::pumpMessages(&escape) || escape || stopSignal()) return true;
         float time = clock.now();
         for (window::Key key : window::takeKeyPresses()) {
             switch (key) {

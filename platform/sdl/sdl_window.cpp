@@ -4,7 +4,6 @@
 #include "platform/sdl/sdl_library.h"
 #include "platform/sdl/x11_errors.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,26 +15,6 @@ namespace {
 
 // SDL's functions, once the display has been asked for.
 const sdl::Functions* api = nullptr;
-
-// SIGINT and SIGTERM ask the intro to quit, as closing the window does. SDL's own handlers come and go
-// with its subsystems (the sound device is closed and opened again on every lap of a loop), so the
-// intro keeps its own.
-volatile std::sig_atomic_t quitSignal = 0;
-
-void recordQuitSignal(int) {
-    quitSignal = 1;
-}
-
-// Must come before SDL starts its subsystems, which would otherwise install SDL's handlers.
-void takeQuitSignals() {
-    api->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    struct sigaction action {};
-    action.sa_handler = recordQuitSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 } // namespace
 
@@ -54,7 +33,10 @@ bool readDisplaySize(int display, ScreenSize* size, std::string* error) {
     if (!api) return false;
     // With X alone, keep SDL from probing Wayland (which complains on stderr when it is absent).
     if (!wayland || !*wayland) api->SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
-    takeQuitSignals();
+    // SIGINT and SIGTERM are the intro's own (platform/stop_signal.h). SDL's handlers would come and go
+    // with its subsystems (the sound device is closed and opened again on every lap of a loop) and turn a
+    // stop into a quit.
+    api->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (api->InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         // SDL's own words ("x11 not available") read as missing X11 support: name the display instead.
         *error = wayland && *wayland ? std::string("no display: ") + api->GetError()
@@ -153,7 +135,7 @@ bool createIntroWindow(const WindowPlacement& placement, NativeWindow* window, s
 }
 
 bool pumpMessages(bool* escapePressed) {
-    bool quit = quitSignal != 0;
+    bool quit = false;
     if (!api) return quit;
     SDL_Event event;
     while (api->PollEvent(&event)) {

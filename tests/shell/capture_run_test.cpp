@@ -183,6 +183,57 @@ TEST_F(CaptureRun, ASignalEndsTheCaptureCleanly) {
     }
 }
 
+// A stop in the middle of frames that take many seconds each (on lavapipe): a still, a video whose frames
+// render in the capture itself (--timings) and a folder rendered by workers, each ended within 5 s by
+// either signal, with its exit code and line, no process and no file or temporary left (the folder keeps
+// whole frames and its music); a second signal ends the run at once, well before the second the first one
+// allows.
+TEST_F(CaptureRun, ALongFrameIsAbandonedWithinSecondsAndASecondSignalEndsAtOnce) {
+    const std::string log = dir + "log.txt";
+    struct Case {
+        std::string arguments;
+        int signal, second;
+        double seconds; // from the start to the signal
+        std::string line;
+    };
+    const std::string sequence = "--size 1280x720 --fps 10 --from 28 --to 40 ";
+    const Case cases[] = {
+        {"--size 1920x1080 --at 30 --out " + dir + "still.png", SIGINT, 0, 1.5,
+         "mirelandt-capture: stopped by SIGINT before the still at 30.000 s; " + dir +
+             "still.png is not written"},
+        {"--size 1920x1080 --at 30 --out " + dir + "still.png", SIGTERM, 0, 1.5,
+         "mirelandt-capture: stopped by SIGTERM before the still at 30.000 s; "},
+        {sequence + "--timings --out " + dir + "v.mp4", SIGTERM, 0, 4,
+         "mirelandt-capture: stopped by SIGTERM at frame 28"},
+        {sequence + "--timings --out " + dir + "v.mp4", SIGINT, 0, 4,
+         "; the unfinished " + dir + "v.mp4 is removed"},
+        {sequence + "--jobs 2 --out " + dir + "frames/", SIGINT, 0, 4,
+         "mirelandt-capture: stopped by SIGINT at frame "},
+        {"--size 1920x1080 --at 30 --out " + dir + "still.png", SIGINT, SIGTERM, 1.5,
+         "mirelandt-capture: stopped by SIGINT before the still"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments + " stopped by signal " + std::to_string(c.signal));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        const ProgramRun run = stopProgram(std::string(MIRELANDT_CAPTURE) + " " + c.arguments, log, c.signal,
+                                           afterSeconds(c.seconds), c.second);
+        EXPECT_EQ(run.status, 128 + c.signal) << run.output;
+        EXPECT_LT(run.stopSeconds, c.second ? 0.8 : 5.0);
+        EXPECT_NE(run.output.find(c.line), std::string::npos) << run.output;
+        const size_t first = run.output.find("stopped by");
+        EXPECT_EQ(run.output.find("stopped by", first + 1), std::string::npos)
+            << "one stop line: " << run.output;
+        EXPECT_EQ(hiddenFiles(dir), std::vector<std::string>{});
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+            const std::string name = entry.path().string();
+            EXPECT_TRUE(name == log || name + "/" == dir + "frames/" || name == dir + "frames/music.wav" ||
+                        (name.starts_with(dir + "frames/frame_") && isPng(name, 1280, 720)))
+                << name;
+        }
+    }
+}
+
 // Outputs that are not a plain new file: a FIFO gets the whole still; a video, which is finished by
 // seeking back, is refused for a FIFO or a device before any frame is rendered; a range with no frame is
 // refused; a long name with ':' in it (which ffmpeg would read as a protocol) gets the whole video.
@@ -231,6 +282,35 @@ TEST_F(CaptureRun, OutputPathsAreCheckedBeforeRendering) {
     EXPECT_NE(video.find("avc1"), std::string::npos) << "no H.264 stream";
     EXPECT_NE(video.find("mp4a"), std::string::npos) << "no AAC stream";
     EXPECT_EQ(hiddenFiles(dir), std::vector<std::string>{});
+}
+
+// The encoder is started without a shell: a video name holding what a shell or cmd.exe would read ('%',
+// '$', quotes, a backslash, spaces, a newline) is the file's name. Into a pipe (not a terminal), the
+// progress is a plain line at each tenth of the frames and one at the end, with no carriage return.
+TEST_F(CaptureRun, AnyOutputNameReachesTheEncoderAndALogGetsPlainProgressLines) {
+    const std::string name = "a %PATH% $HOME `x` \"q\" 'p' \\ ;&|\nb.mp4";
+    setenv("MIRELANDT_TEST_OUT", (dir + name).c_str(), 1);
+    ProgramRun run = capture("--size 32x18 --fps 4 --from 1 --to 1.5 --out \"$MIRELANDT_TEST_OUT\"");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string video = readText(dir + name);
+    EXPECT_NE(video.find("avc1"), std::string::npos) << "no H.264 stream\n" << run.output;
+    EXPECT_NE(video.find("mp4a"), std::string::npos) << "no AAC stream";
+    EXPECT_EQ(hiddenFiles(dir), std::vector<std::string>{});
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) entries += entry.exists();
+    EXPECT_EQ(entries, 1u);
+
+    run = capture("--size 32x18 --fps 10 --from 1 --to 3 --out " + dir + "frames/");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find('\r'), std::string::npos) << run.output;
+    std::vector<std::string> progress;
+    for (size_t at = 0, end; (end = run.output.find('\n', at)) != std::string::npos; at = end + 1)
+        if (const std::string line = run.output.substr(at, end - at);
+            line.find(" frames ") != std::string::npos)
+            progress.push_back(line.substr(line.find(']') + 2, line.find(" frames") - line.find(']') - 2));
+    EXPECT_EQ(progress, (std::vector<std::string>{"2/20", "4/20", "6/20", "8/20", "10/20", "12/20", "14/20",
+                                                  "16/20", "18/20", "20/20"}))
+        << run.output;
 }
 
 TEST_F(CaptureRun, SaysWhatIsMissingOrWrong) {

@@ -16,8 +16,9 @@
 #include <string>
 
 struct ProgramRun {
-    int status;         // the exit code, -1 when the program did not exit by itself
-    std::string output; // stdout and stderr together (a stopped run: stderr)
+    int status;             // the exit code, -1 when the program did not exit by itself
+    std::string output;     // stdout and stderr together (a stopped run: stderr)
+    double stopSeconds = 0; // a stopped run: from the first signal to the exit
 };
 
 // `command` through the shell, stderr joined to stdout.
@@ -47,10 +48,11 @@ inline std::function<bool()> afterSeconds(double seconds) {
 }
 
 // Starts `command` in a process group of its own (the signal reaches it alone, as kill(1) sends it), with
-// stderr in `log`; once `reached` holds (checked every 50 ms, for at most two minutes) sends `signal` and
-// waits for the exit. Checks that nothing of the group is left running.
+// stderr in `log`; once `reached` holds (checked every 50 ms, for at most two minutes) sends `signal`, and
+// `second` (when not 0) 0.1 s later, and waits for the exit. Checks that nothing of the group is left
+// running.
 inline ProgramRun stopProgram(const std::string& command, const std::string& log, int signal,
-                              const std::function<bool()>& reached) {
+                              const std::function<bool()>& reached, int second = 0) {
     const pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0);
@@ -59,9 +61,15 @@ inline ProgramRun stopProgram(const std::string& command, const std::string& log
         _exit(127);
     }
     for (int i = 0; i < 2400 && !reached(); ++i) usleep(50000);
+    const auto asked = std::chrono::steady_clock::now();
     kill(pid, signal);
+    if (second) {
+        usleep(100000);
+        kill(pid, second);
+    }
     int status = 0;
     waitpid(pid, &status, 0);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - asked;
     EXPECT_EQ(kill(-pid, 0), -1) << command << ": a worker or the encoder is still running";
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(log)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(log), took.count()};
 }

@@ -1,8 +1,8 @@
 #include "tools/capture/capture_frames.h"
 
 #include "base/exit_codes.h"
+#include "platform/stop_signal.h"
 #include "tools/capture/frame_schedule.h"
-#include "tools/output/stop_signal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -117,6 +117,7 @@ class FramesFromWorkers final : public CaptureFrames {
             if (w.pid > 0) {
                 kill(w.pid, SIGTERM);
                 waitpid(w.pid, nullptr, 0);
+                forgetOnStop(w.pid);
             }
         }
     }
@@ -147,6 +148,7 @@ class FramesFromWorkers final : public CaptureFrames {
                 *error = std::string("cannot start a worker: ") + std::strerror(errno);
                 return false;
             }
+            endOnStop(pid);
             workers_.push_back({pid, fds[0]});
         }
         return true;
@@ -161,6 +163,7 @@ class FramesFromWorkers final : public CaptureFrames {
             }
             int status = 0;
             waitpid(w.pid, &status, 0);
+            forgetOnStop(w.pid);
             w.pid = -1;
             outOfMemory_ = WIFEXITED(status) && WEXITSTATUS(status) == ExitOutOfMemory;
             if (outOfMemory_) {

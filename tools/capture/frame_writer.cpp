@@ -1,5 +1,6 @@
 #include "tools/capture/frame_writer.h"
 
+#include "tools/capture/piped_program.h"
 #include "tools/output/png_file.h"
 #include "tools/output/safe_file.h"
 
@@ -12,7 +13,6 @@
 #include <vector>
 
 #ifndef _WIN32
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -36,24 +36,21 @@ class PngFolderWriter final : public FrameWriter {
     uint64_t index_;
 };
 
-// The encoder reads raw frames from a pipe; it is started through the system's command processor, and
-// writes the video under a temporary name that takes the final one once the encoder has finished it.
+// The encoder reads raw frames from a pipe and writes the video under a temporary name that takes the
+// final one once the encoder has finished it.
 class VideoWriter final : public FrameWriter {
   public:
-    VideoWriter(std::unique_ptr<SafeFile> video, std::FILE* encoder, size_t frameBytes)
-        : video_(std::move(video)), encoder_(encoder), frameBytes_(frameBytes) {}
-    ~VideoWriter() override {
-        if (encoder_) closePipe(encoder_);
-    }
+    VideoWriter(std::unique_ptr<SafeFile> video, std::unique_ptr<PipedProgram> encoder, size_t frameBytes)
+        : video_(std::move(video)), encoder_(std::move(encoder)), frameBytes_(frameBytes) {}
 
     bool write(const uint8_t* rgb, std::string* error) override {
-        if (std::fwrite(rgb, 1, frameBytes_, encoder_) == frameBytes_) return true;
-        *error = std::string("ffmpeg stopped taking frames: ") + std::strerror(errno ? errno : EPIPE);
+        if (encoder_->write(rgb, frameBytes_)) return true;
+        *error = std::string("ffmpeg stopped taking frames: ") + std::strerror(errno);
         return false;
     }
 
     bool finish(std::string* error) override {
-        const int status = closePipe(std::exchange(encoder_, nullptr));
+        const int status = encoder_->finish();
         if (status != 0) {
             *error = "ffmpeg failed (exit status " + std::to_string(status) + ")";
             return false;
@@ -67,34 +64,11 @@ class VideoWriter final : public FrameWriter {
     }
 
   private:
-    // The encoder's exit code, -1 when it did not exit by itself.
-    static int closePipe(std::FILE* pipe) {
-#ifdef _WIN32
-        return _pclose(pipe);
-#else
-        const int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    }
-
+    // Declared first, so an unfinished encoder is killed before the temporary video is removed.
     std::unique_ptr<SafeFile> video_;
-    std::FILE* encoder_;
+    std::unique_ptr<PipedProgram> encoder_;
     size_t frameBytes_;
 };
-
-// One argument for the command processor, taken literally.
-std::string quoted(const std::string& argument) {
-#ifdef _WIN32
-    std::string out(1, '"');
-    out.append(argument);
-    out.push_back('"');
-    return out;
-#else
-    std::string out = "'";
-    for (char c : argument) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-#endif
-}
 
 // ffmpeg reads "NAME:..." as a protocol ("take:1.mp4" would be one); "file:" makes any path a file.
 std::string asFile(const std::string& path) {
@@ -182,22 +156,8 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
                                      "-f",
                                      "mp4",
                                      asFile(video->writtenPath())};
-    std::string command;
-    for (const std::string& a : args) {
-        if (!command.empty()) command.push_back(' ');
-        command.append(quoted(a));
-    }
-#ifdef _WIN32
-    // cmd.exe drops the first and last quote of the line: a pair around it keeps the arguments' own.
-    command.insert(command.begin(), '"');
-    command.push_back('"');
-    std::FILE* encoder = _popen(command.c_str(), "wb");
-#else
-    std::FILE* encoder = popen(command.c_str(), "w");
-#endif
-    if (!encoder) {
-        *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
-        return nullptr;
-    }
-    return std::make_unique<VideoWriter>(std::move(video), encoder, size_t(width) * size_t(height) * 3);
+    auto encoder = std::make_unique<PipedProgram>();
+    if (!encoder->start(args, error)) return nullptr;
+    return std::make_unique<VideoWriter>(std::move(video), std::move(encoder),
+                                         size_t(width) * size_t(height) * 3);
 }

@@ -3,6 +3,7 @@
 #include "base/command_line.h"
 #include "base/exit_codes.h"
 #include "content/music/embedded_module.h"
+#include "platform/stop_signal.h"
 #include "show/offscreen_show.h"
 #include "tools/capture/capture_frames.h"
 #include "tools/capture/capture_options.h"
@@ -14,7 +15,6 @@
 #include "tools/output/output_folder.h"
 #include "tools/output/png_file.h"
 #include "tools/output/safe_file.h"
-#include "tools/output/stop_signal.h"
 
 #include <csignal>
 #include <cstdio>
@@ -32,12 +32,19 @@ int failOpen(const OffscreenShow& offscreen, const std::string& reason) {
     return fail(reason, offscreen.outOfMemory() ? ExitOutOfMemory : ExitFailure);
 }
 
-// A file removed when the capture ends, however it ends.
+// A file removed when the capture ends, however it ends (an abandoned one included).
 struct TemporaryFile {
-    std::string path;
-    ~TemporaryFile() {
-        if (!path.empty()) std::remove(path.c_str());
+    explicit TemporaryFile(std::string name) : path(std::move(name)) {
+        if (!path.empty()) removeOnStop(path);
     }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (path.empty()) return;
+        std::remove(path.c_str());
+        keepOnStop(path);
+    }
+    std::string path;
 };
 
 // Frames cost seconds each on a CPU device: an output that cannot be written is refused before them, by a
@@ -65,17 +72,22 @@ int printTimings(Orvo::Gfx::PassTimer* timer, const OffscreenShow& offscreen, co
     return 0;
 }
 
-// After SIGINT or SIGTERM before the still was put in place: nothing written.
-int stillStopped(const CaptureOptions& o) {
+// What a stop before the still was put in place leaves: nothing written.
+std::string stillNotWritten(const CaptureOptions& o) {
     char at[48];
     std::snprintf(at, sizeof at, " before the still at %.3f s; ", o.at);
-    return reportStop("mirelandt-capture", at + o.out + " is not written");
+    return at + o.out + " is not written";
+}
+
+int stillStopped(const CaptureOptions& o) {
+    return reportStop("mirelandt-capture", stillNotWritten(o));
 }
 
 int captureStill(const CaptureOptions& o) {
     OffscreenShow offscreen;
     std::string error;
     if (const int refused = checkOut(o)) return refused;
+    setStopDetail(stillNotWritten(o));
     if (!offscreen.open(o.width, o.height, &error))
         return stopSignal() ? stillStopped(o) : failOpen(offscreen, error);
     Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
@@ -93,17 +105,22 @@ int captureStill(const CaptureOptions& o) {
     return printTimings(timer, offscreen, o);
 }
 
-// After SIGINT or SIGTERM: the frames before `n` are written (a folder keeps them); the caller's locals
-// then stop the encoder and the workers and remove the unfinished video and its music.
-int stopped(const CaptureOptions& o, const FrameRange& range, uint64_t n) {
+// What a stop at frame `n` leaves: the frames before it are written (a folder keeps them); the encoder and
+// the workers are stopped and the unfinished video and its music removed.
+std::string stoppedAtFrame(const CaptureOptions& o, const FrameRange& range, uint64_t n) {
     const std::string left = o.output == CaptureOutput::Video
                                  ? "the unfinished " + o.out + " is removed"
                                  : std::to_string(n - range.first) + " frames before it stay in " + o.out;
     char at[64];
     std::snprintf(at, sizeof at, " at frame %llu (%.3f s); ", static_cast<unsigned long long>(n),
                   double(captureFrameTime(n, o.fps)));
+    return at + left;
+}
+
+// After SIGINT or SIGTERM: the caller's locals then do what the line says.
+int stopped(const CaptureOptions& o, const FrameRange& range, uint64_t n) {
     std::fputc('\n', stderr);
-    return reportStop("mirelandt-capture", at + left);
+    return reportStop("mirelandt-capture", stoppedAtFrame(o, range, n));
 }
 
 int captureSequence(const CaptureOptions& o) {
@@ -115,6 +132,7 @@ int captureSequence(const CaptureOptions& o) {
                      o.fps);
         return ExitUsage;
     }
+    setStopDetail(stoppedAtFrame(o, range, range.first));
     std::string error;
     std::string ffmpeg;
     if (o.output == CaptureOutput::Video) {
@@ -128,7 +146,7 @@ int captureSequence(const CaptureOptions& o) {
         return fail(error);
     }
     // Timing needs every pass of every frame on one device: that run stays in this process. Otherwise the
-    // workers start first, before the encoder or any thread exists.
+    // workers start first, before the encoder or any thread but the idle stop watchdog exists.
     OffscreenShow offscreen;
     Orvo::Gfx::PassTimer* timer = nullptr;
     std::unique_ptr<CaptureFrames> frames;
@@ -162,6 +180,7 @@ int captureSequence(const CaptureOptions& o) {
     if (!writer) return fail(error);
     ProgressBar progress(range.end - range.first);
     for (uint64_t n = range.first; n < range.end; ++n) {
+        setStopDetail(stoppedAtFrame(o, range, n));
         const uint8_t* rgb = nullptr;
         const bool rendered = !stopSignal() && frames->next(&rgb, &error);
         const bool written = rendered && writer->write(rgb, &error);

@@ -2,7 +2,7 @@
 
 #include "music/audio_stream.h"
 #include "platform/manual_clock/manual_clock_wave_out.h"
-#include "tools/output/stop_signal.h"
+#include "platform/stop_signal.h"
 #include "tools/output/wav_writer.h"
 
 #include <algorithm>

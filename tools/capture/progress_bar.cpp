@@ -17,13 +17,14 @@ void formatProgress(char* out, size_t size, uint64_t done, uint64_t total, doubl
 }
 
 ProgressBar::ProgressBar(uint64_t total)
-    : total_(total), start_(std::chrono::steady_clock::now()), lastDraw_(start_ - std::chrono::seconds(1)) {}
+    : total_(total), line_(total), start_(std::chrono::steady_clock::now()),
+      lastDraw_(start_ - std::chrono::seconds(1)) {}
 
 void ProgressBar::update(uint64_t done) {
     const auto now = std::chrono::steady_clock::now();
-    if (done < total_ && now - lastDraw_ < std::chrono::milliseconds(250)) return;
+    if (!line_.due(done, now - lastDraw_ >= std::chrono::milliseconds(250))) return;
     lastDraw_ = now;
-    char line[160];
-    formatProgress(line, sizeof line, done, total_, std::chrono::duration<double>(now - start_).count());
-    std::fprintf(stderr, "\r%s%s", line, done >= total_ ? "\n" : "");
+    char text[160];
+    formatProgress(text, sizeof text, done, total_, std::chrono::duration<double>(now - start_).count());
+    line_.print(text, done >= total_);
 }

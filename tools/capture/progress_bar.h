@@ -1,5 +1,8 @@
-// A one-line progress report on stderr: frames done, frames per second and time left.
+// A one-line progress report on stderr: frames done, frames per second and time left (off a terminal a
+// plain line at each tenth of the frames, see tools/output/progress_line.h).
 #pragma once
+
+#include "tools/output/progress_line.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,6 +15,7 @@ class ProgressBar {
 
   private:
     uint64_t total_;
+    ProgressLine line_;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDraw_;
 };

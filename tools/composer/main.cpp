@@ -1,8 +1,8 @@
 // Writes the intro's module: mirelandt-composer OUT.xm
 #include "music/xm_writer.h"
+#include "platform/stop_signal.h"
 #include "tools/composer/song.h"
 #include "tools/output/safe_file.h"
-#include "tools/output/stop_signal.h"
 
 #include <cstdio>
 #include <exception>

@@ -12,7 +12,8 @@
 #include "music/mixer.h"
 #include "music/module_player.h"
 #include "music/song_duration.h"
-#include "tools/output/stop_signal.h"
+#include "platform/stop_signal.h"
+#include "tools/output/progress_line.h"
 #include "tools/output/wav_writer.h"
 
 #include <algorithm>
@@ -174,8 +175,10 @@ bool endsWithXm(const std::string& name) {
     return name.size() >= 3 && name[name.size() - 3] == '.' && lower(2) == 'x' && lower(1) == 'm';
 }
 
-void reportProgress(double seconds, bool done) {
-    std::fprintf(stderr, "\rrendered %.1f s%s", seconds, done ? "\n" : "");
+void reportProgress(ProgressLine& progress, double seconds, bool done) {
+    char text[48];
+    std::snprintf(text, sizeof text, "rendered %.1f s", seconds);
+    progress.print(text, done);
 }
 
 // After SIGINT or SIGTERM: the WAV file is not put in place (its temporary file is removed).
@@ -241,6 +244,7 @@ int render(int argc, char** argv) {
     const bool untilSilent = seconds < 0.0;
     uint64_t total = untilSilent ? uint64_t(kMaxSeconds * rate) : uint64_t(std::llround(seconds * rate));
     bool showProgress = total > rate;
+    ProgressLine progress(total);
     uint64_t lastReport = 0;
     float block[2 * kBlockFrames];
     uint32_t filled = 0;
@@ -260,12 +264,13 @@ int render(int argc, char** argv) {
             break;
         // The song has gone silent: one more second, then stop.
         if (untilSilent && !ended && p->loopCount >= p->loopLimit) total = std::min(total, start + rate);
-        if (showProgress && p->framesRendered - lastReport >= 5ull * rate) {
+        if (showProgress && p->framesRendered < total &&
+            progress.due(p->framesRendered, p->framesRendered - lastReport >= 5ull * rate)) {
             lastReport = p->framesRendered;
-            reportProgress(double(lastReport) / rate, false);
+            reportProgress(progress, double(lastReport) / rate, false);
         }
     }
-    if (showProgress) reportProgress(double(p->framesRendered) / rate, true);
+    if (showProgress) reportProgress(progress, double(p->framesRendered) / rate, true);
     if (!wav.close(&error)) {
         if (stopSignal()) return stopped(double(p->framesRendered) / rate, out);
         std::fprintf(stderr, "mirelandt-music: %s\n", error.c_str());

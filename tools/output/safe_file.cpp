@@ -1,6 +1,6 @@
 #include "tools/output/safe_file.h"
 
-#include "tools/output/stop_signal.h"
+#include "platform/stop_signal.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -168,7 +168,10 @@ SafeFile::~SafeFile() {
         close(fd_);
 #endif
     }
-    if (!direct_) std::remove(written_.c_str());
+    if (!direct_) {
+        std::remove(written_.c_str());
+        keepOnStop(written_);
+    }
 }
 
 void SafeFile::fail(int error) {
@@ -207,6 +210,7 @@ bool SafeFile::open(const std::string& path, std::string* error) {
         *error = cannotWrite(path, errno);
         return false;
     }
+    if (!direct_) removeOnStop(written_);
     open_ = true;
     return true;
 }
@@ -245,6 +249,7 @@ bool SafeFile::commit(std::string* error) {
     if (stopSignal()) fail(EINTR);
     if (!error_ && !direct_ && replaceFile(written_, final_) != 0) fail(errno);
     open_ = false;
+    keepOnStop(written_);
     if (!error_) return true;
     if (!direct_) std::remove(written_.c_str());
     *error = cannotWrite(path_, error_);

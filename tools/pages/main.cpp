@@ -4,9 +4,9 @@
 #include "base/command_line.h"
 #include "base/exit_codes.h"
 #include "content/assets.h"
+#include "platform/stop_signal.h"
 #include "tools/output/output_folder.h"
 #include "tools/output/png_file.h"
-#include "tools/output/stop_signal.h"
 #include "tools/pages/page_preview.h"
 
 #include <cstdio>

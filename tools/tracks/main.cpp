@@ -10,8 +10,8 @@
 #include "base/parse_number.h"
 #include "base/show_constants.h"
 #include "content/track_table.h"
+#include "platform/stop_signal.h"
 #include "sync/evaluate_track.h"
-#include "tools/output/stop_signal.h"
 #include "tools/tracks/reading_time.h"
 #include "tools/tracks/track_plot.h"
 
