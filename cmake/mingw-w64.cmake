@@ -1,5 +1,5 @@
 # Cross-building the 64-bit Windows programs on Debian with mingw-w64 (packages g++-mingw-w64-x86-64-posix
-# and wine, see tools/install-deps.sh). The posix flavour of the compiler has std::thread and std::mutex.
+# and wine, see scripts/install-deps.sh). The posix flavour of the compiler has std::thread and std::mutex.
 # Test programs run under wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

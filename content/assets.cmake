@@ -2,7 +2,7 @@
 set(MIRELANDT_FONT_SOURCE "/usr/share/fonts/X11/misc/ter-u16b_unicode.pcf.gz"
     CACHE FILEPATH "Terminus bold 8x16 PCF font (Debian package xfonts-terminus) converted into the font tables")
 if(NOT EXISTS "${MIRELANDT_FONT_SOURCE}")
-  message(FATAL_ERROR "Font ${MIRELANDT_FONT_SOURCE} not found: install xfonts-terminus (tools/install-deps.sh)")
+  message(FATAL_ERROR "Font ${MIRELANDT_FONT_SOURCE} not found: install xfonts-terminus (scripts/install-deps.sh)")
 endif()
 
 set(assets_dir "${CMAKE_CURRENT_BINARY_DIR}/assets")

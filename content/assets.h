@@ -1,6 +1,6 @@
 #pragma once
 // The built-in tables of the show: the font bitmaps, the palettes and the text-mode cell pages. They are
-// generated at build time from the readable sources in content/data/ (see tools/pagegen) and handed to
+// generated at build time from the readable sources in content/data/ (see generators/pagegen) and handed to
 // the data buffers of the scene as they are: a pointer to the elements and their count.
 #include <cstdint>
 

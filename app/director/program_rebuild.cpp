@@ -1,7 +1,7 @@
 #include "app/director/program_rebuild.h"
 
 #include "app/director/run_tool.h"
-#include "tools/shader_pack/shader_pack.h"
+#include "shaders/pack/shader_pack.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-// The intro's module, written by tools/composer at build time and compiled into the executable.
+// The intro's module, written by generators/composer at build time and compiled into the executable.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Block-letter fonts: parsed, and when the parser accepts one, every letter drawn as a banner, plain and
 // bold with a shadow, so the letter shapes the parser lets through are used the way pages use them.
-#include "tools/pagegen/block_letters.h"
+#include "generators/pagegen/block_letters.h"
 
 #include <cstddef>
 #include <cstdint>

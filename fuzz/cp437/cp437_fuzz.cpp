@@ -1,8 +1,8 @@
 // Code page tables, and UTF-8 text turned into font codes through the show's table. A table or text the
 // reader refuses raises std::runtime_error; an accepted table must map every character it lists back to
 // its code.
-#include "tools/pagegen/cp437.h"
-#include "tools/pagegen/text_input.h"
+#include "generators/pagegen/cp437.h"
+#include "generators/pagegen/text_input.h"
 
 #include <cstddef>
 #include <cstdint>

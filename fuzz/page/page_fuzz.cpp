@@ -1,7 +1,7 @@
 // Page sources parsed with the show's code page table and block font. A source the parser refuses raises
 // std::runtime_error; anything else that escapes (or a sanitizer report) is a finding.
-#include "tools/pagegen/markup.h"
-#include "tools/pagegen/text_input.h"
+#include "generators/pagegen/markup.h"
+#include "generators/pagegen/text_input.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Palette sources. A source the parser refuses raises std::runtime_error; an accepted one must give three
 // components for each of 1 to 256 colours.
-#include "tools/pagegen/palette.h"
+#include "generators/pagegen/palette.h"
 
 #include <cstddef>
 #include <cstdint>

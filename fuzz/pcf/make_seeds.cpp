@@ -4,8 +4,8 @@
 // encodings, both byte and bit orders, every row padding and the scan units up to it, full-cell and
 // ink-tight glyph boxes, and encodings of one row and of two.
 //   pcf_fuzz_seeds FONT.pcf[.gz] OUTPUT_FOLDER
-#include "tools/pagegen/font_table.h"
-#include "tools/pagegen/pcf_font.h"
+#include "generators/pagegen/font_table.h"
+#include "generators/pagegen/pcf_font.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // PCF fonts from memory. A font the reader refuses raises std::runtime_error; an accepted one must have
 // cells of the size it states for every glyph.
-#include "tools/pagegen/pcf_font.h"
+#include "generators/pagegen/pcf_font.h"
 
 #include <cstddef>
 #include <cstdint>

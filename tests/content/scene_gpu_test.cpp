@@ -5,7 +5,7 @@
 #include "gfx/install_frame_context.h"
 #include "gfx/scene.h"
 #include "show/show_frame.h"
-#include "tests/gpu/gpu_fixture.h"
+#include "tests/platform/gpu_fixture.h"
 
 #include <cstdint>
 #include <vector>

@@ -4,7 +4,7 @@
 // and float textures read back.
 #include "gfx/install_frame_context.h"
 #include "gfx/scene.h"
-#include "tests/gpu/gpu_fixture.h"
+#include "tests/platform/gpu_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -32,7 +32,7 @@ XmModule makeSong(uint16_t rows, uint16_t channels, uint16_t speed) {
 
 namespace {
 // With MIRELANDT_MUSIC_TEST_MODULES naming a folder, every module a test loads is also written there, named
-// by its contents, so that tools/mutate-music.sh can render the same modules with and without a mutant.
+// by its contents, so that scripts/mutate-music.sh can render the same modules with and without a mutant.
 void keepModule(const std::vector<uint8_t>& bytes) {
     const char* folder = std::getenv("MIRELANDT_MUSIC_TEST_MODULES");
     if (!folder) return;

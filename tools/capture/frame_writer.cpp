@@ -1,8 +1,8 @@
 #include "tools/capture/frame_writer.h"
 
 #include "tools/capture/piped_program.h"
-#include "tools/output/png_file.h"
-#include "tools/output/safe_file.h"
+#include "tools/output_files/png_file.h"
+#include "tools/output_files/safe_file.h"
 
 #include <cerrno>
 #include <cstdio>

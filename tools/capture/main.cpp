@@ -12,9 +12,9 @@
 #include "tools/capture/music_capture.h"
 #include "tools/capture/progress_bar.h"
 #include "tools/capture/timing_table.h"
-#include "tools/output/output_folder.h"
-#include "tools/output/png_file.h"
-#include "tools/output/safe_file.h"
+#include "tools/output_files/output_folder.h"
+#include "tools/output_files/png_file.h"
+#include "tools/output_files/safe_file.h"
 
 #include <csignal>
 #include <cstdio>

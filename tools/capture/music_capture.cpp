@@ -3,7 +3,7 @@
 #include "music/audio_stream.h"
 #include "platform/manual_clock/manual_clock_wave_out.h"
 #include "platform/stop_signal.h"
-#include "tools/output/wav_writer.h"
+#include "tools/output_files/wav_writer.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 // A one-line progress report on stderr: frames done, frames per second and time left (off a terminal a
-// plain line at each tenth of the frames, see tools/output/progress_line.h).
+// plain line at each tenth of the frames, see tools/output_files/progress_line.h).
 #pragma once
 
-#include "tools/output/progress_line.h"
+#include "tools/output_files/progress_line.h"
 
 #include <chrono>
 #include <cstdint>

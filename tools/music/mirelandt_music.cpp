@@ -13,8 +13,8 @@
 #include "music/module_player.h"
 #include "music/song_duration.h"
 #include "platform/stop_signal.h"
-#include "tools/output/progress_line.h"
-#include "tools/output/wav_writer.h"
+#include "tools/output_files/progress_line.h"
+#include "tools/output_files/wav_writer.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,8 +5,8 @@
 #include "base/exit_codes.h"
 #include "content/assets.h"
 #include "platform/stop_signal.h"
-#include "tools/output/output_folder.h"
-#include "tools/output/png_file.h"
+#include "tools/output_files/output_folder.h"
+#include "tools/output_files/png_file.h"
 #include "tools/pages/page_preview.h"
 
 #include <cstdio>

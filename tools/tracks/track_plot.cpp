@@ -3,7 +3,7 @@
 #include "base/show_constants.h"
 #include "content/sections.h"
 #include "sync/evaluate_track.h"
-#include "tools/output/png_file.h"
+#include "tools/output_files/png_file.h"
 #include "tools/tracks/canvas.h"
 
 #include <algorithm>

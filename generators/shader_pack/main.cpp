@@ -1,0 +1,52 @@
+// Packs one compiled shader program for embedding, a step of the shader build
+// (shaders/cmake/shader_programs.cmake):
+//
+//   pack-shader-program NAME NAMESPACE PROGRAM.spv REFLECTION.json OUT.cpp
+//
+// The stage follows from NAME's ending; the bindings from the reflection. Any fault stops the build with
+// the program's name and the reason.
+#include "shaders/pack/shader_pack.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+bool readFile(const char* path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    bytes = s.str();
+    return bool(in);
+}
+
+int fail(const char* name, const std::string& reason) {
+    std::fprintf(stderr, "%s: %s\n", name, reason.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6) {
+        std::fprintf(stderr,
+                     "usage: pack-shader-program NAME NAMESPACE PROGRAM.spv REFLECTION.json OUT.cpp\n");
+        return 2;
+    }
+    const char* name = argv[1];
+    const shader_build::StageRule* rule = shader_pack::stageRuleOf(name);
+    if (!rule) return fail(name, "a program's name ends in _vs, _ps or _cs");
+    std::string spirvBytes, reflection, error;
+    std::vector<uint32_t> spirv;
+    if (!readFile(argv[3], spirvBytes) || !shader_pack::spirvWords(spirvBytes, spirv))
+        return fail(name, std::string(argv[3]) + " is not SPIR-V");
+    if (!readFile(argv[4], reflection)) return fail(name, std::string("cannot read ") + argv[4]);
+    std::vector<gpu::ShaderBinding> bindings;
+    if (!shader_pack::bindingsFromReflection(reflection, bindings, error)) return fail(name, error);
+    const std::vector<uint32_t> packed = shader_pack::packBytecode(rule->stage, bindings, spirv);
+    std::ofstream out(argv[5], std::ios::binary);
+    out << shader_pack::programSource(name, argv[2], rule->stage, bindings, packed);
+    if (!out.flush()) return fail(name, std::string("cannot write ") + argv[5]);
+    return 0;
+}

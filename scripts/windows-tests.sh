@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# CI for the Windows build: cross-builds the programs and tests with mingw-w64 (preset "windows"), checks
+# that the programs import only Windows' own DLLs, and runs under wine the unit tests, the GPU tests on
+# lavapipe, the wave device's clock against a PulseAudio null sink, the intro end to end on a small X
+# screen, holds a still of mirelandt-capture.exe against the Linux build's, and packs the zip. It starts its own X
+# server, sound server and wineserver (prefix under build-windows/) and stops them all when it ends.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+started=$(date +%s)
+bash scripts/install-deps.sh windows
+
+build=build-windows
+echo "== Windows cross build"
+cmake --preset windows
+build_started=$(date +%s)
+cmake --build --preset windows -j "$(nproc)"
+echo "Windows build: $(($(date +%s) - build_started)) s"
+
+echo "== the programs import only Windows' own DLLs"
+programs=(app/mirelandt.exe tools/capture/mirelandt-capture.exe tools/music/mirelandt-music.exe
+  tools/tracks/mirelandt-tracks.exe tools/pages/mirelandt-pages.exe)
+for program in "${programs[@]}"; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$build/$program" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
+  echo "$program: $(echo $dlls)"
+  for dll in $dlls; do
+    case $dll in
+    kernel32.dll | user32.dll | gdi32.dll | winmm.dll | msvcrt.dll | advapi32.dll | shell32.dll | ole32.dll | \
+      api-ms-win-*.dll) ;;
+    *) echo "FAIL: $program imports $dll, which Windows does not bring" && exit 1 ;;
+    esac
+  done
+done
+
+# A private X server, sound server and wine prefix; all of them go when the script ends, however it ends.
+# winedbg is off: a program that faults ends at once with an error instead of waiting in the debugger.
+runtime=$(mktemp -d)
+xvfb= pulse=
+export WINEPREFIX=$PWD/$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" MIRELANDT_NO_DIALOG=1
+export XDG_RUNTIME_DIR=$runtime PULSE_RUNTIME_PATH=$runtime/pulse PULSE_STATE_PATH=$runtime/pulse-state
+export PULSE_SERVER=unix:$runtime/pulse/native
+wine=$(command -v /usr/lib/wine/wine64 wine64 wine | sed -n 1p)
+cleanup() {
+  wineserver -k 2>/dev/null && wineserver -w 2>/dev/null
+  [[ -n $pulse ]] && kill "$pulse" 2>/dev/null
+  [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+
+source scripts/xvfb.sh
+startXvfb 320x180
+export DISPLAY=$display
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+  -L "module-null-sink sink_name=nullsink" -L "module-native-protocol-unix" >"$runtime/pulse.log" 2>&1 &
+pulse=$!
+for _ in $(seq 100); do [[ -S $runtime/pulse/native ]] && break; sleep 0.1; done
+[[ -S $runtime/pulse/native ]] || { cat "$runtime/pulse.log"; echo "FAIL: PulseAudio did not start"; exit 1; }
+
+echo "== wine prefix"
+prefix_started=$(date +%s)
+# The wineserver is kept running until the end, so that each test program does not wait for a new one.
+mkdir -p "$WINEPREFIX"
+wineserver -p
+"$wine" wineboot -i >/dev/null 2>&1
+echo "wine prefix ready: $(($(date +%s) - prefix_started)) s"
+
+status=0
+for label in unit gpu audio; do
+  echo "== tests under wine: $label"
+  ctest --preset windows -L "^$label\$" -j "$(nproc)" || status=1
+done
+
+echo "== a still of mirelandt-capture.exe against the Linux build's"
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)" --target mirelandt-capture compare_stills
+still=$runtime/stills
+mkdir -p "$still"
+build/tools/capture/mirelandt-capture --at 30 --size 160x90 --out "$still/linux.png"
+"$wine" "$build/tools/capture/mirelandt-capture.exe" --at 30 --size 160x90 --out "$still/windows.png"
+build/tests/show/golden/compare_stills "$still/linux.png" "$still/windows.png" || status=1
+
+echo "== the Windows package, its stills rendered by the Linux build's mirelandt-capture"
+cmake --preset windows -DMIRELANDT_HOST_CAPTURE="$PWD/build/tools/capture/mirelandt-capture" >/dev/null
+rm -f "$build"/mirelandt-*-windows-x64.zip
+(cd "$build" && cpack -G ZIP >/dev/null) || status=1
+expected="LICENSE LICENSE-Terminus.txt README.md file_id.diz mirelandt-capture.exe mirelandt-music.exe \
+mirelandt-pages.exe mirelandt-thumb.png mirelandt-tracks.exe mirelandt.exe mirelandt.png mirelandt.txt"
+for zip in "$build"/mirelandt-*-windows-x64.zip; do
+  files=$(unzip -Z1 "$zip" | sed 's|^[^/]*/||' | LC_ALL=C sort | tr '\n' ' ')
+  echo "$zip: $(stat -c %s "$zip") bytes; $files"
+  [[ ${files% } == "$expected" ]] || { echo "FAIL: the zip should hold exactly: $expected"; status=1; }
+done
+
+echo "scripts/windows-tests.sh: $(($(date +%s) - started)) s in all"
+exit $status

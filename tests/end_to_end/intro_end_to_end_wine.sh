@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The Windows intro under wine, on the X display and the sound server named in the environment (as
+# scripts/windows-tests.sh sets them up), started with --no-dialog: it plays a few seconds, is ended once by Escape through the X
+# server and once by WM_CLOSE sent to its window, and exits with code 0 each time. Without a Vulkan driver
+# it says why in one line and exits with code 1. Minimised and restored, it plays on to its end.
+#   intro_end_to_end_wine.sh MIRELANDT_EXE CLOSE_INTRO_WINDOW_EXE WINE
+set -uo pipefail
+intro=$1 closer=$2 wine=$3
+source "$(dirname "$0")/await_exit.sh"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+# Waits up to 60 s for the intro's window to appear; false when the intro ended first.
+await_window() { # $1: the intro's process id
+    for _ in $(seq 600); do
+        xdotool search --name '^Mirelandt$' >/dev/null 2>&1 && return 0
+        kill -0 "$1" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+run() { # $1: how to end it (escape or close)
+    "$wine" "$intro" --no-dialog 2>"$log" &
+    local pid=$!
+    local shown=no
+    await_window "$pid" && shown=yes
+    # Frames presented in the window's first moments may be lost: let it play a while.
+    sleep 4
+    if ! kill -0 "$pid" 2>/dev/null; then
+        wait "$pid"
+        echo "FAIL: the intro ended by itself (exit $?, window shown: $shown) before it was asked to: $(cat "$log")"
+        return 1
+    fi
+    case $1 in
+    escape) xdotool key Escape ;;
+    close) "$wine" "$closer" || { echo "FAIL: no window to close"; kill -9 "$pid"; return 1; } ;;
+    esac
+    await_exit "$pid" "$1"
+    local rc=$?
+    echo "$1: exit code $rc, window shown: $shown"
+    [[ $rc == 0 && $shown == yes ]]
+}
+
+no_vulkan() {
+    VK_DRIVER_FILES=/nonexistent VK_ICD_FILENAMES=/nonexistent MIRELANDT_NO_DIALOG=1 "$wine" "$intro" --no-dialog 2>"$log"
+    local rc=$?
+    local lines
+    lines=$(grep -c . "$log")
+    echo "no Vulkan driver: exit code $rc, stderr: $(cat "$log")"
+    [[ $rc == 1 && $lines == 1 ]] && grep -q '^mirelandt: .*Vulkan' "$log"
+}
+
+# The window minimised and restored for real, then the tests' stand-in for a surface without area (from 3
+# to 10 s of the swap chain's life): each time the show plays on to its end at 67 s with code 0, and frames
+# are presented after the window is back. The log keeps what the surface reported.
+minimise_restore() { # $1: real or setting
+    local setting=
+    [[ $1 == setting ]] && setting=3,10
+    MIRELANDT_TEST_NO_AREA=$setting "$wine" "$intro" --window 200x112 --from 48 --no-audio --stats 1 2>"$log" &
+    local pid=$!
+    await_window "$pid" || { echo "FAIL: no window ($1): $(cat "$log")"; return 1; }
+    sleep 2
+    local minimised=0 reported=
+    if [[ $1 == real ]]; then
+        reported=$("$wine" "$closer" minimise) || { echo "FAIL: no window to minimise"; kill -9 "$pid"; return 1; }
+        minimised=$(grep -c ' frames, ' "$log")
+        sleep 3
+        reported+="; "$("$wine" "$closer" restore) || { echo "FAIL: no window to restore"; kill -9 "$pid"; return 1; }
+    else
+        sleep 4
+    fi
+    local before
+    before=$(grep -c ' frames, ' "$log")
+    [[ $1 == real ]] && echo "minimised for 3 s: ${reported//$'\r'/}; frames presented meanwhile: $((before - minimised))"
+    await_exit "$pid" "the end of the show"
+    local rc=$?
+    local after
+    after=$(($(grep -c ' frames, ' "$log") - before))
+    echo "minimised ($1): exit code $rc, frames presented after the restore: $after; the intro said:" \
+        "$(grep -i 'area' "$log" | tr '\n' ' ')"
+    [[ $rc == 0 && $after -gt 0 ]] || { cat "$log"; return 1; }
+    grep -q 'has no area' "$log" && grep -q 'area again' "$log"
+}
+
+run escape && run close && no_vulkan && minimise_restore real && minimise_restore setting
