@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
-# Checks the folders' floors: base < platform < sync, music, shaders < gfx < content < show < app, tools.
-# shaders/ (the programs' tables, standing on platform/gpu.h, used by gfx/ and up) is a subsystem beside sync/
-# and music/.
+# Checks the folders' floors as scripts/floors.txt lists them (lowest first): a file includes from its own
+# folder and from lower floors only, and folders that share a floor include none of each other. So base/
+# includes nothing of ours.
 # Every include of ours names its folder from the project root ("gfx/scene.h"), so the includes of every
-# .h/.cpp/.inl in the product folders are compared by folder: a file includes from its own folder and from
-# lower floors only; sync, music and shaders share a floor but include none of each other; app and tools
-# include none of each other, except that app/director/ uses the shader packer (shaders/pack/). So
-# base/ includes nothing of ours. A quoted include that names no product folder (a bare "scene.h") is a
-# problem too. Subfolders count for their top folder, generated headers for the folder they name
-# ("base/generated/version.h" is base's).
+# .h/.cpp/.inl in the product folders are compared by folder. A subfolder the table names (tools/output_files)
+# counts for itself, every other subfolder for its top folder, and generated headers for the folder they name
+# ("base/generated/version.h" is base's). A quoted include that names no product folder (a bare "scene.h") is
+# a problem too.
 # With a build tree, the sources it generates and compiles into its product folders are checked the same
 # way, and its compile commands may have on their include path only the project root, the build root and
 # folders outside both: one of our folders there would let bare includes resolve again.
@@ -23,15 +21,36 @@ if [ -n "$build" ] && [ ! -f "$build/compile_commands.json" ]; then
   exit 2
 fi
 
-declare -A floor=([base]=0 [platform]=1 [sync]=2 [music]=2 [shaders]=2 [gfx]=3 [content]=4 [show]=5 [app]=6 [tools]=6)
-floors="base < platform < sync | music | shaders < gfx < content < show < app | tools"
+table=$(dirname "$0")/floors.txt
+[ -r "$table" ] || { echo "no floor table: $table" >&2; exit 2; }
+declare -A floor=()
+floors="" level=0
+while IFS= read -r line; do
+  [[ -z $line || $line == \#* ]] && continue
+  names=$(sed -E 's/: [^|]*//g; s/ *\| */ /g' <<<"$line")
+  for name in $names; do floor[$name]=$level; done
+  floors+="${floors:+ < }${names// / | }"
+  level=$((level + 1))
+done <"$table"
 include='^[[:space:]]*#[[:space:]]*include[[:space:]]*("([^"]*)"|<([^>]*)>)'
 problems=0 includes=0
 report() { echo "$1"; problems=$((problems + 1)); }
 
+# Sets folder to the table's folder that PATH (relative to the root) belongs to: its subfolder where the
+# table names it, else its top folder.
+folderOf() {
+  folder=${1%%/*}
+  local sub=${1#*/}
+  sub=$folder/${sub%%/*}
+  [ -n "${floor[$sub]:-}" ] && folder=$sub
+  return 0
+}
+
 # Sets rule to why FILE (relative to its root) may not include INCLUDE, or to nothing where it may.
 brokenRule() {
-  local from=${1%%/*} to=${2%%/*}
+  local from to
+  folderOf "$1" && from=$folder
+  folderOf "$2" && to=$folder
   rule=
   if [[ $2 != */* ]]; then
     rule="bare include: includes name their folder from the project root"
@@ -41,11 +60,8 @@ brokenRule() {
     rule="$to/ is on a higher floor than $from/ ($floors)"
   elif [ "$from" = "$to" ] || ((floor[$to] < floor[$from])); then
     :
-  elif ((floor[$from] == floor[app])); then
-    [[ $1 == app/director/* && $2 == shaders/pack/* ]] ||
-      rule="app/ and tools/ include none of each other (app/director/ uses shaders/pack/ only)"
   else
-    rule="$from/ and $to/ are separate subsystems on one floor and include none of each other"
+    rule="$from/ and $to/ stand on one floor and include none of each other"
   fi
 }
 
@@ -67,7 +83,7 @@ sources=0
 while IFS= read -r -d '' file; do
   sources=$((sources + 1))
   checkFile "$src" "$file" "$file"
-done < <(cd "$src" && find "${!floor[@]}" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.inl' \) -print0 2>/dev/null || true)
+done < <(cd "$src" && find $(printf '%s\n' "${!floor[@]}" | grep -v /) -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.inl' \) -print0 2>/dev/null || true)
 if ((sources == 0)); then
   echo "no sources in the product folders under $src" >&2
   exit 2
@@ -114,4 +130,4 @@ if ((problems)); then
   echo "layering: $problems problem(s) in $summary" >&2
   exit 1
 fi
-echo "layering: $summary checked: $floors; app/director/ may use shaders/pack/; no bare includes"
+echo "layering: $summary checked: $floors; no bare includes"

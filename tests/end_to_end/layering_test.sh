@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs scripts/check-layers.sh on a copy of the product folders: the clean copy passes; each include planted
-# against a floor (upwards, between app/ and tools/ or between sync/ and music/, a bare name, an outside
+# against a floor (upwards, between folders of one floor, a bare name, an outside
 # folder) fails with exit 1 and exactly one problem line naming the file, the include and the rule; the
 # director's use of the shader packer and includes downwards pass. A made-up build tree with one of our
 # folders on a compile command's include path and a generated source with a bare include fails with both.
@@ -57,11 +57,14 @@ plant base/matrix.cpp '"platform/gpu.h"' "platform/ is on a higher floor than ba
 plant gfx/pass.h '<app/display.h>' "app/ is on a higher floor than gfx/"
 plant content/sections.cpp '"scene.h"' "bare include"
 plant show/camera.cpp '"tests/gfx/scene_fixture.h"' "names no product folder"
-plant music/mixer.cpp '"sync/track_set.h"' "music/ and sync/ are separate subsystems"
-plant shaders/shader_program.h '"music/mixer.h"' "shaders/ and music/ are separate subsystems"
-plant tools/pages/main.cpp '"app/intro_options.h"' "app/ and tools/ include none of each other"
-plant app/display.cpp '"shaders/pack/shader_pack.h"' "app/ and tools/ include none of each other"
+plant music/mixer.cpp '"sync/track_set.h"' "music/ and sync/ stand on one floor"
+plant shaders/shader_program.h '"music/mixer.h"' "shaders/ and music/ stand on one floor"
+plant tools/pages/main.cpp '"app/intro_options.h"' "tools/ and app/ stand on one floor"
+plant generators/composer/main.cpp '"tools/capture/capture_options.h"' "generators/ and tools/ stand on one floor"
+plant tools/output_files/safe_file.cpp '"show/show_frame.h"' "show/ is on a higher floor than tools/output_files/"
+plant music/mixer.cpp '"tools/output_files/safe_file.h"' "music/ and tools/output_files/ stand on one floor"
 plant app/director/director.cpp '"shaders/pack/shader_pack.h"' ""
+plant generators/composer/main.cpp '"tools/output_files/safe_file.h"' ""
 plant show/show_frame.cpp '"content/build_scene.h"' ""
 plant tools/pages/main.cpp '"show/show_frame.h"' ""
 
