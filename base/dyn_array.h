@@ -1,6 +1,7 @@
-#pragma once
 // The growable array used for every list in the intro: contiguous, bytewise-relocated elements,
 // growth factor 1.61 computed in float, initial capacity 8.
+#pragma once
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

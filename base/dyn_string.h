@@ -1,5 +1,6 @@
-#pragma once
 // NUL-terminated text on the growable array; count includes the terminating NUL.
+#pragma once
+
 #include "base/dyn_array.h"
 
 struct DynString : DynArray<char> {

@@ -1,7 +1,8 @@
-#pragma once
 // Camera mathematics. A matrix is 16 floats stored row by row (row r, column c at 4r + c); points are
 // row vectors transformed as p x M, so a translation sits in elements 12-14 and a product is written
 // in the order of application (view x projection).
+#pragma once
+
 #include <cstdint>
 
 struct Float2 {

@@ -1,7 +1,8 @@
-#pragma once
 // The built-in tables of the show: the font bitmaps, the palettes and the text-mode cell pages. They are
 // generated at build time from the readable sources in content/data/ (see generators/pagegen) and handed to
 // the data buffers of the scene as they are: a pointer to the elements and their count.
+#pragma once
+
 #include <cstdint>
 
 namespace assets {

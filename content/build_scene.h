@@ -1,6 +1,7 @@
-#pragma once
 // The show's scene, built once at start-up before the audio starts: the track set with every key, one
 // context variable per track, the 24 resources and the eleven passes in the order they run.
+#pragma once
+
 #include "sync/track_set.h"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
-#pragma once
 // The show's fourteen passes: created, set up and registered under their keys, then listed in the order they
 // run every frame.
+#pragma once
+
 #include "content/scene_resources.h"
 
 #include <array>

@@ -1,6 +1,7 @@
-#pragma once
 // The show's resources, created into the scene's registry under the ids 0 to 29 in id order. The passes
 // bind them through the pointers kept here.
+#pragma once
+
 #include "gfx/buffer_data_runtime.h"
 #include "gfx/texture_runtime.h"
 

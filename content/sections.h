@@ -1,6 +1,7 @@
-#pragma once
 // The show's sections: where the music and the picture change, on the rows of the tracks' tempo grid.
 // Plots draw their boundaries; the director mode loops the current one and names it.
+#pragma once
+
 #include <cstdint>
 #include <span>
 

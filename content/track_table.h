@@ -1,6 +1,7 @@
-#pragma once
 // The show's choreography: the track names in table order, the tempo grid and every key, compiled from
 // content/data/track_names.txt and content/data/tracks.txt at build time.
+#pragma once
+
 #include "sync/context_variable.h"
 #include "sync/track_set.h"
 

@@ -1,4 +1,6 @@
+// The data buffer kind of resource: a list of numbers from the descriptor or a numeric text file.
 #pragma once
+
 #include "gfx/buffer_runtime.h"
 #include "gfx/numeric_file.h"
 #include "gfx/resource_desc.h"

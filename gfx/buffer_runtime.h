@@ -1,4 +1,6 @@
+// The buffer kind of resource: constant buffers and structured or typed buffers with their views.
 #pragma once
+
 #include "gfx/resource.h"
 #include "gfx/resource_desc.h"
 

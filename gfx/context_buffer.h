@@ -1,6 +1,7 @@
-#pragma once
 // The one constant buffer of the process: every pass uploads the frame's context block into it and binds
 // it at register b8 of its stages.
+#pragma once
+
 #include "gfx/buffer_runtime.h"
 
 namespace Orvo::Gfx {

@@ -1,7 +1,8 @@
-#pragma once
 // One pass of a frame: bind the context block, the pass's views and shaders, draw or dispatch, and leave
 // nothing but the constant buffer and the samplers bound, so that the next pass can read what this one
 // wrote.
+#pragma once
+
 #include "gfx/pass.h"
 
 namespace Orvo::Gfx {

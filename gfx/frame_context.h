@@ -1,6 +1,7 @@
-#pragma once
 // The per-frame context: time, screen and camera matrices. Its header is the front of the shared
 // constant buffer "ContextBuffer" that every shader reads, so its layout is fixed byte for byte.
+#pragma once
+
 #include "base/matrix.h"
 #include "gfx/resource_desc.h"
 

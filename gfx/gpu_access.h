@@ -1,5 +1,6 @@
-#pragma once
 // The device and immediate context that installFrameContext made current; null before installation.
+#pragma once
+
 #include "gfx/frame_context.h"
 #include "platform/gpu.h"
 

@@ -1,6 +1,7 @@
-#pragma once
 // A table from a 32-bit id to an object pointer: 16 buckets, never rehashed, each a chain with the most
 // recently inserted id at its head. The registry owns its nodes, not the objects.
+#pragma once
+
 #include <cstdint>
 
 namespace Orvo::Gfx {

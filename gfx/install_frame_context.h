@@ -1,5 +1,6 @@
-#pragma once
 // Making a device current for the graphics runtime.
+#pragma once
+
 #include "gfx/frame_context.h"
 
 namespace Orvo::Gfx {

@@ -1,6 +1,7 @@
-#pragma once
 // Numeric data files: text of numbers separated by spaces and commas, read into the element block of a
 // data buffer whose descriptor supplies none.
+#pragma once
+
 #include "gfx/resource_desc.h"
 
 namespace Orvo::Gfx {

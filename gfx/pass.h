@@ -1,7 +1,8 @@
-#pragma once
 // Passes: a shader program run over resources. A pass owns a copy of its descriptor and the shaders made
 // from its bytecode, a graphics pass also its rasterizer and blend states; a pass whose shaders could not be
 // made is skipped every frame.
+#pragma once
+
 #include "gfx/pass_desc.h"
 #include "gfx/pass_state.h"
 #include "platform/gpu.h"

@@ -1,6 +1,7 @@
-#pragma once
 // Pass descriptors: plain values with defaults. A builder starts from the default, changes only what its
 // pass needs and hands the descriptor to setupGraphicsPass or setupComputePass, which copy it.
+#pragma once
+
 #include "base/dyn_array.h"
 #include "base/dyn_string.h"
 

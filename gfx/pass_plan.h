@@ -1,4 +1,3 @@
-#pragma once
 // Which passes of the list a frame runs. A pass runs when its activation allows it and the frame needs
 // its work: walking the list back from the scene's output, a pass is needed when it writes the output or
 // something that a needed pass after it reads in this frame, through an input that is switched on now.
@@ -8,6 +7,8 @@
 // writes a double-buffered resource, or when a pass at or before its place in the list reads what it
 // writes (the previous frame's result). A frame therefore shows exactly what running every active pass
 // would show. Without an output the scene cannot tell what matters, and every active pass runs.
+#pragma once
+
 #include "base/dyn_array.h"
 #include "sync/context_variable.h"
 

@@ -1,7 +1,8 @@
-#pragma once
 // Points a pass descriptor's bytecode at the embedded shader programs. A program that is missing (not
 // built yet, or a misspelt name) or of the wrong stage leaves that bytecode null: the pass then gets no
 // shaders and is skipped every frame instead of failing.
+#pragma once
+
 #include "gfx/pass_desc.h"
 #include "shaders/shader_program.h"
 

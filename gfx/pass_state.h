@@ -1,7 +1,8 @@
-#pragma once
 // The fixed pipeline state of graphics passes: the blend table, the topology table and the rasterizer
 // description, and the state objects a pass makes from them. A mode or topology outside its table has no
 // row; such a pass is not drawn.
+#pragma once
+
 #include "gfx/pass_desc.h"
 #include "platform/gpu.h"
 

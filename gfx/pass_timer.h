@@ -1,7 +1,8 @@
-#pragma once
 // GPU time of a scene's passes: timestamp queries around every pass that runs, gathered by position in
 // the pass list, and around whole frames. Results arrive frames later, once the GPU has done the work;
 // each frame's are added as soon as they are there, the last ones by finish().
+#pragma once
+
 #include "platform/gpu.h"
 
 #include <deque>

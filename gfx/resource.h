@@ -1,7 +1,8 @@
-#pragma once
 // The base of the three resource kinds. A resource owns the GPU objects made from its descriptor and,
 // when double-buffered, a second copy of all of them for ping-pong use: passes write the current copy
 // and read the other one, so a double-buffered resource is always read as the previous frame left it.
+#pragma once
+
 #include "platform/gpu.h"
 
 namespace Orvo::Gfx {

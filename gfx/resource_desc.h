@@ -1,6 +1,7 @@
-#pragma once
 // Plain descriptors of GPU resources: the builder fills one on its side, and the resource copies it when
 // it is initialised. The defaults are those of a freshly constructed resource.
+#pragma once
+
 #include <cstdint>
 
 namespace Orvo::Gfx {

@@ -1,6 +1,7 @@
-#pragma once
 // The scene: context variables, the resource and pass registries, the pass list in execution order and
 // the texture that ends on screen. renderFrame runs the list once per frame.
+#pragma once
+
 #include "gfx/id_registry.h"
 #include "gfx/pass.h"
 #include "gfx/pass_plan.h"

@@ -1,4 +1,6 @@
+// The texture kind of resource: 1D, 2D and 3D textures with their views.
 #pragma once
+
 #include "gfx/resource.h"
 #include "gfx/resource_desc.h"
 

@@ -1,6 +1,7 @@
-#pragma once
 // Packs the scene's context variables tightly, without alignment, into the block that follows the frame
 // header in the shared constant buffer.
+#pragma once
+
 #include "base/dyn_array.h"
 #include "sync/context_variable.h"
 

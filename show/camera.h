@@ -1,4 +1,6 @@
+// The camera: the eight camera tracks turned into the view and projection matrices.
 #pragma once
+
 #include "base/matrix.h"
 
 struct CameraMatrices {

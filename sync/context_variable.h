@@ -1,5 +1,6 @@
-#pragma once
 // Named values appended to the shared constant buffer behind the frame header, one per track.
+#pragma once
+
 #include <cstddef>
 #include <cstdint>
 

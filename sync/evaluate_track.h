@@ -1,4 +1,6 @@
+// Track evaluation: a track's value at a time of the music.
 #pragma once
+
 #include "sync/track_set.h"
 
 // The value of track `index` at `seconds` of music time. Pure: the same time always gives the same value.

@@ -1,5 +1,6 @@
-#pragma once
 // Keys and keyframed tracks: the values that move and switch everything in the show.
+#pragma once
+
 #include "base/dyn_array.h"
 
 #include <cstdint>

@@ -1,5 +1,6 @@
-#pragma once
 // The show's tracks on one tempo grid.
+#pragma once
+
 #include "sync/sync_track.h"
 
 struct TrackSet {

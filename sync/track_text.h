@@ -1,4 +1,3 @@
-#pragma once
 // The key table as readable text (content/data/tracks.txt), read against the track names in table order.
 //
 // A line holds a `#` comment, blank space, the one `tempo BEATS_PER_MINUTE ROWS_PER_BEAT` line, a key
@@ -6,6 +5,8 @@
 // strictly within a track, whose keys need not stand on neighbouring lines) or the `end` line that closes
 // the table; only comments may follow it. The `end` line tells a whole table from one caught while an
 // editor writes it: text cut short anywhere before it is refused, never read as fewer keys.
+#pragma once
+
 #include "sync/track_set.h"
 
 #include <string>

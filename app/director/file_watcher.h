@@ -1,9 +1,10 @@
-#pragma once
 // Watches the files of one folder (not its subfolders) for the director mode and reports each changed
 // file once its writes have settled, so that an editor's save (truncate and write, or write a temporary
 // and rename it over the file) is reported once, after its last write. Linux inotify on the folder, which
 // also sees files replaced by a rename; where inotify cannot be had, a poll of every file's size,
 // modification time and inode.
+#pragma once
+
 #include <chrono>
 #include <map>
 #include <string>

@@ -1,7 +1,8 @@
-#pragma once
 // The programs a live scene runs, as the director mode swaps rebuilt ones in. A program is found by name:
 // as the build embedded it until it is first swapped, then as last swapped in, whose bytecode this keeps
 // alive for the passes that point at it.
+#pragma once
+
 #include "app/director/program_rebuild.h"
 #include "gfx/scene.h"
 #include "shaders/shader_program.h"

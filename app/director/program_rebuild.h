@@ -1,8 +1,9 @@
-#pragma once
 // Rebuilds a program of the checkout's shaders/ while the show runs, by the shader build's own steps and
 // options (shaders/cmake/shader_programs.cmake): glslangValidator with the build's generated
 // context_buffer.hlsli on the include path, spirv-val, the bindings from spirv-cross's reflection, packed
 // as the build packs them (tools/shader_pack). The result is what the build would embed.
+#pragma once
+
 #include "platform/gpu.h"
 
 #include <string>

@@ -1,5 +1,6 @@
-#pragma once
 // Runs the shader tools for the director mode's rebuild and collects what they print.
+#pragma once
+
 #include <chrono>
 #include <string>
 #include <string_view>

@@ -1,7 +1,8 @@
-#pragma once
 // Generators for the animated layers. Each turns finished artwork (a page read from its source) into
 // the frames that a layer's frame track steps through. All randomness comes from a hash of the cell
 // and frame, so every build produces the same frames.
+#pragma once
+
 #include "generators/pagegen/block_letters.h"
 #include "generators/pagegen/cells.h"
 

@@ -1,7 +1,8 @@
-#pragma once
 // Large letters built from block characters, for logos and headers. The letter shapes come from a
 // readable bitmap font (one '#' per pixel); a banner scales each pixel to a number of columns and of
 // half rows, so that the half blocks (upper and lower) round off its edges, and casts a shade shadow.
+#pragma once
+
 #include "generators/pagegen/cells.h"
 
 #include <map>

@@ -1,6 +1,7 @@
-#pragma once
 // Text-mode cells as the text layers read them: a character code of the font, a foreground colour index
 // and a background colour index, where a background of -1 lets the layers behind show through.
+#pragma once
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,7 @@
-#pragma once
 // The code page 437 table: which Unicode character each of the 256 font codes shows. The font converter
 // finds glyphs through it and the page sources, written in UTF-8, reach their codes through it.
+#pragma once
+
 #include <array>
 #include <cstdint>
 #include <string>

@@ -1,5 +1,6 @@
-#pragma once
 // Writes generated tables as C++ sources that define the objects declared in content/assets.h.
+#pragma once
+
 #include "generators/pagegen/cells.h"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
-#pragma once
 // The 8 x 16 code page 437 font bitmap that the text layers and the cylinder read: 256 glyphs of 128
 // integers, glyph g at g * 128, rows from the top, 8 pixels per row from the left, 1 for a set pixel.
+#pragma once
+
 #include "generators/pagegen/cp437.h"
 #include "generators/pagegen/pcf_font.h"
 

@@ -1,4 +1,3 @@
-#pragma once
 // Page sources: text-mode screens written as readable text with colour markup.
 //
 // One statement per line ('#' starts a comment). Colours are named by style letters, each a foreground
@@ -21,6 +20,8 @@
 //                                           '-' for none; bold
 //                                           thickens every stroke by one pixel to the right
 // Characters are UTF-8 and must exist in code page 437.
+#pragma once
+
 #include "generators/pagegen/block_letters.h"
 #include "generators/pagegen/cells.h"
 #include "generators/pagegen/cp437.h"

@@ -1,5 +1,6 @@
-#pragma once
 // Drawing on pages shared by the page sources and the animation generators.
+#pragma once
+
 #include "generators/pagegen/cells.h"
 
 // Code page 437 characters the artwork is built from.

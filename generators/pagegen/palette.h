@@ -1,4 +1,3 @@
-#pragma once
 // Palettes as the shaders read them: three 32-bit floats (red, green, blue) per colour.
 //
 // Source format, one statement per line:
@@ -7,6 +6,8 @@
 //   colour I R G B              colour I from three level names
 //   ramp FIRST LAST #rrggbb...  colours FIRST..LAST through evenly spaced 8-bit stops, each component
 //                               rounded to the nearest 1/255
+#pragma once
+
 #include <string>
 #include <string_view>
 #include <vector>

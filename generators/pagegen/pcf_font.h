@@ -1,6 +1,7 @@
-#pragma once
 // Reader for the X11 Portable Compiled Format bitmap fonts that Debian's console and X font packages ship.
 // Every offset and count is checked against the data, so a damaged font file gives an error, not a crash.
+#pragma once
+
 #include <cstdint>
 #include <span>
 #include <unordered_map>

@@ -1,6 +1,7 @@
-#pragma once
 // Line-by-line reading of the content sources, with errors that name the source and line so that a
 // mistake in a page or palette stops the build with a message a person can act on.
+#pragma once
+
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -1,5 +1,6 @@
-#pragma once
 // A JSON document read whole into a tree: enough for the reflection spirv-cross writes.
+#pragma once
+
 #include <string>
 #include <string_view>
 #include <vector>

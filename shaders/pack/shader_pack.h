@@ -1,7 +1,8 @@
-#pragma once
 // How a compiled program is packed, shared by the build's packer (pack-shader-program) and the director
 // mode's run-time rebuild: the descriptor bindings read from spirv-cross's reflection, and the bytecode
 // the GPU interface takes (gpu::ShaderBytecodeHeader, the bindings, the SPIR-V words).
+#pragma once
+
 #include "shaders/generated/shader_build_options.h"
 
 #include <span>

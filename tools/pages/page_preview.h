@@ -1,8 +1,9 @@
-#pragma once
 // A CPU rendering of text-mode cells exactly as the text layers draw them, for reviewing the pages
 // without a GPU: one 8 x 16 glyph per cell, set pixels in the foreground colour (or the layer's own
 // colour where the layer does not take it from the palette), clear pixels in the background colour, and
 // cells without a background left to the opaque black that the layers are drawn over.
+#pragma once
+
 #include "content/assets.h"
 
 #include <cstdint>

@@ -1,5 +1,6 @@
-#pragma once
 // A small RGB raster for the track plot: filled rectangles, blending and bitmap text.
+#pragma once
+
 #include <cstdint>
 #include <vector>
 

@@ -1,7 +1,8 @@
-#pragma once
 // How long each line of a text page can be read while the show plays: the time a page row spends on the
 // screen, sharp under the focus blur and with cells tall enough to read, worked out from the keys, the
 // camera and the blur's width formula alone (nothing is rendered).
+#pragma once
+
 #include "content/assets.h"
 #include "sync/track_set.h"
 

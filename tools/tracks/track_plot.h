@@ -1,4 +1,6 @@
+// The plot of every track over the show, as one PNG image.
 #pragma once
+
 #include "sync/track_set.h"
 
 #include <string>
