@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/gpu.h"
+#include "platform/gpu_checks.h"
 
 #include "platform/vulkan/loader.h"
 
@@ -77,9 +78,10 @@ class DeviceCore {
     std::string adapterName;
     std::string lastError;
     CheckLog checks;
-    // Runs a check: true when it passed, otherwise records it, with its message in lastError.
-    bool pass(Check check) {
-        if (checks.pass(check)) return true;
+    // Runs the check of the interface call `call`: true when it passed, otherwise records it, with its
+    // message in lastError.
+    bool pass(Check check, const char* call) {
+        if (checks.pass(check, call)) return true;
         lastError = CheckMessage(check);
         return false;
     }

@@ -343,7 +343,7 @@ bool SwapChainImpl::Present(uint32_t, uint32_t) {
 
 Ref<SwapChain> DeviceImpl::CreateSwapChainForWindow(const window::NativeWindow& window,
                                                     const SwapChainDesc& desc) {
-    if (!core_->pass(CheckSwapChainDesc(desc))) return nullptr;
+    if (!core_->pass(CheckSwapChainDesc(desc), "CreateSwapChainForWindow")) return nullptr;
     if (!core_->presentationEnabled) return fail("the device was created without a window to present to");
     if (window.system != core_->options().window.system)
         return fail("the window belongs to another window system than the device was made for");
