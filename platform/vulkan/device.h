@@ -122,6 +122,19 @@ class DeviceCore {
     bool formatSupports(VkFormat format, VkFormatFeatureFlags features, bool buffer = false) const;
 
   private:
+    // The steps of initialise, in order; each gives one line saying why it failed (empty on success) or
+    // false.
+    std::string createInstance();
+    // Examines the adapters and takes the chosen one's properties.
+    std::string takeAdapter();
+    // Opens the device with the features and extensions the backend needs, and takes its queue.
+    std::string createDevice();
+    // The push-descriptor and path functions; false when one is missing.
+    bool loadDeviceFunctions();
+    // The timeline semaphore whose value counts the completed batches.
+    bool createTimeline();
+    bool createDefaultSampler();
+
     struct Retired {
         uint64_t serial;
         VkObjectType type;
