@@ -378,8 +378,10 @@ Ref<Impl> DeviceImpl::createResourceView(Resource* resource, const ResolvedView&
     TextureBase* texture = textureOf(resource);
     if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
-    if (std::is_same_v<Impl, UnorderedAccessViewImpl> && !(image.usage & VK_IMAGE_USAGE_STORAGE_BIT))
-        return fail("the texture's format has no typed unordered access on this adapter");
+    if constexpr (std::is_same_v<Impl, UnorderedAccessViewImpl>) {
+        if (!(image.usage & VK_IMAGE_USAGE_STORAGE_BIT))
+            return fail("the texture's format has no typed unordered access on this adapter");
+    }
     if (std::string problem = describeTextureView(*core_, image, resolved, &view->source); !problem.empty())
         return fail(problem);
     return view;
