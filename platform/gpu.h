@@ -3,7 +3,6 @@
 // pipelines, barriers, memory and presentation. No backend type appears here.
 #pragma once
 
-#include "platform/gpu_checks.h"
 #include "platform/window.h"
 
 #include <cstddef>
@@ -478,104 +477,11 @@ class SwapChain : public Object {
     virtual bool HasArea() = 0;
 };
 
-// ---------------------------------------------------------------------------------------------
-// Checks. Passed, then one code per rule of MIRELANDT_GPU_CHECKS.
-
-enum class Check : uint32_t {
-    Passed,
-#define MIRELANDT_CHECK_CODE(code, message) code,
-    MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_CODE)
-#undef MIRELANDT_CHECK_CODE
-};
-// Passed and every code of the list.
-#define MIRELANDT_CHECK_ONE(code, message) +1
-constexpr uint32_t kCheckCount = 1 MIRELANDT_GPU_CHECKS(MIRELANDT_CHECK_ONE);
-#undef MIRELANDT_CHECK_ONE
-
-const char* CheckName(Check check);
-const char* CheckMessage(Check check);
-
-// Where a device keeps the outcome of its checks: the last failed check, readable at any time. With the
-// environment variable MIRELANDT_GPU_CHECKS set (and not "0"), the first failure of each code also
-// prints its message on stderr.
-class CheckLog {
-  public:
-    CheckLog();
-    // True when `check` is Passed; otherwise records it as the last failure.
-    bool pass(Check check);
-    Check last() const { return last_; }
-
-  private:
-    Check last_ = Check::Passed;
-    bool print_ = false;
-    bool printed_[kCheckCount] = {};
-};
+// The outcome of a check of the interface's rules: Passed, or the code of the rule broken. Its codes, and the
+// checks themselves, are in platform/gpu_checks.h.
+enum class Check : uint32_t;
 
 class DeviceContext;
-
-// The levels a texture of this description has: MipLevels, at most the full chain; 0 means the full chain.
-uint32_t MipLevelCount(uint32_t width, uint32_t height, uint32_t depth, uint32_t mipLevels);
-
-// Where a buffer view's elements lie in the buffer. A null description views the whole buffer by its
-// structure stride; a view with a format counts elements of that format. False when they do not fit.
-struct ElementRange {
-    uint64_t offset = 0;
-    uint64_t size = 0;
-};
-bool BufferViewRange(const BufferDesc& buffer, Format format, uint32_t firstElement, uint32_t numElements,
-                     bool described, ElementRange* range);
-
-// The checks of descriptions, run before a device creates anything.
-Check CheckBufferDesc(const BufferDesc& desc);
-Check CheckTextureDesc(const Texture1DDesc& desc);
-Check CheckTextureDesc(const Texture2DDesc& desc);
-Check CheckTextureDesc(const Texture3DDesc& desc);
-Check CheckShaderResourceView(Resource* resource, const ShaderResourceViewDesc* desc);
-Check CheckUnorderedAccessView(Resource* resource, const UnorderedAccessViewDesc* desc);
-Check CheckRenderTargetView(Resource* resource, const RenderTargetViewDesc* desc);
-Check CheckDepthStencilView(Resource* resource, const DepthStencilViewDesc* desc);
-Check CheckSamplerDesc(const SamplerDesc& desc);
-Check CheckRasterizerDesc(const RasterizerDesc& desc);
-Check CheckBlendDesc(const BlendDesc& desc);
-Check CheckShaderBytecode(const void* bytecode, size_t size, ShaderStage stage);
-Check CheckQueryDesc(const QueryDesc& desc);
-Check CheckSwapChainDesc(const SwapChainDesc& desc);
-
-// The checks of context calls, run before a context records or changes anything. A call that fails its
-// check does nothing.
-Check CheckSlots(uint32_t start, uint32_t count, uint32_t slotCount);
-Check CheckRenderTargets(uint32_t count);
-Check CheckTopology(PrimitiveTopology topology);
-// What a draw needs bound.
-struct DrawBindings {
-    bool vertexShader = false;
-    PrimitiveTopology topology = PrimitiveTopology::UNDEFINED;
-    Viewport viewport;
-    bool target = false; // a render target or a depth target
-};
-Check CheckDraw(const DrawBindings& bound);
-// An index buffer to bind: null (unbinding), or a buffer made with BIND_INDEX_BUFFER read as R32_UINT
-// from a multiple of 4 bytes.
-Check CheckIndexBuffer(const Buffer* buffer, Format format, uint32_t offset);
-// An indexed draw: what any draw needs, and the bound index buffer (null for none, bound at `offset`)
-// holding indices startIndex to startIndex + indexCount.
-Check CheckDrawIndexed(const DrawBindings& bound, const Buffer* indexBuffer, uint32_t offset,
-                       uint32_t startIndex, uint32_t indexCount);
-// The size in bytes of DrawIndexedInstancedIndirect's arguments: five 32-bit values.
-constexpr uint32_t kDrawIndexedArgumentsSize = 20;
-// An indirect indexed draw: what any draw needs, a bound index buffer, and a buffer made with
-// RESOURCE_MISC_DRAWINDIRECT_ARGS holding the arguments at a multiple of 4 bytes.
-Check CheckDrawIndexedIndirect(const DrawBindings& bound, const Buffer* indexBuffer, const Buffer* arguments,
-                               uint32_t offset);
-Check CheckDispatch(bool computeShader, uint32_t x, uint32_t y, uint32_t z);
-Check CheckClearRenderTarget(const RenderTargetView* view, const float* color);
-Check CheckClearDepthStencil(const DepthStencilView* view, uint32_t flags);
-Check CheckUpdateSubresource(Resource* resource, uint32_t subresource, const Box* box, const void* data);
-Check CheckReadBack(Resource* resource, uint32_t subresource, const void* destination, size_t destinationSize,
-                    uint32_t rowPitch);
-Check CheckGenerateMips(ShaderResourceView* view);
-Check CheckQuery(const Query* query);
-Check CheckGetData(const Query* query, const void* data, uint32_t size);
 
 class Device : public Object {
   public:

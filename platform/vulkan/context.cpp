@@ -10,11 +10,12 @@ namespace gpu::vulkan {
 
 namespace {
 
-// Binds `count` objects from slot `start` on; null objects (or none given) unbind.
+// Binds `count` objects from slot `start` on; null objects (or none given) unbind. `call` names the binding
+// call for the check's log.
 template <class Slot, class Object, size_t capacity>
-void setSlots(DeviceCore& core, Ref<Slot> (&slots)[capacity], uint32_t start, uint32_t count,
-              Object* const* objects) {
-    if (!core.pass(CheckSlots(start, count, capacity))) return;
+void setSlots(DeviceCore& core, const char* call, Ref<Slot> (&slots)[capacity], uint32_t start,
+              uint32_t count, Object* const* objects) {
+    if (!core.pass(CheckSlots(start, count, capacity), call)) return;
     for (uint32_t i = 0; i < count; ++i) slots[start + i] = Ref<Slot>::share(objects ? objects[i] : nullptr);
 }
 
@@ -62,35 +63,35 @@ ContextImpl::~ContextImpl() {
 // --- binding ----------------------------------------------------------------------------------
 
 void ContextImpl::VSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setSlots(*core_, vs_.resources, start, count, views);
+    setSlots(*core_, "VSSetShaderResources", vs_.resources, start, count, views);
 }
 void ContextImpl::PSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setSlots(*core_, ps_.resources, start, count, views);
+    setSlots(*core_, "PSSetShaderResources", ps_.resources, start, count, views);
 }
 void ContextImpl::CSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setSlots(*core_, cs_.resources, start, count, views);
+    setSlots(*core_, "CSSetShaderResources", cs_.resources, start, count, views);
 }
 void ContextImpl::CSSetUnorderedAccessViews(uint32_t start, uint32_t count, UnorderedAccessView* const* views,
                                             const uint32_t*) {
-    setSlots(*core_, uavs_, start, count, views);
+    setSlots(*core_, "CSSetUnorderedAccessViews", uavs_, start, count, views);
 }
 void ContextImpl::VSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
-    setSlots(*core_, vs_.constantBuffers, start, count, buffers);
+    setSlots(*core_, "VSSetConstantBuffers", vs_.constantBuffers, start, count, buffers);
 }
 void ContextImpl::PSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
-    setSlots(*core_, ps_.constantBuffers, start, count, buffers);
+    setSlots(*core_, "PSSetConstantBuffers", ps_.constantBuffers, start, count, buffers);
 }
 void ContextImpl::CSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
-    setSlots(*core_, cs_.constantBuffers, start, count, buffers);
+    setSlots(*core_, "CSSetConstantBuffers", cs_.constantBuffers, start, count, buffers);
 }
 void ContextImpl::VSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
-    setSlots(*core_, vs_.samplers, start, count, samplers);
+    setSlots(*core_, "VSSetSamplers", vs_.samplers, start, count, samplers);
 }
 void ContextImpl::PSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
-    setSlots(*core_, ps_.samplers, start, count, samplers);
+    setSlots(*core_, "PSSetSamplers", ps_.samplers, start, count, samplers);
 }
 void ContextImpl::CSSetSamplers(uint32_t start, uint32_t count, SamplerState* const* samplers) {
-    setSlots(*core_, cs_.samplers, start, count, samplers);
+    setSlots(*core_, "CSSetSamplers", cs_.samplers, start, count, samplers);
 }
 void ContextImpl::VSSetShader(VertexShader* shader) {
     vertexShader_ = Ref<VertexShader>::share(shader);
@@ -105,7 +106,7 @@ void ContextImpl::CSSetShader(ComputeShader* shader) {
     computeDirty_ = true;
 }
 void ContextImpl::IASetPrimitiveTopology(PrimitiveTopology topology) {
-    if (!core_->pass(CheckTopology(topology))) return;
+    if (!core_->pass(CheckTopology(topology), "IASetPrimitiveTopology")) return;
     topology_ = topology;
     graphicsDirty_ = true;
 }
@@ -129,7 +130,7 @@ void ContextImpl::OMSetBlendState(BlendState* state, const float blendFactor[4],
 
 void ContextImpl::OMSetRenderTargets(uint32_t count, RenderTargetView* const* views,
                                      DepthStencilView* depth) {
-    if (!core_->pass(CheckRenderTargets(count))) return;
+    if (!core_->pass(CheckRenderTargets(count), "OMSetRenderTargets")) return;
     endRendering();
     targetCount_ = count;
     for (uint32_t i = 0; i < SIMULTANEOUS_RENDER_TARGET_COUNT; ++i)
@@ -328,7 +329,7 @@ void ContextImpl::beginRendering() {
 }
 
 void ContextImpl::Draw(uint32_t vertexCount, uint32_t startVertex) {
-    DrawInstanced(vertexCount, 1, startVertex, 0);
+    draw("Draw", vertexCount, 1, startVertex, 0);
 }
 
 DrawBindings ContextImpl::drawBindings() const {
@@ -391,13 +392,18 @@ VkCommandBuffer ContextImpl::prepareDraw(std::initializer_list<Access> extra) {
 
 void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                                 uint32_t startInstance) {
-    if (!core_->pass(CheckDraw(drawBindings()))) return;
+    draw("DrawInstanced", vertexCount, instanceCount, startVertex, startInstance);
+}
+
+void ContextImpl::draw(const char* call, uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
+                       uint32_t startInstance) {
+    if (!core_->pass(CheckDraw(drawBindings()), call)) return;
     if (VkCommandBuffer cmd = prepareDraw({}))
         vkCmdDraw(cmd, vertexCount, instanceCount, startVertex, startInstance);
 }
 
 void ContextImpl::IASetIndexBuffer(Buffer* buffer, Format format, uint32_t offset) {
-    if (!core_->pass(CheckIndexBuffer(buffer, format, offset))) return;
+    if (!core_->pass(CheckIndexBuffer(buffer, format, offset), "IASetIndexBuffer")) return;
     indexBuffer_ = Ref<Buffer>::share(buffer);
     indexOffset_ = offset;
 }
@@ -405,7 +411,8 @@ void ContextImpl::IASetIndexBuffer(Buffer* buffer, Format format, uint32_t offse
 void ContextImpl::DrawIndexedInstanced(uint32_t indexCount, uint32_t instanceCount, uint32_t startIndex,
                                        int32_t baseVertex, uint32_t startInstance) {
     if (!core_->pass(
-            CheckDrawIndexed(drawBindings(), indexBuffer_.get(), indexOffset_, startIndex, indexCount)))
+            CheckDrawIndexed(drawBindings(), indexBuffer_.get(), indexOffset_, startIndex, indexCount),
+            "DrawIndexedInstanced"))
         return;
     auto* indices = static_cast<BufferImpl*>(indexBuffer_.get());
     // A fresh command buffer binds nothing, so the indices are bound with every draw.
@@ -416,7 +423,9 @@ void ContextImpl::DrawIndexedInstanced(uint32_t indexCount, uint32_t instanceCou
 }
 
 void ContextImpl::DrawIndexedInstancedIndirect(Buffer* arguments, uint32_t offset) {
-    if (!core_->pass(CheckDrawIndexedIndirect(drawBindings(), indexBuffer_.get(), arguments, offset))) return;
+    if (!core_->pass(CheckDrawIndexedIndirect(drawBindings(), indexBuffer_.get(), arguments, offset),
+                     "DrawIndexedInstancedIndirect"))
+        return;
     auto* indices = static_cast<BufferImpl*>(indexBuffer_.get());
     auto* args = static_cast<BufferImpl*>(arguments);
     if (VkCommandBuffer cmd = prepareDraw({{&indices->hazard, false}, {&args->hazard, false}})) {
@@ -428,7 +437,7 @@ void ContextImpl::DrawIndexedInstancedIndirect(Buffer* arguments, uint32_t offse
 void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
     const ShaderCode* cs = codeOf(computeShader_);
     // Every Vulkan device takes at least the 65535 groups a dimension that the check allows.
-    if (!core_->pass(CheckDispatch(cs != nullptr, x, y, z))) return;
+    if (!core_->pass(CheckDispatch(cs != nullptr, x, y, z), "Dispatch")) return;
     if (computeDirty_) {
         computeLayout_ = pipelines_.layout(*cs, nullptr);
         if (!computeLayout_) return;
@@ -453,7 +462,7 @@ void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
 // --- transfers ------------------------------------------------------------------------------------
 
 void ContextImpl::ClearRenderTargetView(RenderTargetView* view, const float color[4]) {
-    if (!core_->pass(CheckClearRenderTarget(view, color))) return;
+    if (!core_->pass(CheckClearRenderTarget(view, color), "ClearRenderTargetView")) return;
     auto* rtv = static_cast<RenderTargetViewImpl*>(view);
     // Buffer 0 of a window with no area has no image: there is nothing to clear.
     if (!rtv->texture->image()) return;
@@ -468,7 +477,7 @@ void ContextImpl::ClearRenderTargetView(RenderTargetView* view, const float colo
 
 void ContextImpl::ClearDepthStencilView(DepthStencilView* view, uint32_t flags, float depth,
                                         uint8_t stencil) {
-    if (!core_->pass(CheckClearDepthStencil(view, flags))) return;
+    if (!core_->pass(CheckClearDepthStencil(view, flags), "ClearDepthStencilView")) return;
     auto* dsv = static_cast<DepthStencilViewImpl*>(view);
     endRendering();
     TextureImage& image = *dsv->texture->image();
@@ -484,7 +493,7 @@ void ContextImpl::ClearDepthStencilView(DepthStencilView* view, uint32_t flags, 
 
 void ContextImpl::UpdateSubresource(Resource* resource, uint32_t subresource, const Box* box,
                                     const void* data, uint32_t rowPitch, uint32_t depthPitch) {
-    if (!core_->pass(CheckUpdateSubresource(resource, subresource, box, data))) return;
+    if (!core_->pass(CheckUpdateSubresource(resource, subresource, box, data), "UpdateSubresource")) return;
     if (BufferImpl* buffer = bufferOf(resource)) {
         const uint32_t begin = box ? box->left : 0, end = box ? box->right : buffer->GetDesc().ByteWidth;
         endRendering();
@@ -503,7 +512,7 @@ void ContextImpl::UpdateSubresource(Resource* resource, uint32_t subresource, co
 }
 
 void ContextImpl::GenerateMips(ShaderResourceView* view) {
-    if (!core_->pass(CheckGenerateMips(view))) return;
+    if (!core_->pass(CheckGenerateMips(view), "GenerateMips")) return;
     auto* srv = static_cast<ShaderResourceViewImpl*>(view);
     if (!srv->source.image) return;
     TextureImage& image = *srv->source.image;
@@ -542,7 +551,8 @@ void ContextImpl::Flush() {
 
 bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* destination,
                            size_t destinationSize, uint32_t rowPitch) {
-    if (!core_->pass(CheckReadBack(resource, subresource, destination, destinationSize, rowPitch)))
+    if (!core_->pass(CheckReadBack(resource, subresource, destination, destinationSize, rowPitch),
+                     "ReadBack"))
         return false;
     if (BufferImpl* buffer = bufferOf(resource)) {
         const VkDeviceSize size = buffer->GetDesc().ByteWidth;

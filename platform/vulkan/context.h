@@ -91,6 +91,9 @@ class ContextImpl final : public DeviceContext {
     // rendering and dynamic state, with `extra` (index and argument buffers) among the accesses.
     // VK_NULL_HANDLE when the draw cannot be made.
     VkCommandBuffer prepareDraw(std::initializer_list<Access> extra);
+    // Draw and DrawInstanced; `call` names which, for the check's log.
+    void draw(const char* call, uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
+              uint32_t startInstance);
 
     CorePtr core_;
     Pipelines pipelines_;

@@ -1,11 +1,11 @@
 #include "platform/vulkan/device.h"
 
+#include "platform/vulkan/adapter_choice.h"
 #include "platform/vulkan/context.h"
 #include "platform/vulkan/device_impl.h"
 #include "platform/vulkan/surface.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,16 +45,6 @@ std::string resultName(VkResult result) {
     }
 }
 
-bool hasExtension(VkPhysicalDevice device, const char* name) {
-    uint32_t count = 0;
-    vkEnumerateDeviceExtensionProperties(device, nullptr, &count, nullptr);
-    std::vector<VkExtensionProperties> extensions(count);
-    vkEnumerateDeviceExtensionProperties(device, nullptr, &count, extensions.data());
-    return std::any_of(extensions.begin(), extensions.end(), [&](const VkExtensionProperties& e) {
-        return std::strcmp(e.extensionName, name) == 0;
-    });
-}
-
 bool hasLayer(const char* name) {
     uint32_t count = 0;
     vkEnumerateInstanceLayerProperties(&count, nullptr);
@@ -62,170 +52,6 @@ bool hasLayer(const char* name) {
     vkEnumerateInstanceLayerProperties(&count, layers.data());
     return std::any_of(layers.begin(), layers.end(),
                        [&](const VkLayerProperties& l) { return std::strcmp(l.layerName, name) == 0; });
-}
-
-// MIRELANDT_VULKAN_FORCE_1_2=1 takes the Vulkan 1.2 path (dynamic rendering and synchronization2 from
-// their KHR extensions) on a 1.3 device too, and asks for no more than Vulkan 1.2 of the instance, so
-// validation holds the backend to 1.2. A setting for the tests only.
-bool forcedTo12() {
-    const char* forced = std::getenv("MIRELANDT_VULKAN_FORCE_1_2");
-    return forced && std::strcmp(forced, "1") == 0;
-}
-
-constexpr const char* kPathExtensions[] = {VK_KHR_DYNAMIC_RENDERING_EXTENSION_NAME,
-                                           VK_KHR_SYNCHRONIZATION_2_EXTENSION_NAME};
-
-// The features the backend needs beyond Vulkan 1.0's, chained for vkGetPhysicalDeviceFeatures2 or
-// vkCreateDevice: dynamic rendering and synchronization2 in the Vulkan 1.3 block on the 1.3 path, in
-// the extensions' own blocks on the 1.2 path.
-struct PathFeatures {
-    explicit PathFeatures(bool core13) : core13(core13) {
-        if (core13) {
-            v13.pNext = &robustness;
-            v12.pNext = &v13;
-        } else {
-            synchronization2.pNext = &robustness;
-            dynamicRendering.pNext = &synchronization2;
-            v12.pNext = &dynamicRendering;
-        }
-    }
-    PathFeatures(const PathFeatures&) = delete;
-    PathFeatures& operator=(const PathFeatures&) = delete;
-
-    bool supported() const {
-        return core13 ? v13.dynamicRendering && v13.synchronization2
-                      : dynamicRendering.dynamicRendering && synchronization2.synchronization2;
-    }
-    void enable() {
-        robustness.nullDescriptor = VK_TRUE;
-        // Reads past the end of a bound buffer give 0, as in Direct3D 11; the text layers rely on it.
-        robustness.robustBufferAccess2 = VK_TRUE;
-        features.features.robustBufferAccess = VK_TRUE;
-        v12.timelineSemaphore = VK_TRUE;
-        v13.dynamicRendering = v13.synchronization2 = VK_TRUE;
-        dynamicRendering.dynamicRendering = VK_TRUE;
-        synchronization2.synchronization2 = VK_TRUE;
-    }
-
-    const bool core13;
-    VkPhysicalDeviceRobustness2FeaturesEXT robustness{
-        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
-    VkPhysicalDeviceSynchronization2FeaturesKHR synchronization2{
-        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SYNCHRONIZATION_2_FEATURES_KHR};
-    VkPhysicalDeviceDynamicRenderingFeaturesKHR dynamicRendering{
-        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DYNAMIC_RENDERING_FEATURES_KHR};
-    VkPhysicalDeviceVulkan13Features v13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES};
-    VkPhysicalDeviceVulkan12Features v12{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES};
-    VkPhysicalDeviceFeatures2 features{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v12};
-};
-
-struct Candidate {
-    VkPhysicalDevice device;
-    VkPhysicalDeviceProperties properties;
-    uint32_t queueFamily;
-    uint32_t timestampValidBits;
-    bool core13;
-    std::string unsuitable; // empty when usable
-};
-
-Candidate examine(VkPhysicalDevice device, bool presentation) {
-    Candidate c{device, {}, 0, 0, false, {}};
-    auto unsuitable = [&](std::string reason) {
-        c.unsuitable = std::move(reason);
-        return c;
-    };
-    vkGetPhysicalDeviceProperties(device, &c.properties);
-    if (c.properties.apiVersion < VK_API_VERSION_1_2) return unsuitable("no Vulkan 1.3, nor 1.2");
-    c.core13 = c.properties.apiVersion >= VK_API_VERSION_1_3 && !forcedTo12();
-    if (!c.core13) {
-        std::string missing;
-        for (const char* ext : kPathExtensions)
-            if (!hasExtension(device, ext)) missing += std::string(missing.empty() ? "" : " and ") + ext;
-        if (!missing.empty()) return unsuitable("no Vulkan 1.3, and Vulkan 1.2 without " + missing);
-    }
-    for (const char* ext : {VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME}) {
-        if (!hasExtension(device, ext)) return unsuitable(std::string("no ") + ext);
-    }
-    if (presentation && !hasExtension(device, VK_KHR_SWAPCHAIN_EXTENSION_NAME))
-        return unsuitable("no swap chains");
-    PathFeatures available(c.core13);
-    vkGetPhysicalDeviceFeatures2(device, &available.features);
-    if (!available.robustness.nullDescriptor) return unsuitable("no null descriptors");
-    if (!available.robustness.robustBufferAccess2) return unsuitable("no robust buffer access");
-    if (!available.supported() || !available.v12.timelineSemaphore)
-        return unsuitable("no dynamic rendering, synchronization2 or timeline semaphores");
-    uint32_t count = 0;
-    vkGetPhysicalDeviceQueueFamilyProperties(device, &count, nullptr);
-    std::vector<VkQueueFamilyProperties> families(count);
-    vkGetPhysicalDeviceQueueFamilyProperties(device, &count, families.data());
-    for (uint32_t i = 0; i < count; ++i) {
-        const VkQueueFlags wanted = VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT;
-        if ((families[i].queueFlags & wanted) == wanted) {
-            c.queueFamily = i;
-            c.timestampValidBits = families[i].timestampValidBits;
-            return c;
-        }
-    }
-    return unsuitable("no graphics and compute queue");
-}
-
-int rank(VkPhysicalDeviceType type) {
-    switch (type) {
-    case VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU:
-        return 4;
-    case VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU:
-        return 3;
-    case VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU:
-        return 2;
-    case VK_PHYSICAL_DEVICE_TYPE_CPU:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-std::string lower(std::string text) {
-    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// The adapter to use: the one MIRELANDT_VULKAN_DEVICE names (an index or part of a name), else
-// the usable one of the best kind, real GPUs before CPU implementations.
-const Candidate* choose(const std::vector<Candidate>& candidates, std::string* error) {
-    if (const char* forced = std::getenv("MIRELANDT_VULKAN_DEVICE"); forced && *forced) {
-        const std::string wanted = forced;
-        const bool isIndex =
-            std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; });
-        for (size_t i = 0; i < candidates.size(); ++i) {
-            const Candidate& c = candidates[i];
-            const bool named = isIndex
-                                   ? std::to_string(i) == wanted
-                                   : lower(c.properties.deviceName).find(lower(wanted)) != std::string::npos;
-            if (!named) continue;
-            if (!c.unsuitable.empty()) {
-                *error = "Vulkan device '" + std::string(c.properties.deviceName) + "' chosen by " +
-                         "MIRELANDT_VULKAN_DEVICE is unsuitable: " + c.unsuitable;
-                return nullptr;
-            }
-            return &c;
-        }
-        *error = "no Vulkan device matches MIRELANDT_VULKAN_DEVICE='" + wanted + "'";
-        return nullptr;
-    }
-    const Candidate* best = nullptr;
-    for (const Candidate& c : candidates) {
-        if (c.unsuitable.empty() &&
-            (!best || rank(c.properties.deviceType) > rank(best->properties.deviceType)))
-            best = &c;
-    }
-    if (!best) {
-        *error = "no suitable Vulkan device";
-        for (const Candidate& c : candidates)
-            *error += std::string(candidates.front().device == c.device ? ": " : "; ") +
-                      c.properties.deviceName + " (" + c.unsuitable + ")";
-        if (candidates.empty()) *error += ": the Vulkan driver lists no devices";
-    }
-    return best;
 }
 
 } // namespace
@@ -245,15 +71,28 @@ VKAPI_ATTR VkBool32 VKAPI_CALL DeviceCore::debugCallback(VkDebugUtilsMessageSeve
 
 std::string DeviceCore::initialise(const DeviceOptions& options) {
     options_ = options;
+    if (std::string error = createInstance(); !error.empty()) return error;
+    if (std::string error = takeAdapter(); !error.empty()) return error;
+    if (std::string error = createDevice(); !error.empty()) return error;
+    const bool found = loadDeviceFunctions();
+    if (!createTimeline() || !createDefaultSampler() || !found)
+        return "the Vulkan device '" + adapterName + "' could not be set up";
+    // With a window the line comes with the swap chain, which adds its present mode.
+    if (!presentationEnabled && infoRequested())
+        std::fprintf(stderr, "vulkan: %s, %s, no presentation\n", adapterName.c_str(), pathName().c_str());
+    return {};
+}
+
+std::string DeviceCore::createInstance() {
     if (std::string error; !loadVulkan(&error)) return error;
     std::vector<const char*> extensions;
-    if (options.window.system != window::WindowSystem::None) {
-        extensions = surfaceExtensions(options.window.system);
+    if (options_.window.system != window::WindowSystem::None) {
+        extensions = surfaceExtensions(options_.window.system);
         if (extensions.empty()) return "this build cannot present to the window's window system";
         presentationEnabled = true;
     }
     std::vector<const char*> layers;
-    if (options.debugLayer) {
+    if (options_.debugLayer) {
         if (!hasLayer(kValidationLayer)) return "the Vulkan validation layer is not installed";
         layers.push_back(kValidationLayer);
         extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
@@ -277,7 +116,7 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     validation.enabledValidationFeatureCount = 1;
     validation.pEnabledValidationFeatures = validationFeatures;
     VkInstanceCreateInfo instanceInfo{VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO};
-    instanceInfo.pNext = options.debugLayer ? &validation : nullptr;
+    instanceInfo.pNext = options_.debugLayer ? &validation : nullptr;
     instanceInfo.pApplicationInfo = &app;
     instanceInfo.enabledLayerCount = uint32_t(layers.size());
     instanceInfo.ppEnabledLayerNames = layers.data();
@@ -288,20 +127,18 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
         return "no Vulkan driver could be started (vkCreateInstance: " + resultName(r) + ")";
     }
     loadInstanceFunctions(instance);
-    if (options.debugLayer) {
+    if (options_.debugLayer) {
         auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
             vkGetInstanceProcAddr(instance, "vkCreateDebugUtilsMessengerEXT"));
         if (create) create(instance, &messengerInfo, nullptr, &messenger_);
     }
+    return {};
+}
 
-    uint32_t count = 0;
-    vkEnumeratePhysicalDevices(instance, &count, nullptr);
-    std::vector<VkPhysicalDevice> devices(count);
-    vkEnumeratePhysicalDevices(instance, &count, devices.data());
-    std::vector<Candidate> candidates;
-    for (VkPhysicalDevice d : devices) candidates.push_back(examine(d, presentationEnabled));
+std::string DeviceCore::takeAdapter() {
     std::string error;
-    const Candidate* chosen = choose(candidates, &error);
+    const std::vector<Candidate> candidates = examineAdapters(instance, presentationEnabled);
+    const Candidate* chosen = chooseAdapter(candidates, &error);
     if (!chosen) return error;
     physicalDevice = chosen->device;
     properties = chosen->properties;
@@ -315,7 +152,10 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     adapterName =
         std::string(properties.deviceName) + ", driver " + driver.driverName + " " + driver.driverInfo;
     vkGetPhysicalDeviceMemoryProperties(physicalDevice, &memoryProperties);
+    return {};
+}
 
+std::string DeviceCore::createDevice() {
     VkPhysicalDeviceFeatures2 available{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2};
     vkGetPhysicalDeviceFeatures2(physicalDevice, &available);
     PathFeatures needed(core13);
@@ -351,6 +191,10 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
         return "the Vulkan device '" + adapterName + "' could not be opened (" + resultName(r) + ")";
     }
     vkGetDeviceQueue(device, queueFamily, 0, &queue);
+    return {};
+}
+
+bool DeviceCore::loadDeviceFunctions() {
     cmdPushDescriptorSet = reinterpret_cast<PFN_vkCmdPushDescriptorSetKHR>(
         vkGetDeviceProcAddr(device, "vkCmdPushDescriptorSetKHR"));
     bool found = cmdPushDescriptorSet != nullptr;
@@ -364,20 +208,21 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     find(&vk.cmdPipelineBarrier2, "vkCmdPipelineBarrier2", "vkCmdPipelineBarrier2KHR");
     find(&vk.cmdWriteTimestamp2, "vkCmdWriteTimestamp2", "vkCmdWriteTimestamp2KHR");
     find(&vk.queueSubmit2, "vkQueueSubmit2", "vkQueueSubmit2KHR");
+    return found;
+}
 
+bool DeviceCore::createTimeline() {
     VkSemaphoreTypeCreateInfo timelineType{VK_STRUCTURE_TYPE_SEMAPHORE_TYPE_CREATE_INFO};
     timelineType.semaphoreType = VK_SEMAPHORE_TYPE_TIMELINE;
     VkSemaphoreCreateInfo semaphoreInfo{VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO, &timelineType};
+    return vkCreateSemaphore(device, &semaphoreInfo, nullptr, &timeline_) == VK_SUCCESS;
+}
+
+bool DeviceCore::createDefaultSampler() {
     VkSamplerCreateInfo samplerInfo{VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
     samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW =
         VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-    if (vkCreateSemaphore(device, &semaphoreInfo, nullptr, &timeline_) != VK_SUCCESS ||
-        vkCreateSampler(device, &samplerInfo, nullptr, &defaultSampler) != VK_SUCCESS || !found)
-        return "the Vulkan device '" + adapterName + "' could not be set up";
-    // With a window the line comes with the swap chain, which adds its present mode.
-    if (!presentationEnabled && infoRequested())
-        std::fprintf(stderr, "vulkan: %s, %s, no presentation\n", adapterName.c_str(), pathName().c_str());
-    return {};
+    return vkCreateSampler(device, &samplerInfo, nullptr, &defaultSampler) == VK_SUCCESS;
 }
 
 std::string DeviceCore::pathName() const {

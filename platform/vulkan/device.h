@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/gpu.h"
+#include "platform/gpu_checks.h"
 
 #include "platform/vulkan/loader.h"
 
@@ -77,9 +78,10 @@ class DeviceCore {
     std::string adapterName;
     std::string lastError;
     CheckLog checks;
-    // Runs a check: true when it passed, otherwise records it, with its message in lastError.
-    bool pass(Check check) {
-        if (checks.pass(check)) return true;
+    // Runs the check of the interface call `call`: true when it passed, otherwise records it, with its
+    // message in lastError.
+    bool pass(Check check, const char* call) {
+        if (checks.pass(check, call)) return true;
         lastError = CheckMessage(check);
         return false;
     }
@@ -120,6 +122,19 @@ class DeviceCore {
     bool formatSupports(VkFormat format, VkFormatFeatureFlags features, bool buffer = false) const;
 
   private:
+    // The steps of initialise, in order; each gives one line saying why it failed (empty on success) or
+    // false.
+    std::string createInstance();
+    // Examines the adapters and takes the chosen one's properties.
+    std::string takeAdapter();
+    // Opens the device with the features and extensions the backend needs, and takes its queue.
+    std::string createDevice();
+    // The push-descriptor and path functions; false when one is missing.
+    bool loadDeviceFunctions();
+    // The timeline semaphore whose value counts the completed batches.
+    bool createTimeline();
+    bool createDefaultSampler();
+
     struct Retired {
         uint64_t serial;
         VkObjectType type;

@@ -41,9 +41,13 @@ class DeviceImpl final : public Device {
   private:
     // Records why a creation failed and returns the null result.
     std::nullptr_t fail(std::string message);
+    // `call` names the creating call for the check's log.
     template <class Impl, class Desc>
-    Ref<Impl> createTexture(const Desc& desc, const SubresourceData* initialData);
-    template <class Impl> Ref<Impl> createShader(const void* bytecode, size_t size, ShaderStage stage);
+    Ref<Impl> createTexture(const char* call, const Desc& desc, const SubresourceData* initialData);
+    template <class Impl>
+    Ref<Impl> createShader(const char* call, const void* bytecode, size_t size, ShaderStage stage);
+    // A shader-resource or unordered-access view of what its check resolved.
+    template <class Impl> Ref<Impl> createResourceView(Resource* resource, const ResolvedView& resolved);
 
     CorePtr core_;
     Ref<ContextImpl> context_;

@@ -137,6 +137,17 @@ bool SwapChainImpl::HasArea() {
 
 bool SwapChainImpl::createSwapchain() {
     const VkSurfaceCapabilitiesKHR caps = surfaceCapabilities();
+    VkExtent2D extent;
+    if (!chooseFormat() || !chooseExtent(caps, &extent) || !prepareCanvas(caps, extent)) return false;
+    extent_ = extent;
+    if (!replaceSwapchain(caps)) return false;
+    wrapImages();
+    outOfDate_ = false;
+    holdsImage_ = false;
+    return true;
+}
+
+bool SwapChainImpl::chooseFormat() {
     uint32_t count = 0;
     vkGetPhysicalDeviceSurfaceFormatsKHR(core_.physicalDevice, surface_, &count, nullptr);
     std::vector<VkSurfaceFormatKHR> formats(count);
@@ -153,51 +164,56 @@ bool SwapChainImpl::createSwapchain() {
             })) {
             format_ = wanted;
             desc_.Format = candidate;
-            break;
+            return true;
         }
     }
-    if (format_ == VK_FORMAT_UNDEFINED) {
-        core_.lastError = "the window offers no 8-bit RGBA or BGRA format";
-        return false;
-    }
+    core_.lastError = "the window offers no 8-bit RGBA or BGRA format";
+    return false;
+}
+
+bool SwapChainImpl::chooseExtent(const VkSurfaceCapabilitiesKHR& caps, VkExtent2D* extent) const {
     // The surface may dictate its size; otherwise the requested one, within its limits.
-    VkExtent2D extent = caps.currentExtent;
-    if (extent.width == UINT32_MAX) {
-        extent.width = std::clamp(desc_.Width, caps.minImageExtent.width, caps.maxImageExtent.width);
-        extent.height = std::clamp(desc_.Height, caps.minImageExtent.height, caps.maxImageExtent.height);
+    *extent = caps.currentExtent;
+    if (extent->width == UINT32_MAX) {
+        extent->width = std::clamp(desc_.Width, caps.minImageExtent.width, caps.maxImageExtent.width);
+        extent->height = std::clamp(desc_.Height, caps.minImageExtent.height, caps.maxImageExtent.height);
     }
-    if (extent.width == 0 || extent.height == 0) {
+    if (extent->width == 0 || extent->height == 0) {
         core_.lastError = "the window has no area to present to";
         return false;
     }
-    // Buffers of another size than the window's are drawn into a canvas of their own and scaled at present.
-    if (extent.width != desc_.Width || extent.height != desc_.Height) {
-        if (!(caps.supportedUsageFlags & VK_IMAGE_USAGE_TRANSFER_DST_BIT)) {
-            core_.lastError = "the window cannot take a picture scaled to its size";
-            return false;
-        }
-        if (!canvas_ || canvas_->format != format_) {
-            canvas_ = std::make_unique<TextureImage>(context_->sharedCore());
-            const VkImageUsageFlags usage = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT |
-                                            VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
-            if (!canvas_->create(VK_IMAGE_TYPE_2D, format_, {desc_.Width, desc_.Height, 1}, 1, usage)) {
-                canvas_.reset();
-                return false;
-            }
-        }
-    } else {
+    return true;
+}
+
+bool SwapChainImpl::prepareCanvas(const VkSurfaceCapabilitiesKHR& caps, VkExtent2D extent) {
+    if (extent.width == desc_.Width && extent.height == desc_.Height) {
         canvas_.reset();
+        return true;
     }
-    extent_ = extent;
+    if (!(caps.supportedUsageFlags & VK_IMAGE_USAGE_TRANSFER_DST_BIT)) {
+        core_.lastError = "the window cannot take a picture scaled to its size";
+        return false;
+    }
+    if (canvas_ && canvas_->format == format_) return true;
+    canvas_ = std::make_unique<TextureImage>(context_->sharedCore());
+    const VkImageUsageFlags usage = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT |
+                                    VK_IMAGE_USAGE_TRANSFER_DST_BIT;
+    if (!canvas_->create(VK_IMAGE_TYPE_2D, format_, {desc_.Width, desc_.Height, 1}, 1, usage)) {
+        canvas_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool SwapChainImpl::replaceSwapchain(const VkSurfaceCapabilitiesKHR& caps) {
     uint32_t images = std::max(caps.minImageCount, desc_.BufferCount);
     if (caps.maxImageCount) images = std::min(images, caps.maxImageCount);
-
     VkSwapchainCreateInfoKHR info{VK_STRUCTURE_TYPE_SWAPCHAIN_CREATE_INFO_KHR};
     info.surface = surface_;
     info.minImageCount = images;
     info.imageFormat = format_;
     info.imageColorSpace = VK_COLOR_SPACE_SRGB_NONLINEAR_KHR;
-    info.imageExtent = extent;
+    info.imageExtent = extent_;
     info.imageArrayLayers = 1;
     info.imageUsage =
         VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT |
@@ -226,19 +242,21 @@ bool SwapChainImpl::createSwapchain() {
         return false;
     }
     swapchain_ = created;
+    return true;
+}
+
+void SwapChainImpl::wrapImages() {
+    uint32_t count = 0;
     vkGetSwapchainImagesKHR(core_.device, swapchain_, &count, nullptr);
     std::vector<VkImage> vkImages(count);
     vkGetSwapchainImagesKHR(core_.device, swapchain_, &count, vkImages.data());
     const VkSemaphoreCreateInfo semaphoreInfo{VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
     for (VkImage image : vkImages) {
         images_.push_back(std::make_unique<TextureImage>(context_->sharedCore()));
-        images_.back()->wrap(image, format_, {extent.width, extent.height, 1});
+        images_.back()->wrap(image, format_, {extent_.width, extent_.height, 1});
         renderDone_.push_back(VK_NULL_HANDLE);
         vkCreateSemaphore(core_.device, &semaphoreInfo, nullptr, &renderDone_.back());
     }
-    outOfDate_ = false;
-    holdsImage_ = false;
-    return true;
 }
 
 Ref<Texture2D> SwapChainImpl::GetBuffer(uint32_t index) {
@@ -343,7 +361,7 @@ bool SwapChainImpl::Present(uint32_t, uint32_t) {
 
 Ref<SwapChain> DeviceImpl::CreateSwapChainForWindow(const window::NativeWindow& window,
                                                     const SwapChainDesc& desc) {
-    if (!core_->pass(CheckSwapChainDesc(desc))) return nullptr;
+    if (!core_->pass(CheckSwapChainDesc(desc), "CreateSwapChainForWindow")) return nullptr;
     if (!core_->presentationEnabled) return fail("the device was created without a window to present to");
     if (window.system != core_->options().window.system)
         return fail("the window belongs to another window system than the device was made for");

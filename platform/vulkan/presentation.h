@@ -27,7 +27,20 @@ class SwapChainImpl final : public SwapChain {
   private:
     // The surface's capabilities, with no area while the test setting says the window is minimised.
     VkSurfaceCapabilitiesKHR surfaceCapabilities();
+    // (Re)creates the swap chain for the surface as it is now; false, with the reason in lastError, when
+    // it cannot be presented to.
     bool createSwapchain();
+    // The steps of createSwapchain, in order.
+    // The desc's format, else the other 8-bit channel order, as the surface offers it.
+    bool chooseFormat();
+    // The surface's size, or the desc's within the surface's limits; false when it has no area.
+    bool chooseExtent(const VkSurfaceCapabilitiesKHR& caps, VkExtent2D* extent) const;
+    // A canvas of the desc's size when the images' size differs from it; none otherwise.
+    bool prepareCanvas(const VkSurfaceCapabilitiesKHR& caps, VkExtent2D extent);
+    // Creates the swap chain of extent_ in place of the old one, whose images go.
+    bool replaceSwapchain(const VkSurfaceCapabilitiesKHR& caps);
+    // Takes the new swap chain's images, each with its render-done semaphore.
+    void wrapImages();
     VkPresentModeKHR choosePresentMode() const;
     void destroyImages();
     // Acquires the next image of the swap chain and moves it to GENERAL layout, its contents discarded.

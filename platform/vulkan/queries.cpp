@@ -9,7 +9,7 @@
 namespace gpu::vulkan {
 
 Ref<Query> DeviceImpl::CreateQuery(const QueryDesc& desc) {
-    if (!core_->pass(CheckQueryDesc(desc))) return nullptr;
+    if (!core_->pass(CheckQueryDesc(desc), "CreateQuery")) return nullptr;
     if (core_->timestampValidBits == 0 || !(core_->properties.limits.timestampPeriod > 0.0f))
         return fail("the adapter '" + core_->adapterName + "' keeps no GPU clock on its queue");
     VkQueryPool pool = VK_NULL_HANDLE;
@@ -25,11 +25,11 @@ Ref<Query> DeviceImpl::CreateQuery(const QueryDesc& desc) {
 
 // Both kinds take their result at End alone.
 void ContextImpl::Begin(Query* query) {
-    core_->pass(CheckQuery(query));
+    core_->pass(CheckQuery(query), "Begin");
 }
 
 void ContextImpl::End(Query* query) {
-    if (!core_->pass(CheckQuery(query))) return;
+    if (!core_->pass(CheckQuery(query), "End")) return;
     auto* q = static_cast<QueryImpl*>(query);
     // A query is reset before each use, which rendering does not allow; timestamps go between passes,
     // where the rendering of one pass has ended anyway.
@@ -42,7 +42,7 @@ void ContextImpl::End(Query* query) {
 }
 
 QueryStatus ContextImpl::GetData(Query* query, void* data, uint32_t size, uint32_t flags) {
-    if (!core_->pass(CheckGetData(query, data, size))) return QueryStatus::UNAVAILABLE;
+    if (!core_->pass(CheckGetData(query, data, size), "GetData")) return QueryStatus::UNAVAILABLE;
     auto* q = static_cast<QueryImpl*>(query);
     const bool timestamp = q->pool != VK_NULL_HANDLE;
     if (q->serial == 0) return QueryStatus::UNAVAILABLE;

@@ -316,129 +316,118 @@ Ref<DeviceContext> DeviceImpl::GetImmediateContext() {
 }
 
 Ref<Buffer> DeviceImpl::CreateBuffer(const BufferDesc& desc, const SubresourceData* initialData) {
-    if (!core_->pass(CheckBufferDesc(desc))) return nullptr;
+    if (!core_->pass(CheckBufferDesc(desc), "CreateBuffer")) return nullptr;
     auto buffer = Ref<BufferImpl>::adopt(new BufferImpl(core_, desc));
     if (!buffer->create(initialData)) return nullptr;
     return buffer;
 }
 
 template <class Impl, class Desc>
-Ref<Impl> DeviceImpl::createTexture(const Desc& desc, const SubresourceData* initialData) {
-    if (!core_->pass(CheckTextureDesc(desc))) return nullptr;
+Ref<Impl> DeviceImpl::createTexture(const char* call, const Desc& desc, const SubresourceData* initialData) {
+    if (!core_->pass(CheckTextureDesc(desc), call)) return nullptr;
     auto texture = Ref<Impl>::adopt(new Impl(core_, desc));
     if (!texture->create(initialData)) return nullptr;
     return texture;
 }
 
 Ref<Texture1D> DeviceImpl::CreateTexture1D(const Texture1DDesc& desc, const SubresourceData* initialData) {
-    return createTexture<Texture1DImpl>(desc, initialData);
+    return createTexture<Texture1DImpl>("CreateTexture1D", desc, initialData);
 }
 Ref<Texture2D> DeviceImpl::CreateTexture2D(const Texture2DDesc& desc, const SubresourceData* initialData) {
-    return createTexture<Texture2DImpl>(desc, initialData);
+    return createTexture<Texture2DImpl>("CreateTexture2D", desc, initialData);
 }
 Ref<Texture3D> DeviceImpl::CreateTexture3D(const Texture3DDesc& desc, const SubresourceData* initialData) {
-    return createTexture<Texture3DImpl>(desc, initialData);
+    return createTexture<Texture3DImpl>("CreateTexture3D", desc, initialData);
 }
 
 namespace {
 
-// Fills a buffer view's source with its element range (which the view's check found to fit).
-template <class ViewDesc>
-std::string describeBufferView(BufferImpl& buffer, const ViewDesc* desc, DescriptorSource* source) {
-    const Format format = desc ? desc->Format : Format::UNKNOWN;
-    ElementRange range;
-    BufferViewRange(buffer.GetDesc(), format, desc ? desc->FirstElement : 0, desc ? desc->NumElements : 0,
-                    desc != nullptr, &range);
-    source->offset = range.offset;
-    source->range = range.size;
+// Fills a buffer view's source with the elements its check resolved.
+std::string describeBufferView(BufferImpl& buffer, const ResolvedView& view, DescriptorSource* source) {
+    source->offset = view.elements.offset;
+    source->range = view.elements.size;
     source->buffer = buffer.buffer;
     source->hazard = &buffer.hazard;
-    source->format = format;
-    if (format != Format::UNKNOWN && !source->texelView(format))
+    source->format = view.format;
+    if (view.format != Format::UNKNOWN && !source->texelView(view.format))
         return "the buffer view cannot be read as typed elements of its format";
     return {};
 }
 
-// Fills a texture view's source: the levels from `first` on, `count` of them.
-std::string describeTextureView(DeviceCore& core, TextureImage& image, Format format, uint32_t first,
-                                uint32_t count, DescriptorSource* source) {
-    source->imageView = createImageView(core, image, toVkFormat(format), first, count);
+// Fills a texture view's source with the levels and format its check resolved.
+std::string describeTextureView(DeviceCore& core, TextureImage& image, const ResolvedView& view,
+                                DescriptorSource* source) {
+    source->imageView = createImageView(core, image, toVkFormat(view.format), view.firstMip, view.mipCount);
     if (!source->imageView) return "texture view could not be created";
     source->hazard = &image.hazard;
     source->image = &image;
-    source->mostDetailedMip = first;
+    source->mostDetailedMip = view.firstMip;
     return {};
 }
 
 } // namespace
 
-Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
-                                                             const ShaderResourceViewDesc* desc) {
-    if (!core_->pass(CheckShaderResourceView(resource, desc))) return nullptr;
-    auto view = Ref<ShaderResourceViewImpl>::adopt(new ShaderResourceViewImpl(core_, resource));
+template <class Impl>
+Ref<Impl> DeviceImpl::createResourceView(Resource* resource, const ResolvedView& resolved) {
+    auto view = Ref<Impl>::adopt(new Impl(core_, resource));
     if (BufferImpl* buffer = bufferOf(resource)) {
-        if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
+        if (std::string problem = describeBufferView(*buffer, resolved, &view->source); !problem.empty())
             return fail(problem);
         return view;
     }
     TextureBase* texture = textureOf(resource);
     if (!texture->image()) return fail(core_->lastError);
     TextureImage& image = *texture->image();
-    const uint32_t first = desc ? desc->MostDetailedMip : 0;
-    const uint32_t count = desc && desc->MipLevels != ~0u ? desc->MipLevels : image.mipLevels - first;
-    const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
-    if (std::string problem = describeTextureView(*core_, image, format, first, count, &view->source);
-        !problem.empty())
+    if constexpr (std::is_same_v<Impl, UnorderedAccessViewImpl>) {
+        if (!(image.usage & VK_IMAGE_USAGE_STORAGE_BIT))
+            return fail("the texture's format has no typed unordered access on this adapter");
+    }
+    if (std::string problem = describeTextureView(*core_, image, resolved, &view->source); !problem.empty())
         return fail(problem);
     return view;
+}
+
+Ref<ShaderResourceView> DeviceImpl::CreateShaderResourceView(Resource* resource,
+                                                             const ShaderResourceViewDesc* desc) {
+    ResolvedView resolved;
+    if (!core_->pass(CheckShaderResourceView(resource, desc, &resolved), "CreateShaderResourceView"))
+        return nullptr;
+    return createResourceView<ShaderResourceViewImpl>(resource, resolved);
 }
 
 Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resource,
                                                                const UnorderedAccessViewDesc* desc) {
-    if (!core_->pass(CheckUnorderedAccessView(resource, desc))) return nullptr;
-    auto view = Ref<UnorderedAccessViewImpl>::adopt(new UnorderedAccessViewImpl(core_, resource));
-    if (BufferImpl* buffer = bufferOf(resource)) {
-        if (std::string problem = describeBufferView(*buffer, desc, &view->source); !problem.empty())
-            return fail(problem);
-        return view;
-    }
-    TextureBase* texture = textureOf(resource);
-    if (!texture->image()) return fail(core_->lastError);
-    TextureImage& image = *texture->image();
-    if (!(image.usage & VK_IMAGE_USAGE_STORAGE_BIT))
-        return fail("the texture's format has no typed unordered access on this adapter");
-    const uint32_t mip = desc ? desc->MipSlice : 0;
-    const Format format = desc && desc->Format != Format::UNKNOWN ? desc->Format : texture->format();
-    if (std::string problem = describeTextureView(*core_, image, format, mip, 1, &view->source);
-        !problem.empty())
-        return fail(problem);
-    return view;
+    ResolvedView resolved;
+    if (!core_->pass(CheckUnorderedAccessView(resource, desc, &resolved), "CreateUnorderedAccessView"))
+        return nullptr;
+    return createResourceView<UnorderedAccessViewImpl>(resource, resolved);
 }
 
 Ref<RenderTargetView> DeviceImpl::CreateRenderTargetView(Resource* resource,
                                                          const RenderTargetViewDesc* desc) {
-    if (!core_->pass(CheckRenderTargetView(resource, desc))) return nullptr;
+    ResolvedView resolved;
+    if (!core_->pass(CheckRenderTargetView(resource, desc, &resolved), "CreateRenderTargetView"))
+        return nullptr;
     TextureBase* texture = textureOf(resource);
     // Buffer 0 of a window without area has no image this frame (the reason is in lastError).
     if (!texture->image()) return fail(core_->lastError);
-    return Ref<RenderTargetViewImpl>::adopt(
-        new RenderTargetViewImpl(resource, texture, desc ? desc->MipSlice : 0));
+    return Ref<RenderTargetViewImpl>::adopt(new RenderTargetViewImpl(resource, texture, resolved.firstMip));
 }
 
 Ref<DepthStencilView> DeviceImpl::CreateDepthStencilView(Resource* resource,
                                                          const DepthStencilViewDesc* desc) {
-    if (!core_->pass(CheckDepthStencilView(resource, desc))) return nullptr;
+    ResolvedView resolved;
+    if (!core_->pass(CheckDepthStencilView(resource, desc, &resolved), "CreateDepthStencilView"))
+        return nullptr;
     TextureBase* texture = textureOf(resource);
     if (!texture->image()) return fail(core_->lastError);
-    return Ref<DepthStencilViewImpl>::adopt(
-        new DepthStencilViewImpl(resource, texture, desc ? desc->MipSlice : 0));
+    return Ref<DepthStencilViewImpl>::adopt(new DepthStencilViewImpl(resource, texture, resolved.firstMip));
 }
 
 template <class Impl>
-Ref<Impl> DeviceImpl::createShader(const void* bytecode, size_t size, ShaderStage stage) {
-    if (!core_->pass(CheckShaderBytecode(bytecode, size, stage))) return nullptr;
+Ref<Impl> DeviceImpl::createShader(const char* call, const void* bytecode, size_t size, ShaderStage stage) {
     ShaderBytecodeView parsed;
-    ParseShaderBytecode(bytecode, size, &parsed);
+    if (!core_->pass(CheckShaderBytecode(bytecode, size, stage, &parsed), call)) return nullptr;
     VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO};
     info.codeSize = size_t(parsed.spirvWordCount) * 4;
     info.pCode = parsed.spirv;
@@ -451,13 +440,13 @@ Ref<Impl> DeviceImpl::createShader(const void* bytecode, size_t size, ShaderStag
 }
 
 Ref<VertexShader> DeviceImpl::CreateVertexShader(const void* bytecode, size_t size) {
-    return createShader<VertexShaderImpl>(bytecode, size, ShaderStage::Vertex);
+    return createShader<VertexShaderImpl>("CreateVertexShader", bytecode, size, ShaderStage::Vertex);
 }
 Ref<PixelShader> DeviceImpl::CreatePixelShader(const void* bytecode, size_t size) {
-    return createShader<PixelShaderImpl>(bytecode, size, ShaderStage::Pixel);
+    return createShader<PixelShaderImpl>("CreatePixelShader", bytecode, size, ShaderStage::Pixel);
 }
 Ref<ComputeShader> DeviceImpl::CreateComputeShader(const void* bytecode, size_t size) {
-    return createShader<ComputeShaderImpl>(bytecode, size, ShaderStage::Compute);
+    return createShader<ComputeShaderImpl>("CreateComputeShader", bytecode, size, ShaderStage::Compute);
 }
 
 } // namespace gpu::vulkan

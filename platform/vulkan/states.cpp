@@ -77,7 +77,7 @@ Ref<Impl> shared(std::vector<Ref<Impl>>& cache, const Desc& desc, const Make& ma
 } // namespace
 
 Ref<SamplerState> DeviceImpl::CreateSamplerState(const SamplerDesc& given) {
-    if (!core_->pass(CheckSamplerDesc(given))) return nullptr;
+    if (!core_->pass(CheckSamplerDesc(given), "CreateSamplerState")) return nullptr;
     const SamplerDesc desc = normalized(given, core_->properties.limits.maxSamplerLodBias);
     return shared(samplers_, desc, [&]() -> Ref<SamplerStateImpl> {
         const bool linear = desc.Filter == Filter::MIN_MAG_MIP_LINEAR;
@@ -101,14 +101,14 @@ Ref<SamplerState> DeviceImpl::CreateSamplerState(const SamplerDesc& given) {
 }
 
 Ref<RasterizerState> DeviceImpl::CreateRasterizerState(const RasterizerDesc& desc) {
-    if (!core_->pass(CheckRasterizerDesc(desc))) return nullptr;
+    if (!core_->pass(CheckRasterizerDesc(desc), "CreateRasterizerState")) return nullptr;
     const RasterizerDesc used = normalized(desc);
     return shared(rasterizers_, used,
                   [&] { return Ref<RasterizerStateImpl>::adopt(new RasterizerStateImpl(used)); });
 }
 
 Ref<BlendState> DeviceImpl::CreateBlendState(const BlendDesc& desc) {
-    if (!core_->pass(CheckBlendDesc(desc))) return nullptr;
+    if (!core_->pass(CheckBlendDesc(desc), "CreateBlendState")) return nullptr;
     const BlendDesc used = normalized(desc);
     return shared(blends_, used, [&] { return Ref<BlendStateImpl>::adopt(new BlendStateImpl(used)); });
 }

@@ -4,6 +4,7 @@
 // runtime must produce. Every call runs the interface's checks first, as a device does: what a device
 // refuses the double refuses (null, false, or a context call that changes nothing), with the same code.
 #include "platform/gpu.h"
+#include "platform/gpu_checks.h"
 
 #include <map>
 #include <string>

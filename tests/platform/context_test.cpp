@@ -1,5 +1,6 @@
 // Immediate-context work that is not a program's arithmetic: clears, depth, uploads, mips and the
 // lifetime of objects released while the GPU still has work that uses them.
+#include "platform/gpu_checks.h"
 #include "tests/platform/gpu_fixture.h"
 
 #include <cmath>
