@@ -2,7 +2,8 @@
 # CI for the Windows build: cross-builds the programs and tests with mingw-w64 (preset "windows"), checks
 # that the programs import only Windows' own DLLs, and runs under wine the unit tests, the GPU tests on
 # lavapipe, the wave device's clock against a PulseAudio null sink, the intro end to end on a small X
-# screen, holds a still of mirelandt-capture.exe against the Linux build's, and packs the zip. It starts its own X
+# screen, holds a still of mirelandt-capture.exe against the Linux build's and the music of
+# mirelandt-music.exe on each mixing tier against the Linux build's WAV, and packs the zip. It starts its own X
 # server, sound server and wineserver (prefix under build-windows/) and stops them all when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -79,6 +80,20 @@ mkdir -p "$still"
 build/tools/capture/mirelandt-capture --at 30 --size 160x90 --out "$still/linux.png"
 "$wine" "$build/tools/capture/mirelandt-capture.exe" --at 30 --size 160x90 --out "$still/windows.png"
 build/tests/show/golden/compare_stills "$still/linux.png" "$still/windows.png" || status=1
+
+echo "== the music of mirelandt-music.exe against the Linux build's, on each mixing tier"
+cmake --build --preset default -j "$(nproc)" --target mirelandt-music
+build/tools/music/mirelandt-music render "$still/linux.wav" 2>/dev/null
+echo "the Windows build mixes with: $("$wine" "$build/tools/music/mirelandt-music.exe" info | sed -n 's/^mixer: //p')"
+for tier in scalar avx2 avx512; do
+  MIRELANDT_MIX_TIER=$tier "$wine" "$build/tools/music/mirelandt-music.exe" render "$still/windows.wav" 2>/dev/null
+  if cmp "$still/linux.wav" "$still/windows.wav"; then
+    echo "$tier: the same bytes as Linux's ($(stat -c %s "$still/windows.wav") bytes)"
+  else
+    echo "FAIL: mirelandt-music.exe on the $tier tier differs from Linux's WAV"
+    status=1
+  fi
+done
 
 echo "== the Windows package, its stills rendered by the Linux build's mirelandt-capture"
 cmake --preset windows -DMIRELANDT_HOST_CAPTURE="$PWD/build/tools/capture/mirelandt-capture" >/dev/null

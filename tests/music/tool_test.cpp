@@ -20,8 +20,9 @@ struct ToolRun {
     std::string output; // stdout and stderr
 };
 
-ToolRun runTool(const std::string& arguments) {
-    std::string command = std::string(MIRELANDT_MUSIC_TOOL) + " " + arguments + " 2>&1";
+// Runs the tool with `arguments`, and with the environment's `settings` ("NAME=VALUE ...") where given.
+ToolRun runTool(const std::string& arguments, const std::string& settings = "") {
+    std::string command = settings + " " + MIRELANDT_MUSIC_TOOL + " " + arguments + " 2>&1";
     ToolRun run{-1, {}};
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
@@ -78,6 +79,19 @@ TEST_F(Tool, InfoDescribesTheSong) {
     EXPECT_EQ(own.exitCode, 0) << own.output;
     for (const char* line : {"channels: 20\n", "frequency: linear\n", "tempo: 173\n", "looped: yes\n"})
         EXPECT_NE(own.output.find(line), std::string::npos) << line << own.output;
+}
+
+// The mixing tier it names: the one asked for; a name it does not know gets one line and the CPU's best.
+TEST(ToolMixTier, InfoNamesTheTierAskedForOrSaysWhyNot) {
+    ToolRun scalar = runTool("info", "MIRELANDT_MIX_TIER=scalar");
+    EXPECT_NE(scalar.output.find("\nmixer: scalar\n"), std::string::npos) << scalar.output;
+    ToolRun off = runTool("info", "MIRELANDT_NO_WIDE_MIX=1");
+    EXPECT_NE(off.output.find("\nmixer: scalar\n"), std::string::npos) << off.output;
+    ToolRun bogus = runTool("info", "MIRELANDT_MIX_TIER=sse9");
+    EXPECT_EQ(bogus.exitCode, 0);
+    EXPECT_NE(bogus.output.find("MIRELANDT_MIX_TIER=sse9: not scalar, avx2 or avx512; mixing with "),
+              std::string::npos)
+        << bogus.output;
 }
 
 TEST_F(Tool, RenderWritesFloatStereoWav) {

@@ -12,6 +12,7 @@
 #include "music/mixer.h"
 #include "music/module_player.h"
 #include "music/song_duration.h"
+#include "music/wide_mix.h"
 #include "platform/stop_signal.h"
 #include "tools/output_files/progress_line.h"
 #include "tools/output_files/wav_writer.h"
@@ -158,6 +159,8 @@ int info(const char* path) {
     SongDuration d = measureSongDuration(player.get(), uint64_t(kMaxSeconds * kAudioRate));
     std::printf("rows: %u\nseconds: %.3f\nlooped: %s\n", d.rows, double(d.frames) / kAudioRate,
                 d.looped ? "yes" : "no");
+    // The mixing tier this CPU plays it with (every tier gives the same output).
+    std::printf("mixer: %s\n", mixTierName(mixTier()));
     return ExitOk;
 }
 
