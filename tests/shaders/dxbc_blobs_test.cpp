@@ -40,7 +40,11 @@ std::vector<gpu::DxbcRegister> spirvRegisters(const ShaderProgram& program) {
 
 std::string describe(const std::vector<gpu::DxbcRegister>& registers) {
     std::string text;
-    for (const auto& r : registers) text += std::string(1, r.type) + std::to_string(r.slot) + " ";
+    for (const auto& r : registers) {
+        text += r.type;
+        text += std::to_string(r.slot);
+        text += ' ';
+    }
     return text;
 }
 
