@@ -19,6 +19,14 @@
 #include <cstdio>
 #include <string>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
+using namespace platform;
+using namespace show;
+
+namespace app {
+
 namespace {
 
 class IntroPlatform final : public LoopPlatform {
@@ -62,6 +70,10 @@ int fail(const std::string& reason) {
 }
 
 } // namespace
+
+} // namespace app
+
+using namespace app;
 
 int main(int argc, char** argv) {
     IntroOptions options;
