@@ -1,5 +1,7 @@
 #include "app/display.h"
 
+namespace app {
+
 bool setupDisplay(Display& display, const window::WindowPlacement& placement, window::ScreenSize picture,
                   bool vsync, std::string* error) {
     if (!window::createIntroWindow(placement, &display.window, error)) return false;
@@ -37,3 +39,5 @@ bool presentDisplay(Display& display, std::string* error) {
     *error = "cannot present the frame: " + display.device->GetLastError();
     return false;
 }
+
+} // namespace app

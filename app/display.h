@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace app {
+
 struct Display {
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> immediateContext;
@@ -28,3 +30,5 @@ bool displayHasArea(Display& display);
 // Shows the frame drawn into the back buffer, waiting for the display's refresh when set up with vsync.
 // False with a one-line reason when the window or the device is gone.
 bool presentDisplay(Display& display, std::string* error);
+
+} // namespace app

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <vector>
 
+using namespace base;
+
+namespace app {
+
 const char* const kIntroUsage =
     "usage: mirelandt [--window WxH | --fullscreen] [--resolution WxH] [--display N] [--from S] [--loop]\n"
     "                 [--no-audio] [--vsync on|off] [--no-dialog] [--stats N]\n"
@@ -158,3 +162,5 @@ bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options,
     *options = o;
     return true;
 }
+
+} // namespace app

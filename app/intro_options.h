@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace app {
+
 enum class IntroCommand {
     Play,
     Help,
@@ -29,3 +31,5 @@ struct IntroOptions {
 bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options, std::string* error);
 
 extern const char* const kIntroUsage;
+
+} // namespace app

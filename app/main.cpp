@@ -17,7 +17,16 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
+
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
+using namespace platform;
+using namespace show;
+
+namespace app {
 
 namespace {
 
@@ -61,37 +70,39 @@ int fail(const std::string& reason) {
     return 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    IntroOptions options;
+// Reads the command line into *options. Returns the exit code when the program ends here (an option error,
+// --help, --version), nothing when the intro is to play.
+std::optional<int> answerWithoutPlaying(int argc, char** argv, IntroOptions* options) {
     std::string error;
-    if (!parseIntroOptions(argc, argv, &options, &error)) {
+    if (!parseIntroOptions(argc, argv, options, &error)) {
         window::attachParentConsole();
         std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
         return 2;
     }
-    if (options.command != IntroCommand::Play) {
-        window::attachParentConsole();
-        if (options.command == IntroCommand::Help)
-            std::fputs(kIntroUsage, stdout);
-        else
-            std::printf("mirelandt %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
-        return 0;
-    }
+    if (options->command == IntroCommand::Play) return std::nullopt;
+    window::attachParentConsole();
+    if (options->command == IntroCommand::Help)
+        std::fputs(kIntroUsage, stdout);
+    else
+        std::printf("mirelandt %s (%s)\n", MIRELANDT_VERSION, MIRELANDT_COMMIT);
+    return 0;
+}
 
 #ifdef _WIN32
-    // Started without options (a double click), the viewer chooses first; the defaults start as ever.
+// Started without options (a double click), the viewer chooses first; the defaults start as ever. Returns
+// the exit code when the program ends here (the viewer quits, or --edit, which runs on Linux only).
+std::optional<int> chooseAtStart(int argc, IntroOptions* options) {
+    std::string error;
     if (argc == 1 && window::dialogsWanted()) {
-        window::StartChoice choice{options.placement, options.resolution, options.vsync, options.loop};
+        window::StartChoice choice{options->placement, options->resolution, options->vsync, options->loop};
         switch (window::runStartDialog(&choice, &error)) {
         case window::DialogAnswer::Quit:
             return 0;
         case window::DialogAnswer::Start:
-            options.placement = choice.placement;
-            options.resolution = choice.resolution;
-            options.vsync = choice.vsync;
-            options.loop = choice.loop;
+            options->placement = choice.placement;
+            options->resolution = choice.resolution;
+            options->vsync = choice.vsync;
+            options->loop = choice.loop;
             break;
         case window::DialogAnswer::Failed:
             window::attachParentConsole();
@@ -99,44 +110,34 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (options.edit) {
+    if (options->edit) {
         window::attachParentConsole();
         std::fprintf(stderr, "mirelandt: the director mode (--edit) runs on Linux\n");
         return 2;
     }
-#else
-    const std::string source = options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source;
-    // A folder that cannot be watched is known before any window opens.
-    if (options.edit && !checkDirectorSource(source, &error)) {
-        std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
-        return 2;
-    }
+    return std::nullopt;
+}
 #endif
-    // Installed before the window system starts, which then leaves both signals to us: a stop ends the
-    // show with its own line and exit code, as it ends the tools.
-    catchStopSignals();
+
+// Opens the window or the full screen the options ask for and the display in it; *picture is the size the
+// show renders at. Null, with *error, when either cannot be opened.
+Display* openDisplay(const IntroOptions& options, window::ScreenSize* picture, std::string* error) {
     window::WindowPlacement placement = options.placement;
     // The director works in a window beside the author's editor.
     if (options.edit && !placement.windowed) placement = {true, {1280, 720}, 0};
     window::ScreenSize screen;
-    if (!window::readDisplaySize(placement.display, &screen, &error)) return fail(error);
+    if (!window::readDisplaySize(placement.display, &screen, error)) return nullptr;
     if (!placement.windowed) placement.size = screen;
     // A full screen at another resolution renders at it and is scaled to the monitor, whose mode stays.
-    const window::ScreenSize picture =
-        !placement.windowed && options.resolution.width > 0 ? options.resolution : placement.size;
+    *picture = !placement.windowed && options.resolution.width > 0 ? options.resolution : placement.size;
     // The display, like the scene, is reclaimed by process exit, never torn down piecewise.
     Display& display = *new Display();
-    if (!setupDisplay(display, placement, picture, options.vsync, &error)) return fail(error);
+    if (!setupDisplay(display, placement, *picture, options.vsync, error)) return nullptr;
+    return &display;
+}
 
-    Show show;
-    setupShow(show, display.device.get(), display.immediateContext.get(), display.backBufferView.get(),
-              picture.width, picture.height);
-#ifndef _WIN32
-    if (options.edit) {
-        const bool ran = runDirector(display, show, options, source);
-        return stopSignal() ? reportStop("mirelandt", "") : ran ? 0 : 1;
-    }
-#endif
+// Plays the show to the music, lap after lap when the options loop it, and returns the exit code.
+int playShow(Display& display, Show& show, const IntroOptions& options) {
     IntroPlatform platform(display, show, options.statsEvery);
     wave::WaveOutDriver& driver =
         options.noAudio ? wave::wallClockWaveOutDriver() : wave::systemWaveOutDriver();
@@ -163,7 +164,45 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "mirelandt: %s\n", platform.error.c_str());
             return 1;
         }
-        if (end == LoopEnd::Quit || !options.loop) break;
+        if (end == LoopEnd::Quit || !options.loop) return 0;
     }
-    return 0;
+}
+
+} // namespace
+
+} // namespace app
+
+using namespace app;
+
+int main(int argc, char** argv) {
+    IntroOptions options;
+    if (const std::optional<int> exitCode = answerWithoutPlaying(argc, argv, &options)) return *exitCode;
+    std::string error;
+#ifdef _WIN32
+    if (const std::optional<int> exitCode = chooseAtStart(argc, &options)) return *exitCode;
+#else
+    const std::string source = options.source.empty() ? MIRELANDT_SOURCE_DIR : options.source;
+    // A folder that cannot be watched is known before any window opens.
+    if (options.edit && !checkDirectorSource(source, &error)) {
+        std::fprintf(stderr, "mirelandt: %s\n", error.c_str());
+        return 2;
+    }
+#endif
+    // Installed before the window system starts, which then leaves both signals to us: a stop ends the
+    // show with its own line and exit code, as it ends the tools.
+    catchStopSignals();
+    window::ScreenSize picture;
+    Display* display = openDisplay(options, &picture, &error);
+    if (!display) return fail(error);
+
+    Show show;
+    setupShow(show, display->device.get(), display->immediateContext.get(), display->backBufferView.get(),
+              picture.width, picture.height);
+#ifndef _WIN32
+    if (options.edit) {
+        const bool ran = runDirector(*display, show, options, source);
+        return stopSignal() ? reportStop("mirelandt", "") : ran ? 0 : 1;
+    }
+#endif
+    return playShow(*display, show, options);
 }

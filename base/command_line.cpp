@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace base {
+
 bool answerHelpOrVersion(int argc, const char* const* argv, const char* program, const char* usage) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -24,3 +26,5 @@ int refuseCommandLine(const char* program, const std::string& reason) {
     std::fprintf(stderr, "%s: %s\n", program, reason.c_str());
     return ExitUsage;
 }
+
+} // namespace base

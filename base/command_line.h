@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace base {
+
 #define MIRELANDT_EXIT_CODES_HELP                                                                            \
     "exit codes: 0 done, 1 a file that cannot be read or written or a failed device, 2 a bad option,\n"      \
     "  3 invalid input, 4 out of memory or over a limit, 128+N after signal N (130 Ctrl+C, 143 SIGTERM)\n"
@@ -14,3 +16,5 @@ bool answerHelpOrVersion(int argc, const char* const* argv, const char* program,
 
 // Prints "PROGRAM: REASON" on stderr, the one line of a refused command line, and gives its exit code.
 int refuseCommandLine(const char* program, const std::string& reason);
+
+} // namespace base

@@ -8,6 +8,8 @@
 #include <new>
 #include <type_traits>
 
+namespace base {
+
 template <typename T> struct DynArray {
     static_assert(std::is_trivially_copyable_v<T> || std::is_default_constructible_v<T>);
 
@@ -106,3 +108,5 @@ template <typename T> struct DynArray {
             for (uint32_t i = from; i < to; ++i) items[i].~T();
     }
 };
+
+} // namespace base

@@ -3,6 +3,8 @@
 
 #include "base/dyn_array.h"
 
+namespace base {
+
 struct DynString : DynArray<char> {
     DynString() { append('\0'); }
 
@@ -47,3 +49,5 @@ struct DynString : DynArray<char> {
         if (count == 0 || items[count - 1] != '\0') append('\0');
     }
 };
+
+} // namespace base

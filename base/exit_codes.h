@@ -2,6 +2,8 @@
 // reads the same number for the same kind of failure whichever program it ran.
 #pragma once
 
+namespace base {
+
 enum ExitCode : int {
     ExitOk = 0,
     // A file that cannot be read or written (missing, refused, too large, a full disk), or a run that failed
@@ -17,3 +19,5 @@ enum ExitCode : int {
 
 // After SIGINT or SIGTERM a program exits with 128 + the signal's number (130, 143).
 constexpr int kExitSignalBase = 128;
+
+} // namespace base

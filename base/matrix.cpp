@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace base {
+
 namespace {
 
 Float3 cross(Float3 a, Float3 b) {
@@ -84,3 +86,5 @@ Matrix4 invertMatrix(const Matrix4& matrix) {
     for (float& e : adj.m) e *= scale;
     return adj;
 }
+
+} // namespace base

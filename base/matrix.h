@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace base {
+
 struct Float2 {
     float x, y;
 };
@@ -30,3 +32,5 @@ Matrix4 multiplyMatrices(const Matrix4& a, const Matrix4& b);
 
 // General inverse by cofactors. A singular matrix yields non-finite elements.
 Matrix4 invertMatrix(const Matrix4& m);
+
+} // namespace base

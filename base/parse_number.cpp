@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+namespace base {
+
 namespace {
 
 // Plain decimal notation only: an optional sign, digits with at most one point (and with `fraction` false,
@@ -54,3 +56,5 @@ bool parseSize(const char* text, long maxSide, int* width, int* height) {
     *height = int(high);
     return true;
 }
+
+} // namespace base

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace base {
+
 // The music clock at which the show is over; a frame at or past it is not rendered.
 constexpr float kShowEndSeconds = 67.0f;
 // Stereo frames per second of the music as the intro plays it and the tools render it.
@@ -11,3 +13,5 @@ constexpr uint32_t kAudioRate = 44100;
 // the same in its tempo line): a row every 60 / (173 * 8) s.
 constexpr uint32_t kBeatsPerMinute = 173;
 constexpr uint32_t kRowsPerBeat = 8;
+
+} // namespace base

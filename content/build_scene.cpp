@@ -7,6 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace base;
+using namespace sync_tracks;
+
+namespace Orvo::Gfx {
+
 void buildScene(SceneState* state, uint32_t screenWidth, uint32_t screenHeight) {
     auto* scene = new Orvo::Gfx::Scene;
     state->scene = scene;
@@ -32,3 +37,5 @@ void buildScene(SceneState* state, uint32_t screenWidth, uint32_t screenHeight) 
     scene->output = resources.sceneOutput;
     scene->firstFrame = true;
 }
+
+} // namespace Orvo::Gfx

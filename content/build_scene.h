@@ -7,13 +7,13 @@
 #include <cstdint>
 
 namespace Orvo::Gfx {
+
 struct Scene;
-}
 
 // What the main loop keeps of the show: the scene the builder creates, then the track set it fills.
 struct SceneState {
     Orvo::Gfx::Scene* scene = nullptr;
-    TrackSet tracks;
+    sync_tracks::TrackSet tracks;
 };
 
 // Creates the scene into state->scene and lays the choreography down into state->tracks. The screen size
@@ -21,3 +21,5 @@ struct SceneState {
 // or shaders it cannot make stay null and their passes draw nothing. The scene's output is the finished
 // picture (sceneOutput); the caller appends the output pass behind the eleven passes.
 void buildScene(SceneState* state, uint32_t screenWidth, uint32_t screenHeight);
+
+} // namespace Orvo::Gfx

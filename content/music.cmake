@@ -12,9 +12,9 @@ if(CMAKE_SCRIPT_MODE_FILE)
   file(WRITE "${OUTPUT}.tmp"
     "// Generated from the composer's module; do not edit.\n"
     "#include \"content/music/embedded_module.h\"\n\n"
-    "namespace {\nconst uint8_t kModule[${size}] = {\n${bytes}};\n}\n\n"
+    "namespace Orvo::Gfx {\n\nnamespace {\nconst uint8_t kModule[${size}] = {\n${bytes}};\n}\n\n"
     "const uint8_t* embeddedModuleData() { return kModule; }\n"
-    "uint32_t embeddedModuleSize() { return ${size}; }\n")
+    "uint32_t embeddedModuleSize() { return ${size}; }\n\n} // namespace Orvo::Gfx\n")
   file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")
   return()
 endif()

@@ -7,7 +7,9 @@
 #include <initializer_list>
 #include <string_view>
 
-using namespace Orvo::Gfx;
+using namespace base;
+
+namespace Orvo::Gfx {
 
 namespace {
 
@@ -186,3 +188,5 @@ void createPassList(Scene& scene, const SceneResources& r) {
     for (GraphicsPass* pass : {cylinder, mirrorB, text, blurB, composite, lamer, blurA, mirrorA})
         scene.passes.append(PassListEntry::of(pass));
 }
+
+} // namespace Orvo::Gfx

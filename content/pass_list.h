@@ -8,10 +8,12 @@
 #include <string_view>
 
 namespace Orvo::Gfx {
+
 struct Scene;
-}
 
 void createPassList(Orvo::Gfx::Scene& scene, const SceneResources& resources);
 
 // The fourteen passes in the order createPassList lists them, as the show's tools name them.
 extern const std::array<std::string_view, 14> kPassListNames;
+
+} // namespace Orvo::Gfx

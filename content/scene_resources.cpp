@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-using namespace Orvo::Gfx;
+namespace Orvo::Gfx {
 
 namespace {
 
@@ -124,3 +124,5 @@ SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t heigh
     r.cylinderKeptQuads = computeBuffer(scene, 29, 4, 256 * 96, 128);
     return r;
 }
+
+} // namespace Orvo::Gfx

@@ -8,8 +8,8 @@
 #include <cstdint>
 
 namespace Orvo::Gfx {
+
 struct Scene;
-}
 
 struct SceneResources {
     Orvo::Gfx::TextureRuntime* sphereImage;        // 0
@@ -47,3 +47,5 @@ struct SceneResources {
 
 // Every resource is registered, whether or not the device could make its GPU objects.
 SceneResources createSceneResources(Orvo::Gfx::Scene& scene, uint32_t screenWidth, uint32_t screenHeight);
+
+} // namespace Orvo::Gfx

@@ -1,5 +1,7 @@
 #include "content/sections.h"
 
+namespace Orvo::Gfx {
+
 namespace {
 
 // The show ends at 67 s, in row 1545 (173 beats a minute, 8 rows a beat): the finale runs to that row's end.
@@ -21,3 +23,5 @@ const ShowSection& sectionAtRow(uint32_t row) {
         if (row < section.endRow) return section;
     return kSections[std::size(kSections) - 1];
 }
+
+} // namespace Orvo::Gfx

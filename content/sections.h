@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+namespace Orvo::Gfx {
+
 struct ShowSection {
     const char* name;
     uint32_t startRow; // its first row
@@ -19,3 +21,5 @@ std::span<const ShowSection> showSections();
 
 // The section that `row` lies in; rows past the show's end belong to the last section.
 const ShowSection& sectionAtRow(uint32_t row);
+
+} // namespace Orvo::Gfx

@@ -7,6 +7,11 @@
 #include <cstring>
 #include <memory>
 
+using namespace base;
+using namespace sync_tracks;
+
+namespace Orvo::Gfx {
+
 void layDownTrackKeys(TrackSet& set) {
     set.beatsPerMinute = kTrackBeatsPerMinute;
     set.rowsPerBeat = kTrackRowsPerBeat;
@@ -59,3 +64,5 @@ void appendTrackVariables(DynArray<ContextVariable>& variables) {
         variables.append(variable);
     }
 }
+
+} // namespace Orvo::Gfx

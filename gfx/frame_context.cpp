@@ -1,5 +1,9 @@
 #include "gfx/frame_context.h"
 
+using namespace base;
+
+namespace Orvo::Gfx {
+
 FrameContext currentFrameContext = {};
 
 // No size is recorded until the first publication. The counts start at 1 so that the element count
@@ -29,3 +33,5 @@ void FrameContext::publish() const {
     contextBufferDesc.countX = 1;
     c.aspectRatio = c.invResolution.y * c.resolution.x;
 }
+
+} // namespace Orvo::Gfx

@@ -13,22 +13,24 @@ class Device;
 class DeviceContext;
 } // namespace gpu
 
+namespace Orvo::Gfx {
+
 struct FrameContextHeader {
-    float time;           // music time in seconds
-    uint32_t frame;       // frames rendered before this one
-    float elapsedTime;    // this frame's time minus the previous frame's (0 before the first)
-    float aspectRatio;    // computed at publication
-    Float2 resolution;    // screen width and height in pixels
-    Float2 invResolution; // computed at publication
-    Matrix4 viewMatrix;
-    Matrix4 projectionMatrix;
-    Matrix4 viewProjectionMatrix;
-    Matrix4 invViewMatrix;
-    Matrix4 invProjectionMatrix;
-    Matrix4 invViewProjectionMatrix;
-    Matrix4 lastViewMatrix; // as published the frame before; zero on the first frame
-    Matrix4 lastProjectionMatrix;
-    Matrix4 lastViewProjectionMatrix;
+    float time;                 // music time in seconds
+    uint32_t frame;             // frames rendered before this one
+    float elapsedTime;          // this frame's time minus the previous frame's (0 before the first)
+    float aspectRatio;          // computed at publication
+    base::Float2 resolution;    // screen width and height in pixels
+    base::Float2 invResolution; // computed at publication
+    base::Matrix4 viewMatrix;
+    base::Matrix4 projectionMatrix;
+    base::Matrix4 viewProjectionMatrix;
+    base::Matrix4 invViewMatrix;
+    base::Matrix4 invProjectionMatrix;
+    base::Matrix4 invViewProjectionMatrix;
+    base::Matrix4 lastViewMatrix; // as published the frame before; zero on the first frame
+    base::Matrix4 lastProjectionMatrix;
+    base::Matrix4 lastViewProjectionMatrix;
 };
 static_assert(sizeof(FrameContextHeader) == 608);
 static_assert(offsetof(FrameContextHeader, frame) == 4);
@@ -65,3 +67,5 @@ extern FrameContext currentFrameContext;
 // The size last asked of the shared constant buffer: the frame publication records the header's, the frame
 // execution the whole block's, and makes the buffer anew only when its own size differs.
 extern Orvo::Gfx::BufferDesc contextBufferDesc;
+
+} // namespace Orvo::Gfx

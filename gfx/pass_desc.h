@@ -34,10 +34,10 @@ enum ResourceKind : int32_t {
 // text and the reserved pointer are carried along but never read: shaders come from the bytecode alone.
 struct PassDesc {
     int32_t pipelineKind = PipelineGraphics;
-    DynString vertexEntry{"vertex_main"};
-    DynString pixelEntry{"pixel_main"};
-    DynString computeEntry{"kernel_main"};
-    DynString reservedText;
+    base::DynString vertexEntry{"vertex_main"};
+    base::DynString pixelEntry{"pixel_main"};
+    base::DynString computeEntry{"kernel_main"};
+    base::DynString reservedText;
     const void* reservedPointer = nullptr;
     const void* vertexBytecode = nullptr;
     const void* pixelBytecode = nullptr;
@@ -83,9 +83,9 @@ struct GraphicsPassDesc : PassDesc {
     int32_t activation = ActivationAlways;
     float windowStart = 0.0f;
     float windowEnd = 100000.0f;
-    DynArray<TargetBinding> targets;        // render target i; the first one gives the viewport
+    base::DynArray<TargetBinding> targets;  // render target i; the first one gives the viewport
     TargetBinding depth;                    // bound when depthEnabled and its resource is set
-    DynArray<ResourceBinding> inputs;       // input i at register t i of the vertex and the pixel stage
+    base::DynArray<ResourceBinding> inputs; // input i at register t i of the vertex and the pixel stage
     BufferRuntime* indexBuffer = nullptr;   // 32-bit indices from its start
     BufferRuntime* drawArguments = nullptr; // the indexed draw's five arguments, at its start
 };
@@ -98,8 +98,8 @@ struct ComputePassDesc : PassDesc {
     int32_t activation = ActivationAlways;
     float windowStart = 0.0f;
     float windowEnd = 100000.0f;
-    DynArray<ResourceBinding> outputs; // output i at register u (inputs.count + i)
-    DynArray<ResourceBinding> inputs;  // input i at register t i
+    base::DynArray<ResourceBinding> outputs; // output i at register u (inputs.count + i)
+    base::DynArray<ResourceBinding> inputs;  // input i at register t i
 };
 
 } // namespace Orvo::Gfx

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace base;
+using namespace sync_tracks;
+
 namespace Orvo::Gfx {
 
 namespace {

@@ -38,6 +38,6 @@ class PassPlan {
 
 // Whether an input switched by the variable called `name` (null: not switched) is read with these
 // variables: when no variable has that name it counts as read.
-bool inputSwitchedOn(const char* name, const DynArray<ContextVariable>& variables);
+bool inputSwitchedOn(const char* name, const base::DynArray<sync_tracks::ContextVariable>& variables);
 
 } // namespace Orvo::Gfx

@@ -6,6 +6,8 @@
 #include <unordered_set>
 #include <vector>
 
+using namespace shaders;
+
 namespace Orvo::Gfx {
 
 namespace {

@@ -12,8 +12,9 @@ namespace Orvo::Gfx {
 
 struct Scene;
 
-void useGraphicsPrograms(PassDesc& desc, const ShaderProgram* vertex, const ShaderProgram* pixel);
-void useComputeProgram(PassDesc& desc, const ShaderProgram* compute);
+void useGraphicsPrograms(PassDesc& desc, const shaders::ShaderProgram* vertex,
+                         const shaders::ShaderProgram* pixel);
+void useComputeProgram(PassDesc& desc, const shaders::ShaderProgram* compute);
 
 // The same with the show's programs looked up by name ("fullscreen_vs", "composite_ps").
 void useGraphicsPrograms(PassDesc& desc, std::string_view vertexName, std::string_view pixelName);

@@ -43,13 +43,13 @@ struct PassListEntry {
 // `graphicsPasses` and `computePasses` (each object once, whatever the number of ids it is under), and
 // the texture and pass that appendOutputPass made. Builders allocate them with new and register them.
 struct Scene {
-    DynArray<ContextVariable> variables; // in constant-buffer order
+    base::DynArray<sync_tracks::ContextVariable> variables; // in constant-buffer order
     IdRegistry<Resource> resources;
     IdRegistry<GraphicsPass> graphicsPasses;
     IdRegistry<ComputePass> computePasses;
     TextureRuntime* output = nullptr;
-    DynArray<PassListEntry> passes; // execution order
-    bool firstFrame = false;        // set by the builder as its last step
+    base::DynArray<PassListEntry> passes; // execution order
+    bool firstFrame = false;              // set by the builder as its last step
     VariablePacker packer;
     PassTimer* timer = nullptr; // when set, measures every pass that runs; not owned
     // Leaves out the active passes whose work the frame does not use (gfx/pass_plan.h); the picture is

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+using namespace base;
+using namespace sync_tracks;
+
 namespace Orvo::Gfx {
 
 void packVariables(VariablePacker& packer, const DynArray<ContextVariable>& variables) {

@@ -13,13 +13,13 @@ namespace Orvo::Gfx {
 // Its arrays keep their storage from one packing to the next, so that packing the same variables again
 // allocates nothing.
 struct VariablePacker {
-    DynArray<ContextVariable> variables; // the copy packed last
-    DynArray<uint32_t> offsets;  // offset i is where variable i starts; one more entry holds the total
-    std::vector<uint8_t> packed; // the packed values, kept until the next frame packs again
-    uint32_t packedLength = 0;   // the bytes of `packed` that hold values
+    base::DynArray<sync_tracks::ContextVariable> variables; // the copy packed last
+    base::DynArray<uint32_t> offsets; // offset i is where variable i starts; one more entry holds the total
+    std::vector<uint8_t> packed;      // the packed values, kept until the next frame packs again
+    uint32_t packedLength = 0;        // the bytes of `packed` that hold values
 };
 
 // Each variable's first size(type) value bytes land at its offset.
-void packVariables(VariablePacker& packer, const DynArray<ContextVariable>& variables);
+void packVariables(VariablePacker& packer, const base::DynArray<sync_tracks::ContextVariable>& variables);
 
 } // namespace Orvo::Gfx

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <system_error>
 
+using namespace base;
+
+namespace music {
+
 namespace {
 
 constexpr auto kRefillPoll = std::chrono::milliseconds(5);
@@ -112,3 +116,5 @@ void closeAudioStream(AudioStream& stream) {
     if (stream.player) freeModulePlayer(stream.player);
     stream.player = nullptr;
 }
+
+} // namespace music

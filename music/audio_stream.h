@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <thread>
 
+namespace music {
+
 constexpr uint32_t kRingBytes = kRingFrames * 2 * sizeof(float);
 static_assert(kRingBytes == 32768);
 
@@ -50,3 +52,5 @@ void audioThreadMain(AudioStream* stream);
 // Stops and joins the thread, then pauses, resets and closes the device and frees the player, each
 // only where it exists. Safe to call once on any opened stream.
 void closeAudioStream(AudioStream& stream);
+
+} // namespace music

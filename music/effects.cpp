@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace music {
+
 namespace {
 
 using Handler = void (*)(ModulePlayer*, PlayerChannel&, const PatternCell&);
@@ -416,3 +418,5 @@ void applyEffectAtTick(ModulePlayer* p, PlayerChannel& c, const PatternCell& cel
     const EffectHandlers& e = kEffects[cell.effect];
     if (e.atTick && (p->tick != 0 || e.onFirstTick)) e.atTick(p, c, cell);
 }
+
+} // namespace music

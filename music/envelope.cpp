@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+namespace music {
+
 namespace {
 // One generator for all channels and the whole run.
 uint32_t randomState = kRandomSeed;
@@ -68,3 +70,5 @@ void stepEnvelopes(PlayerChannel& c) {
         c.envelopePanning =
             evaluateEnvelope(ins->panningEnvelope, c.panningEnvelopeTick, c.envelopePanning, c.keyHeld);
 }
+
+} // namespace music

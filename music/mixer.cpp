@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstddef>
 
+namespace music {
+
 namespace {
 
 // Reads the point under the position and moves on, for one sample width and loop type.
@@ -178,3 +180,5 @@ uint32_t framesToTick(const ModulePlayer* p, uint32_t limit) {
     // Whole frames come off the countdown until it reaches 0: as many as it has, rounded up.
     return due < float(limit) ? uint32_t(std::ceil(due)) : limit;
 }
+
+} // namespace music

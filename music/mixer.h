@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace music {
+
 // Mixes frames stereo frames (left, right) into interleavedStereo, overwriting it.
 void renderFrames(ModulePlayer* player, float* interleavedStereo, uint32_t frames);
 // How many frames, at most `limit`, a render call can mix before the next tick is due: 1 when a tick is
@@ -20,3 +22,5 @@ float fetchSample(PlayerChannel& channel);
 // (8 or 16) and loop type, and moves its position on as frame by frame.
 template <int Bits, int Loop>
 void mixSettled(PlayerChannel& channel, float* left, float* right, uint32_t frames);
+
+} // namespace music

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace music {
+
 namespace {
 
 constexpr uint32_t kMinimumModuleSize = 60;
@@ -362,3 +364,5 @@ void setLoopLimit(ModulePlayer* player, uint8_t limit) {
 void freeModulePlayer(ModulePlayer* player) {
     std::free(player);
 }
+
+} // namespace music

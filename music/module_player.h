@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace music {
+
 struct PatternCell {
     uint8_t note;       // 0 none, 1..96 notes, 97 key off
     uint8_t instrument; // 0 none, else 1-based
@@ -208,6 +210,8 @@ ModuleClaim largestModuleClaim(const uint8_t* data, uint32_t size);
 uint8_t* parseModule(ModulePlayer* player, const uint8_t* data, uint32_t size, uint8_t* regionStart);
 // Returns CreateOk, CreateInvalidModule (also for an output rate of 0) or CreateOutOfMemory.
 int createModulePlayer(const uint8_t* data, uint32_t size, ModulePlayer** out,
-                       uint32_t outputRate = kAudioRate);
+                       uint32_t outputRate = base::kAudioRate);
 void setLoopLimit(ModulePlayer* player, uint8_t limit);
 void freeModulePlayer(ModulePlayer* player);
+
+} // namespace music

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace music {
+
 namespace {
 
 // One octave of Amiga periods from C to the next C, scaled by 1024.
@@ -130,3 +132,5 @@ void stepAutoVibrato(const ModulePlayer* player, PlayerChannel& c) {
         refreshFrequency(player, c);
     }
 }
+
+} // namespace music

@@ -3,6 +3,8 @@
 
 #include "music/module_player.h"
 
+namespace music {
+
 // Period of a note value: 64 linear units per semitone, or the Amiga period table.
 float pitchFromNote(uint32_t frequencyMode, float noteValue);
 float noteToAmigaPeriod(float noteValue);
@@ -25,3 +27,5 @@ float oscillator(uint32_t waveform, uint32_t phase);
 void stepEnvelopes(PlayerChannel& channel);
 // Returns the envelope value at tick and moves tick on (held at the sustain point while the key is held).
 float evaluateEnvelope(const Envelope& envelope, uint16_t& tick, float value, bool keyHeld);
+
+} // namespace music

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace music {
+
 namespace {
 
 const PatternCell kEmptyCell{};
@@ -215,3 +217,5 @@ void advanceTick(ModulePlayer* p) {
     }
     p->framesToNextTick += float(p->outputRate) / (float(p->tempo) * 0.4f);
 }
+
+} // namespace music

@@ -3,6 +3,8 @@
 
 #include "music/module_player.h"
 
+namespace music {
+
 // startNote keep flags.
 enum KeepFlags : uint32_t { KeepVolume = 1, KeepPeriod = 2, KeepPosition = 4, KeepEnvelopes = 8 };
 
@@ -57,3 +59,5 @@ enum Effect : uint8_t {
 };
 constexpr uint8_t kExtendedNoteDelay = 0xD;
 constexpr uint8_t kNoteKeyOff = 97;
+
+} // namespace music

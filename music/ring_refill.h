@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace music {
+
 constexpr uint32_t kRingFrames = 4096;
 
 // Calls render(ringIndex, frames) for each piece of the frames in [rendered, played) and returns the
@@ -22,3 +24,5 @@ template <class Render> uint32_t refillRing(uint32_t rendered, uint32_t played, 
     }
     return rendered;
 }
+
+} // namespace music

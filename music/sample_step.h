@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace music {
+
 // A sample's bounds as floats, taken once so the per-frame loops need no conversions or reloads.
 struct SampleBounds {
     const void* data;
@@ -78,3 +80,5 @@ template <int Loop>
     position = Loop != LoopPingPong || forward ? position + step : position - step;
     keepInSample<Loop>(position, forward, s);
 }
+
+} // namespace music

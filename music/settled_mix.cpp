@@ -13,6 +13,8 @@
 #include <bit>
 #include <cstddef>
 
+namespace music {
+
 namespace {
 
 template <int Loop>
@@ -222,3 +224,5 @@ template void mixSettled<8, LoopPingPong>(PlayerChannel&, float*, float*, uint32
 template void mixSettled<16, LoopNone>(PlayerChannel&, float*, float*, uint32_t);
 template void mixSettled<16, LoopForward>(PlayerChannel&, float*, float*, uint32_t);
 template void mixSettled<16, LoopPingPong>(PlayerChannel&, float*, float*, uint32_t);
+
+} // namespace music

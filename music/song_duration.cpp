@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace music {
+
 SongDuration measureSongDuration(ModulePlayer* p, uint64_t maxFrames) {
     constexpr uint32_t kChunk = 1024;
     float scratch[2 * kChunk];
@@ -29,3 +31,5 @@ SongDuration measureSongDuration(ModulePlayer* p, uint64_t maxFrames) {
     d.frames = p->framesRendered;
     return d;
 }
+
+} // namespace music

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 
+namespace music {
+
 // Within one binade [2^e, 2^(e+1)) floats are spaced 2^(e-23) apart, so there a position is a whole
 // number of these units in [2^23, 2^24), its point index is the units shifted right by 23 - e, and
 // adding the step moves it by the step rounded to whole units: the same count every frame, unless the
@@ -19,3 +21,5 @@ struct UnitRun {
         return float(units + frames * delta) * std::bit_cast<float>(uint32_t(127 - shift) << 23);
     }
 };
+
+} // namespace music

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace music {
+
 namespace {
 
 MixTier bestTierOfCpu() {
@@ -97,3 +99,5 @@ bool mixPointsWide(const int8_t* data, uint32_t length, const float* positions, 
 #endif
     return false;
 }
+
+} // namespace music

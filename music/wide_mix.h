@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace music {
+
 enum class MixTier { Scalar, Avx2, Avx512 };
 
 // "scalar", "avx2" or "avx512".
@@ -30,3 +32,5 @@ bool mixRunWide(const int8_t* data, uint32_t length, const UnitRun& run, float l
 // and right), if a wide tier is in use and their points fit its windows. Returns whether it mixed them.
 bool mixPointsWide(const int8_t* data, uint32_t length, const float* positions, uint32_t count,
                    bool ascending, float leftGain, float rightGain, float* left, float* right);
+
+} // namespace music

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace music {
+
 namespace {
 
 #define WIDE_TARGET [[gnu::target("avx2")]]
@@ -124,5 +126,7 @@ bool mixPointsAvx2(const int8_t* data, uint32_t length, const float* positions, 
     mixPointGroups(data, length, positions, count, ascending, leftGain, rightGain, left, right);
     return true;
 }
+
+} // namespace music
 
 #endif

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace music {
+
 namespace {
 
 #if !defined(__clang__)
@@ -104,5 +106,7 @@ bool mixPointsAvx512(const int8_t* data, uint32_t length, const float* positions
     mixPointsChunk(data, length, positions, count, first, leftGain, rightGain, left, right);
     return true;
 }
+
+} // namespace music
 
 #endif

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace music {
+
 // The x86-64 compilers the project builds with can target the wide instruction sets function by function.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define MIRELANDT_WIDE_MIX 1
@@ -21,3 +23,5 @@ bool mixRunAvx512(const int8_t* data, uint32_t length, const UnitRun& run, float
 bool mixPointsAvx512(const int8_t* data, uint32_t length, const float* positions, uint32_t count,
                      bool ascending, float leftGain, float rightGain, float* left, float* right);
 #endif
+
+} // namespace music

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace music {
+
 namespace {
 
 constexpr uint32_t kSongHeaderSize = 276; // from its own size field to the end of the order table
@@ -213,3 +215,5 @@ std::vector<uint8_t> writeXm(const XmModule& module) {
     for (const XmInstrument& i : module.instruments) writeInstrument(out, i);
     return std::move(out.bytes());
 }
+
+} // namespace music

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace music {
+
 // Note numbers as stored in a cell: 1 = C-0 ... 96 = B-7, 97 = key off.
 constexpr uint8_t kXmKeyOff = 97;
 
@@ -132,3 +134,5 @@ std::vector<uint8_t> encodeSampleData(const XmSample& sample);
 // The file's bytes. Throws XmFormatError only where the data does not fit its field (more than 12
 // envelope points, 256 order entries or 65535 bytes of packed pattern).
 std::vector<uint8_t> writeXm(const XmModule& module);
+
+} // namespace music

@@ -20,6 +20,11 @@
 #include <unistd.h>
 #endif
 
+using namespace base;
+using namespace platform;
+
+namespace platform {
+
 namespace {
 
 // How long the program has to stop by itself before the watchdog ends it.
@@ -214,3 +219,5 @@ void forgetOnStop(ChildProcess child) {
         if (c.compare_exchange_strong(expected, 0)) return;
     }
 }
+
+} // namespace platform

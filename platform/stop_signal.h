@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+namespace platform {
+
 // Installs the handler for both signals, without restarting interrupted calls: a read, a write or an open
 // waiting on a pipe or a FIFO returns, so the program stops at once. Starts the watchdog.
 void catchStopSignals();
@@ -36,3 +38,5 @@ using ChildProcess = intptr_t;
 void endOnStop(ChildProcess child);
 // The child has ended and been waited for.
 void forgetOnStop(ChildProcess child);
+
+} // namespace platform

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the naming rules that .clang-tidy holds (constants kCamelCase, enumerators CamelCase, namespaces
 # lower_case, with the Direct3D, Win32 and show resource names it leaves alone) over every source file a
-# built tree compiles, except the build's generated ones, and that every product header opens with its one
-# comment and then `#pragma once`. Prints each name or header that breaks them and exits 1; 0 when none
-# does.
+# built tree compiles, except the build's generated ones; that every product header opens with its one
+# comment and then `#pragma once`; and that the built product defines no name in the global namespace
+# (global-names.py reads its object files). Prints each name or header that breaks them and exits 1; 0 when
+# none does.
 #   check-names.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: check-names.sh BUILD_DIR}" && pwd)
@@ -29,11 +30,17 @@ while IFS= read -r header; do
     "$src/$header" || badHeaders+="$header: does not open with its comment and then #pragma once"$'\n'
 done < <(cd "$src" && git ls-files 'base/*.h' 'platform/*.h' 'sync/*.h' 'music/*.h' 'shaders/*.h' 'gfx/*.h' \
   'content/*.h' 'show/*.h' 'app/*.h' 'tools/*.h' 'generators/*.h' 2>/dev/null || true)
-if [ -n "$names$badHeaders" ]; then
+globals=$(python3 "$src/scripts/global-names.py" "$build") || globalsRc=$?
+if ((${globalsRc:-0} > 1)); then
+  echo "names: the global names of $build could not be read" >&2
+  exit 2
+fi
+if [ -n "$names$badHeaders$globals" ]; then
   [ -n "$names" ] && echo "$names"
   printf '%s' "$badHeaders"
-  echo "names: $(grep -c . <<<"$names$badHeaders") name(s) or header(s) break the rules" >&2
+  [ -n "$globals" ] && echo "$globals"
+  echo "names: $(grep -c . <<<"$names$badHeaders$globals") name(s) or header(s) break the rules" >&2
   exit 1
 fi
 echo "names: $files files checked: constants kCamelCase, enumerators CamelCase, namespaces lower_case;" \
-  "$headers headers open with their comment, then #pragma once"
+  "$headers headers open with their comment, then #pragma once; no product name is global"

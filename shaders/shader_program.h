@@ -8,6 +8,8 @@
 #include <span>
 #include <string_view>
 
+namespace shaders {
+
 struct ShaderProgram {
     const char* name;
     gpu::ShaderStage stage;
@@ -19,7 +21,6 @@ struct ShaderProgram {
     uint32_t bindingCount;
 };
 
-namespace shaders {
 // The show's programs, one per shaders/*.hlsl, sorted by name.
 std::span<const ShaderProgram* const> allShaderPrograms();
 // Null when no program has that name.

@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+using namespace base;
+
+namespace show {
+
 CameraMatrices buildCamera(const float tracks[8], float aspect) {
     Float3 eye = {tracks[0], tracks[1], tracks[2]};
     // The direction is negated but not normalised: its length scales depth in view space.
@@ -24,3 +28,5 @@ CameraMatrices buildCamera(const float tracks[8], float aspect) {
                        0.0f, 0.0f, kProjectionDepthOffset, 0.0f}};
     return out;
 }
+
+} // namespace show

@@ -6,6 +6,12 @@
 #include <chrono>
 #include <thread>
 
+using namespace base;
+using namespace music;
+using namespace platform;
+
+namespace show {
+
 LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio) {
     bool quit = false;
     for (;;) {
@@ -27,3 +33,5 @@ LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio) {
         if (quit) return LoopEnd::Quit;
     }
 }
+
+} // namespace show

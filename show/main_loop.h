@@ -4,6 +4,8 @@
 
 #include "music/audio_stream.h"
 
+namespace show {
+
 // What a pass of the loop needs from the window and the renderer.
 class LoopPlatform {
   public:
@@ -26,4 +28,6 @@ enum class LoopEnd { ShowEnded, Quit, PresentFailed, Stopped };
 // ends the loop wherever the clock is; it lets the frame in progress render and present first. While the
 // window has no area the music plays on, messages are read and no frame is rendered; the picture resumes at
 // the music's time.
-LoopEnd runMainLoop(LoopPlatform& platform, AudioStream& audio);
+LoopEnd runMainLoop(LoopPlatform& platform, music::AudioStream& audio);
+
+} // namespace show

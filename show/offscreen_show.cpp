@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+namespace show {
+
 OffscreenShow::~OffscreenShow() {
     // The scene's objects go before the device they live on.
     if (show_.built.scene) teardownShow(show_);
@@ -59,3 +61,5 @@ std::string pictureOutOfMemory(int width, int height) {
     return "cannot make a " + std::to_string(width) + "x" + std::to_string(height) +
            " picture: out of memory";
 }
+
+} // namespace show

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace show {
+
 class OffscreenShow {
   public:
     OffscreenShow() = default;
@@ -50,3 +52,5 @@ class OffscreenShow {
 
 // "cannot make a WxH picture: out of memory".
 std::string pictureOutOfMemory(int width, int height);
+
+} // namespace show

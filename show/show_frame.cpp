@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace Orvo::Gfx;
+using namespace sync_tracks;
+
+namespace show {
+
 ShowScreen makeShowScreen(int width, int height) {
     return {width, height, float(width) / float(height)};
 }
@@ -44,3 +49,5 @@ void seekShowFrame(ShowState& show, uint32_t framesBefore, float previousTime) {
     prepareShowFrame(show, previousTime);
     show.clock.prevTime = previousTime;
 }
+
+} // namespace show

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace show {
+
 struct ShowScreen {
     int width = 0;
     int height = 0;
@@ -22,9 +24,9 @@ struct ShowClock {
 
 struct ShowState {
     ShowScreen screen;
-    FrameContext frameContext{};
-    const TrackSet* tracks = nullptr;
-    ContextVariable* variables = nullptr; // one per track, in track order
+    Orvo::Gfx::FrameContext frameContext{};
+    const sync_tracks::TrackSet* tracks = nullptr;
+    sync_tracks::ContextVariable* variables = nullptr; // one per track, in track order
     uint32_t variableCount = 0;
     ShowClock clock;
 };
@@ -43,3 +45,5 @@ void prepareShowFrame(ShowState& show, float time);
 // next frame sees it as its last view and projection. A capture worker starting mid-range calls it before
 // each frame it renders. framesBefore is at least 1.
 void seekShowFrame(ShowState& show, uint32_t framesBefore, float previousTime);
+
+} // namespace show

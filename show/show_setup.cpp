@@ -3,6 +3,10 @@
 #include "gfx/install_frame_context.h"
 #include "gfx/scene.h"
 
+using namespace Orvo::Gfx;
+
+namespace show {
+
 void setupShow(Show& show, gpu::Device* device, gpu::DeviceContext* context, gpu::RenderTargetView* target,
                int width, int height) {
     const ShowScreen picture = showPicture(width, height);
@@ -34,3 +38,5 @@ void renderShowFrame(Show& show, float time) {
     show.built.scene->renderFrame();
     show.state.clock.prevTime = time;
 }
+
+} // namespace show

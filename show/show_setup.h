@@ -6,9 +6,11 @@
 #include "platform/gpu.h"
 #include "show/show_frame.h"
 
+namespace show {
+
 struct Show {
     ShowState state;
-    SceneState built; // the scene lives until process exit, like every graphics object
+    Orvo::Gfx::SceneState built; // the scene lives until process exit, like every graphics object
 };
 
 // Start-up after the display: installs the frame context, builds the tracks and the scene, appends the
@@ -24,3 +26,5 @@ void teardownShow(Show& show);
 // then the scene's pass list; `time` becomes the previous frame's. The intro, the director and the capture
 // all draw their frames through it, then present or read back the target.
 void renderShowFrame(Show& show, float time);
+
+} // namespace show

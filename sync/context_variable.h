@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace sync_tracks {
+
 enum class VariableType : int32_t {
     Float = 0,
     Float2 = 1,
@@ -37,3 +39,5 @@ struct ContextVariable {
 };
 static_assert(sizeof(ContextVariable) == 276);
 static_assert(offsetof(ContextVariable, type) == 256 && offsetof(ContextVariable, value) == 260);
+
+} // namespace sync_tracks

@@ -1,5 +1,9 @@
 #include "sync/evaluate_track.h"
 
+using namespace base;
+
+namespace sync_tracks {
+
 namespace {
 
 // The row under the play position. Times before the start (or not a number) sit on row 0 and times
@@ -62,3 +66,5 @@ float evaluateTrack(const TrackSet& set, uint32_t index, float seconds) {
     float c = tFar > tPrev ? (seconds - tPrev) / (tFar - tPrev) : 0.0f;
     return interpolate(prev->interpolation, prev->value, far->value, c);
 }
+
+} // namespace sync_tracks

@@ -3,5 +3,9 @@
 
 #include "sync/track_set.h"
 
+namespace sync_tracks {
+
 // The value of track `index` at `seconds` of music time. Pure: the same time always gives the same value.
 float evaluateTrack(const TrackSet& set, uint32_t index, float seconds);
+
+} // namespace sync_tracks

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace sync_tracks {
+
 // How a key's value travels to the next key's value; codes outside this list hold.
 enum class Interpolation : int32_t {
     Hold = 0,
@@ -24,8 +26,10 @@ static_assert(sizeof(SyncKey) == 12);
 struct SyncTrack {
     // Tracks are addressed by index; the name stays zero (the context variables carry the names).
     char name[256] = {};
-    DynArray<SyncKey> keys;
+    base::DynArray<SyncKey> keys;
 
     // Keys must be added in ascending row order; evaluation scans them in the order they were added.
     void addKey(const SyncKey& key) { keys.append(key); }
 };
+
+} // namespace sync_tracks

@@ -3,8 +3,10 @@
 
 #include "sync/sync_track.h"
 
+namespace sync_tracks {
+
 struct TrackSet {
-    DynArray<SyncTrack> tracks;
+    base::DynArray<SyncTrack> tracks;
     float beatsPerMinute = 120.0f;
     uint32_t rowsPerBeat = 8;
 
@@ -16,3 +18,5 @@ struct TrackSet {
     SyncTrack& track(uint32_t index) { return tracks[index]; }
     const SyncTrack& track(uint32_t index) const { return tracks[index]; }
 };
+
+} // namespace sync_tracks

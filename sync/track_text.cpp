@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace sync_tracks {
+
 namespace {
 
 constexpr std::string_view kBlank = " \t\r\v\f";
@@ -149,3 +151,5 @@ bool parseTrackText(std::string_view text, const char* const names[], uint32_t c
     }
     return true;
 }
+
+} // namespace sync_tracks

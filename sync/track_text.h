@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace sync_tracks {
+
 struct TrackTextError {
     uint32_t line = 0; // counted from 1; where the text ends too soon, the line after its last newline
     std::string reason;
@@ -21,3 +23,5 @@ struct TrackTextError {
 // ascending row order. On the first fault returns false with its line and reason, `set` untouched.
 bool parseTrackText(std::string_view text, const char* const names[], uint32_t count, TrackSet& set,
                     TrackTextError& error);
+
+} // namespace sync_tracks

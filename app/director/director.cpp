@@ -28,6 +28,15 @@
 #include <thread>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
+using namespace platform;
+using namespace show;
+using namespace sync_tracks;
+
+namespace app {
+
 namespace {
 
 // Where each order position of the song starts: what the title bar names (order, pattern) at a time.
@@ -302,3 +311,5 @@ bool runDirector(Display& display, Show& show, const IntroOptions& options, cons
         window::setWindowTitle(title);
     }
 }
+
+} // namespace app

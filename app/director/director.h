@@ -10,10 +10,14 @@
 
 #include <string>
 
+namespace app {
+
 // Whether `source` can be watched: a folder that can be read, holding a readable content/data/tracks.txt.
 // Otherwise false, and `error` says why in one line.
 bool checkDirectorSource(const std::string& source, std::string* error);
 
 // Runs until Escape or the window closes (true), or until a frame cannot be presented (false, the reason
 // printed). `source` holds content/data/tracks.txt and shaders/.
-bool runDirector(Display& display, Show& show, const IntroOptions& options, const std::string& source);
+bool runDirector(Display& display, show::Show& show, const IntroOptions& options, const std::string& source);
+
+} // namespace app

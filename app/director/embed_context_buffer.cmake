@@ -5,6 +5,7 @@ file(READ "${INPUT}" text)
 if(text MATCHES "\\)hlsli\"")
   message(FATAL_ERROR "${INPUT} holds the raw string's closing delimiter")
 endif()
-file(WRITE "${OUTPUT}.tmp" "// Generated from ${INPUT}; do not edit.\nextern const char kBuiltContextBufferHlsli[];\n"
-           "const char kBuiltContextBufferHlsli[] = R\"hlsli(${text})hlsli\";\n")
+file(WRITE "${OUTPUT}.tmp" "// Generated from ${INPUT}; do not edit.\nnamespace app {\n\n"
+           "extern const char kBuiltContextBufferHlsli[];\n"
+           "const char kBuiltContextBufferHlsli[] = R\"hlsli(${text})hlsli\";\n\n} // namespace app\n")
 file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace app {
+
 namespace {
 
 constexpr uint32_t kWatchedEvents =
@@ -93,3 +95,5 @@ std::vector<std::string> FileWatcher::settledChanges() {
     }
     return settled;
 }
+
+} // namespace app

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace app {
+
 class FileWatcher {
   public:
     enum class Mode { Notify, Poll };
@@ -49,3 +51,5 @@ class FileWatcher {
     std::map<std::string, Signature> known_;           // poll: every file as last seen
     std::map<std::string, Clock::time_point> pending_; // changed, not yet reported: when last touched
 };
+
+} // namespace app

@@ -3,6 +3,10 @@
 #include "gfx/gpu_access.h"
 #include "gfx/pass_programs.h"
 
+using namespace shaders;
+
+namespace app {
+
 bool LivePrograms::swap(std::string_view name, RebuiltProgram program, std::string& error,
                         uint32_t* passesChanged) {
     const void* current = nullptr;
@@ -25,3 +29,5 @@ bool LivePrograms::swap(std::string_view name, RebuiltProgram program, std::stri
     swapped_[std::string(name)] = std::move(program.bytecode);
     return true;
 }
+
+} // namespace app

@@ -11,9 +11,11 @@
 #include <string>
 #include <string_view>
 
+namespace app {
+
 class LivePrograms {
   public:
-    using Lookup = const ShaderProgram* (*)(std::string_view name);
+    using Lookup = const shaders::ShaderProgram* (*)(std::string_view name);
 
     // `scene`: the live scene, built from the programs that `embedded` finds (the show's by default). It
     // must outlive this; a scene built anew wants a LivePrograms of its own.
@@ -31,3 +33,5 @@ class LivePrograms {
     Lookup embedded_;
     std::map<std::string, std::vector<uint32_t>, std::less<>> swapped_;
 };
+
+} // namespace app

@@ -9,6 +9,10 @@
 #include <fstream>
 #include <sstream>
 
+using namespace shaders;
+
+namespace app {
+
 // The build's context_buffer.hlsli, embedded when the director library is built.
 extern const char kBuiltContextBufferHlsli[];
 
@@ -149,3 +153,5 @@ bool ProgramBuilder::rebuild(std::string_view name, RebuiltProgram& program, std
     program.bytecode = shader_pack::packBytecode(rule.stage, program.bindings, spirv);
     return true;
 }
+
+} // namespace app

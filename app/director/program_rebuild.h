@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace app {
+
 struct RebuiltProgram {
     gpu::ShaderStage stage = gpu::ShaderStage::Vertex;
     std::vector<uint32_t> bytecode;           // packed: what Device::Create*Shader takes
@@ -43,3 +45,5 @@ class ProgramBuilder {
     std::string shaderFolder_, scratch_, unavailable_;
     std::string glslang_, spirvVal_, spirvCross_;
 };
+
+} // namespace app

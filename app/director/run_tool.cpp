@@ -13,6 +13,8 @@
 
 extern char** environ;
 
+namespace app {
+
 namespace {
 
 constexpr size_t kOutputLimit = 1 << 20;
@@ -91,3 +93,5 @@ ToolRun runTool(const std::string& path, const std::vector<std::string>& argumen
         run.exitCode = WEXITSTATUS(status);
     return run;
 }
+
+} // namespace app

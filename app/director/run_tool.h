@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace app {
+
 // The full path of the program `name` on PATH; empty when no folder of PATH holds an executable of that name.
 std::string findOnPath(std::string_view name);
 
@@ -18,3 +20,5 @@ struct ToolRun {
 // killed. Safe while other threads run: no fork of the whole process, no descriptor leaks into the child.
 ToolRun runTool(const std::string& path, const std::vector<std::string>& arguments,
                 std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+} // namespace app

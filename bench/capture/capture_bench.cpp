@@ -9,6 +9,10 @@
 
 #include <cmath>
 
+using namespace base;
+using namespace show;
+using namespace tools;
+
 namespace {
 
 void captureFrames(benchmark::State& state) {

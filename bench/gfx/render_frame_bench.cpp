@@ -18,6 +18,9 @@
 #include <cstring>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace sync_tracks;
+
 #ifndef __GLIBC__
 #error "the allocation count replaces the GNU C library's malloc"
 #endif

@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+using namespace shaders;
+
 namespace test_shaders {
 const ShaderProgram* findShaderProgram(std::string_view name);
 } // namespace test_shaders

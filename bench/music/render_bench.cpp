@@ -16,6 +16,10 @@
 #include <cstring>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
+
 namespace {
 
 constexpr uint32_t kSeconds = 60;

@@ -4,6 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace Orvo::Gfx;
+using namespace sync_tracks;
+
 namespace {
 
 void evaluateAllTracks(benchmark::State& state) {

@@ -3,5 +3,9 @@
 
 #include <cstdint>
 
+namespace Orvo::Gfx {
+
 const uint8_t* embeddedModuleData();
 uint32_t embeddedModuleSize();
+
+} // namespace Orvo::Gfx

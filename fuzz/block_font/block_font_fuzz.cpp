@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+using namespace generators;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BlockFont font;
     try {

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string_view>
 
+using namespace generators;
+
 namespace {
 const Cp437Table kCodePage = parseCp437Table(readTextFile(MIRELANDT_CONTENT_DATA "/font/cp437.txt"));
 } // namespace

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace music;
+
 namespace {
 
 constexpr uint16_t kChannels = 4;

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace base;
+using namespace music;
+
 namespace {
 // Keeps each input cheap: huge (but allowed) blocks would only test the allocator.
 constexpr uint64_t kMaxFuzzBlock = 64u << 20;

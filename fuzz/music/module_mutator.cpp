@@ -13,6 +13,8 @@
 #include <random>
 #include <vector>
 
+using namespace music;
+
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
 namespace {

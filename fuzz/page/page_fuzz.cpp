@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string_view>
 
+using namespace generators;
+
 namespace {
 const std::string kData = MIRELANDT_CONTENT_DATA;
 const Cp437Table kCodePage = parseCp437Table(readTextFile(kData + "/font/cp437.txt"));

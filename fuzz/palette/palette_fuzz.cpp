@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
+using namespace generators;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const auto colours =

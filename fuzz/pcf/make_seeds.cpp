@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace generators;
+
 namespace {
 
 constexpr uint32_t kProperties = 1u << 0, kAccelerators = 1u << 1, kMetrics = 1u << 2, kBitmaps = 1u << 3,

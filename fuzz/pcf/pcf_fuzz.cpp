@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+using namespace generators;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const BitmapFont font = readPcfFont({data, size});

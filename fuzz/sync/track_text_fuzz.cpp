@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+using namespace Orvo::Gfx;
+using namespace sync_tracks;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TrackSet set;
     std::string error;

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <utility>
 
+using namespace music;
+
+namespace generators {
+
 namespace composer {
 namespace {
 
@@ -217,3 +221,5 @@ std::vector<XmInstrument> makeInstruments() {
 }
 
 } // namespace composer
+
+} // namespace generators

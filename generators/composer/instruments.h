@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace generators {
+
 namespace composer {
 
 // Instrument numbers as the pattern data names them (1-based, as in a cell).
@@ -19,6 +21,8 @@ enum Instrument : uint8_t {
     InstrumentNoise
 };
 
-std::vector<XmInstrument> makeInstruments();
+std::vector<music::XmInstrument> makeInstruments();
 
 } // namespace composer
+
+} // namespace generators

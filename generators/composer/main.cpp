@@ -1,12 +1,17 @@
 // Writes the intro's module: mirelandt-composer OUT.xm
+#include "generators/composer/song.h"
 #include "music/xm_writer.h"
 #include "platform/stop_signal.h"
-#include "generators/composer/song.h"
 #include "tools/output_files/safe_file.h"
 
 #include <cstdio>
 #include <exception>
 #include <string>
+
+using namespace generators;
+using namespace music;
+using namespace output_files;
+using namespace platform;
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -2,6 +2,10 @@
 
 #include <string>
 
+using namespace music;
+
+namespace generators {
+
 namespace composer {
 namespace {
 
@@ -181,3 +185,5 @@ void writeGrid(XmPattern& pattern, unsigned channel, std::string_view grid,
 }
 
 } // namespace composer
+
+} // namespace generators

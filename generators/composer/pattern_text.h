@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+namespace generators {
+
 namespace composer {
 
 struct NotationError : std::runtime_error {
@@ -33,29 +35,32 @@ struct NotationError : std::runtime_error {
 uint8_t parseNote(std::string_view text);
 
 // Parses one event's words (everything after the row) into a cell.
-XmCell parseCell(std::string_view words);
+music::XmCell parseCell(std::string_view words);
 
 struct Event {
     unsigned row;
-    XmCell cell;
+    music::XmCell cell;
 };
 
 std::vector<Event> parsePhrase(std::string_view phrase);
 
 // Writes events into one channel starting at row offset; events beyond the pattern's last row are a
 // mistake and throw NotationError.
-void writeEvents(XmPattern& pattern, unsigned channel, const std::vector<Event>& events,
+void writeEvents(music::XmPattern& pattern, unsigned channel, const std::vector<Event>& events,
                  unsigned rowOffset = 0);
 
 // Writes the phrase's events into one channel starting at row offset. A field that is already set to a
 // different value is a composing mistake (two parts claiming one cell) and throws NotationError, as does
 // a row outside the pattern.
-void writePhrase(XmPattern& pattern, unsigned channel, std::string_view phrase, unsigned rowOffset = 0);
+void writePhrase(music::XmPattern& pattern, unsigned channel, std::string_view phrase,
+                 unsigned rowOffset = 0);
 
-void writeGrid(XmPattern& pattern, unsigned channel, std::string_view grid,
-               const std::map<char, XmCell>& voices, unsigned rowOffset = 0);
+void writeGrid(music::XmPattern& pattern, unsigned channel, std::string_view grid,
+               const std::map<char, music::XmCell>& voices, unsigned rowOffset = 0);
 
 // Merges the set fields of cell into the pattern cell, with the collision rule above.
-void mergeCell(XmPattern& pattern, unsigned row, unsigned channel, const XmCell& cell);
+void mergeCell(music::XmPattern& pattern, unsigned row, unsigned channel, const music::XmCell& cell);
 
 } // namespace composer
+
+} // namespace generators

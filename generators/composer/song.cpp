@@ -8,6 +8,11 @@
 #include <iterator>
 #include <string>
 
+using namespace base;
+using namespace music;
+
+namespace generators {
+
 namespace composer {
 namespace {
 
@@ -621,3 +626,5 @@ XmModule composeSong() {
 }
 
 } // namespace composer
+
+} // namespace generators

@@ -3,8 +3,12 @@
 
 #include "music/xm_writer.h"
 
+namespace generators {
+
 namespace composer {
 
-XmModule composeSong();
+music::XmModule composeSong();
 
 } // namespace composer
+
+} // namespace generators

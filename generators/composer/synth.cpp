@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace generators {
+
 namespace composer {
 
 float Noise::next() {
@@ -128,3 +130,5 @@ Tuning tuningForRate(double rate) {
 }
 
 } // namespace composer
+
+} // namespace generators

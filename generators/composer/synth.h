@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace generators {
+
 namespace composer {
 
 using Signal = std::vector<float>;
@@ -64,3 +66,5 @@ Tuning tuningForCycle(double cyclePoints);
 Tuning tuningForRate(double rate);
 
 } // namespace composer
+
+} // namespace generators

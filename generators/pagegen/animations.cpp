@@ -9,6 +9,8 @@
 #include <limits>
 #include <stdexcept>
 
+namespace generators {
+
 namespace {
 
 using ColourMap = std::array<int, 16>;
@@ -382,3 +384,5 @@ Page cylinderPlasma(const BlockFont& font, int columns, int rows) {
         drawBanner(page, font, (columns - bannerWidth(font, "MIRELANDT", look)) / 2, y, "MIRELANDT", look);
     return page;
 }
+
+} // namespace generators

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace generators {
+
 // Stateless noise in [0, 1) for a cell of a frame.
 double cellNoise(int x, int y, int frame, uint32_t seed);
 
@@ -41,3 +43,5 @@ Frames codeChart(int columns, int rows, int count);
 // The cylinder pass's spare page: a plasma of shade characters in the 256-colour palette's ramps, with
 // the name in block letters laid over it (colour indices up to 200).
 Page cylinderPlasma(const BlockFont& font, int columns, int rows);
+
+} // namespace generators

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+namespace generators {
+
 namespace {
 
 // The banner as a grid of half-row sub-cells: one column wide and half a row high each.
@@ -122,3 +124,5 @@ void drawBanner(Page& page, const BlockFont& font, int column, int row, std::str
         }
     }
 }
+
+} // namespace generators

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace generators {
+
 struct BlockFont {
     int height = 0;
     std::map<char, std::vector<std::string>> glyphs; // rows of '#' (set) and '.' (clear)
@@ -33,3 +35,5 @@ int bannerWidth(const BlockFont& font, std::string_view text, const BannerLook& 
 // Draws the banner with its top-left corner at (column, row); cells outside the page are dropped.
 void drawBanner(Page& page, const BlockFont& font, int column, int row, std::string_view text,
                 const BannerLook& look);
+
+} // namespace generators

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace generators {
+
 struct Cell {
     int32_t ch = 0;
     int32_t fg = 0;
@@ -31,3 +33,5 @@ struct Page {
 
 // Frames of one animated layer, all of one size, stored frame after frame.
 using Frames = std::vector<Page>;
+
+} // namespace generators

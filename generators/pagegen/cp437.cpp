@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace generators {
+
 int Cp437Table::code(uint32_t character) const {
     auto found = codeOf.find(character);
     return found == codeOf.end() ? -1 : found->second;
@@ -73,3 +75,5 @@ std::vector<int32_t> toCodes(const Cp437Table& table, std::string_view text) {
     }
     return codes;
 }
+
+} // namespace generators

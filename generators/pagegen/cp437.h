@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace generators {
+
 struct Cp437Table {
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
     std::array<uint32_t, 256> unicode{}; // `kNone` for a code that shows no character (code 0)
@@ -26,3 +28,5 @@ std::vector<uint32_t> decodeUtf8(std::string_view text);
 
 // UTF-8 text to font codes; a character outside code page 437 is an error naming it.
 std::vector<int32_t> toCodes(const Cp437Table& table, std::string_view text);
+
+} // namespace generators

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+namespace generators {
+
 std::vector<int32_t> flattenCells(const Frames& frames) {
     std::vector<int32_t> out;
     for (const Page& frame : frames)
@@ -62,3 +64,5 @@ void TableSource::write(const std::string& path) const {
         << text << "} // namespace assets\n";
     if (!out) throw std::runtime_error("cannot write " + path);
 }
+
+} // namespace generators

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace generators {
+
 std::vector<int32_t> flattenCells(const Frames& frames);
 
 // A source file that defines the named tables; each entry becomes a private array and the public
@@ -23,3 +25,5 @@ class TableSource {
     void array(const char* type, const std::string& name, size_t count);
     std::string text;
 };
+
+} // namespace generators

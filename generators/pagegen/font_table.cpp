@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <zlib.h>
 
+namespace generators {
+
 std::vector<int32_t> buildFontTable(const BitmapFont& font, const Cp437Table& codePage) {
     if (font.cellWidth != kGlyphWidth || font.cellHeight != kGlyphHeight)
         throw std::runtime_error("the font has " + std::to_string(font.cellWidth) + " x " +
@@ -33,3 +35,5 @@ std::vector<uint8_t> readMaybeGzipped(const std::string& path) {
     if (got < 0) throw std::runtime_error("cannot read " + path + " (damaged compressed data)");
     return bytes;
 }
+
+} // namespace generators

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace generators {
+
 constexpr int kFontGlyphCount = 256, kGlyphWidth = 8, kGlyphHeight = 16;
 constexpr int kGlyphSize = kGlyphWidth * kGlyphHeight;
 
@@ -18,3 +20,5 @@ std::vector<int32_t> buildFontTable(const BitmapFont& font, const Cp437Table& co
 
 // The bytes of a file, inflated when it is gzip-compressed (as Debian ships its fonts).
 std::vector<uint8_t> readMaybeGzipped(const std::string& path);
+
+} // namespace generators

@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace generators {
+
 namespace {
 
 struct Sources {
@@ -68,6 +70,10 @@ int usage() {
 }
 
 } // namespace
+
+} // namespace generators
+
+using namespace generators;
 
 int main(int argc, char** argv) {
     std::string data, fontPath, out;

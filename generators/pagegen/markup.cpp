@@ -6,6 +6,8 @@
 #include <map>
 #include <stdexcept>
 
+namespace generators {
+
 namespace {
 
 class PageParser {
@@ -163,3 +165,5 @@ Page parsePage(const std::string& source, std::string_view text, const PageConte
         throw std::runtime_error(source + ": " + message);
     }
 }
+
+} // namespace generators

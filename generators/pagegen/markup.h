@@ -29,9 +29,13 @@
 #include <string>
 #include <string_view>
 
+namespace generators {
+
 struct PageContext {
     const Cp437Table& codePage;
     const BlockFont& blockFont;
 };
 
 Page parsePage(const std::string& source, std::string_view text, const PageContext& context);
+
+} // namespace generators

@@ -1,5 +1,7 @@
 #include "generators/pagegen/page_drawing.h"
 
+namespace generators {
+
 void putCell(Page& page, int x, int y, int ch, const Cell& colours) {
     if (!page.contains(x, y)) return;
     page.at(x, y) = {ch, colours.fg, colours.bg};
@@ -27,3 +29,5 @@ void drawBox(Page& page, int x0, int y0, int width, int height, bool doubleLine,
 bool isVisible(const Cell& cell) {
     return cell.bg >= 0 || (cell.ch != 0 && cell.ch != glyph::kSpace && cell.ch != 255);
 }
+
+} // namespace generators

@@ -3,6 +3,8 @@
 
 #include "generators/pagegen/cells.h"
 
+namespace generators {
+
 // Code page 437 characters the artwork is built from.
 namespace glyph {
 constexpr int kSpace = 32, kLightShade = 176, kMediumShade = 177, kDarkShade = 178, kFullBlock = 219,
@@ -17,3 +19,5 @@ void drawBox(Page& page, int x, int y, int width, int height, bool doubleLine, c
 
 // True for a cell that shows something: a glyph other than blank, or a background.
 bool isVisible(const Cell& cell);
+
+} // namespace generators

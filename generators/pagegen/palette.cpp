@@ -8,6 +8,8 @@
 #include <map>
 #include <stdexcept>
 
+namespace generators {
+
 namespace {
 
 struct Rgb8 {
@@ -79,3 +81,5 @@ std::vector<float> parsePalette(const std::string& source, std::string_view text
     if (colours.empty()) throw std::runtime_error(source + ": no size given");
     return colours;
 }
+
+} // namespace generators

@@ -12,4 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace generators {
+
 std::vector<float> parsePalette(const std::string& source, std::string_view text);
+
+} // namespace generators

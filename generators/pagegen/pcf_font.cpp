@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace generators {
+
 namespace {
 
 constexpr uint32_t kAccelerators = 1u << 1, kMetricsTable = 1u << 2, kBitmapsTable = 1u << 3,
@@ -170,3 +172,5 @@ BitmapFont readPcfFont(std::span<const uint8_t> data) {
         }
     return font;
 }
+
+} // namespace generators

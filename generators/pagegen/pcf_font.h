@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace generators {
+
 struct BitmapFont {
     int cellWidth = 0;  // advance of every glyph (the font must be monospaced)
     int cellHeight = 0; // font ascent + descent
@@ -16,3 +18,5 @@ struct BitmapFont {
 };
 
 BitmapFont readPcfFont(std::span<const uint8_t> data);
+
+} // namespace generators

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace generators {
+
 std::string readTextFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + path);
@@ -87,3 +89,5 @@ uint64_t LineReader::hexNumber(const std::string& digits) const {
         fail("expected hexadecimal digits, got '" + digits + "'");
     return value;
 }
+
+} // namespace generators

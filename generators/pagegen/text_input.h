@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace generators {
+
 std::string readTextFile(const std::string& path);
 std::string hexString(uint32_t value);
 
@@ -35,3 +37,5 @@ class LineReader {
     std::string current;
     int number = 0;
 };
+
+} // namespace generators

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace generators {
+
 namespace {
 
 bool readFile(const char* path, std::string& bytes) {
@@ -27,6 +29,11 @@ int fail(const char* name, const std::string& reason) {
 }
 
 } // namespace
+
+} // namespace generators
+
+using namespace generators;
+using namespace shaders;
 
 int main(int argc, char** argv) {
     if (argc != 6) {

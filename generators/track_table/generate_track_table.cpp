@@ -14,6 +14,11 @@
 #include <string>
 #include <vector>
 
+using namespace base;
+using namespace sync_tracks;
+
+namespace generators {
+
 namespace {
 
 // The names in table order and the keys read against them.
@@ -75,6 +80,7 @@ void writeTable(const std::string& path, const Table& table) {
     out << "// Generated from content/data/tracks.txt by generate-track-table; edit the table, not this "
            "file.\n"
         << "#include \"content/track_table.h\"\n\n"
+        << "namespace Orvo::Gfx {\n\n"
         << "static_assert(kTrackCount == " << table.names.size()
         << ", \"the names file and kTrackCount differ\");\n\n"
         << "const char* const kTrackNames[kTrackCount] = {\n";
@@ -90,7 +96,7 @@ void writeTable(const std::string& path, const Table& table) {
         total += track.keys.count;
     }
     out << total << "};\n\nconst uint32_t kTrackKeyCount = " << total << ";\n\n"
-        << "const SyncKey kTrackKeys[" << (total ? total : 1) << "] = {\n";
+        << "const sync_tracks::SyncKey kTrackKeys[" << (total ? total : 1) << "] = {\n";
     for (uint32_t i = 0; i < table.set.tracks.count; ++i) {
         const DynArray<SyncKey>& keys = table.set.track(i).keys;
         if (keys.count) out << "    // " << table.names[i] << "\n";
@@ -99,13 +105,17 @@ void writeTable(const std::string& path, const Table& table) {
             out << "    {" << k.row << "u, " << number << ", " << k.interpolation << "},\n";
         }
     }
-    out << "};\n";
+    out << "};\n\n} // namespace Orvo::Gfx\n";
     std::ofstream file(path);
     file << out.str();
     if (!file.flush()) fail(path, 0, "cannot write");
 }
 
 } // namespace
+
+} // namespace generators
+
+using namespace generators;
 
 int main(int argc, char** argv) {
     if (argc != 4) {

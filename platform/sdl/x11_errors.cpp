@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace base;
+
 namespace sdl {
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace shaders {
+
 const JsonValue* JsonValue::member(std::string_view name) const {
     if (kind != Object) return nullptr;
     for (size_t i = 0; i < keys.size(); ++i)
@@ -137,3 +139,5 @@ bool parseJson(std::string_view text, JsonValue& value, std::string& error) {
     value = {};
     return Reader(text).document(value, error);
 }
+
+} // namespace shaders

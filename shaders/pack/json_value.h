@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace shaders {
+
 struct JsonValue {
     enum Kind { Null, Boolean, Number, String, Array, Object };
     Kind kind = Null;
@@ -20,3 +22,5 @@ struct JsonValue {
 
 // False with the byte offset and reason of the first fault; nesting deeper than 64 is one.
 bool parseJson(std::string_view text, JsonValue& value, std::string& error);
+
+} // namespace shaders

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <tuple>
 
+namespace shaders {
+
 namespace shader_pack {
 
 static_assert(sizeof(gpu::ShaderBinding) == 12 && sizeof(gpu::ShaderBytecodeHeader) == 16,
@@ -136,11 +138,13 @@ std::string programSource(std::string_view name, std::string_view nameSpace, gpu
                    ")},\n";
         out += "};\n";
     }
-    out += "} // namespace\n\nextern const ShaderProgram " + n + ";\nconst ShaderProgram " + n + " = {\"" +
-           n + "\", gpu::ShaderStage::" + kStageNames[uint32_t(stage)] + ", words, sizeof(words), " +
-           (bindings.empty() ? "nullptr" : "bindings") + ", " + std::to_string(bindings.size()) +
-           "u};\n} // namespace " + ns + "::programs\n";
+    out += "} // namespace\n\nextern const shaders::ShaderProgram " + n + ";\nconst shaders::ShaderProgram " +
+           n + " = {\"" + n + "\", gpu::ShaderStage::" + kStageNames[uint32_t(stage)] +
+           ", words, sizeof(words), " + (bindings.empty() ? "nullptr" : "bindings") + ", " +
+           std::to_string(bindings.size()) + "u};\n} // namespace " + ns + "::programs\n";
     return out;
 }
 
 } // namespace shader_pack
+
+} // namespace shaders

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace shaders {
+
 namespace shader_pack {
 
 // The rule for a program's name (ending _vs, _ps or _cs); null when it ends otherwise.
@@ -35,3 +37,5 @@ std::string programSource(std::string_view name, std::string_view nameSpace, gpu
                           std::span<const gpu::ShaderBinding> bindings, std::span<const uint32_t> packed);
 
 } // namespace shader_pack
+
+} // namespace shaders

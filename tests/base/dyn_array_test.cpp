@@ -5,6 +5,8 @@
 
 #include <vector>
 
+using namespace base;
+
 namespace {
 
 struct Owner {

@@ -8,6 +8,8 @@
 #include <array>
 #include <vector>
 
+using namespace tools;
+
 namespace {
 
 // A two-glyph font: glyph 1 has only its top-left pixel set, glyph 2 is solid.

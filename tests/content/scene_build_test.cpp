@@ -22,6 +22,12 @@
 #include <vector>
 
 using namespace Orvo::Gfx;
+using namespace base;
+using namespace shaders;
+using namespace show;
+using namespace sync_tracks;
+
+using namespace Orvo::Gfx;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 

@@ -10,6 +10,9 @@
 #include <cstdint>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace show;
+
 namespace {
 
 constexpr uint32_t kWidth = 160, kHeight = 90;

@@ -16,6 +16,10 @@
 #include <memory>
 #include <set>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
+
 namespace {
 
 std::vector<uint8_t> readFile(const char* path) {

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+using namespace generators;
+
 namespace {
 
 std::string fullTable() {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-using namespace composer;
+using namespace music;
+
+using namespace generators::composer;
 
 TEST(PatternText, ParsesNotesAcrossTheRange) {
     EXPECT_EQ(parseNote("C-0"), 1);

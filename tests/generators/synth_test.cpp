@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-using namespace composer;
+using namespace generators::composer;
 
 TEST(Synth, TuningPutsWrittenNotesOnTheirTruePitch) {
     // Played at 8363 points per second on C-4, a 32-point cycle sounds 261.3 Hz: C-4, two 128ths flat.

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 
 using namespace Orvo::Gfx;
+
+using namespace Orvo::Gfx;
 using ::testing::ElementsAre;
 
 namespace {

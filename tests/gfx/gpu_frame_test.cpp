@@ -6,6 +6,8 @@
 
 #include <gmock/gmock.h>
 
+using namespace shaders;
+
 using namespace Orvo::Gfx;
 
 namespace gfx_test_shaders {

@@ -27,7 +27,7 @@ class GpuSceneTest : public ::testing::Test {
         std::string error;
         if (!gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error))
             GTEST_SKIP() << "no Vulkan device, GPU test skipped: " << error;
-        FrameContext frameContext = {};
+        Orvo::Gfx::FrameContext frameContext = {};
         frameContext.device = device.get();
         frameContext.immediateContext = context.get();
         Orvo::Gfx::installFrameContext(frameContext);
@@ -43,9 +43,10 @@ class GpuSceneTest : public ::testing::Test {
     }
 
     void renderFrame(uint32_t frame) {
-        currentFrameContext.header.frame = frame;
-        currentFrameContext.header.time = float(frame) / 60.0f;
-        contextBufferDesc.stride = sizeof(FrameContextHeader); // what the frame publication records
+        Orvo::Gfx::currentFrameContext.header.frame = frame;
+        Orvo::Gfx::currentFrameContext.header.time = float(frame) / 60.0f;
+        Orvo::Gfx::contextBufferDesc.stride =
+            sizeof(Orvo::Gfx::FrameContextHeader); // what the frame publication records
         scene->renderFrame();
     }
 

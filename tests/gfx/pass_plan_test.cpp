@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+using namespace sync_tracks;
+
 using namespace Orvo::Gfx;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;

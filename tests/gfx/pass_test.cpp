@@ -7,6 +7,9 @@
 
 #include <gmock/gmock.h>
 
+using namespace base;
+using namespace shaders;
+
 using namespace Orvo::Gfx;
 using ::testing::ElementsAre;
 

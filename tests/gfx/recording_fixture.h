@@ -14,7 +14,7 @@ class RecordingTest : public ::testing::Test {
     gpu::Ref<recording::Device> device = gpu::Ref<recording::Device>::adopt(new recording::Device);
 
     void SetUp() override {
-        FrameContext context = {};
+        Orvo::Gfx::FrameContext context = {};
         context.device = device.get();
         context.immediateContext = &device->context();
         Orvo::Gfx::installFrameContext(context);

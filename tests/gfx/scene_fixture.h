@@ -75,9 +75,9 @@ class SceneTest : public RecordingTest {
 
     void addFloatVariables(uint32_t n) {
         for (uint32_t i = 0; i < n; ++i) {
-            ContextVariable v = {};
+            sync_tracks::ContextVariable v = {};
             std::snprintf(v.name, sizeof(v.name), "TRACK_%u", i);
-            v.type = VariableType::Float;
+            v.type = sync_tracks::VariableType::Float;
             const float value = float(i) * 0.5f;
             std::memcpy(v.value, &value, 4);
             scene->variables.append(v);
@@ -87,10 +87,10 @@ class SceneTest : public RecordingTest {
     // What the frame publication does before each frame: the time, and the header size recorded as the
     // constant buffer's size.
     void publish(float time) {
-        currentFrameContext.header.time = time;
-        contextBufferDesc.constant = true;
-        contextBufferDesc.stride = sizeof(FrameContextHeader);
-        contextBufferDesc.countX = 1;
+        Orvo::Gfx::currentFrameContext.header.time = time;
+        Orvo::Gfx::contextBufferDesc.constant = true;
+        Orvo::Gfx::contextBufferDesc.stride = sizeof(Orvo::Gfx::FrameContextHeader);
+        Orvo::Gfx::contextBufferDesc.countX = 1;
     }
 
     // Renders one frame at `time` and returns its calls.

@@ -7,6 +7,11 @@
 #include <gmock/gmock.h>
 
 using namespace Orvo::Gfx;
+using namespace base;
+using namespace shaders;
+using namespace sync_tracks;
+
+using namespace Orvo::Gfx;
 using ::testing::ElementsAre;
 
 namespace {

@@ -5,6 +5,8 @@
 
 using namespace Orvo::Gfx;
 
+using namespace Orvo::Gfx;
+
 namespace {
 
 class Timings : public SceneTest {

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <new>
 
+using namespace music;
+
 namespace {
 std::atomic<long> allocations{0};
 } // namespace

@@ -2,12 +2,16 @@
 // run from the beginning plays there, and the clock reads the song's time.
 #include "content/music/embedded_module.h"
 #include "music/audio_stream.h"
-#include "tests/music/fake_wave_out.h"
 #include "music/mixer.h"
+#include "tests/music/fake_wave_out.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
 
 namespace {
 

@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+using namespace base;
+using namespace music;
+
 namespace {
 
 using Calls = std::vector<std::pair<uint32_t, uint32_t>>; // (ring index, frames)

@@ -8,6 +8,8 @@
 
 #include <utility>
 
+using namespace music;
+
 namespace {
 
 using Position = std::pair<int, int>; // pattern, row

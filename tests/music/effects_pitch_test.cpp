@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+using namespace music;
+
 namespace {
 
 std::vector<int> arpeggioTicks(uint16_t speed) {

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+using namespace music;
+
 namespace {
 
 // Plays row 0 (a note, full volume) and returns the player positioned before row 1.

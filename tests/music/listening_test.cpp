@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace music;
+
 namespace {
 
 // Interleaved stereo frames of a module played from its start.

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace music;
+
 namespace {
 
 XmModule oneInstrumentSong(XmInstrument ins) {

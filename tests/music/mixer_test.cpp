@@ -14,6 +14,8 @@
 #include <iterator>
 #include <random>
 
+using namespace music;
+
 namespace {
 
 std::vector<uint64_t> tickFrames(uint16_t tempo, int ticks) {

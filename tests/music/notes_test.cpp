@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace music;
+
 namespace {
 
 XmModule twoSampleSong(uint16_t rows) {

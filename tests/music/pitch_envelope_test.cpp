@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+using namespace music;
+
 namespace {
 
 // A player with one channel, for the routines that need the frequency mode and output rate.

@@ -14,6 +14,8 @@
 #include <iterator>
 #include <string>
 
+using namespace music;
+
 namespace {
 
 // The block's regions end exactly where the measurement said: parser and measurement agree.

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+using namespace music;
+
 XmInstrument makeInstrument(std::vector<int16_t> points, XmLoop loop, uint32_t loopStart,
                             uint32_t loopLength) {
     XmInstrument ins;

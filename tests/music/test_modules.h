@@ -9,19 +9,19 @@
 #include <vector>
 
 // An instrument with one 8-bit sample (all notes mapped to it); loop start and length in points.
-XmInstrument makeInstrument(std::vector<int16_t> points, XmLoop loop = XmLoop::None, uint32_t loopStart = 0,
-                            uint32_t loopLength = 0);
+music::XmInstrument makeInstrument(std::vector<int16_t> points, music::XmLoop loop = music::XmLoop::None,
+                                   uint32_t loopStart = 0, uint32_t loopLength = 0);
 
 // A song of one pattern with rows x channels empty cells and one instrument: a 1000-point 8-bit sample
 // of constant value 64 on a forward loop over all of it, so notes keep sounding.
-XmModule makeSong(uint16_t rows, uint16_t channels = 1, uint16_t speed = 6);
+music::XmModule makeSong(uint16_t rows, uint16_t channels = 1, uint16_t speed = 6);
 constexpr uint8_t kMiddleC = 49; // note value 48: period 4608, 8363 Hz
 
 struct PlayerDeleter {
-    void operator()(ModulePlayer* p) const { freeModulePlayer(p); }
+    void operator()(music::ModulePlayer* p) const { music::freeModulePlayer(p); }
 };
-using PlayerPtr = std::unique_ptr<ModulePlayer, PlayerDeleter>;
+using PlayerPtr = std::unique_ptr<music::ModulePlayer, PlayerDeleter>;
 
 // Creates a player; null when creation fails.
 PlayerPtr loadPlayer(const std::vector<uint8_t>& bytes, uint32_t rate = 44100);
-void runTicks(ModulePlayer* player, int ticks);
+void runTicks(music::ModulePlayer* player, int ticks);

@@ -8,6 +8,8 @@
 #include <functional>
 #include <set>
 
+using namespace shaders;
+
 namespace {
 
 using gpu::Check;

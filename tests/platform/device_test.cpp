@@ -1,6 +1,8 @@
 // Device choice and the refusals that must come back as clear errors rather than crashes.
 #include "tests/platform/gpu_fixture.h"
 
+using namespace shaders;
+
 TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;

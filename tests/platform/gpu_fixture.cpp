@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+using namespace shaders;
+
 namespace {
 
 void collectMessage(void* user, const char* message) {

@@ -15,8 +15,8 @@
 #include <vector>
 
 namespace test_shaders {
-std::span<const ShaderProgram* const> allShaderPrograms();
-const ShaderProgram* findShaderProgram(std::string_view name);
+std::span<const shaders::ShaderProgram* const> allShaderPrograms();
+const shaders::ShaderProgram* findShaderProgram(std::string_view name);
 } // namespace test_shaders
 
 struct Float4 {
@@ -62,7 +62,7 @@ class GpuTest : public ::testing::Test {
     void TearDown() override;
 
     // A program of the show or of the tests; the test fails when it is missing.
-    static const ShaderProgram& program(std::string_view name);
+    static const shaders::ShaderProgram& program(std::string_view name);
     gpu::Ref<gpu::VertexShader> vertexShader(std::string_view name);
     gpu::Ref<gpu::PixelShader> pixelShader(std::string_view name);
     gpu::Ref<gpu::ComputeShader> computeShader(std::string_view name);

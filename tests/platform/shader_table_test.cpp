@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace shaders;
+
 namespace {
 
 struct Member {

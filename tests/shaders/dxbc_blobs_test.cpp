@@ -13,6 +13,8 @@
 #include <functional>
 #include <iterator>
 
+using namespace shaders;
+
 namespace {
 
 std::vector<uint8_t> readBlob(const std::string& name) {

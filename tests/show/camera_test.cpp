@@ -5,6 +5,9 @@
 #include <bit>
 #include <cmath>
 
+using namespace base;
+using namespace show;
+
 namespace {
 
 void expectRow(const Matrix4& m, int row, float a, float b, float c, float d, float tolerance = 1e-6f) {

@@ -5,6 +5,10 @@
 
 #include <cmath>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace show;
+
 namespace {
 
 bool allZero(const Matrix4& m) {

@@ -10,6 +10,12 @@
 #include <functional>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
+using namespace show;
+using namespace sync_tracks;
+
 namespace {
 
 // A window that asks to quit, or holds Escape, from a given pass on, has no area for a span of passes or

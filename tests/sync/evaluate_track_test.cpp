@@ -6,6 +6,9 @@
 #include <cmath>
 #include <limits>
 
+using namespace base;
+using namespace sync_tracks;
+
 namespace {
 
 constexpr float kRowRate = 8.0f * 173.0f / 60.0f; // 23.0667 rows a second

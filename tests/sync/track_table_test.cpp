@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace sync_tracks;
+
 namespace {
 
 constexpr float kRowRate = 8.0f * 173.0f / 60.0f;

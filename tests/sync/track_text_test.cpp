@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace sync_tracks;
+
 namespace {
 
 std::string readText(const char* path) {

@@ -14,6 +14,9 @@
 #include <iterator>
 #include <vector>
 
+using namespace music;
+using namespace tools;
+
 namespace {
 
 bool parse(std::vector<const char*> args, CaptureOptions* o, std::string* error) {

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+using namespace output_files;
+using namespace tools;
+
 namespace {
 
 // The arguments a Windows program's C runtime (and CommandLineToArgvW) reads from a command line, past the

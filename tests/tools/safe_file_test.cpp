@@ -27,6 +27,8 @@
 #include <unistd.h>
 #endif
 
+using namespace output_files;
+
 namespace fs = std::filesystem;
 
 namespace {

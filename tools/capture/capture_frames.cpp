@@ -21,6 +21,12 @@
 #include <unistd.h>
 #endif
 
+using namespace base;
+using namespace platform;
+using namespace show;
+
+namespace tools {
+
 float captureFrameTime(uint64_t frame, int fps) {
     return showTimeAt(audioFramesAt(frame, fps));
 }
@@ -228,3 +234,5 @@ std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, 
 #endif
     return frames;
 }
+
+} // namespace tools

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace tools {
+
 class CaptureFrames {
   public:
     virtual ~CaptureFrames() = default;
@@ -24,7 +26,7 @@ struct FrameRange {
 };
 
 // Frames rendered one after another on `show`, which is open and outlives the result.
-std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange& range);
+std::unique_ptr<CaptureFrames> renderHere(show::OffscreenShow& show, const FrameRange& range);
 
 // Frames rendered by `jobs` worker processes started now, before the caller starts any other process or
 // thread; worker k renders frames first + k, first + k + jobs, ... and each frame is handed over exactly
@@ -35,3 +37,5 @@ std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, 
 
 // The show time of video frame n.
 float captureFrameTime(uint64_t frame, int fps);
+
+} // namespace tools

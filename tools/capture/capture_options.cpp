@@ -11,6 +11,10 @@
 #include <thread>
 #include <vector>
 
+using namespace base;
+
+namespace tools {
+
 const char* const kCaptureUsage =
     "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] [--jobs N] [--timings]\n"
     "                         --out FILE.mp4|DIR/\n"
@@ -130,3 +134,5 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
     *options = o;
     return true;
 }
+
+} // namespace tools

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tools {
+
 enum class CaptureOutput {
     Video,     // --out FILE.mp4: H.264 with the music muxed in, through the ffmpeg program
     PngFolder, // --out DIR/: numbered PNGs and music.wav
@@ -17,7 +19,7 @@ struct CaptureOptions {
     int height = 720;
     int fps = 60;
     double from = 0.0;
-    double to = kShowEndSeconds;
+    double to = base::kShowEndSeconds;
     double at = 0.0; // the still's time
     std::string out;
     CaptureOutput output = CaptureOutput::Video;
@@ -29,3 +31,5 @@ struct CaptureOptions {
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error);
 
 extern const char* const kCaptureUsage;
+
+} // namespace tools

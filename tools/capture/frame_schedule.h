@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstdint>
 
+namespace tools {
+
 inline uint64_t audioFramesAt(uint64_t videoFrame, int fps) {
-    return videoFrame * kAudioRate / uint64_t(fps);
+    return videoFrame * base::kAudioRate / uint64_t(fps);
 }
 inline uint64_t audioFramesAtSeconds(double seconds) {
-    return uint64_t(std::llround(seconds * kAudioRate));
+    return uint64_t(std::llround(seconds * base::kAudioRate));
 }
 
 // The first video frame at or after `seconds`; the end of a range is the first frame of the next one.
@@ -20,5 +22,7 @@ inline uint64_t videoFrameAt(double seconds, int fps) {
 }
 
 inline float showTimeAt(uint64_t audioFrames) {
-    return audioSecondsFromBytes(uint32_t(audioFrames * 8));
+    return music::audioSecondsFromBytes(uint32_t(audioFrames * 8));
 }
+
+} // namespace tools

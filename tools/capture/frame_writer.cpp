@@ -16,6 +16,10 @@
 #include <unistd.h>
 #endif
 
+using namespace output_files;
+
+namespace tools {
+
 namespace {
 
 class PngFolderWriter final : public FrameWriter {
@@ -161,3 +165,5 @@ std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const st
     return std::make_unique<VideoWriter>(std::move(video), std::move(encoder),
                                          size_t(width) * size_t(height) * 3);
 }
+
+} // namespace tools

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace tools {
+
 class FrameWriter {
   public:
     virtual ~FrameWriter() = default;
@@ -26,3 +28,5 @@ std::string findProgram(const char* name);
 std::unique_ptr<FrameWriter> makeVideoWriter(const std::string& ffmpeg, const std::string& path,
                                              const std::string& musicWav, int width, int height, int fps,
                                              std::string* error);
+
+} // namespace tools

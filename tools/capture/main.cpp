@@ -20,6 +20,14 @@
 #include <cstdio>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace output_files;
+using namespace platform;
+using namespace show;
+
+namespace tools {
+
 namespace {
 
 int fail(const std::string& reason, int code = ExitFailure) {
@@ -195,6 +203,10 @@ int captureSequence(const CaptureOptions& o) {
 }
 
 } // namespace
+
+} // namespace tools
+
+using namespace tools;
 
 int main(int argc, char** argv) {
     if (answerHelpOrVersion(argc, argv, "mirelandt-capture", kCaptureUsage)) return ExitOk;

@@ -11,6 +11,13 @@
 #include <cstring>
 #include <thread>
 
+using namespace base;
+using namespace music;
+using namespace output_files;
+using namespace platform;
+
+namespace tools {
+
 namespace {
 
 // Plays the ring up to `target` frames. Each step plays at most one ring, and only once the refill
@@ -54,3 +61,5 @@ bool captureMusic(const uint8_t* module, uint32_t moduleSize, uint64_t startFram
     }
     return wav.close(error) && written;
 }
+
+} // namespace tools

@@ -17,6 +17,10 @@
 extern char** environ;
 #endif
 
+using namespace platform;
+
+namespace tools {
+
 std::string windowsCommandLine(const std::vector<std::string>& arguments) {
     std::string line;
     for (const std::string& argument : arguments) {
@@ -211,3 +215,5 @@ PipedProgram::~PipedProgram() {
     forgetOnStop(child_);
 }
 #endif
+
+} // namespace tools

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace tools {
+
 class PipedProgram {
   public:
     PipedProgram() = default;
@@ -29,11 +31,13 @@ class PipedProgram {
   private:
     void end(bool kill);
 
-    ChildProcess child_ = 0; // a process id, or on Windows the process's handle
-    intptr_t input_ = -1;    // the write end of its input: a descriptor, or on Windows a handle
+    platform::ChildProcess child_ = 0; // a process id, or on Windows the process's handle
+    intptr_t input_ = -1;              // the write end of its input: a descriptor, or on Windows a handle
 };
 
 // The command line that gives a Windows program `arguments` (the program's name first), each one read back
 // whole by CommandLineToArgvW and by the C runtime: an argument with a space, tab, newline or quote, or an
 // empty one, is quoted, and backslashes are doubled only where they come before a quote.
 std::string windowsCommandLine(const std::vector<std::string>& arguments);
+
+} // namespace tools

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace tools {
+
 void formatProgress(char* out, size_t size, uint64_t done, uint64_t total, double seconds) {
     constexpr int kWidth = 30;
     const int filled = total ? int(done * kWidth / total) : kWidth;
@@ -28,3 +30,5 @@ void ProgressBar::update(uint64_t done) {
     formatProgress(text, sizeof text, done, total_, std::chrono::duration<double>(now - start_).count());
     line_.print(text, done >= total_);
 }
+
+} // namespace tools

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdint>
 
+namespace tools {
+
 class ProgressBar {
   public:
     explicit ProgressBar(uint64_t total);
@@ -15,10 +17,12 @@ class ProgressBar {
 
   private:
     uint64_t total_;
-    ProgressLine line_;
+    output_files::ProgressLine line_;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDraw_;
 };
 
 // The line drawn for `done` of `total` frames after `seconds` (no carriage return or newline).
 void formatProgress(char* out, size_t size, uint64_t done, uint64_t total, double seconds);
+
+} // namespace tools

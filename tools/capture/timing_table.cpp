@@ -4,6 +4,10 @@
 
 #include <cstdio>
 
+using namespace Orvo::Gfx;
+
+namespace tools {
+
 namespace {
 
 void appendRow(std::string& table, std::string_view name, const Orvo::Gfx::TimingStatistics& s) {
@@ -31,3 +35,5 @@ std::string timingTable(const Orvo::Gfx::PassTimer& timer, const std::string& ad
         table += std::to_string(timer.disjointFrames()) + " frames left out: the GPU clock was not steady\n";
     return table;
 }
+
+} // namespace tools

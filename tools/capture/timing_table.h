@@ -6,4 +6,8 @@
 
 #include <string>
 
+namespace tools {
+
 std::string timingTable(const Orvo::Gfx::PassTimer& timer, const std::string& adapter, int width, int height);
+
+} // namespace tools

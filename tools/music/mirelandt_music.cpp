@@ -30,6 +30,14 @@
 #include <utility>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace music;
+using namespace output_files;
+using namespace platform;
+
+namespace tools {
+
 namespace {
 
 constexpr uint32_t kMinRate = 8000;
@@ -286,6 +294,10 @@ int render(int argc, char** argv) {
 }
 
 } // namespace
+
+} // namespace tools
+
+using namespace tools;
 
 int main(int argc, char** argv) {
     if (answerHelpOrVersion(argc, argv, "mirelandt-music", kUsage)) return ExitOk;

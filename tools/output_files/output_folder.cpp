@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+namespace output_files {
+
 bool makeOutputFolder(const std::string& path, std::string* error) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -21,3 +23,5 @@ bool makeOutputFolder(const std::string& path, std::string* error) {
     *error = "cannot create the folder " + path + ": " + (ec ? ec.message() : "it is not a folder");
     return false;
 }
+
+} // namespace output_files

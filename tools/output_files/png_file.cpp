@@ -4,6 +4,8 @@
 
 #include <stb/stb_image_write.h>
 
+namespace output_files {
+
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error,
               bool* outOfMemory) {
     SafeFile file;
@@ -19,3 +21,5 @@ bool writePng(const std::string& path, int width, int height, const uint8_t* rgb
     }
     return file.commit(error);
 }
+
+} // namespace output_files

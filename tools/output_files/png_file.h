@@ -4,7 +4,11 @@
 #include <cstdint>
 #include <string>
 
+namespace output_files {
+
 // Rows top first, tightly packed; false with "cannot write PATH: reason", and `*outOfMemory` (where given)
 // set when the reason is that the encoder's buffers could not be had.
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb, std::string* error,
               bool* outOfMemory = nullptr);
+
+} // namespace output_files

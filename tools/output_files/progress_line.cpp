@@ -8,6 +8,8 @@
 #include <unistd.h>
 #endif
 
+namespace output_files {
+
 namespace {
 
 bool stderrIsTerminal() {
@@ -39,3 +41,5 @@ std::string ProgressLine::line(const std::string& text, bool last) const {
 void ProgressLine::print(const std::string& text, bool last) {
     std::fputs(line(text, last).c_str(), stderr);
 }
+
+} // namespace output_files

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace output_files {
+
 class ProgressLine {
   public:
     // `total` units of work; `terminal` whether standard error is one (by default, found out now).
@@ -25,3 +27,5 @@ class ProgressLine {
     bool terminal_;
     uint64_t tenthsReported_ = 0;
 };
+
+} // namespace output_files

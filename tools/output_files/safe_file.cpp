@@ -17,6 +17,10 @@
 #include <unistd.h>
 #endif
 
+using namespace platform;
+
+namespace output_files {
+
 namespace {
 
 #ifdef _WIN32
@@ -304,3 +308,5 @@ bool checkOutput(const std::string& path, bool* direct, std::string* error) {
 #endif
     return true;
 }
+
+} // namespace output_files

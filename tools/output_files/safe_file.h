@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+namespace output_files {
+
 class SafeFile {
   public:
     SafeFile() = default;
@@ -65,3 +67,5 @@ std::string hiddenNameBeside(const std::string& path, const char* ending);
 
 // The whole of `size` bytes as one file.
 bool writeWholeFile(const std::string& path, const void* data, size_t size, std::string* error);
+
+} // namespace output_files

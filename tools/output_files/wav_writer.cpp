@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace output_files {
+
 namespace {
 constexpr uint16_t kFormatIeeeFloat = 3;
 constexpr uint16_t kChannels = 2;
@@ -69,3 +71,5 @@ bool WavWriter::close(std::string* error) {
     }
     return file_.commit(error);
 }
+
+} // namespace output_files

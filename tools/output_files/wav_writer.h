@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace output_files {
+
 class WavWriter {
   public:
     // False with a one-line reason when the file cannot be started.
@@ -22,3 +24,5 @@ class WavWriter {
     uint64_t dataBytes_ = 0;
     void header(uint8_t* bytes) const; // kHeaderBytes for the frames written so far
 };
+
+} // namespace output_files

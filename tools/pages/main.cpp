@@ -13,6 +13,12 @@
 #include <cstring>
 #include <string>
 
+using namespace base;
+using namespace output_files;
+using namespace platform;
+
+namespace tools {
+
 namespace {
 
 struct PagePreview {
@@ -44,6 +50,10 @@ int refuse(const std::string& reason) {
 }
 
 } // namespace
+
+} // namespace tools
+
+using namespace tools;
 
 int main(int argc, char** argv) {
     if (answerHelpOrVersion(argc, argv, "mirelandt-pages", kUsage)) return ExitOk;

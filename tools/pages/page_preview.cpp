@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tools {
+
 namespace {
 
 constexpr int kGlyphWidth = 8, kGlyphHeight = 16;
@@ -90,3 +92,5 @@ Image contactSheet(const std::vector<Image>& frames, int across, int shrink) {
     }
     return sheet;
 }
+
+} // namespace tools

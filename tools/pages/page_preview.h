@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tools {
+
 struct LayerLook {
     assets::IntTable font;
     assets::FloatTable palette;
@@ -27,3 +29,5 @@ Image renderFrame(const assets::CellPages& pages, uint32_t frame, const LayerLoo
 
 // The frames side by side, `across` per row, each scaled down by `shrink` (averaging the pixels).
 Image contactSheet(const std::vector<Image>& frames, int across, int shrink);
+
+} // namespace tools

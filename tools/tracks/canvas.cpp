@@ -4,6 +4,8 @@
 #include <stb/stb_easy_font.h>
 #include <string>
 
+namespace tools {
+
 Canvas::Canvas(int width, int height, Colour background)
     : width_(width), height_(height), pixels_(size_t(width) * size_t(height) * 3) {
     fill(0, 0, width, height, background);
@@ -45,3 +47,5 @@ int Canvas::textWidth(const char* text, int scale) {
     std::string copy(text);
     return stb_easy_font_width(copy.data()) * scale;
 }
+
+} // namespace tools

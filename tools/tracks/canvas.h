@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tools {
+
 struct Colour {
     uint8_t r, g, b;
 };
@@ -26,3 +28,5 @@ class Canvas {
     int width_, height_;
     std::vector<uint8_t> pixels_;
 };
+
+} // namespace tools

@@ -20,6 +20,13 @@
 #include <cstdlib>
 #include <string>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace platform;
+using namespace sync_tracks;
+
+namespace tools {
+
 namespace {
 
 // The least time a line must stay readable to be read.
@@ -85,6 +92,10 @@ int reading(const TrackSet& set) {
 }
 
 } // namespace
+
+} // namespace tools
+
+using namespace tools;
 
 int main(int argc, char** argv) {
     if (answerHelpOrVersion(argc, argv, "mirelandt-tracks", kUsage)) return ExitOk;

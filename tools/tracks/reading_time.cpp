@@ -8,6 +8,13 @@
 #include <cmath>
 #include <cstring>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace show;
+using namespace sync_tracks;
+
+namespace tools {
+
 namespace {
 
 constexpr float kCellWidth = 0.4f;
@@ -199,3 +206,5 @@ std::vector<RowReading> measureReading(const TrackSet& set, const ReadingLayer& 
     }
     return rows;
 }
+
+} // namespace tools

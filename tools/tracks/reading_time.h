@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace tools {
+
 // A text layer as the vertex program places it: cells 0.4 units wide and 0.8 high, the page centred on
 // (-0.4 x, 0.8 y, z) where x, y and z are track values (or fixed numbers, given as a track of -1).
 struct ReadingLayer {
@@ -45,5 +47,7 @@ struct RowReading {
 int32_t trackIndex(const char* name);
 
 // The readable time of every text row of the layer's page, over the settings' span of the show.
-std::vector<RowReading> measureReading(const TrackSet& set, const ReadingLayer& layer,
+std::vector<RowReading> measureReading(const sync_tracks::TrackSet& set, const ReadingLayer& layer,
                                        const ReadingSettings& settings);
+
+} // namespace tools

@@ -11,6 +11,13 @@
 #include <cstdio>
 #include <vector>
 
+using namespace Orvo::Gfx;
+using namespace base;
+using namespace output_files;
+using namespace sync_tracks;
+
+namespace tools {
+
 namespace {
 
 // Layout in pixels.
@@ -189,3 +196,5 @@ bool plotTracks(const TrackSet& set, const char* const names[], uint32_t count, 
     }
     return writePng(path, canvas.width(), canvas.height(), canvas.pixels(), error);
 }
+
+} // namespace tools

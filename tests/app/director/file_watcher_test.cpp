@@ -10,6 +10,8 @@
 #include <sstream>
 #include <thread>
 
+using namespace app;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -4,8 +4,8 @@
 #include "app/director/live_programs.h"
 #include "app/director/program_rebuild.h"
 #include "gfx/pass_programs.h"
-#include "tests/gfx/scene_fixture.h"
 #include "shaders/pack/shader_pack.h"
+#include "tests/gfx/scene_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+
+using namespace app;
+using namespace shaders;
 
 namespace director_test_shaders {
 std::span<const ShaderProgram* const> allShaderPrograms();

@@ -12,6 +12,9 @@
 #include <fstream>
 #include <sstream>
 
+using namespace app;
+using namespace shaders;
+
 namespace director_test_shaders {
 const ShaderProgram* findShaderProgram(std::string_view name);
 }

@@ -11,6 +11,10 @@
 #include <fstream>
 
 using namespace Orvo::Gfx;
+using namespace base;
+using namespace sync_tracks;
+
+using namespace Orvo::Gfx;
 
 void EffectPassTest::SetUp() {
     GpuTest::SetUp();

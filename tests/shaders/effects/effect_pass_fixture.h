@@ -72,7 +72,7 @@ class EffectPassTest : public GpuTest {
     void setTracks(std::initializer_list<std::pair<std::string_view, float>> tracks);
 
     // Publishes the frame context and runs the scene's pass list once.
-    void renderFrame(float time, Float2 resolution, uint32_t frame = 0);
+    void renderFrame(float time, base::Float2 resolution, uint32_t frame = 0);
     std::vector<Float4> read(Orvo::Gfx::TextureRuntime* target);
     // A buffer's whole contents as float4s, whatever its stride.
     std::vector<Float4> read(Orvo::Gfx::BufferRuntime* buffer);
@@ -81,8 +81,8 @@ class EffectPassTest : public GpuTest {
     static void writePng(const std::string& name, const std::vector<Float4>& pixels, uint32_t width,
                          uint32_t height);
 
-    Matrix4 view{};
-    Matrix4 projection{};
+    base::Matrix4 view{};
+    base::Matrix4 projection{};
     std::unique_ptr<Orvo::Gfx::Scene> scene;
 
   private:
@@ -91,5 +91,5 @@ class EffectPassTest : public GpuTest {
 };
 
 // The coordinate a full-screen pass hands pixel (x, y) of a width x height target.
-Float2 pixelUv(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
-Matrix4 identityMatrix();
+base::Float2 pixelUv(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+base::Matrix4 identityMatrix();

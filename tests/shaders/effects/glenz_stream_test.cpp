@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+using namespace base;
+
 using namespace Orvo::Gfx;
 using effects_test::kMaxStreamObjects;
 using effects_test::kStreamElements;

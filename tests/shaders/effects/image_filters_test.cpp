@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+using namespace base;
+
 using namespace Orvo::Gfx;
 
 namespace {

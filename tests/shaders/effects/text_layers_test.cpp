@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+using namespace base;
+
 using namespace Orvo::Gfx;
 
 namespace {

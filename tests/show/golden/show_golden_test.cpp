@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <vector>
 
+using namespace show;
+using namespace tools;
+
 namespace {
 
 constexpr int kWidth = 320, kHeight = 180;

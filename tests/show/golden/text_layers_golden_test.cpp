@@ -14,6 +14,10 @@
 #include <cstring>
 
 using namespace Orvo::Gfx;
+using namespace show;
+using namespace sync_tracks;
+
+using namespace Orvo::Gfx;
 
 namespace {
 
