@@ -196,45 +196,16 @@ struct ComputePassRow {
     const char* dispatch;
 };
 
-// In the order they run: the glenz simulation first, the character choice between the sphere pass
-// that draws its picture and the cylinder that reads its records, then the cylinder's cull step: a thread
-// per cell, one group, a thread per cell.
+// The glenz simulation, the one compute pass of the ten the show is made of. The cylinder's own compute
+// chain (the character choice and the cull step) is held by the invariants below instead of rows.
 const std::vector<ComputePassRow> kComputePasses = {
     {"sphere update", 0, "sphere_sim_cs", {}, {sphereBuffer}, {256, 1, 1}, "Dispatch 32 1 1"},
-    {"char choice",
-     1,
-     "char_choice_cs",
-     {{0, sphereImage}},
-     {cylinderCharacters},
-     {256, 96, 1},
-     "Dispatch 32 12 1"},
-    {"cylinder cull",
-     2,
-     "char_cylinder_cull_cs",
-     {},
-     {cylinderCellMasks, cylinderCellCounts},
-     {256, 96, 1},
-     "Dispatch 32 12 1"},
-    {"cylinder scan",
-     3,
-     "char_cylinder_scan_cs",
-     {{1, cylinderCellCounts}},
-     {cylinderCellOffsets, cylinderDrawArguments},
-     {8, 1, 1},
-     "Dispatch 1 1 1"},
-    {"cylinder keep",
-     4,
-     "char_cylinder_keep_cs",
-     {{1, cylinderCellMasks}, {1, cylinderCellOffsets}},
-     {cylinderKeptQuads},
-     {256, 96, 1},
-     "Dispatch 32 12 1"},
 };
 
-// Every pass in list order: where it runs among the others.
-const std::vector<std::string_view> kPassOrder = {
-    "sphere update", "sphere", "char choice", "cylinder cull", "cylinder scan", "cylinder keep", "cylinder",
-    "mirror B",      "text",   "blur B",      "composite",     "lamer",         "blur A",        "mirror A"};
+// The ten passes in the order they run; the cylinder's compute chain runs among them.
+const std::vector<std::string_view> kPassOrder = {"sphere update", "sphere",  "cylinder",  "mirror B",
+                                                  "text",          "blur B",  "composite", "lamer",
+                                                  "blur A",        "mirror A"};
 
 const ComputePassRow* computeRow(std::string_view name) {
     for (const ComputePassRow& row : kComputePasses)
@@ -348,33 +319,21 @@ TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
     }
 }
 
-// The sphere buffer holds 256 float4; the character records, one per cell of the 256 x 96 grid, are a
-// float4 colour and a code at the programs' 32-byte record stride. The cull step keeps a mask of four
-// words, a count and an offset per cell, and a number for each of the 256 x 96 x 128 quads.
-TEST_F(BuildScene, ComputeBuffersHoldTheirRecordsWithoutContents) {
-    const struct {
-        uint32_t id, stride, count;
-    } rows[] = {{sphereBuffer, 16, 256},
-                {cylinderCharacters, 32, 256 * 96},
-                {cylinderCellMasks, 16, 256 * 96},
-                {cylinderCellCounts, 4, 256 * 96},
-                {cylinderCellOffsets, 4, 256 * 96},
-                {cylinderKeptQuads, 4, 256 * 96 * 128}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
-        auto* buffer = dynamic_cast<BufferRuntime*>(resource(row.id));
-        ASSERT_NE(buffer, nullptr);
-        EXPECT_EQ(dynamic_cast<BufferDataRuntime*>(buffer), nullptr);
-        EXPECT_FALSE(buffer->desc.constant);
-        EXPECT_EQ(buffer->desc.stride, row.stride);
-        EXPECT_EQ(buffer->desc.countX * buffer->desc.countY * buffer->desc.countZ, row.count);
-        EXPECT_EQ(buffer->desc.initialData, nullptr);
-        ASSERT_TRUE(buffer->bufferA);
-        EXPECT_EQ(buffer->bufferA->GetDesc().ByteWidth, row.stride * row.count);
-        EXPECT_EQ(buffer->bufferA->GetDesc().StructureByteStride, row.stride);
-        EXPECT_NE(buffer->getUAV(false), nullptr);
-        EXPECT_NE(buffer->getSRV(true), nullptr);
-    }
+// The sphere buffer holds 256 float4 records that only the simulation writes. (The cylinder chain's buffers
+// are held to their programs' bindings above.)
+TEST_F(BuildScene, TheSphereBufferHoldsItsRecordsWithoutContents) {
+    auto* buffer = dynamic_cast<BufferRuntime*>(resource(sphereBuffer));
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(dynamic_cast<BufferDataRuntime*>(buffer), nullptr);
+    EXPECT_FALSE(buffer->desc.constant);
+    EXPECT_EQ(buffer->desc.stride, 16u);
+    EXPECT_EQ(buffer->desc.countX * buffer->desc.countY * buffer->desc.countZ, 256u);
+    EXPECT_EQ(buffer->desc.initialData, nullptr);
+    ASSERT_TRUE(buffer->bufferA);
+    EXPECT_EQ(buffer->bufferA->GetDesc().ByteWidth, 4096u);
+    EXPECT_EQ(buffer->bufferA->GetDesc().StructureByteStride, 16u);
+    EXPECT_NE(buffer->getUAV(false), nullptr);
+    EXPECT_NE(buffer->getSRV(true), nullptr);
 }
 
 // The cylinder's quads are two triangles over four corners, and its draw reads its counts from a buffer
@@ -431,23 +390,133 @@ TEST_F(BuildScene, TheThreeFontsAreSeparateBuffersWithTheSameGlyphs) {
     EXPECT_EQ(buffers.size(), 3u);
 }
 
-TEST_F(BuildScene, ListsTheFiveComputeAndNineGraphicsPassesInOrderUnderTheirKeys) {
+// The ten passes run in their order under their keys; every other entry of the list is a compute pass of
+// the cylinder's chain, registered under the keys after the sphere update's.
+TEST_F(BuildScene, ListsTheTenPassesInOrderUnderTheirKeysAndTheCylindersComputeChainAmongThem) {
     EXPECT_THAT(idsOf(scene().graphicsPasses), ElementsAreArray(range(9)));
-    EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(5)));
-    ASSERT_EQ(scene().passes.count, kPassOrder.size());
-    EXPECT_THAT(kPassListNames, ElementsAreArray(kPassOrder));
-    for (uint32_t i = 0; i < kPassOrder.size(); ++i) {
-        SCOPED_TRACE(kPassOrder[i]);
-        if (const ComputePassRow* row = computeRow(kPassOrder[i])) {
+    ASSERT_EQ(scene().passes.count, kPassListNames.size());
+    EXPECT_THAT(idsOf(scene().computePasses), ElementsAreArray(range(scene().passes.count - 9)));
+    uint32_t next = 0; // the next of the ten to meet
+    for (uint32_t i = 0; i < scene().passes.count; ++i) {
+        SCOPED_TRACE(kPassListNames[i]);
+        const bool isTen = next < kPassOrder.size() && kPassListNames[i] == kPassOrder[next];
+        if (const ComputePassRow* row = isTen ? computeRow(kPassOrder[next]) : nullptr) {
             EXPECT_EQ(scene().passes[i].kind, 0);
             EXPECT_EQ(scene().passes[i].compute, lookUp(scene().computePasses, row->key));
-        } else {
-            ASSERT_NE(graphicsRow(kPassOrder[i]), nullptr);
+        } else if (isTen) {
+            ASSERT_NE(graphicsRow(kPassOrder[next]), nullptr);
             EXPECT_EQ(scene().passes[i].kind, 1);
             EXPECT_EQ(scene().passes[i].graphics,
-                      lookUp(scene().graphicsPasses, graphicsRow(kPassOrder[i])->key));
+                      lookUp(scene().graphicsPasses, graphicsRow(kPassOrder[next])->key));
+        } else {
+            EXPECT_EQ(scene().passes[i].kind, 0);
+        }
+        next += isTen;
+    }
+    EXPECT_EQ(next, kPassOrder.size());
+}
+
+// What every pass of the list reads and writes, whichever pass it is: every input that a pass of the list
+// writes is written by an earlier pass of the same frame (nothing is double-buffered), the cylinder's draw
+// counts too; and every register a pass's programs declare is bound to a resource of the kind the program
+// declares it as (a texture, a structured buffer, or a typed buffer of the program's element format).
+TEST_F(BuildScene, EveryInputIsMadeBeforeItsPassAndEveryBindingMatchesItsProgram) {
+    struct Pass {
+        std::string name;
+        std::vector<const ShaderProgram*> programs;
+        const DynArray<ResourceBinding>* inputs;
+        std::vector<Resource*> writes, reads;
+        const DynArray<ResourceBinding>* outputs = nullptr;
+    };
+    const auto programOf = [](const void* bytecode) -> const ShaderProgram* {
+        for (const ShaderProgram* p : shaders::allShaderPrograms())
+            if (p->bytecode == bytecode) return p;
+        return nullptr;
+    };
+    std::vector<Pass> passes;
+    for (uint32_t i = 0; i < scene().passes.count; ++i) {
+        const PassListEntry& entry = scene().passes[i];
+        Pass pass{std::string(kPassListNames[i]), {}, nullptr, {}, {}};
+        if (entry.kind == 0) {
+            const ComputePassDesc& d = entry.compute->desc;
+            pass.programs = {programOf(d.computeBytecode)};
+            pass.inputs = &d.inputs;
+            pass.outputs = &d.outputs;
+            for (const ResourceBinding& output : d.outputs) pass.writes.push_back(output.resource);
+        } else {
+            const GraphicsPassDesc& d = entry.graphics->desc;
+            pass.programs = {programOf(d.vertexBytecode), programOf(d.pixelBytecode)};
+            pass.inputs = &d.inputs;
+            for (const TargetBinding& target : d.targets) pass.writes.push_back(target.resource);
+            if (d.depth.resource) pass.writes.push_back(d.depth.resource);
+            if (d.drawArguments) pass.reads.push_back(d.drawArguments);
+            if (d.indexBuffer) pass.reads.push_back(d.indexBuffer);
+        }
+        for (const ResourceBinding& input : *pass.inputs) pass.reads.push_back(input.resource);
+        passes.push_back(pass);
+    }
+
+    std::set<Resource*> written;
+    for (const Pass& pass : passes) written.insert(pass.writes.begin(), pass.writes.end());
+    std::set<Resource*> madeSoFar;
+    for (const Pass& pass : passes) {
+        SCOPED_TRACE(pass.name);
+        for (Resource* read : pass.reads)
+            EXPECT_TRUE(!written.count(read) || madeSoFar.count(read))
+                << "reads a resource written only later";
+        madeSoFar.insert(pass.writes.begin(), pass.writes.end());
+    }
+
+    const auto expectMatches = [](const gpu::ShaderBinding& binding, Resource* resource, const char* where) {
+        auto* buffer = dynamic_cast<BufferRuntime*>(resource);
+        switch (binding.kind) {
+        case gpu::ShaderBindingKind::SampledTexture:
+        case gpu::ShaderBindingKind::StorageTexture:
+            EXPECT_NE(dynamic_cast<TextureRuntime*>(resource), nullptr) << where << ": a texture";
+            break;
+        case gpu::ShaderBindingKind::StorageBuffer:
+            ASSERT_NE(buffer, nullptr) << where << ": a structured buffer";
+            EXPECT_EQ(buffer->viewFormat, gpu::Format::UNKNOWN) << where << ": a structured buffer";
+            EXPECT_GT(buffer->desc.stride, 0u) << where;
+            break;
+        case gpu::ShaderBindingKind::TexelBuffer:
+        case gpu::ShaderBindingKind::StorageTexelBuffer:
+            ASSERT_NE(buffer, nullptr) << where << ": a typed buffer";
+            EXPECT_EQ(buffer->viewFormat, binding.format)
+                << where << ": a typed buffer of the program's format";
+            break;
+        default:
+            break;
+        }
+    };
+    uint32_t checked = 0;
+    for (const Pass& pass : passes) {
+        SCOPED_TRACE(pass.name);
+        for (const ShaderProgram* program : pass.programs) {
+            ASSERT_NE(program, nullptr) << "a program that is not one of the show's";
+            for (uint32_t b = 0; b < program->bindingCount; ++b) {
+                const gpu::ShaderBinding& binding = program->bindings[b];
+                const std::string where =
+                    std::string(program->name) + " binding " + std::to_string(binding.binding);
+                if (binding.binding >= gpu::kUavBindingBase) {
+                    // Compute outputs follow the inputs in the unordered-access registers.
+                    ASSERT_NE(pass.outputs, nullptr) << where;
+                    const uint32_t slot = binding.binding - gpu::kUavBindingBase;
+                    ASSERT_GE(slot, pass.inputs->count) << where;
+                    ASSERT_LT(slot - pass.inputs->count, pass.outputs->count) << where << ": unbound";
+                    expectMatches(binding, (*pass.outputs)[slot - pass.inputs->count].resource,
+                                  where.c_str());
+                    ++checked;
+                } else if (binding.binding >= gpu::kTextureBindingBase) {
+                    const uint32_t slot = binding.binding - gpu::kTextureBindingBase;
+                    ASSERT_LT(slot, pass.inputs->count) << where << ": unbound";
+                    expectMatches(binding, (*pass.inputs)[slot].resource, where.c_str());
+                    ++checked;
+                }
+            }
         }
     }
+    EXPECT_GT(checked, 30u);
 }
 
 TEST_F(BuildScene, GraphicsPassesCarryTheirProgramsBindingsAndDraws) {
@@ -529,30 +598,24 @@ TEST_F(BuildScene, TracksAndVariablesAreInPlaceAndPackedOnce) {
     EXPECT_EQ(scene().packer.packedLength, 416u);
 }
 
-// The device sees the 30 resources in id order, then the programs of the fourteen passes in the order the
-// passes are created (sphere, update, char choice, cylinder cull, scan and keep, cylinder, blur A,
-// composite, text, blur B, lamer, mirror A, mirror B).
+// The device sees the 23 resources of the show in id order, then the cylinder chain's own buffers, then the
+// programs of the ten passes in the order the passes are created (sphere, update, cylinder, blur A,
+// composite, text, blur B, lamer, mirror A, mirror B), the chain's compute programs among them.
 TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
+    constexpr uint32_t kShowResources = 23;
     const unsigned colour = unsigned(gpu::Format::R16G16B16A16_FLOAT),
                    depth = unsigned(gpu::Format::D32_FLOAT);
     const std::string size = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight);
     std::map<uint32_t, uint32_t> dataBytes;
     for (const DataBufferRow& row : kDataBuffers) dataBytes[row.id] = row.elements * 4;
-    std::vector<std::string> expected;
     dataBytes[sphereBuffer] = 4096;
-    dataBytes[cylinderCharacters] = 256 * 96 * 32;
-    dataBytes[cylinderQuadIndices] = 6 * 4;
-    dataBytes[cylinderCellMasks] = 256 * 96 * 16;
-    dataBytes[cylinderCellCounts] = 256 * 96 * 4;
-    dataBytes[cylinderCellOffsets] = 256 * 96 * 4;
-    dataBytes[cylinderDrawArguments] = 5 * 4;
-    dataBytes[cylinderKeptQuads] = 256 * 96 * 128 * 4;
-    for (uint32_t id = 0; id < kResourceCount; ++id) {
+    std::vector<std::string> resources, shaders;
+    for (uint32_t id = 0; id < kShowResources; ++id) {
         if (kTextureIds.count(id))
-            expected.push_back("CreateTexture2D " + size +
-                               " format=" + std::to_string(id == cylinderDepth ? depth : colour));
+            resources.push_back("CreateTexture2D " + size +
+                                " format=" + std::to_string(id == cylinderDepth ? depth : colour));
         else
-            expected.push_back("CreateBuffer bytes=" + std::to_string((dataBytes[id] + 15) / 16 * 16));
+            resources.push_back("CreateBuffer bytes=" + std::to_string((dataBytes[id] + 15) / 16 * 16));
     }
     auto shader = [](const char* call, const char* name) {
         return std::string(call) + " " + std::to_string(program(name).size) + " bytes";
@@ -564,31 +627,39 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
         {"fullscreen_vs", "lamer_ps"},         {"fullscreen_vs", "mirror_ps"},
         {"fullscreen_vs", "mirror2_ps"}};
     for (const auto& [vertex, pixel] : graphicsPrograms) {
-        expected.push_back(shader("CreateVertexShader", vertex));
-        expected.push_back(shader("CreatePixelShader", pixel));
-        if (std::strcmp(pixel, "glenz_spheres_ps") == 0) {
-            expected.push_back(shader("CreateComputeShader", "sphere_sim_cs"));
-            expected.push_back(shader("CreateComputeShader", "char_choice_cs"));
-            for (const char* cull :
-                 {"char_cylinder_cull_cs", "char_cylinder_scan_cs", "char_cylinder_keep_cs"})
-                expected.push_back(shader("CreateComputeShader", cull));
-        }
+        shaders.push_back(shader("CreateVertexShader", vertex));
+        shaders.push_back(shader("CreatePixelShader", pixel));
+        if (std::strcmp(pixel, "glenz_spheres_ps") == 0)
+            shaders.push_back(shader("CreateComputeShader", "sphere_sim_cs"));
     }
 
-    // Each creation call, cut down to what the expectation names.
-    std::vector<std::string> created;
+    // Each creation call, cut down to what the expectation names: the resources first, then the programs.
+    std::vector<std::string> createdResources, createdShaders, otherComputeShaders;
     for (const std::string& line : buildLog) {
         if (line.rfind("CreateTexture2D", 0) == 0) {
             const size_t format = line.find("format=");
-            created.push_back(line.substr(0, line.find(" mips=")) + " " +
-                              line.substr(format, line.find(' ', format) - format));
+            createdResources.push_back(line.substr(0, line.find(" mips=")) + " " +
+                                       line.substr(format, line.find(' ', format) - format));
         } else if (line.rfind("CreateBuffer", 0) == 0) {
-            created.push_back(line.substr(0, line.find(" bind=")));
+            EXPECT_TRUE(createdShaders.empty()) << "a buffer made after the programs";
+            createdResources.push_back(line.substr(0, line.find(" bind=")));
         } else if (line.rfind("Create", 0) == 0 && line.find("Shader ") != std::string::npos) {
-            created.push_back(line.substr(0, line.find(" ->")));
+            createdShaders.push_back(line.substr(0, line.find(" ->")));
         }
     }
-    EXPECT_THAT(created, ElementsAreArray(expected));
+    ASSERT_EQ(createdResources.size(), kResourceCount);
+    EXPECT_THAT(std::vector<std::string>(createdResources.begin(), createdResources.begin() + kShowResources),
+                ElementsAreArray(resources));
+    // The ten passes' programs in their order; the chain's own are compute programs between them.
+    std::vector<std::string> tenPasses;
+    for (const std::string& created : createdShaders) {
+        const bool next = tenPasses.size() < shaders.size() && created == shaders[tenPasses.size()];
+        if (next)
+            tenPasses.push_back(created);
+        else
+            EXPECT_EQ(created.rfind("CreateComputeShader", 0), 0u) << created;
+    }
+    EXPECT_THAT(tenPasses, ElementsAreArray(shaders));
 }
 
 // One frame on the recording device, cut at each draw and dispatch: what every pass bound and drew. At
@@ -629,26 +700,31 @@ TEST_F(BuildScene, AFrameRunsThePassesInOrderWithTheirTargetsInputsAndDraws) {
         }
     }
     runs.pop_back();
-    ASSERT_EQ(runs.size(), kPassOrder.size());
+    ASSERT_EQ(runs.size(), scene().passes.count);
 
-    for (uint32_t i = 0; i < kPassOrder.size(); ++i) {
+    for (uint32_t i = 0; i < runs.size(); ++i) {
         const Run& run = runs[i];
-        SCOPED_TRACE(kPassOrder[i]);
-        if (const ComputePassRow* compute = computeRow(kPassOrder[i])) {
-            EXPECT_EQ(run.draw, compute->dispatch);
+        SCOPED_TRACE(kPassListNames[i]);
+        if (scene().passes[i].kind == 0) {
+            // A compute pass binds its descriptor's inputs, then its outputs after them.
+            const ComputePassDesc& d = scene().passes[i].compute->desc;
+            if (const ComputePassRow* compute = computeRow(kPassListNames[i]))
+                EXPECT_EQ(run.draw, compute->dispatch);
+            else
+                EXPECT_EQ(run.draw.rfind("Dispatch ", 0), 0u) << run.draw;
             std::vector<std::string> uavs;
-            for (uint32_t i = 0; i < compute->outputs.size(); ++i)
-                uavs.push_back("CSSetUnorderedAccessViews " + std::to_string(compute->inputs.size() + i) +
-                               " [" + recording::labelOf(resource(compute->outputs[i])->getUAV(false)) +
-                               "] counts=null");
+            for (uint32_t k = 0; k < d.outputs.count; ++k)
+                uavs.push_back("CSSetUnorderedAccessViews " + std::to_string(d.inputs.count + k) + " [" +
+                               recording::labelOf(d.outputs[k].resource->getUAV(false)) + "] counts=null");
             EXPECT_EQ(run.uavs, uavs);
             std::map<uint32_t, std::string> inputs;
-            for (uint32_t slot = 0; slot < compute->inputs.size(); ++slot)
-                inputs[slot] = srv(compute->inputs[slot].second);
+            for (uint32_t slot = 0; slot < d.inputs.count; ++slot)
+                inputs[slot] = recording::labelOf(d.inputs[slot].resource->getSRV(true));
             EXPECT_EQ(run.inputs, inputs);
             continue;
         }
-        const GraphicsPassRow& row = *graphicsRow(kPassOrder[i]);
+        ASSERT_NE(graphicsRow(kPassListNames[i]), nullptr);
+        const GraphicsPassRow& row = *graphicsRow(kPassListNames[i]);
         const std::string depthView = recording::labelOf(resource(cylinderDepth)->getDSV());
         EXPECT_EQ(run.targets, "OMSetRenderTargets [" +
                                    recording::labelOf(texture(row.target)->getRTV(false)) +
@@ -689,7 +765,7 @@ TEST_F(BuildScene, WithoutSceneOneTheFrameLeavesTheCylinderChainOut) {
     const std::string fullScreen = "DrawInstanced 3 1 0 0";
     EXPECT_THAT(passesRun(5.0f),
                 ElementsAre("DrawInstanced 6 10 0 0", fullScreen, fullScreen, fullScreen, fullScreen));
-    EXPECT_EQ(passesRun(30.0f).size(), kPassOrder.size());
+    EXPECT_EQ(passesRun(30.0f).size(), scene().passes.count);
 }
 
 // textBuffer6 is one buffer: the text pass hands the very same view to t6, t7, t8 and t9, so new contents
