@@ -161,7 +161,9 @@ float softShadow(float3 surfacePoint, uint count)
         if (!mayHit(o, ray))
             continue;
         float t = kShadowStart;
-        LOOP_IN_DXBC for (uint step = 0; step < kShadowSteps; ++step)
+        // A plain loop on both targets: unrolled, a CPU renderer runs all the steps for every object
+        // even after every ray of its pixel group has stopped.
+        [loop] for (uint step = 0; step < kShadowSteps; ++step)
         {
             float d = objectDistance(o, ray.origin + ray.direction * t);
             float h = min(res, kShadowSharpness * d / t);

@@ -1,13 +1,16 @@
 // Places the glenz objects in their tube for this frame and for half a 24th of a second earlier.
 // Stateless: every thread rebuilds the whole stream from the time and the tracks, so no buffer
 // survives between frames and any moment can be shown without replaying the ones before it.
-// Thread k writes element k: 0-127 are the objects now, 128-255 the same objects a moment ago.
+// Elements 0-127 are the objects now, 128-255 the same objects a moment ago. Every thread that builds a
+// moment's stream gets the same stream, so only the first group of each moment builds it, and its thread j
+// writes objects j, j + 8, j + 16 and so on; the rest of the dispatch has nothing to do. On a CPU
+// renderer the threads of a group share one pass over the work, so this costs one stream per moment
+// instead of one per group.
 #include "context_buffer.hlsli"
 #include "glenz_object.hlsli"
 
 RWStructuredBuffer<float4> bufferUAV : register(u0);
 
-static const uint kElementCount = 2 * kMaxGlenzObjects;
 static const float kPreviousTimeOffset = 0.5 / 24.0;
 static const float kTwoPi = 6.283185307;
 static const uint kRelaxationIterations = 8;
@@ -147,13 +150,13 @@ void pullHomeWithinWall(uint count)
     }
 }
 
-float4 simulateObject(uint target, uint count, float T)
+// Builds the stream at time T into the arrays above.
+void simulateStream(uint count, float T, float tubeLength)
 {
-    TubeFrame tube = tubeFrame();
     for (uint i = 0; i < count; ++i)
     {
         StreamObject o = streamObject(i);
-        along[i] = distanceAlong(i, count, o.speed, T, tube.length);
+        along[i] = distanceAlong(i, count, o.speed, T, tubeLength);
         home[i] = homeOffset(o, T);
         section[i] = home[i];
         size[i] = o.size;
@@ -166,24 +169,30 @@ float4 simulateObject(uint target, uint count, float T)
         pushAllPairsApart(count);
         pullHomeWithinWall(count);
     }
+}
 
+float4 placedObject(TubeFrame tube, uint target)
+{
     float3 position = tube.origin + along[target] * tube.axis + section[target].x * tube.across1 +
                       section[target].y * tube.across2;
     return float4(position, collisionRadius(size[target]));
 }
 
+// The group size in the attribute below.
+static const uint kGroupSize = 8;
+
 [numthreads(8, 1, 1)] void kernel_main(uint3 id : SV_DispatchThreadID)
 {
     uint k = id.x;
-    if (k >= kElementCount)
+    if (k >= 2 * kGroupSize)
         return;
+    bool previous = k >= kGroupSize;
+    uint first = k % kGroupSize;
+    uint base = previous ? kMaxGlenzObjects : 0;
     uint count = glenzObjectCount();
-    uint object = k % kMaxGlenzObjects;
-    if (object >= count)
-    {
-        bufferUAV[k] = float4(0, 0, 0, 0);
-        return;
-    }
-    float T = k < kMaxGlenzObjects ? time : time - kPreviousTimeOffset;
-    bufferUAV[k] = simulateObject(object, count, T);
+    TubeFrame tube = tubeFrame();
+    if (first < count)
+        simulateStream(count, previous ? time - kPreviousTimeOffset : time, tube.length);
+    for (uint object = first; object < kMaxGlenzObjects; object += kGroupSize)
+        bufferUAV[base + object] = object < count ? placedObject(tube, object) : float4(0, 0, 0, 0);
 }
