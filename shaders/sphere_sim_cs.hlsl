@@ -1,5 +1,5 @@
 // Places the glenz objects in their tube for this frame and for half a 24th of a second earlier.
-// Stateless: every thread rebuilds the whole stream from the time and the tracks, so no buffer
+// Stateless: each moment's stream is rebuilt from the time and the tracks, so no buffer
 // survives between frames and any moment can be shown without replaying the ones before it.
 // Elements 0-127 are the objects now, 128-255 the same objects a moment ago. Every thread that builds a
 // moment's stream gets the same stream, so only the first group of each moment builds it, and its thread j
