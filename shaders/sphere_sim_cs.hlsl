@@ -1,11 +1,12 @@
-// Places the glenz objects in their tube for this frame and for half a 24th of a second earlier.
+// Places the glenz objects in their tube for this frame and for half a 24th of a second earlier, and
+// works out each object as the ray-marcher draws it, so that every pixel does not repeat the work.
 // Stateless: each moment's stream is rebuilt from the time and the tracks, so no buffer
 // survives between frames and any moment can be shown without replaying the ones before it.
-// Elements 0-127 are the objects now, 128-255 the same objects a moment ago. Every thread that builds a
-// moment's stream gets the same stream, so only the first group of each moment builds it, and its thread j
-// writes objects j, j + 8, j + 16 and so on; the rest of the dispatch has nothing to do. On a CPU
-// renderer the threads of a group share one pass over the work, so this costs one stream per moment
-// instead of one per group.
+// Elements 0-127 are the objects now, 128-255 the same objects a moment ago, and from 256 four per
+// object as drawn (see glenz_object.hlsli). Every thread that builds a moment's stream gets the same
+// stream, so only the first group builds the two moments, and its thread j writes objects j, j + 8,
+// j + 16 and so on; the rest of the dispatch has nothing to do. On a CPU renderer the threads of a
+// group share one pass over the work, so this costs one stream per moment instead of one per group.
 #include "context_buffer.hlsli"
 #include "glenz_object.hlsli"
 
@@ -178,21 +179,69 @@ float4 placedObject(TubeFrame tube, uint target)
     return float4(position, collisionRadius(size[target]));
 }
 
-// The group size in the attribute below.
-static const uint kGroupSize = 8;
+// Drawn positions lag slightly towards the earlier moment, a touch of motion smear.
+static const float kPreviousBlend = 0.075;
+// A larger jump between the two moments means the object wrapped from the exit back to the origin.
+static const float kWrapDistance = 2.0;
 
-[numthreads(8, 1, 1)] void kernel_main(uint3 id : SV_DispatchThreadID)
+// Rotation by the three spin angles; its rows take a world offset into object space.
+float3x3 spinRotation(float3 angle)
 {
-    uint k = id.x;
-    if (k >= 2 * kGroupSize)
+    float sa = sin(angle.x), ca = cos(angle.x);
+    float sb = sin(angle.y), cb = cos(angle.y);
+    float sc = sin(angle.z), cc = cos(angle.z);
+    return float3x3(cb * cc, sa * sb * cc + ca * sc, sa * sc - ca * sb * cc,     //
+                    -cb * sc, ca * cc - sa * sb * sc, sa * cc + ca * sb * sc, //
+                    sb, -sa * cb, ca * cb);
+}
+
+// Object i as drawn: its current state pulled a little towards the previous one, unless the object
+// has just wrapped round, when the blend would smear it across the whole tube. The spin follows the
+// position, so objects tumble as they travel; large ones tumble more slowly.
+void writeDrawnObject(uint i)
+{
+    float4 current = bufferUAV[i];
+    float4 previous = bufferUAV[i + kMaxGlenzObjects];
+    float4 drawn = length(previous.xyz - current.xyz) > kWrapDistance
+                       ? current
+                       : current + kPreviousBlend * (previous - current);
+    float objectScale = objectSize(i);
+    float k = isLargeObject(objectScale) ? 0.3 : 0.75;
+    float3x3 rotation = spinRotation(float3(k * drawn.z, k * drawn.x, -k * drawn.y));
+    uint at = kDrawnObjectsStart + kDrawnObjectStride * i;
+    bufferUAV[at] = drawn;
+    bufferUAV[at + 1] = float4(rotation[0], objectScale);
+    bufferUAV[at + 2] = float4(rotation[1], 0);
+    bufferUAV[at + 3] = float4(rotation[2], 0);
+}
+
+// The group size in the attribute below: half its threads build the stream now, half a moment ago.
+static const uint kGroupSize = 8;
+static const uint kThreadsPerMoment = kGroupSize / 2;
+
+[numthreads(8, 1, 1)] void kernel_main(uint3 group : SV_GroupID, uint3 thread : SV_GroupThreadID)
+{
+    if (group.x != 0)
         return;
-    bool previous = k >= kGroupSize;
-    uint first = k % kGroupSize;
+    uint lane = thread.x;
+    bool previous = lane >= kThreadsPerMoment;
+    uint first = lane % kThreadsPerMoment;
     uint base = previous ? kMaxGlenzObjects : 0;
     uint count = glenzObjectCount();
     TubeFrame tube = tubeFrame();
     if (first < count)
         simulateStream(count, previous ? time - kPreviousTimeOffset : time, tube.length);
-    for (uint object = first; object < kMaxGlenzObjects; object += kGroupSize)
+    for (uint object = first; object < kMaxGlenzObjects; object += kThreadsPerMoment)
         bufferUAV[base + object] = object < count ? placedObject(tube, object) : float4(0, 0, 0, 0);
+
+    // Both moments written, the group works out the objects as drawn.
+    DeviceMemoryBarrierWithGroupSync();
+    for (uint drawn = lane; drawn < kMaxGlenzObjects; drawn += kGroupSize)
+    {
+        if (drawn < count)
+            writeDrawnObject(drawn);
+        else
+            for (uint e = 0; e < kDrawnObjectStride; ++e)
+                bufferUAV[kDrawnObjectsStart + kDrawnObjectStride * drawn + e] = float4(0, 0, 0, 0);
+    }
 }

@@ -342,13 +342,13 @@ TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
     }
 }
 
-// The sphere buffer holds 256 float4; the character records, one per cell of the 256 x 96 grid, are a
+// The sphere buffer holds 768 float4; the character records, one per cell of the 256 x 96 grid, are a
 // float4 colour and a code at the programs' 32-byte record stride. The cull step keeps a mask of four
 // words, a count and an offset per cell, and a number for each of the 256 x 96 x 128 quads.
 TEST_F(BuildScene, ComputeBuffersHoldTheirRecordsWithoutContents) {
     const struct {
         uint32_t id, stride, count;
-    } rows[] = {{sphereBuffer, 16, 256},
+    } rows[] = {{sphereBuffer, 16, 768},
                 {cylinderCharacters, 32, 256 * 96},
                 {cylinderCellMasks, 16, 256 * 96},
                 {cylinderCellCounts, 4, 256 * 96},
@@ -533,7 +533,7 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     std::map<uint32_t, uint32_t> dataBytes;
     for (const DataBufferRow& row : kDataBuffers) dataBytes[row.id] = row.elements * 4;
     std::vector<std::string> expected;
-    dataBytes[sphereBuffer] = 4096;
+    dataBytes[sphereBuffer] = 768 * 16;
     dataBytes[cylinderCharacters] = 256 * 96 * 32;
     dataBytes[cylinderQuadIndices] = 6 * 4;
     dataBytes[cylinderCellMasks] = 256 * 96 * 16;
