@@ -45,12 +45,11 @@ void kernel_main(uint3 id : SV_DispatchThreadID)
     uint cell = id.y * kGridColumns + id.x;
     uint4 mask = uint4(0, 0, 0, 0);
     uint count = 0;
-    CylinderTurn turn = cylinderTurn();
     LOOP_IN_DXBC for (uint k = 0; k < kGlyphPixels; ++k)
     {
         GlyphPixel g = glyphPixelOf(cell * kGlyphPixels + k);
-        float4 corners[4] = {glyphQuadCorner(g, float2(-1.0, 1.0), turn), glyphQuadCorner(g, float2(1.0, 1.0), turn),
-                             glyphQuadCorner(g, float2(-1.0, -1.0), turn), glyphQuadCorner(g, float2(1.0, -1.0), turn)};
+        float4 corners[4] = {glyphQuadCorner(g, float2(-1.0, 1.0)), glyphQuadCorner(g, float2(1.0, 1.0)),
+                             glyphQuadCorner(g, float2(-1.0, -1.0)), glyphQuadCorner(g, float2(1.0, -1.0))};
         if (mayCoverPixel(corners))
         {
             // Bit k of the 128: set in the word k / 32 without indexing the vector by a variable.

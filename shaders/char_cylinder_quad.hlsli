@@ -84,30 +84,10 @@ float4 flatPosition(float2 gridPixel, float2 corner, float3 pixelHash, float3 ce
     return float4(centre + offset, 0, 1);
 }
 
-// The cylinder's turn about x and then y by the rotation tracks, the same for every corner of a frame:
-// a program that places many corners works it out once.
-struct CylinderTurn
-{
-    float cosX;
-    float sinX;
-    float cosY;
-    float sinY;
-};
-
-CylinderTurn cylinderTurn()
-{
-    CylinderTurn turn;
-    turn.cosX = cos(CYLINDER_ROTATION_X);
-    turn.sinX = sin(CYLINDER_ROTATION_X);
-    turn.cosY = cos(CYLINDER_ROTATION_Y);
-    turn.sinY = sin(CYLINDER_ROTATION_Y);
-    return turn;
-}
-
 // The grid wrapped round a cylinder whose radius breathes and whose rows spin at different rates
 // (both per cell row, so characters stay whole), then turned by the rotation tracks and projected.
 float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelHash, float3 cellHash,
-                        float2 pixelAt, float2 cellAt, CylinderTurn turn)
+                        float2 pixelAt, float2 cellAt)
 {
     float wobble = 1.0 + 0.6 * sin(3.0 * time + 0.1 * row);
     float radius = 0.9 * (0.4 * kGridColumns) / 6.283185 * wobble;
@@ -118,8 +98,10 @@ float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelH
     float3 p =
         float3(radius * s + c * offset.x, 38.4 - 0.05 * gridPixel.y + offset.y, -radius * c + s * offset.x);
 
-    p = float3(p.x, turn.cosX * p.y - turn.sinX * p.z, turn.sinX * p.y + turn.cosX * p.z);
-    p = float3(turn.cosY * p.x + turn.sinY * p.z, p.y, -turn.sinY * p.x + turn.cosY * p.z);
+    float a = CYLINDER_ROTATION_X;
+    p = float3(p.x, cos(a) * p.y - sin(a) * p.z, sin(a) * p.y + cos(a) * p.z);
+    float b = CYLINDER_ROTATION_Y;
+    p = float3(cos(b) * p.x + sin(b) * p.z, p.y, -sin(b) * p.x + cos(b) * p.z);
     p.z += CYLINDER_OFFSET_Z;
 
     p = explodeCylinder(p, CYLINDER_EXPLOSION_AMOUNT, pixelHash, pixelAt);
@@ -129,7 +111,7 @@ float4 cylinderPosition(float2 gridPixel, uint row, float2 corner, float3 pixelH
 
 // The clip-space position of one corner of the glyph pixel's quad; `corner` is in -1/+1 units, y pointing
 // down the grid.
-float4 glyphQuadCorner(GlyphPixel g, float2 corner, CylinderTurn turn)
+float4 glyphQuadCorner(GlyphPixel g, float2 corner)
 {
     float2 gridPixel = float2(g.column * kGlyphWidth + g.px, g.row * kGlyphHeight + g.py);
     float2 cellIndex = float2(g.column, g.row);
@@ -147,7 +129,7 @@ float4 glyphQuadCorner(GlyphPixel g, float2 corner, CylinderTurn turn)
     float4 flat = flatPosition(gridPixel, corner, pixelHash, cellHash, pixelAt, cellAt);
     if (CYLINDER_MODE == 0.0)
         return flat;
-    float4 cylinder = cylinderPosition(gridPixel, g.row, corner, pixelHash, cellHash, pixelAt, cellAt, turn);
+    float4 cylinder = cylinderPosition(gridPixel, g.row, corner, pixelHash, cellHash, pixelAt, cellAt);
     return flat + CYLINDER_MODE * (cylinder - flat);
 }
 

@@ -41,6 +41,6 @@ CylinderVertex vertex_main(uint vertexId : SV_VertexID, uint instance : SV_Insta
     CylinderVertex output;
     output.uv = float2(0, 0);
     output.colour = glyphPixelColour(g.column, g.row, g.px, g.py);
-    output.position = glyphQuadCorner(g, quadCorner(vertexId), cylinderTurn());
+    output.position = glyphQuadCorner(g, quadCorner(vertexId));
     return output;
 }
