@@ -4,9 +4,12 @@
 // survives between frames and any moment can be shown without replaying the ones before it.
 // Elements 0-127 are the objects now, 128-255 the same objects a moment ago, and from 256 four per
 // object as drawn (see glenz_object.hlsli). Every thread that builds a moment's stream gets the same
-// stream, so only the first group builds the two moments, and its thread j writes objects j, j + 8,
-// j + 16 and so on; the rest of the dispatch has nothing to do. On a CPU renderer the threads of a
-// group share one pass over the work, so this costs one stream per moment instead of one per group.
+// stream, so only the first group works: four of its threads build the stream now and four the stream
+// a moment ago, each writing every fourth object, and after a barrier each thread works out every
+// eighth object as drawn. The rest of the dispatch has nothing to do. On a CPU renderer the threads of
+// a group share one pass over the work, so the whole update costs about one stream. No thread builds
+// both moments: that would take twice the loop passes in one invocation, past the cap that software
+// rasterisers such as llvmpipe set (see pushAllPairsApart).
 #include "context_buffer.hlsli"
 #include "glenz_object.hlsli"
 
