@@ -91,7 +91,7 @@ BufferRuntime* indexBuffer(Scene& scene, uint32_t id, const uint32_t* indices, u
 SceneResources createSceneResources(Scene& scene, uint32_t width, uint32_t height) {
     SceneResources r;
     r.sphereImage = screenTexture(scene, 0, width, height, kColourFormat);
-    r.sphereBuffer = computeBuffer(scene, 1, 16, 256, 1); // one float4 per object of the glenz stream
+    r.sphereBuffer = computeBuffer(scene, 1, 16, 768, 1); // the glenz stream at two moments, then as drawn
     r.cylinderDepth = screenTexture(scene, 2, width, height, kDepthFormat);
     r.cylinderFont = dataBuffer(scene, 3, assets::cylinderFont);
     r.cylinderPalette = dataBuffer(scene, 4, assets::cylinderPalette);

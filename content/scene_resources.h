@@ -13,7 +13,7 @@ struct Scene;
 
 struct SceneResources {
     Orvo::Gfx::TextureRuntime* sphereImage;        // 0
-    Orvo::Gfx::BufferRuntime* sphereBuffer;        // 1: 256 float4 written by the sphere update pass
+    Orvo::Gfx::BufferRuntime* sphereBuffer;        // 1: 768 float4 written by the sphere update pass
     Orvo::Gfx::TextureRuntime* cylinderDepth;      // 2: the only depth target
     Orvo::Gfx::BufferDataRuntime* cylinderFont;    // 3
     Orvo::Gfx::BufferDataRuntime* cylinderPalette; // 4

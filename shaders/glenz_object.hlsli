@@ -8,6 +8,10 @@ static const uint kMaxGlenzObjects = 128;
 static const float kSmallSize = 0.075;
 static const float kMediumSize = 0.15;
 static const float kLargeSize = 0.3;
+// Where the sphere buffer holds the objects as drawn, four elements each: the centre and bounding radius,
+// then the three rows of the rotation from world to object space, the first with the object's size in w.
+static const uint kDrawnObjectsStart = 2 * kMaxGlenzObjects;
+static const uint kDrawnObjectStride = 4;
 
 // Integer hash of n mapped to [0, 1).
 float objectHash(uint n)

@@ -23,11 +23,6 @@ static const float kFullShadow = 0.01;
 static const float3 kLightDirection = float3(0, 1, 0);
 static const float kCameraDistance = 1.8;
 static const float kFocalLength = 1.2;
-// Drawn positions lag slightly towards the earlier half of the buffer, a touch of motion smear.
-static const float kPreviousBlend = 0.075;
-// A larger jump between the two moments means the object wrapped from the exit back to the origin.
-static const float kWrapDistance = 2.0;
-
 struct GlenzObject
 {
     float3 centre;
@@ -42,33 +37,17 @@ struct Ray
     float3 direction;
 };
 
-// Rotation by the three spin angles; its rows take a world offset into object space.
-float3x3 spinRotation(float3 angle)
-{
-    float sa = sin(angle.x), ca = cos(angle.x);
-    float sb = sin(angle.y), cb = cos(angle.y);
-    float sc = sin(angle.z), cc = cos(angle.z);
-    return float3x3(cb * cc, sa * sb * cc + ca * sc, sa * sc - ca * sb * cc,     //
-                    -cb * sc, ca * cc - sa * sb * sc, sa * cc + ca * sb * sc, //
-                    sb, -sa * cb, ca * cb);
-}
-
-// Object i as drawn: its current state pulled a little towards the previous one, unless the object
-// has just wrapped round, when the blend would smear it across the whole tube. The spin follows the
-// position, so objects tumble as they travel; large ones tumble more slowly.
+// Object i as drawn, worked out by the sphere update for the whole frame.
 GlenzObject glenzObject(uint i)
 {
-    float4 current = sphereBuffer[i];
-    float4 previous = sphereBuffer[i + kMaxGlenzObjects];
-    float4 drawn = length(previous.xyz - current.xyz) > kWrapDistance
-                       ? current
-                       : current + kPreviousBlend * (previous - current);
+    uint at = kDrawnObjectsStart + kDrawnObjectStride * i;
+    float4 placed = sphereBuffer[at];
+    float4 row0 = sphereBuffer[at + 1];
     GlenzObject o;
-    o.centre = drawn.xyz;
-    o.radius = drawn.w;
-    o.size = objectSize(i);
-    float k = isLargeObject(o.size) ? 0.3 : 0.75;
-    o.rotation = spinRotation(float3(k * o.centre.z, k * o.centre.x, -k * o.centre.y));
+    o.centre = placed.xyz;
+    o.radius = placed.w;
+    o.size = row0.w;
+    o.rotation = float3x3(row0.xyz, sphereBuffer[at + 2].xyz, sphereBuffer[at + 3].xyz);
     return o;
 }
 
@@ -161,7 +140,9 @@ float softShadow(float3 surfacePoint, uint count)
         if (!mayHit(o, ray))
             continue;
         float t = kShadowStart;
-        LOOP_IN_DXBC for (uint step = 0; step < kShadowSteps; ++step)
+        // A plain loop on both targets: unrolled, a CPU renderer runs all the steps for every object
+        // even after every ray of its pixel group has stopped.
+        [loop] for (uint step = 0; step < kShadowSteps; ++step)
         {
             float d = objectDistance(o, ray.origin + ray.direction * t);
             float h = min(res, kShadowSharpness * d / t);

@@ -1,13 +1,20 @@
-// Places the glenz objects in their tube for this frame and for half a 24th of a second earlier.
-// Stateless: every thread rebuilds the whole stream from the time and the tracks, so no buffer
+// Places the glenz objects in their tube for this frame and for half a 24th of a second earlier, and
+// works out each object as the ray-marcher draws it, so that every pixel does not repeat the work.
+// Stateless: each moment's stream is rebuilt from the time and the tracks, so no buffer
 // survives between frames and any moment can be shown without replaying the ones before it.
-// Thread k writes element k: 0-127 are the objects now, 128-255 the same objects a moment ago.
+// Elements 0-127 are the objects now, 128-255 the same objects a moment ago, and from 256 four per
+// object as drawn (see glenz_object.hlsli). Every thread that builds a moment's stream gets the same
+// stream, so only the first group works: four of its threads build the stream now and four the stream
+// a moment ago, each writing every fourth object, and after a barrier each thread works out every
+// eighth object as drawn. The rest of the dispatch has nothing to do. On a CPU renderer the threads of
+// a group share one pass over the work, so the whole update costs about one stream. No thread builds
+// both moments: that would take twice the loop passes in one invocation, past the cap that software
+// rasterisers such as llvmpipe set (see pushAllPairsApart).
 #include "context_buffer.hlsli"
 #include "glenz_object.hlsli"
 
 RWStructuredBuffer<float4> bufferUAV : register(u0);
 
-static const uint kElementCount = 2 * kMaxGlenzObjects;
 static const float kPreviousTimeOffset = 0.5 / 24.0;
 static const float kTwoPi = 6.283185307;
 static const uint kRelaxationIterations = 8;
@@ -147,13 +154,13 @@ void pullHomeWithinWall(uint count)
     }
 }
 
-float4 simulateObject(uint target, uint count, float T)
+// Builds the stream at time T into the arrays above.
+void simulateStream(uint count, float T, float tubeLength)
 {
-    TubeFrame tube = tubeFrame();
     for (uint i = 0; i < count; ++i)
     {
         StreamObject o = streamObject(i);
-        along[i] = distanceAlong(i, count, o.speed, T, tube.length);
+        along[i] = distanceAlong(i, count, o.speed, T, tubeLength);
         home[i] = homeOffset(o, T);
         section[i] = home[i];
         size[i] = o.size;
@@ -166,24 +173,78 @@ float4 simulateObject(uint target, uint count, float T)
         pushAllPairsApart(count);
         pullHomeWithinWall(count);
     }
+}
 
+float4 placedObject(TubeFrame tube, uint target)
+{
     float3 position = tube.origin + along[target] * tube.axis + section[target].x * tube.across1 +
                       section[target].y * tube.across2;
     return float4(position, collisionRadius(size[target]));
 }
 
-[numthreads(8, 1, 1)] void kernel_main(uint3 id : SV_DispatchThreadID)
+// Drawn positions lag slightly towards the earlier moment, a touch of motion smear.
+static const float kPreviousBlend = 0.075;
+// A larger jump between the two moments means the object wrapped from the exit back to the origin.
+static const float kWrapDistance = 2.0;
+
+// Rotation by the three spin angles; its rows take a world offset into object space.
+float3x3 spinRotation(float3 angle)
 {
-    uint k = id.x;
-    if (k >= kElementCount)
+    float sa = sin(angle.x), ca = cos(angle.x);
+    float sb = sin(angle.y), cb = cos(angle.y);
+    float sc = sin(angle.z), cc = cos(angle.z);
+    return float3x3(cb * cc, sa * sb * cc + ca * sc, sa * sc - ca * sb * cc,     //
+                    -cb * sc, ca * cc - sa * sb * sc, sa * cc + ca * sb * sc, //
+                    sb, -sa * cb, ca * cb);
+}
+
+// Object i as drawn: its current state pulled a little towards the previous one, unless the object
+// has just wrapped round, when the blend would smear it across the whole tube. The spin follows the
+// position, so objects tumble as they travel; large ones tumble more slowly.
+void writeDrawnObject(uint i)
+{
+    float4 current = bufferUAV[i];
+    float4 previous = bufferUAV[i + kMaxGlenzObjects];
+    float4 drawn = length(previous.xyz - current.xyz) > kWrapDistance
+                       ? current
+                       : current + kPreviousBlend * (previous - current);
+    float objectScale = objectSize(i);
+    float k = isLargeObject(objectScale) ? 0.3 : 0.75;
+    float3x3 rotation = spinRotation(float3(k * drawn.z, k * drawn.x, -k * drawn.y));
+    uint at = kDrawnObjectsStart + kDrawnObjectStride * i;
+    bufferUAV[at] = drawn;
+    bufferUAV[at + 1] = float4(rotation[0], objectScale);
+    bufferUAV[at + 2] = float4(rotation[1], 0);
+    bufferUAV[at + 3] = float4(rotation[2], 0);
+}
+
+// The group size in the attribute below: half its threads build the stream now, half a moment ago.
+static const uint kGroupSize = 8;
+static const uint kThreadsPerMoment = kGroupSize / 2;
+
+[numthreads(8, 1, 1)] void kernel_main(uint3 group : SV_GroupID, uint3 thread : SV_GroupThreadID)
+{
+    if (group.x != 0)
         return;
+    uint lane = thread.x;
+    bool previous = lane >= kThreadsPerMoment;
+    uint first = lane % kThreadsPerMoment;
+    uint base = previous ? kMaxGlenzObjects : 0;
     uint count = glenzObjectCount();
-    uint object = k % kMaxGlenzObjects;
-    if (object >= count)
+    TubeFrame tube = tubeFrame();
+    if (first < count)
+        simulateStream(count, previous ? time - kPreviousTimeOffset : time, tube.length);
+    for (uint object = first; object < kMaxGlenzObjects; object += kThreadsPerMoment)
+        bufferUAV[base + object] = object < count ? placedObject(tube, object) : float4(0, 0, 0, 0);
+
+    // Both moments written, the group works out the objects as drawn.
+    DeviceMemoryBarrierWithGroupSync();
+    for (uint drawn = lane; drawn < kMaxGlenzObjects; drawn += kGroupSize)
     {
-        bufferUAV[k] = float4(0, 0, 0, 0);
-        return;
+        if (drawn < count)
+            writeDrawnObject(drawn);
+        else
+            for (uint e = 0; e < kDrawnObjectStride; ++e)
+                bufferUAV[kDrawnObjectsStart + kDrawnObjectStride * drawn + e] = float4(0, 0, 0, 0);
     }
-    float T = k < kMaxGlenzObjects ? time : time - kPreviousTimeOffset;
-    bufferUAV[k] = simulateObject(object, count, T);
 }

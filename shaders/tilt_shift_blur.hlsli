@@ -30,7 +30,10 @@ float4 tiltShiftBlur(float2 uv, float blurSwitch)
     float twoSigmaSquared = 2.0 * sigma * sigma;
     float3 sum = 0;
     float weightSum = 0;
-    LOOP_UNROLLED_IN_SPIRV for (int y = -kBlurRadius; y <= kBlurRadius; ++y)
+    // The rows as a plain loop on both targets: a CPU renderer runs a branch for a whole group of
+    // pixels, so unrolled, a group whose pixels all left above as sharp would still take every tap;
+    // a loop ends at once when no pixel of the group is left in it.
+    [loop] for (int y = -kBlurRadius; y <= kBlurRadius; ++y)
     {
         LOOP_UNROLLED_IN_SPIRV for (int x = -kBlurRadius; x <= kBlurRadius; ++x)
         {

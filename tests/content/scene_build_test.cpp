@@ -319,7 +319,8 @@ TEST_F(BuildScene, ScreenTexturesAreScreenSizedHalfFloatWithOneDepthTarget) {
     }
 }
 
-// The sphere buffer holds 256 float4 records that only the simulation writes. (The cylinder chain's buffers
+// The sphere buffer holds 768 float4 records that only the simulation writes: the 256 of the glenz
+// stream, then each object as drawn. (The cylinder chain's buffers
 // are held to their programs' bindings above.)
 TEST_F(BuildScene, TheSphereBufferHoldsItsRecordsWithoutContents) {
     auto* buffer = dynamic_cast<BufferRuntime*>(resource(sphereBuffer));
@@ -327,10 +328,10 @@ TEST_F(BuildScene, TheSphereBufferHoldsItsRecordsWithoutContents) {
     EXPECT_EQ(dynamic_cast<BufferDataRuntime*>(buffer), nullptr);
     EXPECT_FALSE(buffer->desc.constant);
     EXPECT_EQ(buffer->desc.stride, 16u);
-    EXPECT_EQ(buffer->desc.countX * buffer->desc.countY * buffer->desc.countZ, 256u);
+    EXPECT_EQ(buffer->desc.countX * buffer->desc.countY * buffer->desc.countZ, 768u);
     EXPECT_EQ(buffer->desc.initialData, nullptr);
     ASSERT_TRUE(buffer->bufferA);
-    EXPECT_EQ(buffer->bufferA->GetDesc().ByteWidth, 4096u);
+    EXPECT_EQ(buffer->bufferA->GetDesc().ByteWidth, 768u * 16);
     EXPECT_EQ(buffer->bufferA->GetDesc().StructureByteStride, 16u);
     EXPECT_NE(buffer->getUAV(false), nullptr);
     EXPECT_NE(buffer->getSRV(true), nullptr);
@@ -608,7 +609,7 @@ TEST_F(BuildScene, CreatesResourcesInIdOrderThenThePassesShaders) {
     const std::string size = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight);
     std::map<uint32_t, uint32_t> dataBytes;
     for (const DataBufferRow& row : kDataBuffers) dataBytes[row.id] = row.elements * 4;
-    dataBytes[sphereBuffer] = 4096;
+    dataBytes[sphereBuffer] = 768 * 16;
     std::vector<std::string> resources, shaders;
     for (uint32_t id = 0; id < kShowResources; ++id) {
         if (kTextureIds.count(id))
