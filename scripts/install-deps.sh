@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(cmake g++ make glslang-tools spirv-tools spirv-cross libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
   libsdl2-dev libstb-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool ffmpeg clang clang-tidy libclang-rt-14-dev
-  sox fonts-terminus xfonts-terminus zlib1g-dev xmp)
+  sox fonts-terminus xfonts-terminus zlib1g-dev xmp python3)
 if [[ ${1:-} == windows ]]; then
   # googletest: its sources, built for Windows by the cross build.
   packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 pulseaudio unzip)
