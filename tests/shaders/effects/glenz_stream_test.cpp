@@ -28,9 +28,12 @@ constexpr Tube kTubes[] = {{"across", {-2.6f, 0.0f, 0.0f}, {2.6f, 0.0f, 0.0f}},
                            {"tilted", {-3.0f, 1.0f, 2.0f}, {4.0f, -2.0f, -5.0f}},
                            {"along z", {0.0f, 0.3f, -4.0f}, {0.0f, 0.3f, 3.0f}}};
 
-std::vector<Float4> toFloat4(const effects_test::StreamBuffer& stream) {
+// The sphere buffer as the simulation leaves it for `stream`: the stream, then its first `count` objects as
+// drawn.
+std::vector<Float4> sphereBuffer(const effects_test::StreamBuffer& stream, uint32_t count) {
     std::vector<Float4> elements;
-    for (const auto& e : stream) elements.push_back({e.x, e.y, e.z, e.radius});
+    for (const auto& e : effects_test::withDrawnObjects(stream, count))
+        elements.push_back({e.x, e.y, e.z, e.radius});
     return elements;
 }
 
@@ -56,9 +59,10 @@ class GlenzStream : public EffectPassTest {
                    {"EXIT_Z", in.exit.z}});
     }
 
-    // The ray-marching pass over `objects` (the simulation pass is left out), with a level camera.
+    // The ray-marching pass over `objects`, a whole sphere buffer (the simulation pass is left out), with a
+    // level camera.
     void buildPicture(const std::vector<Float4>& objects) {
-        buffer = float4Buffer(kStreamElements, &objects);
+        buffer = float4Buffer(effects_test::kSphereBufferElements, &objects);
         target = texture(kWidth, kHeight);
         graphicsPass("fullscreen_vs", "glenz_spheres_ps", target, {buffer});
         setTracks({{"GLENZBG_R", 0.4f},
@@ -91,7 +95,7 @@ class GlenzStream : public EffectPassTest {
 };
 
 TEST_F(GlenzStream, SimulationMatchesTheCpuModelAtSeveralTimesCountsAndTubes) {
-    buffer = float4Buffer(kStreamElements);
+    buffer = float4Buffer(effects_test::kSphereBufferElements);
     computePass("sphere_sim_cs", buffer, kStreamElements);
     struct Case {
         float time, numSpheres;
@@ -112,9 +116,11 @@ TEST_F(GlenzStream, SimulationMatchesTheCpuModelAtSeveralTimesCountsAndTubes) {
         // The frame number only keeps the iteration count a run-time value; it must not change it.
         renderFrame(c.time, {float(kWidth), float(kHeight)}, c.frame);
         const auto gpu = read(buffer);
-        const auto cpu = effects_test::simulateStream(in);
+        // The stream, then the objects as drawn.
+        const auto cpu = effects_test::withDrawnObjects(effects_test::simulateStream(in),
+                                                        effects_test::streamObjectCount(in.numSpheres));
         float worst = 0.0f;
-        for (uint32_t k = 0; k < kStreamElements; ++k) {
+        for (uint32_t k = 0; k < effects_test::kSphereBufferElements; ++k) {
             const Float4 e{cpu[k].x, cpu[k].y, cpu[k].z, cpu[k].radius};
             ASSERT_TRUE(near(gpu[k], e, 1e-4f)) << "element " << k << " at time " << c.time << ", "
                                                 << c.numSpheres << " objects, " << c.tube.name;
@@ -158,7 +164,7 @@ TEST_F(GlenzStream, WithoutObjectsOnlyTheGradedBackgroundShows) {
     in.numSpheres = 128.0f;
     in.origin = kTubes[0].origin;
     in.exit = kTubes[0].exit;
-    buildPicture(toFloat4(effects_test::simulateStream(in)));
+    buildPicture(sphereBuffer(effects_test::simulateStream(in), kMaxStreamObjects));
     for (float count : {0.0f, -3.0f, 0.9f}) {
         setTrack("NUMSPHEREZ", count);
         EXPECT_EQ(backgroundPixels(picture()), int(kWidth * kHeight)) << count << " objects";
@@ -177,12 +183,13 @@ TEST_F(GlenzStream, AWrappedObjectIsDrawnWhereItIsNow) {
     // One large object (index 0) in front of the camera; the earlier half of the buffer says where it
     // was a moment ago.
     const float radius = 2.2f * effects_test::objectSize(0);
-    std::vector<Float4> objects(kStreamElements, Float4{0, 0, 0, 0});
-    buildPicture(objects);
+    effects_test::StreamBuffer stream{};
+    buildPicture(sphereBuffer(stream, 1));
     setTrack("NUMSPHEREZ", 1.0f);
     auto renderWithPrevious = [&](float previousX) {
-        objects[0] = {0.0f, 0.0f, 0.0f, radius};
-        objects[kMaxStreamObjects] = {previousX, 0.0f, 0.0f, radius};
+        stream[0] = {0.0f, 0.0f, 0.0f, radius};
+        stream[kMaxStreamObjects] = {previousX, 0.0f, 0.0f, radius};
+        const std::vector<Float4> objects = sphereBuffer(stream, 1);
         context->UpdateSubresource(buffer->getResource(false), 0, nullptr, objects.data(), 0, 0);
         return picture();
     };

@@ -172,4 +172,29 @@ StreamBuffer simulateStream(const StreamInputs& inputs) {
     return out;
 }
 
+SphereBuffer withDrawnObjects(const StreamBuffer& stream, uint32_t count) {
+    SphereBuffer buffer{};
+    std::copy(stream.begin(), stream.end(), buffer.begin());
+    for (uint32_t i = 0; i < std::min(count, kMaxStreamObjects); ++i) {
+        const StreamElement current = stream[i], previous = stream[i + kMaxStreamObjects];
+        const float dx = previous.x - current.x, dy = previous.y - current.y, dz = previous.z - current.z;
+        const bool wrapped = std::sqrt(dx * dx + dy * dy + dz * dz) > 2.0f;
+        const auto pull = [&](float now, float before) {
+            return wrapped ? now : now + 0.075f * (before - now);
+        };
+        const StreamElement drawn{pull(current.x, previous.x), pull(current.y, previous.y),
+                                  pull(current.z, previous.z), pull(current.radius, previous.radius)};
+        const float size = objectSize(i), k = size >= kLargeSize ? 0.3f : 0.75f;
+        const float a = k * drawn.z, b = k * drawn.x, c = -k * drawn.y;
+        const float sa = std::sin(a), ca = std::cos(a), sb = std::sin(b), cb = std::cos(b), sc = std::sin(c),
+                    cc = std::cos(c);
+        StreamElement* at = &buffer[kDrawnObjectsStart + kDrawnObjectStride * i];
+        at[0] = drawn;
+        at[1] = {cb * cc, sa * sb * cc + ca * sc, sa * sc - ca * sb * cc, size};
+        at[2] = {-cb * sc, ca * cc - sa * sb * sc, sa * cc + ca * sb * sc, 0.0f};
+        at[3] = {sb, -sa * cb, ca * cb, 0.0f};
+    }
+    return buffer;
+}
+
 } // namespace effects_test

@@ -40,4 +40,14 @@ uint32_t streamObjectCount(float numSpheres);
 // The whole 256-element buffer the simulation program writes for these inputs.
 StreamBuffer simulateStream(const StreamInputs& inputs);
 
+// After the stream the simulation writes each object as the ray-marcher draws it, four elements an object:
+// its centre and bounding radius (pulled 7.5 % towards where it was a moment ago, unless it has wrapped
+// round, more than 2 away), then the three rows of its spin rotation, the first with its size in the fourth.
+constexpr uint32_t kDrawnObjectsStart = kStreamElements;
+constexpr uint32_t kDrawnObjectStride = 4;
+constexpr uint32_t kSphereBufferElements = kDrawnObjectsStart + kDrawnObjectStride * kMaxStreamObjects;
+using SphereBuffer = std::array<StreamElement, kSphereBufferElements>;
+// The whole buffer for a stream: the stream, then the first `count` objects as drawn (the rest zero).
+SphereBuffer withDrawnObjects(const StreamBuffer& stream, uint32_t count);
+
 } // namespace effects_test
