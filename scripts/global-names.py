@@ -3,7 +3,7 @@
 
     global-names.py BUILD_DIR
 
-Reads `nm -C --defined-only` of every object file of the product's libraries and programs in BUILD_DIR (not
+Reads `nm -C --defined-only` of every object file that BUILD_DIR's compile commands write for the product (not
 the tests, benchmarks, fuzz targets or third-party code) and prints one line for each function, variable or
 class (by its vtable or typeinfo) whose name has no namespace, and for each global type that a defined
 symbol's parameters or template arguments name. Allowed: `main`, the fuzz entry points, the Windows entry
@@ -16,8 +16,10 @@ symbol names (a type used only inside function bodies or inline code, a return t
 nothing defines, and a function inlined everywhere. Code that only Windows builds is read where the
 objects of a Windows build are given.
 """
+import json
 import os
 import re
+import shlex
 import subprocess
 import sys
 
@@ -42,10 +44,18 @@ SPECIAL = re.compile(r"^(vtable|typeinfo|typeinfo name|VTT|construction vtable|g
 
 
 def objects(build):
-    for folder in PRODUCT:
-        for root, _, files in os.walk(os.path.join(build, folder)):
-            if "CMakeFiles" in root.split(os.sep):
-                yield from (os.path.join(root, f) for f in files if f.endswith((".o", ".obj")))
+    """The object files the build's compile commands write in the product folders: objects that an earlier
+    layout of the tree left behind are not the product's any more."""
+    with open(os.path.join(build, "compile_commands.json")) as f:
+        commands = json.load(f)
+    for entry in commands:
+        words = shlex.split(entry.get("command", ""))
+        if "-o" not in words:
+            continue
+        path = os.path.normpath(os.path.join(entry["directory"], words[words.index("-o") + 1]))
+        relative = os.path.relpath(path, build)
+        if relative.split(os.sep)[0] in PRODUCT and os.path.exists(path):
+            yield path
 
 
 def strip_nested(text):
