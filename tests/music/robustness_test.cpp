@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -37,19 +38,25 @@ void renderChecked(ModulePlayer* p, uint32_t frames) {
 }
 
 // The first `frames` frames of the module on each mixing tier the CPU has: the same bytes as the scalar
-// loops give.
-void expectEveryTierMixesTheSame(const std::vector<uint8_t>& bytes, uint32_t frames) {
+// loops give. A module that plays the random waveform draws on the one generator the whole run shares, so
+// two renders in one process differ whatever the tier; such a module is said so and left out (returns
+// false), as a second scalar render shows.
+bool expectEveryTierMixesTheSame(const std::vector<uint8_t>& bytes, uint32_t frames) {
     const MixTier before = mixTier();
-    std::vector<float> scalar(2 * size_t(frames)), wide(2 * size_t(frames));
+    std::vector<float> scalar(2 * size_t(frames)), other(2 * size_t(frames));
     setMixTier(MixTier::Scalar);
     renderFrames(loadPlayer(bytes).get(), scalar.data(), frames);
+    renderFrames(loadPlayer(bytes).get(), other.data(), frames);
+    const bool repeatable = std::memcmp(scalar.data(), other.data(), scalar.size() * sizeof(float)) == 0;
     for (MixTier tier : {MixTier::Avx2, MixTier::Avx512}) {
-        if (setMixTier(tier) != tier) continue;
-        renderFrames(loadPlayer(bytes).get(), wide.data(), frames);
-        EXPECT_EQ(std::memcmp(scalar.data(), wide.data(), scalar.size() * sizeof(float)), 0)
+        if (!repeatable || setMixTier(tier) != tier) continue;
+        renderFrames(loadPlayer(bytes).get(), other.data(), frames);
+        EXPECT_EQ(std::memcmp(scalar.data(), other.data(), scalar.size() * sizeof(float)), 0)
             << mixTierName(tier);
     }
     setMixTier(before);
+    if (!repeatable) std::printf("plays the shared random waveform: tiers not compared in one process\n");
+    return repeatable;
 }
 
 // A module using most of the format: envelopes, both sample widths, loops, effects on every channel.
@@ -111,7 +118,7 @@ TEST(MixTiers, TheIntrosModuleIsTheSameOnEveryTier) {
     std::ifstream in(MIRELANDT_TEST_MODULE, std::ios::binary);
     ASSERT_TRUE(in) << MIRELANDT_TEST_MODULE;
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    expectEveryTierMixesTheSame(bytes, 70 * 44100);
+    EXPECT_TRUE(expectEveryTierMixesTheSame(bytes, 70 * 44100));
 }
 
 // The folder named at configuration, empty when none was.
@@ -164,7 +171,8 @@ TEST_P(Corpus, LoadsOrIsRejectedAndPlaysTenSeconds) {
     EXPECT_EQ(p->blockSize, blockSize);
     expectLayoutMatchesMeasurement(p.get());
     renderChecked(p.get(), 10 * 44100);
-    expectEveryTierMixesTheSame(bytes, 10 * 44100);
+    if (!expectEveryTierMixesTheSame(bytes, 10 * 44100))
+        RecordProperty("tiers", "not compared: the shared random waveform");
 
     // A few cuts through the file load and play a little too.
     for (size_t part = 1; part < 8; ++part) {
