@@ -37,9 +37,10 @@ bool ParseShaderBytecode(const void* bytecode, size_t size, ShaderBytecodeView* 
     std::memcpy(&header, bytecode, sizeof(header));
     if (header.magic != kShaderBytecodeMagic || static_cast<uint32_t>(header.stage) > 2) return false;
     // Compare in 64 bits: the counts come from outside and must not wrap.
-    const uint64_t expected = sizeof(header) + uint64_t(header.bindingCount) * sizeof(ShaderBinding) +
-                              uint64_t(header.spirvWordCount) * 4;
-    if (expected != size || header.spirvWordCount == 0) return false;
+    const uint64_t dxbcOffset = sizeof(header) + uint64_t(header.bindingCount) * sizeof(ShaderBinding) +
+                                uint64_t(header.spirvWordCount) * 4;
+    if (dxbcOffset + (uint64_t(header.dxbcByteCount) + 3) / 4 * 4 != size || header.spirvWordCount == 0)
+        return false;
     const auto* bytes = static_cast<const uint8_t*>(bytecode);
     view->stage = header.stage;
     view->bindingCount = header.bindingCount;
@@ -47,12 +48,27 @@ bool ParseShaderBytecode(const void* bytecode, size_t size, ShaderBytecodeView* 
     view->spirvWordCount = header.spirvWordCount;
     view->spirv = reinterpret_cast<const uint32_t*>(bytes + sizeof(header) +
                                                     header.bindingCount * sizeof(ShaderBinding));
+    view->dxbcByteCount = header.dxbcByteCount;
+    view->dxbc = header.dxbcByteCount ? bytes + dxbcOffset : nullptr;
     for (uint32_t i = 0; i < view->bindingCount; ++i) {
         if (static_cast<uint32_t>(view->bindings[i].kind) >
             static_cast<uint32_t>(ShaderBindingKind::StorageTexture))
             return false;
     }
     return true;
+}
+
+const char* RendererName(Renderer renderer) {
+    return renderer == Renderer::Direct3D11 ? "d3d11" : "vulkan";
+}
+
+bool ParseRenderer(std::string_view name, Renderer* renderer) {
+    for (Renderer r : {Renderer::Direct3D11, Renderer::Vulkan}) {
+        if (name != RendererName(r)) continue;
+        *renderer = r;
+        return true;
+    }
+    return false;
 }
 
 } // namespace gpu

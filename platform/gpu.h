@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace gpu {
@@ -330,7 +332,9 @@ constexpr uint32_t UAV_SLOT_COUNT = 8;
 // ---------------------------------------------------------------------------------------------
 // Shader bytecode. The shader build packs every program as: ShaderBytecodeHeader, then
 // bindingCount ShaderBinding records (the program's descriptor bindings, reflected at build
-// time), then the SPIR-V words. The register mapping is the same for every program:
+// time), then the SPIR-V words, then the program's DXBC container (dxbcByteCount bytes, padded with zeros
+// to a multiple of 4; none when the program has no DXBC). Each backend takes its own part: Vulkan the
+// bindings and the SPIR-V, Direct3D 11 the DXBC. The register mapping is the same for every program:
 // s0-s15 -> bindings 0-15, b0-b15 -> bindings 0-15 (b8 is the shared context block),
 // t0-t15 -> bindings 16-31, u0-u7 -> bindings 32-39.
 
@@ -356,6 +360,7 @@ struct ShaderBytecodeHeader {
     ShaderStage stage = ShaderStage::Vertex;
     uint32_t bindingCount = 0;
     uint32_t spirvWordCount = 0;
+    uint32_t dxbcByteCount = 0;
 };
 
 struct ShaderBinding {
@@ -373,6 +378,8 @@ struct ShaderBytecodeView {
     uint32_t bindingCount = 0;
     const uint32_t* spirv = nullptr;
     uint32_t spirvWordCount = 0;
+    const uint8_t* dxbc = nullptr; // null when the program has no DXBC
+    uint32_t dxbcByteCount = 0;
 };
 bool ParseShaderBytecode(const void* bytecode, size_t size, ShaderBytecodeView* view);
 
@@ -483,6 +490,19 @@ enum class Check : uint32_t;
 
 class DeviceContext;
 
+// The graphics API a device runs on.
+enum class Renderer : uint32_t { Direct3D11, Vulkan };
+
+// The renderer's name on the command line and in MIRELANDT_GPU: "d3d11" or "vulkan".
+const char* RendererName(Renderer renderer);
+// False when `name` is neither.
+bool ParseRenderer(std::string_view name, Renderer* renderer);
+
+// How a Direct3D 11 swap chain reaches the screen: a flip-model swap chain of the window (flip-discard), or
+// a composition swap chain shown through a DirectComposition visual. Vulkan presents through its surface
+// either way.
+enum class PresentModel : uint32_t { Flip, Composition };
+
 class Device : public Object {
   public:
     // Creation returns null when the description cannot be honoured; the reason is kept in
@@ -518,6 +538,7 @@ class Device : public Object {
 
     virtual Ref<DeviceContext> GetImmediateContext() = 0;
     virtual std::string GetAdapterName() const = 0;
+    virtual gpu::Renderer GetRenderer() const = 0;
     virtual std::string GetLastError() const = 0;
     // The last call of the device or its context that broke a rule of the interface; Passed if none did.
     virtual Check GetLastFailedCheck() const = 0;
@@ -616,11 +637,19 @@ struct DeviceOptions {
     bool debugLayer = false;
     void (*debugMessage)(void* user, const char* message) = nullptr;
     void* debugMessageUser = nullptr;
+    // The renderer asked for. Unset: MIRELANDT_GPU's ("d3d11" or "vulkan") when that is set, else the
+    // platform's default: on Windows Direct3D 11, and Vulkan when Direct3D 11 cannot start (one line on
+    // stderr says why); elsewhere Vulkan. A renderer asked for never falls back to another.
+    std::optional<gpu::Renderer> renderer;
+    gpu::PresentModel present = gpu::PresentModel::Flip;
 };
 
 // Creates the device and its immediate context on the best adapter: a real GPU when one is
-// present, else a CPU implementation. The environment variable MIRELANDT_VULKAN_DEVICE forces a
-// choice: an adapter index, or a part of the adapter's name (e.g. "llvmpipe").
+// present, else a CPU implementation (Vulkan: lavapipe; Direct3D 11: WARP). Direct3D 11 takes the adapter
+// of the options' window's monitor. On Vulkan the environment variable MIRELANDT_VULKAN_DEVICE forces a
+// choice: an adapter index, or a part of the adapter's name (e.g. "llvmpipe"). With MIRELANDT_GPU_INFO=1
+// (or the older MIRELANDT_VULKAN_INFO=1) one line on stderr names the renderer, the adapter and how it
+// presents.
 // On failure returns false and sets *error to one line saying why.
 bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceContext>* immediateContext,
                   std::string* error);

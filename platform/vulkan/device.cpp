@@ -1,5 +1,7 @@
 #include "platform/vulkan/device.h"
 
+#include "platform/device_choice.h"
+
 #include "platform/vulkan/adapter_choice.h"
 #include "platform/vulkan/context.h"
 #include "platform/vulkan/device_impl.h"
@@ -78,7 +80,7 @@ std::string DeviceCore::initialise(const DeviceOptions& options) {
     if (!createTimeline() || !createDefaultSampler() || !found)
         return "the Vulkan device '" + adapterName + "' could not be set up";
     // With a window the line comes with the swap chain, which adds its present mode.
-    if (!presentationEnabled && infoRequested())
+    if (!presentationEnabled && GpuInfoRequested())
         std::fprintf(stderr, "vulkan: %s, %s, no presentation\n", adapterName.c_str(), pathName().c_str());
     return {};
 }
@@ -230,11 +232,6 @@ std::string DeviceCore::pathName() const {
     std::string name = "Vulkan 1.2 path (";
     for (const char* ext : kPathExtensions) name += std::string(name.back() == '(' ? "" : ", ") + ext;
     return name + ")";
-}
-
-bool infoRequested() {
-    const char* info = std::getenv("MIRELANDT_VULKAN_INFO");
-    return info && std::strcmp(info, "1") == 0;
 }
 
 DeviceCore::~DeviceCore() {
@@ -529,10 +526,3 @@ bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceC
 }
 
 } // namespace gpu::vulkan
-
-namespace gpu {
-bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceContext>* immediateContext,
-                  std::string* error) {
-    return vulkan::CreateDevice(options, device, immediateContext, error);
-}
-} // namespace gpu

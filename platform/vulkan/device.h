@@ -166,14 +166,16 @@ class DeviceCore {
 
 using CorePtr = std::shared_ptr<DeviceCore>;
 
-// True when MIRELANDT_VULKAN_INFO=1: one line on stderr then names the adapter, the path and the
-// present mode, when the swap chain is made (or the device, when it has no window).
-bool infoRequested();
-
 // Makes every earlier write available and visible to the given later stages and accesses.
 void recordMemoryBarrier(const DeviceCore& core, VkCommandBuffer commands,
                          VkPipelineStageFlags2 laterStages = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT,
                          VkAccessFlags2 laterAccesses = VK_ACCESS_2_MEMORY_READ_BIT |
                                                         VK_ACCESS_2_MEMORY_WRITE_BIT);
+
+// Makes the device on Vulkan; false with one line in *error when it cannot. With MIRELANDT_GPU_INFO=1 one
+// line on stderr names the adapter, the path and the present mode, when the swap chain is made (or the
+// device, when it has no window).
+bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceContext>* immediateContext,
+                  std::string* error);
 
 } // namespace gpu::vulkan

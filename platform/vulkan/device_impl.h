@@ -35,6 +35,7 @@ class DeviceImpl final : public Device {
                                             const SwapChainDesc& desc) override;
     Ref<DeviceContext> GetImmediateContext() override;
     std::string GetAdapterName() const override { return core_->adapterName; }
+    Renderer GetRenderer() const override { return Renderer::Vulkan; }
     std::string GetLastError() const override { return core_->lastError; }
     Check GetLastFailedCheck() const override { return core_->checks.last(); }
 

@@ -1,5 +1,7 @@
 #include "platform/vulkan/presentation.h"
 
+#include "platform/device_choice.h"
+
 #include "platform/vulkan/device_impl.h"
 #include "platform/vulkan/surface.h"
 
@@ -101,7 +103,7 @@ bool SwapChainImpl::create() {
     const VkSemaphoreCreateInfo info{VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
     for (VkSemaphore& s : acquired_) vkCreateSemaphore(core_.device, &info, nullptr, &s);
     if (!createSwapchain()) return false;
-    if (infoRequested())
+    if (GpuInfoRequested())
         std::fprintf(stderr, "vulkan: %s, %s, present mode %s\n", core_.adapterName.c_str(),
                      core_.pathName().c_str(), presentModeName(presentMode_));
     return true;

@@ -11,7 +11,7 @@ namespace shaders {
 
 namespace shader_pack {
 
-static_assert(sizeof(gpu::ShaderBinding) == 12 && sizeof(gpu::ShaderBytecodeHeader) == 16,
+static_assert(sizeof(gpu::ShaderBinding) == 12 && sizeof(gpu::ShaderBytecodeHeader) == 20,
               "the bytecode is packed as whole words");
 
 namespace {

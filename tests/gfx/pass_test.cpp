@@ -56,7 +56,7 @@ TEST_F(PassSetup, GraphicsSetupMakesAGraphicsPipelineWhateverTheKindSaid) {
     GraphicsPass pass;
     EXPECT_TRUE(setupGraphicsPass(pass, desc));
     EXPECT_THAT(takeLog(),
-                ElementsAre("CreateVertexShader 20 bytes -> vs1", "CreatePixelShader 20 bytes -> ps1",
+                ElementsAre("CreateVertexShader 24 bytes -> vs1", "CreatePixelShader 24 bytes -> ps1",
                             "CreateRasterizerState fill=3 cull=1 ccw=0 bias=0,0,0 clip=1 scissor=0 msaa=0 "
                             "aaline=0 -> rasterizer1",
                             "CreateBlendState a2c=0 independent=0 enable=0 src=2 dest=2 op=1 srcAlpha=2 "
@@ -74,7 +74,7 @@ TEST_F(PassSetup, ComputeSetupMakesOnlyTheComputeShader) {
     setBlobs(desc, true, true, true);
     ComputePass pass;
     setupComputePass(pass, desc);
-    EXPECT_THAT(takeLog(), ElementsAre("CreateComputeShader 20 bytes -> cs1"));
+    EXPECT_THAT(takeLog(), ElementsAre("CreateComputeShader 24 bytes -> cs1"));
     EXPECT_EQ(pass.desc.pipelineKind, PipelineCompute);
     EXPECT_EQ(pass.pipeline.vertexShader.get(), nullptr);
 }

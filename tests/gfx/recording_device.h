@@ -123,6 +123,7 @@ class Device final : public gpu::Device {
                                                       const gpu::SwapChainDesc&) override;
     gpu::Ref<gpu::DeviceContext> GetImmediateContext() override { return context_; }
     std::string GetAdapterName() const override { return "recording"; }
+    gpu::Renderer GetRenderer() const override { return gpu::Renderer::Vulkan; }
     std::string GetLastError() const override { return {}; }
     gpu::Check GetLastFailedCheck() const override { return checks.last(); }
     gpu::CheckLog checks;
