@@ -31,6 +31,12 @@ bool IsDepthFormat(Format format) {
     return format == Format::D32_FLOAT || format == Format::D24_UNORM_S8_UINT;
 }
 
+void SnapBorderColor(float c[4]) {
+    const float value = c[3] < 0.5f ? 0.0f : c[0] + c[1] + c[2] >= 1.5f ? 1.0f : 0.0f;
+    c[0] = c[1] = c[2] = value;
+    c[3] = c[3] < 0.5f ? 0.0f : 1.0f;
+}
+
 bool ParseShaderBytecode(const void* bytecode, size_t size, ShaderBytecodeView* view) {
     ShaderBytecodeHeader header;
     if (!bytecode || size < sizeof(header) || size % 4 != 0) return false;

@@ -237,6 +237,9 @@ struct SamplerDesc {
     bool operator==(const SamplerDesc&) const = default;
 };
 
+// Moves a border colour to the nearest of the three every backend offers.
+void SnapBorderColor(float c[4]);
+
 enum class FillMode : uint32_t { WIREFRAME = 2, SOLID = 3 };
 enum class CullMode : uint32_t { NONE = 1, FRONT = 2, BACK = 3 };
 

@@ -11,13 +11,6 @@ namespace gpu::vulkan {
 
 namespace {
 
-// The border colours Vulkan offers, of which a sampler takes the nearest.
-void snapBorderColor(float c[4]) {
-    const float value = c[3] < 0.5f ? 0.0f : c[0] + c[1] + c[2] >= 1.5f ? 1.0f : 0.0f;
-    c[0] = c[1] = c[2] = value;
-    c[3] = c[3] < 0.5f ? 0.0f : 1.0f;
-}
-
 VkBorderColor borderColorOf(const float c[4]) {
     if (c[3] == 0.0f) return VK_BORDER_COLOR_FLOAT_TRANSPARENT_BLACK;
     return c[0] == 1.0f ? VK_BORDER_COLOR_FLOAT_OPAQUE_WHITE : VK_BORDER_COLOR_FLOAT_OPAQUE_BLACK;
@@ -31,7 +24,7 @@ SamplerDesc normalized(SamplerDesc d, float maxBias) {
     const bool border = d.AddressU == TextureAddressMode::BORDER ||
                         d.AddressV == TextureAddressMode::BORDER || d.AddressW == TextureAddressMode::BORDER;
     if (border)
-        snapBorderColor(d.BorderColor);
+        SnapBorderColor(d.BorderColor);
     else
         std::fill_n(d.BorderColor, 4, 0.0f);
     // Levels below 0 do not exist, so Direct3D's lowest-float minimum means level 0; a maximum beyond
