@@ -1,6 +1,8 @@
 // The checks of the GPU interface's rules, the views they resolve, and the log of their failures.
 #include "platform/gpu_checks.h"
 
+#include "platform/dxbc_container.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -305,7 +307,16 @@ Check CheckShaderBytecode(const void* bytecode, size_t size, ShaderStage stage, 
     ShaderBytecodeView unused;
     if (!parsed) parsed = &unused;
     if (!ParseShaderBytecode(bytecode, size, parsed)) return Check::ShaderBytecode;
-    return parsed->stage == stage ? Check::Passed : Check::ShaderStage;
+    if (parsed->stage != stage) return Check::ShaderStage;
+    if (!parsed->dxbc) return Check::Passed;
+    // The DXBC part is read whole (checksum included) here, once per shader, so that a backend that takes
+    // it hands the driver only a sound container of the stage asked for.
+    DxbcContainer container;
+    if (!ReadDxbcContainer(parsed->dxbc, parsed->dxbcByteCount, &container).empty())
+        return Check::ShaderBytecode;
+    static constexpr DxbcProgramType kProgramTypes[] = {DxbcProgramType::Vertex, DxbcProgramType::Pixel,
+                                                        DxbcProgramType::Compute};
+    return container.programType == kProgramTypes[uint32_t(stage)] ? Check::Passed : Check::ShaderStage;
 }
 
 Check CheckQueryDesc(const QueryDesc& desc) {

@@ -28,7 +28,7 @@
     X(RasterizerMode, "unknown fill or cull mode")                                                           \
     X(BlendFactor, "unknown blend factor or blend operation")                                                \
     X(BlendWriteMask, "a write mask has bits beyond red, green, blue and alpha")                             \
-    X(ShaderBytecode, "the shader bytecode is damaged or not SPIR-V")                                        \
+    X(ShaderBytecode, "the shader bytecode is damaged, not SPIR-V, or carries an unsound DXBC container")    \
     X(ShaderStage, "the shader bytecode is for another stage")                                               \
     X(QueryType, "unknown query type")                                                                       \
     X(SwapChainFormat, "a swap chain's format is R8G8B8A8_UNORM or B8G8R8A8_UNORM")                          \

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Makes the committed DXBC programs (shaders/dxbc/*.dxbc and manifest.txt) again with the pinned vkd3d HLSL
-# compiler, fetched from Debian's unstable suite and unpacked into a build folder; the system's packages,
-# sources and apt state are never touched. The compiler needs a newer C library than Debian 12's, so it runs
-# through the unpacked suite's own loader.
+# Makes the committed DXBC programs (the show's in shaders/dxbc/, the test programs' in
+# tests/platform/shaders/dxbc/ and tests/gfx/shaders/dxbc/, each folder's *.dxbc and manifest.txt) again
+# with the pinned vkd3d HLSL compiler, fetched from Debian's unstable suite and unpacked into a build folder;
+# the system's packages, sources and apt state are never touched. The compiler needs a newer C library than
+# Debian 12's, so it runs through the unpacked suite's own loader.
 #   scripts/make-dxbc.sh [--compare] [FOLDER]   (FOLDER: where the compiler lives, default build/dxbc)
-# Without --compare it writes shaders/dxbc/ and prints what changed. With --compare it writes nothing and
-# fails when a blob or the manifest differs from the committed one; where the pinned compiler cannot be had,
-# it says so in one line and exits 0.
+# Without --compare it writes the dxbc/ folders and prints what changed. With --compare it writes nothing
+# and fails when a blob or a manifest differs from the committed one; where the pinned compiler cannot be
+# had, it says so in one line and exits 0.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 compare=0
@@ -71,31 +72,42 @@ compiler=("$root/usr/lib64/ld-linux-x86-64.so.2" --library-path "$root/usr/lib/x
   "$root/usr/bin/vkd3d-compiler")
 "${compiler[@]}" --version | grep -q "Debian $compiler_version" || unavailable "the unpacked compiler does not run here"
 
-# Compile every program in a work folder that holds all the sources, since the compiler reads includes from
-# its working folder.
-work="$folder/work"
-rm -rf "$work"
-cmake -DMODE=plan "-DWORK_DIR=$work" -P shaders/cmake/dxbc_manifest.cmake
-printf '%-24s %-8s %10s %10s %8s\n' program stage SPIR-V DXBC seconds
-while read -r program arguments; do
-  start=$(date +%s.%N)
-  # shellcheck disable=SC2086 # the plan's arguments are words
-  (cd "$work" && "${compiler[@]}" $arguments) || { echo "make-dxbc: $program did not compile" >&2; exit 1; }
-  seconds=$(echo "$(date +%s.%N) - $start" | bc)
-  spirv=$(stat -c %s "build/shaders/mirelandt_shaders/$program.spv" 2>/dev/null || echo -)
-  printf '%-24s %-8s %10s %10s %8.2f\n' "$program" "${program##*_}" "$spirv" "$(stat -c %s "$work/$program.dxbc")" "$seconds"
-done <"$work/plan.txt"
-printf '%s\n' "${pins[@]}" >"$work/packages.txt"
-cmake -DMODE=write "-DWORK_DIR=$work" "-DCOMPILER=$compiler_version" "-DPACKAGES=$work/packages.txt" \
-  -P shaders/cmake/dxbc_manifest.cmake
+# Each program folder, and where the build leaves its SPIR-V (for the sizes printed beside the DXBC ones).
+program_folders=(
+  "shaders shaders/mirelandt_shaders"
+  "tests/platform/shaders tests/platform/gpu_test_shaders"
+  "tests/gfx/shaders tests/gfx/gfx_test_shaders"
+)
+printf '%s\n' "${pins[@]}" >"$folder/packages.txt"
 
+# Compile every program of a folder in a work folder that holds all the folder's sources, since the compiler
+# reads includes from its working folder.
 changed=()
-for made in "$work"/*.dxbc "$work/manifest.txt"; do
-  name=$(basename "$made")
-  cmp -s "$made" "shaders/dxbc/$name" || changed+=("$name")
-done
-for committed in shaders/dxbc/*.dxbc; do
-  [[ -e $committed && ! -e $work/$(basename "$committed") ]] && changed+=("$(basename "$committed") (no source)")
+for entry in "${program_folders[@]}"; do
+  read -r programs spirv_dir <<<"$entry"
+  work="$folder/work/$programs"
+  rm -rf "$work"
+  cmake -DMODE=plan "-DWORK_DIR=$work" "-DFOLDER=$programs" -P shaders/cmake/dxbc_manifest.cmake
+  echo "$programs:"
+  printf '%-24s %-8s %10s %10s %8s\n' program stage SPIR-V DXBC seconds
+  while read -r program arguments; do
+    start=$(date +%s.%N)
+    # shellcheck disable=SC2086 # the plan's arguments are words
+    (cd "$work" && "${compiler[@]}" $arguments) || { echo "make-dxbc: $programs/$program did not compile" >&2; exit 1; }
+    seconds=$(echo "$(date +%s.%N) - $start" | bc)
+    spirv=$(stat -c %s "build/$spirv_dir/$program.spv" 2>/dev/null || echo -)
+    printf '%-24s %-8s %10s %10s %8.2f\n' "$program" "${program##*_}" "$spirv" "$(stat -c %s "$work/$program.dxbc")" "$seconds"
+  done <"$work/plan.txt"
+  cmake -DMODE=write "-DWORK_DIR=$work" "-DFOLDER=$programs" "-DCOMPILER=$compiler_version" \
+    "-DPACKAGES=$folder/packages.txt" -P shaders/cmake/dxbc_manifest.cmake
+
+  for made in "$work"/*.dxbc "$work/manifest.txt"; do
+    name=$(basename "$made")
+    cmp -s "$made" "$programs/dxbc/$name" || changed+=("$programs/dxbc/$name")
+  done
+  for committed in "$programs"/dxbc/*.dxbc; do
+    [[ -e $committed && ! -e $work/$(basename "$committed") ]] && changed+=("$committed (no source)")
+  done
 done
 if ((compare)); then
   if ((${#changed[@]})); then
@@ -105,7 +117,10 @@ if ((compare)); then
   echo "make-dxbc: all committed DXBC programs match the pinned compiler byte for byte"
   exit 0
 fi
-mkdir -p shaders/dxbc
-rm -f shaders/dxbc/*.dxbc
-cp "$work"/*.dxbc "$work/manifest.txt" shaders/dxbc/
+for entry in "${program_folders[@]}"; do
+  read -r programs _ <<<"$entry"
+  mkdir -p "$programs/dxbc"
+  rm -f "$programs"/dxbc/*.dxbc
+  cp "$folder/work/$programs"/*.dxbc "$folder/work/$programs/manifest.txt" "$programs/dxbc/"
+done
 if ((${#changed[@]})); then echo "make-dxbc: changed: ${changed[*]}"; else echo "make-dxbc: nothing changed"; fi

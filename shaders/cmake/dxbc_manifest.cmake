@@ -1,17 +1,21 @@
-# The committed DXBC programs and their manifest (shaders/dxbc/manifest.txt). For every shaders/*.hlsl the
-# manifest records the stage, the entry point, the blob's size, the compile command and a digest over the
-# compiler's version, that command and every source file the compiler reads (the program, the .hlsli files
-# it includes, directly or not, and the generated ContextBuffer declaration).
-#   cmake -DMODE=plan  -DWORK_DIR=<dir> -P dxbc_manifest.cmake
+# The committed DXBC programs of a program folder and their manifest (<folder>/dxbc/manifest.txt). For every
+# <folder>/*.hlsl the manifest records the stage, the entry point, the blob's size, the compile command and a
+# digest over the compiler's version, that command and every source file the compiler reads (the program,
+# the .hlsli files it includes, directly or not, and the generated ContextBuffer declaration). FOLDER is
+# relative to the project's root: shaders (the default), tests/platform/shaders or tests/gfx/shaders.
+#   cmake -DMODE=plan  -DWORK_DIR=<dir> [-DFOLDER=<folder>] -P dxbc_manifest.cmake
 #       copies every source into WORK_DIR (the compiler reads includes from its working folder) and writes
 #       WORK_DIR/plan.txt: one line per program, its name and the compiler's arguments.
-#   cmake -DMODE=write -DWORK_DIR=<dir> -DCOMPILER=<version> -DPACKAGES=<file> -P dxbc_manifest.cmake
+#   cmake -DMODE=write -DWORK_DIR=<dir> [-DFOLDER=<folder>] -DCOMPILER=<version> -DPACKAGES=<file> -P dxbc_manifest.cmake
 #       writes WORK_DIR/manifest.txt for the blobs in WORK_DIR; PACKAGES lists "package version sha256".
-#   cmake -DMODE=check -DWORK_DIR=<dir> -P dxbc_manifest.cmake
-#       fails, naming scripts/make-dxbc.sh, when a program's sources no longer match the committed manifest.
+#   cmake -DMODE=check -DWORK_DIR=<dir> [-DFOLDER=<folder>[;<folder>...]] -P dxbc_manifest.cmake
+#       fails, naming scripts/make-dxbc.sh, when a program's sources no longer match its folder's committed
+#       manifest.
 cmake_minimum_required(VERSION 3.25)
-get_filename_component(shader_dir "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-set(manifest "${shader_dir}/dxbc/manifest.txt")
+get_filename_component(project_dir "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
+if(NOT FOLDER)
+  set(FOLDER shaders)
+endif()
 set(remake "run scripts/make-dxbc.sh to make the DXBC programs again")
 if(NOT WORK_DIR)
   message(FATAL_ERROR "dxbc_manifest.cmake: WORK_DIR is required")
@@ -20,14 +24,15 @@ endif()
 # The ContextBuffer declaration as the build makes it, into the work folder beside the sources.
 file(MAKE_DIRECTORY "${WORK_DIR}")
 execute_process(
-  COMMAND "${CMAKE_COMMAND}" "-DTRACK_NAMES=${shader_dir}/../content/data/track_names.txt"
+  COMMAND "${CMAKE_COMMAND}" "-DTRACK_NAMES=${project_dir}/content/data/track_names.txt"
           "-DOUTPUT=${WORK_DIR}/context_buffer.hlsli" -P "${CMAKE_CURRENT_LIST_DIR}/context_buffer.cmake"
   RESULT_VARIABLE generated)
 if(NOT generated EQUAL 0)
   message(FATAL_ERROR "dxbc_manifest.cmake: could not write the ContextBuffer declaration")
 endif()
 
-# Where a source lives: the generated declaration in the work folder, every other one in shaders/.
+# Where a source lives: the generated declaration in the work folder, every other one in the program folder
+# (shader_dir, set for the folder at hand).
 function(source_path name out)
   if(name STREQUAL "context_buffer.hlsli")
     set(${out} "${WORK_DIR}/${name}" PARENT_SCOPE)
@@ -97,14 +102,64 @@ function(program_digest program compiler out)
   set(${out} ${digest} PARENT_SCOPE)
 endfunction()
 
-file(GLOB program_files "${shader_dir}/*.hlsl")
-set(programs "")
-foreach(file IN LISTS program_files)
-  get_filename_component(name "${file}" NAME_WE)
-  list(APPEND programs ${name})
-endforeach()
-list(SORT programs)
+# The programs of the folder at hand, sorted.
+function(folder_programs out)
+  file(GLOB program_files "${shader_dir}/*.hlsl")
+  set(programs "")
+  foreach(file IN LISTS program_files)
+    get_filename_component(name "${file}" NAME_WE)
+    list(APPEND programs ${name})
+  endforeach()
+  list(SORT programs)
+  set(${out} "${programs}" PARENT_SCOPE)
+endfunction()
 
+# Fails with every program of FOLDER whose blob is missing or older than its sources.
+function(check_folder folder)
+  set(shader_dir "${project_dir}/${folder}")
+  set(manifest "${shader_dir}/dxbc/manifest.txt")
+  folder_programs(programs)
+  if(NOT EXISTS "${manifest}")
+    message(FATAL_ERROR "${folder}/dxbc/manifest.txt is missing; ${remake}")
+  endif()
+  file(STRINGS "${manifest}" compiler_line REGEX "^compiler vkd3d-compiler ")
+  string(REGEX REPLACE "^compiler vkd3d-compiler " "" compiler "${compiler_line}")
+  file(STRINGS "${manifest}" entries REGEX "^program ")
+  set(recorded "")
+  set(stale "")
+  foreach(entry IN LISTS entries)
+    string(REPLACE " " ";" fields "${entry}")
+    list(GET fields 1 program)
+    list(GET fields 5 digest)
+    list(APPEND recorded ${program})
+    if(NOT program IN_LIST programs)
+      list(APPEND stale "${program} (its source is gone)")
+    elseif(NOT EXISTS "${shader_dir}/dxbc/${program}.dxbc")
+      list(APPEND stale "${program} (${folder}/dxbc/${program}.dxbc is missing)")
+    else()
+      program_digest(${program} "${compiler}" current)
+      if(NOT current STREQUAL digest)
+        list(APPEND stale "${program} (its sources changed since its blob was made)")
+      endif()
+    endif()
+  endforeach()
+  foreach(program IN LISTS programs)
+    if(NOT program IN_LIST recorded)
+      list(APPEND stale "${program} (not in the manifest)")
+    endif()
+  endforeach()
+  if(stale)
+    list(JOIN stale ", " stale)
+    message(FATAL_ERROR "stale DXBC programs in ${folder}: ${stale}; ${remake}")
+  endif()
+  list(LENGTH programs count)
+  message(STATUS "the DXBC manifest of ${folder} matches the sources of all ${count} programs")
+endfunction()
+
+if(MODE STREQUAL "plan" OR MODE STREQUAL "write")
+  set(shader_dir "${project_dir}/${FOLDER}")
+  folder_programs(programs)
+endif()
 if(MODE STREQUAL "plan")
   file(GLOB sources "${shader_dir}/*.hlsl" "${shader_dir}/*.hlsli")
   file(COPY ${sources} DESTINATION "${WORK_DIR}")
@@ -133,41 +188,9 @@ elseif(MODE STREQUAL "write")
   endforeach()
   file(WRITE "${WORK_DIR}/manifest.txt" "${text}")
 elseif(MODE STREQUAL "check")
-  if(NOT EXISTS "${manifest}")
-    message(FATAL_ERROR "${manifest} is missing; ${remake}")
-  endif()
-  file(STRINGS "${manifest}" compiler_line REGEX "^compiler vkd3d-compiler ")
-  string(REGEX REPLACE "^compiler vkd3d-compiler " "" compiler "${compiler_line}")
-  file(STRINGS "${manifest}" entries REGEX "^program ")
-  set(recorded "")
-  set(stale "")
-  foreach(entry IN LISTS entries)
-    string(REPLACE " " ";" fields "${entry}")
-    list(GET fields 1 program)
-    list(GET fields 5 digest)
-    list(APPEND recorded ${program})
-    if(NOT program IN_LIST programs)
-      list(APPEND stale "${program} (its source is gone)")
-    elseif(NOT EXISTS "${shader_dir}/dxbc/${program}.dxbc")
-      list(APPEND stale "${program} (shaders/dxbc/${program}.dxbc is missing)")
-    else()
-      program_digest(${program} "${compiler}" current)
-      if(NOT current STREQUAL digest)
-        list(APPEND stale "${program} (its sources changed since its blob was made)")
-      endif()
-    endif()
+  foreach(folder IN LISTS FOLDER)
+    check_folder("${folder}")
   endforeach()
-  foreach(program IN LISTS programs)
-    if(NOT program IN_LIST recorded)
-      list(APPEND stale "${program} (not in the manifest)")
-    endif()
-  endforeach()
-  if(stale)
-    list(JOIN stale ", " stale)
-    message(FATAL_ERROR "stale DXBC programs: ${stale}; ${remake}")
-  endif()
-  list(LENGTH programs count)
-  message(STATUS "the DXBC manifest matches the sources of all ${count} programs")
 else()
   message(FATAL_ERROR "dxbc_manifest.cmake: MODE is plan, write or check")
 endif()

@@ -1,8 +1,10 @@
-# mirelandt_add_shader_programs(<target> NAMESPACE <ns> SOURCES <file.hlsl>...)
+# mirelandt_add_shader_programs(<target> NAMESPACE <ns> [DXBC_DIR <folder>] SOURCES <file.hlsl>...)
 # Compiles every HLSL program with glslangValidator into SPIR-V (stage and entry point from the
 # file name: _vs -> "vertex_main", _ps -> "pixel_main", _cs -> "kernel_main"), validates it with
 # spirv-val, reflects its bindings with spirv-cross, packs it with pack-shader-program and embeds the
-# result in a static library whose <ns>::findShaderProgram looks programs up by name.
+# result in a static library whose <ns>::findShaderProgram looks programs up by name. A program whose
+# <name>.dxbc lies in DXBC_DIR (the committed blobs of scripts/make-dxbc.sh) carries it after the SPIR-V;
+# one without runs on Vulkan only.
 find_program(GLSLANG_VALIDATOR glslangValidator REQUIRED)
 find_program(SPIRV_VAL spirv-val REQUIRED)
 find_program(SPIRV_CROSS spirv-cross REQUIRED)
@@ -70,7 +72,12 @@ target_link_libraries(mirelandt_shader_build_options INTERFACE mirelandt_gpu_int
 function(mirelandt_add_shader_programs target)
   set(MIRELANDT_SHADER_CMAKE_DIR "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
   mirelandt_shader_build_rules()
-  cmake_parse_arguments(ARG "" "NAMESPACE" "SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAMESPACE;DXBC_DIR" "SOURCES" ${ARGN})
+  # Globbed so that a blob added or removed configures again.
+  set(blobs "")
+  if(ARG_DXBC_DIR)
+    file(GLOB blobs CONFIGURE_DEPENDS "${ARG_DXBC_DIR}/*.dxbc")
+  endif()
   set(out_dir "${CMAKE_CURRENT_BINARY_DIR}/${target}")
   file(MAKE_DIRECTORY "${out_dir}")
   set(generated "")
@@ -93,6 +100,10 @@ function(mirelandt_add_shader_programs target)
     set(spv "${out_dir}/${name}.spv")
     set(reflection "${out_dir}/${name}.json")
     set(cpp "${out_dir}/${name}.cpp")
+    set(dxbc "")
+    if("${ARG_DXBC_DIR}/${name}.dxbc" IN_LIST blobs)
+      set(dxbc "${ARG_DXBC_DIR}/${name}.dxbc")
+    endif()
     # glslang's depfile names the .spv, so the .spv is the rule's first output: the included .hlsli
     # files the depfile lists become dependencies of the rule only through that name.
     add_custom_command(
@@ -101,8 +112,8 @@ function(mirelandt_add_shader_programs target)
               -I${MIRELANDT_SHADER_INCLUDE_DIR} -I${source_dir} --depfile "${spv}.d" -o "${spv}" "${source}"
       COMMAND "${SPIRV_VAL}" ${MIRELANDT_SPIRV_VAL_OPTIONS} "${spv}"
       COMMAND "${SPIRV_CROSS}" "${spv}" --reflect --output "${reflection}"
-      COMMAND pack-shader-program ${name} ${ARG_NAMESPACE} "${spv}" "${reflection}" "${cpp}"
-      DEPENDS "${source}" "${MIRELANDT_CONTEXT_BUFFER_HLSLI}" pack-shader-program
+      COMMAND pack-shader-program ${name} ${ARG_NAMESPACE} "${spv}" "${reflection}" "${cpp}" ${dxbc}
+      DEPENDS "${source}" "${MIRELANDT_CONTEXT_BUFFER_HLSLI}" pack-shader-program ${dxbc}
       DEPFILE "${spv}.d"
       COMMENT "Compiling shader program ${name}"
       VERBATIM)

@@ -106,14 +106,17 @@ bool spirvWords(std::string_view bytes, std::vector<uint32_t>& words) {
 }
 
 std::vector<uint32_t> packBytecode(gpu::ShaderStage stage, std::span<const gpu::ShaderBinding> bindings,
-                                   std::span<const uint32_t> spirv) {
+                                   std::span<const uint32_t> spirv, std::string_view dxbc) {
     const gpu::ShaderBytecodeHeader header{gpu::kShaderBytecodeMagic, stage, uint32_t(bindings.size()),
-                                           uint32_t(spirv.size())};
+                                           uint32_t(spirv.size()), uint32_t(dxbc.size())};
     std::vector<uint32_t> packed(sizeof header / 4 + bindings.size() * sizeof(gpu::ShaderBinding) / 4);
     std::memcpy(packed.data(), &header, sizeof header);
     if (!bindings.empty())
         std::memcpy(packed.data() + sizeof header / 4, bindings.data(), bindings.size_bytes());
     packed.insert(packed.end(), spirv.begin(), spirv.end());
+    const size_t dxbcAt = packed.size();
+    packed.resize(dxbcAt + (dxbc.size() + 3) / 4); // zero-filled, so the padding is zeros
+    if (!dxbc.empty()) std::memcpy(packed.data() + dxbcAt, dxbc.data(), dxbc.size());
     return packed;
 }
 

@@ -1,6 +1,6 @@
 // How a compiled program is packed, shared by the build's packer (pack-shader-program) and the director
 // mode's run-time rebuild: the descriptor bindings read from spirv-cross's reflection, and the bytecode
-// the GPU interface takes (gpu::ShaderBytecodeHeader, the bindings, the SPIR-V words).
+// the GPU interface takes (gpu::ShaderBytecodeHeader, the bindings, the SPIR-V words, the DXBC container).
 #pragma once
 
 #include "shaders/generated/shader_build_options.h"
@@ -27,9 +27,10 @@ bool bindingsFromReflection(std::string_view json, std::vector<gpu::ShaderBindin
 // The bytes of a .spv file as words; false unless a whole number of words that starts with SPIR-V's magic.
 bool spirvWords(std::string_view bytes, std::vector<uint32_t>& words);
 
-// The header, the bindings, then the SPIR-V.
+// The header, the bindings, the SPIR-V, then the DXBC container padded with zeros to whole words (none
+// when `dxbc` is empty: the program then runs on Vulkan only).
 std::vector<uint32_t> packBytecode(gpu::ShaderStage stage, std::span<const gpu::ShaderBinding> bindings,
-                                   std::span<const uint32_t> spirv);
+                                   std::span<const uint32_t> spirv, std::string_view dxbc = {});
 
 // A C++ source that defines the packed program as `nameSpace`::programs::`name`, the ShaderProgram record
 // of shaders/shader_program.h.

@@ -1,11 +1,12 @@
 // Instance i covers pixel column i of a 4 x 4 target with a quad whose corners are numbered 0 top left,
 // 1 top right, 2 bottom left, 3 bottom right: only the indices 0 1 2 2 1 3 (or another order of the
-// same two triangles) fill the column. The colour's red is i + 1.
+// same two triangles) fill the column. The colour's red is i + 1. The members keep vertex_colour_ps's
+// order, which SPIR-V's locations follow.
 struct ColouredVertex
 {
     float4 position : SV_POSITION;
-    [[vk::location(0)]] float2 uv : TEXCOORD0;
-    [[vk::location(1)]] float4 colour : TEXCOORD1;
+    float2 uv : TEXCOORD0;
+    float4 colour : TEXCOORD1;
 };
 
 ColouredVertex vertex_main(uint id : SV_VertexID, uint instance : SV_InstanceID)

@@ -1,5 +1,5 @@
 // Writes each texel's own coordinates into a texture through an unordered-access view.
-[[vk::image_format("rgba32f")]] RWTexture2D<float4> outputTexture : register(u0);
+RWTexture2D<float4> outputTexture : register(u0);
 
 [numthreads(8, 8, 1)]
 void kernel_main(uint3 id : SV_DispatchThreadID)
