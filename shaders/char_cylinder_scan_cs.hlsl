@@ -33,12 +33,15 @@ void kernel_main(uint t : SV_GroupIndex)
             threadStarts[j] = total;
             total += part;
         }
-        // Index count, instance count, first index, base vertex, first instance.
-        drawArguments[0] = kQuadIndexCount;
+        // Index count, instance count, first index, base vertex, first instance. The constants go through
+        // a value read at run time (the first start is always 0): Direct3D 11 on OpenGL (wine's) cannot
+        // store a literal into a typed buffer.
+        uint zero = threadStarts[0];
+        drawArguments[0] = kQuadIndexCount + zero;
         drawArguments[1] = total;
-        drawArguments[2] = 0;
-        drawArguments[3] = 0;
-        drawArguments[4] = 0;
+        drawArguments[2] = zero;
+        drawArguments[3] = zero;
+        drawArguments[4] = zero;
     }
     GroupMemoryBarrierWithGroupSync();
     uint offset = threadStarts[t];

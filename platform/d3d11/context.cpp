@@ -112,11 +112,61 @@ HRESULT createStaging(ID3D11Device& device, Resource* resource, ID3D11Resource* 
 
 } // namespace
 
-void ContextImpl::setResources(const char* call, SetViews set, uint32_t start, uint32_t count,
+void ContextImpl::setResources(const char* call, StageResources& stage, uint32_t start, uint32_t count,
                                ShaderResourceView* const* views) {
     if (!core_->pass(CheckSlots(start, count, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT), call)) return;
-    const auto list = natives<ShaderResourceViewImpl, ID3D11ShaderResourceView>(count, views);
-    (core_->context.Get()->*set)(start, count, list.data());
+    // Bound when a draw or dispatch runs.
+    for (uint32_t i = 0; i < count; ++i)
+        stage[start + i] = Ref<ShaderResourceView>::share(views ? views[i] : nullptr);
+}
+
+void ContextImpl::bindTargets() {
+    RenderTargetView* views[SIMULTANEOUS_RENDER_TARGET_COUNT];
+    for (uint32_t i = 0; i < targetCount_; ++i) views[i] = targets_[i].get();
+    const auto list = natives<RenderTargetViewImpl, ID3D11RenderTargetView>(targetCount_, views);
+    core_->context->OMSetRenderTargets(targetCount_, list.data(),
+                                       NativeObject<DepthStencilViewImpl>(depthTarget_.get()));
+    core_->context->RSSetViewports(UINT(viewports_.size()), viewports_.data());
+    drawOutputsBound_ = true;
+}
+
+void ContextImpl::bindComputeOutputs() {
+    UnorderedAccessView* outputs[UAV_SLOT_COUNT];
+    for (uint32_t i = 0; i < UAV_SLOT_COUNT; ++i) outputs[i] = computeOutputs_[i].get();
+    const auto list = natives<UnorderedAccessViewImpl, ID3D11UnorderedAccessView>(UAV_SLOT_COUNT, outputs);
+    core_->context->CSSetUnorderedAccessViews(0, UAV_SLOT_COUNT, list.data(), nullptr);
+    computeOutputsBound_ = true;
+}
+
+void ContextImpl::rebindForDraw() {
+    if (computeOutputsBound_) {
+        ID3D11UnorderedAccessView* none[UAV_SLOT_COUNT] = {};
+        core_->context->CSSetUnorderedAccessViews(0, UAV_SLOT_COUNT, none, nullptr);
+        computeOutputsBound_ = false;
+    }
+    if (!drawOutputsBound_) bindTargets();
+    for (auto [stage, set] : {std::pair{&vertexResources_, &ID3D11DeviceContext::VSSetShaderResources},
+                              std::pair{&pixelResources_, &ID3D11DeviceContext::PSSetShaderResources}}) {
+        ShaderResourceView* views[COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT];
+        for (uint32_t i = 0; i < COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT; ++i) views[i] = (*stage)[i].get();
+        const auto list = natives<ShaderResourceViewImpl, ID3D11ShaderResourceView>(
+            COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, views);
+        (core_->context.Get()->*set)(0, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, list.data());
+    }
+}
+
+void ContextImpl::rebindForDispatch() {
+    if (drawOutputsBound_) {
+        core_->context->OMSetRenderTargets(0, nullptr, nullptr);
+        drawOutputsBound_ = false;
+    }
+    bindComputeOutputs();
+    ShaderResourceView* views[COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT];
+    for (uint32_t i = 0; i < COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT; ++i)
+        views[i] = computeResources_[i].get();
+    const auto list = natives<ShaderResourceViewImpl, ID3D11ShaderResourceView>(
+        COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, views);
+    core_->context->CSSetShaderResources(0, COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT, list.data());
 }
 
 void ContextImpl::setConstantBuffers(const char* call, SetBuffers set, uint32_t start, uint32_t count,
@@ -134,20 +184,21 @@ void ContextImpl::setSamplers(const char* call, SetSamplers set, uint32_t start,
 }
 
 void ContextImpl::VSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setResources("VSSetShaderResources", &ID3D11DeviceContext::VSSetShaderResources, start, count, views);
+    setResources("VSSetShaderResources", vertexResources_, start, count, views);
 }
 void ContextImpl::PSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setResources("PSSetShaderResources", &ID3D11DeviceContext::PSSetShaderResources, start, count, views);
+    setResources("PSSetShaderResources", pixelResources_, start, count, views);
 }
 void ContextImpl::CSSetShaderResources(uint32_t start, uint32_t count, ShaderResourceView* const* views) {
-    setResources("CSSetShaderResources", &ID3D11DeviceContext::CSSetShaderResources, start, count, views);
+    setResources("CSSetShaderResources", computeResources_, start, count, views);
 }
 
 void ContextImpl::CSSetUnorderedAccessViews(uint32_t start, uint32_t count, UnorderedAccessView* const* views,
                                             const uint32_t*) {
     if (!core_->pass(CheckSlots(start, count, UAV_SLOT_COUNT), "CSSetUnorderedAccessViews")) return;
-    const auto list = natives<UnorderedAccessViewImpl, ID3D11UnorderedAccessView>(count, views);
-    core_->context->CSSetUnorderedAccessViews(start, count, list.data(), nullptr);
+    for (uint32_t i = 0; i < count; ++i)
+        computeOutputs_[start + i] = Ref<UnorderedAccessView>::share(views ? views[i] : nullptr);
+    // Bound when a dispatch runs.
 }
 
 void ContextImpl::VSSetConstantBuffers(uint32_t start, uint32_t count, Buffer* const* buffers) {
@@ -206,12 +257,12 @@ void ContextImpl::RSSetState(RasterizerState* state) {
 
 void ContextImpl::RSSetViewports(uint32_t count, const Viewport* viewports) {
     viewport_ = count && viewports ? viewports[0] : Viewport{};
-    std::vector<D3D11_VIEWPORT> list(viewports ? count : 0);
-    for (size_t i = 0; i < list.size(); ++i) {
+    viewports_.resize(viewports ? count : 0);
+    for (size_t i = 0; i < viewports_.size(); ++i) {
         const Viewport& v = viewports[i];
-        list[i] = {v.TopLeftX, v.TopLeftY, v.Width, v.Height, v.MinDepth, v.MaxDepth};
+        viewports_[i] = {v.TopLeftX, v.TopLeftY, v.Width, v.Height, v.MinDepth, v.MaxDepth};
     }
-    core_->context->RSSetViewports(UINT(list.size()), list.data());
+    core_->context->RSSetViewports(UINT(viewports_.size()), viewports_.data());
 }
 
 void ContextImpl::OMSetBlendState(BlendState* state, const float blendFactor[4], uint32_t sampleMask) {
@@ -221,9 +272,13 @@ void ContextImpl::OMSetBlendState(BlendState* state, const float blendFactor[4],
 void ContextImpl::OMSetRenderTargets(uint32_t count, RenderTargetView* const* views,
                                      DepthStencilView* depth) {
     if (!core_->pass(CheckRenderTargets(count), "OMSetRenderTargets")) return;
-    const auto list = natives<RenderTargetViewImpl, ID3D11RenderTargetView>(count, views);
-    target_ = depth != nullptr || std::any_of(list.begin(), list.end(), [](auto* v) { return v != nullptr; });
-    core_->context->OMSetRenderTargets(count, list.data(), NativeObject<DepthStencilViewImpl>(depth));
+    for (uint32_t i = 0; i < SIMULTANEOUS_RENDER_TARGET_COUNT; ++i)
+        targets_[i] = Ref<RenderTargetView>::share(views && i < count ? views[i] : nullptr);
+    targetCount_ = count;
+    depthTarget_ = Ref<DepthStencilView>::share(depth);
+    target_ =
+        depth != nullptr || std::any_of(targets_, targets_ + count, [](const auto& v) { return bool(v); });
+    bindTargets();
 }
 
 void ContextImpl::ClearRenderTargetView(RenderTargetView* view, const float color[4]) {
@@ -267,12 +322,14 @@ DrawBindings ContextImpl::drawBindings() const {
 
 void ContextImpl::Draw(uint32_t vertexCount, uint32_t startVertex) {
     if (!core_->pass(CheckDraw(drawBindings()), "Draw")) return;
+    rebindForDraw();
     core_->context->Draw(vertexCount, startVertex);
 }
 
 void ContextImpl::DrawInstanced(uint32_t vertexCount, uint32_t instanceCount, uint32_t startVertex,
                                 uint32_t startInstance) {
     if (!core_->pass(CheckDraw(drawBindings()), "DrawInstanced")) return;
+    rebindForDraw();
     core_->context->DrawInstanced(vertexCount, instanceCount, startVertex, startInstance);
 }
 
@@ -282,6 +339,7 @@ void ContextImpl::DrawIndexedInstanced(uint32_t indexCount, uint32_t instanceCou
             CheckDrawIndexed(drawBindings(), indexBuffer_.get(), indexOffset_, startIndex, indexCount),
             "DrawIndexedInstanced"))
         return;
+    rebindForDraw();
     core_->context->DrawIndexedInstanced(indexCount, instanceCount, startIndex, baseVertex, startInstance);
 }
 
@@ -289,11 +347,13 @@ void ContextImpl::DrawIndexedInstancedIndirect(Buffer* arguments, uint32_t offse
     if (!core_->pass(CheckDrawIndexedIndirect(drawBindings(), indexBuffer_.get(), arguments, offset),
                      "DrawIndexedInstancedIndirect"))
         return;
+    rebindForDraw();
     core_->context->DrawIndexedInstancedIndirect(nativeBuffer(arguments), offset);
 }
 
 void ContextImpl::Dispatch(uint32_t x, uint32_t y, uint32_t z) {
     if (!core_->pass(CheckDispatch(computeShader_, x, y, z), "Dispatch")) return;
+    rebindForDispatch();
     core_->context->Dispatch(x, y, z);
 }
 
@@ -362,6 +422,7 @@ bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* desti
     if (!mapCopy(resource, subresource, &staging, &mapped)) return false;
     const LevelShape shape = levelShape(resource, subresource);
     const size_t rowBytes = size_t(shape.width) * shape.texelBytes;
+    if (!rowPitch) rowPitch = uint32_t(rowBytes);
     auto* out = static_cast<uint8_t*>(destination);
     const auto* in = static_cast<const uint8_t*>(mapped.pData);
     if (resource->GetDimension() == ResourceDimension::Buffer) {

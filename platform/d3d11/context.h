@@ -1,8 +1,14 @@
 // The immediate context on Direct3D 11: each call checked, then handed to the native context. What the
-// checks of draws and dispatches need of the bound state is kept here too.
+// checks of draws and dispatches need of the bound state is kept here too, and so is every binding of
+// inputs and outputs: Direct3D unbinds an input that is bound as an output at the time (a texture drawn
+// into, a buffer a kernel wrote), where the interface keeps it bound for the draw or dispatch that uses it.
+// So a dispatch unbinds the render targets and binds the kernel's outputs and inputs, and a draw unbinds
+// the kernel's outputs and binds the render targets and its stages' inputs.
 #pragma once
 
 #include "platform/d3d11/objects.h"
+
+#include <vector>
 
 namespace gpu::d3d11 {
 
@@ -57,8 +63,16 @@ class ContextImpl final : public DeviceContext {
     using SetBuffers = void (STDMETHODCALLTYPE ID3D11DeviceContext::*)(UINT, UINT, ID3D11Buffer* const*);
     using SetSamplers = void (STDMETHODCALLTYPE ID3D11DeviceContext::*)(UINT, UINT,
                                                                         ID3D11SamplerState* const*);
-    void setResources(const char* call, SetViews set, uint32_t start, uint32_t count,
+    // The bound inputs of one stage, by slot.
+    using StageResources = Ref<ShaderResourceView>[COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT];
+    void setResources(const char* call, StageResources& stage, uint32_t start, uint32_t count,
                       ShaderResourceView* const* views);
+    // Binds the inputs of the stages a draw (vertex and pixel) or a dispatch (compute, with its outputs)
+    // uses once more.
+    void rebindForDraw();
+    void rebindForDispatch();
+    void bindTargets();
+    void bindComputeOutputs();
     void setConstantBuffers(const char* call, SetBuffers set, uint32_t start, uint32_t count,
                             Buffer* const* buffers);
     void setSamplers(const char* call, SetSamplers set, uint32_t start, uint32_t count,
@@ -75,7 +89,16 @@ class ContextImpl final : public DeviceContext {
     bool target_ = false;
     PrimitiveTopology topology_ = PrimitiveTopology::UNDEFINED;
     Viewport viewport_;
+    std::vector<D3D11_VIEWPORT> viewports_;
     Ref<Buffer> indexBuffer_;
+    StageResources vertexResources_, pixelResources_, computeResources_;
+    Ref<UnorderedAccessView> computeOutputs_[UAV_SLOT_COUNT];
+    Ref<RenderTargetView> targets_[SIMULTANEOUS_RENDER_TARGET_COUNT];
+    uint32_t targetCount_ = 0;
+    Ref<DepthStencilView> depthTarget_;
+    // Whether the draw's outputs or the kernel's are bound on the native context now.
+    bool drawOutputsBound_ = false;
+    bool computeOutputsBound_ = false;
     uint32_t indexOffset_ = 0;
 };
 

@@ -42,8 +42,8 @@ uint32_t textureBindFlags(uint32_t bindFlags, uint32_t miscFlags) {
 // The initial contents of every level, with the pitches a level of this size has when none are given.
 std::vector<D3D11_SUBRESOURCE_DATA> levelData(const SubresourceData* initialData, uint32_t levels,
                                               uint32_t width, uint32_t height, Format format) {
-    std::vector<D3D11_SUBRESOURCE_DATA> data(levels);
-    for (uint32_t level = 0; level < levels; ++level) {
+    std::vector<D3D11_SUBRESOURCE_DATA> data(initialData ? levels : 0);
+    for (uint32_t level = 0; level < data.size(); ++level) {
         const SubresourceData& given = initialData[level];
         const uint32_t rowBytes = std::max(width >> level, 1u) * FormatByteSize(format);
         const uint32_t pitch = given.SysMemPitch ? given.SysMemPitch : rowBytes;
@@ -52,6 +52,28 @@ std::vector<D3D11_SUBRESOURCE_DATA> levelData(const SubresourceData* initialData
         data[level] = {given.pSysMem, pitch, slicePitch};
     }
     return data;
+}
+
+// Creates a texture with its initial levels. Direct3D takes initial data for every level or for none, so
+// levels left out (a chain that GenerateMips fills later) are written one by one after creation.
+template <class NativeDesc, class Native>
+HRESULT createWithLevels(DeviceCore& core, const NativeDesc& desc,
+                         const std::vector<D3D11_SUBRESOURCE_DATA>& data, Native** texture) {
+    const bool whole =
+        !data.empty() && std::all_of(data.begin(), data.end(), [](const auto& d) { return d.pSysMem; });
+    HRESULT result;
+    if constexpr (std::is_same_v<Native, ID3D11Texture1D>)
+        result = core.device->CreateTexture1D(&desc, whole ? data.data() : nullptr, texture);
+    else if constexpr (std::is_same_v<Native, ID3D11Texture2D>)
+        result = core.device->CreateTexture2D(&desc, whole ? data.data() : nullptr, texture);
+    else
+        result = core.device->CreateTexture3D(&desc, whole ? data.data() : nullptr, texture);
+    if (FAILED(result) || whole) return result;
+    for (UINT level = 0; level < data.size(); ++level)
+        if (data[level].pSysMem)
+            core.context->UpdateSubresource(*texture, level, nullptr, data[level].pSysMem,
+                                            data[level].SysMemPitch, data[level].SysMemSlicePitch);
+    return result;
 }
 
 } // namespace
@@ -170,12 +192,11 @@ Ref<Texture1D> DeviceImpl::CreateTexture1D(const Texture1DDesc& desc, const Subr
     D3D11_TEXTURE1D_DESC native{desc.Width,          desc.MipLevels, 1, textureFormat(desc.Format, bind),
                                 D3D11_USAGE_DEFAULT, bind,           0, desc.MiscFlags};
     const uint32_t levels = MipLevelCount(desc.Width, 1, 1, desc.MipLevels);
-    const auto data = initialData ? levelData(initialData, levels, desc.Width, 1, desc.Format)
-                                  : std::vector<D3D11_SUBRESOURCE_DATA>();
     ComPtr<ID3D11Texture1D> texture;
-    if (!core_->succeeded(
-            core_->device->CreateTexture1D(&native, data.empty() ? nullptr : data.data(), &texture),
-            "CreateTexture1D"))
+    if (!core_->succeeded(createWithLevels(*core_, native,
+                                           levelData(initialData, levels, desc.Width, 1, desc.Format),
+                                           texture.GetAddressOf()),
+                          "CreateTexture1D"))
         return nullptr;
     return Ref<Texture1D>::adopt(new Texture1DImpl(desc, std::move(texture)));
 }
@@ -194,11 +215,11 @@ Ref<Texture2D> DeviceImpl::CreateTexture2D(const Texture2DDesc& desc, const Subr
     native.BindFlags = bind;
     native.MiscFlags = desc.MiscFlags;
     const uint32_t levels = MipLevelCount(desc.Width, desc.Height, 1, desc.MipLevels);
-    const auto data = initialData ? levelData(initialData, levels, desc.Width, desc.Height, desc.Format)
-                                  : std::vector<D3D11_SUBRESOURCE_DATA>();
     ComPtr<ID3D11Texture2D> texture;
     if (!core_->succeeded(
-            core_->device->CreateTexture2D(&native, data.empty() ? nullptr : data.data(), &texture),
+            createWithLevels(*core_, native,
+                             levelData(initialData, levels, desc.Width, desc.Height, desc.Format),
+                             texture.GetAddressOf()),
             "CreateTexture2D"))
         return nullptr;
     return Ref<Texture2D>::adopt(new Texture2DImpl(desc, std::move(texture)));
@@ -211,11 +232,11 @@ Ref<Texture3D> DeviceImpl::CreateTexture3D(const Texture3DDesc& desc, const Subr
         desc.Width,          desc.Height, desc.Depth, desc.MipLevels, textureFormat(desc.Format, bind),
         D3D11_USAGE_DEFAULT, bind,        0,          desc.MiscFlags};
     const uint32_t levels = MipLevelCount(desc.Width, desc.Height, desc.Depth, desc.MipLevels);
-    const auto data = initialData ? levelData(initialData, levels, desc.Width, desc.Height, desc.Format)
-                                  : std::vector<D3D11_SUBRESOURCE_DATA>();
     ComPtr<ID3D11Texture3D> texture;
     if (!core_->succeeded(
-            core_->device->CreateTexture3D(&native, data.empty() ? nullptr : data.data(), &texture),
+            createWithLevels(*core_, native,
+                             levelData(initialData, levels, desc.Width, desc.Height, desc.Format),
+                             texture.GetAddressOf()),
             "CreateTexture3D"))
         return nullptr;
     return Ref<Texture3D>::adopt(new Texture3DImpl(desc, std::move(texture)));

@@ -147,14 +147,14 @@ TEST_F(Context, UpdateSubresourceWritesOnlyTheBox) {
 }
 
 TEST_F(Context, BufferDataShorterThanTheBufferIsNotReadPastItsEnd) {
-    // Three byte elements make a 16-byte buffer; only the three bytes given may be read.
+    // Three bytes of data in a buffer of four 4-byte elements; only the three bytes given may be read.
     auto bytes = std::make_unique<uint8_t[]>(3);
     bytes[0] = 7, bytes[1] = 44, bytes[2] = 255;
     gpu::BufferDesc desc;
     desc.ByteWidth = 16;
     desc.BindFlags = gpu::BIND_SHADER_RESOURCE;
     desc.MiscFlags = gpu::RESOURCE_MISC_BUFFER_STRUCTURED;
-    desc.StructureByteStride = 1;
+    desc.StructureByteStride = 4;
     const gpu::SubresourceData data{bytes.get(), 3, 0};
     auto buffer = device->CreateBuffer(desc, &data);
     ASSERT_TRUE(buffer) << device->GetLastError();
