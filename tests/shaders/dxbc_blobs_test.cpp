@@ -3,6 +3,7 @@
 #include "platform/dxbc_container.h"
 #include "platform/gpu.h"
 #include "shaders/shader_program.h"
+#include "tests/platform/binding_registers.h"
 
 #include <gtest/gtest.h>
 
@@ -20,46 +21,6 @@ namespace {
 std::vector<uint8_t> readBlob(const std::string& name) {
     std::ifstream in(std::string(MIRELANDT_DXBC_DIR) + "/" + name + ".dxbc", std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// The registers of the SPIR-V binding table, translated back by the build's register mapping.
-std::vector<gpu::DxbcRegister> spirvRegisters(const ShaderProgram& program) {
-    std::vector<gpu::DxbcRegister> registers;
-    for (uint32_t i = 0; i < program.bindingCount; ++i) {
-        const gpu::ShaderBinding& b = program.bindings[i];
-        if (b.kind == gpu::ShaderBindingKind::Sampler)
-            registers.push_back({'s', b.binding});
-        else if (b.kind == gpu::ShaderBindingKind::ConstantBuffer)
-            registers.push_back({'b', b.binding});
-        else if (b.binding >= gpu::kUavBindingBase)
-            registers.push_back({'u', b.binding - gpu::kUavBindingBase});
-        else
-            registers.push_back({'t', b.binding - gpu::kTextureBindingBase});
-    }
-    std::sort(registers.begin(), registers.end());
-    return registers;
-}
-
-std::string describe(const std::vector<gpu::DxbcRegister>& registers) {
-    std::string text;
-    for (const auto& r : registers) {
-        text += r.type;
-        text += std::to_string(r.slot);
-        text += ' ';
-    }
-    return text;
-}
-
-gpu::DxbcProgramType programType(gpu::ShaderStage stage) {
-    switch (stage) {
-    case gpu::ShaderStage::Vertex:
-        return gpu::DxbcProgramType::Vertex;
-    case gpu::ShaderStage::Pixel:
-        return gpu::DxbcProgramType::Pixel;
-    case gpu::ShaderStage::Compute:
-        break;
-    }
-    return gpu::DxbcProgramType::Compute;
 }
 
 TEST(DxbcBlobs, EveryProgramHasASoundShaderModel50BlobBindingTheRegistersOfItsSpirv) {
@@ -82,8 +43,10 @@ TEST(DxbcBlobs, EveryProgramHasASoundShaderModel50BlobBindingTheRegistersOfItsSp
                     container.programTag == gpu::DxbcTag("SHEX"));
         EXPECT_EQ(container.majorVersion, 5u);
         EXPECT_EQ(container.minorVersion, 0u);
-        EXPECT_EQ(container.programType, programType(program->stage));
-        EXPECT_EQ(describe(container.registers), describe(spirvRegisters(*program)));
+        EXPECT_EQ(container.programType, test_registers::programType(program->stage));
+        EXPECT_EQ(
+            test_registers::describe(container.registers),
+            test_registers::describe(test_registers::fromBindings(program->bindings, program->bindingCount)));
     }
 }
 
