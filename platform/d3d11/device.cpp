@@ -198,7 +198,9 @@ Ref<Texture1D> DeviceImpl::CreateTexture1D(const Texture1DDesc& desc, const Subr
                                            texture.GetAddressOf()),
                           "CreateTexture1D"))
         return nullptr;
-    return Ref<Texture1D>::adopt(new Texture1DImpl(desc, std::move(texture)));
+    Texture1DDesc made = desc;
+    made.MipLevels = levels;
+    return Ref<Texture1D>::adopt(new Texture1DImpl(made, std::move(texture)));
 }
 
 Ref<Texture2D> DeviceImpl::CreateTexture2D(const Texture2DDesc& desc, const SubresourceData* initialData) {
@@ -222,7 +224,9 @@ Ref<Texture2D> DeviceImpl::CreateTexture2D(const Texture2DDesc& desc, const Subr
                              texture.GetAddressOf()),
             "CreateTexture2D"))
         return nullptr;
-    return Ref<Texture2D>::adopt(new Texture2DImpl(desc, std::move(texture)));
+    Texture2DDesc made = desc;
+    made.MipLevels = levels;
+    return Ref<Texture2D>::adopt(new Texture2DImpl(made, std::move(texture)));
 }
 
 Ref<Texture3D> DeviceImpl::CreateTexture3D(const Texture3DDesc& desc, const SubresourceData* initialData) {
@@ -239,7 +243,9 @@ Ref<Texture3D> DeviceImpl::CreateTexture3D(const Texture3DDesc& desc, const Subr
                              texture.GetAddressOf()),
             "CreateTexture3D"))
         return nullptr;
-    return Ref<Texture3D>::adopt(new Texture3DImpl(desc, std::move(texture)));
+    Texture3DDesc made = desc;
+    made.MipLevels = levels;
+    return Ref<Texture3D>::adopt(new Texture3DImpl(made, std::move(texture)));
 }
 
 namespace {
