@@ -115,11 +115,10 @@ bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceC
             return false;
         }
         core->warp = true;
-        std::fprintf(
-            stderr,
-            "d3d11: no hardware device (%s); rendering on WARP, Direct3D's software rasteriser, which "
-            "is slow\n",
-            ResultText(result).c_str());
+        const std::string why =
+            warpForced() ? "MIRELANDT_D3D11_WARP=1" : "no hardware device: " + ResultText(result);
+        std::fprintf(stderr, "d3d11: rendering on WARP, Direct3D's software rasteriser, which is slow (%s)\n",
+                     why.c_str());
     }
     core->device.As(&core->messages);
     core->adapterName = adapterNameOf(*core->device.Get());
