@@ -415,7 +415,8 @@ bool ContextImpl::mapCopy(Resource* resource, uint32_t subresource, ComPtr<ID3D1
 bool ContextImpl::ReadBack(Resource* resource, uint32_t subresource, void* destination,
                            size_t destinationSize, uint32_t rowPitch) {
     if (!core_->pass(CheckReadBack(resource, subresource, destination, destinationSize, rowPitch),
-                     "ReadBack"))
+                     "ReadBack") ||
+        !core_->hasImage(NativeOf(resource)))
         return false;
     ComPtr<ID3D11Resource> staging;
     D3D11_MAPPED_SUBRESOURCE mapped;

@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,6 +41,12 @@ struct DeviceCore {
     DeviceOptions options;
     std::string lastError;
     CheckLog checks;
+    // The buffer 0 of the window's swap chain, and whether the window has area to show it now: while it has
+    // none, buffer 0 has no image to draw into or read.
+    ID3D11Resource* windowBuffer = nullptr;
+    std::function<bool()> windowHasArea;
+    // False, with the reason in lastError, when `resource` is that buffer and the window has no area.
+    bool hasImage(ID3D11Resource* resource);
 
     // Runs the check of the interface call `call`: true when it passed, otherwise records it, with its
     // message in lastError.

@@ -119,6 +119,12 @@ void DeviceCore::passOnMessages() {
     messages->ClearStoredMessages();
 }
 
+bool DeviceCore::hasImage(ID3D11Resource* resource) {
+    if (!resource || resource != windowBuffer || windowHasArea()) return true;
+    lastError = "the window has no area to present to";
+    return false;
+}
+
 std::string DeviceCore::levelText() const {
     const uint32_t level = uint32_t(featureLevel);
     return "feature level " + std::to_string(level >> 12) + "_" + std::to_string((level >> 8) & 0xF) +
@@ -335,7 +341,9 @@ Ref<UnorderedAccessView> DeviceImpl::CreateUnorderedAccessView(Resource* resourc
 Ref<RenderTargetView> DeviceImpl::CreateRenderTargetView(Resource* resource,
                                                          const RenderTargetViewDesc* desc) {
     ResolvedView view;
-    if (!core_->pass(CheckRenderTargetView(resource, desc, &view), "CreateRenderTargetView")) return nullptr;
+    if (!core_->pass(CheckRenderTargetView(resource, desc, &view), "CreateRenderTargetView") ||
+        !core_->hasImage(NativeOf(resource)))
+        return nullptr;
     D3D11_RENDER_TARGET_VIEW_DESC native{};
     native.Format = dxgiFormat(view.format);
     native.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
@@ -475,6 +483,10 @@ Ref<Query> DeviceImpl::CreateQuery(const QueryDesc& desc) {
 Ref<SwapChain> DeviceImpl::CreateSwapChainForWindow(const window::NativeWindow& window,
                                                     const SwapChainDesc& desc) {
     if (!core_->pass(CheckSwapChainDesc(desc), "CreateSwapChainForWindow")) return nullptr;
+    if (core_->options.window.system == window::WindowSystem::None) {
+        core_->lastError = "the device was created without a window to present to";
+        return nullptr;
+    }
     if (window.system != window::WindowSystem::Win32 || !window.window) {
         core_->lastError = "Direct3D 11 presents to Win32 windows only";
         return nullptr;

@@ -1,6 +1,7 @@
 #include "platform/d3d11/swap_chain.h"
 
 #include "platform/device_choice.h"
+#include "platform/no_area_setting.h"
 
 #include <dcomp.h>
 #include <dxgi1_5.h>
@@ -50,6 +51,9 @@ class SwapChainImpl final : public SwapChain {
   public:
     SwapChainImpl(Ref<ContextImpl> context, HWND window, const SwapChainDesc& desc)
         : context_(std::move(context)), core_(context_->core()), window_(window), desc_(desc) {}
+    ~SwapChainImpl() override {
+        if (buffer0_ && core_.windowBuffer == NativeOf(buffer0_.get())) core_.windowBuffer = nullptr;
+    }
 
     bool create();
     SwapChainDesc GetDesc() const override { return desc_; }
@@ -75,6 +79,7 @@ class SwapChainImpl final : public SwapChain {
     ComPtr<IDCompositionDevice> composition_;
     ComPtr<IDCompositionTarget> compositionTarget_;
     ComPtr<IDCompositionVisual> visual_;
+    NoAreaSetting noArea_;
 };
 
 bool SwapChainImpl::create() {
@@ -117,6 +122,8 @@ bool SwapChainImpl::create() {
         bufferDesc.BindFlags |= BIND_SHADER_RESOURCE;
     }
     buffer0_ = Ref<Texture2D>::adopt(new Texture2DImpl(bufferDesc, std::move(back)));
+    core_.windowBuffer = NativeOf(buffer0_.get());
+    core_.windowHasArea = [this] { return HasArea(); };
     if (GpuInfoRequested())
         std::fprintf(stderr, "d3d11: %s, %s, %s present, sync interval %s\n", core_.adapterName.c_str(),
                      core_.levelText().c_str(), model_,
@@ -185,8 +192,8 @@ Ref<Texture2D> SwapChainImpl::GetBuffer(uint32_t index) {
 
 bool SwapChainImpl::HasArea() {
     RECT client{};
-    return !IsIconic(window_) && GetClientRect(window_, &client) && client.right > client.left &&
-           client.bottom > client.top;
+    return !noArea_.active() && !IsIconic(window_) && GetClientRect(window_, &client) &&
+           client.right > client.left && client.bottom > client.top;
 }
 
 bool SwapChainImpl::Present(uint32_t, uint32_t) {

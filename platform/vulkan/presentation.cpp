@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace gpu::vulkan {
 
@@ -72,10 +71,7 @@ VkOffset3D fittedEnd(VkExtent2D from, VkExtent2D to, VkOffset3D* start) {
 } // namespace
 
 SwapChainImpl::SwapChainImpl(Ref<ContextImpl> context, VkSurfaceKHR surface, const SwapChainDesc& desc)
-    : context_(std::move(context)), core_(context_->core()), surface_(surface), desc_(desc) {
-    if (const char* span = std::getenv("MIRELANDT_TEST_NO_AREA"))
-        std::sscanf(span, "%lf,%lf", &noAreaFrom_, &noAreaTo_);
-}
+    : context_(std::move(context)), core_(context_->core()), surface_(surface), desc_(desc) {}
 
 SwapChainImpl::~SwapChainImpl() {
     core_.waitIdle();
@@ -126,8 +122,7 @@ VkPresentModeKHR SwapChainImpl::choosePresentMode() const {
 VkSurfaceCapabilitiesKHR SwapChainImpl::surfaceCapabilities() {
     VkSurfaceCapabilitiesKHR caps;
     vkGetPhysicalDeviceSurfaceCapabilitiesKHR(core_.physicalDevice, surface_, &caps);
-    const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - made_).count();
-    if (since >= noAreaFrom_ && since < noAreaTo_) caps.currentExtent = {0, 0};
+    if (noArea_.active()) caps.currentExtent = {0, 0};
     return caps;
 }
 

@@ -2,9 +2,9 @@
 // Buffers of another size than the window's are scaled to it at present, their shape kept, with black bands.
 #pragma once
 
+#include "platform/no_area_setting.h"
 #include "platform/vulkan/context.h"
 
-#include <chrono>
 #include <memory>
 
 namespace gpu::vulkan {
@@ -67,10 +67,7 @@ class SwapChainImpl final : public SwapChain {
     uint32_t current_ = 0;
     bool holdsImage_ = false;
     bool outOfDate_ = false;
-    // MIRELANDT_TEST_NO_AREA=FROM,TO (seconds after the swap chain was made): the surface reports no area
-    // in that span, as a minimised window's does on Windows. A setting for the tests only.
-    std::chrono::steady_clock::time_point made_ = std::chrono::steady_clock::now();
-    double noAreaFrom_ = -1.0, noAreaTo_ = -1.0;
+    NoAreaSetting noArea_;
 };
 
 } // namespace gpu::vulkan
