@@ -58,8 +58,6 @@ class ContextImpl final : public DeviceContext {
     DeviceCore& core() { return *core_; }
 
   private:
-    using SetViews = void (STDMETHODCALLTYPE ID3D11DeviceContext::*)(UINT, UINT,
-                                                                     ID3D11ShaderResourceView* const*);
     using SetBuffers = void (STDMETHODCALLTYPE ID3D11DeviceContext::*)(UINT, UINT, ID3D11Buffer* const*);
     using SetSamplers = void (STDMETHODCALLTYPE ID3D11DeviceContext::*)(UINT, UINT,
                                                                         ID3D11SamplerState* const*);
