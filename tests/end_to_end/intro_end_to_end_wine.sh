@@ -104,11 +104,19 @@ minimise_restore() { # $1: real or setting
     echo "$renderer, minimised ($1): exit code $rc, frames presented after the restore: $after; the intro said:" \
         "$(grep -i 'area' "$log" | tr '\n' ' ')"
     [[ $rc == 0 && $after -gt 0 ]] || { cat "$log"; return 1; }
-    grep -q 'has no area' "$log" && grep -q 'area again' "$log" && named_renderer
+    grep -q 'has no area' "$log" && grep -q 'area again' "$log" ||
+        { echo "FAIL: the intro did not say that the window lost its area and got it back"; return 1; }
+    named_renderer
 }
 
+# Each renderer's runs stop at its first failure; the other renderer's still run.
 all_runs() {
     run escape && run close && to_the_end && minimise_restore real && minimise_restore setting
 }
 
-all_runs && gpu=(--gpu vulkan) renderer=vulkan && all_runs && no_vulkan
+status=0
+all_runs || status=1
+gpu=(--gpu vulkan) renderer=vulkan
+all_runs || status=1
+no_vulkan || status=1
+exit $status

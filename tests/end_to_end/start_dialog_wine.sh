@@ -37,10 +37,13 @@ wineserver -p
 
 windows() { xdotool search --name '^Mirelandt$' 2>/dev/null | sort -u; }
 
-# Waits up to 60 s for the dialog, then prints what it shows; false when the intro ended first.
+# Waits up to 60 s for the dialog to be filled in (its last step checks "Vertical sync"), then prints what it
+# shows; false when the intro ended first.
 await_dialog() { # $1: the intro's process id
     for _ in $(seq 120); do
-        "$wine" "$helper" dialog 2>/dev/null && return 0
+        local shown
+        shown=$("$wine" "$helper" dialog 2>/dev/null) && [[ $shown == *"vertical sync 1"* ]] &&
+            { echo "$shown"; return 0; }
         kill -0 "$1" 2>/dev/null || return 1
         sleep 0.5
     done
