@@ -3,12 +3,11 @@
 namespace app {
 
 bool setupDisplay(Display& display, const window::WindowPlacement& placement, window::ScreenSize picture,
-                  bool vsync, std::string* error) {
+                  bool vsync, gpu::DeviceOptions device, std::string* error) {
     if (!window::createIntroWindow(placement, &display.window, error)) return false;
 
-    gpu::DeviceOptions options;
-    options.window = display.window;
-    if (!gpu::CreateDevice(options, &display.device, &display.immediateContext, error)) return false;
+    device.window = display.window;
+    if (!gpu::CreateDevice(device, &display.device, &display.immediateContext, error)) return false;
 
     gpu::SwapChainDesc desc;
     desc.Width = uint32_t(picture.width);

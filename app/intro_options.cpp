@@ -2,6 +2,7 @@
 
 #include "base/command_line.h"
 #include "base/parse_number.h"
+#include "show/gpu_option.h"
 #include "show/show_frame.h"
 
 #include <algorithm>
@@ -14,7 +15,8 @@ namespace app {
 
 const char* const kIntroUsage =
     "usage: mirelandt [--window WxH | --fullscreen] [--resolution WxH] [--display N] [--from S] [--loop]\n"
-    "                 [--no-audio] [--vsync on|off] [--no-dialog] [--stats N]\n"
+    "                 [--no-audio] [--vsync on|off] [--gpu d3d11|vulkan] [--present flip|composition]\n"
+    "                 [--no-dialog] [--stats N]\n"
     "       mirelandt --edit [--source DIR] [--window WxH] [--display N] [--from S] [--no-audio] [--vsync "
     "on|off]\n"
     "  --window WxH  a normal window of that size instead of the full screen\n"
@@ -27,6 +29,14 @@ const char* const kIntroUsage =
     "  --no-audio    play silently on the wall clock\n"
     "  --vsync V     on (the default): frames in step with the display's refresh; off: each one shown as\n"
     "                soon as it is drawn\n"
+    "  --gpu R       the renderer: d3d11 (Windows only, its default; when Direct3D 11 cannot start, one "
+    "line\n"
+    "                says why and Vulkan is tried) or vulkan (the default elsewhere); one asked for here, "
+    "or\n"
+    "                in MIRELANDT_GPU, is never swapped for the other\n"
+    "  --present P   Windows, Direct3D 11: composition presents through a composition swap chain on a\n"
+    "                DirectComposition visual; without it (flip, the default) the intro presents through a\n"
+    "                flip-model swap chain of its window\n"
     "  --no-dialog   Windows: start at once, without the start-up dialog (any option does; so does\n"
     "                MIRELANDT_NO_DIALOG=1)\n"
     "  --stats N     every N frames print the frames rendered and the resident memory (stderr)\n"
@@ -52,6 +62,8 @@ constexpr ValueOption kValueOptions[] = {
     {"--stats", "a frame count 1 to 1000000"},
     {"--source", "the folder of a checkout"},
     {"--vsync", "on or off"},
+    {"--gpu", show::kGpuOptionTakes},
+    {"--present", "flip or composition"},
 };
 
 bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
@@ -73,6 +85,17 @@ bool parseValue(IntroOptions& o, const std::string& flag, const char* value) {
     if (flag == "--vsync") {
         o.vsync = std::strcmp(value, "on") == 0;
         return o.vsync || std::strcmp(value, "off") == 0;
+    }
+    if (flag == "--gpu") {
+        gpu::Renderer renderer;
+        if (!show::parseGpuOption(value, &renderer)) return false;
+        o.renderer = renderer;
+        return true;
+    }
+    if (flag == "--present") {
+        o.present =
+            std::strcmp(value, "composition") == 0 ? gpu::PresentModel::Composition : gpu::PresentModel::Flip;
+        return o.present == gpu::PresentModel::Composition || std::strcmp(value, "flip") == 0;
     }
     if (flag == "--stats") {
         const bool ok = parseWhole(value, 1, 1000000, &whole);
@@ -99,12 +122,19 @@ constexpr Conflict kConflicts[] = {
 };
 
 // The first conflict among the options given, as one line naming both; empty when there is none.
-std::string findConflict(const std::vector<std::string>& given) {
+std::string findConflict(const std::vector<std::string>& given, const IntroOptions& o) {
     const auto has = [&](const char* flag) {
         return std::find(given.begin(), given.end(), flag) != given.end();
     };
     if (has("--source") && !has("--edit"))
         return "--source names the checkout of --edit; without --edit it does nothing";
+#ifdef _WIN32
+    if (has("--present") && o.renderer == gpu::Renderer::Vulkan)
+        return "--gpu vulkan and --present conflict: --present chooses how Direct3D 11 presents";
+#else
+    (void)o;
+    if (has("--present")) return "--present chooses how Direct3D 11 presents, on Windows only";
+#endif
     for (const Conflict& c : kConflicts)
         if (has(c.first) && has(c.second))
             return std::string(c.first) + " and " + c.second + " conflict: " + c.why;
@@ -154,7 +184,7 @@ bool parseIntroOptions(int argc, const char* const* argv, IntroOptions* options,
             ++i;
         }
     }
-    const std::string conflict = findConflict(given);
+    const std::string conflict = findConflict(given, o);
     if (!conflict.empty()) {
         *error = conflict;
         return false;

@@ -2,8 +2,10 @@
 // from the start, with sound.
 #pragma once
 
+#include "platform/gpu.h"
 #include "platform/window.h"
 
+#include <optional>
 #include <string>
 
 namespace app {
@@ -25,6 +27,8 @@ struct IntroOptions {
     bool vsync = true;                 // --vsync on|off: frames in step with the display's refresh
     bool edit = false;                 // --edit: the director mode, in a window
     std::string source;                // --source DIR: the checkout the director mode watches
+    std::optional<gpu::Renderer> renderer;               // --gpu d3d11|vulkan (unset: the platform's choice)
+    gpu::PresentModel present = gpu::PresentModel::Flip; // --present flip|composition (Windows)
 };
 
 // False with one line naming the option and what it takes.

@@ -6,6 +6,7 @@
 #include "base/generated/version.h"
 #include "content/music/embedded_module.h"
 #include "gfx/scene.h"
+#include "platform/device_choice.h"
 #include "platform/process_memory.h"
 #include "platform/start_dialog.h"
 #include "platform/stop_signal.h"
@@ -89,18 +90,34 @@ std::optional<int> answerWithoutPlaying(int argc, char** argv, IntroOptions* opt
 }
 
 #ifdef _WIN32
+// The renderer the dialog shows selected: the one asked for by option or MIRELANDT_GPU, else Direct3D 11,
+// the default. A MIRELANDT_GPU naming none is reported when the device is made.
+gpu::Renderer preselectedRenderer(const IntroOptions& options) {
+    gpu::DeviceOptions device;
+    device.renderer = options.renderer;
+    std::optional<gpu::Renderer> asked;
+    std::string ignored;
+    gpu::AskedRenderer(device, &asked, &ignored);
+    return asked.value_or(gpu::Renderer::Direct3D11);
+}
+
 // Started without options (a double click), the viewer chooses first; the defaults start as ever. Returns
 // the exit code when the program ends here (the viewer quits, or --edit, which runs on Linux only).
 std::optional<int> chooseAtStart(int argc, IntroOptions* options) {
     std::string error;
     if (argc == 1 && window::dialogsWanted()) {
-        window::StartChoice choice{options->placement, options->resolution, options->vsync, options->loop};
+        const gpu::Renderer preselected = preselectedRenderer(*options);
+        window::StartChoice choice{options->placement, options->resolution, preselected, options->vsync,
+                                   options->loop};
         switch (window::runStartDialog(&choice, &error)) {
         case window::DialogAnswer::Quit:
             return 0;
         case window::DialogAnswer::Start:
             options->placement = choice.placement;
             options->resolution = choice.resolution;
+            // Another renderer chosen is asked for, and never swapped; the one left selected keeps the
+            // default's fallback to Vulkan.
+            if (choice.renderer != preselected) options->renderer = choice.renderer;
             options->vsync = choice.vsync;
             options->loop = choice.loop;
             break;
@@ -132,7 +149,10 @@ Display* openDisplay(const IntroOptions& options, window::ScreenSize* picture, s
     *picture = !placement.windowed && options.resolution.width > 0 ? options.resolution : placement.size;
     // The display, like the scene, is reclaimed by process exit, never torn down piecewise.
     Display& display = *new Display();
-    if (!setupDisplay(display, placement, *picture, options.vsync, error)) return nullptr;
+    gpu::DeviceOptions device;
+    device.renderer = options.renderer;
+    device.present = options.present;
+    if (!setupDisplay(display, placement, *picture, options.vsync, device, error)) return nullptr;
     return &display;
 }
 

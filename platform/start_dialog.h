@@ -1,9 +1,11 @@
 // The start-up dialog of the Windows intro, shown when it is started without options: the monitor, the
-// resolution, a window instead of the full screen, vertical sync and looping, chosen before the show
-// opens. Its defaults are the intro's own start: full screen on the primary monitor at its desktop size,
-// with vertical sync, played once. platform/win32/ implements it; other systems start without it.
+// resolution, the renderer, a window instead of the full screen, vertical sync and looping, chosen before
+// the show opens. Its defaults are the intro's own start: full screen on the primary monitor at its desktop
+// size, on the renderer the caller preselects, with vertical sync, played once. platform/win32/ implements
+// it; other systems start without it.
 #pragma once
 
+#include "platform/gpu.h"
 #include "platform/window.h"
 
 #include <string>
@@ -13,6 +15,7 @@ namespace window {
 struct StartChoice {
     WindowPlacement placement; // windowed or full screen, the monitor, the window's size
     ScreenSize resolution;     // the full screen's picture size, scaled to the monitor
+    gpu::Renderer renderer = gpu::Renderer::Direct3D11; // selected in the list when it opens
     bool vsync = true;
     bool loop = false;
 };

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # CI for the Windows build: cross-builds the programs and tests with mingw-w64 (preset "windows"), checks
-# that the programs import only Windows' own DLLs, and runs under wine the unit tests, the GPU tests on
-# lavapipe, the wave device's clock against a PulseAudio null sink, the intro end to end on a small X
-# screen, holds a still of mirelandt-capture.exe against the Linux build's and the music of
-# mirelandt-music.exe on each mixing tier against the Linux build's WAV, and packs the zip. It starts its own X
-# server, sound server and wineserver (prefix under build-windows/) and stops them all when it ends.
+# that the programs import only Windows' own DLLs (Direct3D 11's only where it renders), and runs under wine
+# the unit tests, the GPU tests once on Direct3D 11 and once on Vulkan (lavapipe), the wave device's clock
+# against a PulseAudio null sink, the intro and its start-up dialog end to end on a small X screen (on both
+# renderers), holds stills of mirelandt-capture.exe on both renderers against the Linux build's and the music
+# of mirelandt-music.exe on each mixing tier against the Linux build's WAV, and packs the zip. It starts its
+# own X server, sound server and wineserver (prefix under build-windows/) and stops them all when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -20,6 +21,8 @@ echo "Windows build: $(($(date +%s) - build_started)) s"
 echo "== the programs import only Windows' own DLLs"
 programs=(app/mirelandt.exe tools/capture/mirelandt-capture.exe tools/music/mirelandt-music.exe
   tools/tracks/mirelandt-tracks.exe tools/pages/mirelandt-pages.exe)
+# The two programs that render may import Direct3D 11 and DXGI; the other tools draw nothing on a GPU.
+renderers=" app/mirelandt.exe tools/capture/mirelandt-capture.exe "
 for program in "${programs[@]}"; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$build/$program" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
   echo "$program: $(echo $dlls)"
@@ -27,6 +30,8 @@ for program in "${programs[@]}"; do
     case $dll in
     kernel32.dll | user32.dll | gdi32.dll | winmm.dll | msvcrt.dll | advapi32.dll | shell32.dll | ole32.dll | \
       api-ms-win-*.dll) ;;
+    d3d11.dll | dxgi.dll)
+      [[ $renderers == *" $program "* ]] || { echo "FAIL: $program imports $dll, but it renders nothing" && exit 1; } ;;
     *) echo "FAIL: $program imports $dll, which Windows does not bring" && exit 1 ;;
     esac
   done
@@ -37,6 +42,8 @@ done
 runtime=$(mktemp -d)
 xvfb= pulse=
 export WINEPREFIX=$PWD/$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" MIRELANDT_NO_DIALOG=1
+# Each step names the renderer it runs on; none is taken from the caller's environment.
+unset MIRELANDT_GPU MIRELANDT_GPU_INFO MIRELANDT_VULKAN_INFO
 export XDG_RUNTIME_DIR=$runtime PULSE_RUNTIME_PATH=$runtime/pulse PULSE_STATE_PATH=$runtime/pulse-state
 export PULSE_SERVER=unix:$runtime/pulse/native
 wine=$(command -v /usr/lib/wine/wine64 wine64 wine | sed -n 1p)
@@ -67,19 +74,55 @@ wineserver -p
 echo "wine prefix ready: $(($(date +%s) - prefix_started)) s"
 
 status=0
-for label in unit gpu audio; do
-  echo "== tests under wine: $label"
-  ctest --preset windows -L "^$label\$" -j "$(nproc)" || status=1
-done
+# Runs ctest under wine with the arguments given, its log kept; prints the summary and the skipped tests.
+ctest_counts() { # $1: what runs, then ctest's arguments
+  local what=$1 log=$runtime/ctest.log
+  shift
+  ctest --preset windows -j "$(nproc)" "$@" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  echo "$what: $(grep -E 'tests passed' "$log"), $(grep -c '(Skipped)' "$log") skipped"
+  return "$rc"
+}
 
-echo "== a still of mirelandt-capture.exe against the Linux build's"
+# The end-to-end runs of mirelandt.exe choose their renderers themselves, after the GPU suites.
+wine_runs='^shell_(intro_end_to_end|start_dialog)$'
+ctest_counts "unit tests under wine" -L '^unit$' || status=1
+# The backend-independent suites on each renderer; every fixture's device must be the renderer named. The
+# Vulkan 1.2 path's repeats are Vulkan's own.
+for renderer in d3d11 vulkan; do
+  echo "== GPU tests under wine on $renderer"
+  exclude=$wine_runs
+  [[ $renderer == vulkan ]] || exclude="$wine_runs|_vulkan12\$"
+  MIRELANDT_GPU=$renderer ctest_counts "GPU tests on $renderer" -L '^gpu$' -E "$exclude" || status=1
+done
+ctest_counts "the wave device under wine" -L '^audio$' || status=1
+echo "== mirelandt.exe end to end under wine, on the default renderer and with --gpu vulkan"
+ctest_counts "end-to-end runs under wine" -R "$wine_runs" || status=1
+
+echo "== stills of mirelandt-capture.exe against the Linux build's"
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" --target mirelandt-capture compare_stills
 still=$runtime/stills
 mkdir -p "$still"
-build/tools/capture/mirelandt-capture --at 30 --size 160x90 --out "$still/linux.png"
-"$wine" "$build/tools/capture/mirelandt-capture.exe" --at 30 --size 160x90 --out "$still/windows.png"
-build/tests/show/golden/compare_stills "$still/linux.png" "$still/windows.png" || status=1
+# A still of the Windows build on a renderer (Direct3D 11 by default), held against Linux's at that moment;
+# the information line must name the renderer asked for.
+compare_still() { # $1: seconds, $2: the renderer, then the renderer's options
+  local at=$1 renderer=$2 linux=$still/linux-$1.png windows=$still/windows-$1-$2.png
+  shift 2
+  [[ -f $linux ]] || build/tools/capture/mirelandt-capture --at "$at" --size 160x90 --out "$linux" 2>/dev/null
+  MIRELANDT_GPU_INFO=1 "$wine" "$build/tools/capture/mirelandt-capture.exe" "$@" --at "$at" --size 160x90 \
+    --out "$windows" 2>"$still/log" || { echo "FAIL: the still at $at s on $renderer: $(cat "$still/log")"; return 1; }
+  grep -q "^$renderer: " "$still/log" ||
+    { echo "FAIL: the still at $at s ran on another renderer than $renderer: $(cat "$still/log")"; return 1; }
+  local figures rc=0
+  figures=$(build/tests/show/golden/compare_stills "$linux" "$windows") || rc=$?
+  echo "$at s on $renderer: $figures"
+  return "$rc"
+}
+for at in 5 24 30 40 52; do
+  compare_still "$at" d3d11 || status=1
+done
+compare_still 30 vulkan --gpu vulkan || status=1
 
 echo "== the music of mirelandt-music.exe against the Linux build's, on each mixing tier"
 cmake --build --preset default -j "$(nproc)" --target mirelandt-music

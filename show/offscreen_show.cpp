@@ -12,8 +12,10 @@ OffscreenShow::~OffscreenShow() {
     if (show_.built.scene) teardownShow(show_);
 }
 
-bool OffscreenShow::open(int width, int height, std::string* error) {
-    if (!gpu::CreateDevice({}, &device_, &context_, error)) return false;
+bool OffscreenShow::open(int width, int height, std::string* error, std::optional<gpu::Renderer> renderer) {
+    gpu::DeviceOptions options;
+    options.renderer = renderer;
+    if (!gpu::CreateDevice(options, &device_, &context_, error)) return false;
     gpu::Texture2DDesc desc;
     desc.Width = uint32_t(width);
     desc.Height = uint32_t(height);

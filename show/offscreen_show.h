@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,9 @@ class OffscreenShow {
     OffscreenShow& operator=(const OffscreenShow&) = delete;
     ~OffscreenShow();
 
-    // False with a one-line reason when there is no Vulkan device or the image cannot be made.
-    bool open(int width, int height, std::string* error);
+    // False with a one-line reason when there is no device of the renderer asked for (unset: the
+    // platform's choice) or the image cannot be made.
+    bool open(int width, int height, std::string* error, std::optional<gpu::Renderer> renderer = {});
     // After a failed open: the picture's memory could not be had.
     bool outOfMemory() const { return outOfMemory_; }
     // Renders the frame at `time`; its pixels are then in rgb(), rows top first, 3 bytes a pixel.
@@ -32,8 +34,10 @@ class OffscreenShow {
     }
     // From the next frame on, times every pass on the GPU into the returned timer (after open).
     Orvo::Gfx::PassTimer& measurePasses();
-    // The Vulkan adapter the frames are drawn on, once open.
+    // The adapter the frames are drawn on, once open.
     std::string adapterName() const { return device_ ? device_->GetAdapterName() : std::string(); }
+    // The renderer the frames are drawn with, once open.
+    gpu::Renderer renderer() const { return device_->GetRenderer(); }
     // What the context has done so far (pipeline look-ups), for the capture benchmark.
     gpu::ContextStatistics statistics() const {
         return context_ ? context_->GetStatistics() : gpu::ContextStatistics{};

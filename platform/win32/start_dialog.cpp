@@ -1,6 +1,6 @@
 // The start-up dialog (resource MIRELANDT_START_DIALOG in mirelandt.rc): the monitors, the primary one
 // first; for the chosen one its modes and the common 16:9 window sizes that fit it, largest first, the
-// desktop's size selected; "Vertical sync" checked.
+// desktop's size selected; the renderers, the caller's choice selected; "Vertical sync" checked.
 #include "platform/start_dialog.h"
 #include "platform/win32/monitors.h"
 #include "platform/win32/start_dialog_ids.h"
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,14 @@ namespace {
 // Sizes offered besides the monitor's modes: a window needs no mode of its own.
 constexpr ScreenSize kWindowSizes[] = {{640, 360},   {960, 540},   {1280, 720}, {1600, 900},
                                        {1920, 1080}, {2560, 1440}, {3840, 2160}};
+
+// The renderer list's entries, in its order.
+struct RendererEntry {
+    gpu::Renderer renderer;
+    const wchar_t* text;
+};
+constexpr RendererEntry kRenderers[] = {{gpu::Renderer::Direct3D11, L"Direct3D 11"},
+                                        {gpu::Renderer::Vulkan, L"Vulkan"}};
 
 struct DialogState {
     std::vector<Monitor> monitors;
@@ -81,6 +90,11 @@ void initialise(HWND dialog, DialogState& state) {
                           (i == 0 ? L" (primary)" : L""));
     SendMessageW(list, CB_SETCURSEL, 0, 0);
     listSizes(dialog, state);
+    HWND renderers = GetDlgItem(dialog, MIRELANDT_RENDERER_LIST);
+    for (size_t i = 0; i < std::size(kRenderers); ++i) {
+        addItem(renderers, kRenderers[i].text);
+        if (kRenderers[i].renderer == state.choice->renderer) SendMessageW(renderers, CB_SETCURSEL, i, 0);
+    }
     CheckDlgButton(dialog, MIRELANDT_VSYNC_BOX, BST_CHECKED);
 }
 
@@ -94,6 +108,8 @@ void readChoice(HWND dialog, const DialogState& state) {
         choice.resolution = state.sizes[size];
         if (choice.placement.windowed) choice.placement.size = state.sizes[size];
     }
+    const auto renderer = size_t(SendDlgItemMessageW(dialog, MIRELANDT_RENDERER_LIST, CB_GETCURSEL, 0, 0));
+    if (renderer < std::size(kRenderers)) choice.renderer = kRenderers[renderer].renderer;
     choice.vsync = IsDlgButtonChecked(dialog, MIRELANDT_VSYNC_BOX) == BST_CHECKED;
     choice.loop = IsDlgButtonChecked(dialog, MIRELANDT_LOOP_BOX) == BST_CHECKED;
 }

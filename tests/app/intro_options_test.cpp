@@ -136,4 +136,50 @@ TEST(IntroOptions, ConflictingOptionsNameBoth) {
     EXPECT_EQ(parse("--window 160x90 --resolution 1920x1080 --help").options.command, IntroCommand::Help);
 }
 
+// The renderer and the present model: what each command line asks for ("RENDERER PRESENT", "default"
+// when no renderer is named), or the line refusing it, on Windows and where there is no Direct3D 11.
+TEST(IntroOptions, RendererAndPresentModel) {
+    const std::string notHere = "--gpu takes vulkan, the one renderer outside Windows, not ";
+    const std::string presentNotHere = "--present chooses how Direct3D 11 presents, on Windows only";
+    const std::string vulkanPresents =
+        "--gpu vulkan and --present conflict: --present chooses how Direct3D 11 presents";
+    const struct {
+        std::string line, windows, elsewhere;
+    } rows[] = {
+        {"", "default flip", "default flip"},
+        {"--gpu vulkan", "vulkan flip", "vulkan flip"},
+        {"--gpu d3d11", "d3d11 flip", notHere + "'d3d11'"},
+        {"--gpu d3d11 --gpu vulkan", "vulkan flip", notHere + "'d3d11'"},
+        {"--gpu vulkan --gpu d3d11", "d3d11 flip", notHere + "'d3d11'"},
+        {"--gpu D3D11", "--gpu takes d3d11 or vulkan, not 'D3D11'", notHere + "'D3D11'"},
+        {"--gpu opengl", "--gpu takes d3d11 or vulkan, not 'opengl'", notHere + "'opengl'"},
+        {"--gpu", "--gpu takes d3d11 or vulkan", "--gpu takes vulkan, the one renderer outside Windows"},
+        {"--gpu --loop", "--gpu takes d3d11 or vulkan, not '--loop'", notHere + "'--loop'"},
+        {"--present composition", "default composition", presentNotHere},
+        {"--gpu d3d11 --present composition", "d3d11 composition", notHere + "'d3d11'"},
+        {"--present composition --present flip", "default flip", presentNotHere},
+        {"--present Flip", "--present takes flip or composition, not 'Flip'",
+         "--present takes flip or composition, not 'Flip'"},
+        {"--present", "--present takes flip or composition", "--present takes flip or composition"},
+        {"--gpu vulkan --present flip", vulkanPresents, presentNotHere},
+        {"--present composition --gpu vulkan", vulkanPresents, presentNotHere},
+        {"--window 320x180 --gpu vulkan --vsync off", "vulkan flip", "vulkan flip"},
+        {"--gpu d3d11 --present bogus --help", "help", "help"},
+    };
+    for (const auto& row : rows) {
+        const Parsed p = parse(row.line);
+        std::string outcome = p.error;
+        if (p.ok && p.options.command == IntroCommand::Help)
+            outcome = "help";
+        else if (p.ok)
+            outcome = std::string(p.options.renderer ? gpu::RendererName(*p.options.renderer) : "default") +
+                      (p.options.present == gpu::PresentModel::Flip ? " flip" : " composition");
+#ifdef _WIN32
+        EXPECT_EQ(outcome, row.windows) << row.line;
+#else
+        EXPECT_EQ(outcome, row.elsewhere) << row.line;
+#endif
+    }
+}
+
 } // namespace

@@ -2,7 +2,7 @@
 # The text files at the top of the release archives: file_id.diz at most 40 columns and 10 lines,
 # mirelandt.txt at most 78 columns, both printable ASCII on newline-ended lines (no tab, no carriage return,
 # nothing past 0x7e). With the intro given, every option its --help names, other than the Linux-only
-# director mode's, is explained in mirelandt.txt. The checker also runs on planted files that break each
+# director mode's, and every environment variable it names, is explained in mirelandt.txt. The checker also runs on planted files that break each
 # limit once, so that it is known to refuse them.
 #   archive_text_test.sh DIST_DIR [MIRELANDT]
 set -uo pipefail
@@ -53,6 +53,10 @@ if [[ -n $intro ]]; then
   for option in $(grep -o -- '--[a-z-]*' <<<"$help" | sort -u); do
     case $option in --edit | --source) continue ;; esac
     grep -q -- "$option\b" "$dist/mirelandt.txt" || fail "mirelandt.txt does not explain $option"
+  done
+  # So is every environment variable it names (the renderer's among them).
+  for variable in $(grep -o 'MIRELANDT_[A-Z_]*' <<<"$help" | sort -u); do
+    grep -q -- "$variable\b" "$dist/mirelandt.txt" || fail "mirelandt.txt does not explain $variable"
   done
 fi
 

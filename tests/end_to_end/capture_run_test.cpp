@@ -327,6 +327,22 @@ TEST_F(CaptureRun, SaysWhatIsMissingOrWrong) {
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
 
+    // A renderer asked for that cannot start is one line and the failed device's code, with nothing
+    // written; --gpu beats MIRELANDT_GPU.
+    const std::pair<std::string, std::string> unstartable[] = {
+        {"--gpu vulkan", "VK_ICD_FILENAMES=/nonexistent VK_DRIVER_FILES=/nonexistent"},
+        {"", "MIRELANDT_GPU=d3d11"},
+        {"", "MIRELANDT_GPU=opengl"},
+    };
+    for (const auto& [option, environment] : unstartable) {
+        run = capture(option + " --size 32x18 --at 1 --out " + dir + "x.png", environment);
+        EXPECT_EQ(run.status, 1) << environment << ": " << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+        EXPECT_FALSE(std::filesystem::exists(dir + "x.png")) << environment;
+    }
+    run = capture("--gpu vulkan --size 32x18 --at 1 --out " + dir + "x.png", "MIRELANDT_GPU=d3d11");
+    EXPECT_EQ(run.status, 0) << run.output;
+
     run = capture("--size huge --out " + dir + "x.mp4");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.output, "mirelandt-capture: bad value for --size: huge (want WxH, each 1..16384)\n");

@@ -2,8 +2,8 @@
 // "DemoTemplate": with no argument it gets WM_CLOSE, with `minimise` or `restore` ShowWindow (then it
 // prints whether the window is iconic and its client area). With `dialog` it finds the start-up dialog by
 // its class, "#32770", and title and prints what it shows: the monitor, the resolutions listed and the one
-// chosen, and the three boxes. Exit code 0 when a window took it, 1 when none is open, 2 for an unknown
-// argument.
+// chosen, the renderers listed and the one chosen, and the three boxes. Exit code 0 when a window took it, 1
+// when none is open, 2 for an unknown argument.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -33,12 +33,17 @@ int describeDialog() {
     const auto selected = [&](int control) {
         return itemText(dialog, control, int(SendDlgItemMessageW(dialog, control, CB_GETCURSEL, 0, 0)));
     };
-    std::string sizes;
-    const auto count = int(SendDlgItemMessageW(dialog, MIRELANDT_RESOLUTION_LIST, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) sizes += (i ? ", " : "") + itemText(dialog, MIRELANDT_RESOLUTION_LIST, i);
-    std::printf("dialog: monitor '%s'; resolution '%s' of [%s]; windowed %u, vertical sync %u, loop %u\n",
+    const auto listed = [&](int control) {
+        std::string items;
+        const auto count = int(SendDlgItemMessageW(dialog, control, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) items += (i ? ", " : "") + itemText(dialog, control, i);
+        return items;
+    };
+    std::printf("dialog: monitor '%s'; resolution '%s' of [%s]; renderer '%s' of [%s]; windowed %u, vertical "
+                "sync %u, loop %u\n",
                 selected(MIRELANDT_MONITOR_LIST).c_str(), selected(MIRELANDT_RESOLUTION_LIST).c_str(),
-                sizes.c_str(), IsDlgButtonChecked(dialog, MIRELANDT_WINDOWED_BOX),
+                listed(MIRELANDT_RESOLUTION_LIST).c_str(), selected(MIRELANDT_RENDERER_LIST).c_str(),
+                listed(MIRELANDT_RENDERER_LIST).c_str(), IsDlgButtonChecked(dialog, MIRELANDT_WINDOWED_BOX),
                 IsDlgButtonChecked(dialog, MIRELANDT_VSYNC_BOX),
                 IsDlgButtonChecked(dialog, MIRELANDT_LOOP_BOX));
     return 0;

@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
 # The Windows intro under wine, on the X display and the sound server named in the environment (as
-# scripts/windows-tests.sh sets them up), started with --no-dialog: it plays a few seconds, is ended once by Escape through the X
-# server and once by WM_CLOSE sent to its window, and exits with code 0 each time. Without a Vulkan driver
-# it says why in one line and exits with code 1. Minimised and restored, it plays on to its end.
+# scripts/windows-tests.sh sets them up), started with --no-dialog: it plays a few seconds, is ended once by
+# Escape through the X server and once by WM_CLOSE sent to its window, and exits with code 0 each time;
+# from 60 s it plays to the end. Minimised and restored, it plays on to its end. All of it runs on the
+# default renderer (Direct3D 11) and again with --gpu vulkan, and each run's MIRELANDT_GPU_INFO=1 line must
+# name the renderer asked for. With --gpu vulkan and no Vulkan driver it says why in one line and exits
+# with code 1.
 #   intro_end_to_end_wine.sh MIRELANDT_EXE CLOSE_INTRO_WINDOW_EXE WINE
 set -uo pipefail
 intro=$1 closer=$2 wine=$3
 source "$(dirname "$0")/await_exit.sh"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
+# The default renderer is the one under test unless --gpu names another.
+unset MIRELANDT_GPU MIRELANDT_VULKAN_INFO
+export MIRELANDT_GPU_INFO=1
+gpu=() renderer=d3d11
+
+# True when the intro's log holds the information line of the renderer under test; else says what it holds.
+named_renderer() {
+    grep -q "^$renderer: " "$log" && return 0
+    echo "FAIL: no '$renderer:' information line: $(grep -E '^(d3d11|vulkan|gpu):' "$log" | tr -d '\r')"
+    return 1
+}
 
 # Waits up to 60 s for the intro's window to appear; false when the intro ended first.
 await_window() { # $1: the intro's process id
@@ -21,7 +35,7 @@ await_window() { # $1: the intro's process id
 }
 
 run() { # $1: how to end it (escape or close)
-    "$wine" "$intro" --no-dialog 2>"$log" &
+    "$wine" "$intro" --no-dialog "${gpu[@]}" 2>"$log" &
     local pid=$!
     local shown=no
     await_window "$pid" && shown=yes
@@ -38,12 +52,21 @@ run() { # $1: how to end it (escape or close)
     esac
     await_exit "$pid" "$1"
     local rc=$?
-    echo "$1: exit code $rc, window shown: $shown"
-    [[ $rc == 0 && $shown == yes ]]
+    echo "$renderer, $1: exit code $rc, window shown: $shown"
+    [[ $rc == 0 && $shown == yes ]] && named_renderer
+}
+
+# The show from 60 s, in a window, to its end.
+to_the_end() {
+    "$wine" "$intro" --no-dialog "${gpu[@]}" --window 320x180 --from 60 2>"$log"
+    local rc=$?
+    echo "$renderer, from 60 s to the end: exit code $rc; $(grep "^$renderer: " "$log" | tr -d '\r')"
+    [[ $rc == 0 ]] && named_renderer
 }
 
 no_vulkan() {
-    VK_DRIVER_FILES=/nonexistent VK_ICD_FILENAMES=/nonexistent MIRELANDT_NO_DIALOG=1 "$wine" "$intro" --no-dialog 2>"$log"
+    VK_DRIVER_FILES=/nonexistent VK_ICD_FILENAMES=/nonexistent MIRELANDT_NO_DIALOG=1 "$wine" "$intro" --no-dialog \
+        --gpu vulkan 2>"$log"
     local rc=$?
     local lines
     lines=$(grep -c . "$log")
@@ -57,7 +80,8 @@ no_vulkan() {
 minimise_restore() { # $1: real or setting
     local setting=
     [[ $1 == setting ]] && setting=3,10
-    MIRELANDT_TEST_NO_AREA=$setting "$wine" "$intro" --window 200x112 --from 48 --no-audio --stats 1 2>"$log" &
+    MIRELANDT_TEST_NO_AREA=$setting "$wine" "$intro" "${gpu[@]}" --window 200x112 --from 48 --no-audio --stats 1 \
+        2>"$log" &
     local pid=$!
     await_window "$pid" || { echo "FAIL: no window ($1): $(cat "$log")"; return 1; }
     sleep 2
@@ -77,10 +101,22 @@ minimise_restore() { # $1: real or setting
     local rc=$?
     local after
     after=$(($(grep -c ' frames, ' "$log") - before))
-    echo "minimised ($1): exit code $rc, frames presented after the restore: $after; the intro said:" \
+    echo "$renderer, minimised ($1): exit code $rc, frames presented after the restore: $after; the intro said:" \
         "$(grep -i 'area' "$log" | tr '\n' ' ')"
     [[ $rc == 0 && $after -gt 0 ]] || { cat "$log"; return 1; }
-    grep -q 'has no area' "$log" && grep -q 'area again' "$log"
+    grep -q 'has no area' "$log" && grep -q 'area again' "$log" ||
+        { echo "FAIL: the intro did not say that the window lost its area and got it back"; return 1; }
+    named_renderer
 }
 
-run escape && run close && no_vulkan && minimise_restore real && minimise_restore setting
+# Each renderer's runs stop at its first failure; the other renderer's still run.
+all_runs() {
+    run escape && run close && to_the_end && minimise_restore real && minimise_restore setting
+}
+
+status=0
+all_runs || status=1
+gpu=(--gpu vulkan) renderer=vulkan
+all_runs || status=1
+no_vulkan || status=1
+exit $status

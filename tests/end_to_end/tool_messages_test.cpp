@@ -89,6 +89,13 @@ TEST_F(ToolMessages, RefusalsAreOneLineNamingTheOptionWithTheTablesCode) {
          "mirelandt: --edit and --loop conflict: the director mode holds the end and loops a section with L"},
         {kIntro + " --from 0x1E", 2, "mirelandt: --from takes seconds from 0 to under 67, not '0x1E'"},
         {kIntro + " extra", 2, "mirelandt: unknown option extra (--help lists them)"},
+        // Direct3D 11 is Windows': asking for it, or for its present model, is a bad option here.
+        {kIntro + " --gpu d3d11 --window 160x90", 2,
+         "mirelandt: --gpu takes vulkan, the one renderer outside Windows, not 'd3d11'"},
+        {kIntro + " --present flip", 2,
+         "mirelandt: --present chooses how Direct3D 11 presents, on Windows only"},
+        {kCapture + " --gpu d3d11 --at 1 --out a.png", 2,
+         "mirelandt-capture: bad value for --gpu: d3d11 (want vulkan, the one renderer outside Windows)"},
         // No X server answers at that number: the display is named, not a missing X11 support.
         {"DISPLAY=:64999 WAYLAND_DISPLAY= " + kIntro + " --window 160x90 --no-audio", 1,
          "mirelandt: no display: cannot open the X display ':64999' that DISPLAY names (is its X server "

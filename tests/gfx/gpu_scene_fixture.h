@@ -1,7 +1,7 @@
 #pragma once
-// A scene on the machine's Vulkan driver (lavapipe here) with the validation layer on: every validation
-// message fails the test; with no device the test is skipped. Frames are rendered at a given frame number
-// and float textures read back.
+// A scene on the renderer the run asks for (Vulkan on the machine's driver, lavapipe here, unless
+// MIRELANDT_GPU names another) with the validation layer on: every validation message fails the test; with
+// no device the test is skipped. Frames are rendered at a given frame number and float textures read back.
 #include "gfx/install_frame_context.h"
 #include "gfx/scene.h"
 #include "tests/platform/gpu_fixture.h"
@@ -26,7 +26,8 @@ class GpuSceneTest : public ::testing::Test {
     void SetUp() override {
         std::string error;
         if (!gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error))
-            GTEST_SKIP() << "no Vulkan device, GPU test skipped: " << error;
+            GTEST_SKIP() << "no device, GPU test skipped: " << error;
+        ASSERT_TRUE(rendersAsAsked(device->GetRenderer()));
         Orvo::Gfx::FrameContext frameContext = {};
         frameContext.device = device.get();
         frameContext.immediateContext = context.get();

@@ -3,13 +3,25 @@
 
 using namespace shaders;
 
+namespace {
+
+// The tests of Vulkan's own variables ask for it: the platform's default may be another renderer.
+gpu::DeviceOptions vulkanOptions() {
+    gpu::DeviceOptions options;
+    options.renderer = gpu::Renderer::Vulkan;
+    return options;
+}
+
+} // namespace
+
 TEST(DeviceChoice, AnAdapterNameThatMatchesNothingIsOneClearErrorLine) {
+    if (anotherRendererAsked()) GTEST_SKIP() << "Vulkan's own; MIRELANDT_GPU asks for another renderer";
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;
     std::string error;
     {
         ScopedVariable adapter("MIRELANDT_VULKAN_DEVICE", "no-such-adapter");
-        EXPECT_FALSE(gpu::CreateDevice({}, &device, &context, &error));
+        EXPECT_FALSE(gpu::CreateDevice(vulkanOptions(), &device, &context, &error));
     }
     EXPECT_FALSE(device);
     EXPECT_FALSE(context);
@@ -22,6 +34,7 @@ TEST(DeviceChoice, NoVulkanDriverIsOneClearErrorLine) {
     GTEST_SKIP() << "wine's Vulkan reads the driver list from the environment the process started with: "
                     "scripts/windows-tests.sh checks this from outside";
 #endif
+    if (anotherRendererAsked()) GTEST_SKIP() << "Vulkan's own; MIRELANDT_GPU asks for another renderer";
     gpu::Ref<gpu::Device> device;
     gpu::Ref<gpu::DeviceContext> context;
     std::string error;
@@ -29,7 +42,7 @@ TEST(DeviceChoice, NoVulkanDriverIsOneClearErrorLine) {
     {
         // The loader finds no driver at all when pointed at a file that does not exist.
         ScopedVariable drivers("VK_ICD_FILENAMES", "/nonexistent/no_driver.json");
-        created = gpu::CreateDevice({}, &device, &context, &error);
+        created = gpu::CreateDevice(vulkanOptions(), &device, &context, &error);
     }
     EXPECT_FALSE(created);
     EXPECT_FALSE(device);
@@ -40,6 +53,7 @@ TEST(DeviceChoice, NoVulkanDriverIsOneClearErrorLine) {
 // The information line names the adapter and the path; the test setting takes the 1.2 path on any
 // device, with its extensions named, and validation has nothing to say about either path.
 TEST(DeviceChoice, TheInformationLineNamesThePathAndTheForcedPathIsVulkan12) {
+    if (anotherRendererAsked()) GTEST_SKIP() << "Vulkan's own; MIRELANDT_GPU asks for another renderer";
     ScopedVariable info("MIRELANDT_VULKAN_INFO", "1");
     auto lineOf = [](const char* force) {
         ScopedVariable forced("MIRELANDT_VULKAN_FORCE_1_2", force);
@@ -48,7 +62,9 @@ TEST(DeviceChoice, TheInformationLineNamesThePathAndTheForcedPathIsVulkan12) {
         gpu::Ref<gpu::DeviceContext> context;
         std::string error;
         ::testing::internal::CaptureStderr();
-        const bool created = gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error);
+        gpu::DeviceOptions options = validatedOptions(&messages);
+        options.renderer = gpu::Renderer::Vulkan;
+        const bool created = gpu::CreateDevice(options, &device, &context, &error);
         std::string line = ::testing::internal::GetCapturedStderr();
         EXPECT_TRUE(created) << error;
         for (const std::string& message : messages) ADD_FAILURE() << "validation: " << message;
@@ -64,6 +80,28 @@ TEST(DeviceChoice, TheInformationLineNamesThePathAndTheForcedPathIsVulkan12) {
     EXPECT_EQ(adapter.rfind("vulkan: ", 0), 0u) << forced;
     // The same adapter unforced: the 1.3 path where it has Vulkan 1.3, else the same 1.2 path.
     EXPECT_TRUE(usual == adapter + ", Vulkan 1.3 path, no presentation\n" || usual == forced) << usual;
+}
+
+// The fixtures' guard: a device of a renderer other than the one MIRELANDT_GPU names fails the run, and a
+// name that is no renderer fails it too.
+TEST(DeviceChoice, TheFixturesHoldTheDeviceToTheRendererAsked) {
+    const struct {
+        const char* variable;
+        gpu::Renderer renderer;
+        bool passes;
+    } rows[] = {
+        {nullptr, gpu::Renderer::Vulkan, true},     {nullptr, gpu::Renderer::Direct3D11, true},
+        {"vulkan", gpu::Renderer::Vulkan, true},    {"vulkan", gpu::Renderer::Direct3D11, false},
+        {"d3d11", gpu::Renderer::Direct3D11, true}, {"d3d11", gpu::Renderer::Vulkan, false},
+        {"opengl", gpu::Renderer::Vulkan, false},   {"Vulkan", gpu::Renderer::Vulkan, false},
+    };
+    for (const auto& row : rows) {
+        ScopedVariable asked("MIRELANDT_GPU", row.variable);
+        EXPECT_EQ(bool(rendersAsAsked(row.renderer)), row.passes)
+            << (row.variable ? row.variable : "unset") << " " << gpu::RendererName(row.renderer);
+        EXPECT_EQ(anotherRendererAsked(), row.variable && std::string(row.variable) == "d3d11")
+            << (row.variable ? row.variable : "unset");
+    }
 }
 
 using Refusals = GpuTest;

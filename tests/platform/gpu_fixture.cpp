@@ -1,5 +1,7 @@
 #include "tests/platform/gpu_fixture.h"
 
+#include "platform/device_choice.h"
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -24,6 +26,21 @@ gpu::DeviceOptions validatedOptions(std::vector<std::string>* messages) {
     return options;
 }
 
+::testing::AssertionResult rendersAsAsked(gpu::Renderer renderer) {
+    std::optional<gpu::Renderer> asked;
+    std::string error;
+    if (!gpu::AskedRenderer({}, &asked, &error)) return ::testing::AssertionFailure() << error;
+    if (!asked || renderer == *asked) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "MIRELANDT_GPU asks for " << gpu::RendererName(*asked)
+                                         << ", the device renders with " << gpu::RendererName(renderer);
+}
+
+bool anotherRendererAsked() {
+    std::optional<gpu::Renderer> asked;
+    std::string error;
+    return gpu::AskedRenderer({}, &asked, &error) && asked && *asked != gpu::Renderer::Vulkan;
+}
+
 int trackIndex(std::string_view name) {
     std::ifstream table(MIRELANDT_TRACK_NAMES);
     std::string line;
@@ -37,6 +54,7 @@ int trackIndex(std::string_view name) {
 void GpuTest::SetUp() {
     std::string error;
     ASSERT_TRUE(gpu::CreateDevice(validatedOptions(&messages), &device, &context, &error)) << error;
+    ASSERT_TRUE(rendersAsAsked(device->GetRenderer()));
 }
 
 void GpuTest::TearDown() {

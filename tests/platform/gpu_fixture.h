@@ -1,5 +1,5 @@
-// A device on the machine's Vulkan driver (lavapipe here) with validation on: every validation
-// message fails the test that caused it.
+// A device on the renderer the run asks for (MIRELANDT_GPU; else the platform's, Vulkan on the machine's
+// driver, lavapipe here) with validation on: every validation message fails the test that caused it.
 #pragma once
 
 #include "platform/gpu.h"
@@ -47,6 +47,14 @@ class ScopedVariable {
 // Device options for a test: the Khronos validation layer on, every message it gives collected in
 // *messages. Wine's Vulkan has no layers, so the Windows build runs its GPU tests without it.
 gpu::DeviceOptions validatedOptions(std::vector<std::string>* messages);
+
+// Whether a device's `renderer` is the one MIRELANDT_GPU names (any is when it names none), so that a run
+// asked for one renderer never passes on the other.
+::testing::AssertionResult rendersAsAsked(gpu::Renderer renderer);
+
+// True when MIRELANDT_GPU names a renderer other than Vulkan: the tests of what only Vulkan has (its
+// variables, its 1.2 path, its pipeline-cache count) skip in such a run.
+bool anotherRendererAsked();
 
 // The index of a track in the track table, i.e. its float's place behind the context header.
 int trackIndex(std::string_view name);

@@ -25,6 +25,7 @@ class Presentation : public ::testing::Test {
         options.window = native;
         std::string error;
         ASSERT_TRUE(gpu::CreateDevice(options, &device, &context, &error)) << error;
+        ASSERT_TRUE(rendersAsAsked(device->GetRenderer()));
     }
     void TearDown() override {
         swapChain.reset();

@@ -99,6 +99,44 @@ TEST(CaptureOptions, RejectsWhatCannotBeCaptured) {
     }
 }
 
+// --gpu for a still and a sequence: the renderer asked for ("default" when none is named), or the line
+// refusing it, on Windows and where there is no Direct3D 11.
+TEST(CaptureOptions, Renderer) {
+    const std::string notHere = "bad value for --gpu: d3d11 (want vulkan, the one renderer outside Windows)";
+    const struct {
+        std::vector<const char*> arguments;
+        std::string windows, elsewhere;
+    } rows[] = {
+        {{"--at", "30", "--out", "a.png"}, "default", "default"},
+        {{"--gpu", "vulkan", "--at", "30", "--out", "a.png"}, "vulkan", "vulkan"},
+        {{"--at", "30", "--gpu", "d3d11", "--out", "a.png"}, "d3d11", notHere},
+        {{"--gpu", "d3d11", "--jobs", "2", "--out", "frames/"}, "d3d11", notHere},
+        {{"--gpu", "vulkan", "--gpu", "d3d11", "--out", "a.mp4"}, "d3d11", notHere},
+        {{"--gpu", "Vulkan", "--out", "a.mp4"},
+         "bad value for --gpu: Vulkan (want d3d11 or vulkan)",
+         "bad value for --gpu: Vulkan (want vulkan, the one renderer outside Windows)"},
+        {{"--gpu", "", "--out", "a.mp4"},
+         "bad value for --gpu:  (want d3d11 or vulkan)",
+         "bad value for --gpu:  (want vulkan, the one renderer outside Windows)"},
+        {{"--out", "a.mp4", "--gpu"}, "--gpu needs a value", "--gpu needs a value"},
+        {{"--gpu", "vulkan"}, "--out is required", "--out is required"},
+    };
+    for (const auto& row : rows) {
+        std::string line;
+        for (const char* argument : row.arguments) line += std::string(argument) + " ";
+        CaptureOptions o;
+        std::string error;
+        const std::string outcome = parse(row.arguments, &o, &error)
+                                        ? (o.renderer ? gpu::RendererName(*o.renderer) : "default")
+                                        : error;
+#ifdef _WIN32
+        EXPECT_EQ(outcome, row.windows) << line;
+#else
+        EXPECT_EQ(outcome, row.elsewhere) << line;
+#endif
+    }
+}
+
 TEST(CaptureClock, FrameNShowsTheMusicAtNOverFps) {
     EXPECT_EQ(videoFrameAt(0.0, 60), 0u);
     EXPECT_EQ(videoFrameAt(67.0, 60), 4020u); // the last frame rendered is 4019, at 66.983 s

@@ -88,15 +88,16 @@ void shareCoresAmongWorkers(int jobs) {
 // A worker's whole life: its own device, every `jobs`-th frame of the range from `first`, each frame's
 // pixels down the pipe. Frames of the other workers lie between its own, so before each one it takes
 // the state the frame before would have left: counter, previous time and camera.
-[[noreturn]] void runWorker(int index, int jobs, int width, int height, const FrameRange& range, int out) {
+[[noreturn]] void runWorker(int index, int jobs, const WorkerPicture& picture, const FrameRange& range,
+                            int out) {
     restoreStopSignals();
     shareCoresAmongWorkers(jobs);
     OffscreenShow show;
     std::string error;
-    bool ok = show.open(width, height, &error);
+    bool ok = show.open(picture.width, picture.height, &error, picture.renderer);
     // The parent names the picture that did not fit, once for all the workers.
     if (!ok && show.outOfMemory()) _exit(ExitOutOfMemory);
-    const size_t bytes = size_t(width) * size_t(height) * 3;
+    const size_t bytes = size_t(picture.width) * size_t(picture.height) * 3;
     for (uint64_t n = range.first + uint64_t(index); ok && n < range.end; n += uint64_t(jobs)) {
         if (n > range.first) show.seek(uint32_t(n - range.first), captureFrameTime(n - 1, range.fps));
         ok = show.render(captureFrameTime(n, range.fps), &error);
@@ -114,8 +115,8 @@ struct Worker {
 
 class FramesFromWorkers final : public CaptureFrames {
   public:
-    FramesFromWorkers(int width, int height, const FrameRange& range)
-        : width_(width), height_(height), range_(range), n_(range.first) {}
+    FramesFromWorkers(const WorkerPicture& picture, const FrameRange& range)
+        : picture_(picture), range_(range), n_(range.first) {}
     ~FramesFromWorkers() override {
         for (Worker& w : workers_) {
             if (w.input >= 0) close(w.input);
@@ -130,9 +131,9 @@ class FramesFromWorkers final : public CaptureFrames {
 
     bool start(int jobs, std::string* error, bool* outOfMemory) {
         try {
-            frame_.resize(size_t(width_) * size_t(height_) * 3);
+            frame_.resize(size_t(picture_.width) * size_t(picture_.height) * 3);
         } catch (const std::bad_alloc&) {
-            *error = pictureOutOfMemory(width_, height_);
+            *error = pictureOutOfMemory(picture_.width, picture_.height);
             *outOfMemory = true;
             return false;
         }
@@ -146,7 +147,7 @@ class FramesFromWorkers final : public CaptureFrames {
             if (pid == 0) {
                 close(fds[0]);
                 for (const Worker& w : workers_) close(w.input);
-                runWorker(k, jobs, width_, height_, range_, fds[1]);
+                runWorker(k, jobs, picture_, range_, fds[1]);
             }
             close(fds[1]);
             if (pid < 0) {
@@ -173,7 +174,7 @@ class FramesFromWorkers final : public CaptureFrames {
             w.pid = -1;
             outOfMemory_ = WIFEXITED(status) && WEXITSTATUS(status) == ExitOutOfMemory;
             if (outOfMemory_) {
-                *error = pictureOutOfMemory(width_, height_);
+                *error = pictureOutOfMemory(picture_.width, picture_.height);
                 return false;
             }
             *error = "the worker rendering frame " + std::to_string(n_) + " stopped (" +
@@ -189,7 +190,7 @@ class FramesFromWorkers final : public CaptureFrames {
     bool outOfMemory() const override { return outOfMemory_; }
 
   private:
-    int width_, height_;
+    WorkerPicture picture_;
     bool outOfMemory_ = false;
     FrameRange range_;
     uint64_t n_;
@@ -203,8 +204,8 @@ class FramesFromWorkers final : public CaptureFrames {
 class FramesOnOwnShow final : public CaptureFrames {
   public:
     explicit FramesOnOwnShow(const FrameRange& range) : frames_(show_, range) {}
-    bool open(int width, int height, std::string* error, bool* outOfMemory) {
-        if (show_.open(width, height, error)) return true;
+    bool open(const WorkerPicture& picture, std::string* error, bool* outOfMemory) {
+        if (show_.open(picture.width, picture.height, error, picture.renderer)) return true;
         *outOfMemory = show_.outOfMemory();
         return false;
     }
@@ -222,14 +223,15 @@ std::unique_ptr<CaptureFrames> renderHere(OffscreenShow& show, const FrameRange&
     return std::make_unique<FramesHere>(show, range);
 }
 
-std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, const FrameRange& range,
-                                               std::string* error, bool* outOfMemory) {
+std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, const WorkerPicture& picture,
+                                               const FrameRange& range, std::string* error,
+                                               bool* outOfMemory) {
 #ifdef _WIN32
     (void)jobs;
     auto frames = std::make_unique<FramesOnOwnShow>(range);
-    if (!frames->open(width, height, error, outOfMemory)) return nullptr;
+    if (!frames->open(picture, error, outOfMemory)) return nullptr;
 #else
-    auto frames = std::make_unique<FramesFromWorkers>(width, height, range);
+    auto frames = std::make_unique<FramesFromWorkers>(picture, range);
     if (!frames->start(jobs, error, outOfMemory)) return nullptr;
 #endif
     return frames;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tools {
@@ -28,12 +29,20 @@ struct FrameRange {
 // Frames rendered one after another on `show`, which is open and outlives the result.
 std::unique_ptr<CaptureFrames> renderHere(show::OffscreenShow& show, const FrameRange& range);
 
+// What each worker renders: the picture's size and the renderer asked for (unset: the platform's choice).
+struct WorkerPicture {
+    int width = 0;
+    int height = 0;
+    std::optional<gpu::Renderer> renderer;
+};
+
 // Frames rendered by `jobs` worker processes started now, before the caller starts any other process or
 // thread; worker k renders frames first + k, first + k + jobs, ... and each frame is handed over exactly
 // as one process rendering the whole range would have drawn it. Null with a reason when no worker starts,
 // and `*outOfMemory` set when that is for want of memory for the picture.
-std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, int width, int height, const FrameRange& range,
-                                               std::string* error, bool* outOfMemory);
+std::unique_ptr<CaptureFrames> renderInWorkers(int jobs, const WorkerPicture& picture,
+                                               const FrameRange& range, std::string* error,
+                                               bool* outOfMemory);
 
 // The show time of video frame n.
 float captureFrameTime(uint64_t frame, int fps);

@@ -2,6 +2,7 @@
 
 #include "base/command_line.h"
 #include "base/parse_number.h"
+#include "show/gpu_option.h"
 #include "show/show_frame.h"
 
 #include <algorithm>
@@ -17,12 +18,16 @@ namespace tools {
 
 const char* const kCaptureUsage =
     "usage: mirelandt-capture [--size WxH] [--fps N] [--from S] [--to S] [--jobs N] [--timings]\n"
-    "                         --out FILE.mp4|DIR/\n"
-    "       mirelandt-capture [--size WxH] [--timings] --at S --out FILE.png\n"
+    "                         [--gpu d3d11|vulkan] --out FILE.mp4|DIR/\n"
+    "       mirelandt-capture [--size WxH] [--timings] [--gpu d3d11|vulkan] --at S --out FILE.png\n"
     "  --jobs N   render in N worker processes, each on its own device (default: one per core); on\n"
     "             llvmpipe each worker rasterises on its share of the cores unless LP_NUM_THREADS is set\n"
     "  --timings  after the run, print each pass's mean and maximum GPU milliseconds (renders in one\n"
     "             process)\n"
+    "  --gpu R    the renderer: d3d11 (Windows only, its default; when Direct3D 11 cannot start, one line\n"
+    "             says why and Vulkan is tried) or vulkan (the default elsewhere); one asked for here, or "
+    "in\n"
+    "             MIRELANDT_GPU, is never swapped for the other\n"
     "  --help     this text;  --version  the version and the commit it was built "
     "from\n" MIRELANDT_EXIT_CODES_HELP;
 
@@ -39,7 +44,8 @@ bool endsWith(const std::string& text, const char* suffix) {
 }
 
 // The options that take a value; --timings takes none.
-constexpr const char* kValueOptions[] = {"--size", "--fps", "--from", "--to", "--at", "--jobs", "--out"};
+constexpr const char* kValueOptions[] = {"--size", "--fps",  "--from", "--to",
+                                         "--at",   "--jobs", "--gpu",  "--out"};
 
 bool parseSeconds(const char* text, double* seconds) {
     return parseDecimal(text, 0.0, kShowEndSeconds, seconds);
@@ -84,6 +90,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         else if (flag == "--jobs") {
             ok = parseWhole(value, 1, kMaxJobs, &whole);
             o.jobs = int(whole);
+        } else if (flag == "--gpu") {
+            gpu::Renderer renderer;
+            ok = show::parseGpuOption(value, &renderer);
+            if (ok) o.renderer = renderer;
         } else
             o.out = value;
         if (!ok) {
@@ -91,6 +101,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
                      (flag == "--size"   ? " (want WxH, each 1.." + std::to_string(kMaxSide) + ")"
                       : flag == "--fps"  ? " (want 1..1000)"
                       : flag == "--jobs" ? " (want 1.." + std::to_string(kMaxJobs) + ")"
+                      : flag == "--gpu"  ? std::string(" (want ") + show::kGpuOptionTakes + ")"
                                          : " (want seconds 0.." + std::to_string(int(kShowEndSeconds)) + ")");
             return false;
         }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "base/show_constants.h"
+#include "platform/gpu.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tools {
@@ -25,6 +27,7 @@ struct CaptureOptions {
     CaptureOutput output = CaptureOutput::Video;
     bool timings = false; // --timings: print the GPU time of every pass after the run
     int jobs = 1;         // --jobs N: worker processes rendering a sequence, each on its own device
+    std::optional<gpu::Renderer> renderer; // --gpu d3d11|vulkan (unset: the platform's choice)
 };
 
 // False with a one-line message when the arguments do not describe a capture.

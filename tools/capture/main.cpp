@@ -96,7 +96,7 @@ int captureStill(const CaptureOptions& o) {
     std::string error;
     if (const int refused = checkOut(o)) return refused;
     setStopDetail(stillNotWritten(o));
-    if (!offscreen.open(o.width, o.height, &error))
+    if (!offscreen.open(o.width, o.height, &error, o.renderer))
         return stopSignal() ? stillStopped(o) : failOpen(offscreen, error);
     Orvo::Gfx::PassTimer* timer = o.timings ? &offscreen.measurePasses() : nullptr;
     // One frame before the still gives the double-buffered images their previous frame.
@@ -159,12 +159,12 @@ int captureSequence(const CaptureOptions& o) {
     Orvo::Gfx::PassTimer* timer = nullptr;
     std::unique_ptr<CaptureFrames> frames;
     if (o.timings) {
-        if (!offscreen.open(o.width, o.height, &error)) return failOpen(offscreen, error);
+        if (!offscreen.open(o.width, o.height, &error, o.renderer)) return failOpen(offscreen, error);
         timer = &offscreen.measurePasses();
         frames = renderHere(offscreen, range);
     } else {
         bool outOfMemory = false;
-        frames = renderInWorkers(o.jobs, o.width, o.height, range, &error, &outOfMemory);
+        frames = renderInWorkers(o.jobs, {o.width, o.height, o.renderer}, range, &error, &outOfMemory);
         if (!frames) return fail(error, outOfMemory ? ExitOutOfMemory : ExitFailure);
     }
 

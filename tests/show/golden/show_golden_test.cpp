@@ -4,6 +4,7 @@
 #include "tests/show/golden/golden_image.h"
 
 #include "show/offscreen_show.h"
+#include "tests/platform/gpu_fixture.h"
 #include "tools/capture/frame_schedule.h"
 
 #include <cstdio>
@@ -23,6 +24,7 @@ TEST_P(ShowGolden, MatchesTheKeptStill) {
     OffscreenShow show;
     std::string error;
     ASSERT_TRUE(show.open(kWidth, kHeight, &error)) << error;
+    ASSERT_TRUE(rendersAsAsked(show.renderer()));
     if (!isGoldenDriver(show.adapterName()))
         GTEST_SKIP() << "the stills were made on lavapipe, not " << show.adapterName();
     ASSERT_TRUE(show.render(showTimeAt(audioFramesAtSeconds(seconds)), &error)) << error;
@@ -43,6 +45,9 @@ std::vector<uint8_t> frameAt30(int width, int height) {
     OffscreenShow show;
     std::string error;
     EXPECT_TRUE(show.open(width, height, &error)) << error;
+    if (error.empty()) {
+        EXPECT_TRUE(rendersAsAsked(show.renderer()));
+    }
     EXPECT_TRUE(show.render(showTimeAt(audioFramesAtSeconds(30)), &error)) << error;
     return error.empty() ? std::vector<uint8_t>(show.rgb(), show.rgb() + size_t(width) * height * 3)
                          : std::vector<uint8_t>(size_t(width) * height * 3);
