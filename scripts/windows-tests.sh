@@ -88,12 +88,17 @@ ctest_counts() { # $1: what runs, then ctest's arguments
 wine_runs='^shell_(intro_end_to_end|start_dialog)$'
 ctest_counts "unit tests under wine" -L '^unit$' || status=1
 # The backend-independent suites on each renderer; every fixture's device must be the renderer named. The
-# Vulkan 1.2 path's repeats are Vulkan's own.
-for renderer in d3d11 vulkan; do
-  echo "== GPU tests under wine on $renderer"
+# Vulkan 1.2 path's repeats are Vulkan's own. Wine runs Direct3D 11 on OpenGL by default and on Vulkan when
+# asked; on Vulkan its adapter is lavapipe, the driver the golden stills were made on, so they are held there.
+for run in "d3d11 gl" "d3d11 vulkan" "vulkan gl"; do
+  read -r renderer wined3d <<<"$run"
+  what="GPU tests on $renderer"
+  [[ $renderer == d3d11 ]] && what+=" (wine's $wined3d renderer)"
+  echo "== $what"
   exclude=$wine_runs
   [[ $renderer == vulkan ]] || exclude="$wine_runs|_vulkan12\$"
-  MIRELANDT_GPU=$renderer ctest_counts "GPU tests on $renderer" -L '^gpu$' -E "$exclude" || status=1
+  WINE_D3D_CONFIG=renderer=$wined3d MIRELANDT_GPU=$renderer ctest_counts "$what" -L '^gpu$' -E "$exclude" ||
+    status=1
 done
 ctest_counts "the wave device under wine" -L '^audio$' || status=1
 echo "== mirelandt.exe end to end under wine, on the default renderer and with --gpu vulkan"
@@ -119,8 +124,15 @@ compare_still() { # $1: seconds, $2: the renderer, then the renderer's options
   echo "$at s on $renderer: $figures"
   return "$rc"
 }
+# Direct3D 11 on wine's Vulkan renderer runs on lavapipe like the Linux build, so the stills must agree. On
+# its OpenGL renderer wine translates the programs to GLSL, whose rounding moves the thousands of tiny
+# exploding glyph quads by fractions of a pixel; those figures are shown, not held.
 for at in 5 24 30 40 52; do
-  compare_still "$at" d3d11 || status=1
+  WINE_D3D_CONFIG=renderer=vulkan compare_still "$at" d3d11 || status=1
+done
+echo "-- the same on wine's OpenGL renderer (not held):"
+for at in 5 24 30 40 52; do
+  WINE_D3D_CONFIG=renderer=gl compare_still "$at" d3d11 || true
 done
 compare_still 30 vulkan --gpu vulkan || status=1
 
