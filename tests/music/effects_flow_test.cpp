@@ -168,10 +168,11 @@ TEST(Flow, PatternLoopPlaysThreeTimes) {
 TEST(Flow, LoopStartAloneMovesTheNextPatternStart) {
     XmModule song = makeSong(8, 1, 1);
     song.addPattern(8);
-    song.order = {0, 1};
+    song.order = {0, 1, 1};
     song.cell(0, 5, 0) = {0, 0, 0, EffectExtended, 0x60};
     auto p = loadPlayer(writeXm(song));
-    EXPECT_EQ(playRows(p.get(), 10), span(0, 0, 7) + span(1, 5, 6));
+    // Only the next pattern: the one after it starts at row 0 again.
+    EXPECT_EQ(playRows(p.get(), 13), span(0, 0, 7) + span(1, 5, 7) + span(1, 0, 1));
 }
 
 TEST(Flow, LongPatternWrapsItsRowCounter) {

@@ -33,11 +33,11 @@ TEST(Arpeggio, CycleAlignsWithTheRowEnd) {
 
 TEST(Arpeggio, PlaysTheOffsetAndStopsWithTheEffect) {
     XmModule song = makeSong(2, 1, 3);
-    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0x0C};
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0xCC};
     auto p = loadPlayer(writeXm(song));
     runTicks(p.get(), 2);
     EXPECT_NEAR(p->channels[0].frequency, 16726.0f, 0.05f);
-    runTicks(p.get(), 2); // next row has no arpeggio
+    runTicks(p.get(), 2); // the row ended on +x; the next row has no arpeggio
     EXPECT_EQ(p->channels[0].arpeggioSemitones, 0);
     EXPECT_NEAR(p->channels[0].frequency, 8363.0f, 0.05f);
 }
