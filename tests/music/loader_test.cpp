@@ -332,6 +332,12 @@ TEST(LoaderInstruments, EnvelopesAndAutoVibrato) {
         EXPECT_EQ(loaded.panningEnvelope.sustainEnabled, 1);
         EXPECT_EQ(loaded.fadeout, 0x1234);
     }
+    // A stored count of 0: the point written behind it is not read.
+    ins.volumeEnvelope.points = {{42, 64}};
+    ins.volumeEnvelope.storedCount = 0;
+    auto p = loadPlayer(writeXm(oneInstrumentSong(ins)));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->instruments[0].volumeEnvelope.points[0].x, 0);
 }
 
 TEST(LoaderSamples, LoopFixUpsAndFields) {
