@@ -217,6 +217,16 @@ TEST(LoopCount, CountsReturnsToPlayedRows) {
     EXPECT_EQ(p->visitTable[0], 1); // position 0 was played once only
 }
 
+TEST(LoopCount, TheFirstPassCountsNoRowAsPlayed) {
+    auto p = loadPlayer(writeXm(makeSong(64, 1, 1)));
+    for (int row = 0; row < 64; ++row) {
+        playRows(p.get(), 1);
+        ASSERT_EQ(p->loopCount, 0) << "row " << row;
+    }
+    playRows(p.get(), 1);
+    EXPECT_EQ(p->loopCount, 1);
+}
+
 TEST(LoopCount, PatternLoopRepeatsAreNotVisits) {
     XmModule song = makeSong(4, 1, 1);
     song.cell(0, 2, 0) = {0, 0, 0, EffectExtended, 0x61};

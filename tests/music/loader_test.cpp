@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <tuple>
 #include <utility>
 
@@ -22,7 +23,7 @@ XmModule oneInstrumentSong(XmInstrument ins) {
 }
 
 // Parses into a block of exactly the measured size, as createModulePlayer does, and checks that the
-// parser ends where the measurement said.
+// parser ends where the measurement said and leaves the channel records and visit table behind that zero.
 struct ParsedBlock {
     std::vector<uint64_t> storage;
     ModulePlayer* player;
@@ -40,6 +41,7 @@ struct ParsedBlock {
         uint64_t tail =
             ((sizeof(PlayerChannel) * player->channelCount + 7) & ~uint64_t(7)) + 256u * player->songLength;
         EXPECT_EQ(uint64_t(end - base) + tail, size);
+        EXPECT_TRUE(std::all_of(end, base + size, [](uint8_t b) { return b == 0; }));
     }
 };
 
@@ -238,6 +240,17 @@ TEST(LoaderPatterns, PackedSizeZeroGivesEmptyRows) {
 }
 
 TEST(LoaderInstruments, HeaderSizeZeroOrOversizedReadsAs263) {
+    // Only 1..263 are sizes: a header of 1 byte ends before its sample count, so it has no samples. The
+    // file ends with the 4-byte size field (declaring 1), a 40-byte sample header whose name has a 1 where
+    // a longer header would hold the count, and 3 data bytes.
+    XmInstrument tiny = makeInstrument({10, 20, 30});
+    tiny.storedHeaderSize = 4;
+    tiny.samples[0].name = std::string(5, ' ') + '\x01';
+    std::vector<uint8_t> tinyBytes = writeXm(oneInstrumentSong(tiny));
+    tinyBytes[tinyBytes.size() - 47] = 1;
+    auto tinyPlayer = loadPlayer(tinyBytes);
+    ASSERT_TRUE(tinyPlayer);
+    EXPECT_EQ(tinyPlayer->instruments[0].sampleCount, 0);
     for (uint32_t declared : {0u, 300u, 263u}) {
         XmInstrument ins = makeInstrument({10, 20, 30});
         ins.storedHeaderSize = declared;
@@ -251,6 +264,22 @@ TEST(LoaderInstruments, HeaderSizeZeroOrOversizedReadsAs263) {
         EXPECT_EQ(loaded.samples[0].length, 3u) << declared;
         EXPECT_EQ(static_cast<const int8_t*>(loaded.samples[0].data)[2], 30) << declared;
     }
+}
+
+// A file that holds more instruments than its header counts: the ones beyond the count are not read, and
+// the pattern cells behind the instrument records stay as stored.
+TEST(LoaderInstruments, OnlyTheCountedInstrumentsAreRead) {
+    XmModule song = oneInstrumentSong(makeInstrument({1}));
+    song.instruments.push_back(makeInstrument({2, 3}));
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0x40, 0, 0};
+    std::vector<uint8_t> bytes = writeXm(song);
+    bytes[72] = 1; // the instrument count
+    auto p = loadPlayer(bytes);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->instrumentCount, 1);
+    const PatternCell& cell = p->patterns[0].cells[0];
+    EXPECT_EQ(std::vector<uint8_t>(&cell.note, &cell.note + 5),
+              (std::vector<uint8_t>{kMiddleC, 1, 0x40, 0, 0}));
 }
 
 TEST(LoaderInstruments, ShortHeaderReadsOnlyItsBytes) {
@@ -384,13 +413,13 @@ TEST(LoaderSamples, SixteenBitCountsPoints) {
     s.loop = XmLoop::Forward;
     s.loopStart = 200;
     s.loopLength = 600;
-    XmSample oneByteLoop = s; // a loop of one byte is no loop of 16-bit points
-    oneByteLoop.points = std::vector<int16_t>(4, 0);
+    XmSample oneByteLoop = s;          // a loop of one byte is no loop of 16-bit points
+    oneByteLoop.points = {0, 0, 0, 7}; // ends the block's sample data with a nonzero point
     oneByteLoop.loopStart = 2;
     oneByteLoop.loopLength = 1;
     ins.samples = {s, oneByteLoop};
-    auto p = loadPlayer(writeXm(oneInstrumentSong(ins)));
-    ASSERT_TRUE(p);
+    const ParsedBlock block(writeXm(oneInstrumentSong(ins)));
+    const ModulePlayer* p = block.player;
     const Sample& a = p->instruments[0].samples[0];
     EXPECT_EQ(a.bits, 16);
     EXPECT_EQ(a.length, 500u);
