@@ -175,20 +175,23 @@ TEST(Notes, RetriggerRestartsEveryXTicks) {
 }
 
 TEST(Notes, SampleOffset) {
-    XmModule song = makeSong(3);
+    XmModule song = makeSong(4);
     XmSample wide;
     wide.sixteenBit = true;
-    wide.points = std::vector<int16_t>(400, 1);
+    wide.points = std::vector<int16_t>(384, 1);
     song.instruments[0].samples.push_back(wide);
     song.instruments[0].keymap[kMiddleC] = 1;
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 2};
     song.cell(0, 1, 0) = {kMiddleC + 1, 1, 0, EffectSampleOffset, 2};
-    song.cell(0, 2, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 4}; // 1024 is beyond 1000 points
+    song.cell(0, 2, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 4};     // 1024 is beyond 1000 points
+    song.cell(0, 3, 0) = {kMiddleC + 1, 1, 0, EffectSampleOffset, 3}; // 384 is the 384 points' end
     auto p = loadPlayer(writeXm(song));
     advanceTick(p.get());
     EXPECT_EQ(p->channels[0].position, 512.0f);
     runTicks(p.get(), 6);
     EXPECT_EQ(p->channels[0].position, 256.0f);
+    runTicks(p.get(), 6);
+    EXPECT_EQ(p->channels[0].position, -1.0f);
     runTicks(p.get(), 6);
     EXPECT_EQ(p->channels[0].position, -1.0f);
 }
