@@ -196,7 +196,8 @@ TEST(LoaderClamps, ValuesInRangeStayAndOnlyOverflowsAreCut) {
 TEST(LoaderPatterns, UnpacksMasksAndFullCells) {
     XmModule song;
     song.addPattern(2); // 2 channels x 2 rows
-    song.patterns[0].packed = std::vector<uint8_t>{0x80, 0x9F, 1, 2, 3, 4, 5, 0x83, 49, 7};
+    // The first mask sets bits 5 and 6 only, which name no field: an empty cell of one byte.
+    song.patterns[0].packed = std::vector<uint8_t>{0xE0, 0x9F, 1, 2, 3, 4, 5, 0x83, 49, 7};
     song.addPattern(1);
     song.patterns[1].packed =
         std::vector<uint8_t>{0x10, 1, 0x40, 0x0F, 0x20, 0x88, 0xCC, 0x61, 0, 0, 0, 0, 0x80};
