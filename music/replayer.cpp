@@ -86,10 +86,9 @@ void startNote(ModulePlayer* p, PlayerChannel& c, uint32_t keep) {
     c.autoVibratoCounter = 0;
     if (c.vibratoRetrigger) c.vibratoPosition = 0;
     if (c.tremoloRetrigger) c.tremoloCounter = 0;
-    if (!(keep & KeepPeriod)) {
-        c.period = pitchFromNote(p->frequencyMode, c.noteValue);
-        refreshFrequency(p, c);
-    }
+    if (!(keep & KeepPeriod)) c.period = pitchFromNote(p->frequencyMode, c.noteValue);
+    // Also with the period kept: the vibrato offset cleared above must leave the pitch now.
+    refreshFrequency(p, c);
 }
 
 namespace {

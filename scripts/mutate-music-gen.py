@@ -12,8 +12,13 @@ Scans the player's sources line by line and makes one mutant per site and operat
           (the one that is not a constant; both when neither is)
 Comment lines, preprocessor lines and asserts are skipped, as are string literals and trailing comments.
 A mutant is named file:line:column:operator; the name is enough to make it again from the same sources.
+Mutants shown equivalent are listed in scripts/mutate-music.txt (name, the mutated line's code, the reason)
+and left out of every list; an entry whose line has moved is found again by its code, and one whose code is
+gone is printed as stale, so that its mutant runs again.
 
-  mutate-music-gen.py list [--seed N] [--count N]   the sampled names, sorted (all of them without --count)
+  mutate-music-gen.py list [--seed N] [--count N] [--class C] [--file F]
+        the sampled names, sorted (all of them without --count); --class (rel, arith, reset, swap, clamp)
+        and --file (a file under music/) may be repeated or take comma-separated lists, and keep only those
   mutate-music-gen.py apply NAME                    mutates music/FILE in place and prints the changed line
 """
 
@@ -24,6 +29,7 @@ import re
 import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "music")
+EQUIVALENTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "mutate-music.txt")
 # The player and the stream that plays it; xm_writer.cpp writes the tests' own modules and is no part of it.
 FILES = [
     "module_loader.cpp",
@@ -164,6 +170,36 @@ def scan():
     return mutants
 
 
+def equivalents(mutants):
+    """The names of the listed equivalent mutants in the current sources, and the entries that no longer fit."""
+    sources = {f: open(os.path.join(ROOT, f)).read().split("\n") for f in FILES}
+    found, stale = set(), []
+    for entry in open(EQUIVALENTS).read().split("\n"):
+        fields = entry.split("\t")
+        if entry.startswith("#") or len(fields) < 3 or fields[0].count(":") != 3:
+            continue
+        name, code = fields[0], fields[1].strip()
+        f, line, column, operator = name.split(":")
+        source = sources.get(f, [])
+        # The line named, or else the one line of the file that still holds the same code.
+        at = [int(line) - 1] if 0 < int(line) <= len(source) and source[int(line) - 1].strip() == code else []
+        at = at or [i for i, text in enumerate(source) if text.strip() == code]
+        moved = "%s:%d:%s:%s" % (f, at[0] + 1, column, operator) if len(at) == 1 else None
+        if moved in mutants:
+            found.add(moved)
+        else:
+            stale.append(name)
+    return found, stale
+
+
+def split_choices(values, allowed, what):
+    chosen = {v for value in values or [] for v in value.split(",") if v}
+    unknown = chosen - set(allowed)
+    if unknown:
+        raise SystemExit("mutate-music-gen: unknown %s %s (one of %s)" % (what, ", ".join(sorted(unknown)), ", ".join(allowed)))
+    return chosen
+
+
 def operator_class(operator):
     prefix = operator.split("-")[0]
     if operator in ARITHMETIC_NAMES:
@@ -182,12 +218,16 @@ def main():
     listing = sub.add_parser("list")
     listing.add_argument("--seed", type=int, default=0)
     listing.add_argument("--count", type=int, default=0)
+    listing.add_argument("--class", dest="classes", action="append")
+    listing.add_argument("--file", dest="files", action="append")
     apply = sub.add_parser("apply")
     apply.add_argument("name")
     args = parser.parse_args()
 
     mutants = scan()
     if args.command == "list":
+        classes = split_choices(args.classes, ["arith", "clamp", "rel", "reset", "swap"], "class")
+        files = split_choices(args.files, FILES, "file")
         names = sorted(mutants, key=order)
         counts = {}
         for name in names:
@@ -195,6 +235,20 @@ def main():
             counts[kind] = counts.get(kind, 0) + 1
         summary = ", ".join("%d %s" % (n, k) for k, n in sorted(counts.items()))
         print("# %d mutants generated (%s)" % (len(names), summary))
+        if classes or files:
+            names = [
+                n
+                for n in names
+                if (not classes or operator_class(n.split(":")[3]) in classes)
+                and (not files or n.split(":")[0] in files)
+            ]
+            print("# %d of class %s in %s" % (len(names), ",".join(sorted(classes)) or "any", ",".join(sorted(files)) or "any file"))
+        skipped, stale = equivalents(mutants)
+        if stale:
+            print("# stale equivalence entries, their mutants run again: %s" % " ".join(stale))
+        if skipped & set(names):
+            names = [n for n in names if n not in skipped]
+            print("# %d left after the listed equivalent mutants" % len(names))
         if args.count:
             names = sorted(random.Random(args.seed).sample(names, min(args.count, len(names))), key=order)
             print("# sample: seed %d, count %d" % (args.seed, len(names)))

@@ -9,10 +9,12 @@
 # reported with identical renders, which makes it a candidate for an equivalent mutant, no more.
 #   scripts/mutate-music.sh [NAME...]       the hand-picked mutants of scripts/mutate-music.txt (all by default),
 #                                         or those named, by id (L01) or by generated name
-#   scripts/mutate-music.sh --generate [--seed N] [--count N]
+#   scripts/mutate-music.sh --generate [--seed N] [--count N] [--class C] [--file F]
 #                                         a sample of the mutants scripts/mutate-music-gen.py makes over the
-#                                         player's sources (seed 1, 200 mutants by default); the seed and
-#                                         the list are printed before the run
+#                                         player's sources (seed 1, 200 mutants by default, --count 0: all),
+#                                         of the classes and files named (rel, reset, ...; module_loader.cpp,
+#                                         ...: repeated or comma-separated; all by default), less the
+#                                         equivalent ones listed; the seed and the list are printed first
 #   scripts/mutate-music.sh --from FILE     the mutants named in FILE, one per line ("#" lines skipped), such
 #                                         as a printed list
 #   MUTANT_TIMEOUT                        seconds per test program and mutant (default: five times the
@@ -39,11 +41,13 @@ die() {
 names=()
 mode=hand
 seed=1 count=200
+filters=()
 while [ $# -gt 0 ]; do
   case "$1" in
   --generate) mode=generated ;;
   --seed) seed="${2:?--seed needs a number}"; shift ;;
   --count) count="${2:?--count needs a number}"; shift ;;
+  --class | --file) filters+=("$1" "${2:?$1 needs a name}"); shift ;;
   --from)
     [ -f "${2:-}" ] || die "--from needs a file"
     while read -r name _; do
@@ -72,12 +76,14 @@ rm -rf "$fresh"
 
 if [ "$mode" = generated ]; then
   [ ${#names[@]} -eq 0 ] || die "--generate takes no names"
-  python3 "$generator" list --seed "$seed" --count "$count" >"$build/sample.txt" || die "the generator fails"
+  python3 "$generator" list --seed "$seed" --count "$count" "${filters[@]}" >"$build/sample.txt" ||
+    die "the generator fails"
   cat "$build/sample.txt"
   while read -r name; do [[ "$name" == \#* ]] || names+=("$name"); done <"$build/sample.txt"
 elif [ ${#names[@]} -eq 0 ]; then
+  # The list's generated names (file:line:column:operator) are the equivalent mutants, never run.
   while IFS=$'\t' read -r id _; do
-    [[ -z "$id" || "$id" == \#* ]] || names+=("$id")
+    [[ -z "$id" || "$id" == \#* || "$id" == *:*:*:* ]] || names+=("$id")
   done <"$list"
 fi
 
@@ -175,7 +181,7 @@ mkdir -p "$build/modules"
 (cd "$tree" && MIRELANDT_MUSIC_TEST_MODULES="$build/modules" ./tests/music/music_tests >/dev/null 2>&1)
 cp "$root/content/music/mirelandt.xm" "$build/modules/show.xm"
 # The music fuzzer's seeds use every effect, loop type and envelope kind.
-"${CXX:-c++}" -std=c++20 -O1 -I"$root/music" "$root/fuzz/music/make_seeds.cpp" "$root/music/xm_writer.cpp" -o "$build/music_seeds"
+"${CXX:-c++}" -std=c++20 -O1 -I"$root" "$root/fuzz/music/make_seeds.cpp" "$root/music/xm_writer.cpp" -o "$build/music_seeds"
 "$build/music_seeds" "$build/modules"
 render_modules "$build/renders/original"
 echo "$(ls "$build/modules" | wc -l) modules kept for the equivalence check"

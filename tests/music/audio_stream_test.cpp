@@ -227,6 +227,33 @@ TEST_F(AudioStreamTest, WithoutADeviceTheClockHoldsZeroAndShutDownTouchesNothing
     EXPECT_EQ(driver.log.calls, (std::vector<std::string>{"open"}));
 }
 
+// Nothing of a closed stream's run carries over into its next opening: not a write that was never
+// queued, nor the stop of the old thread, nor the frames it refilled.
+TEST_F(AudioStreamTest, AClosedStreamOpensAgainAsNew) {
+    open();
+    driver.log.positionBytes = 10000;
+    ASSERT_TRUE(waitForRefill(stream, 1250));
+    closeAudioStream(stream); // before playback was ever started
+
+    driver.available = false;
+    open();
+    startPlayback(stream); // no device: nothing to queue
+    closeAudioStream(stream);
+    EXPECT_EQ(driver.log.calls,
+              (std::vector<std::string>{"open", "prepare", "pause", "reset", "close", "open"}));
+
+    driver.available = true;
+    driver.log.positionHeld = true; // the new thread waits in its first position query
+    open();
+    EXPECT_EQ(stream.refilled.load(), 0u);
+    driver.log.positionHeld = false;
+    ASSERT_TRUE(waitForRefill(stream, 1250));
+    std::vector<float> reference;
+    ASSERT_NO_FATAL_FAILURE(renderReference(module, 2 * kRingFrames, reference));
+    expectRingHolds(stream, reference, 1250);
+    closeAudioStream(stream);
+}
+
 TEST_F(AudioStreamTest, AModuleThatDoesNotLoadPlaysSilenceWhileTheClockRuns) {
     module.resize(40); // certainly not a loadable module
     open();

@@ -168,10 +168,11 @@ TEST(Flow, PatternLoopPlaysThreeTimes) {
 TEST(Flow, LoopStartAloneMovesTheNextPatternStart) {
     XmModule song = makeSong(8, 1, 1);
     song.addPattern(8);
-    song.order = {0, 1};
+    song.order = {0, 1, 1};
     song.cell(0, 5, 0) = {0, 0, 0, EffectExtended, 0x60};
     auto p = loadPlayer(writeXm(song));
-    EXPECT_EQ(playRows(p.get(), 10), span(0, 0, 7) + span(1, 5, 6));
+    // Only the next pattern: the one after it starts at row 0 again.
+    EXPECT_EQ(playRows(p.get(), 13), span(0, 0, 7) + span(1, 5, 7) + span(1, 0, 1));
 }
 
 TEST(Flow, LongPatternWrapsItsRowCounter) {
@@ -184,20 +185,27 @@ TEST(Flow, LongPatternWrapsItsRowCounter) {
 
 TEST(Flow, MissingPatternPlays64EmptyRows) {
     XmModule song = makeSong(4, 1, 1);
-    song.order = {7, 0};
-    auto p = loadPlayer(writeXm(song));
-    std::vector<Position> played = playRows(p.get(), 65);
-    EXPECT_EQ(std::vector<Position>(played.begin(), played.begin() + 64),
-              std::vector<Position>(64, {-1, -1}));
-    EXPECT_EQ(played.back(), Position(0, 0));
+    // Pattern numbers from the pattern count on are missing: 7, and 1, the first of them.
+    for (uint8_t missing : {7, 1}) {
+        song.order = {missing, 0};
+        auto p = loadPlayer(writeXm(song));
+        std::vector<Position> played = playRows(p.get(), 65);
+        EXPECT_EQ(std::vector<Position>(played.begin(), played.begin() + 64),
+                  std::vector<Position>(64, {-1, -1}))
+            << int(missing);
+        EXPECT_EQ(played.back(), Position(0, 0)) << int(missing);
+    }
 }
 
 TEST(Flow, ZeroRowPatternIsPassedWithoutReadingCells) {
     XmModule song = makeSong(2, 1, 1);
     song.addPattern(0);
+    song.addPattern(1); // never played; its cells follow the empty pattern's in the block
+    song.cell(2, 0, 0) = {kMiddleC, 1, 0, 0, 0};
     song.order = {1, 0};
     auto p = loadPlayer(writeXm(song));
     EXPECT_EQ(playRows(p.get(), 3), (std::vector<Position>{{-1, -1}}) + span(0, 0, 1));
+    EXPECT_EQ(p->channels[0].sample, nullptr);
 }
 
 TEST(LoopCount, CountsReturnsToPlayedRows) {
@@ -214,6 +222,16 @@ TEST(LoopCount, CountsReturnsToPlayedRows) {
     playRows(p.get(), 2);
     EXPECT_EQ(p->loopCount, 2);
     EXPECT_EQ(p->visitTable[0], 1); // position 0 was played once only
+}
+
+TEST(LoopCount, TheFirstPassCountsNoRowAsPlayed) {
+    auto p = loadPlayer(writeXm(makeSong(64, 1, 1)));
+    for (int row = 0; row < 64; ++row) {
+        playRows(p.get(), 1);
+        ASSERT_EQ(p->loopCount, 0) << "row " << row;
+    }
+    playRows(p.get(), 1);
+    EXPECT_EQ(p->loopCount, 1);
 }
 
 TEST(LoopCount, PatternLoopRepeatsAreNotVisits) {

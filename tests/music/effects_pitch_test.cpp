@@ -32,14 +32,19 @@ TEST(Arpeggio, CycleAlignsWithTheRowEnd) {
 }
 
 TEST(Arpeggio, PlaysTheOffsetAndStopsWithTheEffect) {
-    XmModule song = makeSong(2, 1, 3);
-    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0x0C};
+    // Each arpeggio row ends on +x; another effect stops it, and so does an empty cell.
+    XmModule song = makeSong(4, 1, 3);
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectArpeggio, 0xCC};
+    song.cell(0, 1, 0) = {0, 0, 0, EffectSetVolume, 0x20};
+    song.cell(0, 2, 0) = {0, 0, 0, EffectArpeggio, 0xCC};
     auto p = loadPlayer(writeXm(song));
     runTicks(p.get(), 2);
     EXPECT_NEAR(p->channels[0].frequency, 16726.0f, 0.05f);
-    runTicks(p.get(), 2); // next row has no arpeggio
-    EXPECT_EQ(p->channels[0].arpeggioSemitones, 0);
-    EXPECT_NEAR(p->channels[0].frequency, 8363.0f, 0.05f);
+    for (int row : {1, 3}) {
+        runTicks(p.get(), row == 1 ? 2 : 6);
+        EXPECT_EQ(p->channels[0].arpeggioSemitones, 0) << "row " << row;
+        EXPECT_NEAR(p->channels[0].frequency, 8363.0f, 0.05f) << "row " << row;
+    }
 }
 
 TEST(Portamento, SlidesOnEveryTickButTheFirstWithMemory) {

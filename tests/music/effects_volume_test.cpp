@@ -145,6 +145,41 @@ TEST(VolumeEffects, MultiRetriggerScalesTheVolume) {
     p = playSecondRow(enveloped);
     runTicks(p.get(), 3);
     EXPECT_EQ(p->channels[0].volume, 1.0f);
+
+    // A parameter above 15 replaces the memory; one of 1 to 15 sets only its interval.
+    XmModule memory = makeSong(3, 1, 3);
+    memory.cell(0, 1, 0) = {0, 0, 0, EffectMultiRetrigger, 0x93};
+    memory.cell(0, 2, 0) = {0, 0, 0, EffectMultiRetrigger, 0x0F};
+    memory.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectMultiRetrigger, 0x61};
+    p = loadPlayer(writeXm(memory));
+    for (int expected : {0x61, 0x93, 0x9F}) {
+        advanceTick(p.get());
+        EXPECT_EQ(p->channels[0].multiRetriggerMemory, expected);
+        runTicks(p.get(), 2);
+    }
+}
+
+// Effect numbers without a meaning, the first beyond the last effect included, leave the channel as a
+// cell without effect does.
+TEST(VolumeEffects, UnusedEffectNumbersDoNothing) {
+    auto play = [](uint8_t effect, uint8_t parameter) {
+        XmModule song = makeSong(1, 1, 3);
+        song.cell(0, 0, 0) = {kMiddleC, 1, 0, effect, parameter};
+        auto p = loadPlayer(writeXm(song));
+        runTicks(p.get(), 3);
+        return p;
+    };
+    const PlayerPtr plain = play(0, 0);
+    for (uint8_t effect : {18, 19, 22, 23, 24, 26, 28, 30, 31, 32, EffectExtraFinePortamento + 1, 200}) {
+        const PlayerPtr p = play(effect, 0xFF);
+        const PlayerChannel &a = p->channels[0], &b = plain->channels[0];
+        EXPECT_EQ(a.volume, b.volume) << int(effect);
+        EXPECT_EQ(a.period, b.period) << int(effect);
+        EXPECT_EQ(a.frequency, b.frequency) << int(effect);
+        EXPECT_EQ(a.panning, b.panning) << int(effect);
+        EXPECT_EQ(p->speed, plain->speed) << int(effect);
+        EXPECT_EQ(p->globalVolume, plain->globalVolume) << int(effect);
+    }
 }
 
 TEST(KeyOff, SilencesAtOnceWithoutAnEnvelope) {

@@ -4,7 +4,9 @@
 #include "platform/wave_out.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct FakeWaveLog {
@@ -14,6 +16,7 @@ struct FakeWaveLog {
     std::atomic<uint32_t> positionBytes{0};
     std::atomic<bool> positionFails{false};
     std::atomic<int> positionQueries{0};
+    std::atomic<bool> positionHeld{false}; // position queries wait while set
 };
 
 class FakeWaveOut final : public wave::WaveOut {
@@ -27,6 +30,7 @@ class FakeWaveOut final : public wave::WaveOut {
     void write(wave::WaveHeader*) override { log_.calls.push_back("write"); }
     bool getPositionBytes(uint32_t* bytes) override {
         ++log_.positionQueries;
+        while (log_.positionHeld) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (log_.positionFails) return false;
         *bytes = log_.positionBytes;
         return true;

@@ -287,25 +287,28 @@ TEST(Listening, PitchesFollowPortamentoVibratoAndAutoVibrato) {
 
 TEST(Listening, TheVolumeColumnVibratoLeavesItsLastOffsetOnTheNote) {
     constexpr uint8_t kC5 = kMiddleC + 12; // period 3840
-    XmModule song = makeSong(3, 1, 4);
+    XmModule song = makeSong(4, 1, 4);
     song.tempo = 50;
     song.instruments[0] = makeInstrument({100, -100}, XmLoop::Forward, 0, 2);
     song.instruments[0].samples[0].panning = 0;
     // Sine vibrato at speed 8, depth 15; then the volume column's vibrato (B0) goes on from the same memory
-    // and phase; then a row without vibrato.
+    // and phase; then a row without vibrato; then the instrument's number with a tone portamento, which
+    // resets the note to its sample's defaults, vibrato offset included, and keeps its period.
     song.cell(0, 0, 0) = {kC5, 1, 0, EffectVibrato, 0x8F};
     song.cell(0, 1, 0) = {0, 0, 0xB0, 0, 0};
-    const std::vector<float> out = render(song, 12 * kPitchTick, kPitchRate);
+    song.cell(0, 3, 0) = {0, 1, 0, EffectTonePortamento, 0};
+    const std::vector<float> out = render(song, 16 * kPitchTick, kPitchRate);
 
     // Phase f gives an offset of sin(2 pi f / 64) x 2 quarter semitones, 32 period units at depth 15.
     auto vibrato = [](int phase) { return 3840.0 - 32.0 * std::sin(2.0 * 3.14159265358979 * phase / 64.0); };
     // Effect 4 steps on ticks 1-3 (phases 8, 16, 24) and its offset holds into the column's row, which
     // steps on (phases 32, 40, 48). The column's vibrato leaves the channel's vibrato inactive, so the row
-    // after it keeps the last offset instead of returning to the note's pitch.
-    const double period[12] = {3840,        vibrato(8),  vibrato(16), vibrato(24), //
+    // after it keeps the last offset instead of returning to the note's pitch; the reset brings it back.
+    const double period[16] = {3840,        vibrato(8),  vibrato(16), vibrato(24), //
                                vibrato(24), vibrato(32), vibrato(40), vibrato(48), //
-                               vibrato(48), vibrato(48), vibrato(48), vibrato(48)};
-    for (uint32_t tick = 0; tick < 12; ++tick)
+                               vibrato(48), vibrato(48), vibrato(48), vibrato(48), //
+                               3840,        3840,        3840,        3840};
+    for (uint32_t tick = 0; tick < 16; ++tick)
         EXPECT_NEAR(pointsPerSecond(out, tick, 0), linearHz(period[tick]), 50.0) << "tick " << tick;
 }
 

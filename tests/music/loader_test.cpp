@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <tuple>
+#include <utility>
 
 using namespace music;
 
@@ -18,21 +23,25 @@ XmModule oneInstrumentSong(XmInstrument ins) {
 }
 
 // Parses into a block of exactly the measured size, as createModulePlayer does, and checks that the
-// parser ends where the measurement said.
+// parser ends where the measurement said and leaves the channel records and visit table behind that zero.
 struct ParsedBlock {
     std::vector<uint64_t> storage;
     ModulePlayer* player;
 
-    explicit ParsedBlock(const std::vector<uint8_t>& bytes) {
-        uint64_t size = measureModule(bytes.data(), uint32_t(bytes.size()));
+    // Reads the first `length` bytes of the buffer (all of it by default); what lies behind them must
+    // read as 0.
+    explicit ParsedBlock(const std::vector<uint8_t>& bytes, size_t length = SIZE_MAX) {
+        const auto dataSize = uint32_t(std::min(length, bytes.size()));
+        uint64_t size = measureModule(bytes.data(), dataSize);
         storage.assign((size + 7) / 8, 0);
         player = reinterpret_cast<ModulePlayer*>(storage.data());
         auto* base = reinterpret_cast<uint8_t*>(storage.data());
         uint8_t* regions = base + ((sizeof(ModulePlayer) + 7) & ~size_t(7));
-        uint8_t* end = parseModule(player, bytes.data(), uint32_t(bytes.size()), regions);
+        uint8_t* end = parseModule(player, bytes.data(), dataSize, regions);
         uint64_t tail =
             ((sizeof(PlayerChannel) * player->channelCount + 7) & ~uint64_t(7)) + 256u * player->songLength;
         EXPECT_EQ(uint64_t(end - base) + tail, size);
+        EXPECT_TRUE(std::all_of(end, base + size, [](uint8_t b) { return b == 0; }));
     }
 };
 
@@ -90,19 +99,20 @@ TEST(LoaderHeader, ReadsFieldsOfAHeaderCutShort) {
     song.restartPosition = 1;
     song.speed = 3;
     song.tempo = 173;
-    std::vector<uint8_t> bytes = writeXm(song);
+    // Each cut reads the first bytes of the whole file: the file's bytes behind the cut read as 0.
+    const std::vector<uint8_t> bytes = writeXm(song);
 
-    ParsedBlock cut69({bytes.begin(), bytes.begin() + 69});
+    ParsedBlock cut69(bytes, 69);
     EXPECT_EQ(cut69.player->songLength, 3);
     EXPECT_EQ(cut69.player->restartPosition, 1);
     EXPECT_EQ(cut69.player->channelCount, 3);
     EXPECT_EQ(cut69.player->frequencyMode, FrequencyAmiga); // flags byte missing
     EXPECT_EQ(cut69.player->speed, 0);
 
-    ParsedBlock cut75({bytes.begin(), bytes.begin() + 75});
+    ParsedBlock cut75(bytes, 75);
     EXPECT_EQ(cut75.player->frequencyMode, FrequencyLinear);
 
-    ParsedBlock cut82({bytes.begin(), bytes.begin() + 82});
+    ParsedBlock cut82(bytes, 82);
     EXPECT_EQ(cut82.player->speed, 3);
     EXPECT_EQ(cut82.player->tempo, 173);
     EXPECT_EQ(cut82.player->orderTable[1], 1);
@@ -126,6 +136,14 @@ TEST(LoaderHeader, SongLengthRestartAndTempoStayUsable) {
     p = loadPlayer(writeXm(song));
     EXPECT_EQ(p->songLength, 256);
     EXPECT_EQ(p->restartPosition, 5);
+
+    // The last position of a song of 3 is 2; position 3 already lies beyond it.
+    song.storedSongLength = 3;
+    for (auto [stored, kept] : {std::pair{2, 2}, {3, 0}}) {
+        song.restartPosition = uint16_t(stored);
+        p = loadPlayer(writeXm(song));
+        EXPECT_EQ(p->restartPosition, kept) << "restart position " << stored;
+    }
 }
 
 // The loader bounds fields that could index past the data or the block: a value inside its range is kept
@@ -178,7 +196,8 @@ TEST(LoaderClamps, ValuesInRangeStayAndOnlyOverflowsAreCut) {
 TEST(LoaderPatterns, UnpacksMasksAndFullCells) {
     XmModule song;
     song.addPattern(2); // 2 channels x 2 rows
-    song.patterns[0].packed = std::vector<uint8_t>{0x80, 0x9F, 1, 2, 3, 4, 5, 0x83, 49, 7};
+    // The first mask sets bits 5 and 6 only, which name no field: an empty cell of one byte.
+    song.patterns[0].packed = std::vector<uint8_t>{0xE0, 0x9F, 1, 2, 3, 4, 5, 0x83, 49, 7};
     song.addPattern(1);
     song.patterns[1].packed =
         std::vector<uint8_t>{0x10, 1, 0x40, 0x0F, 0x20, 0x88, 0xCC, 0x61, 0, 0, 0, 0, 0x80};
@@ -204,14 +223,35 @@ TEST(LoaderPatterns, PackedSizeZeroGivesEmptyRows) {
     song.patterns[0].packed = std::vector<uint8_t>{};
     song.addPattern(1);
     song.cell(1, 0, 1) = {49, 1, 0, 0, 0};
+    // A stream of nine full cells for a pattern of eight stops at its last cell: the empty pattern
+    // right behind it in the block stays empty.
+    song.addPattern(4);
+    song.patterns[2].packed = std::vector<uint8_t>();
+    for (int k = 0; k < 9; ++k)
+        song.patterns[2].packed->insert(song.patterns[2].packed->end(), {49, 1, 0x40, 0, 0});
+    song.addPattern(1);
+    song.patterns[3].packed = std::vector<uint8_t>{};
     auto p = loadPlayer(writeXm(song));
     ASSERT_TRUE(p);
     EXPECT_EQ(p->patterns[0].rowCount, 64);
     for (int i = 0; i < 128; ++i) EXPECT_EQ(p->patterns[0].cells[i].note, 0);
     EXPECT_EQ(p->patterns[1].cells[1].note, 49);
+    EXPECT_EQ(p->patterns[2].cells[7].note, 49);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(p->patterns[3].cells[i].note, 0) << "cell " << i;
 }
 
 TEST(LoaderInstruments, HeaderSizeZeroOrOversizedReadsAs263) {
+    // Only 1..263 are sizes: a header of 1 byte ends before its sample count, so it has no samples. The
+    // file ends with the 4-byte size field (declaring 1), a 40-byte sample header whose name has a 1 where
+    // a longer header would hold the count, and 3 data bytes.
+    XmInstrument tiny = makeInstrument({10, 20, 30});
+    tiny.storedHeaderSize = 4;
+    tiny.samples[0].name = std::string(5, ' ') + '\x01';
+    std::vector<uint8_t> tinyBytes = writeXm(oneInstrumentSong(tiny));
+    tinyBytes[tinyBytes.size() - 47] = 1;
+    auto tinyPlayer = loadPlayer(tinyBytes);
+    ASSERT_TRUE(tinyPlayer);
+    EXPECT_EQ(tinyPlayer->instruments[0].sampleCount, 0);
     for (uint32_t declared : {0u, 300u, 263u}) {
         XmInstrument ins = makeInstrument({10, 20, 30});
         ins.storedHeaderSize = declared;
@@ -225,6 +265,22 @@ TEST(LoaderInstruments, HeaderSizeZeroOrOversizedReadsAs263) {
         EXPECT_EQ(loaded.samples[0].length, 3u) << declared;
         EXPECT_EQ(static_cast<const int8_t*>(loaded.samples[0].data)[2], 30) << declared;
     }
+}
+
+// A file that holds more instruments than its header counts: the ones beyond the count are not read, and
+// the pattern cells behind the instrument records stay as stored.
+TEST(LoaderInstruments, OnlyTheCountedInstrumentsAreRead) {
+    XmModule song = oneInstrumentSong(makeInstrument({1}));
+    song.instruments.push_back(makeInstrument({2, 3}));
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0x40, 0, 0};
+    std::vector<uint8_t> bytes = writeXm(song);
+    bytes[72] = 1; // the instrument count
+    auto p = loadPlayer(bytes);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->instrumentCount, 1);
+    const PatternCell& cell = p->patterns[0].cells[0];
+    EXPECT_EQ(std::vector<uint8_t>(&cell.note, &cell.note + 5),
+              (std::vector<uint8_t>{kMiddleC, 1, 0x40, 0, 0}));
 }
 
 TEST(LoaderInstruments, ShortHeaderReadsOnlyItsBytes) {
@@ -243,6 +299,14 @@ TEST(LoaderInstruments, ShortHeaderReadsOnlyItsBytes) {
     EXPECT_EQ(loaded.volumeEnvelope.pointCount, 0);
     EXPECT_EQ(loaded.volumeEnvelope.enabled, 0);
     EXPECT_EQ(static_cast<const int8_t*>(loaded.samples[0].data)[1], 6);
+
+    // A header that ends right before the point counts: the sample header behind it (its length's
+    // first byte is 2) gives no count.
+    ins.storedHeaderSize = 225;
+    p = loadPlayer(writeXm(oneInstrumentSong(ins)));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->instruments[0].keymap[7], 1);
+    EXPECT_EQ(p->instruments[0].volumeEnvelope.pointCount, 0);
 }
 
 TEST(LoaderInstruments, NoSamplesMeansNothingElseIsRead) {
@@ -298,6 +362,12 @@ TEST(LoaderInstruments, EnvelopesAndAutoVibrato) {
         EXPECT_EQ(loaded.panningEnvelope.sustainEnabled, 1);
         EXPECT_EQ(loaded.fadeout, 0x1234);
     }
+    // A stored count of 0: the point written behind it is not read.
+    ins.volumeEnvelope.points = {{42, 64}};
+    ins.volumeEnvelope.storedCount = 0;
+    auto p = loadPlayer(writeXm(oneInstrumentSong(ins)));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->instruments[0].volumeEnvelope.points[0].x, 0);
 }
 
 TEST(LoaderSamples, LoopFixUpsAndFields) {
@@ -344,13 +414,13 @@ TEST(LoaderSamples, SixteenBitCountsPoints) {
     s.loop = XmLoop::Forward;
     s.loopStart = 200;
     s.loopLength = 600;
-    XmSample oneByteLoop = s; // a loop of one byte is no loop of 16-bit points
-    oneByteLoop.points = std::vector<int16_t>(4, 0);
+    XmSample oneByteLoop = s;          // a loop of one byte is no loop of 16-bit points
+    oneByteLoop.points = {0, 0, 0, 7}; // ends the block's sample data with a nonzero point
     oneByteLoop.loopStart = 2;
     oneByteLoop.loopLength = 1;
     ins.samples = {s, oneByteLoop};
-    auto p = loadPlayer(writeXm(oneInstrumentSong(ins)));
-    ASSERT_TRUE(p);
+    const ParsedBlock block(writeXm(oneInstrumentSong(ins)));
+    const ModulePlayer* p = block.player;
     const Sample& a = p->instruments[0].samples[0];
     EXPECT_EQ(a.bits, 16);
     EXPECT_EQ(a.length, 500u);
@@ -392,6 +462,21 @@ TEST(LoaderSamples, DataMissingAtTheEndHoldsTheLastValue) {
     ASSERT_TRUE(p);
     const auto* a = static_cast<const int8_t*>(p->instruments[0].samples[0].data);
     EXPECT_EQ(std::vector<int>(a, a + 4), (std::vector<int>{3, 5, 5, 5}));
+}
+
+// The part named when a module asks for too much: the largest, and of equal ones the first in the file.
+TEST(LoaderLimits, TheLargestClaimIsNamed) {
+    for (auto [second, third, instrument] :
+         {std::tuple{5000, 4000, 2u}, {4000, 5000, 3u}, {5000, 5000, 2u}}) {
+        XmModule song = oneInstrumentSong(makeInstrument({}));
+        song.instruments.push_back(makeInstrument(std::vector<int16_t>(second)));
+        song.instruments.push_back(makeInstrument(std::vector<int16_t>(third)));
+        const std::vector<uint8_t> bytes = writeXm(song);
+        const ModuleClaim claim = largestModuleClaim(bytes.data(), uint32_t(bytes.size()));
+        EXPECT_EQ(claim.part, PartSampleData);
+        EXPECT_EQ(claim.bytes, 5000u);
+        EXPECT_EQ(claim.instrument, instrument) << second << " and " << third << " bytes";
+    }
 }
 
 TEST(LoaderLimits, ABlockOfExactly1GiBIsTheLargestCreated) {

@@ -73,10 +73,18 @@ TEST(Notes, InstrumentAloneResetsWithoutRestarting) {
 }
 
 TEST(Notes, InvalidInstrumentSilencesTheChannel) {
-    XmModule song = makeSong(3);
+    XmModule song = makeSong(3, 3);
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
     song.cell(0, 1, 0) = {kMiddleC, 9, 0, 0, 0};
     song.cell(0, 2, 0) = {kMiddleC, 0, 0, 0, 0};
+    // A note without instrument keeps the channel's volume: 0 after an invalid instrument on channel 1,
+    // the volume of a new channel, 1, on channel 2.
+    song.cell(0, 0, 1) = {0, 9, 0, 0, 0};
+    song.cell(0, 1, 1) = {0, 1, 0, 0, 0};
+    song.cell(0, 2, 1) = {kMiddleC, 0, 0, 0, 0};
+    song.cell(0, 1, 2) = {0, 1, 0, 0, 0};
+    song.cell(0, 2, 2) = {kMiddleC, 0, 0, 0, 0};
+    song.instruments[0].samples[0].volume = 32;
     auto p = loadPlayer(writeXm(song));
     PlayerChannel& c = p->channels[0];
     runTicks(p.get(), 7);
@@ -86,6 +94,48 @@ TEST(Notes, InvalidInstrumentSilencesTheChannel) {
     runTicks(p.get(), 6); // a note with no instrument stays silent
     EXPECT_EQ(c.volume, 0.0f);
     EXPECT_EQ(c.sample, nullptr);
+    EXPECT_NE(p->channels[1].sample, nullptr);
+    EXPECT_EQ(p->channels[1].volume, 0.0f);
+    EXPECT_NE(p->channels[2].sample, nullptr);
+    EXPECT_EQ(p->channels[2].volume, 1.0f);
+}
+
+// Channel 0 changes from an instrument whose envelopes hold it silent and off centre to one without
+// envelopes, which plays at full volume in the centre, forwards through its ping-pong loop. Channel 1
+// plays its instrument again: the panning envelope, the auto-vibrato sweep and the vibrato phase
+// (retriggered unless E4x says otherwise) start from their beginnings.
+TEST(Notes, ANewNoteStartsItsStateOver) {
+    XmModule song = makeSong(2, 2, 3);
+    XmInstrument& enveloped = song.instruments[0];
+    enveloped.volumeEnvelope.points = {{0, 0}, {6, 0}};
+    enveloped.volumeEnvelope.type = XmEnvelopeOn;
+    enveloped.panningEnvelope.points = {{0, 64}, {6, 0}};
+    enveloped.panningEnvelope.type = XmEnvelopeOn;
+    enveloped.vibratoDepth = 8;
+    enveloped.vibratoSweep = 4;
+    enveloped.vibratoRate = 16;
+    song.instruments.push_back(makeInstrument(std::vector<int16_t>(1000, 64), XmLoop::PingPong, 0, 1000));
+    song.cell(0, 0, 0) = {kMiddleC, 1, 0, 0, 0};
+    song.cell(0, 1, 0) = {kMiddleC, 2, 0, 0, 0};
+    song.cell(0, 0, 1) = {kMiddleC, 1, 0, EffectVibrato, 0x48};
+    song.cell(0, 1, 1) = {kMiddleC, 1, 0, EffectVibrato, 0};
+    auto p = loadPlayer(writeXm(song));
+    PlayerChannel& a = p->channels[0];
+    PlayerChannel& b = p->channels[1];
+    runTicks(p.get(), 3);
+    ASSERT_EQ(a.envelopeVolume, 0.0f);
+    ASSERT_NEAR(a.envelopePanning, 2.0f / 3.0f, 1e-6f); // the envelope at tick 2
+    ASSERT_EQ(b.vibratoPosition, 8);
+    a.forward = 0; // as if on its way back through a loop
+    advanceTick(p.get());
+    EXPECT_EQ(a.envelopeVolume, 1.0f);
+    EXPECT_EQ(a.envelopePanning, 0.5f);
+    EXPECT_EQ(a.forward, 1);
+    EXPECT_EQ(b.envelopePanning, 1.0f); // tick 0 of the envelope again
+    EXPECT_EQ(b.panningEnvelopeTick, 1);
+    EXPECT_EQ(b.autoVibratoCounter, 1);
+    EXPECT_EQ(b.autoVibratoOffset, 0.0f); // the sweep's first tick has no depth
+    EXPECT_EQ(b.vibratoPosition, 0);
 }
 
 TEST(Notes, NoteDelayAppliesTheCellLater) {
@@ -125,20 +175,23 @@ TEST(Notes, RetriggerRestartsEveryXTicks) {
 }
 
 TEST(Notes, SampleOffset) {
-    XmModule song = makeSong(3);
+    XmModule song = makeSong(4);
     XmSample wide;
     wide.sixteenBit = true;
-    wide.points = std::vector<int16_t>(400, 1);
+    wide.points = std::vector<int16_t>(384, 1);
     song.instruments[0].samples.push_back(wide);
     song.instruments[0].keymap[kMiddleC] = 1;
     song.cell(0, 0, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 2};
     song.cell(0, 1, 0) = {kMiddleC + 1, 1, 0, EffectSampleOffset, 2};
-    song.cell(0, 2, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 4}; // 1024 is beyond 1000 points
+    song.cell(0, 2, 0) = {kMiddleC, 1, 0, EffectSampleOffset, 4};     // 1024 is beyond 1000 points
+    song.cell(0, 3, 0) = {kMiddleC + 1, 1, 0, EffectSampleOffset, 3}; // 384 is the 384 points' end
     auto p = loadPlayer(writeXm(song));
     advanceTick(p.get());
     EXPECT_EQ(p->channels[0].position, 512.0f);
     runTicks(p.get(), 6);
     EXPECT_EQ(p->channels[0].position, 256.0f);
+    runTicks(p.get(), 6);
+    EXPECT_EQ(p->channels[0].position, -1.0f);
     runTicks(p.get(), 6);
     EXPECT_EQ(p->channels[0].position, -1.0f);
 }

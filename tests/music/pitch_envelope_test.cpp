@@ -46,6 +46,21 @@ TEST(PitchConversion, AmigaArpeggioGoesThroughTheNote) {
     EXPECT_NEAR(pitchToFrequency(FrequencyAmiga, 428.0f, 12, 0.0f), 16574.27f, 0.05f);
     EXPECT_NEAR(pitchToFrequency(FrequencyAmiga, 428.0f, 7, 0.0f),
                 pitchToFrequency(FrequencyAmiga, noteToAmigaPeriod(55.0f), 0, 0.0f), 0.05f);
+    // A period on the table's top (C-2 and the octaves below it), or far above it, turns back into its
+    // note; in the deepest octaves the shifted table entries fall together, and the note is where the
+    // period first fits: 3/1024 is note 249 (octave 20 begins below 3, its semitone 8 spans 3 to 4), three
+    // semitones up is note 252, period 3/1024 again.
+    const struct {
+        float period;
+        uint32_t semitones;
+        double hz;
+    } kBacks[] = {{1712.0f, 12, 7093789.0 / (2.0 * 856.0)},
+                  {3424.0f, 12, 7093789.0 / (2.0 * 1712.0)},
+                  {107.0f, 12, 7093789.0 / (2.0 * 53.5)},
+                  {3.0f / 1024.0f, 3, 7093789.0 / (2.0 * 3.0 / 1024.0)}};
+    for (const auto& b : kBacks)
+        EXPECT_NEAR(pitchToFrequency(FrequencyAmiga, b.period, b.semitones, 0.0f), b.hz, b.hz * 1e-6)
+            << "period " << b.period;
     // Periods far outside the table still give finite frequencies.
     for (float period : {0.0f, 1.0f, 3.0e6f, 1.0e12f}) {
         float f = pitchToFrequency(FrequencyAmiga, period, 5, 0.0f);
@@ -170,6 +185,10 @@ TEST(Envelope, InterpolatesBetweenPoints) {
         EXPECT_FLOAT_EQ(evaluateEnvelope(e, t, -1.0f, true), expected) << tick;
         EXPECT_EQ(t, tick + 1);
     }
+    // Two points on one tick: the tick on them takes the first one's value.
+    Envelope step = makeEnvelope({{0, 16}, {0, 48}, {10, 48}});
+    uint16_t t = 0;
+    EXPECT_FLOAT_EQ(evaluateEnvelope(step, t, -1.0f, true), 0.25f);
 }
 
 TEST(Envelope, FewPoints) {
@@ -191,10 +210,11 @@ TEST(Envelope, SustainHoldsWhileTheKeyIsHeld) {
     EXPECT_EQ(t, 0);
     evaluateEnvelope(e, t, 0, false);
     EXPECT_EQ(t, 1);
-    // A sustain index beyond the points names no point: no sustain, and nothing read outside.
+    // A sustain index beyond the points names no point: no sustain, and nothing read outside, also where
+    // the unused entries hold the tick.
+    e.points[2] = e.points[11] = {1, 0};
     for (uint8_t index : {2, 11, 200}) {
         e.sustainPoint = index;
-        e.points[11] = {1, 0};
         t = 1;
         evaluateEnvelope(e, t, 0, true);
         EXPECT_EQ(t, 2) << int(index);
