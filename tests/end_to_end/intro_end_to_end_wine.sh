@@ -5,7 +5,7 @@
 # from 60 s it plays to the end. Minimised and restored, it plays on to its end. All of it runs on the
 # default renderer (Direct3D 11) and again with --gpu vulkan, and each run's MIRELANDT_GPU_INFO=1 line must
 # name the renderer asked for. With --gpu vulkan and no Vulkan driver it says why in one line and exits
-# with code 1.
+# with code 1; without d3d11.dll it falls back to Vulkan, unless --gpu d3d11 asked for Direct3D 11.
 #   intro_end_to_end_wine.sh MIRELANDT_EXE CLOSE_INTRO_WINDOW_EXE WINE
 set -uo pipefail
 intro=$1 closer=$2 wine=$3
@@ -74,6 +74,21 @@ no_vulkan() {
     [[ $rc == 1 && $lines == 1 ]] && grep -q '^mirelandt: .*Vulkan' "$log"
 }
 
+# Without d3d11.dll the default renderer says why in one line and the show runs on Vulkan to its end;
+# asked for by --gpu d3d11, it says why and exits with code 1.
+no_direct3d() {
+    local disabled="d3d11=;${WINEDLLOVERRIDES:-}"
+    WINEDLLOVERRIDES=$disabled "$wine" "$intro" --no-dialog --window 200x112 --from 65 --no-audio 2>"$log"
+    local rc=$? fallback
+    fallback=$(grep -c '^gpu: Direct3D 11 cannot start (d3d11.dll cannot be loaded); trying Vulkan' "$log")
+    echo "no d3d11.dll: exit code $rc, $(grep -E '^(gpu|vulkan):' "$log" | tr -d '\r' | tr '\n' ' ')"
+    [[ $rc == 0 && $fallback == 1 ]] && grep -q '^vulkan: ' "$log" || return 1
+    MIRELANDT_NO_DIALOG=1 WINEDLLOVERRIDES=$disabled "$wine" "$intro" --no-dialog --gpu d3d11 2>"$log"
+    rc=$?
+    echo "no d3d11.dll, --gpu d3d11: exit code $rc, stderr: $(tr -d '\r' <"$log")"
+    [[ $rc == 1 && $(grep -c . "$log") == 1 ]] && grep -q '^mirelandt: d3d11.dll cannot be loaded' "$log"
+}
+
 # The window minimised and restored for real, then the tests' stand-in for a surface without area (from 3
 # to 10 s of the swap chain's life): each time the show plays on to its end at 67 s with code 0, and frames
 # are presented after the window is back. The log keeps what the surface reported.
@@ -119,4 +134,5 @@ all_runs || status=1
 gpu=(--gpu vulkan) renderer=vulkan
 all_runs || status=1
 no_vulkan || status=1
+no_direct3d || status=1
 exit $status
