@@ -59,6 +59,8 @@ struct DeviceCore {
     bool succeeded(HRESULT result, const char* what);
     // Hands the debug layer's messages to the options' debugMessage.
     void passOnMessages();
+    // Waits (at most two seconds) until the device has done all work handed to it so far.
+    void waitIdle();
     // "feature level 11_1, hardware" or "..., WARP".
     std::string levelText() const;
 };

@@ -125,6 +125,18 @@ bool DeviceCore::hasImage(ID3D11Resource* resource) {
     return false;
 }
 
+void DeviceCore::waitIdle() {
+    const D3D11_QUERY_DESC desc{D3D11_QUERY_EVENT, 0};
+    ComPtr<ID3D11Query> done;
+    if (FAILED(device->CreateQuery(&desc, &done))) return;
+    context->End(done.Get());
+    BOOL finished = FALSE;
+    for (int waited = 0; waited < 2000; ++waited) {
+        if (context->GetData(done.Get(), &finished, sizeof finished, 0) != S_FALSE) return;
+        Sleep(1);
+    }
+}
+
 std::string DeviceCore::levelText() const {
     const uint32_t level = uint32_t(featureLevel);
     return "feature level " + std::to_string(level >> 12) + "_" + std::to_string((level >> 8) & 0xF) +

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace gpu::d3d11 {
 
@@ -77,6 +78,25 @@ std::string adapterNameOf(ID3D11Device& device) {
     return name;
 }
 
+// The devices made so far. When the process ends (return from main, exit()), each waits for its work first:
+// a process that ends while Direct3D still presents to its window can fault in the system's own threads (seen
+// under wine on its OpenGL renderer). The programs leave their devices to process exit, so this is the one
+// place that sees the end.
+std::vector<std::weak_ptr<DeviceCore>>& madeDevices() {
+    static std::vector<std::weak_ptr<DeviceCore>> devices;
+    return devices;
+}
+
+void waitForEveryDevice() {
+    for (const auto& made : madeDevices())
+        if (CorePtr core = made.lock()) core->waitIdle();
+}
+
+void remember(const CorePtr& core) {
+    if (madeDevices().empty()) std::atexit(waitForEveryDevice);
+    madeDevices().push_back(core);
+}
+
 // MIRELANDT_D3D11_WARP=1 skips the hardware device, so that the WARP path can be tried on any machine.
 bool warpForced() {
     const char* value = std::getenv("MIRELANDT_D3D11_WARP");
@@ -126,6 +146,7 @@ bool CreateDevice(const DeviceOptions& options, Ref<Device>* device, Ref<DeviceC
     if (options.window.system == window::WindowSystem::None && GpuInfoRequested())
         std::fprintf(stderr, "d3d11: %s, %s, no presentation\n", core->adapterName.c_str(),
                      core->levelText().c_str());
+    remember(core);
     Ref<DeviceImpl> created = Ref<DeviceImpl>::adopt(new DeviceImpl(core));
     if (immediateContext) *immediateContext = created->GetImmediateContext();
     if (device) *device = std::move(created);
