@@ -445,43 +445,35 @@ Ref<BlendState> DeviceImpl::CreateBlendState(const BlendDesc& desc) {
     return Ref<BlendState>::adopt(new BlendStateImpl(std::move(created)));
 }
 
-const uint8_t* DeviceImpl::dxbcOf(const char* call, const void* bytecode, size_t size, ShaderStage stage,
-                                  uint32_t* dxbcSize) {
+template <class Impl, class Native>
+Ref<Impl> DeviceImpl::createShader(const char* call, const void* bytecode, size_t size, ShaderStage stage,
+                                   CreateNative<Native> create) {
     ShaderBytecodeView parsed;
     if (!core_->pass(CheckShaderBytecode(bytecode, size, stage, &parsed), call)) return nullptr;
-    if (!parsed.dxbc) core_->lastError = "the program holds no DXBC for Direct3D 11";
-    *dxbcSize = parsed.dxbcByteCount;
-    return parsed.dxbc;
+    if (!parsed.dxbc) {
+        core_->lastError = "the program holds no DXBC for Direct3D 11";
+        return nullptr;
+    }
+    ComPtr<Native> created;
+    if (!core_->succeeded(
+            (core_->device.Get()->*create)(parsed.dxbc, parsed.dxbcByteCount, nullptr, &created), call))
+        return nullptr;
+    return Ref<Impl>::adopt(new Impl(std::move(created)));
 }
 
 Ref<VertexShader> DeviceImpl::CreateVertexShader(const void* bytecode, size_t size) {
-    uint32_t dxbcSize = 0;
-    const uint8_t* dxbc = dxbcOf("CreateVertexShader", bytecode, size, ShaderStage::Vertex, &dxbcSize);
-    ComPtr<ID3D11VertexShader> created;
-    if (!dxbc || !core_->succeeded(core_->device->CreateVertexShader(dxbc, dxbcSize, nullptr, &created),
-                                   "CreateVertexShader"))
-        return nullptr;
-    return Ref<VertexShader>::adopt(new VertexShaderImpl(std::move(created)));
+    return createShader<VertexShaderImpl>("CreateVertexShader", bytecode, size, ShaderStage::Vertex,
+                                          &ID3D11Device::CreateVertexShader);
 }
 
 Ref<PixelShader> DeviceImpl::CreatePixelShader(const void* bytecode, size_t size) {
-    uint32_t dxbcSize = 0;
-    const uint8_t* dxbc = dxbcOf("CreatePixelShader", bytecode, size, ShaderStage::Pixel, &dxbcSize);
-    ComPtr<ID3D11PixelShader> created;
-    if (!dxbc || !core_->succeeded(core_->device->CreatePixelShader(dxbc, dxbcSize, nullptr, &created),
-                                   "CreatePixelShader"))
-        return nullptr;
-    return Ref<PixelShader>::adopt(new PixelShaderImpl(std::move(created)));
+    return createShader<PixelShaderImpl>("CreatePixelShader", bytecode, size, ShaderStage::Pixel,
+                                         &ID3D11Device::CreatePixelShader);
 }
 
 Ref<ComputeShader> DeviceImpl::CreateComputeShader(const void* bytecode, size_t size) {
-    uint32_t dxbcSize = 0;
-    const uint8_t* dxbc = dxbcOf("CreateComputeShader", bytecode, size, ShaderStage::Compute, &dxbcSize);
-    ComPtr<ID3D11ComputeShader> created;
-    if (!dxbc || !core_->succeeded(core_->device->CreateComputeShader(dxbc, dxbcSize, nullptr, &created),
-                                   "CreateComputeShader"))
-        return nullptr;
-    return Ref<ComputeShader>::adopt(new ComputeShaderImpl(std::move(created)));
+    return createShader<ComputeShaderImpl>("CreateComputeShader", bytecode, size, ShaderStage::Compute,
+                                           &ID3D11Device::CreateComputeShader);
 }
 
 Ref<Query> DeviceImpl::CreateQuery(const QueryDesc& desc) {

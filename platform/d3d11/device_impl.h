@@ -40,13 +40,14 @@ class DeviceImpl final : public Device {
     Check GetLastFailedCheck() const override { return core_->checks.last(); }
 
   private:
-    // The program's DXBC after its check; null (with lastError set) when it has none or is refused.
-    const uint8_t* dxbcOf(const char* call, const void* bytecode, size_t size, ShaderStage stage,
-                          uint32_t* dxbcSize);
+    // How Direct3D makes a shader of one stage from its bytecode.
     template <class Native>
-    bool createTexture(const D3D11_TEXTURE1D_DESC* d1, const D3D11_TEXTURE2D_DESC* d2,
-                       const D3D11_TEXTURE3D_DESC* d3, uint32_t levels, const SubresourceData* initialData,
-                       ComPtr<Native>* texture);
+    using CreateNative = HRESULT (STDMETHODCALLTYPE ID3D11Device::*)(const void*, SIZE_T, ID3D11ClassLinkage*,
+                                                                     Native**);
+    // A shader of the program's DXBC, after the shared check; null with the reason when it has none.
+    template <class Impl, class Native>
+    Ref<Impl> createShader(const char* call, const void* bytecode, size_t size, ShaderStage stage,
+                           CreateNative<Native> create);
 
     CorePtr core_;
     Ref<ContextImpl> context_;
