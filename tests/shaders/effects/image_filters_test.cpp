@@ -152,17 +152,50 @@ TEST_F(LightStreaks, OnlyABypassOfExactlyOneCopies) {
     }
 }
 
-TEST_F(LightStreaks, WithoutDecayOnlyTheCentreAndTheFirstSampleCount) {
+TEST_F(LightStreaks, AUniformPictureWeighsTheWholeTrail) {
     // One colour everywhere: whatever the dither and the streak direction, each sample reads it, so the
-    // result only depends on how many samples are weighed in.
-    const Float4 colour{0.8f, 0.5f, 0.3f, 1.0f};
-    build("lamer_ps", kWidth, kHeight, std::vector<Float4>(kWidth * kHeight, colour));
-    setTracks({{"lamerdecay", 0.0f}, {"lamerdensity", 1.0f}});
-    const auto pixels = render();
+    // result only depends on the weights summed: 0.7515 (1 + d + ... + d^249). The trail may end early
+    // only where the rest would not change a bit of the sum, so even the slow decays weigh it all in;
+    // the colours keep the tone curve between its black level and its top.
+    struct Case {
+        float decay;
+        Float4 colour;
+    };
+    const std::vector<Case> cases = {{0.0f, {0.8f, 0.5f, 0.3f, 1}},
+                                     {0.55f, {0.4f, 0.25f, 0.15f, 1}},
+                                     {0.6f, {0.3f, 0.2f, 0.11f, 1}},
+                                     {0.86f, {0.1f, 0.07f, 0.05f, 1}},
+                                     {0.97f, {0.05f, 0.03f, 0.02f, 1}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.decay);
+        build("lamer_ps", kWidth, kHeight, std::vector<Float4>(kWidth * kHeight, c.colour));
+        setTracks({{"lamerdecay", c.decay}, {"lamerdensity", 1.0f}});
+        const float weight = float(0.7515 * (1.0 - std::pow(double(c.decay), 250.0)) / (1.0 - c.decay));
+        const auto pixels = render();
+        for (uint32_t y = 0; y < kHeight; ++y)
+            for (uint32_t x = 0; x < kWidth; ++x)
+                ASSERT_TRUE(near(pixels[y * kWidth + x], streaked(x, y, c.colour, weight), 2e-5f))
+                    << x << "," << y;
+    }
+}
+
+TEST_F(LightStreaks, ALightFarAlongTheTrailStillReachesADarkPixel) {
+    // Black but for a disc of nearly the brightest half float at the centre. At density 10 the trail of
+    // the middle pixel of the right edge reaches the disc after about 18 samples: at decay 0.6 its
+    // weight there is 1e-4, enough to lift the pixel to white, though its first ten samples read black.
+    std::vector<Float4> texels;
     for (uint32_t y = 0; y < kHeight; ++y)
-        for (uint32_t x = 0; x < kWidth; ++x)
-            ASSERT_TRUE(near(pixels[y * kWidth + x], streaked(x, y, colour, 0.7515f), 1e-5f))
-                << x << "," << y;
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            const Float2 uv = pixelUv(x, y, kWidth, kHeight);
+            const bool disc = std::hypot(uv.x - 0.5f, uv.y - 0.5f) < 0.15f;
+            texels.push_back(disc ? Float4{60000, 60000, 60000, 1} : Float4{0, 0, 0, 1});
+        }
+    build("lamer_ps", kWidth, kHeight, texels);
+    setTracks({{"lamerdecay", 0.6f}, {"lamerdensity", 10.0f}});
+    EXPECT_TRUE(near(render()[16 * kWidth + 31], Float4{1, 1, 1, 1}, 1e-6f));
+    // Nearer the corner the trail meets the disc later, where the weights have run down to nothing.
+    setTrack("lamerdensity", 1.0f);
+    EXPECT_TRUE(near(render()[16 * kWidth + 31], Float4{0, 0, 0, 1}, 0.0f));
 }
 
 TEST_F(LightStreaks, BrightCentreStreaksOutwards) {
