@@ -56,21 +56,19 @@ float3 scatterHashes(float2 p)
 // `from` is the quad's place in -1..1 units; the further out, the further it flies.
 void explodeFlat(inout float2 centre, inout float2 corner, float amount, float3 h, float2 from)
 {
-    if (amount <= kExplosionThreshold)
-        return;
+    bool on = amount > kExplosionThreshold;
     float e = 0.2 * amount;
-    centre.x += e * (2.0 * h.x + 1.0) * from.x;
-    centre.y -= e * (2.0 * h.y + 1.0) * from.y;
-    corner = rotate2(corner, (h.x - 0.5) * amount * 0.1);
+    float2 scattered = centre + float2(e * (2.0 * h.x + 1.0) * from.x, -(e * (2.0 * h.y + 1.0) * from.y));
+    centre = on ? scattered : centre;
+    corner = on ? rotate2(corner, (h.x - 0.5) * amount * 0.1) : corner;
 }
 
 // The same scatter in the cylinder's space, where it also pushes towards the viewer.
 float3 explodeCylinder(float3 p, float amount, float3 h, float2 from)
 {
-    if (amount <= kExplosionThreshold)
-        return p;
     float e = 0.2 * amount;
-    return p + float3(e * (2.0 * h.x + 1.0) * from.x, -e * (2.0 * h.y + 1.0) * from.y, -e * h.z);
+    float3 scattered = p + float3(e * (2.0 * h.x + 1.0) * from.x, -e * (2.0 * h.y + 1.0) * from.y, -e * h.z);
+    return amount > kExplosionThreshold ? scattered : p;
 }
 
 float4 flatPosition(float2 gridPixel, float2 corner, float3 pixelHash, float3 cellHash, float2 pixelAt,
@@ -117,20 +115,14 @@ float4 glyphQuadCorner(GlyphPixel g, float2 corner)
     float2 cellIndex = float2(g.column, g.row);
     // Each explosion's hashes are worked out only while it is on, and the cylinder layout with its
     // trigonometry only where it shows.
-    float3 pixelHash = float3(0, 0, 0);
-    if (CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold)
-        pixelHash = scatterHashes(gridPixel);
-    float3 cellHash = float3(0, 0, 0);
-    if (CHAR_EXPLOSION_AMOUNT > kExplosionThreshold)
-        cellHash = scatterHashes(cellIndex);
+    float3 pixelHash = CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold ? scatterHashes(gridPixel) : 0;
+    float3 cellHash = CHAR_EXPLOSION_AMOUNT > kExplosionThreshold ? scatterHashes(cellIndex) : 0;
     float2 pixelAt = 2.0 * gridPixel / float2(kGridPixelsX, kGridPixelsY) - 1.0;
     float2 cellAt = 2.0 * cellIndex / float2(kGridColumns, kGridRows) - 1.0;
 
     float4 flat = flatPosition(gridPixel, corner, pixelHash, cellHash, pixelAt, cellAt);
-    if (CYLINDER_MODE == 0.0)
-        return flat;
     float4 cylinder = cylinderPosition(gridPixel, g.row, corner, pixelHash, cellHash, pixelAt, cellAt);
-    return flat + CYLINDER_MODE * (cylinder - flat);
+    return CYLINDER_MODE == 0.0 ? flat : flat + CYLINDER_MODE * (cylinder - flat);
 }
 
 #endif
