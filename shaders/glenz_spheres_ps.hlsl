@@ -81,6 +81,19 @@ bool mayHit(GlenzObject o, Ray ray)
     return !((c > 0.0 && b > 0.0) || b * b - c < 0.0);
 }
 
+// The first object from `i` on whose bounding sphere the ray may touch, or `count` when none is left. A
+// loop of its own: a CPU renderer runs a loop's body at least once for a whole group of pixels, so an
+// object that no ray of the group can touch costs this test alone rather than also a step of the march.
+uint nextCandidate(uint i, uint count, Ray ray)
+{
+    LOOP_IN_DXBC for (; i < count; ++i)
+    {
+        if (mayHit(glenzObject(i), ray))
+            break;
+    }
+    return i;
+}
+
 // Distance along the ray to the object's surface, or kNoHit.
 float marchObject(GlenzObject o, Ray ray)
 {
@@ -134,11 +147,9 @@ float softShadow(float3 surfacePoint, uint count)
     ray.origin = surfacePoint;
     ray.direction = kLightDirection;
     float res = 1.0;
-    LOOP_IN_DXBC for (uint i = 0; i < count; ++i)
+    LOOP_IN_DXBC for (uint i = nextCandidate(0, count, ray); i < count; i = nextCandidate(i + 1, count, ray))
     {
         GlenzObject o = glenzObject(i);
-        if (!mayHit(o, ray))
-            continue;
         float t = kShadowStart;
         // A plain loop on both targets: unrolled, a CPU renderer runs all the steps for every object
         // even after every ray of its pixel group has stopped.
@@ -188,12 +199,9 @@ float3 traceStream(Ray camera)
 
         float best = kNoHit;
         uint hitIndex = 0;
-        LOOP_IN_DXBC for (uint i = 0; i < count; ++i)
+        LOOP_IN_DXBC for (uint i = nextCandidate(0, count, ray); i < count; i = nextCandidate(i + 1, count, ray))
         {
-            GlenzObject o = glenzObject(i);
-            if (!mayHit(o, ray))
-                continue;
-            float t = marchObject(o, ray);
+            float t = marchObject(glenzObject(i), ray);
             if (t > 0.0 && t < best)
             {
                 best = t;

@@ -219,3 +219,52 @@ TEST_F(GlenzStream, AWrappedObjectIsDrawnWhereItIsNow) {
         EXPECT_GT(centreX(blended), centreX(still) + 1.0) << previousX;
     }
 }
+
+TEST_F(GlenzStream, EveryObjectIsDrawnAndShadowsTheOneBelowIt) {
+    // Four pairs of neighbouring medium-sized objects across the screen, the second of each pair straight
+    // above the first (towards the light), the rest of the stream far off to the side. Every object shows,
+    // and each upper one shades the one below: its centre pixel is darker than with the upper one beside it.
+    auto medium = [](uint32_t i) { return effects_test::objectSize(i) == 0.15f; };
+    std::vector<uint32_t> pairs;
+    for (uint32_t i = 0; i + 1 < kMaxStreamObjects && pairs.size() < 4; ++i)
+        if (medium(i) && medium(i + 1)) pairs.push_back(i++);
+    ASSERT_EQ(pairs.size(), 4u);
+    effects_test::StreamBuffer stream{};
+    auto place = [&](uint32_t i, float x, float y) {
+        stream[i] = stream[kMaxStreamObjects + i] = {x, y, 0.0f, 2.2f * effects_test::objectSize(i)};
+    };
+    // The upper object of each pair above the lower one, or beside it, where it casts no shadow on it.
+    auto placePairs = [&](bool stacked) {
+        for (uint32_t i = 0; i < kMaxStreamObjects; ++i) place(i, 100.0f, 0.0f);
+        for (size_t p = 0; p < pairs.size(); ++p) {
+            const float x = -1.5f + 1.0f * float(p);
+            place(pairs[p], x, -0.3f);
+            place(pairs[p] + 1, stacked ? x : x + 0.5f, stacked ? 0.3f : -0.3f);
+        }
+        const std::vector<Float4> objects = sphereBuffer(stream, kMaxStreamObjects);
+        context->UpdateSubresource(buffer->getResource(false), 0, nullptr, objects.data(), 0, 0);
+        return picture();
+    };
+    buildPicture(sphereBuffer(stream, kMaxStreamObjects));
+    setTrack("NUMSPHEREZ", float(kMaxStreamObjects));
+    // Where the camera (1.8 from the origin, focal length 1.2) shows the point (x, y, 0): y grows down the
+    // rows.
+    auto pixelOf = [](float x, float y) {
+        const float s = 1.2f / 1.8f * float(kHeight);
+        return uint32_t(std::lround((kHeight + y * s) / 2.0f - 0.5f)) * kWidth +
+               uint32_t(std::lround((x * s + kWidth) / 2.0f - 0.5f));
+    };
+    auto brightness = [](const Float4& c) { return c.x + c.y + c.z; };
+    const auto apart = placePairs(false), stacked = placePairs(true);
+    writePng("glenz_stacked.png", stacked, kWidth, kHeight);
+    for (size_t p = 0; p < pairs.size(); ++p) {
+        const float x = -1.5f + 1.0f * float(p);
+        for (float y : {-0.3f, 0.3f}) {
+            const uint32_t at = pixelOf(x, y);
+            const Float2 uv = pixelUv(at % kWidth, at / kWidth, kWidth, kHeight);
+            EXPECT_FALSE(near(stacked[at], gradedBackground(0.4f, uv), 1e-3f)) << "pair " << p << " at " << y;
+        }
+        const uint32_t lower = pixelOf(x, -0.3f);
+        EXPECT_LT(brightness(stacked[lower]), brightness(apart[lower]) - 0.01f) << "pair " << p;
+    }
+}
