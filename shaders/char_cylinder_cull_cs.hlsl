@@ -6,10 +6,11 @@
 // One thread per cell writes a bit per glyph pixel (bit k % 32 of word k / 32 for glyph pixel k) and the
 // number of quads kept.
 //
-// Unless an explosion scatters the glyph pixels, the quads of one column of a glyph lie on a straight line
-// of the grid: every corner moves in clip space by the same step from one glyph row to the next, so the
-// corners of the top and bottom quads place the others, and all sixteen lie within the screen rectangle
-// of those eight corners. A column whose rectangle holds no pixel centre is dropped whole.
+// Unless the pixel explosion scatters the glyph pixels one by one (the character explosion moves and
+// turns whole cells), the quads of one column of a glyph lie on a straight line of the grid: every corner
+// moves in clip space by the same step from one glyph row to the next, so the corners of the top and
+// bottom quads place the others, and all sixteen lie within the screen rectangle of those eight corners.
+// A column whose rectangle holds no pixel centre is dropped whole.
 #include "char_cylinder_quad.hlsli"
 #include "targets.hlsli"
 
@@ -105,8 +106,7 @@ void kernel_main(uint3 id : SV_DispatchThreadID)
     uint count = 0;
     // Which of the two ways runs is the same for every cell: a loop whose bounds leave it out costs a CPU
     // renderer a single pass through its body, where a branch would cost it both ways.
-    bool scattered =
-        CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold || CHAR_EXPLOSION_AMOUNT > kExplosionThreshold;
+    bool scattered = CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold;
 
     // Scattered: every quad on its own.
     LOOP_IN_DXBC for (uint k = 0; k < (scattered ? kGlyphPixels : 0); ++k)

@@ -361,7 +361,8 @@ TEST_F(CharCylinder, FlatLayoutIsTheCharacterArtOfThePicture) {
 TEST_F(CharCylinder, TheCullStepKeepsEveryQuadThatDrawsInGridOrder) {
     // The whole grid drawn twice into like targets: every quad, and only those the cull step kept, through
     // the counts it wrote. The pictures must agree to the bit in every layout: flat, on the cylinder seen
-    // from the side, close and tilted, and from within, halfway between with both explosions on.
+    // from the side, close and tilted, and from within, halfway between with the characters exploding or
+    // both explosions on.
     constexpr uint32_t kWidth = 80, kHeight = 45;
     const std::vector<int32_t> font = patternFont();
     records = charChoice(picture());
@@ -376,6 +377,7 @@ TEST_F(CharCylinder, TheCullStepKeepsEveryQuadThatDrawsInGridOrder) {
     } layouts[] = {{"flat", 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, kCells * 128 / 8},
                    {"side", 1.0f, 0.3f, 0.8f, -60.0f, 0.0f, 0.0f, kCells * 128 / 8},
                    {"close, tilted", 1.0f, 0.9f, 2.0f, -20.0f, 0.0f, 0.0f, kCells * 128 / 4},
+                   {"characters exploding", 0.7f, 0.3f, 0.8f, -50.0f, 0.0f, 2.5f, kCells * 128 / 8},
                    {"within", 1.0f, 1.2f, -0.4f, -4.0f, 0.0f, 0.0f, kCells * 128 - 1},
                    {"halfway, exploding", 0.5f, -0.2f, 0.4f, -40.0f, 0.6f, 0.3f, kCells * 128 / 8}};
     for (const auto& l : layouts) {
