@@ -131,6 +131,17 @@ class LightStreaks : public ImageFilter {
         };
         return {tone(colour.x), tone(colour.y), tone(colour.z), 1.0f};
     }
+
+    // A black picture but for a disc of `inside` at the centre, of radius 0.15 in texture coordinates.
+    static std::vector<Float4> disc(const Float4& inside) {
+        std::vector<Float4> texels;
+        for (uint32_t y = 0; y < kHeight; ++y)
+            for (uint32_t x = 0; x < kWidth; ++x) {
+                const Float2 uv = pixelUv(x, y, kWidth, kHeight);
+                texels.push_back(std::hypot(uv.x - 0.5f, uv.y - 0.5f) < 0.15f ? inside : Float4{0, 0, 0, 1});
+            }
+        return texels;
+    }
 };
 
 TEST_F(LightStreaks, OnlyABypassOfExactlyOneCopies) {
@@ -183,17 +194,11 @@ TEST_F(LightStreaks, ALightFarAlongTheTrailStillReachesADarkPixel) {
     // Black but for a disc of nearly the brightest half float at the centre. At density 10 the trail of
     // the middle pixel of the right edge reaches the disc after about 18 samples: at decay 0.6 its
     // weight there is 1e-4, enough to lift the pixel to white, though its first ten samples read black.
-    std::vector<Float4> texels;
-    for (uint32_t y = 0; y < kHeight; ++y)
-        for (uint32_t x = 0; x < kWidth; ++x) {
-            const Float2 uv = pixelUv(x, y, kWidth, kHeight);
-            const bool disc = std::hypot(uv.x - 0.5f, uv.y - 0.5f) < 0.15f;
-            texels.push_back(disc ? Float4{60000, 60000, 60000, 1} : Float4{0, 0, 0, 1});
-        }
-    build("lamer_ps", kWidth, kHeight, texels);
+    build("lamer_ps", kWidth, kHeight, disc({60000, 60000, 60000, 1}));
     setTracks({{"lamerdecay", 0.6f}, {"lamerdensity", 10.0f}});
     EXPECT_TRUE(near(render()[16 * kWidth + 31], Float4{1, 1, 1, 1}, 1e-6f));
-    // Nearer the corner the trail meets the disc later, where the weights have run down to nothing.
+    // At density 1 the trail meets the disc only after about 170 samples, where the weights have run down
+    // to nothing.
     setTrack("lamerdensity", 1.0f);
     EXPECT_TRUE(near(render()[16 * kWidth + 31], Float4{0, 0, 0, 1}, 0.0f));
 }
@@ -201,14 +206,7 @@ TEST_F(LightStreaks, ALightFarAlongTheTrailStillReachesADarkPixel) {
 TEST_F(LightStreaks, BrightCentreStreaksOutwards) {
     // A bright disc in the middle of a black picture: with a slow decay the streaks carry its light to
     // pixels outside it, the more the nearer; without decay nothing reaches them.
-    std::vector<Float4> texels;
-    for (uint32_t y = 0; y < kHeight; ++y)
-        for (uint32_t x = 0; x < kWidth; ++x) {
-            const Float2 uv = pixelUv(x, y, kWidth, kHeight);
-            const bool disc = std::hypot(uv.x - 0.5f, uv.y - 0.5f) < 0.15f;
-            texels.push_back(disc ? Float4{1, 1, 1, 1} : Float4{0, 0, 0, 1});
-        }
-    build("lamer_ps", kWidth, kHeight, texels);
+    build("lamer_ps", kWidth, kHeight, disc({1, 1, 1, 1}));
     setTracks({{"lamerdecay", 0.97f}, {"lamerdensity", 1.0f}});
     const auto streaks = render();
     writePng("light_streaks.png", streaks, kWidth, kHeight);
