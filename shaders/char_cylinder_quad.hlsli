@@ -113,8 +113,8 @@ float4 glyphQuadCorner(GlyphPixel g, float2 corner)
 {
     float2 gridPixel = float2(g.column * kGlyphWidth + g.px, g.row * kGlyphHeight + g.py);
     float2 cellIndex = float2(g.column, g.row);
-    // Each explosion's hashes are worked out only while it is on, and the cylinder layout with its
-    // trigonometry only where it shows.
+    // Both explosions' hashes and both layouts are worked out, then chosen by value: a CPU renderer runs
+    // both ways of a branch anyway, and the choice gives the values the branches gave.
     float3 pixelHash = CYLINDER_EXPLOSION_AMOUNT > kExplosionThreshold ? scatterHashes(gridPixel) : 0;
     float3 cellHash = CHAR_EXPLOSION_AMOUNT > kExplosionThreshold ? scatterHashes(cellIndex) : 0;
     float2 pixelAt = 2.0 * gridPixel / float2(kGridPixelsX, kGridPixelsY) - 1.0;
